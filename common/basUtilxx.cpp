@@ -1,0 +1,144 @@
+#include "common/basUtilxx.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <iomanip>
+#include <locale>
+#include <sstream>
+
+#include "common/Errore.h"
+#include "common/Routine.h"
+#include "common/Versione.h"
+#include "platform/Cartelle.h"
+#include "platform/Messaggi.h"
+#include "platform/Orologio.h"
+#include "platform/RigaDiComando.h"
+
+namespace orvane {
+namespace {
+
+constexpr std::string_view kTrattini = "-------------------------------------";
+constexpr std::string_view kFineRiga = "\r\n";
+constexpr std::string_view kNomeLog = "Tarvik.Log";
+
+// Any object of this module: its address tells which deliverable runs us.
+const char kAncoraModulo = 0;
+
+std::locale LocaleUtente() {
+  try {
+    return std::locale("");
+  } catch (const std::runtime_error&) {
+    return std::locale::classic();
+  }
+}
+
+// Appends the whole text with one write on a file opened for appending, so
+// records of processes writing at the same time never interleave.
+bool AccodaAlFile(const std::filesystem::path& file, const std::string& testo, int& errore) {
+  const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    errore = errno;
+    return false;
+  }
+  std::size_t scritti = 0;
+  bool riuscito = true;
+  while (scritti < testo.size()) {
+    const ssize_t n = ::write(fd, testo.data() + scritti, testo.size() - scritti);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      errore = errno;
+      riuscito = false;
+      break;
+    }
+    scritti += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0 && riuscito) {
+    errore = errno;
+    riuscito = false;
+  }
+  return riuscito;
+}
+
+}  // namespace
+
+std::string DataGenerale(std::chrono::system_clock::time_point istante) {
+  const std::time_t t = std::chrono::system_clock::to_time_t(istante);
+  std::tm locale{};
+  localtime_r(&t, &locale);
+  std::ostringstream testo;
+  testo.imbue(LocaleUtente());
+  testo << std::put_time(&locale, "%x %X");
+  return testo.str();
+}
+
+std::filesystem::path PercorsoDeliverable() { return platform::PercorsoModulo(&kAncoraModulo); }
+
+std::filesystem::path FileLogErrori() { return PercorsoDeliverable().parent_path() / kNomeLog; }
+
+std::string NomeProgetto() { return PercorsoDeliverable().stem().string(); }
+
+std::string TestoVersione() {
+  return std::to_string(kVersioneModulo.maggiore) + "." + std::to_string(kVersioneModulo.minore) +
+         "." + std::to_string(kVersioneModulo.revisione);
+}
+
+std::string TestoRecordErrore(std::string_view data, std::string_view Numero,
+                              std::string_view Descrizione, std::string_view Modulo,
+                              std::string_view Routine, std::string_view Linea) {
+  std::string r;
+  const auto riga = [&r](std::string_view etichetta, std::string_view valore) {
+    r.append(etichetta).append(valore).append(kFineRiga);
+  };
+  r.append(kTrattini).append(kFineRiga);
+  riga(" Data ", data);
+  riga(" Errore numero   : ", Numero);
+  riga(" Descrizione     : ", Descrizione);
+  riga(" Progetto        : ", NomeProgetto());
+  riga(" Modulo          : ", Modulo);
+  riga(" Routine         : ", Routine);
+  riga(" Linea di codice : ", Linea);
+  r.append(" Versione        : ").append(TestoVersione()).append(kTrattini).append(kFineRiga);
+  return r;
+}
+
+void ScriviErrore(std::string_view Linea, std::string_view Numero, std::string_view Descrizione,
+                  std::string_view Modulo, std::string_view Routine) noexcept {
+  try {
+    const std::string record = TestoRecordErrore(DataGenerale(platform::Adesso()), Numero,
+                                                 Descrizione, Modulo, Routine, Linea);
+    const auto file = FileLogErrori();
+    int errore = 0;
+    if (!AccodaAlFile(file, record + std::string(kFineRiga), errore)) {
+      // The log is out of reach; the record must not be lost with it.
+      std::fprintf(stderr, "%s: impossibile scrivere %s: %s\n", NomeProgetto().c_str(),
+                   file.c_str(), std::strerror(errore));
+    }
+    if (platform::RigaDiComando() != "DEBUG") {
+      platform::MsgBox(record, platform::vbOKOnly, NomeProgetto());
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "ScriviErrore: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "ScriviErrore: errore sconosciuto\n");
+  }
+}
+
+void SegnalaErrore(int linea, const std::exception_ptr& errore, std::string_view modulo,
+                   std::string_view routine) noexcept {
+  try {
+    const DescrizioneErrore d = DescriviErrore(errore);
+    ScriviErrore(std::to_string(linea), std::to_string(d.numero), d.descrizione, modulo,
+                 routine);
+  } catch (...) {
+    std::fprintf(stderr, "SegnalaErrore: errore non registrato in %.*s.%.*s\n",
+                 static_cast<int>(modulo.size()), modulo.data(), static_cast<int>(routine.size()),
+                 routine.data());
+  }
+}
+
+}  // namespace orvane

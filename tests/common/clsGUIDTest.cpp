@@ -1,0 +1,40 @@
+#include "common/clsGUID.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+#include <string>
+
+namespace orvane {
+namespace {
+
+TEST(clsGUID, FullFormIsTheUpperCaseRegistryFormOfAVersion4Identifier) {
+  const std::string id = clsGUID().CreateGUID("");
+  static const std::regex kForma(
+      R"(\{[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\})");
+  EXPECT_TRUE(std::regex_match(id, kForma)) << id;
+}
+
+TEST(clsGUID, RemovingBracesAndHyphensLeaves32HexDigitsUniqueOverManyCalls) {
+  std::set<std::string> visti;
+  for (int i = 0; i < 20000; ++i) {
+    const std::string id = clsGUID().CreateGUID("{}-");
+    ASSERT_EQ(id.size(), 32U);
+    ASSERT_EQ(id.find_first_not_of("0123456789ABCDEF"), std::string::npos) << id;
+    visti.insert(id);
+  }
+  EXPECT_EQ(visti.size(), 20000U);
+}
+
+TEST(clsGUID, RemovalIsExactAndCaseSensitive) {
+  // Absent characters, lower-case letters and repeats change nothing more.
+  EXPECT_EQ(clsGUID().CreateGUID("xyzabcdef").size(), 38U);
+  EXPECT_EQ(clsGUID().CreateGUID("--").size(), 34U);
+  const std::string senzaParentesi = clsGUID().CreateGUID("{}");
+  EXPECT_EQ(senzaParentesi.size(), 36U);
+  EXPECT_EQ(senzaParentesi.find_first_of("{}"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvane

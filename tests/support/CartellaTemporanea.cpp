@@ -1,0 +1,42 @@
+#include "tests/support/CartellaTemporanea.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+
+namespace orvane::test {
+
+CartellaTemporanea::CartellaTemporanea() {
+  std::string modello = (std::filesystem::temp_directory_path() / "orvane-test-XXXXXX").string();
+  if (::mkdtemp(modello.data()) == nullptr) throw std::runtime_error("mkdtemp non riuscito");
+  percorso_ = modello;
+}
+
+CartellaTemporanea::~CartellaTemporanea() {
+  std::error_code ec;
+  // Tests may leave read-only entries behind; make everything removable first.
+  for (auto it = std::filesystem::recursive_directory_iterator(percorso_, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::permissions(percorso_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(percorso_, ec);
+}
+
+std::string LeggiFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void ScriviFile(const std::filesystem::path& file, std::string_view contenuto) {
+  if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(contenuto.data(), static_cast<std::streamsize>(contenuto.size()));
+  if (!out) throw std::runtime_error("impossibile scrivere " + file.string());
+}
+
+}  // namespace orvane::test
