@@ -1,0 +1,192 @@
+#include "updater/envAggior.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "common/Errore.h"
+#include "tests/support/CartellaTemporanea.h"
+#include "updater/DataOraLocale.h"
+
+namespace tervan {
+namespace {
+
+using orvane::test::CartellaTemporanea;
+using orvane::test::LeggiFile;
+using orvane::test::ScriviFile;
+
+// A program folder holding a freshly provisioned store.
+class StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
+    store_ = std::make_unique<envAggior>(programma_.Percorso());
+  }
+
+  RecordsetLocale& rs() { return *store_->rsAGGIOR(); }
+
+  void ScriviRiga(const std::string& softxx, const std::string& userid,
+                  const std::string& freque = "00:00:30") {
+    rs().Filter("softxx='" + softxx + "'");
+    if (rs().Eof()) rs().AddNew();
+    rs().Campo("softxx", softxx);
+    rs().Campo("userid", userid);
+    rs().Campo("FreQue", freque);
+    rs().Update();
+  }
+
+  std::vector<std::string> Codici() {
+    rs().Filter("");
+    std::vector<std::string> codici;
+    for (rs().MoveFirst(); !rs().Eof(); rs().MoveNext())
+      codici.push_back(rs().Campo("SOFTXX"));
+    return codici;
+  }
+
+  CartellaTemporanea programma_;
+  std::unique_ptr<envAggior> store_;
+};
+
+TEST_F(StoreTest, ValuesWithQuotesNonAsciiAndLengthSurviveReopeningExactly) {
+  const std::string lungo(100'000, 'x');
+  ScriviRiga("SELVOR", "O'Brien \"&\" Società");
+  rs().Filter("softxx='SELVOR'");
+  rs().Campo("PercXx", lungo);
+  rs().Campo("Server", "'; DROP TABLE AGGIOR; --");
+  rs().Update();
+
+  store_ = std::make_unique<envAggior>(programma_.Percorso());
+  rs().Filter("softxx='SELVOR'");
+  ASSERT_FALSE(rs().Eof());
+  EXPECT_EQ(rs().Campo("userid"), "O'Brien \"&\" Società");
+  EXPECT_EQ(rs().Campo("percxx"), lungo);
+  EXPECT_EQ(rs().Campo("Server"), "'; DROP TABLE AGGIOR; --");
+  EXPECT_EQ(rs().Campo("downld"), "");
+  rs().Filter("userid='O''Brien \"&\" Società'");
+  EXPECT_EQ(rs().RecordCount(), 1U);
+}
+
+TEST_F(StoreTest, CancellingDiscardsANewRowAndRestoresAnEditedOne) {
+  ScriviRiga("TARVIK", "CLIENTE1");
+
+  rs().Filter("softxx='PANELAA'");
+  rs().AddNew();
+  rs().Campo("softxx", "PANELAA");
+  rs().CancelUpdate();
+  EXPECT_TRUE(rs().Eof());
+
+  rs().Filter("softxx='TARVIK'");
+  rs().Campo("userid", "");
+  EXPECT_EQ(rs().Campo("userid"), "");
+  rs().CancelUpdate();
+  EXPECT_EQ(rs().Campo("userid"), "CLIENTE1");
+  EXPECT_EQ(Codici(), std::vector<std::string>{"TARVIK"});
+
+  // Nothing was written behind the cancelled changes.
+  store_ = std::make_unique<envAggior>(programma_.Percorso());
+  rs().Filter("softxx='TARVIK'");
+  EXPECT_EQ(rs().Campo("userid"), "CLIENTE1");
+}
+
+TEST_F(StoreTest, JetDeleteStatementsRemoveExactlyTheirRows) {
+  for (const char* c :
+       {"TARVIK", "PANELAA", "PANELAB", "PANELAC", "PANELAD", "PANELAE", "SELVOR"}) {
+    ScriviRiga(c, "U");
+  }
+  store_->conAggior().Execute(istruzioni::kCancellaModuliMorlen);
+  EXPECT_EQ(Codici(), (std::vector<std::string>{"TARVIK", "SELVOR"}));
+  store_->conAggior().Execute(istruzioni::kCancellaTarvik);
+  store_->conAggior().Execute(istruzioni::CancellaProgramma("SELVOR"));
+  EXPECT_TRUE(Codici().empty());
+  EXPECT_EQ(TraduciDialettoJet("DELETE  *   FROM aggior"), "DELETE   FROM aggior");
+  EXPECT_EQ(TraduciDialettoJet("select * from aggior"), "select * from aggior");
+}
+
+TEST_F(StoreTest, IntervalQueryGivesTheSmallestStoredText) {
+  ScriviRiga("TARVIK", "U", "00:01:00");
+  ScriviRiga("SELVOR", "U", "00:00:15");
+  auto rs = store_->FrequenzaAggiornamento();
+  ASSERT_FALSE(rs->Eof());
+  EXPECT_EQ(rs->Campo("FreQue"), "00:00:15");
+  rs->Close();
+
+  store_->conAggior().Execute(istruzioni::AggiornaFrequenza("00:00:30"));
+  EXPECT_EQ(store_->FrequenzaAggiornamento()->Campo("Freque"), "00:00:30");
+}
+
+TEST(StoreIntervals, MinutesAndLastCheckTextsReadIndependentlyOfTheLocale) {
+  EXPECT_EQ(IntervalloInMinuti("00:00:15"), 15);
+  EXPECT_EQ(IntervalloInMinuti("00:01:00"), 60);
+  EXPECT_EQ(IntervalloInMinuti("01:00:00"), 1440);
+  EXPECT_EQ(IntervalloInMinuti("  "), 1);
+  EXPECT_THROW((void)IntervalloInMinuti("ab:cd:ef"), orvane::Errore);
+
+  const DataOraLocale d{2026, 12, 6, 9, 5, 7};
+  EXPECT_EQ(TestoUltima(d), "06/12/2026 09:05:07");
+  EXPECT_EQ(LeggiUltima("06/12/2026 09:05:07"), d);
+  EXPECT_EQ(LeggiUltima("06/12/2026 09.05.07"), d);
+  EXPECT_EQ(LeggiUltima(""), (DataOraLocale{1900, 1, 1, 0, 0, 0}));
+  EXPECT_EQ(LeggiUltima("31/02/2026 10:00:00"), std::nullopt);
+  EXPECT_EQ(LeggiUltima("06/12/2026 09:05.07"), std::nullopt);
+  EXPECT_EQ(MinutiTrascorsi({2026, 12, 6, 9, 59, 59}, {2026, 12, 6, 10, 0, 0}), 1);
+  EXPECT_EQ(MinutiTrascorsi({2026, 12, 31, 23, 30, 0}, {2027, 1, 1, 0, 0, 0}), 30);
+}
+
+// A store that cannot be used fails the first operation; nothing is created
+// or rewritten.
+class BadStoreTest : public ::testing::Test {
+ protected:
+  void ControllaCheFallisce() {
+    envAggior store(programma_.Percorso());
+    EXPECT_THROW(store.rsAGGIOR()->Filter("softxx='TARVIK'"), orvane::Errore);
+    EXPECT_THROW(store.conAggior().Execute(istruzioni::kCancellaTarvik), orvane::Errore);
+  }
+  CartellaTemporanea programma_;
+};
+
+TEST_F(BadStoreTest, MissingStoreIsNeverCreated) {
+  ControllaCheFallisce();
+  EXPECT_FALSE(std::filesystem::exists(programma_ / "Tervan.mdb"));
+}
+
+TEST_F(BadStoreTest, EmptyGarbageOrTablelessFilesFailAndStayAsTheyWere) {
+  for (const std::string& contenuto : {std::string{}, std::string(5000, '\x7f')}) {
+    ScriviFile(programma_ / "Tervan.mdb", contenuto);
+    ControllaCheFallisce();
+    EXPECT_EQ(LeggiFile(programma_ / "Tervan.mdb"), contenuto);
+  }
+}
+
+TEST_F(BadStoreTest, ReadOnlyStoreReadsButRefusesWrites) {
+  std::filesystem::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
+  {
+    envAggior store(programma_.Percorso());
+    store.rsAGGIOR()->AddNew();
+    store.rsAGGIOR()->Campo("softxx", "TARVIK");
+    store.rsAGGIOR()->Update();
+  }
+  ASSERT_EQ(chmod((programma_ / "Tervan.mdb").c_str(), 0444), 0);
+  ASSERT_EQ(chmod(programma_.Percorso().c_str(), 0555), 0);
+  if (geteuid() == 0) GTEST_SKIP() << "root writes through permission bits";
+  envAggior store(programma_.Percorso());
+  store.rsAGGIOR()->Filter("softxx='TARVIK'");
+  EXPECT_FALSE(store.rsAGGIOR()->Eof());
+  EXPECT_THROW(store.conAggior().Execute(istruzioni::kCancellaTarvik), orvane::Errore);
+}
+
+TEST_F(BadStoreTest, StoreHeldByAnotherProcessFailsAfterTheWaitInsteadOfHanging) {
+  std::filesystem::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
+  ConnessioneArchivio altro;
+  altro.Apri(programma_ / "Tervan.mdb");
+  altro.Execute("BEGIN IMMEDIATE");
+  envAggior store(programma_.Percorso());
+  store.conAggior().AttesaBlocco(std::chrono::milliseconds(50));
+  EXPECT_THROW(store.conAggior().Execute(istruzioni::kCancellaTarvik), orvane::Errore);
+  altro.Execute("ROLLBACK");
+  EXPECT_NO_THROW(store.conAggior().Execute(istruzioni::kCancellaTarvik));
+}
+
+}  // namespace
+}  // namespace tervan

@@ -1,0 +1,113 @@
+#include "updater/ConnessioneArchivio.h"
+
+#include <cctype>
+#include <limits>
+
+#include "common/Errore.h"
+
+namespace tervan {
+namespace {
+
+// The number the data-access layer reports for a failure of the database
+// engine (unspecified error), with the engine's own message.
+constexpr long kErroreArchivio = -2147467259;
+
+// How long an operation waits for another process that holds the store.
+constexpr int kAttesaBloccoMs = 5000;
+
+bool ParolaA(std::string_view testo, std::size_t& pos, std::string_view parola) {
+  while (pos < testo.size() && std::isspace(static_cast<unsigned char>(testo[pos])) != 0)
+    ++pos;
+  if (testo.size() - pos < parola.size()) return false;
+  for (std::size_t i = 0; i < parola.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(testo[pos + i])) != parola[i]) return false;
+  }
+  pos += parola.size();
+  return true;
+}
+
+}  // namespace
+
+std::string TraduciDialettoJet(std::string_view sql) {
+  std::size_t pos = 0;
+  if (!ParolaA(sql, pos, "delete")) return std::string(sql);
+  const std::size_t dopoDelete = pos;
+  if (!ParolaA(sql, pos, "*")) return std::string(sql);
+  std::size_t dopoAsterisco = pos;
+  if (!ParolaA(sql, dopoAsterisco, "from")) return std::string(sql);
+  return std::string(sql.substr(0, dopoDelete)) + std::string(sql.substr(pos));
+}
+
+void ConnessioneArchivio::Apri(const std::filesystem::path& file) {
+  Chiudi();
+  descrizione_ = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file.string();
+  sqlite3* db = nullptr;
+  const int rc =
+      sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  db_.reset(db);
+  if (rc != SQLITE_OK) {
+    const std::string messaggio = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    db_.reset();
+    throw orvane::Errore(kErroreArchivio, "Impossibile aprire " + file.string() + ": " + messaggio);
+  }
+  sqlite3_busy_timeout(db_.get(), kAttesaBloccoMs);
+  sqlite3_extended_result_codes(db_.get(), 1);
+}
+
+void ConnessioneArchivio::AttesaBlocco(std::chrono::milliseconds attesa) {
+  if (db_) sqlite3_busy_timeout(db_.get(), static_cast<int>(attesa.count()));
+}
+
+void ConnessioneArchivio::Chiudi() noexcept {
+  db_.reset();
+}
+
+void ConnessioneArchivio::Fallisci(int codice) const {
+  const std::string messaggio = db_ ? sqlite3_errmsg(db_.get()) : sqlite3_errstr(codice);
+  throw orvane::Errore(kErroreArchivio, messaggio);
+}
+
+Istruzione ConnessioneArchivio::Prepara(std::string_view sql,
+                                        const std::vector<std::string>& valori) {
+  if (!db_) throw orvane::Errore(kErroreArchivio, "Connessione all'archivio non aperta");
+  if (sql.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    throw orvane::Errore(orvane::kOverflow, "Overflow");
+  }
+  sqlite3_stmt* s = nullptr;
+  const char* resto = nullptr;
+  const int rc =
+      sqlite3_prepare_v2(db_.get(), sql.data(), static_cast<int>(sql.size()), &s, &resto);
+  Istruzione istruzione(s);
+  if (rc != SQLITE_OK) Fallisci(rc);
+  if (!istruzione) throw orvane::Errore(kErroreArchivio, "Istruzione vuota");
+  for (std::size_t i = 0; i < valori.size(); ++i) {
+    const int b = sqlite3_bind_text(istruzione.get(), static_cast<int>(i + 1), valori[i].data(),
+                                    static_cast<int>(valori[i].size()), SQLITE_TRANSIENT);
+    if (b != SQLITE_OK) Fallisci(b);
+  }
+  return istruzione;
+}
+
+bool ConnessioneArchivio::Passo(sqlite3_stmt* istruzione) {
+  const int rc = sqlite3_step(istruzione);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  Fallisci(rc);
+}
+
+void ConnessioneArchivio::Execute(std::string_view sql) {
+  const std::string tradotta = TraduciDialettoJet(sql);
+  Istruzione istruzione = Prepara(tradotta);
+  while (Passo(istruzione.get())) {
+  }
+}
+
+std::int64_t ConnessioneArchivio::UltimoRowid() const noexcept {
+  return db_ ? sqlite3_last_insert_rowid(db_.get()) : 0;
+}
+
+int ConnessioneArchivio::RigheCambiate() const noexcept {
+  return db_ ? sqlite3_changes(db_.get()) : 0;
+}
+
+}  // namespace tervan

@@ -1,0 +1,64 @@
+#include "updater/envAggior.h"
+
+#include <cctype>
+
+#include "common/Errore.h"
+#include "common/Routine.h"
+
+namespace tervan {
+
+namespace istruzioni {
+
+std::string AggiornaFrequenza(std::string_view valore) {
+  return "UPDATE AGGIOR SET FREQUE='" + std::string(valore) + "'";
+}
+
+std::string CancellaProgramma(std::string_view softxx) {
+  return "delete * from aggior where softxx='" + std::string(softxx) + "'";
+}
+
+}  // namespace istruzioni
+
+envAggior::envAggior(const std::filesystem::path& cartellaProgramma)
+    : rsAGGIOR_(std::make_shared<RecordsetLocale>(RecordsetLocale::Tabella(conAggior_, "AGGIOR"))) {
+  // A store that cannot be opened is reported by the first routine that uses it.
+  orvane::Tacitamente([&] { conAggior_.Apri(cartellaProgramma / kNomeFile); });
+  orvane::Tacitamente([&] { AGGIOR(); });
+}
+
+envAggior::~envAggior() {
+  rsAGGIOR_->Close();
+  conAggior_.Chiudi();
+}
+
+void envAggior::AGGIOR() {
+  rsAGGIOR_->Close();
+  rsAGGIOR_->Open();
+}
+
+std::shared_ptr<RecordsetLocale> envAggior::FrequenzaAggiornamento() {
+  auto rs = std::make_shared<RecordsetLocale>(
+      RecordsetLocale::Query(conAggior_, std::string(istruzioni::kFrequenzaAggiornamento)));
+  rs->Open();
+  return rs;
+}
+
+int IntervalloInMinuti(std::string_view freque) {
+  const auto vuoto = freque.find_first_not_of(" \t") == std::string_view::npos;
+  const std::string_view testo = vuoto ? std::string_view("00:00:01") : freque;
+  const auto numero = [&](std::size_t da) {
+    if (testo.size() < da + 2)
+      throw orvane::Errore(orvane::kTipoNonCorrispondente, "Tipo non corrispondente");
+    int n = 0;
+    for (std::size_t i = da; i < da + 2; ++i) {
+      if (std::isdigit(static_cast<unsigned char>(testo[i])) == 0) {
+        throw orvane::Errore(orvane::kTipoNonCorrispondente, "Tipo non corrispondente");
+      }
+      n = n * 10 + (testo[i] - '0');
+    }
+    return n;
+  };
+  return numero(0) * 1440 + numero(3) * 60 + numero(6);
+}
+
+}  // namespace tervan

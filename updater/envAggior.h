@@ -1,0 +1,69 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "updater/ConnessioneArchivio.h"
+#include "updater/RecordsetLocale.h"
+
+namespace tervan {
+
+/// The statements the updater runs on its local store, each written once.
+namespace istruzioni {
+
+/// Every row gets the same check interval.
+[[nodiscard]] std::string AggiornaFrequenza(std::string_view valore);
+/// Removes the row of one program or module.
+[[nodiscard]] std::string CancellaProgramma(std::string_view softxx);
+
+inline constexpr std::string_view kCancellaTarvik = "delete * from aggior where softxx='TARVIK'";
+inline constexpr std::string_view kCancellaSelvor = "delete * from aggior where softxx='SELVOR'";
+/// Removes the five modules of the property-management program at once.
+inline constexpr std::string_view kCancellaModuliMorlen =
+    "delete * from aggior where softxx='PANELAA' OR  softxx='PANELAB' OR  softxx='PANELAD' OR  "
+    "softxx='PANELAC' OR  softxx='PANELAE'";
+inline constexpr std::string_view kFrequenzaAggiornamento =
+    "SELECT MIN(FREQUE) AS Freque FROM AGGIOR";
+
+}  // namespace istruzioni
+
+/// The local store "Tervan.mdb" beside the program: the connection
+/// `conAggior`, the table `AGGIOR` with its updatable view `rsAGGIOR`, and
+/// the interval query `FrequenzaAggiornamento`.
+///
+/// Creating it opens the connection and the view; failures while doing so
+/// are ignored, so with a missing or broken store the first operation of
+/// the calling routine fails and that routine reports it.
+class envAggior {
+ public:
+  explicit envAggior(const std::filesystem::path& cartellaProgramma);
+  envAggior(const envAggior&) = delete;
+  envAggior& operator=(const envAggior&) = delete;
+  ~envAggior();
+
+  [[nodiscard]] ConnessioneArchivio& conAggior() noexcept { return conAggior_; }
+  /// The view of the table, shared with the window that holds it.
+  [[nodiscard]] const std::shared_ptr<RecordsetLocale>& rsAGGIOR() const noexcept {
+    return rsAGGIOR_;
+  }
+  /// The table command: (re)opens rsAGGIOR on the whole table.
+  void AGGIOR();
+  /// Runs the interval query and returns its open one-row view (field Freque).
+  [[nodiscard]] std::shared_ptr<RecordsetLocale> FrequenzaAggiornamento();
+
+  static constexpr std::string_view kNomeFile = "Tervan.mdb";
+
+ private:
+  ConnessioneArchivio conAggior_;
+  std::shared_ptr<RecordsetLocale> rsAGGIOR_;
+};
+
+/// Minutes of a stored check interval "dd:hh:mm": days x 1440 + hours x 60
+/// + minutes; an empty or blank text counts as "00:00:01". Throws type
+/// mismatch (13) when the pieces are not numbers.
+[[nodiscard]] int IntervalloInMinuti(std::string_view freque);
+
+}  // namespace tervan
