@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+
+namespace platform {
+
+/// An exclusive lock on a file, held for the life of the object (and so,
+/// in the program, for the life of the process). The kernel releases it
+/// when the process ends however it ends, so a crashed run never blocks the
+/// next start.
+class BloccoIstanza {
+ public:
+  /// Takes the lock without waiting; std::nullopt when another process
+  /// holds it. Throws std::system_error when the lock file cannot be opened.
+  [[nodiscard]] static std::optional<BloccoIstanza> Acquisisci(const std::filesystem::path& file);
+
+  BloccoIstanza(BloccoIstanza&& altro) noexcept;
+  BloccoIstanza& operator=(BloccoIstanza&& altro) noexcept;
+  BloccoIstanza(const BloccoIstanza&) = delete;
+  BloccoIstanza& operator=(const BloccoIstanza&) = delete;
+  ~BloccoIstanza();
+
+ private:
+  explicit BloccoIstanza(int fd) noexcept : fd_(fd) {}
+  int fd_ = -1;
+};
+
+}  // namespace platform

@@ -1,0 +1,58 @@
+#include "platform/Libreria.h"
+
+#include <dlfcn.h>
+#include <strings.h>
+
+#include <system_error>
+
+namespace platform {
+
+void Libreria::Scarica::operator()(void* handle) const noexcept {
+  dlclose(handle);
+}
+
+Libreria Libreria::Carica(const std::filesystem::path& file) {
+  Libreria libreria;
+  // dlopen would search the library path for a bare name; only real files count here.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) {
+    libreria.errore_ = file.string() + ": file non trovato";
+    return libreria;
+  }
+  void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* errore = dlerror();
+    libreria.errore_ = errore != nullptr ? errore : file.string();
+    return libreria;
+  }
+  libreria.handle_ = std::shared_ptr<void>(handle, Scarica{});
+  libreria.file_ = file;
+  return libreria;
+}
+
+void* Libreria::Simbolo(const char* nome) const noexcept {
+  return handle_ ? dlsym(handle_.get(), nome) : nullptr;
+}
+
+void Libreria::NonScaricareMai() noexcept {
+  // Loading it once more with RTLD_NODELETE makes every later dlclose a no-op.
+  if (handle_) (void)dlopen(file_.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
+std::filesystem::path FileComponente(const std::filesystem::path& componente) {
+  const std::string estensione = componente.extension().string();
+  if (strcasecmp(estensione.c_str(), ".dll") != 0 && strcasecmp(estensione.c_str(), ".ocx") != 0) {
+    return componente;
+  }
+  std::filesystem::path cercato = componente;
+  cercato.replace_extension(".so");
+  std::error_code ec;
+  if (std::filesystem::exists(cercato, ec)) return cercato;
+  const std::string nome = cercato.filename().string();
+  for (const auto& voce : std::filesystem::directory_iterator(componente.parent_path(), ec)) {
+    if (strcasecmp(voce.path().filename().c_str(), nome.c_str()) == 0) return voce.path();
+  }
+  return cercato;
+}
+
+}  // namespace platform

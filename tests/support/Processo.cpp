@@ -1,0 +1,87 @@
+#include "tests/support/Processo.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace orvane::test {
+
+Processo::Processo(const std::filesystem::path& programma,
+                   const std::vector<std::string>& argomenti,
+                   const std::map<std::string, std::string>& ambiente,
+                   const std::optional<std::filesystem::path>& uscite) {
+  std::vector<std::string> voci;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string voce(*e);
+    const auto nome = voce.substr(0, voce.find('='));
+    if (ambiente.count(nome) == 0) voci.push_back(voce);
+  }
+  for (const auto& [nome, valore] : ambiente)
+    voci.push_back(nome + "=" + valore);
+
+  std::vector<std::string> args{programma.string()};
+  args.insert(args.end(), argomenti.begin(), argomenti.end());
+  std::vector<char*> argv;
+  for (auto& a : args)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (auto& v : voci)
+    envp.push_back(v.data());
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t azioni;
+  posix_spawn_file_actions_init(&azioni);
+  std::string out;
+  std::string err;
+  if (uscite) {
+    out = (*uscite / "stdout").string();
+    err = (*uscite / "stderr").string();
+    posix_spawn_file_actions_addopen(&azioni, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&azioni, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  }
+  const int rc = posix_spawn(&pid_, programma.c_str(), &azioni, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&azioni);
+  if (rc != 0) throw std::runtime_error("posix_spawn: " + std::string(std::strerror(rc)));
+}
+
+Processo::~Processo() {
+  if (InEsecuzione()) Termina(SIGKILL);
+}
+
+std::optional<int> Processo::Attendi(std::chrono::milliseconds limite) {
+  const auto fine = std::chrono::steady_clock::now() + limite;
+  while (!esito_) {
+    int stato = 0;
+    const pid_t r = waitpid(pid_, &stato, WNOHANG);
+    if (r == pid_) {
+      esito_ = WIFEXITED(stato) ? WEXITSTATUS(stato) : -WTERMSIG(stato);
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= fine) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return esito_;
+}
+
+bool Processo::InEsecuzione() {
+  return !Attendi(std::chrono::milliseconds(0)).has_value();
+}
+
+void Processo::Termina(int segnale) {
+  if (esito_) return;
+  kill(pid_, segnale);
+  int stato = 0;
+  waitpid(pid_, &stato, 0);
+  esito_ = WIFEXITED(stato) ? WEXITSTATUS(stato) : -WTERMSIG(stato);
+}
+
+}  // namespace orvane::test

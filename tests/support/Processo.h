@@ -1,0 +1,39 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvane::test {
+
+/// A child process started without a shell, with extra environment
+/// variables; its standard output and error go to files in `uscite` (or are
+/// inherited when no folder is given). Killed when the object goes.
+class Processo {
+ public:
+  Processo(const std::filesystem::path& programma, const std::vector<std::string>& argomenti,
+           const std::map<std::string, std::string>& ambiente = {},
+           const std::optional<std::filesystem::path>& uscite = std::nullopt);
+  ~Processo();
+  Processo(const Processo&) = delete;
+  Processo& operator=(const Processo&) = delete;
+
+  /// The exit code once the process ends within `limite`; std::nullopt
+  /// while it is still running (or when it died of a signal: -signal).
+  std::optional<int> Attendi(std::chrono::milliseconds limite);
+  [[nodiscard]] bool InEsecuzione();
+  /// Sends a signal and waits for the end.
+  void Termina(int segnale);
+  [[nodiscard]] pid_t Pid() const noexcept { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> esito_;
+};
+
+}  // namespace orvane::test
