@@ -1,0 +1,4 @@
+#include "common/Versione.h"
+
+// The version that Quomaro reports in its error log.
+const orvane::Versione orvane::kVersioneModulo{2, 0, 6};

@@ -1,0 +1,326 @@
+#include "quomaro/clsSOAP.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include <pugixml.hpp>
+
+#include "common/Errore.h"
+#include "common/Routine.h"
+#include "common/basUtilxx.h"
+#include "platform/Orologio.h"
+#include "platform/PompaMessaggi.h"
+
+namespace quomaro {
+namespace {
+
+constexpr std::string_view kModulo = "clsSOAP";
+constexpr std::string_view kNomeCopia = "SOAP.xml";
+constexpr std::string_view kTimeout = "Connessione al server non disponibile";
+// Longest wait on the sockets between two turns of the host's message pump.
+constexpr std::chrono::milliseconds kAttesaTraMessaggi{20};
+
+// --- XML names and text ---------------------------------------------------
+
+// Decodes one UTF-8 sequence at `i`; false for a malformed one.
+bool LeggiCarattere(std::string_view s, std::size_t& i, char32_t& c) {
+  const auto b = [&s](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char primo = b(i);
+  std::size_t n = 0;
+  if (primo < 0x80) {
+    c = primo;
+  } else if ((primo & 0xE0) == 0xC0) {
+    c = primo & 0x1FU;
+    n = 1;
+  } else if ((primo & 0xF0) == 0xE0) {
+    c = primo & 0x0FU;
+    n = 2;
+  } else if ((primo & 0xF8) == 0xF0) {
+    c = primo & 0x07U;
+    n = 3;
+  } else {
+    return false;
+  }
+  if (i + n >= s.size()) return false;
+  for (std::size_t k = 1; k <= n; ++k) {
+    if ((b(i + k) & 0xC0) != 0x80) return false;
+    c = (c << 6) | (b(i + k) & 0x3FU);
+  }
+  static constexpr std::array<char32_t, 4> kMinimo = {0, 0x80, 0x800, 0x10000};
+  if (c < kMinimo.at(n) || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+  i += n + 1;
+  return true;
+}
+
+bool InizioNome(char32_t c) {
+  return c == ':' || c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+         (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
+         (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) ||
+         (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F) ||
+         (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
+         (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) ||
+         (c >= 0x10000 && c <= 0xEFFFF);
+}
+
+bool CarattereNome(char32_t c) {
+  return InizioNome(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 ||
+         (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+}
+
+// An element name that an XML parser accepts, or the failure MSXML gave.
+void ControllaNome(const std::string& nome) {
+  bool valido = !nome.empty();
+  for (std::size_t i = 0; valido && i < nome.size();) {
+    const bool primo = i == 0;
+    char32_t c = 0;
+    valido = LeggiCarattere(nome, i, c) && (primo ? InizioNome(c) : CarattereNome(c));
+  }
+  if (!valido) {
+    throw orvane::Errore(orvane::kChiamataNonValida,
+                         "Nome di elemento XML non valido: \"" + nome + "\"");
+  }
+}
+
+// Text that an XML document can carry: UTF-8, no control characters.
+void ControllaTesto(const std::string& nome, const std::string& testo) {
+  for (std::size_t i = 0; i < testo.size();) {
+    char32_t c = 0;
+    if (!LeggiCarattere(testo, i, c) || (c < 0x20 && c != '\t' && c != '\n' && c != '\r') ||
+        c == 0xFFFE || c == 0xFFFF) {
+      throw orvane::Errore(orvane::kChiamataNonValida,
+                           "Carattere non valido nel valore di \"" + nome + "\"");
+    }
+  }
+}
+
+// --- The request copy -----------------------------------------------------
+
+class DescrittoreFile {
+ public:
+  explicit DescrittoreFile(int fd) : fd_(fd) {}
+  ~DescrittoreFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  DescrittoreFile(const DescrittoreFile&) = delete;
+  DescrittoreFile& operator=(const DescrittoreFile&) = delete;
+  DescrittoreFile(DescrittoreFile&&) = delete;
+  DescrittoreFile& operator=(DescrittoreFile&&) = delete;
+  [[nodiscard]] int fd() const { return fd_; }
+  int Rilascia() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+[[noreturn]] void ErroreDiSistema(int codice, const std::filesystem::path& file) {
+  throw std::system_error(codice, std::generic_category(), file.string());
+}
+
+void ScriviCopia(const std::filesystem::path& file, const std::string& testo) {
+  DescrittoreFile f{::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
+  if (f.fd() < 0) ErroreDiSistema(errno, file);
+  std::size_t scritti = 0;
+  while (scritti < testo.size()) {
+    const ssize_t n = ::write(f.fd(), testo.data() + scritti, testo.size() - scritti);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ErroreDiSistema(errno, file);
+    }
+    scritti += static_cast<std::size_t>(n);
+  }
+  if (::close(f.Rilascia()) != 0) ErroreDiSistema(errno, file);
+}
+
+// --- The answer ------------------------------------------------------------
+
+// The next node after `n` in document order, without recursion (answers may
+// nest deeply); empty after the last node below `radice`.
+pugi::xml_node Successivo(pugi::xml_node n, const pugi::xml_node radice) {
+  if (!n.first_child().empty()) return n.first_child();
+  while (!n.empty() && n != radice) {
+    if (!n.next_sibling().empty()) return n.next_sibling();
+    n = n.parent();
+  }
+  return {};
+}
+
+pugi::xml_node PrimoElemento(const pugi::xml_node radice, const char* nome) {
+  for (pugi::xml_node n = radice.first_child(); !n.empty(); n = Successivo(n, radice)) {
+    if (n.type() == pugi::node_element && std::strcmp(n.name(), nome) == 0) return n;
+  }
+  return {};
+}
+
+// All the text inside an element, markup below it left out.
+std::string TestoContenuto(const pugi::xml_node elemento) {
+  std::string testo;
+  for (pugi::xml_node n = elemento.first_child(); !n.empty(); n = Successivo(n, elemento)) {
+    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) testo += n.value();
+  }
+  return testo;
+}
+
+// Whole clock seconds whose boundary was crossed between two instants.
+long long SecondiTrascorsi(platform::Istante inizio, platform::Istante adesso) {
+  using std::chrono::floor;
+  using std::chrono::seconds;
+  return (floor<seconds>(adesso) - floor<seconds>(inizio)).count();
+}
+
+// Waits for the answer, running the host's messages between short waits on
+// the sockets. Returns the failure met (the timeout, or a transfer that
+// broke), empty when the answer arrived. The limit is read on the clock; a
+// clock set back during the wait cannot stretch it past the same time
+// measured on the monotonic clock.
+std::string AttendiRisposta(RichiestaHttp& richiesta, platform::Istante inizio,
+                            int secondiMassimi) {
+  const auto limiteMonotono =
+      std::chrono::steady_clock::now() + std::chrono::seconds(secondiMassimi + 1);
+  while (richiesta.readyState() != 4) {
+    platform::ElaboraMessaggiInAttesa();
+    if (SecondiTrascorsi(inizio, platform::Adesso()) > secondiMassimi ||
+        std::chrono::steady_clock::now() > limiteMonotono) {
+      return std::string(kTimeout);
+    }
+    richiesta.Attendi(kAttesaTraMessaggi);
+  }
+  return richiesta.DescrizioneErrore();
+}
+
+}  // namespace
+
+clsSOAP::clsSOAP() = default;
+
+clsSOAP::~clsSOAP() = default;
+
+const std::string& clsSOAP::URI() const {
+  return uri_;
+}
+
+void clsSOAP::URI(const std::string& valore) {
+  uri_ = valore;
+}
+
+const std::string& clsSOAP::StatoRichiesta() const {
+  return statoRichiesta_;
+}
+
+std::shared_ptr<RichiestaHttp> clsSOAP::XmlReq() const {
+  return xmlReq_;
+}
+
+void clsSOAP::ImpostaSecondiAttesaMassima(int secondi) {
+  secondiAttesaMassima_ = secondi;
+}
+
+std::string clsSOAP::CreaRichiestaSOAP(const std::string& funzione,
+                                       const std::vector<std::string>& Parametri) {
+  return orvane::Routine(kModulo, "CreaRichiestaSOAP", [&](int& linea) {
+    linea = 10;
+    pugi::xml_document documento;
+    linea = 20;
+    pugi::xml_node dichiarazione = documento.append_child(pugi::node_declaration);
+    dichiarazione.append_attribute("version") = "1.0";
+    dichiarazione.append_attribute("encoding") = "utf-8";
+    linea = 30;
+    pugi::xml_node busta = documento.append_child("soap:Envelope");
+    busta.append_attribute("xmlns:xsi") = "http://www.w3.org/2001/XMLSchema-instance";
+    busta.append_attribute("xmlns:xsd") = "http://www.w3.org/2001/XMLSchema";
+    busta.append_attribute("xmlns:soap") = "http://www.w3.org/2001/06/soap-envelope";
+    linea = 40;
+    pugi::xml_node corpo = busta.append_child("soap:Body");
+    linea = 50;
+    ControllaNome(funzione);
+    pugi::xml_node operazione = corpo.append_child(funzione.c_str());
+    linea = 60;
+    // The last element is the upper bound: never sent.
+    for (std::size_t i = 0; i + 1 < Parametri.size(); ++i) {
+      const std::string& elemento = Parametri[i];
+      const auto primo = elemento.find(';');
+      if (primo == std::string::npos) {
+        throw std::out_of_range("parametro senza punto e virgola: " + elemento);
+      }
+      const std::string nome = elemento.substr(0, primo);
+      const auto secondo = elemento.find(';', primo + 1);
+      const std::string valore = elemento.substr(
+          primo + 1, secondo == std::string::npos ? std::string::npos : secondo - primo - 1);
+      ControllaNome(nome);
+      ControllaTesto(nome, valore);
+      pugi::xml_node parametro = operazione.append_child(nome.c_str());
+      if (!valore.empty()) parametro.append_child(pugi::node_pcdata).set_value(valore.c_str());
+    }
+    linea = 70;
+    std::ostringstream testo;
+    documento.save(testo, "", pugi::format_raw, pugi::encoding_utf8);
+    std::string richiesta = std::move(testo).str();
+    linea = 80;
+    // A copy that cannot be kept (a read-only library folder) is logged, and
+    // the request still goes out.
+    orvane::Routine(kModulo, "CreaRichiestaSOAP", [&](int& passo) {
+      passo = 80;
+      ScriviCopia(orvane::PercorsoDeliverable().parent_path() / kNomeCopia, richiesta);
+    });
+    return richiesta;
+  });
+}
+
+std::string clsSOAP::InviaRichiestaPOST(const std::vector<std::string>& Parametri,
+                                        const std::string& funzione) {
+  return orvane::Routine(kModulo, "InviaRichiestaPOST", [&](int& linea) -> std::string {
+    linea = 10;
+    const std::string richiesta = CreaRichiestaSOAP(funzione, Parametri);
+    linea = 20;
+    xmlReq_ = std::make_shared<RichiestaHttp>();
+    // Our own reference: the request lives to the end of this call even if
+    // a message handler replaces XmlReq meanwhile.
+    const std::shared_ptr<RichiestaHttp> richiestaCorrente = xmlReq_;
+    RichiestaHttp& http = *richiestaCorrente;
+    linea = 30;
+    http.open("POST", uri_, true);
+    linea = 40;
+    http.setRequestHeader("Content-Type", "text/xml; charset=utf-8");
+    http.setRequestHeader("Content-Lenght", "0");
+    http.setRequestHeader("SOAPAction", std::string(kNamespaceServizio) + funzione);
+    linea = 50;
+    http.send(richiesta);
+    const platform::Istante inizio = platform::Adesso();
+    linea = 60;
+    const std::string fallimento = AttendiRisposta(http, inizio, secondiAttesaMassima_);
+    linea = 70;
+    if (!fallimento.empty()) {
+      statoRichiesta_ = fallimento;
+      return {};
+    }
+    linea = 80;
+    if (http.getResponseHeader("Content-Type").find("text/xml") == std::string::npos) {
+      return http.responseText();
+    }
+    linea = 90;
+    // Entities are never expanded and a DOCTYPE is skipped: the answer
+    // cannot make the parser reach outside or grow without bound.
+    pugi::xml_document risposta;
+    const std::string& testo = http.responseText();
+    static_cast<void>(risposta.load_buffer(testo.data(), testo.size(), pugi::parse_default));
+    linea = 100;
+    const pugi::xml_node ritorno = PrimoElemento(risposta.root(), "return");
+    if (ritorno.empty()) {
+      throw orvane::Errore(orvane::kOggettoNonImpostato,
+                           "Variabile oggetto o variabile del blocco With non impostata");
+    }
+    linea = 110;
+    return TestoContenuto(ritorno);
+  });
+}
+
+}  // namespace quomaro

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/Messaggi.h"
+#include "platform/Orologio.h"
+#include "quomaro/Esporta.h"
+
+// Quomaro carries its own copy of the platform ports. A host hands its own
+// implementations to the library through these functions; setting the ports
+// of the host's copy does not reach the library.
+
+namespace quomaro {
+
+/// Message boxes of the library (its error records) go through `porta`; an
+/// empty function restores the default, which writes to standard error.
+QUOMARO_API void ImpostaPortaMessaggi(platform::PortaMessaggi porta);
+
+/// The host's message pump, run while the library waits for the update
+/// service so that the host's window, tray icon and timers keep running; an
+/// empty function removes it.
+QUOMARO_API void ImpostaPompaMessaggi(std::function<void()> pompa);
+
+/// The clock that the library's timeouts read; an empty function restores the
+/// system clock. For tests.
+QUOMARO_API void ImpostaOrologio(std::function<platform::Istante()> orologio);
+
+/// Replaces the command line as the library sees it (the text "DEBUG" keeps
+/// its error records out of message boxes); std::nullopt restores the real one.
+QUOMARO_API void SostituisciRigaDiComando(std::optional<std::string> testo);
+
+}  // namespace quomaro

@@ -1,0 +1,315 @@
+#include "quomaro/clsSOAP.h"
+
+#include <gmock/gmock.h>
+#include <pugixml.hpp>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "quomaro/Host.h"
+#include "tests/client/ProvaQuomaro.h"
+#include "tests/client/ServerDiProva.h"
+#include "tests/support/CartellaTemporanea.h"
+
+namespace quomaro::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+constexpr std::string_view kPercorso = "/ServizioAggiornamenti/ServizioAggiornamenti.php";
+const std::string kBusta =
+    R"(<soap:Envelope xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" )"
+    R"(xmlns:xsd="http://www.w3.org/2001/XMLSchema" )"
+    R"(xmlns:soap="http://www.w3.org/2001/06/soap-envelope"><soap:Body>)";
+const std::string kDichiarazione = R"(<?xml version="1.0" encoding="utf-8"?>)";
+const std::string kTimeout = "Connessione al server non disponibile";
+
+std::string Risposta(const std::string& interno) {
+  return kBusta + "<RispostaResponse>" + interno +
+         "</RispostaResponse></soap:Body></soap:Envelope>";
+}
+
+// A service that answers what the test prepared, and echoes requests back
+// as plain text on /eco.
+class ClsSOAPTest : public ProvaQuomaro {
+ protected:
+  void SetUp() override {
+    ProvaQuomaro::SetUp();
+    server_.Server().Post(std::string(kPercorso), [this](const auto& req, auto& res) {
+      if (silenzioso_) {
+        server_.AttendiChiusura();
+        return;
+      }
+      const std::scoped_lock lock(mutex_);
+      ricevute_.push_back(req.body);
+      res.status = stato_;
+      res.set_content(corpo_, tipo_);
+    });
+    server_.Server().Post(
+        "/eco", [](const auto& req, auto& res) { res.set_content(req.body, "text/plain"); });
+    server_.Avvia();
+    soap_.URI(server_.Url(kPercorso));
+  }
+
+  std::string Invia(const std::vector<std::string>& parametri, const std::string& funzione) {
+    return soap_.InviaRichiestaPOST(parametri, funzione);
+  }
+  std::string Eco(const std::vector<std::string>& parametri, const std::string& funzione) {
+    soap_.URI(server_.Url("/eco"));
+    return soap_.InviaRichiestaPOST(parametri, funzione);
+  }
+  std::string UltimaRicevuta() {
+    const std::scoped_lock lock(mutex_);
+    return ricevute_.empty() ? std::string() : ricevute_.back();
+  }
+
+  void Rispondi(int stato, const std::string& tipo, const std::string& corpo) {
+    const std::scoped_lock lock(mutex_);
+    stato_ = stato;
+    tipo_ = tipo;
+    corpo_ = corpo;
+  }
+
+  std::mutex mutex_;
+  std::vector<std::string> ricevute_;
+  std::atomic<bool> silenzioso_ = false;
+  int stato_ = 200;
+  std::string tipo_ = "text/xml; charset=utf-8";
+  std::string corpo_ = Risposta("<return>S</return>");
+  // Declared after what its handlers use, so it stops first.
+  ServerHttp server_;
+  clsSOAP soap_;
+};
+
+TEST_F(ClsSOAPTest, PostsTheExactDocumentAndHeadersAndKeepsACopyBesideTheLibrary) {
+  EXPECT_EQ(soap_.XmlReq(), nullptr);
+  std::string richiesta;
+  ServerGrezzo grezzo([&richiesta](int s) {
+    richiesta = ServerGrezzo::LeggiRichiesta(s);
+    ServerGrezzo::Scrivi(s,
+                         "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 18\r\n"
+                         "Connection: close\r\n\r\n<return>S</return>");
+    return true;
+  });
+  soap_.URI(grezzo.Url(kPercorso));
+
+  EXPECT_EQ(Invia({"utente;ROSSI", "progra;02", ""}, "getFILEXX"), "S");
+
+  const std::string corpo = kDichiarazione + kBusta +
+                            "<getFILEXX><utente>ROSSI</utente><progra>02</progra></getFILEXX>"
+                            "</soap:Body></soap:Envelope>";
+  const auto fineTesta = richiesta.find("\r\n\r\n");
+  const std::string testa = richiesta.substr(0, fineTesta + 2);
+  EXPECT_EQ(richiesta.substr(fineTesta + 4), corpo);
+  EXPECT_EQ(orvane::test::LeggiFile(CartellaLibreria() / "SOAP.xml"), corpo);
+  EXPECT_TRUE(testa.starts_with("POST " + std::string(kPercorso) + " HTTP/1.1\r\n"));
+  const auto tipo = testa.find("\r\nContent-Type: text/xml; charset=utf-8\r\n");
+  const auto lenght = testa.find("\r\nContent-Lenght: 0\r\n");
+  const auto azione =
+      testa.find("\r\nSOAPAction: http://www.orvane.it/ServizioAggiornamenti/getFILEXX\r\n");
+  EXPECT_LT(tipo, lenght);
+  EXPECT_LT(lenght, azione);
+  EXPECT_NE(azione, std::string::npos);
+  EXPECT_THAT(testa, HasSubstr("\r\nContent-Length: " + std::to_string(corpo.size()) + "\r\n"));
+  EXPECT_THAT(testa, Not(HasSubstr("Authorization")));
+  ASSERT_NE(soap_.XmlReq(), nullptr);
+  EXPECT_EQ(soap_.XmlReq()->readyState(), 4);
+  EXPECT_EQ(soap_.XmlReq()->statusText(), "OK");
+  EXPECT_EQ(RecordNelLog(), 0);
+}
+
+TEST_F(ClsSOAPTest, SendsParametersBelowTheUpperBoundSplitAtSemicolonsAndEscaped) {
+  const std::string fine = "</soap:Body></soap:Envelope>";
+  EXPECT_EQ(Eco({}, "RichiestaConnessione"),
+            kDichiarazione + kBusta + "<RichiestaConnessione/>" + fine);
+  EXPECT_EQ(Eco({"Utente;ROSSI"}, "RichiestaConnessione"),
+            kDichiarazione + kBusta + "<RichiestaConnessione/>" + fine);
+  EXPECT_THAT(Eco({"Utente;ROSSI", "senza punto e virgola"}, "RichiestaConnessione"),
+              HasSubstr("<RichiestaConnessione><Utente>ROSSI</Utente></RichiestaConnessione>"));
+  EXPECT_THAT(Eco({"Utente;", ""}, "RichiestaConnessione"),
+              HasSubstr("<RichiestaConnessione><Utente/></RichiestaConnessione>"));
+  EXPECT_THAT(Eco({"strsql;select a;b", ""}, "EseguiComandoSQL"),
+              HasSubstr("<strsql>select a</strsql>"));
+
+  // Markup characters, quotes and non-ASCII text reach the service intact.
+  const std::string valore = "a & b < c > \"d\" 'e' ]]> àèìòù €";
+  const std::string corpo = Eco({"strsql;" + valore, ""}, "SelectSQL_ADO");
+  EXPECT_THAT(corpo, HasSubstr("a &amp; b &lt; c"));
+  pugi::xml_document letto;
+  ASSERT_TRUE(letto.load_string(corpo.c_str()));
+  EXPECT_EQ(std::string(letto.child("soap:Envelope")
+                            .child("soap:Body")
+                            .child("SelectSQL_ADO")
+                            .child("strsql")
+                            .text()
+                            .get()),
+            valore);
+  EXPECT_EQ(RecordNelLog(), 0);
+}
+
+TEST_F(ClsSOAPTest, RequestThatCannotBeBuiltIsLoggedAndAnEmptyBodyIsPosted) {
+  for (const auto& [parametri, funzione] :
+       std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"strsql", ""}, "EseguiComandoSQL"},
+           {{"1nome;x", ""}, "EseguiComandoSQL"},
+           {{"a b;x", ""}, "EseguiComandoSQL"},
+           {{"strsql;\x01", ""}, "EseguiComandoSQL"},
+           {{"strsql;\xff", ""}, "EseguiComandoSQL"},
+           {{"Utente;ROSSI", ""}, "<op>"}}) {
+    SCOPED_TRACE(parametri.front() + " " + funzione);
+    EXPECT_EQ(Invia(parametri, funzione), "S");
+    EXPECT_EQ(UltimaRicevuta(), "");
+  }
+  EXPECT_EQ(RecordNelLog(), 6);
+  EXPECT_EQ(messaggi_.Messaggi().size(), 6u);
+  EXPECT_THAT(Log(), HasSubstr(" Errore numero   : 9\r\n"));
+  EXPECT_THAT(Log(),
+              HasSubstr(" Modulo          : clsSOAP\r\n Routine         : CreaRichiestaSOAP\r\n"));
+  EXPECT_THAT(Log(), HasSubstr(" Progetto        : Quomaro\r\n"));
+  EXPECT_THAT(Log(), HasSubstr(" Versione        : 2.0.6---"));
+}
+
+TEST_F(ClsSOAPTest, CopyThatCannotBeSavedIsLoggedButTheRequestStillGoesOut) {
+  std::filesystem::create_directory(CartellaLibreria() / "SOAP.xml");
+  EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), "S");
+  EXPECT_THAT(UltimaRicevuta(), HasSubstr("<Utente>ROSSI</Utente>"));
+  EXPECT_EQ(RecordNelLog(), 1);
+  EXPECT_THAT(Log(),
+              HasSubstr(" Routine         : CreaRichiestaSOAP\r\n Linea di codice : 80\r\n"));
+}
+
+TEST_F(ClsSOAPTest, AnswerIsTheFirstUnprefixedReturnOfAnXmlAnswerOrTheRawBody) {
+  struct Caso {
+    int stato;
+    std::string tipo;
+    std::string corpo;
+    std::string atteso;
+  };
+  const std::string html = "<html><body><return>S</return></body></html>";
+  const std::string bomba =
+      R"(<?xml version="1.0"?><!DOCTYPE r [<!ENTITY a "aaaaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;&a;">)"
+      R"(<!ENTITY c "&b;&b;&b;&b;&b;&b;"><!ENTITY x SYSTEM "file:///etc/passwd">]>)";
+  for (const auto& c : std::vector<Caso>{
+           {200, "text/xml; charset=utf-8", Risposta("<return>S</return>"), "S"},
+           {200, "text/xml", Risposta("<return>primo</return><return>secondo</return>"), "primo"},
+           {200, "text/xml", Risposta("<ns:return>no</ns:return><return>si</return>"), "si"},
+           {200, "text/xml", Risposta("<return>a<b>b</b>c<![CDATA[<d>]]>&amp;</return>"),
+            "abc<d>&"},
+           {404, "text/xml", Risposta("<return>N</return>"), "N"},
+           {200, "TEXT/XML", html, html},
+           {200, "text/html", html, html},
+           {500, "text/plain", "errore", "errore"},
+           {200, "text/xml", bomba + "<return>&c;&x;</return>", "&c;&x;"},
+           {200, "text/xml", Risposta("<nessuno>S</nessuno>"), ""},
+           {200, "text/xml", "questo non è XML", ""},
+           {200, "text/xml", "", ""},
+       }) {
+    SCOPED_TRACE(c.tipo + " " + c.corpo);
+    Rispondi(c.stato, c.tipo, c.corpo);
+    EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), c.atteso);
+  }
+  EXPECT_EQ(soap_.StatoRichiesta(), "");
+  // The three XML answers without a readable "return" element.
+  EXPECT_EQ(RecordNelLog(), 3);
+  EXPECT_THAT(Log(), HasSubstr(" Errore numero   : 91\r\n"));
+  EXPECT_THAT(Log(), HasSubstr(" Routine         : InviaRichiestaPOST\r\n"));
+}
+
+TEST_F(ClsSOAPTest, HugeAnswerIsReturnedWhole) {
+  constexpr std::size_t kDimensione = std::size_t{100} * 1024 * 1024;
+  server_.Server().Post("/grande", [](const auto&, auto& res) {
+    res.set_content_provider(
+        kDimensione, "application/octet-stream",
+        [](std::size_t inizio, std::size_t lunghezza, httplib::DataSink& sink) {
+          static const std::string blocco(1 << 20, 'x');
+          sink.write(blocco.data(), std::min(lunghezza, blocco.size()));
+          static_cast<void>(inizio);
+          return true;
+        });
+  });
+  soap_.URI(server_.Url("/grande"));
+  EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione").size(), kDimensione);
+}
+
+TEST_F(ClsSOAPTest, TimeoutStrikesAfterMoreThanThirtyClockSecondsAndTheRequestStays) {
+  // The clock starts just before a second boundary and moves half a second
+  // at every turn of the message pump.
+  const auto inizio =
+      platform::Istante(std::chrono::seconds(1'700'000'000)) + std::chrono::milliseconds(999);
+  auto adesso = inizio;
+  int turni = 0;
+  quomaro::ImpostaOrologio([&adesso] { return adesso; });
+  quomaro::ImpostaPompaMessaggi([&] {
+    ++turni;
+    adesso += std::chrono::milliseconds(500);
+  });
+  silenzioso_ = true;
+
+  EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), "");
+  EXPECT_EQ(soap_.StatoRichiesta(), kTimeout);
+  // 31 boundaries crossed: 30.5 s after the send.
+  EXPECT_EQ(turni, 61);
+  const auto incompiuta = soap_.XmlReq();
+  ASSERT_NE(incompiuta, nullptr);
+  EXPECT_LT(incompiuta->readyState(), 4);
+
+  // A later success keeps the description and replaces the request.
+  silenzioso_ = false;
+  EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), "S");
+  EXPECT_EQ(soap_.StatoRichiesta(), kTimeout);
+  EXPECT_NE(soap_.XmlReq(), incompiuta);
+  EXPECT_EQ(soap_.XmlReq()->readyState(), 4);
+  EXPECT_EQ(RecordNelLog(), 0);
+}
+
+TEST_F(ClsSOAPTest, HostMessagesKeepRunningWhileTheAnswerIsAwaited) {
+  server_.Server().Post("/lento", [](const auto&, auto& res) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    res.set_content(Risposta("<return>S</return>"), "text/xml");
+  });
+  soap_.URI(server_.Url("/lento"));
+  int turni = 0;
+  quomaro::ImpostaPompaMessaggi([&turni] { ++turni; });
+  EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), "S");
+  EXPECT_GT(turni, 1);
+}
+
+TEST_F(ClsSOAPTest, PeersThatFailOrNeverFinishGiveAnEmptyAnswerAndADescription) {
+  soap_.ImpostaSecondiAttesaMassima(1);
+  ServerGrezzo chiude([](int) { return true; });
+  ServerGrezzo muto([](int) { return false; });
+  ServerGrezzo aMeta([](int s) {
+    static_cast<void>(ServerGrezzo::LeggiRichiesta(s));
+    ServerGrezzo::Scrivi(
+        s, "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 100\r\n\r\n<return>");
+    return false;
+  });
+  const std::vector<std::pair<std::string, std::string>> casi = {
+      {"http://127.0.0.1:" + std::to_string(PortaChiusa()) + "/", "Errore di comunicazione"},
+      {chiude.Url("/"), "Errore di comunicazione"},
+      {muto.Url("/"), kTimeout},
+      {aMeta.Url("/"), kTimeout},
+  };
+  for (const auto& [url, stato] : casi) {
+    SCOPED_TRACE(url);
+    soap_.URI(url);
+    EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), "");
+    EXPECT_THAT(soap_.StatoRichiesta(), HasSubstr(stato));
+  }
+  EXPECT_EQ(RecordNelLog(), 0);
+
+  // An address that is not an http URL is a logged failure of the call.
+  for (const char* url : {"", "file:///etc/passwd", "non un indirizzo"}) {
+    soap_.URI(url);
+    EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), "");
+  }
+  EXPECT_EQ(RecordNelLog(), 3);
+  EXPECT_THAT(Log(),
+              HasSubstr(" Routine         : InviaRichiestaPOST\r\n Linea di codice : 30\r\n"));
+  EXPECT_THAT(soap_.StatoRichiesta(), HasSubstr(kTimeout));
+}
+
+}  // namespace
+}  // namespace quomaro::test
