@@ -1,0 +1,413 @@
+#include "platform/RegistroAutostart.h"
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+#include <system_error>
+
+#include "platform/RegistroFile.h"
+#include "platform/TestoUtf8.h"
+
+namespace platform {
+namespace {
+
+constexpr std::string_view kEstensione = ".desktop";
+constexpr std::string_view kGruppo = "[Desktop Entry]";
+// The exact command line of the value, beside the Exec key that runs it.
+constexpr std::string_view kChiaveComando = "X-Orvane-Comando";
+constexpr std::size_t kNomeFileMassimo = 255;
+constexpr std::size_t kVoceMassima = 1U << 20U;
+
+bool Spazio(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string_view Pulisci(std::string_view s) {
+  while (!s.empty() && Spazio(s.front()))
+    s.remove_prefix(1);
+  while (!s.empty() && Spazio(s.back()))
+    s.remove_suffix(1);
+  return s;
+}
+
+int ValoreEsadecimale(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Escapes of string values in desktop entries.
+std::string EscapeStringa(std::string_view s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case ' ':
+        // Readers drop the blanks around a value.
+        out += (i == 0 || i + 1 == s.size()) ? "\\s" : " ";
+        break;
+      default:
+        out += c;
+        break;
+    }
+  }
+  return out;
+}
+
+std::string TogliEscapeStringa(std::string_view s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\\' || i + 1 == s.size()) {
+      out += s[i];
+      continue;
+    }
+    const char dopo = s[++i];
+    switch (dopo) {
+      case 's':
+        out += ' ';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      default:
+        out += '\\';
+        out += dopo;
+        break;
+    }
+  }
+  return out;
+}
+
+// The arguments of a Windows command line: blanks separate them, double
+// quotes group, backslashes count only before a double quote.
+std::vector<std::string> ArgomentiWindows(std::string_view riga) {
+  std::vector<std::string> argomenti;
+  std::size_t i = 0;
+  while (true) {
+    while (i < riga.size() && Spazio(riga[i]))
+      ++i;
+    if (i == riga.size()) break;
+    std::string arg;
+    bool virgolette = false;
+    while (i < riga.size()) {
+      const char c = riga[i];
+      if (c == '\\') {
+        std::size_t barre = 0;
+        while (i < riga.size() && riga[i] == '\\') {
+          ++barre;
+          ++i;
+        }
+        if (i < riga.size() && riga[i] == '"') {
+          arg.append(barre / 2, '\\');
+          if (barre % 2 == 1) {
+            arg += '"';
+            ++i;
+          }
+        } else {
+          arg.append(barre, '\\');
+        }
+      } else if (c == '"') {
+        if (virgolette && i + 1 < riga.size() && riga[i + 1] == '"') {
+          arg += '"';
+          i += 2;
+        } else {
+          virgolette = !virgolette;
+          ++i;
+        }
+      } else if (Spazio(c) && !virgolette) {
+        break;
+      } else {
+        arg += c;
+        ++i;
+      }
+    }
+    argomenti.push_back(std::move(arg));
+  }
+  return argomenti;
+}
+
+// The inverse: arguments joined into a Windows command line.
+std::string RigaWindows(const std::vector<std::string>& argomenti) {
+  std::string out;
+  for (const auto& arg : argomenti) {
+    if (!out.empty()) out += ' ';
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) {
+      out += arg;
+      continue;
+    }
+    out += '"';
+    std::size_t barre = 0;
+    for (const char c : arg) {
+      if (c == '\\') {
+        ++barre;
+        continue;
+      }
+      if (c == '"') {
+        out.append(barre * 2 + 1, '\\');
+      } else {
+        out.append(barre, '\\');
+      }
+      barre = 0;
+      out += c;
+    }
+    out.append(barre * 2, '\\');
+    out += '"';
+  }
+  return out;
+}
+
+bool Riservato(char c) {
+  static constexpr std::string_view kRiservati = " \t\n\r\"'\\><~|&;$*?#()`";
+  return kRiservati.find(c) != std::string_view::npos;
+}
+
+// The lines of an entry's [Desktop Entry] group, key and raw value.
+std::vector<std::pair<std::string, std::string>> ChiaviGruppo(std::string_view testo) {
+  std::vector<std::pair<std::string, std::string>> chiavi;
+  bool nelGruppo = false;
+  std::size_t pos = 0;
+  while (pos < testo.size()) {
+    std::size_t fine = testo.find('\n', pos);
+    if (fine == std::string_view::npos) fine = testo.size();
+    std::string_view riga = testo.substr(pos, fine - pos);
+    pos = fine + 1;
+    if (!riga.empty() && riga.back() == '\r') riga.remove_suffix(1);
+    const std::string_view pulita = Pulisci(riga);
+    if (pulita.empty() || pulita.front() == '#') continue;
+    if (pulita.front() == '[') {
+      nelGruppo = pulita == kGruppo;
+      continue;
+    }
+    const std::size_t uguale = pulita.find('=');
+    if (!nelGruppo || uguale == std::string_view::npos) continue;
+    std::string_view valore = pulita.substr(uguale + 1);
+    while (!valore.empty() && Spazio(valore.front()))
+      valore.remove_prefix(1);
+    chiavi.emplace_back(Pulisci(pulita.substr(0, uguale)), valore);
+  }
+  return chiavi;
+}
+
+std::optional<VoceAutostart> LeggiVoce(const std::filesystem::path& file) {
+  const LetturaFileRegistro l = LeggiFileRegistro(file, kVoceMassima);
+  if (!l.esiste || l.errore != 0) return std::nullopt;
+  VoceAutostart voce;
+  voce.file = file;
+  voce.nome = NomeDaFileAutostart(file.stem().string());
+  std::optional<std::string> exec;
+  std::optional<std::string> comando;
+  for (const auto& [chiave, valore] : ChiaviGruppo(l.contenuto)) {
+    if (chiave == "Exec") exec = valore;
+    if (chiave == kChiaveComando) comando = valore;
+    if (chiave == "Hidden") voce.nascosta = valore == "true";
+  }
+  if (comando && exec && RigaExec(TogliEscapeStringa(*comando)) == *exec) {
+    voce.comando = TogliEscapeStringa(*comando);
+  } else if (exec) {
+    voce.comando = ComandoDaRigaExec(*exec);
+  }
+  return voce;
+}
+
+}  // namespace
+
+const std::vector<std::string>& PercorsoChiaveAutostart() {
+  static const std::vector<std::string> kPercorso{"SOFTWARE", "Microsoft", "Windows",
+                                                  "CurrentVersion", "Run"};
+  return kPercorso;
+}
+
+bool ChiaveAutostart(HKEY radice, const std::vector<std::string>& percorso) {
+  if (radice != HKEY_LOCAL_MACHINE && radice != HKEY_CURRENT_USER) return false;
+  const auto& atteso = PercorsoChiaveAutostart();
+  if (percorso.size() != atteso.size()) return false;
+  return std::equal(
+      percorso.begin(), percorso.end(), atteso.begin(),
+      [](const std::string& a, const std::string& b) { return UgualiSenzaMaiuscole(a, b); });
+}
+
+std::string NomeFileAutostart(std::string_view nome) {
+  if (nome.empty()) return "@" + std::string(kEstensione);
+  static constexpr std::array<char, 16> kCifre{'0', '1', '2', '3', '4', '5', '6', '7',
+                                               '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
+  std::string out;
+  for (std::size_t i = 0; i < nome.size(); ++i) {
+    const auto c = static_cast<unsigned char>(nome[i]);
+    const bool sicuro = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == ' ' || c == '-' || c == '_' ||
+                        (c == '.' && i > 0) || c >= 0x80;
+    if (sicuro) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kCifre.at(c >> 4U);
+      out += kCifre.at(c & 0x0FU);
+    }
+  }
+  return out + std::string(kEstensione);
+}
+
+std::string NomeDaFileAutostart(std::string_view radiceNomeFile) {
+  if (radiceNomeFile == "@") return {};
+  std::string out;
+  for (std::size_t i = 0; i < radiceNomeFile.size(); ++i) {
+    if (radiceNomeFile[i] == '%' && i + 2 < radiceNomeFile.size() &&
+        ValoreEsadecimale(radiceNomeFile[i + 1]) >= 0 &&
+        ValoreEsadecimale(radiceNomeFile[i + 2]) >= 0) {
+      out += static_cast<char>(ValoreEsadecimale(radiceNomeFile[i + 1]) * 16 +
+                               ValoreEsadecimale(radiceNomeFile[i + 2]));
+      i += 2;
+    } else {
+      out += radiceNomeFile[i];
+    }
+  }
+  return out;
+}
+
+std::string RigaExec(std::string_view comando) {
+  std::string riga;
+  for (const auto& arg : ArgomentiWindows(comando)) {
+    if (!riga.empty()) riga += ' ';
+    const bool tra = arg.empty() || std::any_of(arg.begin(), arg.end(), Riservato);
+    if (tra) riga += '"';
+    for (const char c : arg) {
+      if (c == '%') {
+        riga += "%%";  // a literal percent sign, not a field code
+      } else if (tra && (c == '"' || c == '`' || c == '$' || c == '\\')) {
+        riga += '\\';
+        riga += c;
+      } else {
+        riga += c;
+      }
+    }
+    if (tra) riga += '"';
+  }
+  return EscapeStringa(riga);
+}
+
+std::string ComandoDaRigaExec(std::string_view exec) {
+  const std::string riga = TogliEscapeStringa(exec);
+  std::vector<std::string> argomenti;
+  std::size_t i = 0;
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
+  while (true) {
+    while (i < riga.size() && blank(riga[i]))
+      ++i;
+    if (i == riga.size()) break;
+    std::string arg;
+    const bool tra = riga[i] == '"';
+    if (tra) ++i;
+    while (i < riga.size()) {
+      const char c = riga[i];
+      if (tra && c == '"') {
+        ++i;
+        break;
+      }
+      if (!tra && blank(c)) break;
+      if (tra && c == '\\' && i + 1 < riga.size()) {
+        arg += riga[i + 1];
+        i += 2;
+        continue;
+      }
+      if (c == '%' && i + 1 < riga.size() && riga[i + 1] == '%') ++i;
+      arg += riga[i];
+      ++i;
+    }
+    argomenti.push_back(std::move(arg));
+  }
+  return RigaWindows(argomenti);
+}
+
+std::string TestoVoceAutostart(std::string_view nome, std::string_view comando) {
+  std::string t(kGruppo);
+  t += "\nType=Application\nName=";
+  t += EscapeStringa(nome);
+  t += "\nExec=";
+  t += RigaExec(comando);
+  t += "\nX-GNOME-Autostart-enabled=true\n";
+  t += kChiaveComando;
+  t += '=';
+  t += EscapeStringa(comando);
+  t += '\n';
+  return t;
+}
+
+std::vector<VoceAutostart> VociAutostart(const std::filesystem::path& cartella,
+                                         bool ancheNascoste) {
+  std::vector<std::filesystem::path> file;
+  std::error_code ec;
+  for (const auto& voce : std::filesystem::directory_iterator(cartella, ec)) {
+    const std::string nome = voce.path().filename().string();
+    if (nome.size() > kEstensione.size() &&
+        nome.compare(nome.size() - kEstensione.size(), kEstensione.size(), kEstensione) == 0 &&
+        voce.is_regular_file(ec)) {
+      file.push_back(voce.path());
+    }
+  }
+  std::sort(file.begin(), file.end());
+  std::vector<VoceAutostart> voci;
+  for (const auto& f : file) {
+    auto voce = LeggiVoce(f);
+    if (voce && (ancheNascoste || !voce->nascosta)) voci.push_back(std::move(*voce));
+  }
+  return voci;
+}
+
+std::optional<VoceAutostart> TrovaVoceAutostart(const std::filesystem::path& cartella,
+                                                std::string_view nome, bool ancheNascoste) {
+  // The entry written for this very name first, then any that reads as it.
+  auto voci = VociAutostart(cartella, ancheNascoste);
+  const std::filesystem::path proprio = cartella / NomeFileAutostart(nome);
+  for (auto& v : voci) {
+    if (v.file == proprio) return std::move(v);
+  }
+  for (auto& v : voci) {
+    if (UgualiSenzaMaiuscole(v.nome, nome)) return std::move(v);
+  }
+  return std::nullopt;
+}
+
+void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view nome,
+                         std::string_view comando,
+                         const OsservatoreScritturaRegistro& osservatore) {
+  const std::string nomeFile = NomeFileAutostart(nome);
+  if (nomeFile.size() > kNomeFileMassimo) {
+    throw std::invalid_argument("nome di valore troppo lungo per una voce di avvio automatico");
+  }
+  const auto esistente = TrovaVoceAutostart(cartella, nome, true);
+  const std::filesystem::path file = esistente ? esistente->file : cartella / nomeFile;
+  std::filesystem::create_directories(cartella);
+  RimuoviTemporaneiOrfani(file);
+  ScriviFileAtomico(file, TestoVoceAutostart(nome, comando), 0644, osservatore);
+}
+
+bool CancellaVoceAutostart(const std::filesystem::path& cartella, std::string_view nome) {
+  const auto voce = TrovaVoceAutostart(cartella, nome);
+  if (!voce) return false;
+  std::filesystem::remove(voce->file);
+  return true;
+}
+
+}  // namespace platform

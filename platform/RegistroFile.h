@@ -1,0 +1,54 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "platform/Registro.h"
+
+namespace platform {
+
+/// An exclusive advisory lock (flock) on the registry folder, held for the
+/// life of the object; the folder is created when missing. Every process
+/// that changes a registry file, or an autostart entry, holds it from reading
+/// the file to renaming the new one in place. Throws std::system_error.
+class BloccoCartellaRegistro {
+ public:
+  explicit BloccoCartellaRegistro(const std::filesystem::path& cartella);
+  ~BloccoCartellaRegistro();
+  BloccoCartellaRegistro(const BloccoCartellaRegistro&) = delete;
+  BloccoCartellaRegistro& operator=(const BloccoCartellaRegistro&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+/// A file read whole: whether it exists, its bytes, the errno of a failed
+/// read (0 when it was read) and a signature that changes whenever the file
+/// is replaced or changed.
+struct LetturaFileRegistro {
+  bool esiste = false;
+  std::string contenuto;
+  int errore = 0;
+  std::string firma;
+};
+
+/// Reads a file of at most `limite` bytes (a larger one reads as EFBIG).
+[[nodiscard]] LetturaFileRegistro LeggiFileRegistro(const std::filesystem::path& file,
+                                                    std::size_t limite);
+
+/// Replaces `file` with `contenuto` so that the file is always either the
+/// old or the new content: a temporary file in the same folder, written and
+/// flushed to disk, then renamed over it, then the folder flushed. Throws
+/// std::system_error; the temporary file is removed on failure.
+void ScriviFileAtomico(const std::filesystem::path& file, std::string_view contenuto, mode_t modo,
+                       const OsservatoreScritturaRegistro& osservatore);
+
+/// Removes the temporary files that writers of `file` killed before their
+/// rename left behind. Only safe under BloccoCartellaRegistro.
+void RimuoviTemporaneiOrfani(const std::filesystem::path& file);
+
+}  // namespace platform

@@ -1,0 +1,114 @@
+#include "platform/TestoUtf8.h"
+
+#include <cstdint>
+
+namespace platform {
+namespace {
+
+char32_t Maiuscola(char32_t c) {
+  if (c >= U'a' && c <= U'z') return c - 0x20;
+  if (c < 0x80) return c;
+  // Latin-1: à..þ except the division sign; ÿ has its capital in Latin Extended-A.
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
+  if (c == 0xFF) return 0x178;
+  // Latin Extended-A: capital and small letters in pairs.
+  if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c & ~char32_t{1};
+  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) {
+    return (c % 2 == 0) ? c - 1 : c;
+  }
+  // Greek small letters; final sigma folds to sigma.
+  if (c == 0x3C2) return 0x3A3;
+  if (c >= 0x3B1 && c <= 0x3C9) return c - 0x20;
+  // Cyrillic.
+  if (c >= 0x430 && c <= 0x44F) return c - 0x20;
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  return c;
+}
+
+}  // namespace
+
+std::size_t DecodificaUtf8(std::string_view s, std::size_t i, char32_t& c) {
+  const auto b = static_cast<unsigned char>(s[i]);
+  std::size_t lunghezza = 0;
+  char32_t minimo = 0;
+  if (b < 0x80) {
+    c = b;
+    return 1;
+  }
+  if ((b & 0xE0) == 0xC0) {
+    lunghezza = 2;
+    c = b & 0x1FU;
+    minimo = 0x80;
+  } else if ((b & 0xF0) == 0xE0) {
+    lunghezza = 3;
+    c = b & 0x0FU;
+    minimo = 0x800;
+  } else if ((b & 0xF8) == 0xF0) {
+    lunghezza = 4;
+    c = b & 0x07U;
+    minimo = 0x10000;
+  } else {
+    return 0;
+  }
+  if (i + lunghezza > s.size()) return 0;
+  for (std::size_t k = 1; k < lunghezza; ++k) {
+    const auto seguito = static_cast<unsigned char>(s[i + k]);
+    if ((seguito & 0xC0) != 0x80) return 0;
+    c = (c << 6U) | (seguito & 0x3FU);
+  }
+  if (c < minimo || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+  return lunghezza;
+}
+
+void CodificaUtf8(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6U));
+    out += static_cast<char>(0x80 | (c & 0x3FU));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12U));
+    out += static_cast<char>(0x80 | ((c >> 6U) & 0x3FU));
+    out += static_cast<char>(0x80 | (c & 0x3FU));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18U));
+    out += static_cast<char>(0x80 | ((c >> 12U) & 0x3FU));
+    out += static_cast<char>(0x80 | ((c >> 6U) & 0x3FU));
+    out += static_cast<char>(0x80 | (c & 0x3FU));
+  }
+}
+
+bool Utf8Valido(std::string_view testo) {
+  std::size_t i = 0;
+  while (i < testo.size()) {
+    char32_t c = 0;
+    const std::size_t n = DecodificaUtf8(testo, i, c);
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
+std::string MaiuscoloPerConfronto(std::string_view testo) {
+  std::string out;
+  out.reserve(testo.size());
+  std::size_t i = 0;
+  while (i < testo.size()) {
+    char32_t c = 0;
+    const std::size_t n = DecodificaUtf8(testo, i, c);
+    if (n == 0) {
+      out += testo[i];
+      ++i;
+      continue;
+    }
+    CodificaUtf8(Maiuscola(c), out);
+    i += n;
+  }
+  return out;
+}
+
+bool UgualiSenzaMaiuscole(std::string_view a, std::string_view b) {
+  return a == b || MaiuscoloPerConfronto(a) == MaiuscoloPerConfronto(b);
+}
+
+}  // namespace platform
