@@ -17,6 +17,7 @@
 #include "platform/Cartelle.h"
 #include "platform/Messaggi.h"
 #include "platform/Orologio.h"
+#include "platform/Registro.h"
 #include "platform/RigaDiComando.h"
 
 namespace orvane {
@@ -63,6 +64,15 @@ bool AccodaAlFile(const std::filesystem::path& file, const std::string& testo, i
   }
   return riuscito;
 }
+
+// The registry store compiled into this module reports the registry files
+// it cannot use to this module's error log.
+[[maybe_unused]] const bool kRegistroCollegatoAlLog = [] {
+  platform::ImpostaSegnalazioneRegistro([](const platform::SegnalazioneRegistro& s) {
+    ScriviErrore("0", std::to_string(s.codice), s.descrizione, "Registro", "LeggiFileRegistro");
+  });
+  return true;
+}();
 
 }  // namespace
 

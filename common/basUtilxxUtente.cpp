@@ -1,0 +1,125 @@
+// The user-facing services of basUtilxx: the per-user settings, the browser
+// and closing another program's window. Kept apart from the error log so a
+// deliverable that only logs does not link the window system.
+
+#include <string>
+
+#include "common/Errore.h"
+#include "common/Routine.h"
+#include "common/basUtilxx.h"
+#include "platform/Browser.h"
+#include "platform/Finestre.h"
+#include "platform/Messaggi.h"
+#include "platform/Registro.h"
+
+namespace orvane {
+namespace {
+
+constexpr std::string_view kModulo = "basUtilxx";
+constexpr std::string_view kRamoImpostazioni = "Software\\VB and VBA Program Settings\\";
+
+// A key handle closed when it goes.
+class ChiaveImpostazioni {
+ public:
+  ChiaveImpostazioni() = default;
+  ~ChiaveImpostazioni() {
+    if (h_ != 0) platform::RegCloseKey(h_);
+  }
+  ChiaveImpostazioni(const ChiaveImpostazioni&) = delete;
+  ChiaveImpostazioni& operator=(const ChiaveImpostazioni&) = delete;
+  platform::HKEY& H() { return h_; }
+
+ private:
+  platform::HKEY h_ = 0;
+};
+
+[[noreturn]] void ImpostazioneIlleggibile(std::string_view applicazione, std::string_view sezione,
+                                          std::string_view chiave, platform::LSTATUS codice) {
+  throw Errore(kErroreAccessoPercorso, "Impossibile leggere l'impostazione " +
+                                           std::string(applicazione) + "\\" + std::string(sezione) +
+                                           "\\" + std::string(chiave) + " (errore del registro " +
+                                           std::to_string(codice) + ")");
+}
+
+}  // namespace
+
+std::string GetSetting(std::string_view applicazione, std::string_view sezione,
+                       std::string_view chiave, std::string_view predefinito) {
+  if (applicazione.empty() || sezione.empty()) {
+    throw Errore(kChiamataNonValida, "Chiamata di routine o argomento non validi");
+  }
+  const std::string percorso =
+      std::string(kRamoImpostazioni) + std::string(applicazione) + "\\" + std::string(sezione);
+  ChiaveImpostazioni k;
+  platform::LSTATUS r = platform::RegOpenKeyEx(platform::HKEY_CURRENT_USER, percorso, 0,
+                                               platform::KEY_QUERY_VALUE, k.H());
+  if (r == platform::ERROR_FILE_NOT_FOUND) return std::string(predefinito);
+  if (r != platform::ERROR_SUCCESS) ImpostazioneIlleggibile(applicazione, sezione, chiave, r);
+  std::uint32_t tipo = platform::REG_NONE;
+  std::string dati;
+  r = platform::LeggiValoreRegistro(k.H(), chiave, tipo, dati);
+  if (r == platform::ERROR_FILE_NOT_FOUND ||
+      (r == platform::ERROR_SUCCESS && tipo != platform::REG_SZ)) {
+    return std::string(predefinito);
+  }
+  if (r != platform::ERROR_SUCCESS) ImpostazioneIlleggibile(applicazione, sezione, chiave, r);
+  return dati.substr(0, dati.find('\0'));
+}
+
+DatiUtente GetUtente() {
+  DatiUtente d;
+  // The fields read before a failure keep their values.
+  Routine(kModulo, "GetUtente", [&](int& linea) {
+    const auto leggi = [](std::string_view chiave) {
+      return GetSetting("TARVIKX", "Utente", chiave);
+    };
+    linea = 10;
+    d.Server = leggi("Server");
+    linea = 20;
+    d.UserId = leggi("UserId");
+    linea = 30;
+    d.PassXx = leggi("PassXx");
+    linea = 40;
+    d.Tarvik = leggi("Tarvik");
+    linea = 50;
+    d.CodAzi = leggi("CodAzi");
+    linea = 60;
+    d.DesAzi = leggi("DesAzi");
+    linea = 70;
+    d.PercXx = leggi("PercXx");
+    linea = 80;
+    d.Remoto = leggi("Remoto");
+    linea = 90;
+    d.DataXx = leggi("DataXx");
+    linea = 100;
+    d.PercorsoDatiRelativoServer = leggi("PercorsoDatiRelativoServer");
+    linea = 110;
+    std::string raddoppiata;
+    for (const char c : d.DesAzi) {
+      raddoppiata += c;
+      if (c == '&') raddoppiata += '&';
+    }
+    d.DesAzi = std::move(raddoppiata);
+  });
+  return d;
+}
+
+void BrowserUrl(const std::string& Url) {
+  bool avviato = false;
+  Tacitamente([&] { avviato = platform::ApriNelBrowser(Url); });
+  if (!avviato) {
+    Tacitamente([] {
+      platform::MsgBox("Impossibile avviare Internet Explorer",
+                       platform::vbCritical + platform::vbOKOnly, "Avviso");
+    });
+  }
+}
+
+void CloseApplication(const std::string& Caption) {
+  Routine(kModulo, "CloseApplication", [&](int& linea) {
+    linea = 10;
+    platform::ChiudiFinestra(Caption);
+  });
+}
+
+}  // namespace orvane

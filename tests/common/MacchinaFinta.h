@@ -1,0 +1,47 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "tests/support/CartellaTemporanea.h"
+
+namespace orvane::test {
+
+/// A whole user's machine in a temporary folder for the length of a test:
+/// registry folder, XDG configuration (autostart) and data folders (drive
+/// C:), set through the environment exactly as a real session sets them.
+/// The command line reads "DEBUG" (no message boxes) and this program's
+/// error log starts empty. Everything is put back when the object goes.
+class MacchinaFinta {
+ public:
+  MacchinaFinta();
+  ~MacchinaFinta();
+  MacchinaFinta(const MacchinaFinta&) = delete;
+  MacchinaFinta& operator=(const MacchinaFinta&) = delete;
+
+  [[nodiscard]] std::filesystem::path Registro() const { return cartella_ / "registro"; }
+  [[nodiscard]] std::filesystem::path Configurazione() const { return cartella_ / "config"; }
+  [[nodiscard]] std::filesystem::path Autostart() const { return Configurazione() / "autostart"; }
+  [[nodiscard]] std::filesystem::path Dati() const { return cartella_ / "dati"; }
+  [[nodiscard]] std::filesystem::path FileRadice(const std::string& radice) const {
+    return Registro() / (radice + ".reg");
+  }
+  [[nodiscard]] const std::filesystem::path& Percorso() const { return cartella_.Percorso(); }
+
+  /// Sets (or with std::nullopt removes) one more variable until the end.
+  void Imposta(const std::string& nome, const std::optional<std::string>& valore);
+
+  /// This program's error log, "" when nothing was logged.
+  [[nodiscard]] static std::string Log();
+
+ private:
+  CartellaTemporanea cartella_;
+  std::map<std::string, std::optional<std::string>> originali_;
+};
+
+/// How many failure records a log text holds.
+[[nodiscard]] std::size_t RecordNelLog(const std::string& log);
+
+}  // namespace orvane::test

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/Registro.h"
+#include "tests/common/MacchinaFinta.h"
+#include "tests/support/CartellaTemporanea.h"
+#include "tests/support/Processo.h"
+
+namespace orvane {
+namespace {
+
+using test::LeggiFile;
+using test::MacchinaFinta;
+
+// The support tool run as support staff run it.
+class OrvaneRegTest : public ::testing::Test {
+ protected:
+  struct Esito {
+    int codice = -1;
+    std::string uscita;
+    std::string errori;
+  };
+  Esito Esegui(const std::vector<std::string>& argomenti) const {
+    const test::CartellaTemporanea uscite;
+    test::Processo p(ORVANE_REG, argomenti, {}, uscite.Percorso());
+    Esito e;
+    e.codice = p.Attendi(std::chrono::seconds(30)).value_or(-1);
+    e.uscita = LeggiFile(uscite / "stdout");
+    e.errori = LeggiFile(uscite / "stderr");
+    return e;
+  }
+  MacchinaFinta macchina_;
+};
+
+TEST_F(OrvaneRegTest, SetsUpTheSettingsThatDiscoveryReadsAndShowsThem) {
+  const std::string chiave = R"(HKCU\Software\VB and VBA Program Settings\Vuldra\Vestrum)";
+  EXPECT_EQ(Esegui({"add", chiave, "/v", "nomexx", "/d", "CLIENTE-42"}).codice, 0);
+  EXPECT_EQ(Esegui({"add", chiave, "/v", "datixx", "/d", R"(C:\ORVANE\SELVOR\DATI)"}).codice, 0);
+  EXPECT_EQ(Esegui({"add", chiave, "/v", "Soglia", "/t", "REG_DWORD", "/d", "0x2A"}).codice, 0);
+
+  const Esito q = Esegui({"query", chiave});
+  EXPECT_EQ(q.codice, 0);
+  EXPECT_EQ(q.uscita, chiave +
+                          "\n    nomexx    REG_SZ    CLIENTE-42\n"
+                          "    datixx    REG_SZ    C:\\ORVANE\\SELVOR\\DATI\n"
+                          "    Soglia    REG_DWORD    0x2a\n\n");
+  EXPECT_EQ(Esegui({"query", chiave, "/v", "NOMEXX"}).uscita,
+            chiave + "\n    NOMEXX    REG_SZ    CLIENTE-42\n");
+
+  const Esito esportato =
+      Esegui({"export", R"(HKEY_CURRENT_USER\Software\VB and VBA Program Settings)"});
+  EXPECT_EQ(esportato.codice, 0);
+  EXPECT_NE(esportato.uscita.find("[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\"
+                                  "Vuldra\\Vestrum]\r\n\"nomexx\"=\"CLIENTE-42\"\r\n"),
+            std::string::npos);
+  test::ScriviFile(macchina_.Percorso() / "copia.reg", esportato.uscita);
+  EXPECT_EQ(Esegui({"delete", chiave, "/va"}).codice, 0);
+  EXPECT_EQ(Esegui({"query", chiave, "/v", "nomexx"}).codice, 1);
+  EXPECT_EQ(Esegui({"import", (macchina_.Percorso() / "copia.reg").string()}).codice, 0);
+  EXPECT_EQ(Esegui({"query", chiave, "/v", "nomexx"}).codice, 0);
+  EXPECT_EQ(Esegui({"delete", chiave, "/f"}).codice, 0);
+  EXPECT_EQ(Esegui({"query", chiave}).codice, 1);
+}
+
+TEST_F(OrvaneRegTest, BadArgumentsAndFailuresSayWhyAndExitNonZero) {
+  const std::vector<std::pair<std::vector<std::string>, int>> casi{
+      {{}, 2},
+      {{"sposta", "HKCU\\Software"}, 2},
+      {{"query"}, 2},
+      {{"query", "HKXX\\Software"}, 2},
+      {{"add", "HKCU\\Software\\X", "/v"}, 2},
+      {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_DWORD", "/d", "dodici"}, 2},
+      {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_PIPPO"}, 2},
+      {{"delete", "HKCU\\Software\\X"}, 2},
+      {{"query", "HKCU\\Software\\Mancante"}, 1},
+      {{"delete", "HKCU\\Software", "/v", "mancante"}, 1},
+      {{"import", (macchina_.Percorso() / "mancante.reg").string()}, 1},
+  };
+  for (const auto& [argomenti, codice] : casi) {
+    const Esito e = Esegui(argomenti);
+    EXPECT_EQ(e.codice, codice) << testing::PrintToString(argomenti);
+    EXPECT_NE(e.errori.find("orvane-reg: "), std::string::npos) << e.errori;
+  }
+  test::ScriviFile(macchina_.Percorso() / "rotto.reg",
+                   "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\A]\n"
+                   "\"a\"=\"b\"\n\"c\"=dword:xyz\n");
+  const Esito e = Esegui({"import", (macchina_.Percorso() / "rotto.reg").string()});
+  EXPECT_EQ(e.codice, 1);
+  EXPECT_NE(e.errori.find("rotto.reg:5: numero dword non valido"), std::string::npos) << e.errori;
+  EXPECT_EQ(Esegui({"query", "HKCU\\Software\\A"}).codice, 1);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Registro.h"
+#include "tests/common/MacchinaFinta.h"
+#include "tests/support/CartellaTemporanea.h"
+
+namespace platform {
+namespace {
+
+using orvane::test::LeggiFile;
+using orvane::test::MacchinaFinta;
+using orvane::test::ScriviFile;
+
+constexpr std::string_view kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+class AutostartTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, kRun, 0, KEY_ALL_ACCESS, run_), ERROR_SUCCESS);
+  }
+  void TearDown() override { RegCloseKey(run_); }
+
+  LSTATUS Scrivi(std::string_view nome, const std::string& comando) const {
+    const std::string dati = comando + '\0';
+    return RegSetValueEx(run_, nome, REG_SZ, dati.data(), static_cast<std::uint32_t>(dati.size()));
+  }
+  [[nodiscard]] std::string Leggi(std::string_view nome, LSTATUS atteso = ERROR_SUCCESS) const {
+    std::uint32_t tipo = 0;
+    std::string dati;
+    EXPECT_EQ(LeggiValoreRegistro(run_, nome, tipo, dati), atteso) << nome;
+    if (atteso == ERROR_SUCCESS) {
+      EXPECT_EQ(tipo, REG_SZ);
+    }
+    return dati.substr(0, dati.find('\0'));
+  }
+  [[nodiscard]] std::set<std::string> FileAutostart() const {
+    std::set<std::string> nomi;
+    for (const auto& v : std::filesystem::directory_iterator(macchina_.Autostart())) {
+      nomi.insert(v.path().filename().string());
+    }
+    return nomi;
+  }
+
+  MacchinaFinta macchina_;
+  HKEY run_ = 0;
+};
+
+TEST_F(AutostartTest, RunValueIsAnXdgAutostartEntryThatReadsBackAndDeletesWithTheValue) {
+  ASSERT_EQ(
+      Scrivi("Orvane Software - Aggiornamenti automatici", "/opt/orvane/programma/Tervan VERIFICA"),
+      ERROR_SUCCESS);
+  const auto file = macchina_.Autostart() / "Orvane Software - Aggiornamenti automatici.desktop";
+  EXPECT_EQ(LeggiFile(file),
+            "[Desktop Entry]\n"
+            "Type=Application\n"
+            "Name=Orvane Software - Aggiornamenti automatici\n"
+            "Exec=/opt/orvane/programma/Tervan VERIFICA\n"
+            "X-GNOME-Autostart-enabled=true\n"
+            "X-Orvane-Comando=/opt/orvane/programma/Tervan VERIFICA\n");
+  // Not in the registry file: the Run key exists without it.
+  EXPECT_FALSE(std::filesystem::exists(macchina_.FileRadice("HKEY_LOCAL_MACHINE")));
+  EXPECT_EQ(Leggi("orvane software - aggiornamenti automatici"),
+            "/opt/orvane/programma/Tervan VERIFICA");
+  // The same entry seen from the current user's Run key.
+  HKEY utente = 0;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
+                         KEY_READ, utente),
+            ERROR_SUCCESS);
+  std::string nome;
+  std::string dati;
+  std::uint32_t tipo = 0;
+  ASSERT_EQ(RegEnumValue(utente, 0, nome, &tipo, &dati), ERROR_SUCCESS);
+  EXPECT_EQ(nome, "Orvane Software - Aggiornamenti automatici");
+  EXPECT_EQ(RegEnumValue(utente, 1, nome, &tipo, &dati), ERROR_NO_MORE_ITEMS);
+  RegCloseKey(utente);
+
+  ASSERT_EQ(RegDeleteValue(run_, "Orvane Software - Aggiornamenti automatici"), ERROR_SUCCESS);
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_EQ(RegDeleteValue(run_, "Orvane Software - Aggiornamenti automatici"),
+            ERROR_FILE_NOT_FOUND);
+  (void)Leggi("Orvane Software - Aggiornamenti automatici", ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(AutostartTest, UnsafeValueNamesNeverLeaveTheAutostartFolder) {
+  const std::vector<std::string> nomi{"../../fuori", "a/b",       ".nascosto", "..", "",
+                                      "100%",        "con\nriga", "Proprietà"};
+  for (const auto& nome : nomi)
+    ASSERT_EQ(Scrivi(nome, "/bin/true " + nome), ERROR_SUCCESS);
+
+  EXPECT_EQ(FileAutostart(),
+            (std::set<std::string>{"%2E.%2F..%2Ffuori.desktop", "a%2Fb.desktop",
+                                   "%2Enascosto.desktop", "%2E..desktop", "@.desktop",
+                                   "100%25.desktop", "con%0Ariga.desktop", "Proprietà.desktop"}));
+  // Nothing was written anywhere else.
+  std::vector<std::string> altrove;
+  for (const auto& v : std::filesystem::recursive_directory_iterator(macchina_.Percorso())) {
+    if (v.is_regular_file() && v.path().parent_path() != macchina_.Autostart()) {
+      altrove.push_back(v.path().string());
+    }
+  }
+  EXPECT_TRUE(altrove.empty()) << altrove.front();
+  std::set<std::string> letti;
+  std::string nome;
+  for (std::uint32_t i = 0; RegEnumValue(run_, i, nome, nullptr, nullptr) == ERROR_SUCCESS; ++i) {
+    letti.insert(nome);
+  }
+  EXPECT_EQ(letti, std::set<std::string>(nomi.begin(), nomi.end()));
+  for (const auto& n : nomi)
+    EXPECT_EQ(Leggi(n), "/bin/true " + n);
+}
+
+TEST_F(AutostartTest, CommandIsQuotedForTheExecKeyAndAnEditedExecWins) {
+  const std::string comando = R"("/opt/Le Mie App/Tervan" VERIFICA 100% $HOME a\b)";
+  ASSERT_EQ(Scrivi("Prova", comando), ERROR_SUCCESS);
+  const auto file = macchina_.Autostart() / "Prova.desktop";
+  const std::string testo = LeggiFile(file);
+  EXPECT_NE(testo.find("\nExec=\"/opt/Le Mie App/Tervan\" VERIFICA 100%% \"\\\\$HOME\" "
+                       "\"a\\\\\\\\b\"\n"),
+            std::string::npos)
+      << testo;
+  EXPECT_EQ(Leggi("Prova"), comando);
+
+  // The user changed the command in the desktop's settings: that is the value now.
+  const std::size_t inizio = testo.find("Exec=");
+  const std::size_t fine = testo.find('\n', inizio);
+  ScriviFile(file,
+             testo.substr(0, inizio) + "Exec=\"/opt/Altra App/Tervan\" LIVE" + testo.substr(fine));
+  EXPECT_EQ(Leggi("Prova"), "\"/opt/Altra App/Tervan\" LIVE");
+}
+
+TEST_F(AutostartTest, OtherProgramsEntriesAreValuesAndHiddenOnesAreNot) {
+  ScriviFile(macchina_.Autostart() / "org.example.Sync.desktop",
+             "[Desktop Entry]\r\nName=Sync\r\nExec = sync-client --background\r\n"
+             "[Desktop Action Nuova]\r\nExec=altro\r\n");
+  ScriviFile(macchina_.Autostart() / "spento.desktop",
+             "[Desktop Entry]\nType=Application\nExec=spento\nHidden=true\n");
+  ScriviFile(macchina_.Autostart() / "appunti.txt", "non una voce");
+
+  EXPECT_EQ(Leggi("ORG.EXAMPLE.SYNC"), "sync-client --background");
+  (void)Leggi("spento", ERROR_FILE_NOT_FOUND);
+  std::string nome;
+  ASSERT_EQ(RegEnumValue(run_, 0, nome, nullptr, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(nome, "org.example.Sync");
+  EXPECT_EQ(RegEnumValue(run_, 1, nome, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+  // Setting a hidden entry's value brings it back in its own file.
+  ASSERT_EQ(Scrivi("Spento", "acceso"), ERROR_SUCCESS);
+  EXPECT_EQ(Leggi("spento"), "acceso");
+  EXPECT_FALSE(std::filesystem::exists(macchina_.Autostart() / "Spento.desktop"));
+}
+
+TEST_F(AutostartTest, RunKeyAlwaysExistsTakesOnlyStringsAndOutlivesTreeDeletion) {
+  const std::string numero("\x01\0\0\0", 4);
+  EXPECT_EQ(RegSetValueEx(run_, "numero", REG_DWORD, numero.data(), 4), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegDeleteKey(HKEY_LOCAL_MACHINE, kRun), ERROR_ACCESS_DENIED);
+  ASSERT_EQ(Scrivi("Resta", "/bin/true"), ERROR_SUCCESS);
+  HKEY x = 0;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane", 0, KEY_ALL_ACCESS, x),
+            ERROR_SUCCESS);
+  RegCloseKey(x);
+  ASSERT_EQ(RegDeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE"), ERROR_SUCCESS);
+  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane", 0, KEY_READ, x),
+            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Leggi("Resta"), "/bin/true");
+  ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "software\\microsoft\\windows\\currentversion\\run", 0,
+                         KEY_READ, x),
+            ERROR_SUCCESS);
+  RegCloseKey(x);
+}
+
+}  // namespace
+}  // namespace platform

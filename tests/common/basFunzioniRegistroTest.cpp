@@ -1,0 +1,167 @@
+#include "common/basFunzioniRegistro.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/common/MacchinaFinta.h"
+#include "tests/support/CartellaTemporanea.h"
+
+namespace orvane {
+namespace {
+
+using test::LeggiFile;
+using test::MacchinaFinta;
+using test::RecordNelLog;
+
+constexpr const char* kRun =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kKovra =
+    "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Orvane\\Kovra";
+
+class basFunzioniRegistroTest : public ::testing::Test {
+ protected:
+  // A key with a value of each type, as another program would leave it.
+  void SetUp() override {
+    std::vector<platform::ProblemaRegistro> problemi;
+    ASSERT_EQ(platform::ImportaRegistro(
+                  "Windows Registry Editor Version 5.00\n\n"
+                  "[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Orvane\\Kovra]\n"
+                  "\"DRIVE_ARCH\"=\"D:\\\\Archivi\"\n"
+                  "\"Espandibile\"=hex(2):44,00,3a,00,00,00\n"
+                  "\"Numero\"=dword:00000007\n"
+                  "\"ConZero\"=hex(1):61,00,00,00,62,00,00,00\n",
+                  problemi),
+              platform::ERROR_SUCCESS);
+  }
+  MacchinaFinta macchina_;
+};
+
+TEST_F(basFunzioniRegistroTest, TrovaBaseSplitsOffAnyKnownRootWhateverItsCase) {
+  const std::pair<const char*, platform::HKEY> casi[] = {{"HKEY_CLASSES_ROOT", 0x80000000U},
+                                                         {"hkey_current_user", 0x80000001U},
+                                                         {"Hkey_Local_Machine", 0x80000002U},
+                                                         {"HKEY_USERS", 0x80000003U},
+                                                         {"HKEY_PERFORMANCE_DATA", 0x80000004U},
+                                                         {"HKEY_CURRENT_CONFIG", 0x80000005U},
+                                                         {"HKEY_DYN_DATA", 0x80000006U},
+                                                         {"HKLM", 0x88888888U},
+                                                         {"", 0x88888888U}};
+  for (const auto& [radice, handle] : casi) {
+    std::string chiave = std::string(radice) + "\\Software\\Orvane\\";
+    EXPECT_EQ(TrovaBase(chiave), handle) << radice;
+    EXPECT_EQ(chiave, "Software\\Orvane\\");
+  }
+  EXPECT_EQ(RecordNelLog(MacchinaFinta::Log()), 0U);
+
+  std::string risultato = "prima";
+  EXPECT_TRUE(
+      LeggiChiaveStringa("hkey_current_user\\Software\\VB and VBA Program Settings\\"
+                         "Orvane\\Kovra",
+                         "DRIVE_ARCH", risultato, ""));
+  EXPECT_EQ(risultato, "D:\\Archivi");
+}
+
+TEST_F(basFunzioniRegistroTest, AbbreviatedRootFailsEverythingWithoutARecord) {
+  std::string risultato;
+  platform::HKEY h = 1;
+  EXPECT_FALSE(ApriChiave("HKCU\\Software", h, platform::KEY_QUERY_VALUE));
+  EXPECT_EQ(h, 1U);
+  EXPECT_FALSE(LeggiChiaveStringa("HKCU\\Software\\VB and VBA Program Settings\\Orvane\\Kovra",
+                                  "DRIVE_ARCH", risultato, "predefinito"));
+  EXPECT_EQ(risultato, "predefinito");
+  EXPECT_FALSE(ScriviChiaveStringa("HKLM\\SOFTWARE", "x", "y", ""));
+  EXPECT_FALSE(ChiudiChiave(kRadiceSconosciuta));
+  EXPECT_FALSE(CancellaValore(kRadiceSconosciuta, "x"));
+  EXPECT_EQ(MacchinaFinta::Log(), "");
+}
+
+TEST_F(basFunzioniRegistroTest, KeyPathWithoutBackslashIsLoggedByTrovaBaseOnly) {
+  std::string chiave = "HKEY_CURRENT_USER";
+  EXPECT_EQ(TrovaBase(chiave), 0U);
+  EXPECT_EQ(chiave, "HKEY_CURRENT_USER");
+  std::string log = MacchinaFinta::Log();
+  ASSERT_EQ(RecordNelLog(log), 1U);
+  EXPECT_NE(log.find(" Errore numero   : 5\r\n"), std::string::npos);
+  EXPECT_NE(log.find(" Modulo          : basFunzioniRegistro\r\n Routine         : TrovaBase\r\n"
+                     " Linea di codice : 10\r\n"),
+            std::string::npos);
+
+  std::string risultato = "x";
+  EXPECT_FALSE(LeggiChiaveStringa("HKEY_CURRENT_USER", "Server", risultato, "def"));
+  EXPECT_EQ(risultato, "def");
+  EXPECT_FALSE(ScriviChiaveStringa("HKEY_LOCAL_MACHINE", "Server", "a", ""));
+  log = MacchinaFinta::Log();
+  EXPECT_EQ(RecordNelLog(log), 3U);
+  EXPECT_EQ(log.find("Routine         : ApriChiave"), std::string::npos);
+  EXPECT_EQ(log.find("Routine         : ScriviChiaveStringa"), std::string::npos);
+}
+
+TEST_F(basFunzioniRegistroTest, OnlyPlainStringValuesReadAsStrings) {
+  std::string risultato;
+  EXPECT_TRUE(LeggiChiaveStringa(kKovra, "drive_arch", risultato, "def"));
+  EXPECT_EQ(risultato, "D:\\Archivi");
+  EXPECT_TRUE(LeggiChiaveStringa(kKovra, "ConZero", risultato, "def"));
+  EXPECT_EQ(risultato, "a");
+  for (const char* nome : {"Espandibile", "Numero", "Mancante"}) {
+    risultato = "x";
+    EXPECT_FALSE(LeggiChiaveStringa(kKovra, nome, risultato, "def")) << nome;
+    EXPECT_EQ(risultato, "def");
+  }
+  EXPECT_FALSE(LeggiChiaveStringa(std::string(kKovra) + "\\Mancante", "DRIVE_ARCH", risultato, ""));
+  EXPECT_EQ(risultato, "");
+  EXPECT_EQ(MacchinaFinta::Log(), "");
+}
+
+TEST_F(basFunzioniRegistroTest, WritingNeedsAnExistingKeyAndCreatesNone) {
+  const std::string prima = LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER"));
+  EXPECT_FALSE(ScriviChiaveStringa(std::string(kKovra) + "\\Nuova", "x", "y", ""));
+  EXPECT_EQ(LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER")), prima);
+  platform::HKEY h = 0;
+  EXPECT_FALSE(ApriChiave(std::string(kKovra) + "\\Nuova", h, platform::KEY_QUERY_VALUE));
+
+  ASSERT_TRUE(ScriviChiaveStringa(kKovra, "DRIVE_ARCH", "E:\\Nuovo Archivio", ""));
+  std::string risultato;
+  EXPECT_TRUE(LeggiChiaveStringa(kKovra, "DRIVE_ARCH", risultato, ""));
+  EXPECT_EQ(risultato, "E:\\Nuovo Archivio");
+  std::uint32_t tipo = 0;
+  std::string dati;
+  ASSERT_TRUE(ApriChiave(kKovra, h, platform::KEY_QUERY_VALUE));
+  ASSERT_EQ(platform::LeggiValoreRegistro(h, "DRIVE_ARCH", tipo, dati), platform::ERROR_SUCCESS);
+  EXPECT_EQ(dati, std::string("E:\\Nuovo Archivio") + '\0');
+  EXPECT_TRUE(ChiudiChiave(h));
+  EXPECT_FALSE(ChiudiChiave(h));
+}
+
+TEST_F(basFunzioniRegistroTest, ValoreCancellaDeletesAndDeletingAMissingValueFails) {
+  EXPECT_TRUE(ScriviChiaveStringa(kKovra, "DRIVE_ARCH", "OFF", "OFF"));
+  std::string risultato;
+  EXPECT_FALSE(LeggiChiaveStringa(kKovra, "DRIVE_ARCH", risultato, "sparito"));
+  EXPECT_EQ(risultato, "sparito");
+  EXPECT_FALSE(ScriviChiaveStringa(kKovra, "DRIVE_ARCH", "", ""));
+  // Exact, case-sensitive comparison: "off" is written, not a deletion.
+  EXPECT_TRUE(ScriviChiaveStringa(kKovra, "DRIVE_ARCH", "off", "OFF"));
+  platform::HKEY h = 0;
+  ASSERT_TRUE(ApriChiave(kKovra, h, platform::KEY_SET_VALUE));
+  EXPECT_TRUE(CancellaValore(h, "drive_arch"));
+  EXPECT_FALSE(CancellaValore(h, "drive_arch"));
+  EXPECT_TRUE(ChiudiChiave(h));
+  EXPECT_EQ(MacchinaFinta::Log(), "");
+}
+
+TEST_F(basFunzioniRegistroTest, AutostartEntryIsWrittenAndRemovedAsTheWindowDoes) {
+  const std::string nome = "Orvane Software - Aggiornamenti automatici";
+  ASSERT_TRUE(ScriviChiaveStringa(kRun, nome, "/opt/orvane/Tervan VERIFICA", ""));
+  const auto voce = macchina_.Autostart() / (nome + ".desktop");
+  EXPECT_NE(LeggiFile(voce).find("\nExec=/opt/orvane/Tervan VERIFICA\n"), std::string::npos);
+  std::string risultato;
+  EXPECT_TRUE(LeggiChiaveStringa(kRun, nome, risultato, ""));
+  EXPECT_EQ(risultato, "/opt/orvane/Tervan VERIFICA");
+  ASSERT_TRUE(ScriviChiaveStringa(kRun, nome, "", ""));
+  EXPECT_FALSE(std::filesystem::exists(voce));
+  EXPECT_FALSE(ScriviChiaveStringa(kRun, nome, "", ""));
+}
+
+}  // namespace
+}  // namespace orvane
