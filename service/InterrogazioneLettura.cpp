@@ -1,0 +1,209 @@
+#include "service/InterrogazioneLettura.h"
+
+#include <array>
+#include <charconv>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "service/GuastoSOAP.h"
+
+namespace orvane::servizio {
+namespace {
+
+using Lato = GuastoSOAP::Lato;
+
+int SoloLettura(void* /*dati*/, int azione, const char* /*a*/, const char* /*b*/,
+                const char* /*database*/, const char* /*trigger*/) {
+  switch (azione) {
+    case SQLITE_SELECT:
+    case SQLITE_READ:
+    case SQLITE_FUNCTION:
+    case SQLITE_RECURSIVE:
+      return SQLITE_OK;
+    default:
+      return SQLITE_DENY;
+  }
+}
+
+std::string Maiuscolo(std::string_view s) {
+  std::string r(s);
+  for (auto& c : r) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return r;
+}
+
+// The first word of the statement, after blanks and opening parentheses.
+std::string PrimaParola(std::string_view sql) {
+  std::size_t i = sql.find_first_not_of(" \t\r\n\f\v(");
+  if (i == std::string_view::npos) return {};
+  std::size_t j = i;
+  while (j < sql.size() && ((sql[j] >= 'a' && sql[j] <= 'z') || (sql[j] >= 'A' && sql[j] <= 'Z'))) {
+    ++j;
+  }
+  return Maiuscolo(sql.substr(i, j - i));
+}
+
+// The persisted type for a declared column type (SQLite's affinity rules).
+std::optional<std::string> TipoDichiarato(const char* dichiarato) {
+  if (dichiarato == nullptr || *dichiarato == '\0') return std::nullopt;
+  const std::string d = Maiuscolo(dichiarato);
+  if (d.find("INT") != std::string::npos) return "int";
+  if (d.find("DATE") != std::string::npos || d.find("TIME") != std::string::npos) {
+    return "dateTime";
+  }
+  if (d.find("BOOL") != std::string::npos) return "boolean";
+  if (d.find("CHAR") != std::string::npos || d.find("CLOB") != std::string::npos ||
+      d.find("TEXT") != std::string::npos) {
+    return "string";
+  }
+  if (d.find("BLOB") != std::string::npos) return "bin.hex";
+  if (d.find("REAL") != std::string::npos || d.find("FLOA") != std::string::npos ||
+      d.find("DOUB") != std::string::npos) {
+    return "float";
+  }
+  return "number";
+}
+
+// The persisted type of a computed column, from the storage classes of its
+// values.
+std::string TipoDaiValori(const std::vector<int>& classi) {
+  bool interi = true;
+  bool numeri = true;
+  bool binari = true;
+  bool qualcuno = false;
+  for (const int c : classi) {
+    if (c == SQLITE_NULL) continue;
+    qualcuno = true;
+    interi = interi && c == SQLITE_INTEGER;
+    numeri = numeri && (c == SQLITE_INTEGER || c == SQLITE_FLOAT);
+    binari = binari && c == SQLITE_BLOB;
+  }
+  if (!qualcuno) return "string";
+  if (interi) return "int";
+  if (numeri) return "float";
+  return binari ? "bin.hex" : "string";
+}
+
+std::optional<std::string> ValoreDi(sqlite3_stmt* istruzione, int colonna) {
+  switch (sqlite3_column_type(istruzione, colonna)) {
+    case SQLITE_NULL:
+      return std::nullopt;
+    case SQLITE_INTEGER:
+      return std::to_string(sqlite3_column_int64(istruzione, colonna));
+    case SQLITE_FLOAT: {
+      std::array<char, 32> buffer{};
+      const auto [fine, errore] = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                                sqlite3_column_double(istruzione, colonna));
+      return errore == std::errc{} ? std::string(buffer.data(), fine) : std::string();
+    }
+    case SQLITE_BLOB: {
+      static constexpr std::string_view kCifre = "0123456789abcdef";
+      const auto* byte =
+          static_cast<const unsigned char*>(sqlite3_column_blob(istruzione, colonna));
+      const auto n = static_cast<std::size_t>(sqlite3_column_bytes(istruzione, colonna));
+      std::string esadecimale;
+      esadecimale.reserve(2 * n);
+      for (std::size_t i = 0; i < n; ++i) {
+        esadecimale += kCifre[byte[i] >> 4];
+        esadecimale += kCifre[byte[i] & 0x0F];
+      }
+      return esadecimale;
+    }
+    default: {
+      const auto* testo = sqlite3_column_text(istruzione, colonna);
+      if (testo == nullptr) return std::string();
+      return std::string(reinterpret_cast<const char*>(testo),
+                         static_cast<std::size_t>(sqlite3_column_bytes(istruzione, colonna)));
+    }
+  }
+}
+
+}  // namespace
+
+InterrogazioneLettura::InterrogazioneLettura(const std::filesystem::path& file)
+    : connessione_(file, ConnessioneSqlite::Modo::SolaLettura) {
+  connessione_.Esegui("PRAGMA query_only = ON");
+  sqlite3_set_authorizer(connessione_.Db(), SoloLettura, nullptr);
+  sqlite3_limit(connessione_.Db(), SQLITE_LIMIT_LENGTH, 10 * 1000 * 1000);
+  sqlite3_limit(connessione_.Db(), SQLITE_LIMIT_ATTACHED, 0);
+  sqlite3_progress_handler(connessione_.Db(), 1000, Interrompi, this);
+}
+
+int InterrogazioneLettura::Interrompi(void* dati) noexcept {
+  const auto* self = static_cast<const InterrogazioneLettura*>(dati);
+  return std::chrono::steady_clock::now() > self->scadenza_ ? 1 : 0;
+}
+
+quomaro::Recordset InterrogazioneLettura::Esegui(std::string_view sql) {
+  const std::lock_guard blocco(mutex_);
+  scadenza_ = std::chrono::steady_clock::now() + kTempoMassimo;
+  const auto rifiuta = [](const std::string& motivo) -> GuastoSOAP {
+    return GuastoSOAP(Lato::Mittente, "Interrogazione non consentita: " + motivo);
+  };
+  std::string_view coda;
+  Istruzione istruzione;
+  try {
+    istruzione = connessione_.Prepara(sql, &coda);
+  } catch (const std::runtime_error& e) {
+    throw rifiuta(e.what());
+  }
+  if (!istruzione) throw rifiuta("nessuna istruzione");
+  // Whatever follows the statement must be blanks or comments.
+  Istruzione seguente;
+  try {
+    seguente = connessione_.Prepara(coda);
+  } catch (const std::runtime_error&) {
+    throw rifiuta("è ammessa una sola istruzione");
+  }
+  if (seguente) throw rifiuta("è ammessa una sola istruzione");
+  const std::string parola = PrimaParola(sql);
+  if (sqlite3_stmt_readonly(istruzione.get()) == 0 || sqlite3_column_count(istruzione.get()) == 0 ||
+      (parola != "SELECT" && parola != "WITH")) {
+    throw rifiuta("è ammessa soltanto una SELECT");
+  }
+
+  const int colonne = sqlite3_column_count(istruzione.get());
+  std::vector<std::vector<std::optional<std::string>>> righe;
+  std::vector<std::vector<int>> classi(static_cast<std::size_t>(colonne));
+  int esito = SQLITE_ROW;
+  while ((esito = sqlite3_step(istruzione.get())) == SQLITE_ROW) {
+    if (righe.size() >= kRigheMassime) {
+      throw rifiuta("più di " + std::to_string(kRigheMassime) + " righe");
+    }
+    auto& riga = righe.emplace_back();
+    for (int c = 0; c < colonne; ++c) {
+      classi[static_cast<std::size_t>(c)].push_back(sqlite3_column_type(istruzione.get(), c));
+      riga.push_back(ValoreDi(istruzione.get(), c));
+    }
+  }
+  if (esito != SQLITE_DONE) {
+    throw rifiuta(esito == SQLITE_INTERRUPT ? "tempo massimo superato"
+                                            : std::string(sqlite3_errmsg(connessione_.Db())));
+  }
+
+  std::vector<quomaro::Colonna> definizioni;
+  for (int c = 0; c < colonne; ++c) {
+    std::string nome = sqlite3_column_name(istruzione.get(), c);
+    // Repeated names (select a, a) get a number, so every field is reachable.
+    const std::string base = nome.empty() ? "colonna" : nome;
+    for (int n = 1;; ++n) {
+      bool usato = nome.empty();
+      for (const auto& d : definizioni)
+        usato = usato || Maiuscolo(d.nome) == Maiuscolo(nome);
+      if (!usato) break;
+      nome = base + "_" + std::to_string(n);
+    }
+    auto tipo = TipoDichiarato(sqlite3_column_decltype(istruzione.get(), c));
+    definizioni.push_back(
+        {nome, tipo ? *tipo : TipoDaiValori(classi[static_cast<std::size_t>(c)])});
+  }
+  quomaro::Recordset rs;
+  rs.Crea(definizioni);
+  for (const auto& riga : righe)
+    rs.AggiungiRiga(riga);
+  return rs;
+}
+
+}  // namespace orvane::servizio

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <string_view>
+
+#include "quomaro/Recordset.h"
+#include "service/ConnessioneSqlite.h"
+
+namespace orvane::servizio {
+
+/// Runs the SELECT statements that clients send, and nothing else.
+///
+/// The statement runs on a connection opened read-only, with query_only set
+/// and an authoriser that allows reading and functions alone; it must be one
+/// single statement that SQLite reports as read-only, starting with SELECT
+/// or WITH. Its run time, the length of its values and the number of rows
+/// it returns are bounded, so a client cannot tie the service up.
+class InterrogazioneLettura {
+ public:
+  /// Opens the database file (which must exist) for reading.
+  explicit InterrogazioneLettura(const std::filesystem::path& file);
+
+  /// The rows of the query as a recordset: column types from the declared
+  /// types, or from the values where nothing is declared. A query without
+  /// rows gives an open, empty recordset. Throws GuastoSOAP for a refused or
+  /// failing statement.
+  [[nodiscard]] quomaro::Recordset Esegui(std::string_view sql);
+
+  static constexpr std::size_t kRigheMassime = 100000;
+  static constexpr std::chrono::seconds kTempoMassimo{5};
+
+ private:
+  static int Interrompi(void* dati) noexcept;
+
+  std::mutex mutex_;
+  ConnessioneSqlite connessione_;
+  std::chrono::steady_clock::time_point scadenza_;
+};
+
+}  // namespace orvane::servizio

@@ -1,0 +1,157 @@
+#include "service/ServizioHttp.h"
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "service/CodificaSOAP.h"
+#include "service/PaginaCronologia.h"
+
+namespace orvane::servizio {
+namespace {
+
+constexpr const char* kTipoXml = "text/xml; charset=utf-8";
+
+std::string OraUtc() {
+  using namespace std::chrono;
+  const auto adesso = floor<seconds>(system_clock::now());
+  const auto giorno = floor<days>(adesso);
+  const year_month_day data{giorno};
+  const hh_mm_ss ora{adesso - giorno};
+  std::array<char, 32> testo{};
+  const int n = std::snprintf(
+      testo.data(), testo.size(), "%04d-%02u-%02uT%02ld:%02ld:%02lldZ", int(data.year()),
+      unsigned(data.month()), unsigned(data.day()), static_cast<long>(ora.hours().count()),
+      static_cast<long>(ora.minutes().count()), static_cast<long long>(ora.seconds().count()));
+  return {testo.data(), static_cast<std::size_t>(n)};
+}
+
+// A value from the outside, made safe for one log line.
+std::string PerIlLog(const std::string& testo) {
+  std::string r;
+  for (const char c : testo.substr(0, 300)) {
+    const auto u = static_cast<unsigned char>(c);
+    r += u < 0x20 || u == 0x7F ? '?' : c;
+  }
+  return r;
+}
+
+}  // namespace
+
+ServizioHttp::ServizioHttp(OperazioniServizio& operazioni, ArchivioServizio& archivio,
+                           std::filesystem::path cartellaDownload, std::ostream& log)
+    : operazioni_(operazioni),
+      archivio_(archivio),
+      cartellaDownload_(std::move(cartellaDownload)),
+      log_(log) {
+  server_.set_payload_max_length(kCorpoMassimo);
+  server_.Post(kPercorsoSOAP,
+               [this](const httplib::Request& q, httplib::Response& r) { RispondiSOAP(q, r); });
+  server_.Get(R"(/ServizioAggiornamenti/download/(Aggiornamento[0-9]{5,}\.zip))",
+              [this](const httplib::Request& q, httplib::Response& r) { ServiPacchetto(q, r); });
+  server_.Get("/cronologia.aspx",
+              [this](const httplib::Request& q, httplib::Response& r) { ServiCronologia(q, r); });
+  // Errors without a body (a body over the limit, a request that could not
+  // be read) still get a SOAP fault on the SOAP endpoint.
+  server_.set_error_handler([](const httplib::Request& q, httplib::Response& r) {
+    if (q.path != kPercorsoSOAP || !r.body.empty()) return;
+    const std::string motivo = r.status == 413
+                                   ? "Richiesta troppo grande"
+                                   : "Richiesta non valida (HTTP " + std::to_string(r.status) + ")";
+    r.set_content(CodificaSOAP::Guasto(CodificaSOAP::kBusta11,
+                                       GuastoSOAP(GuastoSOAP::Lato::Mittente, motivo)),
+                  kTipoXml);
+  });
+  server_.set_exception_handler(
+      [](const httplib::Request&, httplib::Response& r, const std::exception_ptr&) {
+        r.status = 500;
+        r.set_content("Errore interno del servizio", "text/plain; charset=utf-8");
+      });
+  server_.set_logger(
+      [this](const httplib::Request& q, const httplib::Response& r) { ScriviLog(q, r); });
+}
+
+ServizioHttp::~ServizioHttp() {
+  Ferma();
+}
+
+int ServizioHttp::Avvia(const std::string& host, int porta) {
+  if (thread_.joinable()) throw std::logic_error("Il servizio è già avviato");
+  const int legata = porta == 0 ? server_.bind_to_any_port(host)
+                                : (server_.bind_to_port(host, porta) ? porta : -1);
+  if (legata <= 0) {
+    throw std::runtime_error("Impossibile ascoltare su " + host + ":" + std::to_string(porta));
+  }
+  ascoltoFinito_ = false;
+  thread_ = std::thread([this] {
+    server_.listen_after_bind();
+    ascoltoFinito_ = true;
+  });
+  return legata;
+}
+
+bool ServizioHttp::InEsecuzione() const noexcept {
+  return thread_.joinable() && !ascoltoFinito_;
+}
+
+void ServizioHttp::Ferma() {
+  if (!thread_.joinable()) return;
+  // Stopping before the server runs would leave its loop waiting for ever.
+  while (!server_.is_running() && !ascoltoFinito_) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  server_.stop();
+  thread_.join();
+}
+
+void ServizioHttp::RispondiSOAP(const httplib::Request& q, httplib::Response& r) {
+  std::string spazio(CodificaSOAP::kBusta11);
+  try {
+    const RichiestaSOAP richiesta = CodificaSOAP::Leggi(q.body);
+    spazio = richiesta.spazioBusta;
+    r.set_content(
+        CodificaSOAP::Risposta(spazio, richiesta.operazione, operazioni_.Esegui(richiesta)),
+        kTipoXml);
+  } catch (const GuastoSOAP& guasto) {
+    r.status = 500;
+    r.set_content(CodificaSOAP::Guasto(spazio, guasto), kTipoXml);
+  } catch (const std::exception& e) {
+    // The request boundary: whatever failed inside becomes the service's fault.
+    r.status = 500;
+    r.set_content(CodificaSOAP::Guasto(spazio, GuastoSOAP(GuastoSOAP::Lato::Servizio, e.what())),
+                  kTipoXml);
+  }
+}
+
+void ServizioHttp::ServiPacchetto(const httplib::Request& q, httplib::Response& r) {
+  const auto file = cartellaDownload_ / q.matches[1].str();
+  std::ifstream ingresso(file, std::ios::binary);
+  if (!std::filesystem::is_regular_file(file) || !ingresso) {
+    r.status = 404;
+    r.set_content("Pacchetto inesistente", "text/plain; charset=utf-8");
+    return;
+  }
+  std::string contenuto{std::istreambuf_iterator<char>(ingresso), std::istreambuf_iterator<char>()};
+  r.set_content(contenuto, "application/zip");
+}
+
+void ServizioHttp::ServiCronologia(const httplib::Request& q, httplib::Response& r) {
+  const std::string session = q.get_param_value("session");
+  // Records without a session belong to unattended runs of many customers:
+  // they are nobody's history.
+  const auto download =
+      session.empty() ? std::vector<RecordDownload>{} : archivio_.DownloadDellaSessione(session);
+  r.set_content(PaginaCronologia::Componi(session, download), "text/html; charset=utf-8");
+}
+
+void ServizioHttp::ScriviLog(const httplib::Request& q, const httplib::Response& r) {
+  const std::lock_guard blocco(mutexLog_);
+  log_ << OraUtc() << ' ' << q.remote_addr << ' ' << PerIlLog(q.method) << ' ' << PerIlLog(q.target)
+       << ' ' << r.status << ' ' << r.body.size() << '\n'
+       << std::flush;
+}
+
+}  // namespace orvane::servizio

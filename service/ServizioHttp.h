@@ -1,0 +1,67 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <thread>
+
+#include "service/OperazioniServizio.h"
+
+namespace orvane::servizio {
+
+/// The HTTP front of the service:
+///
+/// - POST /ServizioAggiornamenti/ServizioAggiornamenti.php: a SOAP request,
+///   answered "text/xml; charset=utf-8" with the operation's result or, with
+///   status 500, a SOAP fault;
+/// - GET /ServizioAggiornamenti/download/AggiornamentoNNNNN.zip: a package
+///   file from the download folder;
+/// - GET /cronologia.aspx?session=ID: the download history page of a session.
+///
+/// Request bodies are limited to kCorpoMassimo bytes. Every request writes
+/// one line to the log: time (UTC), client address, method, path, status,
+/// answer size.
+class ServizioHttp {
+ public:
+  static constexpr std::size_t kCorpoMassimo = 10 * 1024 * 1024;
+  static constexpr const char* kPercorsoSOAP = "/ServizioAggiornamenti/ServizioAggiornamenti.php";
+
+  ServizioHttp(OperazioniServizio& operazioni, ArchivioServizio& archivio,
+               std::filesystem::path cartellaDownload, std::ostream& log);
+  /// Stops the server if it is running.
+  ~ServizioHttp();
+  ServizioHttp(const ServizioHttp&) = delete;
+  ServizioHttp& operator=(const ServizioHttp&) = delete;
+
+  /// Binds `host`:`porta` (0: a free port) and starts answering on a thread
+  /// of its own. Returns the port. Throws std::runtime_error when the
+  /// address cannot be bound.
+  int Avvia(const std::string& host, int porta);
+
+  /// Whether the server is still answering (false once stopped or failed).
+  [[nodiscard]] bool InEsecuzione() const noexcept;
+
+  /// Stops answering and waits for the server's thread.
+  void Ferma();
+
+ private:
+  void RispondiSOAP(const httplib::Request& richiesta, httplib::Response& risposta);
+  void ServiPacchetto(const httplib::Request& richiesta, httplib::Response& risposta);
+  void ServiCronologia(const httplib::Request& richiesta, httplib::Response& risposta);
+  void ScriviLog(const httplib::Request& richiesta, const httplib::Response& risposta);
+
+  OperazioniServizio& operazioni_;
+  ArchivioServizio& archivio_;
+  std::filesystem::path cartellaDownload_;
+  std::ostream& log_;
+  std::mutex mutexLog_;
+  httplib::Server server_;
+  std::thread thread_;
+  std::atomic<bool> ascoltoFinito_{false};
+};
+
+}  // namespace orvane::servizio

@@ -1,0 +1,78 @@
+// orvane-service: the reference update service used by the tests and the
+// demo. See OpzioniServizio.h for the command line and the README for the
+// catalogue format.
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <iostream>
+#include <thread>
+
+#include "service/ArchivioServizio.h"
+#include "service/CatalogoServizio.h"
+#include "service/InterrogazioneLettura.h"
+#include "service/OperazioniServizio.h"
+#include "service/OpzioniServizio.h"
+#include "service/ServizioHttp.h"
+
+namespace {
+
+std::atomic<bool> richiestaFermata{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void SegnaleFermata(int) {
+  richiestaFermata = true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace orvane::servizio;
+  OpzioniServizio opzioni;
+  try {
+    opzioni = OpzioniServizio::Leggi(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "orvane-service: " << e.what() << "\n" << OpzioniServizio::kUso;
+    return 2;
+  }
+  if (opzioni.aiuto) {
+    std::cout << OpzioniServizio::kUso;
+    return 0;
+  }
+  // The program's one failure boundary: whatever stops the start is reported
+  // and ends the program with status 1.
+  try {
+    std::filesystem::create_directories(opzioni.dati);
+    const auto cartellaDownload = opzioni.dati / "download";
+    ArchivioServizio archivio(opzioni.dati / "servizio.sqlite");
+    if (opzioni.catalogo) {
+      auto catalogo = CatalogoServizio::Leggi(*opzioni.catalogo);
+      catalogo.CostruisciPacchetti(cartellaDownload);
+      archivio.Semina(catalogo.Clienti(), catalogo.Pacchetti());
+      std::cout << "Catalogo caricato: " << catalogo.Clienti().size() << " clienti, "
+                << catalogo.Pacchetti().size() << " pacchetti" << std::endl;
+    }
+    std::filesystem::create_directories(cartellaDownload);
+    InterrogazioneLettura interrogazioni(archivio.File());
+    OperazioniServizio operazioni(archivio, interrogazioni);
+    ServizioHttp http(operazioni, archivio, cartellaDownload, std::clog);
+
+    std::signal(SIGINT, SegnaleFermata);
+    std::signal(SIGTERM, SegnaleFermata);
+    const int porta = http.Avvia(opzioni.host, opzioni.porta);
+    const bool ipv6 = opzioni.host.find(':') != std::string::npos;
+    std::cout << "In ascolto su http://" << (ipv6 ? "[" : "") << opzioni.host << (ipv6 ? "]" : "")
+              << ":" << porta << std::endl;
+    // A signal handler may only set a flag; the flag is looked at ten times
+    // a second, which costs nothing and stops the service promptly.
+    while (!richiestaFermata && http.InEsecuzione()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    http.Ferma();
+    std::cout << "Servizio fermato" << std::endl;
+    return 0;
+  } catch (const std::exception& e) {
+    std::cerr << "orvane-service: " << e.what() << std::endl;
+    return 1;
+  }
+}

@@ -1,0 +1,98 @@
+#include "tests/service/ServizioProva.h"
+
+#include <pugixml.hpp>
+
+#include <stdexcept>
+
+#include "service/CatalogoServizio.h"
+
+namespace orvane::servizio::test {
+
+const char* const kCatalogoProva = R"({
+  "clienti": [
+    { "userid": "ROSSI", "abilitato": "S" },
+    { "userid": "BIANCHI", "abilitato": "S" },
+    { "userid": "VERDI", "abilitato": "N" }
+  ],
+  "pacchetti": [
+    { "codice": 42, "dataxx": "2008-03-05T14:30:00", "progra": "TARVIK", "TipoXx": "TARVIK",
+      "Filexx": "Stampe & fatture", "notexx": "Prima riga\r\nseconda riga",
+      "contenuto": { "LEGGIMI.txt": "Aggiornamento 42\n", "dati/tabella.sql": "select 1;\n" },
+      "clienti": ["ROSSI"] },
+    { "codice": 7, "dataxx": "2008-01-10T09:00:00", "progra": ["TARVIK", "SELVOR"],
+      "TipoXx": "ORVANE", "Filexx": "Motore comune",
+      "contenuto": { "LEGGIMI.txt": "Componenti comuni" }, "clienti": ["*"] },
+    { "codice": 99, "dataxx": "2009-01-01", "progra": "PANELAA", "TipoXx": "MORLEN",
+      "Filexx": "Solo per Bianchi", "contenuto": { "a.txt": "b" }, "clienti": ["BIANCHI"] }
+  ]
+})";
+
+ServizioProva::ServizioProva() {
+  orvane::test::ScriviFile(cartella_ / "catalogo.json", kCatalogoProva);
+  auto catalogo = CatalogoServizio::Leggi(cartella_ / "catalogo.json");
+  catalogo.CostruisciPacchetti(cartella_ / "download");
+  archivio_ = std::make_unique<ArchivioServizio>(cartella_ / "servizio.sqlite");
+  archivio_->Semina(catalogo.Clienti(), catalogo.Pacchetti());
+  interrogazioni_ = std::make_unique<InterrogazioneLettura>(archivio_->File());
+  operazioni_ = std::make_unique<OperazioniServizio>(*archivio_, *interrogazioni_);
+  http_ = std::make_unique<ServizioHttp>(*operazioni_, *archivio_, cartella_ / "download", log_);
+  const int porta = http_->Avvia("127.0.0.1", 0);
+  client_ = std::make_unique<httplib::Client>("127.0.0.1", porta);
+}
+
+ServizioProva::~ServizioProva() {
+  Ferma();
+}
+
+void ServizioProva::Ferma() {
+  http_->Ferma();
+}
+
+httplib::Result ServizioProva::Soap(
+    const std::string& operazione,
+    const std::vector<std::pair<std::string, std::string>>& parametri,
+    const std::string& spazioBusta, const std::string& prefisso) {
+  pugi::xml_document documento;
+  auto busta = documento.append_child((prefisso + ":Envelope").c_str());
+  busta.append_attribute("xmlns:xsi") = "http://www.w3.org/2001/XMLSchema-instance";
+  busta.append_attribute("xmlns:xsd") = "http://www.w3.org/2001/XMLSchema";
+  busta.append_attribute(("xmlns:" + prefisso).c_str()) = spazioBusta.c_str();
+  auto op = busta.append_child((prefisso + ":Body").c_str()).append_child(operazione.c_str());
+  for (const auto& [nome, valore] : parametri) {
+    op.append_child(nome.c_str()).text().set(valore.c_str());
+  }
+  std::ostringstream testo;
+  documento.save(testo, "", pugi::format_raw);
+  return Posta(testo.str());
+}
+
+httplib::Result ServizioProva::Posta(const std::string& corpo) {
+  return client_->Post(ServizioHttp::kPercorsoSOAP, corpo, "text/xml; charset=utf-8");
+}
+
+httplib::Result ServizioProva::Leggi(const std::string& percorso) {
+  return client_->Get(percorso.c_str());
+}
+
+std::optional<std::string> ServizioProva::Ritorno(const std::string& corpo) {
+  pugi::xml_document documento;
+  if (!documento.load_string(corpo.c_str())) return std::nullopt;
+  const auto ritorno = documento.select_node("//return");
+  if (!ritorno) return std::nullopt;
+  return std::string(ritorno.node().text().get());
+}
+
+quomaro::Recordset ServizioProva::RecordsetDi(const httplib::Result& risposta) {
+  quomaro::Recordset rs;
+  if (risposta) rs.Apri(Ritorno(risposta->body).value_or(""));
+  return rs;
+}
+
+long long ServizioProva::ContaRighe(const std::string& tabella) const {
+  ConnessioneSqlite db(cartella_ / "servizio.sqlite", ConnessioneSqlite::Modo::SolaLettura);
+  const auto istruzione = db.Prepara("SELECT count(*) FROM " + tabella);
+  if (sqlite3_step(istruzione.get()) != SQLITE_ROW) throw std::runtime_error("conteggio fallito");
+  return sqlite3_column_int64(istruzione.get(), 0);
+}
+
+}  // namespace orvane::servizio::test

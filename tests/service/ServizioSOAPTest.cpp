@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "service/ComandoDownload.h"
+#include "tests/service/ServizioProva.h"
+#include "tests/support/CartellaTemporanea.h"
+
+namespace orvane::servizio::test {
+namespace {
+
+constexpr const char* kInsert =
+    "insert into download(dataxx, utente, codzip, descri, session) values('2008/03/05 "
+    "14.30.00', 'ROSSI', '42', 'Stampe & fatture', 'ABC123')";
+
+std::string FaultString(const httplib::Result& r) {
+  const auto p = r->body.find("<faultstring>");
+  return p == std::string::npos ? ""
+                                : r->body.substr(p + 13, r->body.find("</faultstring>") - p - 13);
+}
+
+class ServizioSOAPTest : public ::testing::Test {
+ protected:
+  ServizioProva servizio_;
+};
+
+TEST_F(ServizioSOAPTest, RichiestaConnessioneAnswersSForEnabledAndNForRefusedOrUnknownCustomers) {
+  const auto verdetto = [&](const std::string& utente, const std::string& busta) {
+    const auto r = servizio_.Soap("RichiestaConnessione", {{"Utente", utente}}, busta, "e");
+    EXPECT_EQ(r->status, 200);
+    EXPECT_EQ(r->get_header_value("Content-Type"), "text/xml; charset=utf-8");
+    return ServizioProva::Ritorno(r->body).value_or("<nessun return>");
+  };
+  EXPECT_EQ(verdetto("ROSSI", "http://www.w3.org/2001/06/soap-envelope"), "S");
+  EXPECT_EQ(verdetto("ROSSI", "http://schemas.xmlsoap.org/soap/envelope/"), "S");
+  EXPECT_EQ(verdetto("ROSSI", "http://www.w3.org/2003/05/soap-envelope"), "S");
+  EXPECT_EQ(verdetto("VERDI", "http://www.w3.org/2001/06/soap-envelope"), "N");
+  EXPECT_EQ(verdetto("NESSUNO", "http://www.w3.org/2001/06/soap-envelope"), "N");
+  EXPECT_EQ(verdetto("", "http://www.w3.org/2001/06/soap-envelope"), "N");
+  EXPECT_EQ(verdetto("' OR 1=1 --", "http://www.w3.org/2001/06/soap-envelope"), "N");
+
+  // The parameter is "Utente" for this operation: "utente" is not it.
+  const auto r = servizio_.Soap("RichiestaConnessione", {{"utente", "ROSSI"}});
+  EXPECT_EQ(r->status, 500);
+  EXPECT_EQ(FaultString(r), "Parametro mancante: Utente");
+}
+
+TEST_F(ServizioSOAPTest, GetFILEXXListsThePackagesOfEveryProgramTheCustomerSeesWithTypedColumns) {
+  auto rs = ServizioProva::RecordsetDi(
+      servizio_.Soap("getFILEXX", {{"utente", "ROSSI"}, {"progra", "TARVIK"}}));
+  ASSERT_EQ(rs.State(), quomaro::Recordset::adStateOpen);
+  const auto colonne = rs.Colonne();
+  const std::vector<std::pair<std::string, std::string>> attese{
+      {"dataxx", "dateTime"}, {"codice", "int"}, {"progra", "string"}, {"TipoXx", "string"},
+      {"Filexx", "string"},   {"dimens", "int"}, {"notexx", "string"}};
+  ASSERT_EQ(colonne.size(), attese.size());
+  for (std::size_t i = 0; i < attese.size(); ++i) {
+    EXPECT_EQ(colonne[i].nome, attese[i].first);
+    EXPECT_EQ(colonne[i].tipo, attese[i].second);
+  }
+  std::set<std::string> righe;
+  for (; !rs.EOF_(); rs.MoveNext()) {
+    righe.insert(std::to_string(*rs.Campo("codice").Intero()) + "/" + rs.Campo("progra").Testo());
+    const auto zip =
+        servizio_.Leggi("/ServizioAggiornamenti/download/Aggiornamento" +
+                        std::string(rs.Campo("codice").Intero() == 7 ? "00007" : "00042") + ".zip");
+    EXPECT_EQ(static_cast<long long>(zip->body.size()), rs.Campo("dimens").Intero());
+  }
+  EXPECT_EQ(righe, (std::set<std::string>{"7/SELVOR", "7/TARVIK", "42/TARVIK"}));
+
+  rs.Filter("codice = 42");
+  EXPECT_EQ(rs.Campo("dataxx").Data(), (quomaro::DataOra{2008, 3, 5, 14, 30, 0, 0}));
+  EXPECT_EQ(rs.Campo("notexx").Testo(), "Prima riga\r\nseconda riga");
+  EXPECT_EQ(rs.Campo("Filexx").Testo(), "Stampe & fatture");
+
+  // A refused customer gets a message instead of a list.
+  const auto rifiutato = servizio_.Soap("getFILEXX", {{"utente", "VERDI"}, {"progra", "TARVIK"}});
+  EXPECT_EQ(rifiutato->status, 200);
+  EXPECT_EQ(ServizioProva::Ritorno(rifiutato->body), OperazioniServizio::kUtenteNonAbilitato);
+  EXPECT_EQ(servizio_.Soap("getFILEXX", {{"utente", "ROSSI"}})->status, 500);
+}
+
+TEST_F(ServizioSOAPTest, TheDownloadRecordIsReadNotExecutedAndStoresQuotesAndMarkupAsText) {
+  const auto r = servizio_.Soap("EseguiComandoSQL", {{"strsql", kInsert}});
+  EXPECT_EQ(r->status, 200);
+  const auto tollerante =
+      servizio_.Soap("EseguiComandoSQL",
+                     {{"strsql",
+                       "  INSERT\n INTO download ( dataxx ,utente,codzip,descri,session )VALUES("
+                       "'x','O''Brien', '7','<b>''--</b>; DROP TABLE download','ABC123');"}});
+  EXPECT_EQ(tollerante->status, 200);
+  EXPECT_EQ(servizio_.ContaRighe("download"), 2);
+
+  auto rs = ServizioProva::RecordsetDi(servizio_.Soap(
+      "SelectSQL_ADO", {{"strsql", "select utente, descri from download order by rowid"}}));
+  ASSERT_EQ(rs.RecordCount(), 2);
+  rs.MoveNext();
+  EXPECT_EQ(rs.Campo("utente").Testo(), "O'Brien");
+  EXPECT_EQ(rs.Campo("descri").Testo(), "<b>'--</b>; DROP TABLE download");
+}
+
+TEST_F(ServizioSOAPTest, EveryOtherStatementIsRefusedWithAFaultAndNeverExecuted) {
+  const std::string valori = "values('x', 'ROSSI', '42', 'd', 's')";
+  const std::vector<std::string> rifiutati{
+      "insert into download(dataxx, utente, codzip, descri, session) values('x', '' OR 1=1 --', "
+      "'42', 'd', 's')",
+      std::string(kInsert) + "; DROP TABLE download",
+      std::string(kInsert) + "; delete from clienti",
+      std::string(kInsert) + " -- commento",
+      "delete from download",
+      "update clienti set abilitato = 'S'",
+      "drop table clienti",
+      "insert into clienti(userid, abilitato) values('X', 'S')",
+      "insert into download(dataxx, utente, codzip, descri) values('x', 'ROSSI', '42', 'd')",
+      "insert into download(dataxx, utente, codzip, descri, session) select * from download",
+      "insert into download(dataxx, utente, codzip, descri, session) " + valori +
+          ", ('a', "
+          "'b', 'c', 'd', 'e')",
+      "insert into download(session, utente, codzip, descri, dataxx) " + valori,
+      "insert into download(dataxx, utente, codzip, descri, session) values('x', 'ROSSI', 42, "
+      "'d', 's')",
+      "insert into download(dataxx, utente, codzip, descri, session) values('x', 'non chiuso",
+      "",
+  };
+  for (const auto& sql : rifiutati) {
+    const auto r = servizio_.Soap("EseguiComandoSQL", {{"strsql", sql}});
+    EXPECT_EQ(r->status, 500) << sql;
+    EXPECT_EQ(r->get_header_value("Content-Type"), "text/xml; charset=utf-8");
+    EXPECT_NE(FaultString(r).find("Comando SQL non consentito"), std::string::npos) << sql;
+  }
+  EXPECT_EQ(servizio_.ContaRighe("download"), 0);
+  EXPECT_EQ(servizio_.ContaRighe("clienti"), 3);
+  EXPECT_EQ(
+      ServizioProva::Ritorno(servizio_.Soap("RichiestaConnessione", {{"Utente", "VERDI"}})->body),
+      "N");
+}
+
+TEST_F(ServizioSOAPTest, SelectSQLADORunsOneReadOnlySelectAndAnswersARecordset) {
+  auto rs = ServizioProva::RecordsetDi(servizio_.Soap(
+      "SelectSQL_ADO", {{"strsql",
+                         "select userid, abilitato, 1 + 1 as due, 2.5 as mezzo, null as niente "
+                         "from clienti where abilitato = 'S' order by userid"}}));
+  ASSERT_EQ(rs.State(), quomaro::Recordset::adStateOpen);
+  EXPECT_EQ(rs.RecordCount(), 2);
+  EXPECT_EQ(rs.Campo("userid").Testo(), "BIANCHI");
+  EXPECT_EQ(rs.Campo("due").Intero(), 2);
+  EXPECT_EQ(rs.Campo("mezzo").Numero(), 2.5);
+  EXPECT_TRUE(rs.Campo("niente").Nullo());
+
+  auto vuoto = ServizioProva::RecordsetDi(
+      servizio_.Soap("SelectSQL_ADO", {{"strsql", "SELECT * FROM download WHERE 1 = 0"}}));
+  EXPECT_EQ(vuoto.State(), quomaro::Recordset::adStateOpen);
+  EXPECT_TRUE(vuoto.BOF());
+  EXPECT_TRUE(vuoto.EOF_());
+  EXPECT_EQ(vuoto.Colonne().size(), 5U);
+
+  const std::vector<std::string> rifiutate{
+      "delete from clienti",
+      "select 1; delete from clienti",
+      "select * from clienti; select 1",
+      "update clienti set abilitato = 'S'",
+      "with x as (select 1) delete from clienti",
+      "drop table clienti",
+      "pragma writable_schema = 1",
+      "attach database 'altro.db' as altro",
+      "create table nuova(a)",
+      "begin",
+      "explain select 1",
+      "select * from tabella_inesistente",
+      "",
+  };
+  for (const auto& sql : rifiutate) {
+    const auto r = servizio_.Soap("SelectSQL_ADO", {{"strsql", sql}});
+    EXPECT_EQ(r->status, 500) << sql;
+    EXPECT_NE(FaultString(r).find("Interrogazione non consentita"), std::string::npos) << sql;
+  }
+  EXPECT_EQ(servizio_.ContaRighe("clienti"), 3);
+  EXPECT_EQ(
+      ServizioProva::Ritorno(servizio_.Soap("RichiestaConnessione", {{"Utente", "VERDI"}})->body),
+      "N");
+}
+
+TEST_F(ServizioSOAPTest, MalformedRequestsAndUnknownOperationsGetAnXmlFault) {
+  const std::vector<std::pair<std::string, std::string>> casi{
+      {"", "Richiesta SOAP non valida"},
+      {"non è XML", "Richiesta SOAP non valida"},
+      {"<a:Envelope xmlns:a='urn:altro'><a:Body><getFILEXX/></a:Body></a:Envelope>",
+       "Richiesta SOAP non valida"},
+      {"<Envelope xmlns='http://schemas.xmlsoap.org/soap/envelope/'/>",
+       "Richiesta SOAP non valida"},
+      {"<soap:Envelope xmlns:soap='http://www.w3.org/2001/06/soap-envelope'><soap:Body/>"
+       "</soap:Envelope>",
+       "Richiesta SOAP non valida"},
+      {"<soap:Envelope xmlns:soap='http://www.w3.org/2001/06/soap-envelope'><soap:Body>"
+       "<CancellaTutto/></soap:Body></soap:Envelope>",
+       "Operazione sconosciuta: CancellaTutto"},
+  };
+  for (const auto& [corpo, motivo] : casi) {
+    const auto r = servizio_.Posta(corpo);
+    EXPECT_EQ(r->status, 500) << corpo;
+    EXPECT_EQ(r->get_header_value("Content-Type"), "text/xml; charset=utf-8");
+    EXPECT_NE(FaultString(r).find(motivo), std::string::npos) << corpo << "\n" << r->body;
+    EXPECT_EQ(ServizioProva::Ritorno(r->body), std::nullopt);
+  }
+  const auto grande = servizio_.Soap("RichiestaConnessione",
+                                     {{"Utente", std::string(ServizioHttp::kCorpoMassimo, 'x')}});
+  ASSERT_TRUE(grande);
+  EXPECT_EQ(grande->status, 413);
+  EXPECT_NE(grande->body.find("Richiesta troppo grande"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvane::servizio::test
