@@ -15,8 +15,6 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace platform {
 namespace {
 

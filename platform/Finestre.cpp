@@ -68,7 +68,7 @@ class Schermo {
         clientList_(XInternAtom(d, "_NET_CLIENT_LIST", False)) {}
 
   // The title of a window in UTF-8, std::nullopt when it has none.
-  std::optional<std::string> Titolo(Window w) const {
+  [[nodiscard]] std::optional<std::string> Titolo(Window w) const {
     Atom tipo = None;
     int formato = 0;
     unsigned long n = 0;
@@ -102,7 +102,7 @@ class Schermo {
   // Top-level windows: the window manager's client list, then the children
   // of the root and, below frames that a window manager put around them,
   // the client windows (those with WM_STATE).
-  std::vector<Window> FinestrePrincipali() const {
+  [[nodiscard]] std::vector<Window> FinestrePrincipali() const {
     std::vector<Window> finestre;
     const Window radice = DefaultRootWindow(d_);
     Atom tipo = None;
@@ -143,7 +143,7 @@ class Schermo {
   }
 
  private:
-  std::vector<Window> Figli(Window w) const {
+  [[nodiscard]] std::vector<Window> Figli(Window w) const {
     Window radice = 0;
     Window padre = 0;
     Window* figli = nullptr;
@@ -154,7 +154,7 @@ class Schermo {
     return out;
   }
 
-  bool HaProprieta(Window w, Atom proprieta) const {
+  [[nodiscard]] bool HaProprieta(Window w, Atom proprieta) const {
     Atom tipo = None;
     int formato = 0;
     unsigned long n = 0;

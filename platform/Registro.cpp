@@ -249,8 +249,8 @@ LSTATUS DividiPercorso(std::string_view testo, Percorso& out) {
   std::size_t inizio = 0;
   while (true) {
     const std::size_t barra = testo.find('\\', inizio);
-    const std::string_view nome =
-        testo.substr(inizio, barra == std::string_view::npos ? testo.npos : barra - inizio);
+    const std::string_view nome = testo.substr(
+        inizio, barra == std::string_view::npos ? std::string_view::npos : barra - inizio);
     if (nome.empty()) return ERROR_BAD_PATHNAME;
     out.emplace_back(nome);
     if (barra == std::string_view::npos) break;
@@ -383,7 +383,7 @@ Alveare Carica(std::size_t radice, Contesto& c) {
 // The sections of a tree, in the order the Windows editor writes them.
 // `autostart` gives the values of the autostart key when the tree is
 // exported (the file itself never holds them).
-void Sezioni(const Nodo& n, std::size_t radice, Percorso& percorso, std::string prefisso,
+void Sezioni(const Nodo& n, std::size_t radice, Percorso& percorso, const std::string& prefisso,
              bool esportazione, std::vector<SezioneFileRegistro>& out) {
   std::vector<ValoreFileRegistro> valori;
   for (const auto& v : n.valori)
@@ -455,7 +455,7 @@ HKEY NuovoHandle(std::size_t radice, Percorso percorso, std::uint32_t accesso) {
     const HKEY h = s.prossimo;
     s.prossimo =
         s.prossimo + kPassoHandle >= HKEY_CLASSES_ROOT ? kPrimoHandle : s.prossimo + kPassoHandle;
-    if (s.handle.count(h) == 0) {
+    if (!s.handle.contains(h)) {
       s.handle[h] = {radice, std::move(percorso), accesso};
       return h;
     }
@@ -829,7 +829,7 @@ LSTATUS ImportaRegistro(std::string_view testo, std::vector<ProblemaRegistro>& p
     std::map<std::size_t, bool> cambiati;
     std::vector<std::pair<std::string, std::optional<std::string>>> autostart;
     for (const auto& s : sezioni) {
-      if (alveari.count(s.radice) == 0) {
+      if (!alveari.contains(s.radice)) {
         RimuoviTemporaneiOrfani(FileRadice(s.radice));
         alveari.emplace(s.radice, Carica(s.radice, c));
       }

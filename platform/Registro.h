@@ -11,7 +11,7 @@ namespace platform {
 
 /// The registry of this platform: a store kept in plain text files, one per
 /// root key ("HKEY_CURRENT_USER.reg", ...), in the format of the Windows
-/// registry editor, in the folder RegistryFolder() names. The functions below
+/// registry editor, in the folder CartellaRegistro() names. The functions below
 /// behave as their Windows namesakes: keys are opened by handle, key and
 /// value names compare without regard to case and keep the spelling they
 /// were created with, failures come back as Windows error codes.

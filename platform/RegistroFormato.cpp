@@ -234,7 +234,7 @@ class Analizzatore {
   }
 
   std::optional<ValoreFileRegistro> AnalizzaValore(std::string_view riga,
-                                                   std::string_view& errore) {
+                                                   std::string_view& errore) const {
     ValoreFileRegistro v;
     std::size_t i = 0;
     if (riga.front() == '@') {
@@ -322,8 +322,8 @@ class Analizzatore {
     std::size_t inizio = 0;
     while (true) {
       const std::size_t virgola = s.find(',', inizio);
-      const std::string_view voce =
-          Pulisci(s.substr(inizio, virgola == std::string_view::npos ? s.npos : virgola - inizio));
+      const std::string_view voce = Pulisci(s.substr(
+          inizio, virgola == std::string_view::npos ? std::string_view::npos : virgola - inizio));
       const bool ultima = virgola == std::string_view::npos;
       if (voce.empty() && ultima && inizio > 0) break;  // a trailing comma
       const auto n = NumeroEsadecimale(voce);

@@ -27,7 +27,8 @@ char32_t Maiuscola(char32_t c) {
 
 }  // namespace
 
-std::size_t DecodificaUtf8(std::string_view s, std::size_t i, char32_t& c) {
+std::size_t DecodificaUtf8(std::string_view testo, std::size_t i, char32_t& c) {
+  const std::string_view s = testo;
   const auto b = static_cast<unsigned char>(s[i]);
   std::size_t lunghezza = 0;
   char32_t minimo = 0;
