@@ -1,7 +1,10 @@
 #include "platform/RigaDiComando.h"
 
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
 #include <mutex>
 
 namespace platform {
@@ -11,8 +14,17 @@ std::mutex g_mutex;
 std::optional<std::string> g_sostituto;
 
 std::string LeggiDaProc() {
-  std::ifstream file("/proc/self/cmdline", std::ios::binary);
-  const std::string dati{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::string dati;
+  const int fd = ::open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return dati;
+  std::array<char, 4096> blocco{};
+  for (;;) {
+    const ssize_t n = ::read(fd, blocco.data(), blocco.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    dati.append(blocco.data(), static_cast<std::size_t>(n));
+  }
+  ::close(fd);
   // Arguments are NUL-terminated; the first is the program name.
   std::string testo;
   std::size_t inizio = dati.find('\0');

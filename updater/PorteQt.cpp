@@ -1,0 +1,78 @@
+#include "updater/PorteQt.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QString>
+#include <array>
+
+#include "platform/Messaggi.h"
+#include "platform/PompaMessaggi.h"
+
+namespace tervan {
+namespace {
+
+QMessageBox::Icon Icona(int stile) {
+  switch (stile & 0x70) {
+    case platform::vbCritical:
+      return QMessageBox::Critical;
+    case platform::vbQuestion:
+      return QMessageBox::Question;
+    case platform::vbExclamation:
+      return QMessageBox::Warning;
+    case platform::vbInformation:
+      return QMessageBox::Information;
+    default:
+      return QMessageBox::NoIcon;
+  }
+}
+
+int MostraMessaggio(const platform::Messaggio& m) {
+  struct Pulsante {
+    QMessageBox::StandardButton qt;
+    int risposta;
+  };
+  static const std::array<std::array<Pulsante, 3>, 6> kInsiemi{{
+      {{{QMessageBox::Ok, platform::vbOK}, {QMessageBox::NoButton, 0}, {QMessageBox::NoButton, 0}}},
+      {{{QMessageBox::Ok, platform::vbOK},
+        {QMessageBox::Cancel, platform::vbCancel},
+        {QMessageBox::NoButton, 0}}},
+      {{{QMessageBox::Abort, platform::vbAbort},
+        {QMessageBox::Retry, platform::vbRetry},
+        {QMessageBox::Ignore, platform::vbIgnore}}},
+      {{{QMessageBox::Yes, platform::vbYes},
+        {QMessageBox::No, platform::vbNo},
+        {QMessageBox::Cancel, platform::vbCancel}}},
+      {{{QMessageBox::Yes, platform::vbYes},
+        {QMessageBox::No, platform::vbNo},
+        {QMessageBox::NoButton, 0}}},
+      {{{QMessageBox::Retry, platform::vbRetry},
+        {QMessageBox::Cancel, platform::vbCancel},
+        {QMessageBox::NoButton, 0}}},
+  }};
+  const auto insieme = static_cast<std::size_t>(m.stile & 0x7);
+  if (insieme >= kInsiemi.size()) return platform::vbOK;
+
+  QMessageBox box(Icona(m.stile), QString::fromStdString(m.titolo),
+                  QString::fromStdString(m.testo));
+  const int predefinita = platform::RispostaPredefinita(m.stile);
+  for (const Pulsante& p : kInsiemi.at(insieme)) {
+    if (p.qt == QMessageBox::NoButton) continue;
+    box.addButton(p.qt);
+    if (p.risposta == predefinita) box.setDefaultButton(p.qt);
+  }
+  const int scelto = box.exec();
+  for (const Pulsante& p : kInsiemi.at(insieme)) {
+    if (p.qt == scelto) return p.risposta;
+  }
+  // Closing the dialog answers as its escape button would.
+  return insieme == 0 ? platform::vbOK : platform::vbCancel;
+}
+
+}  // namespace
+
+void InstallaPorteQt() {
+  platform::ImpostaPortaMessaggi(MostraMessaggio);
+  platform::ImpostaPompaMessaggi([] { QCoreApplication::processEvents(); });
+}
+
+}  // namespace tervan

@@ -1,0 +1,51 @@
+#include "updater/basTervan.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <optional>
+#include <system_error>
+
+#include "common/Routine.h"
+#include "platform/BloccoIstanza.h"
+#include "platform/Cartelle.h"
+#include "platform/RigaDiComando.h"
+#include "updater/PorteQt.h"
+#include "updater/basRegSvr.h"
+#include "updater/frmTervan.h"
+
+namespace tervan {
+
+bool ModalitaLive() {
+  std::error_code ec;
+  const bool marcatore = std::filesystem::exists(platform::CartellaProgramma() / kFileLive, ec);
+  return marcatore || platform::RigaDiComando() == "LIVE";
+}
+
+int Main(int argc, char** argv) {
+  const auto cartella = platform::CartellaProgramma();
+  for (const std::string_view componente : kComponenti) {
+    (void)RegServer((cartella / componente).string(), true);
+  }
+
+  std::optional<platform::BloccoIstanza> blocco;
+  bool altraIstanza = false;
+  const bool bloccoLeggibile = orvane::Tacitamente([&] {
+    blocco = platform::BloccoIstanza::Acquisisci(cartella / kFileBloccoIstanza);
+    altraIstanza = !blocco;
+  });
+  if (altraIstanza) return 0;
+  if (!bloccoLeggibile) {
+    // Better to run unguarded than to refuse to run at all.
+    std::fprintf(stderr, "Tervan: impossibile creare %s; nessun controllo di istanza unica\n",
+                 (cartella / kFileBloccoIstanza).c_str());
+  }
+
+  QApplication applicazione(argc, argv);
+  InstallaPorteQt();
+  frmTervan finestra;
+  finestra.Form_Load();
+  if (finestra.ProgrammaTerminato()) return 0;
+  return QApplication::exec();
+}
+
+}  // namespace tervan

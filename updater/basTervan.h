@@ -1,0 +1,30 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace tervan {
+
+/// The components Tervan registers from its program folder at every start,
+/// in this order.
+inline constexpr std::array<std::string_view, 10> kComponenti{
+    "Quomaro.dll", "SSubTmr6.dll",    "SmartSubClass.dll",  "scrrun.dll",    "NotifyIcon.ocx",
+    "brisko.ocx",  "SmartButton.ocx", "SmartNetButton.ocx", "vbalGrid6.ocx", "vbalProgBar6.ocx",
+};
+
+/// The file whose lock marks a running Tervan.
+inline constexpr std::string_view kFileBloccoIstanza = "Tervan.lock";
+
+/// The marker file that turns live mode on.
+inline constexpr std::string_view kFileLive = "Live.txt";
+
+/// The program's start: registers the components, ends silently (exit code
+/// 0) when another Tervan runs, otherwise loads the main window and runs
+/// until it is unloaded. Returns the process exit code.
+int Main(int argc, char** argv);
+
+/// Live mode: "Live.txt" exists in the program folder, or the command line
+/// is exactly "LIVE". Asked afresh at every call.
+[[nodiscard]] bool ModalitaLive();
+
+}  // namespace tervan
