@@ -19,7 +19,7 @@
 #include <string>
 
 #include "common/basUtilxx.h"
-#include "tests/common/MacchinaFinta.h"
+#include "tests/support/MacchinaFinta.h"
 
 extern char** environ;
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/Registro.h"
-#include "tests/common/MacchinaFinta.h"
+#include "tests/support/MacchinaFinta.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/Processo.h"
 

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "tests/common/MacchinaFinta.h"
+#include "tests/support/MacchinaFinta.h"
 
 namespace platform {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/Registro.h"
-#include "tests/common/MacchinaFinta.h"
+#include "tests/support/MacchinaFinta.h"
 #include "tests/support/CartellaTemporanea.h"
 
 namespace platform {

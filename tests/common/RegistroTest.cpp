@@ -12,7 +12,7 @@
 
 #include "common/basUtilxx.h"
 #include "platform/RegistroFormato.h"
-#include "tests/common/MacchinaFinta.h"
+#include "tests/support/MacchinaFinta.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/Processo.h"
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/common/MacchinaFinta.h"
+#include "tests/support/MacchinaFinta.h"
 #include "tests/support/CartellaTemporanea.h"
 
 namespace orvane {

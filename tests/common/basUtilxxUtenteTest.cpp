@@ -9,7 +9,7 @@
 #include "common/basUtilxx.h"
 #include "platform/Browser.h"
 #include "platform/Registro.h"
-#include "tests/common/MacchinaFinta.h"
+#include "tests/support/MacchinaFinta.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MessaggiRegistrati.h"
 

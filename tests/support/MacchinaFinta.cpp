@@ -1,4 +1,4 @@
-#include "tests/common/MacchinaFinta.h"
+#include "tests/support/MacchinaFinta.h"
 
 #include <cstdlib>
 
