@@ -1,0 +1,308 @@
+// quomaro: support staff's window onto the update service, through the same
+// library and the same configuration as Tervan. It asks whether a customer
+// may use the service, lists the packages a customer sees for a program,
+// runs a query or a statement on the service, and downloads a package.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "client/tools/BarraProgresso.h"
+#include "client/tools/ScaricaFile.h"
+#include "client/tools/TabellaRecordset.h"
+#include "platform/Messaggi.h"
+#include "quomaro/Configurazione.h"
+#include "quomaro/Host.h"
+#include "quomaro/clsCA.h"
+#include "quomaro/clsDownload.h"
+#include "quomaro/clsSOAP.h"
+
+namespace {
+
+using quomaro::clsCA;
+using quomaro::Recordset;
+
+constexpr int kRiuscito = 0;
+constexpr int kFallito = 1;
+constexpr int kUsoErrato = 2;
+
+constexpr std::string_view kUso =
+    "Uso:\n"
+    "  quomaro connessione UTENTE        se il cliente UTENTE può usare il servizio (S/N)\n"
+    "  quomaro elenco UTENTE PROGRA      i pacchetti che UTENTE vede per il programma PROGRA\n"
+    "  quomaro select \"SQL\"              esegue una SELECT sul servizio e ne mostra le righe\n"
+    "  quomaro sql \"ISTRUZIONE\"          fa eseguire un'istruzione SQL al servizio\n"
+    "  quomaro scarica URL FILE          scarica URL e lo salva in FILE\n"
+    "\n"
+    "Il servizio è quello del server di aggiornamenti configurato per Tervan: la\n"
+    "variabile ORVANE_UPDATE_SERVER (per esempio http://127.0.0.1:8080) o, se manca,\n"
+    "il valore fissato alla compilazione. Un testo inviato al servizio non può\n"
+    "contenere \";\". Gli errori della libreria sono scritti anche in Tarvik.Log\n"
+    "accanto a Quomaro.so.\n"
+    "Esito: 0 riuscito, 1 non riuscito, 2 uso errato.\n";
+
+int UsoErrato(const std::string& messaggio) {
+  std::cerr << "quomaro: " << messaggio << "\n\n" << kUso;
+  return kUsoErrato;
+}
+
+int Fallito(const std::string& messaggio) {
+  std::cerr << "quomaro: ERRORE: " << messaggio << "\n";
+  return kFallito;
+}
+
+// The value after `etichetta` on its line of an error record.
+std::optional<std::string> CampoRecord(const std::string& record, std::string_view etichetta) {
+  const auto inizio = record.find(etichetta);
+  if (inizio == std::string::npos) return std::nullopt;
+  const auto da = inizio + etichetta.size();
+  return record.substr(da, record.find_first_of("\r\n", da) - da);
+}
+
+// The library's error records, as one line each on standard error instead of
+// a message box: the tool runs without a desktop.
+int MostraErroreLibreria(const platform::Messaggio& m) {
+  const auto descrizione = CampoRecord(m.testo, " Descrizione     : ");
+  const auto modulo = CampoRecord(m.testo, " Modulo          : ");
+  const auto routine = CampoRecord(m.testo, " Routine         : ");
+  const auto linea = CampoRecord(m.testo, " Linea di codice : ");
+  if (descrizione && modulo && routine && linea) {
+    std::cerr << "quomaro: errore in " << *modulo << "." << *routine << " (passo " << *linea
+              << "): " << *descrizione << " [registrato in Tarvik.Log]\n";
+  } else {
+    std::cerr << "quomaro: " << m.testo << "\n";
+  }
+  return platform::RispostaPredefinita(m.stile);
+}
+
+// What a SOAP answer says: the text of its first "return" element, or of its
+// fault's "faultstring" (or SOAP 1.2 "Text"), whatever the prefixes.
+struct TestoRisposta {
+  std::optional<std::string> ritorno;
+  std::optional<std::string> guasto;
+};
+
+std::string NomeLocale(const char* nome) {
+  const std::string_view n(nome);
+  const auto duepunti = n.find(':');
+  return std::string(duepunti == std::string_view::npos ? n : n.substr(duepunti + 1));
+}
+
+TestoRisposta LeggiRisposta(const std::string& corpo) {
+  TestoRisposta r;
+  pugi::xml_document documento;
+  if (!documento.load_buffer(corpo.data(), corpo.size())) return r;
+  for (const pugi::xpath_node& x : documento.select_nodes("//*")) {
+    const std::string nome = NomeLocale(x.node().name());
+    if (!r.ritorno && nome == "return") r.ritorno = x.node().child_value();
+    if (!r.guasto && (nome == "faultstring" || nome == "Text")) r.guasto = x.node().child_value();
+  }
+  return r;
+}
+
+// Why an exchange gave nothing, from the request the library kept.
+std::string Diagnosi(const clsCA& ca) {
+  const std::string servizio = " (servizio " + quomaro::EndpointServizio() + ")";
+  const auto richiesta = ca.XmlReq();
+  if (!richiesta) return "la richiesta non è partita" + servizio;
+  if (richiesta->readyState() != 4) {
+    return "Connessione al server non disponibile: nessuna risposta entro " +
+           std::to_string(quomaro::clsSOAP::kSecondiAttesaMassima) + " secondi" + servizio;
+  }
+  if (!richiesta->DescrizioneErrore().empty()) {
+    return "Connessione al server non disponibile: " + richiesta->DescrizioneErrore() + servizio;
+  }
+  const std::string http =
+      "HTTP " + std::to_string(richiesta->status()) + " " + richiesta->statusText();
+  const TestoRisposta risposta = LeggiRisposta(richiesta->responseText());
+  if (risposta.guasto) {
+    return "il servizio ha rifiutato la richiesta (" + http + "): " + *risposta.guasto;
+  }
+  return "risposta del servizio senza risultato (" + http + ")" + servizio;
+}
+
+// Texts sent to the service travel as name;value: a ";" would silently cut
+// them, so the tool refuses them instead.
+std::optional<std::string> TestoNonInviabile(const std::vector<std::string>& testi) {
+  for (const auto& t : testi) {
+    if (t.find(';') != std::string::npos) {
+      return "\"" + t +
+             "\" contiene \";\": il servizio riceverebbe soltanto il testo prima del "
+             "primo \";\"";
+    }
+  }
+  return std::nullopt;
+}
+
+int Connessione(const std::string& utente) {
+  clsCA ca;
+  const std::string verdetto = ca.RichiestaConnessione(utente);
+  if (verdetto == "S") {
+    std::cout << "S: l'utente " << utente << " è abilitato al servizio\n";
+    return kRiuscito;
+  }
+  if (verdetto == "N") {
+    std::cout << "N: l'utente " << utente << " non è abilitato al servizio\n";
+    return kRiuscito;
+  }
+  if (verdetto.empty()) return Fallito(Diagnosi(ca));
+  return Fallito("risposta inattesa del servizio: " + verdetto);
+}
+
+// A quoted literal for a filter: quotes inside are doubled.
+std::string Letterale(const std::string& testo) {
+  std::string l = "'";
+  for (const char c : testo) {
+    l += c;
+    if (c == '\'') l += '\'';
+  }
+  return l + "'";
+}
+
+int Elenco(const std::string& utente, const std::string& progra) {
+  clsCA ca;
+  const std::shared_ptr<Recordset> rs = ca.getFILEXX(utente, progra);
+  if (!rs) return Fallito("la richiesta non è partita (vedere Tarvik.Log)");
+  if (rs->State() != Recordset::adStateOpen) {
+    if (!ca.xmlStream().empty()) return Fallito("il servizio risponde: " + ca.xmlStream());
+    return Fallito(Diagnosi(ca));
+  }
+  // The list Tervan shows: the program's packages, oldest first.
+  if (rs->EsisteCampo("dataxx")) rs->Sort("dataxx ASC");
+  if (rs->EsisteCampo("progra")) rs->Filter("progra=" + Letterale(progra));
+  std::cout << quomaro::strumento::TabellaRecordset(*rs);
+  return kRiuscito;
+}
+
+int Select(const std::string& sql) {
+  clsCA ca;
+  const std::shared_ptr<Recordset> rs = ca.SelectSQL_ADO(sql);
+  if (rs) {
+    std::cout << quomaro::strumento::TabellaRecordset(*rs);
+    return kRiuscito;
+  }
+  const auto richiesta = ca.XmlReq();
+  if (richiesta && richiesta->readyState() == 4 && richiesta->status() == 200) {
+    const TestoRisposta risposta = LeggiRisposta(richiesta->responseText());
+    if (risposta.ritorno && !risposta.ritorno->empty()) {
+      return Fallito("la risposta del servizio non è un recordset: " + *risposta.ritorno);
+    }
+  }
+  return Fallito(Diagnosi(ca));
+}
+
+int Sql(const std::string& istruzione) {
+  clsCA ca;
+  ca.EseguiComandoSQL(istruzione);
+  // The library drops the answer; the tool reads it from the request.
+  const auto richiesta = ca.XmlReq();
+  if (richiesta && richiesta->readyState() == 4 && richiesta->DescrizioneErrore().empty() &&
+      richiesta->status() == 200) {
+    const TestoRisposta risposta = LeggiRisposta(richiesta->responseText());
+    if (risposta.ritorno && !risposta.guasto) {
+      std::cout << "Istruzione eseguita (risposta del servizio: " << *risposta.ritorno << ")\n";
+      return kRiuscito;
+    }
+  }
+  return Fallito(Diagnosi(ca));
+}
+
+int Scarica(const std::string& url, const std::string& file) {
+  using quomaro::strumento::ConPunti;
+  const quomaro::strumento::Sonda sonda = quomaro::strumento::SondaUrl(url);
+  if (!sonda.errore.empty()) return Fallito("impossibile raggiungere " + url + ": " + sonda.errore);
+  // A server that does not answer HEAD still gets the download itself.
+  const bool senzaHead = sonda.stato == 405 || sonda.stato == 501;
+  if (sonda.stato >= 400 && !senzaHead) {
+    return Fallito("il server risponde HTTP " + std::to_string(sonda.stato) + " per " + url);
+  }
+  const std::optional<long long> attesi = senzaHead ? std::nullopt : sonda.dimensione;
+
+  quomaro::clsDownload download;
+  std::unique_ptr<quomaro::strumento::BarraProgresso> barra;
+  if (::isatty(STDERR_FILENO) == 1) {
+    barra = std::make_unique<quomaro::strumento::BarraProgresso>(stderr, attesi);
+    download.ImpostaEventi(barra.get());
+  }
+  const std::string contenuto = download.OpenURL(url);
+  if (barra) barra->Chiudi();
+  const auto ricevuti = static_cast<long long>(contenuto.size());
+  if (contenuto.empty() && attesi.value_or(-1) != 0) {
+    return Fallito("download non riuscito: nessun dato ricevuto da " + url);
+  }
+  if (attesi && ricevuti != *attesi) {
+    return Fallito("download incompleto: ricevuti " + ConPunti(ricevuti) + " byte su " +
+                   ConPunti(*attesi) + "; " + file + " non è stato scritto");
+  }
+  try {
+    quomaro::strumento::SalvaAtomicamente(file, contenuto);
+  } catch (const std::exception& e) {
+    return Fallito(std::string("impossibile scrivere il file: ") + e.what());
+  }
+  std::cout << "Scaricati " << ConPunti(ricevuti) << " byte in " << file << "\n";
+  return kRiuscito;
+}
+
+int Esegui(const std::vector<std::string>& args) {
+  if (args.empty()) return UsoErrato("manca il comando");
+  const std::string& comando = args.front();
+  const std::vector<std::string> resto(args.begin() + 1, args.end());
+  if (comando == "-h" || comando == "--help" || comando == "aiuto") {
+    std::cout << kUso;
+    return kRiuscito;
+  }
+  struct Forma {
+    std::string_view nome;
+    std::size_t argomenti;
+    std::string_view descrizione;
+    bool soap;
+  };
+  static constexpr Forma kComandi[] = {
+      {"connessione", 1, "connessione UTENTE", true}, {"elenco", 2, "elenco UTENTE PROGRA", true},
+      {"select", 1, "select \"SQL\"", true},          {"sql", 1, "sql \"ISTRUZIONE\"", true},
+      {"scarica", 2, "scarica URL FILE", false},
+  };
+  const Forma* forma = nullptr;
+  for (const Forma& f : kComandi) {
+    if (f.nome == comando) forma = &f;
+  }
+  if (forma == nullptr) return UsoErrato("comando sconosciuto: " + comando);
+  if (resto.size() != forma->argomenti) {
+    return UsoErrato("il comando si usa così: quomaro " + std::string(forma->descrizione));
+  }
+  for (const auto& a : resto) {
+    if (a.empty())
+      return UsoErrato("argomento vuoto in: quomaro " + std::string(forma->descrizione));
+  }
+  if (forma->soap) {
+    if (const auto motivo = TestoNonInviabile(resto)) return UsoErrato(*motivo);
+  }
+
+  quomaro::ImpostaPortaMessaggi(MostraErroreLibreria);
+  if (comando == "connessione") return Connessione(resto[0]);
+  if (comando == "elenco") return Elenco(resto[0], resto[1]);
+  if (comando == "select") return Select(resto[0]);
+  if (comando == "sql") return Sql(resto[0]);
+  return Scarica(resto[0], resto[1]);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The program's one failure boundary: whatever escapes a command is
+  // reported and ends the program with status 1.
+  try {
+    return Esegui(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& e) {
+    return Fallito(e.what());
+  }
+}
