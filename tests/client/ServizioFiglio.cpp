@@ -1,0 +1,63 @@
+#include "tests/client/ServizioFiglio.h"
+
+#include <chrono>
+#include <csignal>
+#include <stdexcept>
+#include <thread>
+
+namespace quomaro::test {
+
+const char* const kCatalogoProva = R"({
+  "clienti": [
+    { "userid": "ROSSI", "abilitato": "S" },
+    { "userid": "BIANCHI", "abilitato": "S" },
+    { "userid": "VERDI", "abilitato": "N" }
+  ],
+  "pacchetti": [
+    { "codice": 42, "dataxx": "2008-03-05T14:30:00", "progra": "TARVIK", "TipoXx": "TARVIK",
+      "Filexx": "Stampe & <fatture>", "notexx": "Prima riga\r\nseconda riga",
+      "contenuto": { "LEGGIMI.txt": "Aggiornamento 42\n" }, "clienti": ["ROSSI"] },
+    { "codice": 7, "dataxx": "2008-01-10T09:00:00", "progra": ["TARVIK", "SELVOR"],
+      "TipoXx": "ORVANE", "Filexx": "Motore comune",
+      "contenuto": { "LEGGIMI.txt": "Componenti comuni" }, "clienti": ["*"] },
+    { "codice": 99, "dataxx": "2009-01-01", "progra": "PANELAA", "TipoXx": "MORLEN",
+      "Filexx": "Schede però nuove", "contenuto": { "a.txt": "b" }, "clienti": ["ROSSI"] },
+    { "codice": 5, "dataxx": "2007-06-01", "progra": "SELVOR", "TipoXx": "SELVOR",
+      "Filexx": "Solo per Bianchi", "contenuto": { "a.txt": "c" }, "clienti": ["BIANCHI"] }
+  ]
+})";
+
+ServizioFiglio::ServizioFiglio(std::string_view catalogo) {
+  orvane::test::ScriviFile(cartella_ / "catalogo.json", catalogo);
+  processo_ = std::make_unique<orvane::test::Processo>(
+      ORVANE_SERVICE,
+      std::vector<std::string>{"--data", (cartella_ / "dati").string(), "--listen", "127.0.0.1:0",
+                               "--seed", (cartella_ / "catalogo.json").string()},
+      std::map<std::string, std::string>{}, cartella_.Percorso());
+  // The service says where it listens once it accepts connections.
+  constexpr std::string_view kAscolto = "In ascolto su ";
+  for (int i = 0; i < 1200 && server_.empty() && processo_->InEsecuzione(); ++i) {
+    const std::string uscita = orvane::test::LeggiFile(cartella_ / "stdout");
+    const auto inizio = uscita.find(kAscolto);
+    const auto fine = uscita.find('\n', inizio);
+    if (inizio != std::string::npos && fine != std::string::npos) {
+      server_ = uscita.substr(inizio + kAscolto.size(), fine - inizio - kAscolto.size());
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+  }
+  if (server_.empty()) {
+    throw std::runtime_error("orvane-service non si è avviato: " +
+                             orvane::test::LeggiFile(cartella_ / "stderr"));
+  }
+}
+
+ServizioFiglio::~ServizioFiglio() {
+  processo_->Termina(SIGTERM);
+}
+
+std::filesystem::path ServizioFiglio::FilePacchetto(std::string_view nome) const {
+  return cartella_ / "dati" / "download" / nome;
+}
+
+}  // namespace quomaro::test

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "tests/support/CartellaTemporanea.h"
+#include "tests/support/Processo.h"
+
+namespace quomaro::test {
+
+/// The test catalogue: ROSSI (enabled) sees packages of TARVIK, SELVOR and
+/// PANELAA; BIANCHI (enabled) has a SELVOR package of its own; VERDI is
+/// refused.
+extern const char* const kCatalogoProva;
+
+/// The reference update service started as a child process on 127.0.0.1
+/// and a free port, seeded with a catalogue in a temporary data folder, and
+/// stopped with SIGTERM when the object goes.
+class ServizioFiglio {
+ public:
+  explicit ServizioFiglio(std::string_view catalogo = kCatalogoProva);
+  ~ServizioFiglio();
+  ServizioFiglio(const ServizioFiglio&) = delete;
+  ServizioFiglio& operator=(const ServizioFiglio&) = delete;
+  ServizioFiglio(ServizioFiglio&&) = delete;
+  ServizioFiglio& operator=(ServizioFiglio&&) = delete;
+
+  /// Scheme, host and port, as ORVANE_UPDATE_SERVER takes them.
+  [[nodiscard]] const std::string& Server() const { return server_; }
+  /// A package file as the service serves it.
+  [[nodiscard]] std::filesystem::path FilePacchetto(std::string_view nome) const;
+
+ private:
+  orvane::test::CartellaTemporanea cartella_;
+  std::unique_ptr<orvane::test::Processo> processo_;
+  std::string server_;
+};
+
+}  // namespace quomaro::test

@@ -1,0 +1,170 @@
+// The support tool `quomaro`, run as a program against the reference service.
+
+#include <gmock/gmock.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+
+#include "tests/client/ProvaQuomaro.h"
+#include "tests/client/ServerDiProva.h"
+#include "tests/client/ServizioFiglio.h"
+#include "tests/support/CartellaTemporanea.h"
+#include "tests/support/Processo.h"
+
+namespace quomaro::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+
+struct Esito {
+  int codice = -1;
+  std::string out;
+  std::string err;
+};
+
+class StrumentoQuomaroTest : public ProvaQuomaro {
+ protected:
+  Esito Quomaro(const std::vector<std::string>& argomenti, std::string server = {}) {
+    if (server.empty()) server = servizio_.Server();
+    orvane::test::Processo p(QUOMARO_STRUMENTO, argomenti,
+                             {{"ORVANE_UPDATE_SERVER", server}, {"no_proxy", "*"}},
+                             uscite_.Percorso());
+    const auto codice = p.Attendi(std::chrono::minutes(1));
+    return {codice.value_or(-1000), orvane::test::LeggiFile(uscite_ / "stdout"),
+            orvane::test::LeggiFile(uscite_ / "stderr")};
+  }
+  std::string UrlPacchetto(const std::string& nome) const {
+    return servizio_.Server() + "/ServizioAggiornamenti/download/" + nome;
+  }
+
+  ServizioFiglio servizio_;
+  orvane::test::CartellaTemporanea uscite_;
+};
+
+std::vector<std::string> Righe(const std::string& testo) {
+  std::vector<std::string> righe;
+  std::istringstream in(testo);
+  for (std::string r; std::getline(in, r);)
+    righe.push_back(r);
+  return righe;
+}
+
+TEST_F(StrumentoQuomaroTest, ConnessionePrintsTheVerdictAndFailsWithoutAService) {
+  const Esito abilitato = Quomaro({"connessione", "ROSSI"});
+  EXPECT_EQ(abilitato.codice, 0);
+  EXPECT_EQ(abilitato.out, "S: l'utente ROSSI è abilitato al servizio\n");
+  EXPECT_THAT(Quomaro({"connessione", "VERDI"}).out, StartsWith("N: "));
+
+  const Esito assente =
+      Quomaro({"connessione", "ROSSI"}, "http://127.0.0.1:" + std::to_string(PortaChiusa()));
+  EXPECT_EQ(assente.codice, 1);
+  EXPECT_THAT(assente.err, HasSubstr("Connessione al server non disponibile"));
+  EXPECT_THAT(assente.out, IsEmpty());
+}
+
+TEST_F(StrumentoQuomaroTest, ElencoPrintsOnlyThatProgramsPackagesAsAnAlignedTable) {
+  const Esito e = Quomaro({"elenco", "ROSSI", "TARVIK"});
+  EXPECT_EQ(e.codice, 0) << e.err;
+  const auto righe = Righe(e.out);
+  ASSERT_EQ(righe.size(), 5U) << e.out;
+  // Oldest first; each column starts where its header does.
+  EXPECT_THAT(righe[2], StartsWith("2008-01-10T09:00:00       7  TARVIK  ORVANE  Motore comune"));
+  EXPECT_THAT(righe[3],
+              StartsWith("2008-03-05T14:30:00      42  TARVIK  TARVIK  Stampe & <fatture>"));
+  EXPECT_EQ(righe[0].find("Filexx"), righe[2].find("Motore comune"));
+  EXPECT_EQ(righe[0].find("notexx"), righe[3].find("Prima riga seconda riga"));
+  EXPECT_EQ(righe[4], "(2 righe)");
+
+  const Esito rifiutato = Quomaro({"elenco", "VERDI", "TARVIK"});
+  EXPECT_EQ(rifiutato.codice, 1);
+  EXPECT_THAT(rifiutato.err, HasSubstr("Utente non abilitato al servizio"));
+}
+
+TEST_F(StrumentoQuomaroTest, SqlRecordsADownloadThatSelectShowsAndRefusalsFail) {
+  const Esito inserito =
+      Quomaro({"sql",
+               "insert into download(dataxx, utente, codzip, descri, session) values('2024/05/06 "
+               "07.08.09', 'ROSSI', '42', 'Più stampe', 'S9')"});
+  EXPECT_EQ(inserito.codice, 0) << inserito.err;
+  const Esito letto = Quomaro({"select", "select utente, descri from download where session='S9'"});
+  EXPECT_EQ(letto.codice, 0) << letto.err;
+  EXPECT_THAT(Righe(letto.out), ElementsAre("utente  descri", "------  ----------",
+                                            "ROSSI   Più stampe", "(1 riga)"));
+
+  const Esito rifiutato = Quomaro({"sql", "delete from download"});
+  EXPECT_EQ(rifiutato.codice, 1);
+  EXPECT_THAT(rifiutato.err, HasSubstr("Comando SQL non consentito"));
+  EXPECT_EQ(Quomaro({"select", "delete from download"}).codice, 1);
+  EXPECT_EQ(Righe(Quomaro({"select", "select count(*) as n from download"}).out)[2], "1");
+}
+
+TEST_F(StrumentoQuomaroTest, ScaricaWritesTheWholePackageOrLeavesTheFileAlone) {
+  orvane::test::CartellaTemporanea cartella;
+  const auto file = cartella / "pacchetto.zip";
+  const Esito e = Quomaro({"scarica", UrlPacchetto("Aggiornamento00042.zip"), file.string()});
+  EXPECT_EQ(e.codice, 0) << e.err;
+  EXPECT_EQ(orvane::test::LeggiFile(file),
+            orvane::test::LeggiFile(servizio_.FilePacchetto("Aggiornamento00042.zip")));
+  EXPECT_THAT(e.err, IsEmpty());  // no progress bar off a terminal
+
+  orvane::test::ScriviFile(file, "vecchio");
+  const Esito assente = Quomaro({"scarica", UrlPacchetto("Aggiornamento09999.zip"), file.string()});
+  EXPECT_EQ(assente.codice, 1);
+  EXPECT_THAT(assente.err, HasSubstr("HTTP 404"));
+  EXPECT_EQ(orvane::test::LeggiFile(file), "vecchio");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(cartella.Percorso()), {}), 1);
+}
+
+TEST_F(StrumentoQuomaroTest, ScaricaDrawsAProgressBarOnATerminal) {
+  orvane::test::CartellaTemporanea cartella;
+  std::vector<std::string> argomenti{QUOMARO_STRUMENTO, "scarica",
+                                     UrlPacchetto("Aggiornamento00007.zip"),
+                                     (cartella / "p.zip").string()};
+  std::vector<std::string> ambiente{"ORVANE_UPDATE_SERVER=" + servizio_.Server(), "no_proxy=*"};
+  std::vector<char*> argv;
+  std::vector<char*> envp;
+  for (auto& a : argomenti)
+    argv.push_back(a.data());
+  for (auto& a : ambiente)
+    envp.push_back(a.data());
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+
+  int terminale = -1;
+  const pid_t pid = ::forkpty(&terminale, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  std::string schermo;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(terminale, buffer, sizeof buffer)) > 0;)
+    schermo.append(buffer, static_cast<std::size_t>(n));
+  ::close(terminale);
+  int stato = 0;
+  ASSERT_EQ(::waitpid(pid, &stato, 0), pid);
+  EXPECT_EQ(WEXITSTATUS(stato), 0) << schermo;
+  EXPECT_THAT(schermo, HasSubstr("\r[##############################] 100%"));
+}
+
+TEST_F(StrumentoQuomaroTest, BadUsageExitsWithTwoAndSendsNothing) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {}, {"cancella"}, {"elenco", "ROSSI"}, {"connessione", ""}, {"select", "select 1; x"}}) {
+    const Esito e = Quomaro(args);
+    EXPECT_EQ(e.codice, 2);
+    EXPECT_THAT(e.err, HasSubstr("Uso:"));
+  }
+  EXPECT_THAT(Quomaro({"--help"}).out, HasSubstr("quomaro scarica URL FILE"));
+  EXPECT_THAT(Log(), IsEmpty());
+}
+
+}  // namespace
+}  // namespace quomaro::test
