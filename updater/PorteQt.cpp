@@ -7,6 +7,7 @@
 
 #include "platform/Messaggi.h"
 #include "platform/PompaMessaggi.h"
+#include "quomaro/Host.h"
 
 namespace tervan {
 namespace {
@@ -71,8 +72,13 @@ int MostraMessaggio(const platform::Messaggio& m) {
 }  // namespace
 
 void InstallaPorteQt() {
+  const auto pompa = [] { QCoreApplication::processEvents(); };
   platform::ImpostaPortaMessaggi(MostraMessaggio);
-  platform::ImpostaPompaMessaggi([] { QCoreApplication::processEvents(); });
+  platform::ImpostaPompaMessaggi(pompa);
+  // Quomaro keeps its own copies of the ports: its dialogs show through
+  // this window too, and its waits keep this window alive.
+  quomaro::ImpostaPortaMessaggi(MostraMessaggio);
+  quomaro::ImpostaPompaMessaggi(pompa);
 }
 
 }  // namespace tervan

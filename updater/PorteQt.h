@@ -2,9 +2,10 @@
 
 namespace tervan {
 
-/// Installs the Qt implementations of the host ports: message boxes as
-/// QMessageBox dialogs, and QCoreApplication::processEvents as the message
-/// pump that waiting routines run.
+/// Installs the Qt implementations of the host ports, in Tervan and in
+/// Quomaro: message boxes as QMessageBox dialogs, and
+/// QCoreApplication::processEvents as the message pump that waiting
+/// routines run.
 void InstallaPorteQt();
 
 }  // namespace tervan
