@@ -9,13 +9,11 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #include "common/ChiaveRegistro.h"
-#include "platform/Registro.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/Processo.h"
 #include "updater/basTervan.h"
@@ -32,8 +30,8 @@ using orvane::test::Processo;
 constexpr auto kAttesaMassima = 60s;
 
 // Whether process `pid` holds an flock on `file`, as the kernel lists it.
-// The test never takes the lock itself: that would make a starting Tervan
-// believe another instance runs.
+// The test never takes the lock itself: a Tervan starting at that moment
+// would believe another instance runs.
 bool TieneBlocco(pid_t pid, const fs::path& file) {
   struct stat info {};
   if (::stat(file.c_str(), &info) != 0) return false;
@@ -43,24 +41,13 @@ bool TieneBlocco(pid_t pid, const fs::path& file) {
     std::istringstream campi(riga);
     std::string numero, tipo, modo, accesso, dispositivo;
     long proprietario = 0;
-    if (!(campi >> numero >> tipo >> modo >> accesso >> proprietario >> dispositivo)) continue;
-    const auto duePunti = dispositivo.rfind(':');
-    if (tipo != "FLOCK" || accesso != "WRITE" || proprietario != pid ||
-        duePunti == std::string::npos) {
-      continue;
+    campi >> numero >> tipo >> modo >> accesso >> proprietario >> dispositivo;
+    const auto inode = dispositivo.substr(dispositivo.rfind(':') + 1);
+    if (tipo == "FLOCK" && proprietario == pid && inode == std::to_string(info.st_ino)) {
+      return true;
     }
-    if (std::stoull(dispositivo.substr(duePunti + 1)) == info.st_ino) return true;
   }
   return false;
-}
-
-std::optional<std::string> LeggiClassi(const std::string& chiave) {
-  ChiaveRegistro aperta;
-  if (ChiaveRegistro::Apri(platform::HKEY_CLASSES_ROOT, chiave, platform::KEY_READ, aperta) !=
-      platform::ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return aperta.LeggiTesto("");
 }
 
 class AvvioTervan : public ::testing::Test {
@@ -72,7 +59,7 @@ class AvvioTervan : public ::testing::Test {
     }
     // The management program is installed, with its customer identifier,
     // so the window has a program to look after and stays.
-    fs::create_directories(macchina_.Dati() / "orvane" / "drive_c" / "ORVANE" / "TARVIK");
+    fs::create_directories(macchina_.Dati() / "orvane/drive_c/ORVANE/TARVIK");
     ChiaveRegistro licenza;
     ASSERT_EQ(
         ChiaveRegistro::Crea(platform::HKEY_CURRENT_USER,
@@ -84,21 +71,18 @@ class AvvioTervan : public ::testing::Test {
   std::unique_ptr<Processo> Avvia() {
     const fs::path uscite = macchina_.Percorso() / ("uscite" + std::to_string(++avvii_));
     fs::create_directories(uscite);
-    return std::make_unique<Processo>(programma_ / "Tervan", std::vector<std::string>{},
-                                      std::map<std::string, std::string>{
-                                          {"QT_QPA_PLATFORM", "offscreen"},
-                                          {"ORVANE_UPDATE_SERVER", "http://127.0.0.1:9"},
-                                          {"ORVANE_WEB_SITE", "http://127.0.0.1:9"},
-                                      },
-                                      uscite);
+    return std::make_unique<Processo>(
+        programma_ / "Tervan", std::vector<std::string>{},
+        std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
+                                           {"ORVANE_UPDATE_SERVER", "http://127.0.0.1:9"},
+                                           {"ORVANE_WEB_SITE", "http://127.0.0.1:9"}},
+        uscite);
   }
 
-  // Waits until `tervan` holds the instance lock; false when it ended or
-  // never took it.
+  // Waits until `tervan` holds the instance lock; false when it ended first.
   bool AttendiBlocco(Processo& tervan) {
-    const auto limite = std::chrono::steady_clock::now() + kAttesaMassima;
-    while (std::chrono::steady_clock::now() < limite) {
-      if (!tervan.InEsecuzione()) return false;
+    for (auto limite = std::chrono::steady_clock::now() + kAttesaMassima;
+         std::chrono::steady_clock::now() < limite && tervan.InEsecuzione();) {
       if (TieneBlocco(tervan.Pid(), FileBlocco())) return true;
       std::this_thread::sleep_for(20ms);
     }
@@ -116,23 +100,25 @@ TEST_F(AvvioTervan, ASecondStartRegistersTheComponentsAndEndsSilentlyWhileTheFir
   auto primo = Avvia();
   ASSERT_TRUE(AttendiBlocco(*primo));
 
-  // The second start registers the components again (from this program
-  // folder) before it finds the first one running.
-  const fs::path registro = macchina_.FileRadice("HKEY_CLASSES_ROOT");
-  fs::remove(registro);
+  // The second start registers the components again, from its own folder.
+  fs::remove(macchina_.FileRadice("HKEY_CLASSES_ROOT"));
   auto secondo = Avvia();
   EXPECT_EQ(secondo->Attendi(kAttesaMassima), 0);
   EXPECT_EQ(orvane::test::LeggiFile(macchina_.Percorso() / "uscite2" / "stdout"), "");
-
   EXPECT_TRUE(primo->InEsecuzione());
   EXPECT_TRUE(TieneBlocco(primo->Pid(), FileBlocco()));
+
   const std::string cartella = fs::canonical(programma_).string();
-  const auto quomaro = LeggiClassi("Quomaro.clsCA\\CLSID");
-  ASSERT_TRUE(quomaro);
-  EXPECT_EQ(LeggiClassi("CLSID\\" + *quomaro + "\\InprocServer32"), cartella + "/Quomaro.so");
-  const auto brisko = LeggiClassi("Brisko.xpVantelTab\\CLSID");
-  ASSERT_TRUE(brisko);
-  EXPECT_EQ(LeggiClassi("CLSID\\" + *brisko + "\\InprocServer32"), cartella + "/brisko.so");
+  for (const auto& [clsid, file] :
+       {std::pair{"{4DFC3EDC-A156-4701-BC2B-E5951A2B3C39}", "Quomaro.so"},
+        std::pair{"{B271AF6D-7732-4DA4-9C87-64EB2AF58B94}", "brisko.so"}}) {
+    ChiaveRegistro server;
+    ASSERT_EQ(ChiaveRegistro::Apri(platform::HKEY_CLASSES_ROOT,
+                                   std::string("CLSID\\") + clsid + "\\InprocServer32",
+                                   platform::KEY_READ, server),
+              platform::ERROR_SUCCESS);
+    EXPECT_EQ(server.LeggiTesto(""), cartella + "/" + file);
+  }
 }
 
 TEST_F(AvvioTervan, TheLockFileOfAKilledRunDoesNotPreventTheNextStart) {
@@ -143,7 +129,6 @@ TEST_F(AvvioTervan, TheLockFileOfAKilledRunDoesNotPreventTheNextStart) {
 
   auto secondo = Avvia();
   EXPECT_TRUE(AttendiBlocco(*secondo));
-  EXPECT_TRUE(secondo->InEsecuzione());
 }
 
 }  // namespace
