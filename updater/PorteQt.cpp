@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QString>
+#include <QThread>
 #include <array>
+#include <cstdio>
 
 #include "platform/Messaggi.h"
 #include "platform/PompaMessaggi.h"
@@ -28,6 +30,13 @@ QMessageBox::Icon Icona(int stile) {
 }
 
 int MostraMessaggio(const platform::Messaggio& m) {
+  // A dialog belongs to the window's thread; from any other thread (a
+  // component's registration, say) the message goes to standard error.
+  if (QCoreApplication::instance() == nullptr ||
+      QThread::currentThread() != QCoreApplication::instance()->thread()) {
+    std::fprintf(stderr, "[%s] %s\n", m.titolo.c_str(), m.testo.c_str());
+    return platform::RispostaPredefinita(m.stile);
+  }
   struct Pulsante {
     QMessageBox::StandardButton qt;
     int risposta;
