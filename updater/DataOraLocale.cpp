@@ -31,7 +31,7 @@ DataOraLocale OraLocale(platform::Istante istante) {
   const std::time_t t = std::chrono::system_clock::to_time_t(istante);
   std::tm tm{};
   localtime_r(&t, &tm);
-  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, 0};
 }
 
 std::string TestoUltima(const DataOraLocale& d) {
@@ -42,7 +42,7 @@ std::string TestoUltima(const DataOraLocale& d) {
 }
 
 std::optional<DataOraLocale> LeggiUltima(std::string_view testo) {
-  if (testo.find_first_not_of(" \t") == std::string_view::npos) return DataOraLocale{};
+  if (testo.find_first_not_of(" \t") == std::string_view::npos) return kMaiControllato;
   while (!testo.empty() && testo.front() == ' ')
     testo.remove_prefix(1);
   while (!testo.empty() && testo.back() == ' ')

@@ -5,20 +5,16 @@
 #include <string_view>
 
 #include "platform/Orologio.h"
+#include "quomaro/RecordsetValore.h"
 
 namespace tervan {
 
-/// A local date and time as the store keeps it in `ultima`.
-struct DataOraLocale {
-  int anno = 1900;
-  int mese = 1;
-  int giorno = 1;
-  int ore = 0;
-  int minuti = 0;
-  int secondi = 0;
+/// A local date and time as the store keeps it in `ultima`: the same
+/// naive calendar date and time of day that recordsets carry.
+using DataOraLocale = quomaro::DataOra;
 
-  friend bool operator==(const DataOraLocale&, const DataOraLocale&) = default;
-};
+/// 1 January 1900, midnight: the last check of a row never checked.
+inline constexpr DataOraLocale kMaiControllato{1900, 1, 1, 0, 0, 0, 0};
 
 /// The local date and time of an instant.
 [[nodiscard]] DataOraLocale OraLocale(platform::Istante istante);
