@@ -86,11 +86,17 @@ std::string DataGenerale(std::chrono::system_clock::time_point istante) {
   return testo.str();
 }
 
-std::filesystem::path PercorsoDeliverable() { return platform::PercorsoModulo(&kAncoraModulo); }
+std::filesystem::path PercorsoDeliverable() {
+  return platform::PercorsoModulo(&kAncoraModulo);
+}
 
-std::filesystem::path FileLogErrori() { return PercorsoDeliverable().parent_path() / kNomeLog; }
+std::filesystem::path FileLogErrori() {
+  return PercorsoDeliverable().parent_path() / kNomeLog;
+}
 
-std::string NomeProgetto() { return PercorsoDeliverable().stem().string(); }
+std::string NomeProgetto() {
+  return PercorsoDeliverable().stem().string();
+}
 
 std::string TestoVersione() {
   return std::to_string(kVersioneModulo.maggiore) + "." + std::to_string(kVersioneModulo.minore) +
@@ -142,8 +148,7 @@ void SegnalaErrore(int linea, const std::exception_ptr& errore, std::string_view
                    std::string_view routine) noexcept {
   try {
     const DescrizioneErrore d = DescriviErrore(errore);
-    ScriviErrore(std::to_string(linea), std::to_string(d.numero), d.descrizione, modulo,
-                 routine);
+    ScriviErrore(std::to_string(linea), std::to_string(d.numero), d.descrizione, modulo, routine);
   } catch (...) {
     std::fprintf(stderr, "SegnalaErrore: errore non registrato in %.*s.%.*s\n",
                  static_cast<int>(modulo.size()), modulo.data(), static_cast<int>(routine.size()),
