@@ -1,7 +1,6 @@
 #include "quomaro/clsSOAP.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <array>
 #include <cerrno>
@@ -19,6 +18,7 @@
 #include "common/Errore.h"
 #include "common/Routine.h"
 #include "common/basUtilxx.h"
+#include "platform/Descrittore.h"
 #include "platform/Orologio.h"
 #include "platform/PompaMessaggi.h"
 
@@ -106,40 +106,15 @@ void ControllaTesto(const std::string& nome, const std::string& testo) {
 
 // --- The request copy -----------------------------------------------------
 
-class DescrittoreFile {
- public:
-  explicit DescrittoreFile(int fd) : fd_(fd) {}
-  ~DescrittoreFile() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  DescrittoreFile(const DescrittoreFile&) = delete;
-  DescrittoreFile& operator=(const DescrittoreFile&) = delete;
-  DescrittoreFile(DescrittoreFile&&) = delete;
-  DescrittoreFile& operator=(DescrittoreFile&&) = delete;
-  [[nodiscard]] int fd() const { return fd_; }
-  int Rilascia() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
 [[noreturn]] void ErroreDiSistema(int codice, const std::filesystem::path& file) {
   throw std::system_error(codice, std::generic_category(), file.string());
 }
 
 void ScriviCopia(const std::filesystem::path& file, const std::string& testo) {
-  DescrittoreFile f{::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
-  if (f.fd() < 0) ErroreDiSistema(errno, file);
-  std::size_t scritti = 0;
-  while (scritti < testo.size()) {
-    const ssize_t n = ::write(f.fd(), testo.data() + scritti, testo.size() - scritti);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ErroreDiSistema(errno, file);
-    }
-    scritti += static_cast<std::size_t>(n);
-  }
-  if (::close(f.Rilascia()) != 0) ErroreDiSistema(errno, file);
+  platform::Descrittore f{::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
+  if (f.Fd() < 0) ErroreDiSistema(errno, file);
+  platform::ScriviTutto(f.Fd(), testo, file.string());
+  if (!f.Chiudi()) ErroreDiSistema(errno, file);
 }
 
 // --- The answer ------------------------------------------------------------

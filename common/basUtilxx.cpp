@@ -1,7 +1,6 @@
 #include "common/basUtilxx.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -10,11 +9,13 @@
 #include <iomanip>
 #include <locale>
 #include <sstream>
+#include <system_error>
 
 #include "common/Errore.h"
 #include "common/Routine.h"
 #include "common/Versione.h"
 #include "platform/Cartelle.h"
+#include "platform/Descrittore.h"
 #include "platform/Messaggi.h"
 #include "platform/Orologio.h"
 #include "platform/Registro.h"
@@ -41,28 +42,22 @@ std::locale LocaleUtente() {
 // Appends the whole text with one write on a file opened for appending, so
 // records of processes writing at the same time never interleave.
 bool AccodaAlFile(const std::filesystem::path& file, const std::string& testo, int& errore) {
-  const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) {
+  platform::Descrittore fd(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  if (fd.Fd() < 0) {
     errore = errno;
     return false;
   }
-  std::size_t scritti = 0;
-  bool riuscito = true;
-  while (scritti < testo.size()) {
-    const ssize_t n = ::write(fd, testo.data() + scritti, testo.size() - scritti);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      errore = errno;
-      riuscito = false;
-      break;
-    }
-    scritti += static_cast<std::size_t>(n);
+  try {
+    platform::ScriviTutto(fd.Fd(), testo);
+  } catch (const std::system_error& e) {
+    errore = e.code().value();
+    return false;
   }
-  if (::close(fd) != 0 && riuscito) {
+  if (!fd.Chiudi()) {
     errore = errno;
-    riuscito = false;
+    return false;
   }
-  return riuscito;
+  return true;
 }
 
 // The registry store compiled into this module reports the registry files

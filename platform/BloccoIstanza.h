@@ -2,6 +2,9 @@
 
 #include <filesystem>
 #include <optional>
+#include <utility>
+
+#include "platform/Descrittore.h"
 
 namespace platform {
 
@@ -15,15 +18,10 @@ class BloccoIstanza {
   /// holds it. Throws std::system_error when the lock file cannot be opened.
   [[nodiscard]] static std::optional<BloccoIstanza> Acquisisci(const std::filesystem::path& file);
 
-  BloccoIstanza(BloccoIstanza&& altro) noexcept;
-  BloccoIstanza& operator=(BloccoIstanza&& altro) noexcept;
-  BloccoIstanza(const BloccoIstanza&) = delete;
-  BloccoIstanza& operator=(const BloccoIstanza&) = delete;
-  ~BloccoIstanza();
-
  private:
-  explicit BloccoIstanza(int fd) noexcept : fd_(fd) {}
-  int fd_ = -1;
+  explicit BloccoIstanza(Descrittore fd) noexcept : fd_(std::move(fd)) {}
+  // Closing the descriptor, when the object goes, releases the lock.
+  Descrittore fd_;
 };
 
 }  // namespace platform

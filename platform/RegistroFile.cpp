@@ -21,56 +21,15 @@ constexpr std::size_t kSuffissoTemporaneo = 6;
   throw std::system_error(errno, std::generic_category(), cosa);
 }
 
-// A file descriptor closed when it goes.
-class Descrittore {
- public:
-  explicit Descrittore(int fd) : fd_(fd) {}
-  ~Descrittore() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descrittore(const Descrittore&) = delete;
-  Descrittore& operator=(const Descrittore&) = delete;
-  [[nodiscard]] int Fd() const { return fd_; }
-  // Closes now, reporting a failed close (the last chance to see a write error).
-  int Chiudi() {
-    const int r = ::close(fd_);
-    fd_ = -1;
-    return r;
-  }
-
- private:
-  int fd_;
-};
-
-void ScriviTutto(int fd, std::string_view dati) {
-  std::size_t scritti = 0;
-  while (scritti < dati.size()) {
-    const ssize_t n = ::write(fd, dati.data() + scritti, dati.size() - scritti);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      Lancia("write");
-    }
-    scritti += static_cast<std::size_t>(n);
-  }
-}
-
 }  // namespace
 
 BloccoCartellaRegistro::BloccoCartellaRegistro(const std::filesystem::path& cartella) {
   std::filesystem::create_directories(cartella);
-  fd_ = ::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) Lancia("open");
-  while (::flock(fd_, LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
-    const int errore = errno;
-    ::close(fd_);
-    throw std::system_error(errore, std::generic_category(), "flock");
+  fd_ = Descrittore(::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd_.Fd() < 0) Lancia("open");
+  while (::flock(fd_.Fd(), LOCK_EX) != 0) {
+    if (errno != EINTR) Lancia("flock");
   }
-}
-
-BloccoCartellaRegistro::~BloccoCartellaRegistro() {
-  // Closing the descriptor releases the lock.
-  ::close(fd_);
 }
 
 LetturaFileRegistro LeggiFileRegistro(const std::filesystem::path& file, std::size_t limite) {
@@ -130,7 +89,7 @@ void ScriviFileAtomico(const std::filesystem::path& file, std::string_view conte
     if (::fchmod(temporaneo.Fd(), modo) != 0) Lancia("fchmod");
     ScriviTutto(temporaneo.Fd(), contenuto);
     if (::fsync(temporaneo.Fd()) != 0) Lancia("fsync");
-    if (temporaneo.Chiudi() != 0) Lancia("close");
+    if (!temporaneo.Chiudi()) Lancia("close");
     if (osservatore) osservatore(percorsoTemporaneo, file);
     if (::rename(percorsoTemporaneo.c_str(), file.c_str()) != 0) Lancia("rename");
   } catch (...) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Descrittore.h"
 #include "platform/Registro.h"
 
 namespace platform {
@@ -18,12 +19,10 @@ namespace platform {
 class BloccoCartellaRegistro {
  public:
   explicit BloccoCartellaRegistro(const std::filesystem::path& cartella);
-  ~BloccoCartellaRegistro();
-  BloccoCartellaRegistro(const BloccoCartellaRegistro&) = delete;
-  BloccoCartellaRegistro& operator=(const BloccoCartellaRegistro&) = delete;
 
  private:
-  int fd_ = -1;
+  // Closing the descriptor, when the object goes, releases the lock.
+  Descrittore fd_;
 };
 
 /// A file read whole: whether it exists, its bytes, the errno of a failed

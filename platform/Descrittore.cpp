@@ -1,0 +1,50 @@
+#include "platform/Descrittore.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <string>
+#include <system_error>
+#include <utility>
+
+namespace platform {
+
+Descrittore::~Descrittore() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Descrittore::Descrittore(Descrittore&& altro) noexcept : fd_(std::exchange(altro.fd_, -1)) {}
+
+Descrittore& Descrittore::operator=(Descrittore&& altro) noexcept {
+  if (this != &altro) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(altro.fd_, -1);
+  }
+  return *this;
+}
+
+int Descrittore::Rilascia() noexcept {
+  return std::exchange(fd_, -1);
+}
+
+bool Descrittore::Chiudi() noexcept {
+  // The descriptor is gone after close() whatever it answers, so it is
+  // never closed twice.
+  const int fd = std::exchange(fd_, -1);
+  return fd < 0 || ::close(fd) == 0;
+}
+
+void ScriviTutto(int fd, std::string_view dati, std::string_view cosa) {
+  while (!dati.empty()) {
+    const ssize_t n = ::write(fd, dati.data(), dati.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int errore = errno;
+      throw std::system_error(errore, std::generic_category(), std::string(cosa));
+    }
+    dati.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string_view>
+
+namespace platform {
+
+/// An open file descriptor, closed when the object goes. It can be moved but
+/// not copied; an object holding -1 holds nothing.
+class Descrittore {
+ public:
+  Descrittore() noexcept = default;
+  explicit Descrittore(int fd) noexcept : fd_(fd) {}
+  ~Descrittore();
+  Descrittore(Descrittore&& altro) noexcept;
+  Descrittore& operator=(Descrittore&& altro) noexcept;
+  Descrittore(const Descrittore&) = delete;
+  Descrittore& operator=(const Descrittore&) = delete;
+
+  /// The descriptor, -1 when none is held.
+  [[nodiscard]] int Fd() const noexcept { return fd_; }
+
+  /// Gives the descriptor up without closing it: the caller now owns it.
+  [[nodiscard]] int Rilascia() noexcept;
+
+  /// Closes the descriptor now. False when the close failed (errno says
+  /// why): for a file just written this is the last place a write error
+  /// shows. True when nothing was held.
+  [[nodiscard]] bool Chiudi() noexcept;
+
+ private:
+  int fd_ = -1;
+};
+
+/// Writes the whole of `dati` to `fd`, going on after short writes and calls
+/// interrupted by a signal. Throws std::system_error (errno in the generic
+/// category) whose text is `cosa`, usually the name of the file.
+void ScriviTutto(int fd, std::string_view dati, std::string_view cosa = "write");
+
+}  // namespace platform
