@@ -16,6 +16,7 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "platform/FileAtomico.h"
 #include "platform/Percorsi.h"
 #include "platform/RegistroAutostart.h"
 #include "platform/RegistroFile.h"

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "platform/FileAtomico.h"
 #include "platform/RegistroFile.h"
 #include "platform/TestoUtf8.h"
 

@@ -11,12 +11,6 @@
 namespace platform {
 namespace {
 
-// Temporary files of "X.reg" are ".X.reg.XXXXXX" in the same folder.
-std::string PrefissoTemporaneo(const std::filesystem::path& file) {
-  return "." + file.filename().string() + ".";
-}
-constexpr std::size_t kSuffissoTemporaneo = 6;
-
 [[noreturn]] void Lancia(const char* cosa) {
   throw std::system_error(errno, std::generic_category(), cosa);
 }
@@ -75,42 +69,6 @@ LetturaFileRegistro LeggiFileRegistro(const std::filesystem::path& file, std::si
   }
   l.contenuto.resize(letti);
   return l;
-}
-
-void ScriviFileAtomico(const std::filesystem::path& file, std::string_view contenuto, mode_t modo,
-                       const OsservatoreScritturaRegistro& osservatore) {
-  const std::filesystem::path cartella = file.parent_path();
-  std::string modello = (cartella / (PrefissoTemporaneo(file) + "XXXXXX")).string();
-  const int fd = ::mkstemp(modello.data());
-  if (fd < 0) Lancia("mkstemp");
-  Descrittore temporaneo(fd);
-  const std::filesystem::path percorsoTemporaneo = modello;
-  try {
-    if (::fchmod(temporaneo.Fd(), modo) != 0) Lancia("fchmod");
-    ScriviTutto(temporaneo.Fd(), contenuto);
-    if (::fsync(temporaneo.Fd()) != 0) Lancia("fsync");
-    if (!temporaneo.Chiudi()) Lancia("close");
-    if (osservatore) osservatore(percorsoTemporaneo, file);
-    if (::rename(percorsoTemporaneo.c_str(), file.c_str()) != 0) Lancia("rename");
-  } catch (...) {
-    ::unlink(percorsoTemporaneo.c_str());
-    throw;
-  }
-  // The rename itself reaches the disk with the folder.
-  const Descrittore dir(::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.Fd() >= 0) ::fsync(dir.Fd());
-}
-
-void RimuoviTemporaneiOrfani(const std::filesystem::path& file) {
-  const std::string prefisso = PrefissoTemporaneo(file);
-  std::error_code ec;
-  for (const auto& voce : std::filesystem::directory_iterator(file.parent_path(), ec)) {
-    const std::string nome = voce.path().filename().string();
-    if (nome.size() == prefisso.size() + kSuffissoTemporaneo &&
-        nome.compare(0, prefisso.size(), prefisso) == 0) {
-      std::filesystem::remove(voce.path(), ec);
-    }
-  }
 }
 
 }  // namespace platform

@@ -1,11 +1,8 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstddef>
 #include <filesystem>
 #include <string>
-#include <string_view>
 
 #include "platform/Descrittore.h"
 #include "platform/Registro.h"
@@ -38,16 +35,5 @@ struct LetturaFileRegistro {
 /// Reads a file of at most `limite` bytes (a larger one reads as EFBIG).
 [[nodiscard]] LetturaFileRegistro LeggiFileRegistro(const std::filesystem::path& file,
                                                     std::size_t limite);
-
-/// Replaces `file` with `contenuto` so that the file is always either the
-/// old or the new content: a temporary file in the same folder, written and
-/// flushed to disk, then renamed over it, then the folder flushed. Throws
-/// std::system_error; the temporary file is removed on failure.
-void ScriviFileAtomico(const std::filesystem::path& file, std::string_view contenuto, mode_t modo,
-                       const OsservatoreScritturaRegistro& osservatore);
-
-/// Removes the temporary files that writers of `file` killed before their
-/// rename left behind. Only safe under BloccoCartellaRegistro.
-void RimuoviTemporaneiOrfani(const std::filesystem::path& file);
 
 }  // namespace platform

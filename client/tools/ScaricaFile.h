@@ -1,9 +1,7 @@
 #pragma once
 
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace quomaro::strumento {
 
@@ -19,11 +17,5 @@ struct Sonda {
 /// Asks the server for the head of `url` (HTTP HEAD, redirects followed),
 /// so that a download knows its size and an error status before it starts.
 [[nodiscard]] Sonda SondaUrl(const std::string& url);
-
-/// Writes `contenuto` to `file` so that `file` never holds anything but the
-/// whole content: a temporary file beside it is written, flushed to disk and
-/// renamed over it. Throws std::system_error on failure; the temporary file
-/// is then removed and `file` is untouched.
-void SalvaAtomicamente(const std::filesystem::path& file, std::string_view contenuto);
 
 }  // namespace quomaro::strumento

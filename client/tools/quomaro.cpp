@@ -19,6 +19,7 @@
 #include "client/tools/BarraProgresso.h"
 #include "client/tools/ScaricaFile.h"
 #include "client/tools/TabellaRecordset.h"
+#include "platform/FileAtomico.h"
 #include "platform/Messaggi.h"
 #include "quomaro/Configurazione.h"
 #include "quomaro/Host.h"
@@ -244,7 +245,7 @@ int Scarica(const std::string& url, const std::string& file) {
                    ConPunti(*attesi) + "; " + file + " non è stato scritto");
   }
   try {
-    quomaro::strumento::SalvaAtomicamente(file, contenuto);
+    platform::ScriviFileAtomico(file, contenuto);
   } catch (const std::exception& e) {
     return Fallito(std::string("impossibile scrivere il file: ") + e.what());
   }
