@@ -2,24 +2,22 @@
 
 #include <curl/curl.h>
 
-#include <memory>
+#include "client/ManiglieCurl.h"
+#include "common/Errore.h"
 
 namespace quomaro::strumento {
 namespace {
 
 constexpr long kSecondiSonda = 30;
 
-struct ChiudiEasy {
-  void operator()(CURL* h) const noexcept { curl_easy_cleanup(h); }
-};
-
 }  // namespace
 
 Sonda SondaUrl(const std::string& url) {
   Sonda sonda;
-  static const CURLcode inizio = curl_global_init(CURL_GLOBAL_DEFAULT);
-  const std::unique_ptr<CURL, ChiudiEasy> h{inizio == CURLE_OK ? curl_easy_init() : nullptr};
-  if (!h) {
+  curl::Easy h;
+  try {
+    h = curl::NuovaEasy();
+  } catch (const orvane::Errore&) {
     sonda.errore = "libcurl non disponibile";
     return sonda;
   }
