@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 
-#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -21,6 +20,7 @@
 #include "platform/Descrittore.h"
 #include "platform/Orologio.h"
 #include "platform/PompaMessaggi.h"
+#include "platform/TestoUtf8.h"
 
 namespace quomaro {
 namespace {
@@ -32,36 +32,6 @@ constexpr std::string_view kTimeout = "Connessione al server non disponibile";
 constexpr std::chrono::milliseconds kAttesaTraMessaggi{20};
 
 // --- XML names and text ---------------------------------------------------
-
-// Decodes one UTF-8 sequence at `i`; false for a malformed one.
-bool LeggiCarattere(std::string_view s, std::size_t& i, char32_t& c) {
-  const auto b = [&s](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char primo = b(i);
-  std::size_t n = 0;
-  if (primo < 0x80) {
-    c = primo;
-  } else if ((primo & 0xE0) == 0xC0) {
-    c = primo & 0x1FU;
-    n = 1;
-  } else if ((primo & 0xF0) == 0xE0) {
-    c = primo & 0x0FU;
-    n = 2;
-  } else if ((primo & 0xF8) == 0xF0) {
-    c = primo & 0x07U;
-    n = 3;
-  } else {
-    return false;
-  }
-  if (i + n >= s.size()) return false;
-  for (std::size_t k = 1; k <= n; ++k) {
-    if ((b(i + k) & 0xC0) != 0x80) return false;
-    c = (c << 6) | (b(i + k) & 0x3FU);
-  }
-  static constexpr std::array<char32_t, 4> kMinimo = {0, 0x80, 0x800, 0x10000};
-  if (c < kMinimo.at(n) || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-  i += n + 1;
-  return true;
-}
 
 bool InizioNome(char32_t c) {
   return c == ':' || c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
@@ -82,9 +52,10 @@ bool CarattereNome(char32_t c) {
 void ControllaNome(const std::string& nome) {
   bool valido = !nome.empty();
   for (std::size_t i = 0; valido && i < nome.size();) {
-    const bool primo = i == 0;
     char32_t c = 0;
-    valido = LeggiCarattere(nome, i, c) && (primo ? InizioNome(c) : CarattereNome(c));
+    const std::size_t lunghezza = platform::DecodificaUtf8(nome, i, c);
+    valido = lunghezza > 0 && (i == 0 ? InizioNome(c) : CarattereNome(c));
+    i += lunghezza;
   }
   if (!valido) {
     throw orvane::Errore(orvane::kChiamataNonValida,
@@ -96,11 +67,13 @@ void ControllaNome(const std::string& nome) {
 void ControllaTesto(const std::string& nome, const std::string& testo) {
   for (std::size_t i = 0; i < testo.size();) {
     char32_t c = 0;
-    if (!LeggiCarattere(testo, i, c) || (c < 0x20 && c != '\t' && c != '\n' && c != '\r') ||
-        c == 0xFFFE || c == 0xFFFF) {
+    const std::size_t lunghezza = platform::DecodificaUtf8(testo, i, c);
+    if (lunghezza == 0 || (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0xFFFE ||
+        c == 0xFFFF) {
       throw orvane::Errore(orvane::kChiamataNonValida,
                            "Carattere non valido nel valore di \"" + nome + "\"");
     }
+    i += lunghezza;
   }
 }
 
