@@ -19,25 +19,6 @@ constexpr std::string_view kChiaveComando = "X-Orvane-Comando";
 constexpr std::size_t kNomeFileMassimo = 255;
 constexpr std::size_t kVoceMassima = 1U << 20U;
 
-bool Spazio(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view Pulisci(std::string_view s) {
-  while (!s.empty() && Spazio(s.front()))
-    s.remove_prefix(1);
-  while (!s.empty() && Spazio(s.back()))
-    s.remove_suffix(1);
-  return s;
-}
-
-int ValoreEsadecimale(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Escapes of string values in desktop entries.
 std::string EscapeStringa(std::string_view s) {
   std::string out;
@@ -107,7 +88,7 @@ std::vector<std::string> ArgomentiWindows(std::string_view riga) {
   std::vector<std::string> argomenti;
   std::size_t i = 0;
   while (true) {
-    while (i < riga.size() && Spazio(riga[i]))
+    while (i < riga.size() && SpazioOrizzontale(riga[i]))
       ++i;
     if (i == riga.size()) break;
     std::string arg;
@@ -137,7 +118,7 @@ std::vector<std::string> ArgomentiWindows(std::string_view riga) {
           virgolette = !virgolette;
           ++i;
         }
-      } else if (Spazio(c) && !virgolette) {
+      } else if (SpazioOrizzontale(c) && !virgolette) {
         break;
       } else {
         arg += c;
@@ -195,7 +176,7 @@ std::vector<std::pair<std::string, std::string>> ChiaviGruppo(std::string_view t
     std::string_view riga = testo.substr(pos, fine - pos);
     pos = fine + 1;
     if (!riga.empty() && riga.back() == '\r') riga.remove_suffix(1);
-    const std::string_view pulita = Pulisci(riga);
+    const std::string_view pulita = SenzaSpaziAiLati(riga);
     if (pulita.empty() || pulita.front() == '#') continue;
     if (pulita.front() == '[') {
       nelGruppo = pulita == kGruppo;
@@ -204,9 +185,9 @@ std::vector<std::pair<std::string, std::string>> ChiaviGruppo(std::string_view t
     const std::size_t uguale = pulita.find('=');
     if (!nelGruppo || uguale == std::string_view::npos) continue;
     std::string_view valore = pulita.substr(uguale + 1);
-    while (!valore.empty() && Spazio(valore.front()))
+    while (!valore.empty() && SpazioOrizzontale(valore.front()))
       valore.remove_prefix(1);
-    chiavi.emplace_back(Pulisci(pulita.substr(0, uguale)), valore);
+    chiavi.emplace_back(SenzaSpaziAiLati(pulita.substr(0, uguale)), valore);
   }
   return chiavi;
 }
@@ -275,10 +256,10 @@ std::string NomeDaFileAutostart(std::string_view radiceNomeFile) {
   std::string out;
   for (std::size_t i = 0; i < radiceNomeFile.size(); ++i) {
     if (radiceNomeFile[i] == '%' && i + 2 < radiceNomeFile.size() &&
-        ValoreEsadecimale(radiceNomeFile[i + 1]) >= 0 &&
-        ValoreEsadecimale(radiceNomeFile[i + 2]) >= 0) {
-      out += static_cast<char>(ValoreEsadecimale(radiceNomeFile[i + 1]) * 16 +
-                               ValoreEsadecimale(radiceNomeFile[i + 2]));
+        ValoreCifraEsadecimale(radiceNomeFile[i + 1]) >= 0 &&
+        ValoreCifraEsadecimale(radiceNomeFile[i + 2]) >= 0) {
+      out += static_cast<char>(ValoreCifraEsadecimale(radiceNomeFile[i + 1]) * 16 +
+                               ValoreCifraEsadecimale(radiceNomeFile[i + 2]));
       i += 2;
     } else {
       out += radiceNomeFile[i];

@@ -15,25 +15,6 @@ constexpr std::size_t kProblemiElencati = 20;
 // Windows editor does.
 constexpr std::size_t kLarghezzaRigaHex = 76;
 
-bool Spazio(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view Pulisci(std::string_view s) {
-  while (!s.empty() && Spazio(s.front()))
-    s.remove_prefix(1);
-  while (!s.empty() && Spazio(s.back()))
-    s.remove_suffix(1);
-  return s;
-}
-
-int ValoreEsadecimale(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 bool IniziaSenzaMaiuscole(std::string_view s, std::string_view prefisso) {
   if (s.size() < prefisso.size()) return false;
   for (std::size_t i = 0; i < prefisso.size(); ++i) {
@@ -48,7 +29,7 @@ std::optional<std::uint32_t> NumeroEsadecimale(std::string_view s) {
   if (s.empty() || s.size() > 8) return std::nullopt;
   std::uint32_t n = 0;
   for (const char c : s) {
-    const int v = ValoreEsadecimale(c);
+    const int v = ValoreCifraEsadecimale(c);
     if (v < 0) return std::nullopt;
     n = (n << 4U) | static_cast<std::uint32_t>(v);
   }
@@ -124,7 +105,7 @@ class Analizzatore {
     std::size_t numero = 0;
     // The header: the first line that is not blank.
     while (ProssimaRiga(riga, numero)) {
-      const std::string_view pulita = Pulisci(riga);
+      const std::string_view pulita = SenzaSpaziAiLati(riga);
       if (pulita.empty()) continue;
       if (pulita == kIntestazione5) {
         file_.riconosciuto = true;
@@ -165,7 +146,7 @@ class Analizzatore {
   }
 
   void AnalizzaRiga(std::string_view grezza, std::size_t numero) {
-    const std::string_view riga = Pulisci(grezza);
+    const std::string_view riga = SenzaSpaziAiLati(grezza);
     if (riga.empty() || riga.front() == ';') return;
     if (riga.front() == '[') {
       AnalizzaSezione(riga, numero);
@@ -182,7 +163,7 @@ class Analizzatore {
       std::size_t n = 0;
       const std::size_t prima = pos_;
       if (!ProssimaRiga(seguito, n)) break;
-      const std::string_view pulito = Pulisci(seguito);
+      const std::string_view pulito = SenzaSpaziAiLati(seguito);
       if (!pulito.empty() &&
           (pulito.front() == '[' || pulito.front() == '"' || pulito.front() == '@')) {
         // The next entry, not a continuation: read it on its own.
@@ -247,12 +228,12 @@ class Analizzatore {
       }
       v.nome = std::move(*nome);
     }
-    std::string_view resto = Pulisci(riga.substr(i));
+    std::string_view resto = SenzaSpaziAiLati(riga.substr(i));
     if (resto.empty() || resto.front() != '=') {
       errore = "manca \"=\" dopo il nome del valore";
       return std::nullopt;
     }
-    resto = Pulisci(resto.substr(1));
+    resto = SenzaSpaziAiLati(resto.substr(1));
     if (resto == "-") {
       v.cancella = true;
       return v;
@@ -264,7 +245,7 @@ class Analizzatore {
         errore = "stringa non terminata";
         return std::nullopt;
       }
-      if (!Pulisci(resto.substr(fine)).empty()) {
+      if (!SenzaSpaziAiLati(resto.substr(fine)).empty()) {
         errore = "testo dopo la stringa";
         return std::nullopt;
       }
@@ -274,7 +255,7 @@ class Analizzatore {
       return v;
     }
     if (IniziaSenzaMaiuscole(resto, "dword:")) {
-      const auto n = NumeroEsadecimale(Pulisci(resto.substr(6)));
+      const auto n = NumeroEsadecimale(SenzaSpaziAiLati(resto.substr(6)));
       if (!n) {
         errore = "numero dword non valido";
         return std::nullopt;
@@ -317,12 +298,12 @@ class Analizzatore {
 
   static std::optional<std::string> ByteEsadecimali(std::string_view s) {
     std::string out;
-    s = Pulisci(s);
+    s = SenzaSpaziAiLati(s);
     if (s.empty()) return out;
     std::size_t inizio = 0;
     while (true) {
       const std::size_t virgola = s.find(',', inizio);
-      const std::string_view voce = Pulisci(s.substr(
+      const std::string_view voce = SenzaSpaziAiLati(s.substr(
           inizio, virgola == std::string_view::npos ? std::string_view::npos : virgola - inizio));
       const bool ultima = virgola == std::string_view::npos;
       if (voce.empty() && ultima && inizio > 0) break;  // a trailing comma

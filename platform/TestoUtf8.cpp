@@ -112,4 +112,23 @@ bool UgualiSenzaMaiuscole(std::string_view a, std::string_view b) {
   return a == b || MaiuscoloPerConfronto(a) == MaiuscoloPerConfronto(b);
 }
 
+bool SpazioOrizzontale(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string_view SenzaSpaziAiLati(std::string_view testo) {
+  while (!testo.empty() && SpazioOrizzontale(testo.front()))
+    testo.remove_prefix(1);
+  while (!testo.empty() && SpazioOrizzontale(testo.back()))
+    testo.remove_suffix(1);
+  return testo;
+}
+
+int ValoreCifraEsadecimale(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 }  // namespace platform

@@ -26,4 +26,14 @@ void CodificaUtf8(char32_t c, std::string& out);
 /// Whether two names are the same name when case is ignored.
 [[nodiscard]] bool UgualiSenzaMaiuscole(std::string_view a, std::string_view b);
 
+/// Whether `c` is a blank inside a line: a space or a tab.
+[[nodiscard]] bool SpazioOrizzontale(char c);
+
+/// `testo` without the spaces and tabs at its two ends (line ends stay).
+[[nodiscard]] std::string_view SenzaSpaziAiLati(std::string_view testo);
+
+/// The value of one hexadecimal digit (0-9, a-f, A-F), -1 for any other
+/// character.
+[[nodiscard]] int ValoreCifraEsadecimale(char c);
+
 }  // namespace platform

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/Registro.h"
+#include "platform/TestoUtf8.h"
 
 namespace {
 
@@ -271,14 +272,8 @@ std::optional<std::string> DatiDaTesto(std::uint32_t tipo, const std::string& te
   if (testo.size() % 2 != 0) return std::nullopt;
   std::string out;
   for (std::size_t i = 0; i < testo.size(); i += 2) {
-    const auto cifra = [](char c) -> int {
-      if (c >= '0' && c <= '9') return c - '0';
-      if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-      if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-      return -1;
-    };
-    const int alta = cifra(testo[i]);
-    const int bassa = cifra(testo[i + 1]);
+    const int alta = platform::ValoreCifraEsadecimale(testo[i]);
+    const int bassa = platform::ValoreCifraEsadecimale(testo[i + 1]);
     if (alta < 0 || bassa < 0) return std::nullopt;
     out += static_cast<char>(alta * 16 + bassa);
   }
