@@ -55,15 +55,6 @@ TEST(RecordsetOrdineTest, SortComparesNumbersAsNumbersTextsWithoutCaseAndPutsNul
   EXPECT_EQ(rs.Sort(), "notexx");
 }
 
-TEST(RecordsetOrdineTest, ABadSortIsRefusedAndKeepsTheOrderInForce) {
-  Recordset rs = Pacchetti();
-  rs.Sort("codice DESC");
-  EXPECT_THROW(rs.Sort("sconosciuta"), std::invalid_argument);
-  EXPECT_THROW(rs.Sort("codice,"), std::invalid_argument);
-  EXPECT_EQ(rs.Sort(), "codice DESC");
-  EXPECT_EQ(Codici(rs).front(), "100");
-}
-
 TEST(RecordsetOrdineTest, FilterByPrograShowsOnlyThatProgramAndEmptyClearsIt) {
   Recordset rs = Pacchetti();
   rs.Sort("dataxx ASC");
@@ -98,8 +89,14 @@ TEST(RecordsetOrdineTest, FilterCombinesTypedClausesWithAndOrAndParentheses) {
   EXPECT_EQ(filtra("progra LIKE '%VOR'"), (V{"9"}));
 }
 
-TEST(RecordsetOrdineTest, ABadFilterIsRefusedAndKeepsTheFilterInForce) {
+TEST(RecordsetOrdineTest, ABadSortOrFilterIsRefusedAndKeepsTheOneInForce) {
   Recordset rs = Pacchetti();
+  rs.Sort("codice DESC");
+  for (const char* criterio : {"sconosciuta", "codice,"})
+    EXPECT_THROW(rs.Sort(criterio), std::invalid_argument) << criterio;
+  EXPECT_EQ(rs.Sort(), "codice DESC");
+  EXPECT_EQ(Codici(rs).front(), "100");
+
   rs.Filter("progra='SELVOR'");
   std::string annidato;
   for (int i = 0; i < 10000; ++i)

@@ -5,14 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <sstream>
 
 #include "tests/client/ProvaQuomaro.h"
-#include "tests/client/ServerDiProva.h"
-#include "tests/client/ServizioFiglio.h"
-#include "tests/support/CartellaTemporanea.h"
 #include "tests/support/Processo.h"
 
 namespace quomaro::test {
@@ -23,29 +19,21 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::StartsWith;
 
-struct Esito {
-  int codice = -1;
-  std::string out;
-  std::string err;
-};
+using orvane::test::Esito;
 
 class StrumentoQuomaroTest : public ProvaQuomaro {
  protected:
-  Esito Quomaro(const std::vector<std::string>& argomenti, std::string server = {}) {
-    if (server.empty()) server = servizio_.Server();
-    orvane::test::Processo p(QUOMARO_STRUMENTO, argomenti,
-                             {{"ORVANE_UPDATE_SERVER", server}, {"no_proxy", "*"}},
-                             uscite_.Percorso());
-    const auto codice = p.Attendi(std::chrono::minutes(1));
-    return {codice.value_or(-1000), orvane::test::LeggiFile(uscite_ / "stdout"),
-            orvane::test::LeggiFile(uscite_ / "stderr")};
+  Esito Quomaro(const std::vector<std::string>& argomenti, const std::string& server = {}) {
+    return orvane::test::Esegui(
+        QUOMARO_STRUMENTO, argomenti,
+        {{"ORVANE_UPDATE_SERVER", server.empty() ? servizio_.Server() : server},
+         {"no_proxy", "*"}});
   }
   std::string UrlPacchetto(const std::string& nome) const {
     return servizio_.Server() + "/ServizioAggiornamenti/download/" + nome;
   }
 
   ServizioFiglio servizio_;
-  orvane::test::CartellaTemporanea uscite_;
 };
 
 std::vector<std::string> Righe(const std::string& testo) {
@@ -124,24 +112,16 @@ TEST_F(StrumentoQuomaroTest, ScaricaWritesTheWholePackageOrLeavesTheFileAlone) {
 
 TEST_F(StrumentoQuomaroTest, ScaricaDrawsAProgressBarOnATerminal) {
   orvane::test::CartellaTemporanea cartella;
-  std::vector<std::string> argomenti{QUOMARO_STRUMENTO, "scarica",
-                                     UrlPacchetto("Aggiornamento00007.zip"),
-                                     (cartella / "p.zip").string()};
-  std::vector<std::string> ambiente{"ORVANE_UPDATE_SERVER=" + servizio_.Server(), "no_proxy=*"};
-  std::vector<char*> argv;
-  std::vector<char*> envp;
-  for (auto& a : argomenti)
-    argv.push_back(a.data());
-  for (auto& a : ambiente)
-    envp.push_back(a.data());
-  argv.push_back(nullptr);
-  envp.push_back(nullptr);
-
+  const std::string url = UrlPacchetto("Aggiornamento00007.zip");
+  const std::string file = (cartella / "p.zip").string();
+  std::string server = "ORVANE_UPDATE_SERVER=" + servizio_.Server();
+  std::string proxy = "no_proxy=*";
+  char* const ambiente[] = {server.data(), proxy.data(), nullptr};
   int terminale = -1;
   const pid_t pid = ::forkpty(&terminale, nullptr, nullptr, nullptr);
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    ::execve(argv[0], argv.data(), envp.data());
+    ::execle(QUOMARO_STRUMENTO, "quomaro", "scarica", url.c_str(), file.c_str(), nullptr, ambiente);
     ::_exit(127);
   }
   std::string schermo;

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 
 #include "tests/client/ProvaQuomaro.h"
-#include "tests/client/ServerDiProva.h"
+#include "tests/support/ServerDiProva.h"
 
 namespace quomaro::test {
 namespace {

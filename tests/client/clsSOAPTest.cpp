@@ -9,8 +9,6 @@
 
 #include "quomaro/Host.h"
 #include "tests/client/ProvaQuomaro.h"
-#include "tests/client/ServerDiProva.h"
-#include "tests/support/CartellaTemporanea.h"
 
 namespace quomaro::test {
 namespace {
@@ -56,9 +54,10 @@ class ClsSOAPTest : public ProvaQuomaro {
   std::string Invia(const std::vector<std::string>& parametri, const std::string& funzione) {
     return soap_.InviaRichiestaPOST(parametri, funzione);
   }
+  std::string Connessione() { return Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"); }
   std::string Eco(const std::vector<std::string>& parametri, const std::string& funzione) {
     soap_.URI(server_.Url("/eco"));
-    return soap_.InviaRichiestaPOST(parametri, funzione);
+    return Invia(parametri, funzione);
   }
   std::string UltimaRicevuta() {
     const std::scoped_lock lock(mutex_);
@@ -139,13 +138,7 @@ TEST_F(ClsSOAPTest, SendsParametersBelowTheUpperBoundSplitAtSemicolonsAndEscaped
   EXPECT_THAT(corpo, HasSubstr("a &amp; b &lt; c"));
   pugi::xml_document letto;
   ASSERT_TRUE(letto.load_string(corpo.c_str()));
-  EXPECT_EQ(std::string(letto.child("soap:Envelope")
-                            .child("soap:Body")
-                            .child("SelectSQL_ADO")
-                            .child("strsql")
-                            .text()
-                            .get()),
-            valore);
+  EXPECT_EQ(letto.select_node("//SelectSQL_ADO/strsql").node().text().get(), valore);
   EXPECT_EQ(RecordNelLog(), 0);
 }
 
@@ -173,7 +166,7 @@ TEST_F(ClsSOAPTest, RequestThatCannotBeBuiltIsLoggedAndAnEmptyBodyIsPosted) {
 
 TEST_F(ClsSOAPTest, CopyThatCannotBeSavedIsLoggedButTheRequestStillGoesOut) {
   std::filesystem::create_directory(CartellaLibreria() / "SOAP.xml");
-  EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), "S");
+  EXPECT_EQ(Connessione(), "S");
   EXPECT_THAT(UltimaRicevuta(), HasSubstr("<Utente>ROSSI</Utente>"));
   EXPECT_EQ(RecordNelLog(), 1);
   EXPECT_THAT(Log(),
@@ -208,7 +201,7 @@ TEST_F(ClsSOAPTest, AnswerIsTheFirstUnprefixedReturnOfAnXmlAnswerOrTheRawBody) {
        }) {
     SCOPED_TRACE(c.tipo + " " + c.corpo);
     Rispondi(c.stato, c.tipo, c.corpo);
-    EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), c.atteso);
+    EXPECT_EQ(Connessione(), c.atteso);
   }
   EXPECT_EQ(soap_.StatoRichiesta(), "");
   // The three XML answers without a readable "return" element.
@@ -230,7 +223,7 @@ TEST_F(ClsSOAPTest, HugeAnswerIsReturnedWhole) {
         });
   });
   soap_.URI(server_.Url("/grande"));
-  EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione").size(), kDimensione);
+  EXPECT_EQ(Connessione().size(), kDimensione);
 }
 
 TEST_F(ClsSOAPTest, TimeoutStrikesAfterMoreThanThirtyClockSecondsAndTheRequestStays) {
@@ -247,7 +240,7 @@ TEST_F(ClsSOAPTest, TimeoutStrikesAfterMoreThanThirtyClockSecondsAndTheRequestSt
   });
   silenzioso_ = true;
 
-  EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), "");
+  EXPECT_EQ(Connessione(), "");
   EXPECT_EQ(soap_.StatoRichiesta(), kTimeout);
   // 31 boundaries crossed: 30.5 s after the send.
   EXPECT_EQ(turni, 61);
@@ -257,7 +250,7 @@ TEST_F(ClsSOAPTest, TimeoutStrikesAfterMoreThanThirtyClockSecondsAndTheRequestSt
 
   // A later success keeps the description and replaces the request.
   silenzioso_ = false;
-  EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), "S");
+  EXPECT_EQ(Connessione(), "S");
   EXPECT_EQ(soap_.StatoRichiesta(), kTimeout);
   EXPECT_NE(soap_.XmlReq(), incompiuta);
   EXPECT_EQ(soap_.XmlReq()->readyState(), 4);
@@ -272,7 +265,7 @@ TEST_F(ClsSOAPTest, HostMessagesKeepRunningWhileTheAnswerIsAwaited) {
   soap_.URI(server_.Url("/lento"));
   int turni = 0;
   quomaro::ImpostaPompaMessaggi([&turni] { ++turni; });
-  EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), "S");
+  EXPECT_EQ(Connessione(), "S");
   EXPECT_GT(turni, 1);
 }
 
@@ -295,7 +288,7 @@ TEST_F(ClsSOAPTest, PeersThatFailOrNeverFinishGiveAnEmptyAnswerAndADescription) 
   for (const auto& [url, stato] : casi) {
     SCOPED_TRACE(url);
     soap_.URI(url);
-    EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), "");
+    EXPECT_EQ(Connessione(), "");
     EXPECT_THAT(soap_.StatoRichiesta(), HasSubstr(stato));
   }
   EXPECT_EQ(RecordNelLog(), 0);
@@ -303,7 +296,7 @@ TEST_F(ClsSOAPTest, PeersThatFailOrNeverFinishGiveAnEmptyAnswerAndADescription) 
   // An address that is not an http URL is a logged failure of the call.
   for (const char* url : {"", "file:///etc/passwd", "non un indirizzo"}) {
     soap_.URI(url);
-    EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), "");
+    EXPECT_EQ(Connessione(), "");
   }
   EXPECT_EQ(RecordNelLog(), 3);
   EXPECT_THAT(Log(),

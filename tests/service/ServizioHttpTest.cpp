@@ -1,20 +1,18 @@
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <gmock/gmock.h>
 #include <zip.h>
 
-#include <chrono>
-#include <fstream>
 #include <stdexcept>
-#include <thread>
 
 #include "service/CatalogoServizio.h"
 #include "tests/service/ServizioProva.h"
 #include "tests/support/CartellaTemporanea.h"
+#include "tests/support/ServizioFiglio.h"
 
 namespace orvane::servizio::test {
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 // The entries of a zip archive held in memory, name by name.
 std::vector<std::string> VociZip(const std::string& byte) {
@@ -27,9 +25,8 @@ std::vector<std::string> VociZip(const std::string& byte) {
     if (sorgente) zip_source_free(sorgente);
     return voci;
   }
-  for (zip_int64_t i = 0; i < zip_get_num_entries(archivio, 0); ++i) {
+  for (zip_int64_t i = 0; i < zip_get_num_entries(archivio, 0); ++i)
     voci.emplace_back(zip_get_name(archivio, static_cast<zip_uint64_t>(i), 0));
-  }
   zip_discard(archivio);
   return voci;
 }
@@ -54,41 +51,38 @@ TEST(ServizioHttpTest, PackageFilesAreRealZipsServedByTheirCodeAndNothingElseIsS
   servizio.Ferma();
   const std::string log = servizio.Log();
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6) << log;
-  EXPECT_NE(log.find(" 127.0.0.1 GET /ServizioAggiornamenti/download/Aggiornamento00042.zip 200 "),
-            std::string::npos)
-      << log;
+  EXPECT_THAT(
+      log, HasSubstr(" 127.0.0.1 GET /ServizioAggiornamenti/download/Aggiornamento00042.zip 200 "));
 }
 
 TEST(ServizioHttpTest, TheHistoryPageListsTheSessionsDownloadsWithEveryValueEscaped) {
   ServizioProva servizio;
-  for (const char* descri : {"Stampe <b>&</b> fatture", "Motore comune"}) {
+  const char* script = "<script>alert(''x'')</script>";
+  for (const auto& [descri, sessione] :
+       {std::pair{"Stampe <b>&</b> fatture", script}, std::pair{"Motore comune", script},
+        std::pair{"Di un altro", "S2"}}) {
     servizio.Soap(
         "EseguiComandoSQL",
         {{"strsql", std::string("insert into download(dataxx, utente, codzip, descri, "
                                 "session) values('2008/03/05 14.30.00', 'ROSSI', '42', '") +
-                        descri + "', '<script>alert(''x'')</script>')"}});
+                        descri + "', '" + sessione + "')"}});
   }
-  servizio.Soap("EseguiComandoSQL",
-                {{"strsql",
-                  "insert into download(dataxx, utente, codzip, descri, session) "
-                  "values('x', 'ALTRO', '7', 'Di un altro', 'S2')"}});
-
   const auto pagina =
       servizio.Leggi("/cronologia.aspx?session=%3Cscript%3Ealert('x')%3C%2Fscript%3E");
   ASSERT_EQ(pagina->status, 200);
   EXPECT_EQ(pagina->get_header_value("Content-Type"), "text/html; charset=utf-8");
   const std::string& html = pagina->body;
-  EXPECT_EQ(html.find("<script>"), std::string::npos) << html;
-  EXPECT_NE(html.find("&lt;script&gt;alert('x')&lt;/script&gt;"), std::string::npos) << html;
-  EXPECT_NE(html.find("<td>Stampe &lt;b&gt;&amp;&lt;/b&gt; fatture</td>"), std::string::npos);
-  EXPECT_NE(html.find("<td>Motore comune</td>"), std::string::npos);
-  EXPECT_EQ(html.find("Di un altro"), std::string::npos);
-  EXPECT_NE(html.find("<title>Orvane Software</title>"), std::string::npos);
+  EXPECT_THAT(html, Not(HasSubstr("<script>")));
+  EXPECT_THAT(html, HasSubstr("&lt;script&gt;alert('x')&lt;/script&gt;"));
+  EXPECT_THAT(html, HasSubstr("<td>Stampe &lt;b&gt;&amp;&lt;/b&gt; fatture</td>"));
+  EXPECT_THAT(html, HasSubstr("<td>Motore comune</td>"));
+  EXPECT_THAT(html, Not(HasSubstr("Di un altro")));
+  EXPECT_THAT(html, HasSubstr("<title>Orvane Software</title>"));
 
   for (const char* vuota : {"/cronologia.aspx?session=NESSUNA", "/cronologia.aspx"}) {
     const auto r = servizio.Leggi(vuota);
     EXPECT_EQ(r->status, 200);
-    EXPECT_NE(r->body.find("Nessun download registrato per questa sessione."), std::string::npos);
+    EXPECT_THAT(r->body, HasSubstr("Nessun download registrato per questa sessione."));
   }
 }
 
@@ -107,62 +101,32 @@ TEST(ServizioHttpTest, ABadCatalogueIsRefusedWithTheReason) {
   const std::string pacchetto =
       R"({"codice":1,"dataxx":"2024-01-01T00:00:00","progra":"TARVIK","TipoXx":"T",)"
       R"("Filexx":"F","contenuto":{"a.txt":"x"},"clienti":)";
-  EXPECT_EQ(errore(cliente + pacchetto + R"(["A"]}]})"), "accettato");
-  EXPECT_NE(errore("{").find("JSON non valido"), std::string::npos);
-  EXPECT_NE(errore(cliente + pacchetto + R"(["B"]}]})").find("cliente sconosciuto B"),
-            std::string::npos);
-  EXPECT_NE(errore(cliente + pacchetto + R"(["A"]},)" + pacchetto + R"(["A"]}]})")
-                .find("codice ripetuto 1"),
-            std::string::npos);
-  std::string fuori = cliente + pacchetto + R"(["A"]}]})";
-  fuori.replace(fuori.find("a.txt"), 5, "../../evil");
-  EXPECT_NE(errore(fuori).find("nome di voce non valido"), std::string::npos);
-  std::string data = cliente + pacchetto + R"(["A"]}]})";
-  data.replace(data.find("2024-01-01T00:00:00"), 19, "31/12/2024");
-  EXPECT_NE(errore(data).find("pacchetti[0].dataxx"), std::string::npos);
+  const std::string buono = cliente + pacchetto + R"(["A"]}]})";
+  EXPECT_EQ(errore(buono), "accettato");
+  const auto con = [&](const std::string& da, const std::string& a) {
+    return std::string(buono).replace(buono.find(da), da.size(), a);
+  };
+  for (const auto& [json, motivo] : std::vector<std::pair<std::string, std::string>>{
+           {"{", "JSON non valido"},
+           {con(R"(["A"])", R"(["B"])"), "cliente sconosciuto B"},
+           {con(R"(["A"]})", R"(["A"]},)" + pacchetto + R"(["A"]})"), "codice ripetuto 1"},
+           {con("a.txt", "../../evil"), "nome di voce non valido"},
+           {con("2024-01-01T00:00:00", "31/12/2024"), "pacchetti[0].dataxx"}}) {
+    EXPECT_THAT(errore(json), HasSubstr(motivo));
+  }
 }
 
 // The program itself: started on a free port with the sample catalogue, it
 // says where it listens, answers, and stops cleanly on SIGTERM.
 TEST(ServizioHttpTest, TheProgramPrintsItsPortServesAndStopsCleanlyOnSigterm) {
-  orvane::test::CartellaTemporanea cartella;
-  const std::string uscita = (cartella / "uscita.txt").string();
-  const std::string dati = (cartella / "dati").string();
-  std::vector<std::string> argomenti{ORVANE_SERVICE, "--data", dati,           "--listen",
-                                     "127.0.0.1:0",  "--seed", ORVANE_CATALOGO};
-  std::vector<char*> argv;
-  for (auto& a : argomenti)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t azioni;
-  posix_spawn_file_actions_init(&azioni);
-  posix_spawn_file_actions_addopen(&azioni, 1, uscita.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, ORVANE_SERVICE, &azioni, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&azioni);
-
-  int porta = 0;
-  for (int i = 0; i < 600 && porta == 0; ++i) {
-    std::ifstream testo(uscita);
-    for (std::string riga; std::getline(testo, riga);) {
-      const std::string prefisso = "In ascolto su http://127.0.0.1:";
-      if (riga.starts_with(prefisso)) porta = std::stoi(riga.substr(prefisso.size()));
-    }
-    if (porta == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  ASSERT_NE(porta, 0) << orvane::test::LeggiFile(uscita);
-  httplib::Client client("127.0.0.1", porta);
+  orvane::test::ServizioFiglio servizio(orvane::test::LeggiFile(ORVANE_CATALOGO));
+  httplib::Client client(servizio.Server());
   const auto zip = client.Get("/ServizioAggiornamenti/download/Aggiornamento00301.zip");
   ASSERT_TRUE(zip);
   EXPECT_EQ(zip->status, 200);
   EXPECT_EQ(VociZip(zip->body), (std::vector<std::string>{"LEGGIMI.txt", "listini/2024.csv"}));
-
-  kill(pid, SIGTERM);
-  int stato = 0;
-  ASSERT_EQ(waitpid(pid, &stato, 0), pid);
-  EXPECT_TRUE(WIFEXITED(stato));
-  EXPECT_EQ(WEXITSTATUS(stato), 0);
-  EXPECT_NE(orvane::test::LeggiFile(uscita).find("Servizio fermato"), std::string::npos);
+  EXPECT_EQ(servizio.Ferma(), 0);
+  EXPECT_THAT(servizio.Uscita(), HasSubstr("Servizio fermato"));
 }
 
 }  // namespace

@@ -5,30 +5,12 @@
 #include <stdexcept>
 
 #include "service/CatalogoServizio.h"
+#include "tests/support/ServizioFiglio.h"
 
 namespace orvane::servizio::test {
 
-const char* const kCatalogoProva = R"({
-  "clienti": [
-    { "userid": "ROSSI", "abilitato": "S" },
-    { "userid": "BIANCHI", "abilitato": "S" },
-    { "userid": "VERDI", "abilitato": "N" }
-  ],
-  "pacchetti": [
-    { "codice": 42, "dataxx": "2008-03-05T14:30:00", "progra": "TARVIK", "TipoXx": "TARVIK",
-      "Filexx": "Stampe & fatture", "notexx": "Prima riga\r\nseconda riga",
-      "contenuto": { "LEGGIMI.txt": "Aggiornamento 42\n", "dati/tabella.sql": "select 1;\n" },
-      "clienti": ["ROSSI"] },
-    { "codice": 7, "dataxx": "2008-01-10T09:00:00", "progra": ["TARVIK", "SELVOR"],
-      "TipoXx": "ORVANE", "Filexx": "Motore comune",
-      "contenuto": { "LEGGIMI.txt": "Componenti comuni" }, "clienti": ["*"] },
-    { "codice": 99, "dataxx": "2009-01-01", "progra": "PANELAA", "TipoXx": "MORLEN",
-      "Filexx": "Solo per Bianchi", "contenuto": { "a.txt": "b" }, "clienti": ["BIANCHI"] }
-  ]
-})";
-
 ServizioProva::ServizioProva() {
-  orvane::test::ScriviFile(cartella_ / "catalogo.json", kCatalogoProva);
+  orvane::test::ScriviFile(cartella_ / "catalogo.json", orvane::test::kCatalogoProva);
   auto catalogo = CatalogoServizio::Leggi(cartella_ / "catalogo.json");
   catalogo.CostruisciPacchetti(cartella_ / "download");
   archivio_ = std::make_unique<ArchivioServizio>(cartella_ / "servizio.sqlite");

@@ -18,13 +18,8 @@
 
 namespace orvane::servizio::test {
 
-/// The catalogue the service tests run on: an enabled customer with
-/// packages of two programs (and a package of another customer), a refused
-/// customer.
-extern const char* const kCatalogoProva;
-
 /// The reference service running in this process on 127.0.0.1 and a free
-/// port, seeded with kCatalogoProva in a temporary data folder.
+/// port, seeded with the test catalogue in a temporary data folder.
 class ServizioProva {
  public:
   ServizioProva();

@@ -62,18 +62,18 @@ TEST_F(ServizioSOAPTest, GetFILEXXListsThePackagesOfEveryProgramTheCustomerSeesW
   }
   std::set<std::string> righe;
   for (; !rs.EOF_(); rs.MoveNext()) {
-    righe.insert(std::to_string(*rs.Campo("codice").Intero()) + "/" + rs.Campo("progra").Testo());
-    const auto zip =
-        servizio_.Leggi("/ServizioAggiornamenti/download/Aggiornamento" +
-                        std::string(rs.Campo("codice").Intero() == 7 ? "00007" : "00042") + ".zip");
+    const std::string codice = std::to_string(*rs.Campo("codice").Intero());
+    righe.insert(codice + "/" + rs.Campo("progra").Testo());
+    const auto zip = servizio_.Leggi("/ServizioAggiornamenti/download/Aggiornamento" +
+                                     std::string(5 - codice.size(), '0') + codice + ".zip");
     EXPECT_EQ(static_cast<long long>(zip->body.size()), rs.Campo("dimens").Intero());
   }
-  EXPECT_EQ(righe, (std::set<std::string>{"7/SELVOR", "7/TARVIK", "42/TARVIK"}));
+  EXPECT_EQ(righe, (std::set<std::string>{"7/SELVOR", "7/TARVIK", "42/TARVIK", "99/PANELAA"}));
 
   rs.Filter("codice = 42");
   EXPECT_EQ(rs.Campo("dataxx").Data(), (quomaro::DataOra{2008, 3, 5, 14, 30, 0, 0}));
   EXPECT_EQ(rs.Campo("notexx").Testo(), "Prima riga\r\nseconda riga");
-  EXPECT_EQ(rs.Campo("Filexx").Testo(), "Stampe & fatture");
+  EXPECT_EQ(rs.Campo("Filexx").Testo(), "Stampe & <fatture>");
 
   // A refused customer gets a message instead of a list.
   const auto rifiutato = servizio_.Soap("getFILEXX", {{"utente", "VERDI"}, {"progra", "TARVIK"}});

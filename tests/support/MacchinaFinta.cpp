@@ -1,7 +1,10 @@
 #include "tests/support/MacchinaFinta.h"
 
 #include <cstdlib>
+#include <stdexcept>
+#include <vector>
 
+#include "common/ChiaveRegistro.h"
 #include "common/basUtilxx.h"
 #include "platform/RigaDiComando.h"
 
@@ -51,6 +54,40 @@ std::size_t RecordNelLog(const std::string& log) {
     ++n;
   }
   return n;
+}
+
+void ScriviTesto(platform::HKEY radice, std::string_view chiave, std::string_view nome,
+                 std::string_view valore) {
+  ChiaveRegistro aperta;
+  if (ChiaveRegistro::Crea(radice, chiave, aperta) != platform::ERROR_SUCCESS ||
+      aperta.ScriviTesto(nome, valore) != platform::ERROR_SUCCESS) {
+    throw std::runtime_error("impossibile scrivere nel registro: " + std::string(chiave));
+  }
+}
+
+std::optional<std::string> LeggiTesto(platform::HKEY radice, std::string_view chiave,
+                                      std::string_view nome) {
+  ChiaveRegistro aperta;
+  if (ChiaveRegistro::Apri(radice, chiave, platform::KEY_READ, aperta) != platform::ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return aperta.LeggiTesto(nome);
+}
+
+void ImportaReg(std::string_view righe) {
+  std::vector<platform::ProblemaRegistro> problemi;
+  if (platform::ImportaRegistro("Windows Registry Editor Version 5.00\n\n" + std::string(righe),
+                                problemi) != platform::ERROR_SUCCESS) {
+    throw std::runtime_error("importazione non riuscita");
+  }
+}
+
+std::string EsportaReg(platform::HKEY radice, std::string_view chiave) {
+  std::string testo;
+  if (platform::EsportaRegistro(radice, chiave, testo) != platform::ERROR_SUCCESS) {
+    throw std::runtime_error("esportazione non riuscita");
+  }
+  return testo;
 }
 
 }  // namespace orvane::test

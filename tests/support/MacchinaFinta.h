@@ -4,7 +4,9 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
+#include "platform/Registro.h"
 #include "tests/support/CartellaTemporanea.h"
 
 namespace orvane::test {
@@ -43,5 +45,15 @@ class MacchinaFinta {
 
 /// How many failure records a log text holds.
 [[nodiscard]] std::size_t RecordNelLog(const std::string& log);
+
+// The registry store as another program would set it up or read it;
+// failures to set it up throw.
+void ScriviTesto(platform::HKEY radice, std::string_view chiave, std::string_view nome,
+                 std::string_view valore);
+[[nodiscard]] std::optional<std::string> LeggiTesto(platform::HKEY radice, std::string_view chiave,
+                                                    std::string_view nome = "");
+/// Imports registry-file lines (the header is added).
+void ImportaReg(std::string_view righe);
+[[nodiscard]] std::string EsportaReg(platform::HKEY radice, std::string_view chiave = "");
 
 }  // namespace orvane::test

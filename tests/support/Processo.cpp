@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/CartellaTemporanea.h"
+
 extern char** environ;
 
 namespace orvane::test {
@@ -48,9 +50,9 @@ Processo::Processo(const std::filesystem::path& programma,
     posix_spawn_file_actions_addopen(&azioni, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&azioni, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   }
-  const int rc = posix_spawn(&pid_, programma.c_str(), &azioni, nullptr, argv.data(), envp.data());
+  const int rc = posix_spawnp(&pid_, programma.c_str(), &azioni, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&azioni);
-  if (rc != 0) throw std::runtime_error("posix_spawn: " + std::string(std::strerror(rc)));
+  if (rc != 0) throw std::runtime_error("posix_spawnp: " + std::string(std::strerror(rc)));
 }
 
 Processo::~Processo() {
@@ -76,12 +78,22 @@ bool Processo::InEsecuzione() {
   return !Attendi(std::chrono::milliseconds(0)).has_value();
 }
 
-void Processo::Termina(int segnale) {
-  if (esito_) return;
-  kill(pid_, segnale);
-  int stato = 0;
-  waitpid(pid_, &stato, 0);
-  esito_ = WIFEXITED(stato) ? WEXITSTATUS(stato) : -WTERMSIG(stato);
+int Processo::Termina(int segnale) {
+  if (!esito_) {
+    kill(pid_, segnale);
+    int stato = 0;
+    waitpid(pid_, &stato, 0);
+    esito_ = WIFEXITED(stato) ? WEXITSTATUS(stato) : -WTERMSIG(stato);
+  }
+  return *esito_;
+}
+
+Esito Esegui(const std::filesystem::path& programma, const std::vector<std::string>& argomenti,
+             const std::map<std::string, std::string>& ambiente, std::chrono::milliseconds limite) {
+  const CartellaTemporanea uscite;
+  Processo p(programma, argomenti, ambiente, uscite.Percorso());
+  const auto codice = p.Attendi(limite);
+  return {codice.value_or(-1000), LeggiFile(uscite / "stdout"), LeggiFile(uscite / "stderr")};
 }
 
 }  // namespace orvane::test

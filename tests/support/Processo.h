@@ -11,7 +11,8 @@
 
 namespace orvane::test {
 
-/// A child process started without a shell, with extra environment
+/// A child process started without a shell (a bare name is looked up in
+/// PATH), with extra environment
 /// variables; its standard output and error go to files in `uscite` (or are
 /// inherited when no folder is given). Killed when the object goes.
 class Processo {
@@ -27,13 +28,25 @@ class Processo {
   /// while it is still running (or when it died of a signal: -signal).
   std::optional<int> Attendi(std::chrono::milliseconds limite);
   [[nodiscard]] bool InEsecuzione();
-  /// Sends a signal and waits for the end.
-  void Termina(int segnale);
+  /// Sends a signal (unless it has ended) and waits for the end: the exit code.
+  int Termina(int segnale);
   [[nodiscard]] pid_t Pid() const noexcept { return pid_; }
 
  private:
   pid_t pid_ = -1;
   std::optional<int> esito_;
 };
+
+/// How a program that was run to its end ended, and what it printed.
+struct Esito {
+  int codice = -1;
+  std::string out;
+  std::string err;
+};
+
+/// Runs a program to its end (killed after `limite`, code -1000).
+Esito Esegui(const std::filesystem::path& programma, const std::vector<std::string>& argomenti,
+             const std::map<std::string, std::string>& ambiente = {},
+             std::chrono::milliseconds limite = std::chrono::minutes(1));
 
 }  // namespace orvane::test

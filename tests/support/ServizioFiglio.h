@@ -8,7 +8,7 @@
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/Processo.h"
 
-namespace quomaro::test {
+namespace orvane::test {
 
 /// The test catalogue: ROSSI (enabled) sees packages of TARVIK, SELVOR and
 /// PANELAA; BIANCHI (enabled) has a SELVOR package of its own; VERDI is
@@ -17,25 +17,27 @@ extern const char* const kCatalogoProva;
 
 /// The reference update service started as a child process on 127.0.0.1
 /// and a free port, seeded with a catalogue in a temporary data folder, and
-/// stopped with SIGTERM when the object goes.
+/// stopped with SIGTERM at the latest when the object goes.
 class ServizioFiglio {
  public:
   explicit ServizioFiglio(std::string_view catalogo = kCatalogoProva);
   ~ServizioFiglio();
   ServizioFiglio(const ServizioFiglio&) = delete;
   ServizioFiglio& operator=(const ServizioFiglio&) = delete;
-  ServizioFiglio(ServizioFiglio&&) = delete;
-  ServizioFiglio& operator=(ServizioFiglio&&) = delete;
 
   /// Scheme, host and port, as ORVANE_UPDATE_SERVER takes them.
   [[nodiscard]] const std::string& Server() const { return server_; }
   /// A package file as the service serves it.
   [[nodiscard]] std::filesystem::path FilePacchetto(std::string_view nome) const;
+  /// Stops the service with SIGTERM: its exit code.
+  int Ferma();
+  /// What the service printed on its standard output.
+  [[nodiscard]] std::string Uscita() const;
 
  private:
-  orvane::test::CartellaTemporanea cartella_;
-  std::unique_ptr<orvane::test::Processo> processo_;
+  CartellaTemporanea cartella_;
+  std::unique_ptr<Processo> processo_;
   std::string server_;
 };
 
-}  // namespace quomaro::test
+}  // namespace orvane::test

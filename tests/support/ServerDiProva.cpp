@@ -1,4 +1,4 @@
-#include "tests/client/ServerDiProva.h"
+#include "tests/support/ServerDiProva.h"
 
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -9,7 +9,7 @@
 #include <chrono>
 #include <stdexcept>
 
-namespace quomaro::test {
+namespace orvane::test {
 namespace {
 
 std::string Indirizzo(int porta, std::string_view percorso) {
@@ -128,4 +128,4 @@ int PortaChiusa() {
   return porta;
 }
 
-}  // namespace quomaro::test
+}  // namespace orvane::test

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-namespace quomaro::test {
+namespace orvane::test {
 
 /// An HTTP server on 127.0.0.1, on a free port, in the test process. Routes
 /// are added to Server() before Avvia().
@@ -66,4 +66,4 @@ class ServerGrezzo {
 /// A port on 127.0.0.1 where nothing listens.
 [[nodiscard]] int PortaChiusa();
 
-}  // namespace quomaro::test
+}  // namespace orvane::test

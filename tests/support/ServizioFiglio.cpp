@@ -1,11 +1,11 @@
-#include "tests/client/ServizioFiglio.h"
+#include "tests/support/ServizioFiglio.h"
 
 #include <chrono>
 #include <csignal>
 #include <stdexcept>
 #include <thread>
 
-namespace quomaro::test {
+namespace orvane::test {
 
 const char* const kCatalogoProva = R"({
   "clienti": [
@@ -16,7 +16,8 @@ const char* const kCatalogoProva = R"({
   "pacchetti": [
     { "codice": 42, "dataxx": "2008-03-05T14:30:00", "progra": "TARVIK", "TipoXx": "TARVIK",
       "Filexx": "Stampe & <fatture>", "notexx": "Prima riga\r\nseconda riga",
-      "contenuto": { "LEGGIMI.txt": "Aggiornamento 42\n" }, "clienti": ["ROSSI"] },
+      "contenuto": { "LEGGIMI.txt": "Aggiornamento 42\n", "dati/tabella.sql": "select 1;\n" },
+      "clienti": ["ROSSI"] },
     { "codice": 7, "dataxx": "2008-01-10T09:00:00", "progra": ["TARVIK", "SELVOR"],
       "TipoXx": "ORVANE", "Filexx": "Motore comune",
       "contenuto": { "LEGGIMI.txt": "Componenti comuni" }, "clienti": ["*"] },
@@ -28,8 +29,8 @@ const char* const kCatalogoProva = R"({
 })";
 
 ServizioFiglio::ServizioFiglio(std::string_view catalogo) {
-  orvane::test::ScriviFile(cartella_ / "catalogo.json", catalogo);
-  processo_ = std::make_unique<orvane::test::Processo>(
+  ScriviFile(cartella_ / "catalogo.json", catalogo);
+  processo_ = std::make_unique<Processo>(
       ORVANE_SERVICE,
       std::vector<std::string>{"--data", (cartella_ / "dati").string(), "--listen", "127.0.0.1:0",
                                "--seed", (cartella_ / "catalogo.json").string()},
@@ -37,7 +38,7 @@ ServizioFiglio::ServizioFiglio(std::string_view catalogo) {
   // The service says where it listens once it accepts connections.
   constexpr std::string_view kAscolto = "In ascolto su ";
   for (int i = 0; i < 1200 && server_.empty() && processo_->InEsecuzione(); ++i) {
-    const std::string uscita = orvane::test::LeggiFile(cartella_ / "stdout");
+    const std::string uscita = Uscita();
     const auto inizio = uscita.find(kAscolto);
     const auto fine = uscita.find('\n', inizio);
     if (inizio != std::string::npos && fine != std::string::npos) {
@@ -47,17 +48,24 @@ ServizioFiglio::ServizioFiglio(std::string_view catalogo) {
     }
   }
   if (server_.empty()) {
-    throw std::runtime_error("orvane-service non si è avviato: " +
-                             orvane::test::LeggiFile(cartella_ / "stderr"));
+    throw std::runtime_error("orvane-service non si è avviato: " + LeggiFile(cartella_ / "stderr"));
   }
 }
 
 ServizioFiglio::~ServizioFiglio() {
-  processo_->Termina(SIGTERM);
+  Ferma();
+}
+
+int ServizioFiglio::Ferma() {
+  return processo_->Termina(SIGTERM);
+}
+
+std::string ServizioFiglio::Uscita() const {
+  return LeggiFile(cartella_ / "stdout");
 }
 
 std::filesystem::path ServizioFiglio::FilePacchetto(std::string_view nome) const {
   return cartella_ / "dati" / "download" / nome;
 }
 
-}  // namespace quomaro::test
+}  // namespace orvane::test
