@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Descrittore.h"
+
 namespace platform {
 namespace {
 
@@ -26,27 +28,23 @@ PortaBrowser g_porta;
 std::optional<int> AttendiFine(pid_t pid, std::chrono::milliseconds attesa) {
   const auto fine = std::chrono::steady_clock::now() + attesa;
   // A process descriptor lets poll wait for the end without a busy loop.
-  const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  const Descrittore pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
   while (true) {
     int stato = 0;
     const pid_t r = ::waitpid(pid, &stato, WNOHANG);
     if (r == pid) return WIFEXITED(stato) ? WEXITSTATUS(stato) : -1;
-    if (r < 0 && errno != EINTR) {
-      // Someone else reaped it (SIGCHLD ignored): its status is unknown.
-      if (pidfd >= 0) ::close(pidfd);
-      return 0;
-    }
+    // Someone else reaped it (SIGCHLD ignored): its status is unknown.
+    if (r < 0 && errno != EINTR) return 0;
     const auto resto = std::chrono::duration_cast<std::chrono::milliseconds>(
         fine - std::chrono::steady_clock::now());
     if (resto.count() <= 0) break;
-    if (pidfd >= 0) {
-      pollfd p{pidfd, POLLIN, 0};
+    if (pidfd.Fd() >= 0) {
+      pollfd p{pidfd.Fd(), POLLIN, 0};
       ::poll(&p, 1, static_cast<int>(resto.count()));
     } else {
       std::this_thread::sleep_for(std::min(resto, std::chrono::milliseconds(50)));
     }
   }
-  if (pidfd >= 0) ::close(pidfd);
   return std::nullopt;
 }
 

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <mutex>
 
+#include "platform/Descrittore.h"
+
 namespace platform {
 namespace {
 
@@ -15,16 +17,15 @@ std::optional<std::string> g_sostituto;
 
 std::string LeggiDaProc() {
   std::string dati;
-  const int fd = ::open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return dati;
+  const Descrittore fd(::open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC));
+  if (fd.Fd() < 0) return dati;
   std::array<char, 4096> blocco{};
   for (;;) {
-    const ssize_t n = ::read(fd, blocco.data(), blocco.size());
+    const ssize_t n = ::read(fd.Fd(), blocco.data(), blocco.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     dati.append(blocco.data(), static_cast<std::size_t>(n));
   }
-  ::close(fd);
   // Arguments are NUL-terminated; the first is the program name.
   std::string testo;
   std::size_t inizio = dati.find('\0');
