@@ -1,6 +1,6 @@
 #include "quomaro/Recordset.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <stdexcept>
 #include <string>
@@ -8,6 +8,8 @@
 
 namespace quomaro {
 namespace {
+
+using ::testing::HasSubstr;
 
 // The service file list as the data-access layer persists it.
 const char* const kElenco = R"(<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'
@@ -168,7 +170,7 @@ TEST(RecordsetTest, EncodedColumnNamesAreReadAndWrittenWithTheirRealName) {
   creato.Crea({{"Nome cliente", "string"}, {"1a", "int"}, {"c0", "string"}});
   creato.AggiungiRiga({"Rossi", "3", "x"});
   const std::string salvato = creato.Save();
-  EXPECT_NE(salvato.find("rs:name=\"Nome cliente\""), std::string::npos) << salvato;
+  EXPECT_THAT(salvato, HasSubstr("rs:name=\"Nome cliente\"")) << salvato;
   Recordset riletto;
   ASSERT_TRUE(riletto.Apri(salvato));
   EXPECT_EQ(riletto.Campo("nome cliente").Testo(), "Rossi");

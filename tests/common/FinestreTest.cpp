@@ -6,80 +6,49 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
-#include <cstdlib>
+#include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "common/basUtilxx.h"
 #include "tests/support/MacchinaFinta.h"
-
-extern char** environ;
+#include "tests/support/Processo.h"
 
 namespace platform {
 namespace {
 
 using orvane::test::MacchinaFinta;
 
-// A real X server of our own (Xvfb) for the length of the test, on a
-// display number it picks itself.
-class ServerX {
- public:
+// A real X server of our own (Xvfb) for the length of the test program, on
+// a display number it picks itself and prints once it accepts clients.
+struct ServerX {
   ServerX() {
-    std::array<int, 2> tubo{};
-    if (::pipe(tubo.data()) != 0) return;
-    const std::string fd = std::to_string(tubo[1]);
-    std::array<std::string, 8> args{"Xvfb", "-displayfd", fd,  "-nolisten",
-                                    "tcp",  "-screen",    "0", "320x240x24"};
-    std::array<char*, 9> argv{};
-    for (std::size_t i = 0; i < args.size(); ++i)
-      argv.at(i) = args.at(i).data();
-    posix_spawn_file_actions_t azioni;
-    posix_spawn_file_actions_init(&azioni);
-    posix_spawn_file_actions_addclose(&azioni, tubo[0]);
-    posix_spawn_file_actions_addopen(&azioni, 2, "/dev/null", O_WRONLY, 0);
-    const int rc = posix_spawnp(&pid_, "Xvfb", &azioni, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&azioni);
-    ::close(tubo[1]);
-    if (rc != 0) {
-      pid_ = -1;
-      ::close(tubo[0]);
+    try {
+      xvfb = std::make_unique<orvane::test::Processo>(
+          "Xvfb",
+          std::vector<std::string>{"-displayfd", "1", "-nolisten", "tcp", "-screen", "0",
+                                   "320x240x24"},
+          std::map<std::string, std::string>{}, uscite.Percorso());
+    } catch (const std::runtime_error&) {
       return;
     }
-    // The server writes its display number once it accepts clients.
-    std::string numero;
-    pollfd p{tubo[0], POLLIN, 0};
-    while (::poll(&p, 1, 20000) > 0) {
-      char c = 0;
-      if (::read(tubo[0], &c, 1) != 1 || c == '\n') break;
-      numero += c;
+    for (int i = 0; i < 2000 && display.empty() && xvfb->InEsecuzione(); ++i) {
+      const std::string numero = orvane::test::LeggiFile(uscite / "stdout");
+      if (numero.ends_with('\n')) display = ":" + numero.substr(0, numero.size() - 1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    ::close(tubo[0]);
-    if (!numero.empty()) display_ = ":" + numero;
   }
   ~ServerX() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      int stato = 0;
-      ::waitpid(pid_, &stato, 0);
-    }
+    if (xvfb) xvfb->Termina(SIGTERM);
   }
-  ServerX(const ServerX&) = delete;
-  ServerX& operator=(const ServerX&) = delete;
-
-  [[nodiscard]] bool Avviato() const { return pid_ > 0; }
-  [[nodiscard]] const std::string& Display() const { return display_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
+  orvane::test::CartellaTemporanea uscite;
+  std::unique_ptr<orvane::test::Processo> xvfb;
+  std::string display;
 };
 
 class FinestreTest : public ::testing::Test {
@@ -87,10 +56,10 @@ class FinestreTest : public ::testing::Test {
   void SetUp() override {
     // One server per test program, started by the first test that needs it.
     static ServerX server;
-    if (!server.Avviato()) GTEST_SKIP() << "Xvfb non disponibile";
-    ASSERT_FALSE(server.Display().empty()) << "Xvfb non ha indicato il display";
-    macchina_.Imposta("DISPLAY", server.Display());
-    d_ = XOpenDisplay(server.Display().c_str());
+    if (!server.xvfb) GTEST_SKIP() << "Xvfb non disponibile";
+    ASSERT_FALSE(server.display.empty()) << "Xvfb non ha indicato il display";
+    macchina_.Imposta("DISPLAY", server.display);
+    d_ = XOpenDisplay(server.display.c_str());
     ASSERT_NE(d_, nullptr);
   }
   void TearDown() override {
@@ -143,9 +112,13 @@ TEST_F(FinestreTest, WindowWithTheExactTitleIsAskedToCloseAndOthersAreLeftAlone)
 
   EXPECT_FALSE(ChiudiFinestra("Aggiornamenti Orvane"));
   EXPECT_FALSE(ChiudiFinestra("aggiornamenti orvane software"));
+  orvane::CloseApplication("Nessuna finestra con questo titolo");
   EXPECT_EQ(Chiusa(), std::nullopt);
   EXPECT_TRUE(ChiudiFinestra("Aggiornamenti Orvane Software"));
   EXPECT_EQ(Chiusa(), w);
+  orvane::CloseApplication("Aggiornamenti Orvane Software");
+  EXPECT_EQ(Chiusa(), w);
+  EXPECT_EQ(MacchinaFinta::Log(), "");
 }
 
 TEST_F(FinestreTest, Utf8TitleWinsOverTheLegacyNameAndFramedClientsAreFound) {
@@ -168,17 +141,6 @@ TEST_F(FinestreTest, Utf8TitleWinsOverTheLegacyNameAndFramedClientsAreFound) {
   EXPECT_EQ(Chiusa(), w);
   EXPECT_TRUE(ChiudiFinestra("Cliente incorniciato"));
   EXPECT_EQ(Chiusa(), cliente);
-}
-
-TEST_F(FinestreTest, CloseApplicationWithNoMatchingWindowDoesNothing) {
-  const Window w = Finestra();
-  XStoreName(d_, w, "Tervan");
-  XSync(d_, False);
-  orvane::CloseApplication("Nessuna finestra con questo titolo");
-  EXPECT_EQ(Chiusa(), std::nullopt);
-  orvane::CloseApplication("Tervan");
-  EXPECT_EQ(Chiusa(), w);
-  EXPECT_EQ(MacchinaFinta::Log(), "");
 }
 
 }  // namespace

@@ -1,16 +1,18 @@
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include "platform/Registro.h"
-#include "tests/support/MacchinaFinta.h"
 #include "tests/support/CartellaTemporanea.h"
+#include "tests/support/MacchinaFinta.h"
 #include "tests/support/Processo.h"
 
 namespace orvane {
 namespace {
+
+using ::testing::HasSubstr;
 
 using test::LeggiFile;
 using test::MacchinaFinta;
@@ -18,19 +20,8 @@ using test::MacchinaFinta;
 // The support tool run as support staff run it.
 class OrvaneRegTest : public ::testing::Test {
  protected:
-  struct Esito {
-    int codice = -1;
-    std::string uscita;
-    std::string errori;
-  };
-  Esito Esegui(const std::vector<std::string>& argomenti) const {
-    const test::CartellaTemporanea uscite;
-    test::Processo p(ORVANE_REG, argomenti, {}, uscite.Percorso());
-    Esito e;
-    e.codice = p.Attendi(std::chrono::seconds(30)).value_or(-1);
-    e.uscita = LeggiFile(uscite / "stdout");
-    e.errori = LeggiFile(uscite / "stderr");
-    return e;
+  static test::Esito Esegui(const std::vector<std::string>& argomenti) {
+    return test::Esegui(ORVANE_REG, argomenti);
   }
   MacchinaFinta macchina_;
 };
@@ -41,22 +32,21 @@ TEST_F(OrvaneRegTest, SetsUpTheSettingsThatDiscoveryReadsAndShowsThem) {
   EXPECT_EQ(Esegui({"add", chiave, "/v", "datixx", "/d", R"(C:\ORVANE\SELVOR\DATI)"}).codice, 0);
   EXPECT_EQ(Esegui({"add", chiave, "/v", "Soglia", "/t", "REG_DWORD", "/d", "0x2A"}).codice, 0);
 
-  const Esito q = Esegui({"query", chiave});
+  const test::Esito q = Esegui({"query", chiave});
   EXPECT_EQ(q.codice, 0);
-  EXPECT_EQ(q.uscita, chiave +
-                          "\n    nomexx    REG_SZ    CLIENTE-42\n"
-                          "    datixx    REG_SZ    C:\\ORVANE\\SELVOR\\DATI\n"
-                          "    Soglia    REG_DWORD    0x2a\n\n");
-  EXPECT_EQ(Esegui({"query", chiave, "/v", "NOMEXX"}).uscita,
+  EXPECT_EQ(q.out, chiave +
+                       "\n    nomexx    REG_SZ    CLIENTE-42\n"
+                       "    datixx    REG_SZ    C:\\ORVANE\\SELVOR\\DATI\n"
+                       "    Soglia    REG_DWORD    0x2a\n\n");
+  EXPECT_EQ(Esegui({"query", chiave, "/v", "NOMEXX"}).out,
             chiave + "\n    NOMEXX    REG_SZ    CLIENTE-42\n");
 
-  const Esito esportato =
+  const test::Esito esportato =
       Esegui({"export", R"(HKEY_CURRENT_USER\Software\VB and VBA Program Settings)"});
   EXPECT_EQ(esportato.codice, 0);
-  EXPECT_NE(esportato.uscita.find("[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\"
-                                  "Vuldra\\Vestrum]\r\n\"nomexx\"=\"CLIENTE-42\"\r\n"),
-            std::string::npos);
-  test::ScriviFile(macchina_.Percorso() / "copia.reg", esportato.uscita);
+  EXPECT_THAT(esportato.out, HasSubstr("[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\"
+                                       "Vuldra\\Vestrum]\r\n\"nomexx\"=\"CLIENTE-42\"\r\n"));
+  test::ScriviFile(macchina_.Percorso() / "copia.reg", esportato.out);
   EXPECT_EQ(Esegui({"delete", chiave, "/va"}).codice, 0);
   EXPECT_EQ(Esegui({"query", chiave, "/v", "nomexx"}).codice, 1);
   EXPECT_EQ(Esegui({"import", (macchina_.Percorso() / "copia.reg").string()}).codice, 0);
@@ -80,16 +70,16 @@ TEST_F(OrvaneRegTest, BadArgumentsAndFailuresSayWhyAndExitNonZero) {
       {{"import", (macchina_.Percorso() / "mancante.reg").string()}, 1},
   };
   for (const auto& [argomenti, codice] : casi) {
-    const Esito e = Esegui(argomenti);
+    const test::Esito e = Esegui(argomenti);
     EXPECT_EQ(e.codice, codice) << testing::PrintToString(argomenti);
-    EXPECT_NE(e.errori.find("orvane-reg: "), std::string::npos) << e.errori;
+    EXPECT_THAT(e.err, HasSubstr("orvane-reg: ")) << e.err;
   }
   test::ScriviFile(macchina_.Percorso() / "rotto.reg",
                    "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\A]\n"
                    "\"a\"=\"b\"\n\"c\"=dword:xyz\n");
-  const Esito e = Esegui({"import", (macchina_.Percorso() / "rotto.reg").string()});
+  const test::Esito e = Esegui({"import", (macchina_.Percorso() / "rotto.reg").string()});
   EXPECT_EQ(e.codice, 1);
-  EXPECT_NE(e.errori.find("rotto.reg:5: numero dword non valido"), std::string::npos) << e.errori;
+  EXPECT_THAT(e.err, HasSubstr("rotto.reg:5: numero dword non valido")) << e.err;
   EXPECT_EQ(Esegui({"query", "HKCU\\Software\\A"}).codice, 1);
 }
 

@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <filesystem>
 #include <set>
@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "platform/Registro.h"
-#include "tests/support/MacchinaFinta.h"
 #include "tests/support/CartellaTemporanea.h"
+#include "tests/support/MacchinaFinta.h"
 
 namespace platform {
 namespace {
+
+using ::testing::HasSubstr;
 
 using orvane::test::LeggiFile;
 using orvane::test::MacchinaFinta;
@@ -119,9 +121,8 @@ TEST_F(AutostartTest, CommandIsQuotedForTheExecKeyAndAnEditedExecWins) {
   ASSERT_EQ(Scrivi("Prova", comando), ERROR_SUCCESS);
   const auto file = macchina_.Autostart() / "Prova.desktop";
   const std::string testo = LeggiFile(file);
-  EXPECT_NE(testo.find("\nExec=\"/opt/Le Mie App/Tervan\" VERIFICA 100%% \"\\\\$HOME\" "
-                       "\"a\\\\\\\\b\"\n"),
-            std::string::npos)
+  EXPECT_THAT(testo, HasSubstr("\nExec=\"/opt/Le Mie App/Tervan\" VERIFICA 100%% \"\\\\$HOME\" "
+                               "\"a\\\\\\\\b\"\n"))
       << testo;
   EXPECT_EQ(Leggi("Prova"), comando);
 

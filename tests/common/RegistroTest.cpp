@@ -1,6 +1,6 @@
 #include "platform/Registro.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 #include <signal.h>
 
 #include <chrono>
@@ -12,12 +12,15 @@
 
 #include "common/basUtilxx.h"
 #include "platform/RegistroFormato.h"
-#include "tests/support/MacchinaFinta.h"
 #include "tests/support/CartellaTemporanea.h"
+#include "tests/support/MacchinaFinta.h"
 #include "tests/support/Processo.h"
 
 namespace platform {
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 using orvane::test::LeggiFile;
 using orvane::test::MacchinaFinta;
@@ -114,16 +117,15 @@ TEST_F(RegistroTest, EveryValueTypeAndAwkwardNameRoundTripsThroughTheFileExactly
   EXPECT_EQ(testo.rfind(
                 "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n", 0),
             0U);
-  EXPECT_NE(
-      testo.find("\r\n\"testo\"=\"Rossi & Figli \\\"srl\\\" C:\\\\dati\\\\ [x]=y àèìòù €\"\r\n"),
-      std::string::npos);
-  EXPECT_NE(testo.find("\r\n@=\"predefinito\"\r\n"), std::string::npos);
-  EXPECT_NE(testo.find("\r\n\"numero\"=dword:0000002a\r\n"), std::string::npos);
-  EXPECT_NE(testo.find("\r\n\"espandi\"=hex(2):25,00,48,00,4f,00,4d,00,45,00,25,00,"),
-            std::string::npos);
-  EXPECT_NE(testo.find("\r\n\"binario\"=hex:00,07,0e,15,"), std::string::npos);
-  EXPECT_NE(testo.find(",\\\r\n  "), std::string::npos) << "long hex data wraps";
-  EXPECT_NE(testo.find("\r\n\"vuoto\"=hex(1):\r\n"), std::string::npos);
+  EXPECT_THAT(
+      testo,
+      HasSubstr("\r\n\"testo\"=\"Rossi & Figli \\\"srl\\\" C:\\\\dati\\\\ [x]=y àèìòù €\"\r\n"));
+  EXPECT_THAT(testo, HasSubstr("\r\n@=\"predefinito\"\r\n"));
+  EXPECT_THAT(testo, HasSubstr("\r\n\"numero\"=dword:0000002a\r\n"));
+  EXPECT_THAT(testo, HasSubstr("\r\n\"espandi\"=hex(2):25,00,48,00,4f,00,4d,00,45,00,25,00,"));
+  EXPECT_THAT(testo, HasSubstr("\r\n\"binario\"=hex:00,07,0e,15,"));
+  EXPECT_THAT(testo, HasSubstr(",\\\r\n  ")) << "long hex data wraps";
+  EXPECT_THAT(testo, HasSubstr("\r\n\"vuoto\"=hex(1):\r\n"));
 }
 
 TEST_F(RegistroTest, NamesIgnoreCaseAndKeepTheSpellingTheyWereCreatedWith) {
@@ -149,9 +151,8 @@ TEST_F(RegistroTest, NamesIgnoreCaseAndKeepTheSpellingTheyWereCreatedWith) {
     sottochiavi.push_back(nome);
   }
   EXPECT_EQ(sottochiavi, (std::vector<std::string>{"Microsoft", "Vuldra"}));
-  EXPECT_NE(LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER"))
-                .find("[HKEY_CURRENT_USER\\Software\\Vuldra\\Vestrum]\r\n\"Server\"=\"SQL02\""),
-            std::string::npos);
+  EXPECT_THAT(LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER")),
+              HasSubstr("[HKEY_CURRENT_USER\\Software\\Vuldra\\Vestrum]\r\n\"Server\"=\"SQL02\""));
 }
 
 TEST_F(RegistroTest, OpeningAndWritingValuesNeverCreateKeys) {
@@ -167,8 +168,7 @@ TEST_F(RegistroTest, OpeningAndWritingValuesNeverCreateKeys) {
   EXPECT_EQ(Scrivi(chiave, "x", REG_SZ, Sz("y")), ERROR_KEY_DELETED);
   EXPECT_EQ(RegDeleteValue(stessa, "x"), ERROR_KEY_DELETED);
   EXPECT_EQ(Apri(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane", KEY_READ, h), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(LeggiFile(macchina_.FileRadice("HKEY_LOCAL_MACHINE")).find("Orvane"),
-            std::string::npos);
+  EXPECT_THAT(LeggiFile(macchina_.FileRadice("HKEY_LOCAL_MACHINE")), Not(HasSubstr("Orvane")));
 }
 
 TEST_F(RegistroTest, FailuresComeBackAsWindowsErrorCodes) {
@@ -306,9 +306,9 @@ TEST_F(RegistroTest, DamagedFileServesItsGoodLinesIsNeverRewrittenAndIsLoggedOnc
 
   const std::string log = MacchinaFinta::Log();
   EXPECT_EQ(RecordNelLog(log), 1U) << log;
-  EXPECT_NE(log.find(file.string()), std::string::npos);
-  EXPECT_NE(log.find("riga 5: stringa non terminata"), std::string::npos) << log;
-  EXPECT_NE(log.find(" Errore numero   : 1009\r\n"), std::string::npos);
+  EXPECT_THAT(log, HasSubstr(file.string()));
+  EXPECT_THAT(log, HasSubstr("riga 5: stringa non terminata")) << log;
+  EXPECT_THAT(log, HasSubstr(" Errore numero   : 1009\r\n"));
   // Other roots are not affected.
   Crea(HKEY_CURRENT_USER, "Software\\Orvane");
 }
@@ -328,7 +328,7 @@ TEST_F(RegistroTest, FileThatIsNotARegistryFileFailsEveryOperationOnItsRoot) {
     EXPECT_EQ(LeggiFile(file), contenuto);
     const std::string log = MacchinaFinta::Log();
     EXPECT_EQ(RecordNelLog(log), 1U);
-    EXPECT_NE(log.find("riga 1"), std::string::npos);
+    EXPECT_THAT(log, HasSubstr("riga 1"));
   }
 }
 

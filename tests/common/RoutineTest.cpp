@@ -1,6 +1,6 @@
 #include "common/Routine.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <filesystem>
 #include <fstream>
@@ -16,6 +16,8 @@
 
 namespace orvane {
 namespace {
+
+using ::testing::HasSubstr;
 
 class RoutineTest : public ::testing::Test {
  protected:
@@ -39,12 +41,11 @@ TEST_F(RoutineTest, FailureReportsTheStepReachedAndReturnsTheEmptyResult) {
   });
   EXPECT_EQ(r, "");
   const std::string log = Log();
-  EXPECT_NE(log.find(" Errore numero   : 9\r\n"), std::string::npos);
-  EXPECT_NE(log.find(" Descrizione     : Indice non incluso nell'intervallo\r\n"),
-            std::string::npos);
-  EXPECT_NE(log.find(" Modulo          : clsCA\r\n"), std::string::npos);
-  EXPECT_NE(log.find(" Routine         : RichiestaConnessione\r\n"), std::string::npos);
-  EXPECT_NE(log.find(" Linea di codice : 20\r\n"), std::string::npos);
+  EXPECT_THAT(log, HasSubstr(" Errore numero   : 9\r\n"));
+  EXPECT_THAT(log, HasSubstr(" Descrizione     : Indice non incluso nell'intervallo\r\n"));
+  EXPECT_THAT(log, HasSubstr(" Modulo          : clsCA\r\n"));
+  EXPECT_THAT(log, HasSubstr(" Routine         : RichiestaConnessione\r\n"));
+  EXPECT_THAT(log, HasSubstr(" Linea di codice : 20\r\n"));
 }
 
 TEST_F(RoutineTest, SuccessReturnsTheBodysResultAndLogsNothing) {

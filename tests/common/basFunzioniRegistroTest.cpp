@@ -1,15 +1,18 @@
 #include "common/basFunzioniRegistro.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <filesystem>
 #include <string>
 
-#include "tests/support/MacchinaFinta.h"
 #include "tests/support/CartellaTemporanea.h"
+#include "tests/support/MacchinaFinta.h"
 
 namespace orvane {
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 using test::LeggiFile;
 using test::MacchinaFinta;
@@ -24,16 +27,12 @@ class basFunzioniRegistroTest : public ::testing::Test {
  protected:
   // A key with a value of each type, as another program would leave it.
   void SetUp() override {
-    std::vector<platform::ProblemaRegistro> problemi;
-    ASSERT_EQ(platform::ImportaRegistro(
-                  "Windows Registry Editor Version 5.00\n\n"
-                  "[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Orvane\\Kovra]\n"
-                  "\"DRIVE_ARCH\"=\"D:\\\\Archivi\"\n"
-                  "\"Espandibile\"=hex(2):44,00,3a,00,00,00\n"
-                  "\"Numero\"=dword:00000007\n"
-                  "\"ConZero\"=hex(1):61,00,00,00,62,00,00,00\n",
-                  problemi),
-              platform::ERROR_SUCCESS);
+    test::ImportaReg(
+        "[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Orvane\\Kovra]\n"
+        "\"DRIVE_ARCH\"=\"D:\\\\Archivi\"\n"
+        "\"Espandibile\"=hex(2):44,00,3a,00,00,00\n"
+        "\"Numero\"=dword:00000007\n"
+        "\"ConZero\"=hex(1):61,00,00,00,62,00,00,00\n");
   }
   MacchinaFinta macchina_;
 };
@@ -83,10 +82,10 @@ TEST_F(basFunzioniRegistroTest, KeyPathWithoutBackslashIsLoggedByTrovaBaseOnly) 
   EXPECT_EQ(chiave, "HKEY_CURRENT_USER");
   std::string log = MacchinaFinta::Log();
   ASSERT_EQ(RecordNelLog(log), 1U);
-  EXPECT_NE(log.find(" Errore numero   : 5\r\n"), std::string::npos);
-  EXPECT_NE(log.find(" Modulo          : basFunzioniRegistro\r\n Routine         : TrovaBase\r\n"
-                     " Linea di codice : 10\r\n"),
-            std::string::npos);
+  EXPECT_THAT(log, HasSubstr(" Errore numero   : 5\r\n"));
+  EXPECT_THAT(log,
+              HasSubstr(" Modulo          : basFunzioniRegistro\r\n Routine         : TrovaBase\r\n"
+                        " Linea di codice : 10\r\n"));
 
   std::string risultato = "x";
   EXPECT_FALSE(LeggiChiaveStringa("HKEY_CURRENT_USER", "Server", risultato, "def"));
@@ -94,8 +93,8 @@ TEST_F(basFunzioniRegistroTest, KeyPathWithoutBackslashIsLoggedByTrovaBaseOnly) 
   EXPECT_FALSE(ScriviChiaveStringa("HKEY_LOCAL_MACHINE", "Server", "a", ""));
   log = MacchinaFinta::Log();
   EXPECT_EQ(RecordNelLog(log), 3U);
-  EXPECT_EQ(log.find("Routine         : ApriChiave"), std::string::npos);
-  EXPECT_EQ(log.find("Routine         : ScriviChiaveStringa"), std::string::npos);
+  EXPECT_THAT(log, Not(HasSubstr("Routine         : ApriChiave")));
+  EXPECT_THAT(log, Not(HasSubstr("Routine         : ScriviChiaveStringa")));
 }
 
 TEST_F(basFunzioniRegistroTest, OnlyPlainStringValuesReadAsStrings) {
@@ -154,7 +153,7 @@ TEST_F(basFunzioniRegistroTest, AutostartEntryIsWrittenAndRemovedAsTheWindowDoes
   const std::string nome = "Orvane Software - Aggiornamenti automatici";
   ASSERT_TRUE(ScriviChiaveStringa(kRun, nome, "/opt/orvane/Tervan VERIFICA", ""));
   const auto voce = macchina_.Autostart() / (nome + ".desktop");
-  EXPECT_NE(LeggiFile(voce).find("\nExec=/opt/orvane/Tervan VERIFICA\n"), std::string::npos);
+  EXPECT_THAT(LeggiFile(voce), HasSubstr("\nExec=/opt/orvane/Tervan VERIFICA\n"));
   std::string risultato;
   EXPECT_TRUE(LeggiChiaveStringa(kRun, nome, risultato, ""));
   EXPECT_EQ(risultato, "/opt/orvane/Tervan VERIFICA");

@@ -1,9 +1,7 @@
 #include "common/basUtilxx.h"
 
 #include <dlfcn.h>
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <gmock/gmock.h>
 
 #include <chrono>
 #include <filesystem>
@@ -15,9 +13,12 @@
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MessaggiRegistrati.h"
 #include "tests/support/OrologioFinto.h"
+#include "tests/support/Processo.h"
 
 namespace orvane {
 namespace {
+
+using ::testing::HasSubstr;
 
 using test::CartellaTemporanea;
 using test::LeggiFile;
@@ -37,25 +38,10 @@ class ErroreLogTest : public ::testing::Test {
 std::string RecordAtteso(const std::string& data, const std::string& numero,
                          const std::string& descrizione, const std::string& modulo,
                          const std::string& routine, const std::string& linea) {
-  return kTrattini + "\r\n" + " Data " + data + "\r\n" + " Errore numero   : " + numero +
-         "\r\n" + " Descrizione     : " + descrizione + "\r\n" +
-         " Progetto        : test_common\r\n" + " Modulo          : " + modulo + "\r\n" +
-         " Routine         : " + routine + "\r\n" + " Linea di codice : " + linea + "\r\n" +
-         " Versione        : 9.8.7" + kTrattini + "\r\n";
-}
-
-int Esegui(const std::vector<std::string>& argomenti) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    std::vector<char*> argv;
-    for (const auto& a : argomenti) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int stato = 0;
-  waitpid(pid, &stato, 0);
-  return WIFEXITED(stato) ? WEXITSTATUS(stato) : -1;
+  return kTrattini + "\r\n" + " Data " + data + "\r\n" + " Errore numero   : " + numero + "\r\n" +
+         " Descrizione     : " + descrizione + "\r\n" + " Progetto        : test_common\r\n" +
+         " Modulo          : " + modulo + "\r\n" + " Routine         : " + routine + "\r\n" +
+         " Linea di codice : " + linea + "\r\n" + " Versione        : 9.8.7" + kTrattini + "\r\n";
 }
 
 TEST_F(ErroreLogTest, TwoFailuresInARowAppendTwoExactRecordsEachEndedByAnEmptyLine) {
@@ -63,24 +49,16 @@ TEST_F(ErroreLogTest, TwoFailuresInARowAppendTwoExactRecordsEachEndedByAnEmptyLi
   platform::SostituisciRigaDiComando("DEBUG");
   ScriviErrore("30", "-2147221503", "Connessione al server non disponibile", "clsSOAP",
                "InviaRichiestaPOST");
-  ScriviErrore("0", "53", "Impossibile trovare il file", "frmTervan", "Form_Load");
+  // Description bytes are written unchanged.
+  const std::string descrizione("riga uno\r\nriga due \xE8 perch\xC3\xA9 \0 fine", 35);
+  ScriviErrore("0", "53", descrizione, "frmTervan", "Form_Load");
 
   const std::string data = DataGenerale(orologio.Adesso());
   EXPECT_EQ(LeggiFile(FileLogErrori()),
             RecordAtteso(data, "-2147221503", "Connessione al server non disponibile", "clsSOAP",
                          "InviaRichiestaPOST", "30") +
-                "\r\n" +
-                RecordAtteso(data, "53", "Impossibile trovare il file", "frmTervan", "Form_Load",
-                             "0") +
+                "\r\n" + RecordAtteso(data, "53", descrizione, "frmTervan", "Form_Load", "0") +
                 "\r\n");
-}
-
-TEST_F(ErroreLogTest, DescriptionBytesAreWrittenUnchanged) {
-  platform::SostituisciRigaDiComando("DEBUG");
-  const std::string descrizione("riga uno\r\nriga due \xE8 perch\xC3\xA9 \0 fine", 35);
-  ScriviErrore("10", "5", descrizione, "basProva", "Descrivi");
-  EXPECT_NE(LeggiFile(FileLogErrori()).find(" Descrizione     : " + descrizione + "\r\n"),
-            std::string::npos);
 }
 
 TEST_F(ErroreLogTest, RecordIsShownUnlessTheCommandLineIsExactlyDebug) {
@@ -99,7 +77,7 @@ TEST_F(ErroreLogTest, RecordIsShownUnlessTheCommandLineIsExactlyDebug) {
       EXPECT_EQ(mostrati[0].stile, platform::vbOKOnly);
       EXPECT_EQ(mostrati[0].titolo, "test_common");
       EXPECT_EQ(mostrati[0].testo.substr(0, 39), kTrattini + "\r\n");
-      EXPECT_NE(mostrati[0].testo.find(" Routine         : Mostra\r\n"), std::string::npos);
+      EXPECT_THAT(mostrati[0].testo, HasSubstr(" Routine         : Mostra\r\n"));
     }
   }
 }
@@ -112,7 +90,7 @@ TEST_F(ErroreLogTest, UnwritableLogStillShowsTheRecordAndNeverThrows) {
   ScriviErrore("40", "75", "Errore di accesso al percorso/file", "basProva", "Scrivi");
   std::filesystem::remove(FileLogErrori());
   ASSERT_EQ(messaggi.Messaggi().size(), 1U);
-  EXPECT_NE(messaggi.Messaggi()[0].testo.find("Errore di accesso"), std::string::npos);
+  EXPECT_THAT(messaggi.Messaggi()[0].testo, HasSubstr("Errore di accesso"));
 }
 
 TEST(ErroreLogFolder, ProgramLogsBesideItselfAndLibraryBesideTheLibrary) {
@@ -121,10 +99,10 @@ TEST(ErroreLogFolder, ProgramLogsBesideItselfAndLibraryBesideTheLibrary) {
   std::filesystem::copy_file(ORVANE_SCRIVI_ERRORI, programma / "Tervan");
   std::filesystem::copy_file(ORVANE_SONDA_LOG, libreria / "Quomaro.so");
 
-  ASSERT_EQ(Esegui({(programma / "Tervan").string(), "1", "dal programma"}), 0);
+  ASSERT_EQ(test::Esegui(programma / "Tervan", {"1", "dal programma"}).codice, 0);
   const std::string logProgramma = LeggiFile(programma / "Tarvik.Log");
-  EXPECT_NE(logProgramma.find(" Progetto        : Tervan\r\n"), std::string::npos);
-  EXPECT_NE(logProgramma.find(" Versione        : 2.0.44" + kTrattini), std::string::npos);
+  EXPECT_THAT(logProgramma, HasSubstr(" Progetto        : Tervan\r\n"));
+  EXPECT_THAT(logProgramma, HasSubstr(" Versione        : 2.0.44" + kTrattini));
 
   void* handle = dlopen((libreria / "Quomaro.so").c_str(), RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(handle, nullptr) << dlerror();
@@ -133,9 +111,9 @@ TEST(ErroreLogFolder, ProgramLogsBesideItselfAndLibraryBesideTheLibrary) {
   sonda("dalla libreria");
   dlclose(handle);
   const std::string logLibreria = LeggiFile(libreria / "Tarvik.Log");
-  EXPECT_NE(logLibreria.find(" Progetto        : Quomaro\r\n"), std::string::npos);
-  EXPECT_NE(logLibreria.find(" Versione        : 2.0.6" + kTrattini), std::string::npos);
-  EXPECT_NE(logLibreria.find("dalla libreria"), std::string::npos);
+  EXPECT_THAT(logLibreria, HasSubstr(" Progetto        : Quomaro\r\n"));
+  EXPECT_THAT(logLibreria, HasSubstr(" Versione        : 2.0.6" + kTrattini));
+  EXPECT_THAT(logLibreria, HasSubstr("dalla libreria"));
   EXPECT_FALSE(std::filesystem::exists(programma / "Quomaro.so"));
 }
 
@@ -145,20 +123,11 @@ TEST(ErroreLogFolder, TwoProcessesAppendingAtOnceNeverInterleaveRecords) {
   const std::string exe = (programma / "Tervan").string();
   constexpr int kPerProcesso = 300;
 
-  std::vector<pid_t> figli;
-  for (const char* marca : {"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA",
-                            "BBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBB"}) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      execl(exe.c_str(), exe.c_str(), std::to_string(kPerProcesso).c_str(), marca, nullptr);
-      _exit(127);
-    }
-    figli.push_back(pid);
-  }
-  for (const pid_t pid : figli) {
-    int stato = 0;
-    waitpid(pid, &stato, 0);
-    ASSERT_TRUE(WIFEXITED(stato) && WEXITSTATUS(stato) == 0);
+  {
+    test::Processo a(exe, {std::to_string(kPerProcesso), std::string(44, 'A')});
+    test::Processo b(exe, {std::to_string(kPerProcesso), std::string(44, 'B')});
+    ASSERT_EQ(a.Attendi(std::chrono::minutes(1)), 0);
+    ASSERT_EQ(b.Attendi(std::chrono::minutes(1)), 0);
   }
 
   // Every record is intact: split on the opening hyphen line.

@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -9,33 +9,24 @@
 #include "common/basUtilxx.h"
 #include "platform/Browser.h"
 #include "platform/Registro.h"
-#include "tests/support/MacchinaFinta.h"
 #include "tests/support/CartellaTemporanea.h"
+#include "tests/support/MacchinaFinta.h"
 #include "tests/support/MessaggiRegistrati.h"
 
 namespace orvane {
 namespace {
+
+using ::testing::HasSubstr;
 
 using test::LeggiFile;
 using test::MacchinaFinta;
 using test::RecordNelLog;
 using test::ScriviFile;
 
-void Importa(const std::string& testo) {
-  std::vector<platform::ProblemaRegistro> problemi;
-  ASSERT_EQ(platform::ImportaRegistro("Windows Registry Editor Version 5.00\n\n" + testo, problemi),
-            platform::ERROR_SUCCESS);
-}
-
-TEST(GetUtenteTest, NoSettingsGiveTenEmptyFieldsAndNoRecord) {
+TEST(GetUtenteTest, ReadsTheTenSettingsOrEmptyFieldsAndDoublesEveryAmpersandOfDesAzi) {
   const MacchinaFinta macchina;
   EXPECT_EQ(GetUtente(), DatiUtente{});
-  EXPECT_EQ(MacchinaFinta::Log(), "");
-}
-
-TEST(GetUtenteTest, ReadsTheTenSettingsAndDoublesEveryAmpersandOfDesAzi) {
-  const MacchinaFinta macchina;
-  Importa(
+  test::ImportaReg(
       "[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\TARVIKX\\Utente]\n"
       "\"Server\"=\"SRV\\\\SQL2019\"\n\"UserId\"=\"sa\"\n\"PassXx\"=\"segreta\"\n"
       "\"Tarvik\"=\"S\"\n\"CodAzi\"=\"001\"\n\"DesAzi\"=\"Rossi & Figli & C.\"\n"
@@ -53,15 +44,14 @@ TEST(GetUtenteTest, UnreadableStoreIsLoggedAndLeavesTheFieldsEmpty) {
   EXPECT_EQ(GetUtente(), DatiUtente{});
   const std::string log = MacchinaFinta::Log();
   EXPECT_EQ(RecordNelLog(log), 2U) << log;
-  EXPECT_NE(log.find(" Modulo          : basUtilxx\r\n Routine         : GetUtente\r\n"
-                     " Linea di codice : 10\r\n"),
-            std::string::npos);
-  EXPECT_NE(log.find("HKEY_CURRENT_USER.reg"), std::string::npos);
+  EXPECT_THAT(log, HasSubstr(" Modulo          : basUtilxx\r\n Routine         : GetUtente\r\n"
+                             " Linea di codice : 10\r\n"));
+  EXPECT_THAT(log, HasSubstr("HKEY_CURRENT_USER.reg"));
 }
 
 TEST(GetSettingTest, ReadsTheSettingsDiscoveryUsesWithTheirDefaults) {
   const MacchinaFinta macchina;
-  Importa(
+  test::ImportaReg(
       "[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Vuldra\\Vestrum]\n"
       "\"datixx\"=\"C:\\\\ORVANE\\\\SELVOR\\\\DATI\"\n\"Server\"=\"SELVOR-SRV\"\n"
       "\"nomexx\"=dword:00000005\n");
@@ -109,19 +99,17 @@ TEST_F(BrowserUrlTest, AddressGoesToTheLauncherAsOneArgumentWithoutAShell) {
   EXPECT_EQ(MacchinaFinta::Log(), "");
 }
 
-TEST_F(BrowserUrlTest, LauncherThatFailsShowsTheWarning) {
-  Lanciatore(3);
-  const test::MessaggiRegistrati messaggi;
-  BrowserUrl("http://127.0.0.1/");
-  EXPECT_EQ(Argomenti(), "http://127.0.0.1/|");
-  AttesoAvviso(messaggi);
+TEST_F(BrowserUrlTest, LauncherThatFailsOrIsMissingShowsTheWarning) {
+  for (const bool presente : {true, false}) {
+    if (presente) Lanciatore(3);
+    const test::MessaggiRegistrati messaggi;
+    BrowserUrl("http://127.0.0.1/");
+    EXPECT_EQ(Argomenti(), presente ? "http://127.0.0.1/|" : "");
+    AttesoAvviso(messaggi);
+    std::filesystem::remove_all(bin_.Percorso() / "xdg-open");
+    std::filesystem::remove_all(bin_.Percorso() / "argomenti");
+  }
   EXPECT_EQ(MacchinaFinta::Log(), "");
-}
-
-TEST_F(BrowserUrlTest, MissingLauncherShowsTheWarning) {
-  const test::MessaggiRegistrati messaggi;
-  BrowserUrl("http://127.0.0.1/");
-  AttesoAvviso(messaggi);
 }
 
 TEST_F(BrowserUrlTest, HostLauncherReplacesTheDefault) {

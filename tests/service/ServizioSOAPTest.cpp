@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <set>
 #include <string>
@@ -10,6 +10,8 @@
 
 namespace orvane::servizio::test {
 namespace {
+
+using ::testing::HasSubstr;
 
 constexpr const char* kInsert =
     "insert into download(dataxx, utente, codzip, descri, session) values('2008/03/05 "
@@ -128,7 +130,7 @@ TEST_F(ServizioSOAPTest, EveryOtherStatementIsRefusedWithAFaultAndNeverExecuted)
     const auto r = servizio_.Soap("EseguiComandoSQL", {{"strsql", sql}});
     EXPECT_EQ(r->status, 500) << sql;
     EXPECT_EQ(r->get_header_value("Content-Type"), "text/xml; charset=utf-8");
-    EXPECT_NE(FaultString(r).find("Comando SQL non consentito"), std::string::npos) << sql;
+    EXPECT_THAT(FaultString(r), HasSubstr("Comando SQL non consentito")) << sql;
   }
   EXPECT_EQ(servizio_.ContaRighe("download"), 0);
   EXPECT_EQ(servizio_.ContaRighe("clienti"), 3);
@@ -174,7 +176,7 @@ TEST_F(ServizioSOAPTest, SelectSQLADORunsOneReadOnlySelectAndAnswersARecordset) 
   for (const auto& sql : rifiutate) {
     const auto r = servizio_.Soap("SelectSQL_ADO", {{"strsql", sql}});
     EXPECT_EQ(r->status, 500) << sql;
-    EXPECT_NE(FaultString(r).find("Interrogazione non consentita"), std::string::npos) << sql;
+    EXPECT_THAT(FaultString(r), HasSubstr("Interrogazione non consentita")) << sql;
   }
   EXPECT_EQ(servizio_.ContaRighe("clienti"), 3);
   EXPECT_EQ(
@@ -201,14 +203,14 @@ TEST_F(ServizioSOAPTest, MalformedRequestsAndUnknownOperationsGetAnXmlFault) {
     const auto r = servizio_.Posta(corpo);
     EXPECT_EQ(r->status, 500) << corpo;
     EXPECT_EQ(r->get_header_value("Content-Type"), "text/xml; charset=utf-8");
-    EXPECT_NE(FaultString(r).find(motivo), std::string::npos) << corpo << "\n" << r->body;
+    EXPECT_THAT(FaultString(r), HasSubstr(motivo)) << corpo << "\n" << r->body;
     EXPECT_EQ(ServizioProva::Ritorno(r->body), std::nullopt);
   }
   const auto grande = servizio_.Soap("RichiestaConnessione",
                                      {{"Utente", std::string(ServizioHttp::kCorpoMassimo, 'x')}});
   ASSERT_TRUE(grande);
   EXPECT_EQ(grande->status, 413);
-  EXPECT_NE(grande->body.find("Richiesta troppo grande"), std::string::npos);
+  EXPECT_THAT(grande->body, HasSubstr("Richiesta troppo grande"));
 }
 
 }  // namespace

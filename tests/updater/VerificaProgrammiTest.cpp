@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <filesystem>
 #include <map>
@@ -14,6 +14,8 @@
 
 namespace tervan {
 namespace {
+
+using ::testing::HasSubstr;
 
 using Riga = std::map<std::string, std::string>;
 constexpr const char* kColonne[] = {"softxx", "indiri", "PercXx", "Server", "FreQue",
@@ -193,8 +195,8 @@ TEST_F(DiscoveryTest, UnusableStoreIsLoggedAndLeavesDiscoveryIncomplete) {
   EXPECT_FALSE(finestra_.VerificaCompleta);
   const std::string log = orvane::test::MacchinaFinta::Log();
   EXPECT_EQ(orvane::test::RecordNelLog(log), 1U);
-  EXPECT_NE(log.find(" Modulo          : frmTervan\r\n"), std::string::npos);
-  EXPECT_NE(log.find(" Routine         : VerificaProgrammiInstallati\r\n"), std::string::npos);
+  EXPECT_THAT(log, HasSubstr(" Modulo          : frmTervan\r\n"));
+  EXPECT_THAT(log, HasSubstr(" Routine         : VerificaProgrammiInstallati\r\n"));
   EXPECT_FALSE(std::filesystem::exists(programma() / "Tervan.mdb"));
 }
 
