@@ -13,7 +13,6 @@
 #include <string>
 #include <thread>
 
-#include "common/ChiaveRegistro.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/Processo.h"
 #include "updater/basTervan.h"
@@ -23,7 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using orvane::ChiaveRegistro;
 using orvane::test::Processo;
 
 // Generous: the machine may be busy with other builds.
@@ -60,12 +58,9 @@ class AvvioTervan : public ::testing::Test {
     // The management program is installed, with its customer identifier,
     // so the window has a program to look after and stays.
     fs::create_directories(macchina_.Dati() / "orvane/drive_c/ORVANE/TARVIK");
-    ChiaveRegistro licenza;
-    ASSERT_EQ(
-        ChiaveRegistro::Crea(platform::HKEY_CURRENT_USER,
-                             "Software\\VB and VBA Program Settings\\TARVIKX\\Licenza", licenza),
-        platform::ERROR_SUCCESS);
-    ASSERT_EQ(licenza.ScriviTesto("codcli", "C00042"), platform::ERROR_SUCCESS);
+    orvane::test::ScriviTesto(platform::HKEY_CURRENT_USER,
+                              "Software\\VB and VBA Program Settings\\TARVIKX\\Licenza", "codcli",
+                              "C00042");
   }
 
   std::unique_ptr<Processo> Avvia() {
@@ -112,12 +107,9 @@ TEST_F(AvvioTervan, ASecondStartRegistersTheComponentsAndEndsSilentlyWhileTheFir
   for (const auto& [clsid, file] :
        {std::pair{"{4DFC3EDC-A156-4701-BC2B-E5951A2B3C39}", "Quomaro.so"},
         std::pair{"{B271AF6D-7732-4DA4-9C87-64EB2AF58B94}", "brisko.so"}}) {
-    ChiaveRegistro server;
-    ASSERT_EQ(ChiaveRegistro::Apri(platform::HKEY_CLASSES_ROOT,
-                                   std::string("CLSID\\") + clsid + "\\InprocServer32",
-                                   platform::KEY_READ, server),
-              platform::ERROR_SUCCESS);
-    EXPECT_EQ(server.LeggiTesto(""), cartella + "/" + file);
+    EXPECT_EQ(orvane::test::LeggiTesto(platform::HKEY_CLASSES_ROOT,
+                                       std::string("CLSID\\") + clsid + "\\InprocServer32"),
+              cartella + "/" + file);
   }
 }
 

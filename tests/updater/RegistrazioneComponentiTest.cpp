@@ -1,15 +1,11 @@
 // Quomaro and Brisko registering themselves into a temporary registry
 // store, and Quomaro's classes made by name through it.
 #include <gtest/gtest.h>
-#include <httplib.h>
 
-#include <atomic>
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 
-#include "common/ChiaveRegistro.h"
 #include "common/CreaOggetto.h"
 #include "common/FabbricaClassi.h"
 #include "quomaro/Registrazione.h"
@@ -17,13 +13,13 @@
 #include "quomaro/clsDownload.h"
 #include "quomaro/clsSOAP.h"
 #include "tests/support/MacchinaFinta.h"
+#include "tests/support/ServerDiProva.h"
 #include "updater/basRegSvr.h"
 
 namespace tervan {
 namespace {
 
 namespace fs = std::filesystem;
-using orvane::ChiaveRegistro;
 using orvane::test::MacchinaFinta;
 
 std::string NelProgramma(const char* nome) {
@@ -31,19 +27,11 @@ std::string NelProgramma(const char* nome) {
 }
 
 std::optional<std::string> Leggi(const std::string& chiave, std::string_view nome = "") {
-  ChiaveRegistro aperta;
-  if (ChiaveRegistro::Apri(platform::HKEY_CLASSES_ROOT, chiave, platform::KEY_READ, aperta) !=
-      platform::ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return aperta.LeggiTesto(nome);
+  return orvane::test::LeggiTesto(platform::HKEY_CLASSES_ROOT, chiave, nome);
 }
 
 std::string Esporta() {
-  std::string testo;
-  EXPECT_EQ(platform::EsportaRegistro(platform::HKEY_CLASSES_ROOT, "", testo),
-            platform::ERROR_SUCCESS);
-  return testo;
+  return orvane::test::EsportaReg(platform::HKEY_CLASSES_ROOT);
 }
 
 // A class as a library must register it: program identifier, identity,
@@ -112,33 +100,16 @@ TEST(RegistrazioneBrisko, RegistersTheTabStripControlAndItsPropertyPageAndUnregi
 
 TEST(CreateObject, MakesQuomaroObjectsByNameForTheTypeTheyAre) {
   MacchinaFinta macchina;
-  httplib::Server server;
-  server.Get("/pacchetto.zip", [](const httplib::Request&, httplib::Response& r) {
+  orvane::test::ServerHttp server;
+  server.Server().Get("/pacchetto.zip", [](const httplib::Request&, httplib::Response& r) {
     r.set_content(std::string(5000, 'Z'), "application/zip");
   });
-  const int porta = server.bind_to_any_port("127.0.0.1");
-  std::atomic<bool> finito{false};
-  std::thread filo([&] {
-    server.listen_after_bind();
-    finito = true;
-  });
-  struct Ferma {
-    httplib::Server& server;
-    std::thread& filo;
-    std::atomic<bool>& finito;
-    ~Ferma() {
-      while (!server.is_running() && !finito)
-        std::this_thread::yield();
-      server.stop();
-      filo.join();
-    }
-  } ferma{server, filo, finito};
+  server.Avvia();
   ASSERT_TRUE(RegServer(NelProgramma("Quomaro.dll"), true));
 
   auto download = orvane::CreateObject<quomaro::clsDownload>("Quomaro.clsDownload");
   ASSERT_NE(download, nullptr);
-  EXPECT_EQ(download->OpenURL("http://127.0.0.1:" + std::to_string(porta) + "/pacchetto.zip"),
-            std::string(5000, 'Z'));
+  EXPECT_EQ(download->OpenURL(server.Url("/pacchetto.zip")), std::string(5000, 'Z'));
   auto ca = orvane::CreateObject<quomaro::clsCA>("{4DFC3EDC-A156-4701-BC2B-E5951A2B3C39}");
   ASSERT_NE(ca, nullptr);
   EXPECT_EQ(DllCanUnloadNow(), orvane::S_FALSE);

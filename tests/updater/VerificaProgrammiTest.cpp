@@ -46,14 +46,7 @@ class DiscoveryTest : public ::testing::Test {
 
   static void Impostazione(const std::string& chiave, const std::string& nome,
                            const std::string& valore) {
-    platform::HKEY h = 0;
-    ASSERT_EQ(platform::RegCreateKeyEx(platform::HKEY_CURRENT_USER, kImpostazioni + chiave, 0,
-                                       platform::KEY_ALL_ACCESS, h),
-              platform::ERROR_SUCCESS);
-    ASSERT_EQ(platform::RegSetValueEx(h, nome, platform::REG_SZ, valore.c_str(),
-                                      static_cast<std::uint32_t>(valore.size() + 1)),
-              platform::ERROR_SUCCESS);
-    platform::RegCloseKey(h);
+    orvane::test::ScriviTesto(platform::HKEY_CURRENT_USER, kImpostazioni + chiave, nome, valore);
   }
 
   void Passo() {
@@ -121,7 +114,7 @@ TEST_F(DiscoveryTest, MorlenUnderProgrammiAloneWritesItsFiveModuleRowsInOrder) {
   EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
 }
 
-TEST_F(DiscoveryTest, RemovedProgramLosesItsRowWhileTheOthersAreRefreshed) {
+TEST_F(DiscoveryTest, RemovedProgramsLoseTheirRowsWhileTheOthersAreRefreshed) {
   InstallaTutto();
   Passo();
   ASSERT_EQ(Codici(Righe()), (std::vector<std::string>{"TARVIK", "SELVOR"}));
@@ -140,6 +133,14 @@ TEST_F(DiscoveryTest, RemovedProgramLosesItsRowWhileTheOthersAreRefreshed) {
   EXPECT_EQ(righe[0].at("PercXx"), R"(C:\SELVOR\DATI)");
   EXPECT_EQ(righe[0].at("Server"), "SRV2");
   EXPECT_EQ(righe[0].at("Filexx"), "Ploduk.exe");
+  EXPECT_TRUE(finestra_.VerificaCompleta);
+
+  // With nothing installed the store and the window's view are empty.
+  Disinstalla(R"(C:\ORVANE\SELVOR)");
+  Passo();
+  EXPECT_TRUE(Righe().empty());
+  EXPECT_TRUE(finestra_.rsAGGIOR->Eof());
+  EXPECT_EQ(finestra_.rsAGGIOR->Filter(), "");
   EXPECT_TRUE(finestra_.VerificaCompleta);
 }
 
@@ -160,18 +161,6 @@ TEST_F(DiscoveryTest, ProgramWithoutCustomerIdentifierKeepsItsOldRowAndLeavesDis
   Installa(R"(C:\ORVANE\MORLEN)");
   Passo();
   EXPECT_EQ(Codici(Righe()), (std::vector<std::string>{"TARVIK", "SELVOR"}));
-}
-
-TEST_F(DiscoveryTest, NothingInstalledEmptiesTheStoreAndTheWindowsView) {
-  InstallaTutto();
-  Passo();
-  Disinstalla(R"(C:\ORVANE\TARVIK)");
-  Disinstalla(R"(C:\ORVANE\SELVOR)");
-  Passo();
-  EXPECT_TRUE(Righe().empty());
-  EXPECT_TRUE(finestra_.rsAGGIOR->Eof());
-  EXPECT_EQ(finestra_.rsAGGIOR->Filter(), "");
-  EXPECT_TRUE(finestra_.VerificaCompleta);
 }
 
 TEST_F(DiscoveryTest, ASecondPassChangesNothingButTheInterval) {
