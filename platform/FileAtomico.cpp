@@ -70,6 +70,8 @@ class Temporaneo {
   }
   Temporaneo(const Temporaneo&) = delete;
   Temporaneo& operator=(const Temporaneo&) = delete;
+  Temporaneo(Temporaneo&&) = delete;
+  Temporaneo& operator=(Temporaneo&&) = delete;
   [[nodiscard]] const std::filesystem::path& Percorso() const { return percorso_; }
   void Consegnato() { percorso_.clear(); }
 
