@@ -12,10 +12,10 @@
 
 namespace quomaro::test {
 
-using orvane::test::PortaChiusa;
 using orvane::test::ServerGrezzo;
 using orvane::test::ServerHttp;
 using orvane::test::ServizioFiglio;
+using orvane::test::UrlChiuso;
 
 /// Base of the library's tests: Quomaro's own log and request copy are
 /// cleared around each test, its message boxes are recorded, no proxy

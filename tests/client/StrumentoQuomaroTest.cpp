@@ -50,8 +50,7 @@ TEST_F(StrumentoQuomaroTest, ConnessionePrintsTheVerdictAndFailsWithoutAService)
   EXPECT_EQ(abilitato.out, "S: l'utente ROSSI è abilitato al servizio\n");
   EXPECT_THAT(Quomaro({"connessione", "VERDI"}).out, StartsWith("N: "));
 
-  const Esito assente =
-      Quomaro({"connessione", "ROSSI"}, "http://127.0.0.1:" + std::to_string(PortaChiusa()));
+  const Esito assente = Quomaro({"connessione", "ROSSI"}, UrlChiuso());
   EXPECT_EQ(assente.codice, 1);
   EXPECT_THAT(assente.err, HasSubstr("Connessione al server non disponibile"));
   EXPECT_THAT(assente.out, IsEmpty());

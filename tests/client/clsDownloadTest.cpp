@@ -87,9 +87,8 @@ TEST_F(ClsDownloadTest, BodyComesInReadsOf2048ThenTheShortOneThenTheEmptyOne) {
 }
 
 TEST_F(ClsDownloadTest, NothingToReadGivesOneEventWithZeroAndAnEmptyString) {
-  for (const std::string& url :
-       {server_.Url("/vuoto"), "http://127.0.0.1:" + std::to_string(PortaChiusa()) + "/x.zip",
-        std::string("ftp://127.0.0.1/x.zip"), std::string("%%%")}) {
+  for (const std::string& url : {server_.Url("/vuoto"), UrlChiuso("/x.zip"),
+                                 std::string("ftp://127.0.0.1/x.zip"), std::string("%%%")}) {
     SCOPED_TRACE(url);
     registro_.totali.clear();
     EXPECT_EQ(download_.OpenURL(url), "");

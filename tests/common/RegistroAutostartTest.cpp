@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,24 +28,21 @@ class AutostartTest : public ::testing::Test {
   }
   void TearDown() override { RegCloseKey(run_); }
 
-  LSTATUS Scrivi(std::string_view nome, const std::string& comando) const {
+  void Scrivi(std::string_view nome, const std::string& comando) const {
     const std::string dati = comando + '\0';
-    return RegSetValueEx(run_, nome, REG_SZ, dati.data(), static_cast<std::uint32_t>(dati.size()));
+    ASSERT_EQ(
+        RegSetValueEx(run_, nome, REG_SZ, dati.data(), static_cast<std::uint32_t>(dati.size())),
+        ERROR_SUCCESS);
   }
-  [[nodiscard]] std::string Leggi(std::string_view nome, LSTATUS atteso = ERROR_SUCCESS) const {
-    std::uint32_t tipo = 0;
-    std::string dati;
-    EXPECT_EQ(LeggiValoreRegistro(run_, nome, tipo, dati), atteso) << nome;
-    if (atteso == ERROR_SUCCESS) {
-      EXPECT_EQ(tipo, REG_SZ);
-    }
-    return dati.substr(0, dati.find('\0'));
+  static std::optional<std::string> Leggi(std::string_view nome) {
+    return orvane::test::LeggiTesto(HKEY_LOCAL_MACHINE, kRun, nome);
   }
-  [[nodiscard]] std::set<std::string> FileAutostart() const {
-    std::set<std::string> nomi;
-    for (const auto& v : std::filesystem::directory_iterator(macchina_.Autostart())) {
-      nomi.insert(v.path().filename().string());
-    }
+  // The names of a key's values, in order.
+  static std::vector<std::string> Nomi(HKEY h) {
+    std::vector<std::string> nomi;
+    std::string nome;
+    for (std::uint32_t i = 0; RegEnumValue(h, i, nome, nullptr, nullptr) == ERROR_SUCCESS; ++i)
+      nomi.push_back(nome);
     return nomi;
   }
 
@@ -53,9 +51,7 @@ class AutostartTest : public ::testing::Test {
 };
 
 TEST_F(AutostartTest, RunValueIsAnXdgAutostartEntryThatReadsBackAndDeletesWithTheValue) {
-  ASSERT_EQ(
-      Scrivi("Orvane Software - Aggiornamenti automatici", "/opt/orvane/programma/Tervan VERIFICA"),
-      ERROR_SUCCESS);
+  Scrivi("Orvane Software - Aggiornamenti automatici", "/opt/orvane/programma/Tervan VERIFICA");
   const auto file = macchina_.Autostart() / "Orvane Software - Aggiornamenti automatici.desktop";
   EXPECT_EQ(LeggiFile(file),
             "[Desktop Entry]\n"
@@ -70,31 +66,27 @@ TEST_F(AutostartTest, RunValueIsAnXdgAutostartEntryThatReadsBackAndDeletesWithTh
             "/opt/orvane/programma/Tervan VERIFICA");
   // The same entry seen from the current user's Run key.
   HKEY utente = 0;
-  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
-                         KEY_READ, utente),
-            ERROR_SUCCESS);
-  std::string nome;
-  std::string dati;
-  std::uint32_t tipo = 0;
-  ASSERT_EQ(RegEnumValue(utente, 0, nome, &tipo, &dati), ERROR_SUCCESS);
-  EXPECT_EQ(nome, "Orvane Software - Aggiornamenti automatici");
-  EXPECT_EQ(RegEnumValue(utente, 1, nome, &tipo, &dati), ERROR_NO_MORE_ITEMS);
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, kRun, 0, KEY_READ, utente), ERROR_SUCCESS);
+  EXPECT_EQ(Nomi(utente), std::vector<std::string>{"Orvane Software - Aggiornamenti automatici"});
   RegCloseKey(utente);
 
   ASSERT_EQ(RegDeleteValue(run_, "Orvane Software - Aggiornamenti automatici"), ERROR_SUCCESS);
   EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_EQ(RegDeleteValue(run_, "Orvane Software - Aggiornamenti automatici"),
             ERROR_FILE_NOT_FOUND);
-  (void)Leggi("Orvane Software - Aggiornamenti automatici", ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Leggi("Orvane Software - Aggiornamenti automatici"), std::nullopt);
 }
 
 TEST_F(AutostartTest, UnsafeValueNamesNeverLeaveTheAutostartFolder) {
   const std::vector<std::string> nomi{"../../fuori", "a/b",       ".nascosto", "..", "",
                                       "100%",        "con\nriga", "Proprietà"};
   for (const auto& nome : nomi)
-    ASSERT_EQ(Scrivi(nome, "/bin/true " + nome), ERROR_SUCCESS);
+    Scrivi(nome, "/bin/true " + nome);
 
-  EXPECT_EQ(FileAutostart(),
+  std::set<std::string> file;
+  for (const auto& v : std::filesystem::directory_iterator(macchina_.Autostart()))
+    file.insert(v.path().filename().string());
+  EXPECT_EQ(file,
             (std::set<std::string>{"%2E.%2F..%2Ffuori.desktop", "a%2Fb.desktop",
                                    "%2Enascosto.desktop", "%2E..desktop", "@.desktop",
                                    "100%25.desktop", "con%0Ariga.desktop", "Proprietà.desktop"}));
@@ -106,19 +98,16 @@ TEST_F(AutostartTest, UnsafeValueNamesNeverLeaveTheAutostartFolder) {
     }
   }
   EXPECT_TRUE(altrove.empty()) << altrove.front();
-  std::set<std::string> letti;
-  std::string nome;
-  for (std::uint32_t i = 0; RegEnumValue(run_, i, nome, nullptr, nullptr) == ERROR_SUCCESS; ++i) {
-    letti.insert(nome);
-  }
-  EXPECT_EQ(letti, std::set<std::string>(nomi.begin(), nomi.end()));
+  const auto letti = Nomi(run_);
+  EXPECT_EQ(std::set<std::string>(letti.begin(), letti.end()),
+            std::set<std::string>(nomi.begin(), nomi.end()));
   for (const auto& n : nomi)
     EXPECT_EQ(Leggi(n), "/bin/true " + n);
 }
 
 TEST_F(AutostartTest, CommandIsQuotedForTheExecKeyAndAnEditedExecWins) {
   const std::string comando = R"("/opt/Le Mie App/Tervan" VERIFICA 100% $HOME a\b)";
-  ASSERT_EQ(Scrivi("Prova", comando), ERROR_SUCCESS);
+  Scrivi("Prova", comando);
   const auto file = macchina_.Autostart() / "Prova.desktop";
   const std::string testo = LeggiFile(file);
   EXPECT_THAT(testo, HasSubstr("\nExec=\"/opt/Le Mie App/Tervan\" VERIFICA 100%% \"\\\\$HOME\" "
@@ -143,13 +132,10 @@ TEST_F(AutostartTest, OtherProgramsEntriesAreValuesAndHiddenOnesAreNot) {
   ScriviFile(macchina_.Autostart() / "appunti.txt", "non una voce");
 
   EXPECT_EQ(Leggi("ORG.EXAMPLE.SYNC"), "sync-client --background");
-  (void)Leggi("spento", ERROR_FILE_NOT_FOUND);
-  std::string nome;
-  ASSERT_EQ(RegEnumValue(run_, 0, nome, nullptr, nullptr), ERROR_SUCCESS);
-  EXPECT_EQ(nome, "org.example.Sync");
-  EXPECT_EQ(RegEnumValue(run_, 1, nome, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+  EXPECT_EQ(Leggi("spento"), std::nullopt);
+  EXPECT_EQ(Nomi(run_), std::vector<std::string>{"org.example.Sync"});
   // Setting a hidden entry's value brings it back in its own file.
-  ASSERT_EQ(Scrivi("Spento", "acceso"), ERROR_SUCCESS);
+  Scrivi("Spento", "acceso");
   EXPECT_EQ(Leggi("spento"), "acceso");
   EXPECT_FALSE(std::filesystem::exists(macchina_.Autostart() / "Spento.desktop"));
 }
@@ -158,7 +144,7 @@ TEST_F(AutostartTest, RunKeyAlwaysExistsTakesOnlyStringsAndOutlivesTreeDeletion)
   const std::string numero("\x01\0\0\0", 4);
   EXPECT_EQ(RegSetValueEx(run_, "numero", REG_DWORD, numero.data(), 4), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegDeleteKey(HKEY_LOCAL_MACHINE, kRun), ERROR_ACCESS_DENIED);
-  ASSERT_EQ(Scrivi("Resta", "/bin/true"), ERROR_SUCCESS);
+  Scrivi("Resta", "/bin/true");
   HKEY x = 0;
   ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane", 0, KEY_ALL_ACCESS, x),
             ERROR_SUCCESS);

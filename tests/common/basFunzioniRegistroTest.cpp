@@ -18,8 +18,6 @@ using test::LeggiFile;
 using test::MacchinaFinta;
 using test::RecordNelLog;
 
-constexpr const char* kRun =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kKovra =
     "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Orvane\\Kovra";
 
@@ -38,19 +36,14 @@ class basFunzioniRegistroTest : public ::testing::Test {
 };
 
 TEST_F(basFunzioniRegistroTest, TrovaBaseSplitsOffAnyKnownRootWhateverItsCase) {
-  const std::pair<const char*, platform::HKEY> casi[] = {{"HKEY_CLASSES_ROOT", 0x80000000U},
-                                                         {"hkey_current_user", 0x80000001U},
-                                                         {"Hkey_Local_Machine", 0x80000002U},
-                                                         {"HKEY_USERS", 0x80000003U},
-                                                         {"HKEY_PERFORMANCE_DATA", 0x80000004U},
-                                                         {"HKEY_CURRENT_CONFIG", 0x80000005U},
-                                                         {"HKEY_DYN_DATA", 0x80000006U},
-                                                         {"HKLM", 0x88888888U},
-                                                         {"", 0x88888888U}};
-  for (const auto& [radice, handle] : casi) {
-    std::string chiave = std::string(radice) + "\\Software\\Orvane\\";
-    EXPECT_EQ(TrovaBase(chiave), handle) << radice;
+  std::uint32_t i = 0;
+  for (const std::string radice :
+       {"HKEY_CLASSES_ROOT", "hkey_current_user", "Hkey_Local_Machine", "HKEY_USERS",
+        "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA", "HKLM", ""}) {
+    std::string chiave = radice + "\\Software\\Orvane\\";
+    EXPECT_EQ(TrovaBase(chiave), i < 7 ? 0x80000000U + i : kRadiceSconosciuta) << radice;
     EXPECT_EQ(chiave, "Software\\Orvane\\");
+    ++i;
   }
   EXPECT_EQ(RecordNelLog(MacchinaFinta::Log()), 0U);
 
@@ -147,19 +140,6 @@ TEST_F(basFunzioniRegistroTest, ValoreCancellaDeletesAndDeletingAMissingValueFai
   EXPECT_FALSE(CancellaValore(h, "drive_arch"));
   EXPECT_TRUE(ChiudiChiave(h));
   EXPECT_EQ(MacchinaFinta::Log(), "");
-}
-
-TEST_F(basFunzioniRegistroTest, AutostartEntryIsWrittenAndRemovedAsTheWindowDoes) {
-  const std::string nome = "Orvane Software - Aggiornamenti automatici";
-  ASSERT_TRUE(ScriviChiaveStringa(kRun, nome, "/opt/orvane/Tervan VERIFICA", ""));
-  const auto voce = macchina_.Autostart() / (nome + ".desktop");
-  EXPECT_THAT(LeggiFile(voce), HasSubstr("\nExec=/opt/orvane/Tervan VERIFICA\n"));
-  std::string risultato;
-  EXPECT_TRUE(LeggiChiaveStringa(kRun, nome, risultato, ""));
-  EXPECT_EQ(risultato, "/opt/orvane/Tervan VERIFICA");
-  ASSERT_TRUE(ScriviChiaveStringa(kRun, nome, "", ""));
-  EXPECT_FALSE(std::filesystem::exists(voce));
-  EXPECT_FALSE(ScriviChiaveStringa(kRun, nome, "", ""));
 }
 
 }  // namespace

@@ -122,10 +122,10 @@ void ServerGrezzo::Scrivi(int socket, std::string_view dati) {
   }
 }
 
-int PortaChiusa() {
+std::string UrlChiuso(std::string_view percorso) {
   int porta = 0;
   ::close(AscoltoLocale(porta));
-  return porta;
+  return Indirizzo(porta, percorso);
 }
 
 }  // namespace orvane::test

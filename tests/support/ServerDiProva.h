@@ -63,7 +63,7 @@ class ServerGrezzo {
   std::thread thread_;
 };
 
-/// A port on 127.0.0.1 where nothing listens.
-[[nodiscard]] int PortaChiusa();
+/// An address on 127.0.0.1 where nothing listens.
+[[nodiscard]] std::string UrlChiuso(std::string_view percorso = "");
 
 }  // namespace orvane::test
