@@ -1,9 +1,6 @@
 // The support tool `quomaro`, run as a program against the reference service.
 
 #include <gmock/gmock.h>
-#include <pty.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <sstream>
@@ -111,27 +108,16 @@ TEST_F(StrumentoQuomaroTest, ScaricaWritesTheWholePackageOrLeavesTheFileAlone) {
 
 TEST_F(StrumentoQuomaroTest, ScaricaDrawsAProgressBarOnATerminal) {
   orvane::test::CartellaTemporanea cartella;
-  const std::string url = UrlPacchetto("Aggiornamento00007.zip");
-  const std::string file = (cartella / "p.zip").string();
-  std::string server = "ORVANE_UPDATE_SERVER=" + servizio_.Server();
-  std::string proxy = "no_proxy=*";
-  char* const ambiente[] = {server.data(), proxy.data(), nullptr};
-  int terminale = -1;
-  const pid_t pid = ::forkpty(&terminale, nullptr, nullptr, nullptr);
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::execle(QUOMARO_STRUMENTO, "quomaro", "scarica", url.c_str(), file.c_str(), nullptr, ambiente);
-    ::_exit(127);
-  }
-  std::string schermo;
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(terminale, buffer, sizeof buffer)) > 0;)
-    schermo.append(buffer, static_cast<std::size_t>(n));
-  ::close(terminale);
-  int stato = 0;
-  ASSERT_EQ(::waitpid(pid, &stato, 0), pid);
-  EXPECT_EQ(WEXITSTATUS(stato), 0) << schermo;
-  EXPECT_THAT(schermo, HasSubstr("\r[##############################] 100%"));
+  // script(1) runs the tool on a terminal of its own and copies the screen.
+  const Esito e = orvane::test::Esegui(
+      "script",
+      {"-qec",
+       std::string(QUOMARO_STRUMENTO) + " scarica " + UrlPacchetto("Aggiornamento00007.zip") + " " +
+           (cartella / "p.zip").string(),
+       "/dev/null"},
+      {{"ORVANE_UPDATE_SERVER", servizio_.Server()}, {"no_proxy", "*"}});
+  EXPECT_EQ(e.codice, 0) << e.out << e.err;
+  EXPECT_THAT(e.out, HasSubstr("\r[##############################] 100%"));
 }
 
 TEST_F(StrumentoQuomaroTest, BadUsageExitsWithTwoAndSendsNothing) {

@@ -3,16 +3,13 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "common/Errore.h"
 #include "common/basUtilxx.h"
-#include "platform/RigaDiComando.h"
-#include "tests/support/CartellaTemporanea.h"
+#include "tests/support/MacchinaFinta.h"
 
 namespace orvane {
 namespace {
@@ -21,15 +18,8 @@ using ::testing::HasSubstr;
 
 class RoutineTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    platform::SostituisciRigaDiComando("DEBUG");
-    std::filesystem::remove(FileLogErrori());
-  }
-  void TearDown() override {
-    std::filesystem::remove(FileLogErrori());
-    platform::SostituisciRigaDiComando(std::nullopt);
-  }
-  static std::string Log() { return test::LeggiFile(FileLogErrori()); }
+  static std::string Log() { return test::MacchinaFinta::Log(); }
+  test::MacchinaFinta macchina_;
 };
 
 TEST_F(RoutineTest, FailureReportsTheStepReachedAndReturnsTheEmptyResult) {
@@ -40,20 +30,21 @@ TEST_F(RoutineTest, FailureReportsTheStepReachedAndReturnsTheEmptyResult) {
     return std::to_string(v.at(3));
   });
   EXPECT_EQ(r, "");
-  const std::string log = Log();
-  EXPECT_THAT(log, HasSubstr(" Errore numero   : 9\r\n"));
-  EXPECT_THAT(log, HasSubstr(" Descrizione     : Indice non incluso nell'intervallo\r\n"));
-  EXPECT_THAT(log, HasSubstr(" Modulo          : clsCA\r\n"));
-  EXPECT_THAT(log, HasSubstr(" Routine         : RichiestaConnessione\r\n"));
-  EXPECT_THAT(log, HasSubstr(" Linea di codice : 20\r\n"));
+  EXPECT_THAT(Log(), HasSubstr(" Errore numero   : 9\r\n"
+                               " Descrizione     : Indice non incluso nell'intervallo\r\n"));
+  EXPECT_THAT(Log(),
+              HasSubstr(" Modulo          : clsCA\r\n Routine         : RichiestaConnessione\r\n"
+                        " Linea di codice : 20\r\n"));
 }
 
-TEST_F(RoutineTest, SuccessReturnsTheBodysResultAndLogsNothing) {
+TEST_F(RoutineTest, SuccessReturnsTheBodysResultAndSilentBodiesOnlySayWhetherTheyRanToTheEnd) {
   EXPECT_TRUE(Routine("m", "r", [](int& linea) {
     linea = 10;
     return true;
   }));
   EXPECT_EQ(Routine("m", "r", [](int&) { return 42; }), 42);
+  EXPECT_TRUE(Tacitamente([] {}));
+  EXPECT_FALSE(Tacitamente([] { throw std::runtime_error("ignorato"); }));
   EXPECT_FALSE(std::filesystem::exists(FileLogErrori()));
 }
 
@@ -72,12 +63,6 @@ TEST_F(RoutineTest, FailuresMapToThePlatformsRunTimeErrorNumbers) {
   EXPECT_EQ(numeroDi([] { (void)std::filesystem::file_size("/nessun/file/qui"); }), 53);
   EXPECT_EQ(numeroDi([] { throw Errore(1, "Connessione al server non disponibile"); }), 1);
   EXPECT_EQ(numeroDi([] { throw 42; }), 5);
-}
-
-TEST_F(RoutineTest, SilentBodiesSayWhetherTheyRanToTheirEnd) {
-  EXPECT_TRUE(Tacitamente([] {}));
-  EXPECT_FALSE(Tacitamente([] { throw std::runtime_error("ignorato"); }));
-  EXPECT_FALSE(std::filesystem::exists(FileLogErrori()));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "platform/Cartelle.h"
 #include "platform/RigaDiComando.h"
-#include "tests/support/CartellaTemporanea.h"
+#include "tests/support/MacchinaFinta.h"
 #include "tests/support/MessaggiRegistrati.h"
 #include "tests/support/OrologioFinto.h"
 #include "tests/support/Processo.h"
@@ -25,14 +25,10 @@ using test::LeggiFile;
 
 const std::string kTrattini(37, '-');
 
-// Moves this test program's log aside for the length of a test.
+// This test program's log starts empty and the command line is "DEBUG".
 class ErroreLogTest : public ::testing::Test {
  protected:
-  void SetUp() override { std::filesystem::remove(FileLogErrori()); }
-  void TearDown() override {
-    std::filesystem::remove(FileLogErrori());
-    platform::SostituisciRigaDiComando(std::nullopt);
-  }
+  test::MacchinaFinta macchina_;
 };
 
 std::string RecordAtteso(const std::string& data, const std::string& numero,
@@ -46,7 +42,6 @@ std::string RecordAtteso(const std::string& data, const std::string& numero,
 
 TEST_F(ErroreLogTest, TwoFailuresInARowAppendTwoExactRecordsEachEndedByAnEmptyLine) {
   test::OrologioFinto orologio(std::chrono::system_clock::from_time_t(1'700'000'000));
-  platform::SostituisciRigaDiComando("DEBUG");
   ScriviErrore("30", "-2147221503", "Connessione al server non disponibile", "clsSOAP",
                "InviaRichiestaPOST");
   // Description bytes are written unchanged.
@@ -62,18 +57,19 @@ TEST_F(ErroreLogTest, TwoFailuresInARowAppendTwoExactRecordsEachEndedByAnEmptyLi
 }
 
 TEST_F(ErroreLogTest, RecordIsShownUnlessTheCommandLineIsExactlyDebug) {
-  struct Caso {
-    std::string riga;
-    bool mostrato;
-  };
-  for (const Caso& caso : {Caso{"DEBUG", false}, Caso{"", true}, Caso{"VERIFICA", true},
-                           Caso{" DEBUG", true}, Caso{"debug", true}, Caso{"DEBUG LIVE", true}}) {
+  for (const auto& [riga, mostrato] :
+       std::initializer_list<std::pair<const char*, bool>>{{"DEBUG", false},
+                                                           {"", true},
+                                                           {"VERIFICA", true},
+                                                           {" DEBUG", true},
+                                                           {"debug", true},
+                                                           {"DEBUG LIVE", true}}) {
     test::MessaggiRegistrati messaggi;
-    platform::SostituisciRigaDiComando(caso.riga);
+    platform::SostituisciRigaDiComando(riga);
     ScriviErrore("10", "13", "Tipo non corrispondente", "basProva", "Mostra");
     const auto mostrati = messaggi.Messaggi();
-    ASSERT_EQ(mostrati.size(), caso.mostrato ? 1U : 0U) << "command line '" << caso.riga << "'";
-    if (caso.mostrato) {
+    ASSERT_EQ(mostrati.size(), mostrato ? 1U : 0U) << "command line '" << riga << "'";
+    if (mostrato) {
       EXPECT_EQ(mostrati[0].stile, platform::vbOKOnly);
       EXPECT_EQ(mostrati[0].titolo, "test_common");
       EXPECT_EQ(mostrati[0].testo.substr(0, 39), kTrattini + "\r\n");

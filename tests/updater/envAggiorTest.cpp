@@ -91,10 +91,8 @@ TEST_F(StoreTest, CancellingDiscardsANewRowAndRestoresAnEditedOne) {
 }
 
 TEST_F(StoreTest, JetDeleteStatementsRemoveExactlyTheirRows) {
-  for (const char* c :
-       {"TARVIK", "PANELAA", "PANELAB", "PANELAC", "PANELAD", "PANELAE", "SELVOR"}) {
+  for (const char* c : {"TARVIK", "PANELAA", "PANELAB", "PANELAC", "PANELAD", "PANELAE", "SELVOR"})
     ScriviRiga(c, "U");
-  }
   store_->conAggior().Execute(istruzioni::kCancellaModuliMorlen);
   EXPECT_EQ(Codici(), (std::vector<std::string>{"TARVIK", "SELVOR"}));
   store_->conAggior().Execute(istruzioni::kCancellaTarvik);
@@ -146,12 +144,9 @@ class BadStoreTest : public ::testing::Test {
   CartellaTemporanea programma_;
 };
 
-TEST_F(BadStoreTest, MissingStoreIsNeverCreated) {
+TEST_F(BadStoreTest, MissingEmptyOrGarbageStoreFailsAndIsNeitherCreatedNorRewritten) {
   ControllaCheFallisce();
   EXPECT_FALSE(std::filesystem::exists(programma_ / "Tervan.mdb"));
-}
-
-TEST_F(BadStoreTest, EmptyGarbageOrTablelessFilesFailAndStayAsTheyWere) {
   for (const std::string& contenuto : {std::string{}, std::string(5000, '\x7f')}) {
     ScriviFile(programma_ / "Tervan.mdb", contenuto);
     ControllaCheFallisce();
