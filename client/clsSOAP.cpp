@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
@@ -14,6 +15,7 @@
 
 #include <pugixml.hpp>
 
+#include "client/RispostaSOAP.h"
 #include "common/Errore.h"
 #include "common/Routine.h"
 #include "common/basUtilxx.h"
@@ -88,35 +90,6 @@ void ScriviCopia(const std::filesystem::path& file, const std::string& testo) {
   if (f.Fd() < 0) ErroreDiSistema(errno, file);
   platform::ScriviTutto(f.Fd(), testo, file.string());
   if (!f.Chiudi()) ErroreDiSistema(errno, file);
-}
-
-// --- The answer ------------------------------------------------------------
-
-// The next node after `n` in document order, without recursion (answers may
-// nest deeply); empty after the last node below `radice`.
-pugi::xml_node Successivo(pugi::xml_node n, const pugi::xml_node radice) {
-  if (!n.first_child().empty()) return n.first_child();
-  while (!n.empty() && n != radice) {
-    if (!n.next_sibling().empty()) return n.next_sibling();
-    n = n.parent();
-  }
-  return {};
-}
-
-pugi::xml_node PrimoElemento(const pugi::xml_node radice, const char* nome) {
-  for (pugi::xml_node n = radice.first_child(); !n.empty(); n = Successivo(n, radice)) {
-    if (n.type() == pugi::node_element && std::strcmp(n.name(), nome) == 0) return n;
-  }
-  return {};
-}
-
-// All the text inside an element, markup below it left out.
-std::string TestoContenuto(const pugi::xml_node elemento) {
-  std::string testo;
-  for (pugi::xml_node n = elemento.first_child(); !n.empty(); n = Successivo(n, elemento)) {
-    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) testo += n.value();
-  }
-  return testo;
 }
 
 // Whole clock seconds whose boundary was crossed between two instants.
@@ -255,19 +228,13 @@ std::string clsSOAP::InviaRichiestaPOST(const std::vector<std::string>& Parametr
       return http.responseText();
     }
     linea = 90;
-    // Entities are never expanded and a DOCTYPE is skipped: the answer
-    // cannot make the parser reach outside or grow without bound.
-    pugi::xml_document risposta;
-    const std::string& testo = http.responseText();
-    static_cast<void>(risposta.load_buffer(testo.data(), testo.size(), pugi::parse_default));
+    std::optional<std::string> ritorno = TestoRitorno(http.responseText());
     linea = 100;
-    const pugi::xml_node ritorno = PrimoElemento(risposta.root(), "return");
-    if (ritorno.empty()) {
+    if (!ritorno) {
       throw orvane::Errore(orvane::kOggettoNonImpostato,
                            "Variabile oggetto o variabile del blocco With non impostata");
     }
-    linea = 110;
-    return TestoContenuto(ritorno);
+    return std::move(*ritorno);
   });
 }
 

@@ -1,0 +1,48 @@
+#include "client/RispostaSOAP.h"
+
+#include <cstring>
+
+#include <pugixml.hpp>
+
+namespace quomaro {
+namespace {
+
+// The next node after `n` in document order; empty after the last node
+// below `radice`.
+pugi::xml_node Successivo(pugi::xml_node n, const pugi::xml_node radice) {
+  if (!n.first_child().empty()) return n.first_child();
+  while (!n.empty() && n != radice) {
+    if (!n.next_sibling().empty()) return n.next_sibling();
+    n = n.parent();
+  }
+  return {};
+}
+
+pugi::xml_node PrimoElemento(const pugi::xml_node radice, const char* nome) {
+  for (pugi::xml_node n = radice.first_child(); !n.empty(); n = Successivo(n, radice)) {
+    if (n.type() == pugi::node_element && std::strcmp(n.name(), nome) == 0) return n;
+  }
+  return {};
+}
+
+std::string TestoContenuto(const pugi::xml_node elemento) {
+  std::string testo;
+  for (pugi::xml_node n = elemento.first_child(); !n.empty(); n = Successivo(n, elemento)) {
+    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) testo += n.value();
+  }
+  return testo;
+}
+
+}  // namespace
+
+std::optional<std::string> TestoRitorno(std::string_view risposta) {
+  pugi::xml_document documento;
+  // A document that does not parse whole still yields what was read before
+  // the error, as the answer's reader always has.
+  static_cast<void>(documento.load_buffer(risposta.data(), risposta.size(), pugi::parse_default));
+  const pugi::xml_node ritorno = PrimoElemento(documento.root(), "return");
+  if (ritorno.empty()) return std::nullopt;
+  return TestoContenuto(ritorno);
+}
+
+}  // namespace quomaro
