@@ -1,6 +1,5 @@
 #include <gmock/gmock.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 

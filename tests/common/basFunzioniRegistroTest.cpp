@@ -2,7 +2,6 @@
 
 #include <gmock/gmock.h>
 
-#include <filesystem>
 #include <string>
 
 #include "tests/support/CartellaTemporanea.h"

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "platform/Cartelle.h"
 #include "platform/RigaDiComando.h"

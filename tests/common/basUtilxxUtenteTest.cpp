@@ -1,5 +1,4 @@
 #include <gmock/gmock.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
