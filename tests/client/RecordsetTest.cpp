@@ -74,12 +74,7 @@ TEST(RecordsetTest, ReadsThePersistedFileListWithTypedFieldsByNameWithoutRegardT
   EXPECT_THROW((void)rs.Campo("codice"), std::out_of_range);
   rs.MoveNext();  // moving on from the end stays at the end
   EXPECT_TRUE(rs.EOF_());
-
-  const auto colonne = rs.Colonne();
-  ASSERT_EQ(colonne.size(), 7U);
-  EXPECT_EQ(colonne[0].nome, "dataxx");
-  EXPECT_EQ(colonne[0].tipo, "dateTime");
-  EXPECT_EQ(colonne[6].nome, "notexx");
+  EXPECT_EQ(rs.Colonne()[0].tipo, "dateTime");
 }
 
 TEST(RecordsetTest, NamespacesAreRecognisedByUriWhateverTheirPrefix) {
