@@ -1,8 +1,6 @@
 #include "tests/support/ServerDiProva.h"
 
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -64,26 +62,20 @@ void ServerHttp::AttendiChiusura() {
 
 ServerGrezzo::ServerGrezzo(std::function<bool(int)> gestore) : gestore_(std::move(gestore)) {
   ascolto_ = AscoltoLocale(porta_);
-  if (::pipe2(fermo_, O_CLOEXEC) != 0) throw std::runtime_error("pipe non riuscita");
   thread_ = std::thread([this] { Ascolta(); });
 }
 
 ServerGrezzo::~ServerGrezzo() {
-  static_cast<void>(::write(fermo_[1], "x", 1));
+  // Shutting the listening socket down wakes the accept waiting on it.
+  ::shutdown(ascolto_, SHUT_RDWR);
   thread_.join();
   for (const int s : aperti_)
     ::close(s);
   ::close(ascolto_);
-  ::close(fermo_[0]);
-  ::close(fermo_[1]);
 }
 
 void ServerGrezzo::Ascolta() {
-  for (;;) {
-    pollfd attese[2] = {{ascolto_, POLLIN, 0}, {fermo_[0], POLLIN, 0}};
-    if (::poll(attese, 2, -1) < 0 || (attese[1].revents & POLLIN) != 0) return;
-    const int s = ::accept4(ascolto_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (s < 0) continue;
+  for (int s = 0; (s = ::accept4(ascolto_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
     if (gestore_(s)) {
       ::close(s);
     } else {

@@ -58,7 +58,6 @@ class ServerGrezzo {
   std::function<bool(int)> gestore_;
   int ascolto_ = -1;
   int porta_ = 0;
-  int fermo_[2] = {-1, -1};
   std::vector<int> aperti_;
   std::thread thread_;
 };
