@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "client/RecordsetTesto.h"
+
 namespace quomaro {
 namespace {
 
@@ -186,8 +188,13 @@ std::optional<std::vector<ColonnaPersistita>> LeggiSchema(const Ambito& ambitoSc
     }
     std::vector<ColonnaPersistita> colonne;
     colonne.reserve(lette.size());
-    for (auto& l : lette)
+    std::unordered_map<std::string, bool> nomi;
+    for (auto& l : lette) {
+      // Fields are found by name without regard to case: two columns whose
+      // names differ only in case could not both be read.
+      if (!nomi.emplace(MinuscoloAscii(l.colonna.nome), true).second) return std::nullopt;
       colonne.push_back(std::move(l.colonna));
+    }
     return colonne;
   }
   return std::nullopt;

@@ -141,7 +141,8 @@ struct RichiestaHttp::Stato {
     curl_off_t lunghezza = -1;
     if (curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &lunghezza) == CURLE_OK &&
         lunghezza > 0 && static_cast<std::size_t>(lunghezza) <= kDimensioneMassimaRisposta) {
-      risposta.reserve(static_cast<std::size_t>(lunghezza));
+      // The declared length is only the server's word: reserve a bounded amount.
+      risposta.reserve(std::min(static_cast<std::size_t>(lunghezza), std::size_t{64} << 20U));
     }
   }
 

@@ -37,9 +37,11 @@ std::string TestoContenuto(const pugi::xml_node elemento) {
 
 std::optional<std::string> TestoRitorno(std::string_view risposta) {
   pugi::xml_document documento;
-  // A document that does not parse whole still yields what was read before
-  // the error, as the answer's reader always has.
-  static_cast<void>(documento.load_buffer(risposta.data(), risposta.size(), pugi::parse_default));
+  // An answer that does not parse whole is no answer: a body cut short after
+  // its verdict must not pass for the verdict.
+  if (!documento.load_buffer(risposta.data(), risposta.size(), pugi::parse_default)) {
+    return std::nullopt;
+  }
   const pugi::xml_node ritorno = PrimoElemento(documento.root(), "return");
   if (ritorno.empty()) return std::nullopt;
   return TestoContenuto(ritorno);

@@ -8,7 +8,8 @@ namespace quomaro {
 
 /// The text of the first element named exactly "return" (no prefix) of an
 /// XML answer, in document order, with any markup inside it left out;
-/// nothing when the answer holds no such element or is not XML.
+/// nothing when the answer holds no such element or is not well-formed XML
+/// (a body cut short included).
 ///
 /// Entities are never expanded and a DOCTYPE is skipped, so an answer cannot
 /// make the parser reach outside or grow without bound; the document is

@@ -1,5 +1,6 @@
 #include "quomaro/clsDownload.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <exception>
 #include <stdexcept>
@@ -13,6 +14,8 @@ namespace {
 
 constexpr std::string_view kModulo = "clsDownload";
 constexpr std::size_t kBloccoLettura = 2048;
+// The most memory taken ahead on the strength of a declared length.
+constexpr std::size_t kRiservaMassima = std::size_t{64} << 20U;
 // libcurl's own receive buffer: large, so that big bodies need few calls.
 constexpr long kBufferRicezione = 256L * 1024;
 
@@ -68,7 +71,9 @@ class Letture {
       return;
     }
     if (lunghezza > clsDownload::kByteMassimi) throw std::overflow_error("Overflow");
-    contenuto_.reserve(static_cast<std::size_t>(lunghezza));
+    // A declared length is only the server's word: reserve at most a bounded
+    // amount ahead and let a longer body grow as it arrives.
+    contenuto_.reserve(std::min(static_cast<std::size_t>(lunghezza), kRiservaMassima));
   }
 
   void Leggi(std::size_t n) {
@@ -111,6 +116,9 @@ std::string clsDownload::OpenURL(const std::string& sUrl) {
     curl::Imposta(h, CURLOPT_MAXREDIRS, 10L);
     curl::Imposta(h, CURLOPT_NOSIGNAL, 1L);
     curl::Imposta(h, CURLOPT_BUFFERSIZE, kBufferRicezione);
+    // A server that drops the connection attempt must not hold the caller's
+    // thread for minutes before the first byte.
+    curl::Imposta(h, CURLOPT_CONNECTTIMEOUT, kSecondiSenzaDatiMassimi);
     curl::Imposta(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl::Imposta(h, CURLOPT_LOW_SPEED_TIME, kSecondiSenzaDatiMassimi);
     curl::Imposta(h, CURLOPT_WRITEFUNCTION, &Letture::Ricevuto);

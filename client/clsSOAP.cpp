@@ -1,16 +1,11 @@
 #include "quomaro/clsSOAP.h"
 
-#include <fcntl.h>
-
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 #include <pugixml.hpp>
@@ -19,7 +14,7 @@
 #include "common/Errore.h"
 #include "common/Routine.h"
 #include "common/basUtilxx.h"
-#include "platform/Descrittore.h"
+#include "platform/FileAtomico.h"
 #include "platform/Orologio.h"
 #include "platform/PompaMessaggi.h"
 #include "platform/TestoUtf8.h"
@@ -81,15 +76,10 @@ void ControllaTesto(const std::string& nome, const std::string& testo) {
 
 // --- The request copy -----------------------------------------------------
 
-[[noreturn]] void ErroreDiSistema(int codice, const std::filesystem::path& file) {
-  throw std::system_error(codice, std::generic_category(), file.string());
-}
-
+// Replaced whole: Tervan and the support tool may write it at once, and a
+// crash never leaves half a copy.
 void ScriviCopia(const std::filesystem::path& file, const std::string& testo) {
-  platform::Descrittore f{::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
-  if (f.Fd() < 0) ErroreDiSistema(errno, file);
-  platform::ScriviTutto(f.Fd(), testo, file.string());
-  if (!f.Chiudi()) ErroreDiSistema(errno, file);
+  platform::ScriviFileAtomico(file, testo, 0644);
 }
 
 // Whole clock seconds whose boundary was crossed between two instants.
@@ -108,15 +98,22 @@ std::string AttendiRisposta(RichiestaHttp& richiesta, platform::Istante inizio,
                             int secondiMassimi) {
   const auto limiteMonotono =
       std::chrono::steady_clock::now() + std::chrono::seconds(secondiMassimi + 1);
-  while (richiesta.readyState() != 4) {
-    platform::ElaboraMessaggiInAttesa();
-    if (SecondiTrascorsi(inizio, platform::Adesso()) > secondiMassimi ||
-        std::chrono::steady_clock::now() > limiteMonotono) {
-      return std::string(kTimeout);
+  // A failure while waiting (in the host's messages, or in the transfer) is
+  // noted as the exchange's failure, like the timeout, not logged.
+  try {
+    while (richiesta.readyState() != 4) {
+      platform::ElaboraMessaggiInAttesa();
+      if (SecondiTrascorsi(inizio, platform::Adesso()) > secondiMassimi ||
+          std::chrono::steady_clock::now() > limiteMonotono) {
+        return std::string(kTimeout);
+      }
+      richiesta.Attendi(kAttesaTraMessaggi);
     }
-    richiesta.Attendi(kAttesaTraMessaggi);
+    return richiesta.DescrizioneErrore();
+  } catch (...) {
+    const std::string descrizione = orvane::DescriviErrore(std::current_exception()).descrizione;
+    return descrizione.empty() ? std::string(kTimeout) : descrizione;
   }
-  return richiesta.DescrizioneErrore();
 }
 
 }  // namespace

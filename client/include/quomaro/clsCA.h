@@ -27,7 +27,9 @@ class clsSOAP;
 ///
 /// Not copyable; one object belongs to one thread. A host must not start a
 /// second operation on the same object from a message handler while one is
-/// waiting for its answer.
+/// waiting for its answer, and must keep the object alive until the call
+/// returns: a host that replaces its client from a message handler holds a
+/// reference of its own for the length of the call.
 class QUOMARO_API clsCA {
  public:
   /// Creates the transport and fixes the endpoint. A failure is logged

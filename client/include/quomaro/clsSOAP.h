@@ -18,6 +18,11 @@ namespace quomaro {
 /// An empty answer is the only sign of failure that reaches the caller;
 /// failures are written to the library's error log (module "clsSOAP"), and
 /// those met while sending or waiting are kept in StatoRichiesta instead.
+/// Requests go to URI itself: a redirect answer is returned as the answer,
+/// never followed with the request body.
+///
+/// The object must outlive each call of InviaRichiestaPOST: the host's
+/// messages run during the wait, and a handler must not release it then.
 class QUOMARO_API clsSOAP {
  public:
   /// Namespace of the update service's operations: "SOAPAction" is this URI
@@ -44,7 +49,8 @@ class QUOMARO_API clsSOAP {
   [[nodiscard]] const std::string& StatoRichiesta() const;
 
   /// The request of the most recent InviaRichiestaPOST (empty before the
-  /// first call), kept after the call, also unfinished after a timeout.
+  /// first call), kept after the call, also unfinished after a timeout; an
+  /// unfinished request stays as the timeout found it (nothing drives it on).
   [[nodiscard]] std::shared_ptr<RichiestaHttp> XmlReq() const;
 
   /// Posts the operation `funzione` with the parameters `Parametri` and
