@@ -210,6 +210,9 @@ TEST(RecordsetTest, AnswersThatAreNoRecordsetLeaveItClosed) {
       inizio + "<rs:data><z:row codice='1' codice='2'/></rs:data></xml>",  // repeated
       inizio + "<rs:data><z:row codice='1' q:x='2'/></rs:data></xml>",     // unbound prefix
       std::string(kElenco).replace(std::string(kElenco).find("id='RowsetSchema'"), 17, "id='X'"),
+      // Two columns found by the same name: the second could never be read.
+      std::string(kElenco).replace(std::string(kElenco).find("<s:AttributeType name='progra'"), 0,
+                                   "<s:AttributeType name='CODICE' rs:number='9'/>"),
       profondo,
       rigaProfonda,
   };

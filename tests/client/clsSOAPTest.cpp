@@ -188,13 +188,16 @@ TEST_F(ClsSOAPTest, AnswerIsTheFirstUnprefixedReturnOfAnXmlAnswerOrTheRawBody) {
            {200, "text/xml", Risposta("<nessuno>S</nessuno>"), ""},
            {200, "text/xml", "questo non è XML", ""},
            {200, "text/xml", "", ""},
+           // Cut short or broken after the verdict: no verdict at all.
+           {200, "text/xml", "<a><return>S</return>", ""},
+           {200, "text/xml", "<x><return>S</return></y>", ""},
        }) {
     Rispondi(stato, tipo, corpo);
     EXPECT_EQ(Connessione(), atteso) << tipo << " " << corpo;
   }
   EXPECT_EQ(soap_.StatoRichiesta(), "");
-  // The three XML answers without a readable "return" element.
-  EXPECT_EQ(RecordNelLog(), 3);
+  // The five XML answers without a readable "return" element.
+  EXPECT_EQ(RecordNelLog(), 5);
   EXPECT_THAT(Log(), HasSubstr(" Errore numero   : 91\r\n"));
   EXPECT_THAT(Log(), HasSubstr(" Routine         : InviaRichiestaPOST\r\n"));
 }
