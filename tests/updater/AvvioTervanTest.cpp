@@ -52,9 +52,10 @@ class AvvioTervan : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::create_directories(programma_);
-    for (const char* nome : {"Tervan", "Quomaro.so", "brisko.so", "Tervan.mdb"}) {
+    for (const char* nome : {"Tervan", "Quomaro.so", "brisko.so"}) {
       fs::copy_file(fs::path(ORVANE_PROGRAM_DIR) / nome, programma_ / nome);
     }
+    fs::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
     // The management program is installed, with its customer identifier,
     // so the window has a program to look after and stays.
     fs::create_directories(macchina_.Dati() / "orvane/drive_c/ORVANE/TARVIK");
