@@ -26,17 +26,11 @@ Libreria Libreria::Carica(const std::filesystem::path& file) {
     return libreria;
   }
   libreria.handle_ = std::shared_ptr<void>(handle, Scarica{});
-  libreria.file_ = file;
   return libreria;
 }
 
 void* Libreria::Simbolo(const char* nome) const noexcept {
   return handle_ ? dlsym(handle_.get(), nome) : nullptr;
-}
-
-void Libreria::NonScaricareMai() noexcept {
-  // Loading it once more with RTLD_NODELETE makes every later dlclose a no-op.
-  if (handle_) (void)dlopen(file_.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 }
 
 std::filesystem::path FileComponente(const std::filesystem::path& componente) {

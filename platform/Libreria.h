@@ -18,10 +18,6 @@ class Libreria {
   /// Address of an exported symbol, or nullptr.
   [[nodiscard]] void* Simbolo(const char* nome) const noexcept;
 
-  /// Keeps the library loaded for the rest of the process, for code of it
-  /// that may still be running on another thread.
-  void NonScaricareMai() noexcept;
-
   /// The reason the last load failed, as the loader gave it.
   [[nodiscard]] const std::string& Errore() const noexcept { return errore_; }
 
@@ -30,7 +26,6 @@ class Libreria {
     void operator()(void* handle) const noexcept;
   };
   std::shared_ptr<void> handle_;
-  std::filesystem::path file_;
   std::string errore_;
 };
 

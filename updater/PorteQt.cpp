@@ -1,12 +1,15 @@
 #include "updater/PorteQt.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QMessageBox>
 #include <QString>
 #include <QThread>
+#include <QUrl>
 #include <array>
 #include <cstdio>
 
+#include "platform/Browser.h"
 #include "platform/Messaggi.h"
 #include "platform/PompaMessaggi.h"
 #include "quomaro/Host.h"
@@ -88,6 +91,10 @@ void InstallaPorteQt() {
   // this window too, and its waits keep this window alive.
   quomaro::ImpostaPortaMessaggi(MostraMessaggio);
   quomaro::ImpostaPompaMessaggi(pompa);
+  // Pages open through the desktop's own handler, without blocking the window.
+  platform::ImpostaPortaBrowser([](const std::string& indirizzo) {
+    return QDesktopServices::openUrl(QUrl(QString::fromStdString(indirizzo)));
+  });
 }
 
 }  // namespace tervan

@@ -13,7 +13,9 @@ namespace {
 constexpr long kNessunRecordCorrente = -2146825267;
 constexpr long kElementoNonTrovato = -2146825023;
 constexpr long kArgomentiErrati = -2146825287;
-constexpr long kOperazioneNonConsentita = -2146824584;
+constexpr long kOggettoChiuso = -2146824584;
+constexpr long kOggettoAperto = -2146824583;
+constexpr long kSoloLettura = -2146825069;
 constexpr long kRigaNonTrovata = -2147217864;
 
 [[noreturn]] void NessunRecordCorrente() {
@@ -22,8 +24,16 @@ constexpr long kRigaNonTrovata = -2147217864;
                        "L'operazione richiesta richiede un record corrente.");
 }
 
+[[noreturn]] void OggettoChiuso() {
+  throw orvane::Errore(kOggettoChiuso, "Operazione non consentita se l'oggetto è chiuso.");
+}
+
+[[noreturn]] void OggettoAperto() {
+  throw orvane::Errore(kOggettoAperto, "Operazione non consentita se l'oggetto è aperto.");
+}
+
 [[noreturn]] void OperazioneNonConsentita() {
-  throw orvane::Errore(kOperazioneNonConsentita, "Operazione non consentita in questo contesto.");
+  throw orvane::Errore(kSoloLettura, "Operazione non consentita in questo contesto.");
 }
 
 bool UgualiSenzaMaiuscole(std::string_view a, std::string_view b) {
@@ -69,20 +79,22 @@ std::pair<std::string, std::string> LeggiFiltro(std::string_view espressione) {
   return {std::string(colonna), std::move(valore)};
 }
 
-RecordsetLocale::RecordsetLocale(ConnessioneArchivio& connessione, std::string sorgente,
-                                 bool tabella)
-    : connessione_(&connessione), sorgente_(std::move(sorgente)), tabella_(tabella) {}
+RecordsetLocale::RecordsetLocale(std::shared_ptr<ConnessioneArchivio> connessione,
+                                 std::string sorgente, bool tabella)
+    : connessione_(std::move(connessione)), sorgente_(std::move(sorgente)), tabella_(tabella) {}
 
-RecordsetLocale RecordsetLocale::Tabella(ConnessioneArchivio& connessione, std::string tabella) {
-  return {connessione, std::move(tabella), true};
+RecordsetLocale RecordsetLocale::Tabella(std::shared_ptr<ConnessioneArchivio> connessione,
+                                         std::string tabella) {
+  return {std::move(connessione), std::move(tabella), true};
 }
 
-RecordsetLocale RecordsetLocale::Query(ConnessioneArchivio& connessione, std::string sql) {
-  return {connessione, std::move(sql), false};
+RecordsetLocale RecordsetLocale::Query(std::shared_ptr<ConnessioneArchivio> connessione,
+                                       std::string sql) {
+  return {std::move(connessione), std::move(sql), false};
 }
 
 void RecordsetLocale::Open() {
-  if (aperto_) OperazioneNonConsentita();
+  if (aperto_) OggettoAperto();
   Leggi();
   aperto_ = true;
 }
@@ -139,7 +151,7 @@ void RecordsetLocale::Leggi() {
 }
 
 void RecordsetLocale::RichiediAperto() const {
-  if (!aperto_) OperazioneNonConsentita();
+  if (!aperto_) OggettoChiuso();
 }
 
 void RecordsetLocale::RichiediRigaCorrente() const {
@@ -173,8 +185,10 @@ void RecordsetLocale::Filter(std::string_view espressione) {
 }
 
 bool RecordsetLocale::Bof() const {
+  // The cursor never stands before the first row: only an empty view is at
+  // its beginning and its end at once.
   RichiediAperto();
-  return righe_.empty() || posizione_ >= righe_.size();
+  return righe_.empty();
 }
 
 bool RecordsetLocale::Eof() const {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,10 +25,12 @@ namespace tervan {
 /// numbers, for the calling routine's failure handler.
 class RecordsetLocale {
  public:
-  /// A view of the whole table `tabella` (a fixed name of the system).
-  static RecordsetLocale Tabella(ConnessioneArchivio& connessione, std::string tabella);
+  /// A view of the whole table `tabella` (a fixed name of the system). The
+  /// view shares the connection: it stays usable however long it is held.
+  static RecordsetLocale Tabella(std::shared_ptr<ConnessioneArchivio> connessione,
+                                 std::string tabella);
   /// A read-only view of the rows of a fixed query text.
-  static RecordsetLocale Query(ConnessioneArchivio& connessione, std::string sql);
+  static RecordsetLocale Query(std::shared_ptr<ConnessioneArchivio> connessione, std::string sql);
 
   void Open();
   /// Closes the view; a pending change is dropped.
@@ -68,7 +71,8 @@ class RecordsetLocale {
     std::vector<bool> cambiati;
   };
 
-  RecordsetLocale(ConnessioneArchivio& connessione, std::string sorgente, bool tabella);
+  RecordsetLocale(std::shared_ptr<ConnessioneArchivio> connessione, std::string sorgente,
+                  bool tabella);
   void RichiediAperto() const;
   void RichiediRigaCorrente() const;
   [[nodiscard]] std::size_t IndiceColonna(std::string_view nome) const;
@@ -76,7 +80,7 @@ class RecordsetLocale {
   void SalvaInSospeso();
   [[nodiscard]] bool InSospeso() const noexcept { return inAggiunta_ || inModifica_; }
 
-  ConnessioneArchivio* connessione_;
+  std::shared_ptr<ConnessioneArchivio> connessione_;
   std::string sorgente_;
   bool tabella_;
   bool aperto_ = false;

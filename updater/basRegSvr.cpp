@@ -1,6 +1,7 @@
 #include "updater/basRegSvr.h"
 
 #include <condition_variable>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -18,7 +19,7 @@ struct Registrazione {
   std::mutex mutex;
   std::condition_variable finita;
   bool terminata = false;
-  bool completata = false;  // the entry point returned normally
+  bool completata = false;  // the entry point ran and returned normally
 };
 
 }  // namespace
@@ -28,15 +29,25 @@ bool RegServer(const std::string& sServerPath, bool bRegister,
   bool riuscita = false;
   // Nothing of a registration is logged or shown: failures only give false.
   orvane::Tacitamente([&] {
-    platform::Libreria libreria = platform::Libreria::Carica(platform::FileComponente(sServerPath));
+    // An absolute path: a bare name would send the loader searching elsewhere.
+    const std::filesystem::path file =
+        std::filesystem::absolute(platform::FileComponente(sServerPath));
     const char* nome = bRegister ? "DllRegisterServer" : "DllUnregisterServer";
-    auto* ingresso = reinterpret_cast<PuntoDiIngresso>(libreria.Simbolo(nome));
-    if (ingresso == nullptr) return;
 
     auto stato = std::make_shared<Registrazione>();
-    std::thread lavoro([stato, ingresso, libreria] {
-      // The thread's copy of the library keeps it loaded while the entry runs.
-      const bool completata = orvane::Tacitamente([ingresso] { (void)ingresso(); });
+    // Loading runs the component's own initialisation, so it happens on the
+    // worker thread too, within the limit. The thread owns the library and
+    // lets it go only after the entry point has returned: an entry point
+    // that overstays keeps its library loaded for as long as it runs.
+    std::thread lavoro([stato, file, nome] {
+      bool completata = false;
+      orvane::Tacitamente([&] {
+        const platform::Libreria libreria = platform::Libreria::Carica(file);
+        auto* ingresso = reinterpret_cast<PuntoDiIngresso>(libreria.Simbolo(nome));
+        if (ingresso == nullptr) return;
+        (void)ingresso();
+        completata = true;
+      });
       const std::scoped_lock lock(stato->mutex);
       stato->terminata = true;
       stato->completata = completata;
@@ -50,7 +61,6 @@ bool RegServer(const std::string& sServerPath, bool bRegister,
       lavoro.join();
     } else {
       lock.unlock();
-      libreria.NonScaricareMai();
       lavoro.detach();
     }
   });

@@ -16,9 +16,10 @@ inline constexpr std::chrono::milliseconds kLimiteRegistrazione{10000};
 /// library without the entry point gives false at once. A component named
 /// "X.dll" or "X.ocx" is looked up as "X.so" beside it.
 ///
-/// An entry point still running when the limit strikes is left to finish
-/// on its own thread, and its library is never unloaded: its code may still
-/// be running. The caller is never blocked longer than the limit.
+/// Loading the library and running the entry point both happen on the
+/// worker thread, so the caller is never blocked longer than the limit. An
+/// entry point still running when the limit strikes is left to finish on its
+/// own thread, which keeps the library loaded until it has returned.
 bool RegServer(const std::string& sServerPath, bool bRegister,
                std::chrono::milliseconds limite = kLimiteRegistrazione) noexcept;
 

@@ -16,8 +16,10 @@
 namespace tervan {
 
 bool ModalitaLive() {
+  // A file, as a folder of that name is no marker.
   std::error_code ec;
-  const bool marcatore = std::filesystem::exists(platform::CartellaProgramma() / kFileLive, ec);
+  const bool marcatore =
+      std::filesystem::is_regular_file(platform::CartellaProgramma() / kFileLive, ec);
   return marcatore || platform::RigaDiComando() == "LIVE";
 }
 

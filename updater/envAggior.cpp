@@ -22,13 +22,13 @@ std::string CancellaProgramma(std::string_view softxx) {
 envAggior::envAggior(const std::filesystem::path& cartellaProgramma)
     : rsAGGIOR_(std::make_shared<RecordsetLocale>(RecordsetLocale::Tabella(conAggior_, "AGGIOR"))) {
   // A store that cannot be opened is reported by the first routine that uses it.
-  orvane::Tacitamente([&] { conAggior_.Apri(cartellaProgramma / kNomeFile); });
+  orvane::Tacitamente([&] { conAggior_->Apri(cartellaProgramma / kNomeFile); });
   orvane::Tacitamente([&] { AGGIOR(); });
 }
 
 envAggior::~envAggior() {
   rsAGGIOR_->Close();
-  conAggior_.Chiudi();
+  conAggior_->Chiudi();
 }
 
 void envAggior::AGGIOR() {

@@ -44,7 +44,7 @@ class envAggior {
   envAggior& operator=(const envAggior&) = delete;
   ~envAggior();
 
-  [[nodiscard]] ConnessioneArchivio& conAggior() noexcept { return conAggior_; }
+  [[nodiscard]] ConnessioneArchivio& conAggior() noexcept { return *conAggior_; }
   /// The view of the table, shared with the window that holds it.
   [[nodiscard]] const std::shared_ptr<RecordsetLocale>& rsAGGIOR() const noexcept {
     return rsAGGIOR_;
@@ -57,7 +57,8 @@ class envAggior {
   static constexpr std::string_view kNomeFile = "Tervan.mdb";
 
  private:
-  ConnessioneArchivio conAggior_;
+  // Shared with the views, which may outlive this object in their holders.
+  std::shared_ptr<ConnessioneArchivio> conAggior_ = std::make_shared<ConnessioneArchivio>();
   std::shared_ptr<RecordsetLocale> rsAGGIOR_;
 };
 

@@ -35,6 +35,22 @@ constexpr std::array<std::string_view, 5> kModuliMorlen{"PANELAA", "PANELAB", "P
 // Every row a pass writes starts again from this check interval.
 constexpr std::string_view kFrequenzaIniziale = "00:00:30";
 
+// Drops the pending change of a view when it goes, unless it was saved.
+class ModificaInSospeso {
+ public:
+  explicit ModificaInSospeso(RecordsetLocale& rs) : rs_(rs) {}
+  ~ModificaInSospeso() {
+    if (!salvata_) orvane::Tacitamente([this] { rs_.CancelUpdate(); });
+  }
+  ModificaInSospeso(const ModificaInSospeso&) = delete;
+  ModificaInSospeso& operator=(const ModificaInSospeso&) = delete;
+  void Salvata() noexcept { salvata_ = true; }
+
+ private:
+  RecordsetLocale& rs_;
+  bool salvata_ = false;
+};
+
 bool CartellaEsiste(std::string_view percorso) {
   // A folder that cannot be examined is a failure of the pass, not a missing program.
   return std::filesystem::is_directory(platform::PercorsoLocale(percorso));
@@ -83,6 +99,9 @@ void frmTervan::ScriviRiga(const std::string& softxx, const std::string& PercXx,
   RecordsetLocale& rs = *rsAGGIOR;
   rs.Filter("softxx='" + softxx + "'");
   if (rs.Eof()) rs.AddNew();
+  // A change the store refuses is dropped with the failure, so the view is
+  // clean for the next pass instead of retrying the same save for ever.
+  ModificaInSospeso modifica(rs);
   rs.Campo("softxx", softxx);
   rs.Campo("indiri", quomaro::EndpointServizio());
   rs.Campo("PercXx", PercXx);
@@ -93,11 +112,11 @@ void frmTervan::ScriviRiga(const std::string& softxx, const std::string& PercXx,
   if (rs.Campo("userid").empty()) {
     // A program without a customer identifier cannot be checked: keep what
     // the store had and try again at the next pass.
-    rs.CancelUpdate();
     VerificaCompleta = false;
-  } else {
-    rs.Update();
+    return;
   }
+  rs.Update();
+  modifica.Salvata();
 }
 
 void frmTervan::VerificaProgrammiInstallati() {

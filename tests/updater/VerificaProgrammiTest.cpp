@@ -8,6 +8,7 @@
 #include "platform/Cartelle.h"
 #include "platform/Percorsi.h"
 #include "platform/Registro.h"
+#include "platform/RigaDiComando.h"
 #include "quomaro/Configurazione.h"
 #include "tests/support/MacchinaFinta.h"
 #include "updater/frmTervan.h"
@@ -187,6 +188,40 @@ TEST_F(DiscoveryTest, UnusableStoreIsLoggedAndLeavesDiscoveryIncomplete) {
   EXPECT_THAT(log, HasSubstr(" Modulo          : frmTervan\r\n"));
   EXPECT_THAT(log, HasSubstr(" Routine         : VerificaProgrammiInstallati\r\n"));
   EXPECT_FALSE(std::filesystem::exists(programma() / "Tervan.mdb"));
+}
+
+TEST_F(DiscoveryTest, ARowTheStoreRefusesFailsItsPassButLeavesTheNextOneClean) {
+  InstallaTutto();
+  Passo();
+  finestra_.Archivio->conAggior().Execute(
+      "CREATE TRIGGER rifiuta BEFORE UPDATE ON AGGIOR WHEN NEW.softxx = 'SELVOR' "
+      "BEGIN SELECT RAISE(ABORT, 'rifiutata'); END");
+  Passo();
+  EXPECT_FALSE(finestra_.VerificaCompleta);
+  EXPECT_EQ(orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log()), 1U);
+
+  // The refused change is not tried again: the next pass runs to its end.
+  Disinstalla(R"(C:\ORVANE\SELVOR)");
+  Passo();
+  EXPECT_TRUE(finestra_.VerificaCompleta);
+  EXPECT_EQ(Codici(Righe()), std::vector<std::string>{"TARVIK"});
+}
+
+TEST_F(DiscoveryTest, LoadKeepsTheWindowHiddenOnlyForVerificaWithBlanksAroundIt) {
+  InstallaTutto();
+  for (const auto& [riga, visibile] :
+       std::vector<std::pair<std::string, bool>>{{"VERIFICA", false},
+                                                 {"  VERIFICA  ", false},
+                                                 {"verifica", true},
+                                                 {"VERIFICA LIVE", true},
+                                                 {"", true}}) {
+    platform::SostituisciRigaDiComando(riga);
+    frmTervan finestra;
+    finestra.Form_Load();
+    EXPECT_EQ(finestra.isVisible(), visibile) << "'" << riga << "'";
+    EXPECT_TRUE(finestra.VerificaCompleta);
+  }
+  platform::SostituisciRigaDiComando("DEBUG");
 }
 
 }  // namespace
