@@ -40,9 +40,13 @@ std::locale LocaleUtente() {
 }
 
 // Appends the whole text with one write on a file opened for appending, so
-// records of processes writing at the same time never interleave.
+// records of processes writing at the same time never interleave. A FIFO
+// in the log's place must not block the program: without a reader the open
+// fails (ENXIO) and the record goes to standard error as for any unwritable
+// log; regular files ignore O_NONBLOCK.
 bool AccodaAlFile(const std::filesystem::path& file, const std::string& testo, int& errore) {
-  platform::Descrittore fd(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  platform::Descrittore fd(
+      ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644));
   if (fd.Fd() < 0) {
     errore = errno;
     return false;

@@ -28,7 +28,9 @@ BloccoCartellaRegistro::BloccoCartellaRegistro(const std::filesystem::path& cart
 
 LetturaFileRegistro LeggiFileRegistro(const std::filesystem::path& file, std::size_t limite) {
   LetturaFileRegistro l;
-  const Descrittore fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  // Without O_NONBLOCK a FIFO in the file's place would block the open
+  // until some writer came; regular files ignore the flag.
+  const Descrittore fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.Fd() < 0) {
     if (errno != ENOENT) {
       l.esiste = true;
@@ -42,7 +44,9 @@ LetturaFileRegistro LeggiFileRegistro(const std::filesystem::path& file, std::si
   if (::fstat(fd.Fd(), &st) != 0) {
     l.errore = errno;
   } else if (!S_ISREG(st.st_mode)) {
-    l.errore = EISDIR;
+    // Only a regular file is read: a FIFO, a device or a socket could
+    // block or never end.
+    l.errore = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
   } else if (static_cast<std::size_t>(st.st_size) > limite) {
     l.errore = EFBIG;
   }

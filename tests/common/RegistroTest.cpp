@@ -2,6 +2,9 @@
 
 #include <gmock/gmock.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -323,6 +326,36 @@ TEST_F(RegistroTest, FileThatIsNotARegistryFileFailsEveryOperationOnItsRoot) {
     EXPECT_EQ(RecordNelLog(log), 1U);
     EXPECT_THAT(log, HasSubstr("riga 1"));
   }
+}
+
+TEST_F(RegistroTest, FifoInPlaceOfTheFileOrOfTheLogFailsInsteadOfBlocking) {
+  const auto file = macchina_.FileRadice("HKEY_CURRENT_USER");
+  std::filesystem::create_directories(file.parent_path());
+  std::filesystem::remove(orvane::FileLogErrori());
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(orvane::FileLogErrori().c_str(), 0600), 0);
+  // In a child process, so that a blocked open fails the test instead of hanging it.
+  const pid_t figlio = ::fork();
+  ASSERT_GE(figlio, 0);
+  if (figlio == 0) {
+    HKEY h = 0;
+    const LSTATUS lettura = RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, h);
+    const LSTATUS scrittura = RegCreateKeyEx(HKEY_CURRENT_USER, "X", 0, KEY_ALL_ACCESS, h);
+    ::_exit(lettura == ERROR_REGISTRY_IO_FAILED && scrittura == ERROR_REGISTRY_IO_FAILED ? 0 : 1);
+  }
+  int stato = 0;
+  pid_t finito = 0;
+  for (int i = 0; i < 2000 && finito == 0; ++i) {
+    finito = ::waitpid(figlio, &stato, WNOHANG);
+    if (finito == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (finito == 0) {
+    ::kill(figlio, SIGKILL);
+    ::waitpid(figlio, &stato, 0);
+  }
+  std::filesystem::remove(orvane::FileLogErrori());
+  EXPECT_EQ(finito, figlio) << "blocked on a FIFO";
+  EXPECT_TRUE(WIFEXITED(stato) && WEXITSTATUS(stato) == 0) << stato;
 }
 
 TEST_F(RegistroTest, TwoProcessesWritingTheSameFileAtOnceLoseNothing) {
