@@ -61,6 +61,23 @@ Descrittore CreaTemporaneo(const std::filesystem::path& file, mode_t modo,
   }
 }
 
+// The file a path names in the end: a symbolic link (or a chain of them)
+// is followed to its target, which need not exist yet, so that replacing
+// the file keeps the link and changes what it points to.
+std::filesystem::path FileReale(const std::filesystem::path& file) {
+  constexpr int kSaltiMassimi = 40;
+  std::filesystem::path percorso = file;
+  for (int salti = 0; salti <= kSaltiMassimi; ++salti) {
+    struct stat st {};
+    if (::lstat(percorso.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return percorso;
+    std::error_code ec;
+    const std::filesystem::path destinazione = std::filesystem::read_symlink(percorso, ec);
+    if (ec) throw std::system_error(ec, file.string());
+    percorso = destinazione.is_absolute() ? destinazione : percorso.parent_path() / destinazione;
+  }
+  throw std::system_error(ELOOP, std::generic_category(), file.string());
+}
+
 // Removes the temporary file when it goes, unless the rename took it.
 class Temporaneo {
  public:
@@ -83,27 +100,38 @@ class Temporaneo {
 
 void ScriviFileAtomico(const std::filesystem::path& file, std::string_view contenuto,
                        std::optional<mode_t> modo, const OsservatoreFileAtomico& osservatore) {
+  const std::filesystem::path reale = FileReale(file);
   std::filesystem::path percorso;
-  Descrittore fd = CreaTemporaneo(file, modo.value_or(0666), percorso);
+  Descrittore fd = CreaTemporaneo(reale, modo.value_or(0666), percorso);
   Temporaneo temporaneo(std::move(percorso));
+  // The new file keeps the old one's owner and group: root writing a user's
+  // file must not take it away from the user. Others may not give files
+  // away, and then the file becomes theirs.
+  struct stat vecchio {};
+  if (::stat(reale.c_str(), &vecchio) == 0 &&
+      (vecchio.st_uid != ::geteuid() || vecchio.st_gid != ::getegid()) &&
+      ::fchown(fd.Fd(), vecchio.st_uid, vecchio.st_gid) != 0 && errno != EPERM) {
+    Fallisci(file);
+  }
   // The umask narrowed the permissions at creation; asked ones apply whole.
   if (modo && ::fchmod(fd.Fd(), *modo) != 0) Fallisci(file);
   ScriviTutto(fd.Fd(), contenuto, file.string());
   if (::fsync(fd.Fd()) != 0) Fallisci(file);
   if (!fd.Chiudi()) Fallisci(file);
-  if (osservatore) osservatore(temporaneo.Percorso(), file);
-  if (::rename(temporaneo.Percorso().c_str(), file.c_str()) != 0) Fallisci(file);
+  if (osservatore) osservatore(temporaneo.Percorso(), reale);
+  if (::rename(temporaneo.Percorso().c_str(), reale.c_str()) != 0) Fallisci(file);
   temporaneo.Consegnato();
   // The rename itself reaches the disk with the folder.
-  const std::filesystem::path cartella = file.has_parent_path() ? file.parent_path() : ".";
+  const std::filesystem::path cartella = reale.has_parent_path() ? reale.parent_path() : ".";
   const Descrittore dir(::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.Fd() >= 0) ::fsync(dir.Fd());
 }
 
 void RimuoviTemporaneiOrfani(const std::filesystem::path& file) {
-  const std::string prefisso = PrefissoTemporaneo(file);
+  const std::filesystem::path reale = FileReale(file);
+  const std::string prefisso = PrefissoTemporaneo(reale);
   std::error_code ec;
-  for (const auto& voce : std::filesystem::directory_iterator(file.parent_path(), ec)) {
+  for (const auto& voce : std::filesystem::directory_iterator(reale.parent_path(), ec)) {
     const std::string nome = voce.path().filename().string();
     if (nome.size() == prefisso.size() + kSuffissoTemporaneo &&
         nome.compare(0, prefisso.size(), prefisso) == 0) {

@@ -20,14 +20,18 @@ using OsservatoreFileAtomico = std::function<void(const std::filesystem::path& t
 /// the same folder (named "." + the file's name + "." + six letters or
 /// digits) is written and flushed to disk, renamed over `file`, and the
 /// folder is flushed. `modo` gives the new file's permissions exactly;
-/// without it the umask decides them, as for any new file. Throws
+/// without it the umask decides them, as for any new file. The new file
+/// keeps the owner and group of the file it replaces where the writer may
+/// give it them (root may). When `file` is a symbolic link, the file it
+/// points to is replaced and the link stays. Throws
 /// std::system_error whose text names `file`; the temporary file is then
 /// removed and `file` is untouched.
 void ScriviFileAtomico(const std::filesystem::path& file, std::string_view contenuto,
                        std::optional<mode_t> modo = std::nullopt,
                        const OsservatoreFileAtomico& osservatore = {});
 
-/// Removes the temporary files that writers of `file` killed before their
+/// Removes the temporary files (beside the file a link points to, for a
+/// link) that writers of `file` killed before their
 /// rename left behind. Only safe where no other writer of `file` can be at
 /// work, that is under a lock every writer takes.
 void RimuoviTemporaneiOrfani(const std::filesystem::path& file);

@@ -409,6 +409,32 @@ TEST_F(RegistroTest, WriterKilledBeforeItsRenameLeavesTheOldFileIntact) {
   EXPECT_EQ(rimasti, std::vector<std::string>{"HKEY_CURRENT_USER.reg"});
 }
 
+TEST_F(RegistroTest, RewrittenFileKeepsItsOwnerAndALinkToItStaysALink) {
+  const HKEY h = Crea(HKEY_CURRENT_USER, "Software\\Prova");
+  ASSERT_EQ(Scrivi(h, "prima", REG_SZ, Sz("1")), ERROR_SUCCESS);
+  const auto file = macchina_.FileRadice("HKEY_CURRENT_USER");
+  const auto altrove = macchina_.Percorso() / "altrove.reg";
+  std::filesystem::rename(file, altrove);
+  std::filesystem::create_symlink("../altrove.reg", file);
+  // Root (support staff with sudo) writing a user's file must leave it the user's.
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(altrove.c_str(), 65534, 65534), 0);
+  }
+
+  ASSERT_EQ(Scrivi(h, "dopo", REG_SZ, Sz("2")), ERROR_SUCCESS);
+  EXPECT_TRUE(std::filesystem::is_symlink(file));
+  EXPECT_THAT(LeggiFile(altrove), HasSubstr("\"dopo\""));
+  struct stat st {};
+  ASSERT_EQ(::stat(altrove.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777U, 0600U);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 65534U);
+    EXPECT_EQ(st.st_gid, 65534U);
+  }
+  EXPECT_EQ(Leggi(h, "prima").second, Sz("1"));
+}
+
 TEST_F(RegistroTest, ExportedTextImportsBackIntoTheSameTree) {
   const HKEY h = Crea(HKEY_CURRENT_USER, "Software\\Orvane\\Kovra");
   ASSERT_EQ(Scrivi(h, "DRIVE_ARCH", REG_SZ, Sz("D:\\Archivi")), ERROR_SUCCESS);
