@@ -391,7 +391,7 @@ void Sezioni(const Nodo& n, std::size_t radice, Percorso& percorso, const std::s
     valori.push_back({v.nome, v.tipo, v.dati, false});
   if (esportazione && ChiaveAutostart(HandleRadice(radice), percorso)) {
     valori.clear();
-    for (const auto& voce : VociAutostart(CartellaAutostart())) {
+    for (const auto& voce : VociAutostartProprie(CartellaAutostart())) {
       std::string dati = voce.comando;
       dati += '\0';
       valori.push_back({voce.nome, REG_SZ, std::move(dati), false});
@@ -681,8 +681,7 @@ LSTATUS RegDeleteValue(HKEY hKey, std::string_view nome) noexcept {
       Alveare a = Carica(r->radice, c);
       Nodo* nodo = nullptr;
       if (const LSTATUS e = ChiaveDi(a, *r, nodo); e != ERROR_SUCCESS) return e;
-      return CancellaVoceAutostart(CartellaAutostart(), nome) ? ERROR_SUCCESS
-                                                              : ERROR_FILE_NOT_FOUND;
+      return CancellaVoceAutostart(CartellaAutostart(), nome);
     }
     return ModificaRadice(r->radice, c, [&](Nodo& albero, bool& cambiato) {
       Nodo* n = Trova(albero, r->percorso);
@@ -767,7 +766,7 @@ LSTATUS RegEnumValue(HKEY hKey, std::uint32_t indice, std::string& nome, std::ui
     if (const LSTATUS e = ChiaveDi(a, *r, n); e != ERROR_SUCCESS) return e;
     ValoreNodo v;
     if (ChiaveAutostart(HandleRadice(r->radice), r->percorso)) {
-      const auto voci = VociAutostart(CartellaAutostart());
+      const auto voci = VociAutostartProprie(CartellaAutostart());
       if (indice >= voci.size()) return ERROR_NO_MORE_ITEMS;
       v = {voci[indice].nome, REG_SZ, voci[indice].comando + '\0'};
     } else {

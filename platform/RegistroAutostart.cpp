@@ -205,12 +205,27 @@ std::optional<VoceAutostart> LeggiVoce(const std::filesystem::path& file) {
     if (chiave == kChiaveComando) comando = valore;
     if (chiave == "Hidden") voce.nascosta = valore == "true";
   }
+  voce.propria = comando.has_value();
   if (comando && exec && RigaExec(TogliEscapeStringa(*comando)) == *exec) {
     voce.comando = TogliEscapeStringa(*comando);
   } else if (exec) {
     voce.comando = ComandoDaRigaExec(*exec);
   }
   return voce;
+}
+
+// The entry of a value name among `voci`: the one written for this very
+// name first, then any that reads as it.
+std::optional<VoceAutostart> Trova(std::vector<VoceAutostart> voci,
+                                   const std::filesystem::path& cartella, std::string_view nome) {
+  const std::filesystem::path proprio = cartella / NomeFileAutostart(nome);
+  for (auto& v : voci) {
+    if (v.file == proprio) return std::move(v);
+  }
+  for (auto& v : voci) {
+    if (UgualiSenzaMaiuscole(v.nome, nome)) return std::move(v);
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -357,18 +372,15 @@ std::vector<VoceAutostart> VociAutostart(const std::filesystem::path& cartella,
   return voci;
 }
 
+std::vector<VoceAutostart> VociAutostartProprie(const std::filesystem::path& cartella) {
+  auto voci = VociAutostart(cartella);
+  std::erase_if(voci, [](const VoceAutostart& v) { return !v.propria; });
+  return voci;
+}
+
 std::optional<VoceAutostart> TrovaVoceAutostart(const std::filesystem::path& cartella,
                                                 std::string_view nome, bool ancheNascoste) {
-  // The entry written for this very name first, then any that reads as it.
-  auto voci = VociAutostart(cartella, ancheNascoste);
-  const std::filesystem::path proprio = cartella / NomeFileAutostart(nome);
-  for (auto& v : voci) {
-    if (v.file == proprio) return std::move(v);
-  }
-  for (auto& v : voci) {
-    if (UgualiSenzaMaiuscole(v.nome, nome)) return std::move(v);
-  }
-  return std::nullopt;
+  return Trova(VociAutostart(cartella, ancheNascoste), cartella, nome);
 }
 
 void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view nome,
@@ -385,11 +397,12 @@ void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view
   ScriviFileAtomico(file, TestoVoceAutostart(nome, comando), 0644, osservatore);
 }
 
-bool CancellaVoceAutostart(const std::filesystem::path& cartella, std::string_view nome) {
-  const auto voce = TrovaVoceAutostart(cartella, nome);
-  if (!voce) return false;
+LSTATUS CancellaVoceAutostart(const std::filesystem::path& cartella, std::string_view nome) {
+  // Other programs' entries are theirs to remove.
+  const auto voce = Trova(VociAutostartProprie(cartella), cartella, nome);
+  if (!voce) return TrovaVoceAutostart(cartella, nome) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
   std::filesystem::remove(voce->file);
-  return true;
+  return ERROR_SUCCESS;
 }
 
 }  // namespace platform

@@ -26,12 +26,19 @@ struct VoceAutostart {
   std::string comando;
   std::filesystem::path file;
   bool nascosta = false;  ///< Hidden=true: the entry counts as deleted
+  bool propria = false;   ///< written through the registry (it has our own key)
 };
 
 /// Every entry of the folder ("*.desktop"), ordered by file name, hidden
 /// ones included only when asked for.
 [[nodiscard]] std::vector<VoceAutostart> VociAutostart(const std::filesystem::path& cartella,
                                                        bool ancheNascoste = false);
+
+/// The entries written through the registry, hidden ones left out: the
+/// values the Run key lists, exports and deletes. Other programs' entries
+/// read by name but are never listed, so deleting every value leaves them.
+[[nodiscard]] std::vector<VoceAutostart> VociAutostartProprie(
+    const std::filesystem::path& cartella);
 
 /// The entry of a value name (without regard to case).
 [[nodiscard]] std::optional<VoceAutostart> TrovaVoceAutostart(const std::filesystem::path& cartella,
@@ -43,8 +50,10 @@ struct VoceAutostart {
 void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view nome,
                          std::string_view comando, const OsservatoreScritturaRegistro& osservatore);
 
-/// Deletes the entry of a value; false when there is none.
-bool CancellaVoceAutostart(const std::filesystem::path& cartella, std::string_view nome);
+/// Deletes the entry of a value written through the registry:
+/// ERROR_FILE_NOT_FOUND when there is no entry of that name,
+/// ERROR_ACCESS_DENIED when the only one is another program's.
+LSTATUS CancellaVoceAutostart(const std::filesystem::path& cartella, std::string_view nome);
 
 /// The file name of a value's entry: the name with every character that is
 /// unsafe in a file name written %XX ("/" and a leading "." among them, so

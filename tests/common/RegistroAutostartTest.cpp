@@ -9,11 +9,13 @@
 #include "platform/Registro.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
+#include "tests/support/Processo.h"
 
 namespace platform {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 using orvane::test::LeggiFile;
 using orvane::test::MacchinaFinta;
@@ -123,17 +125,27 @@ TEST_F(AutostartTest, CommandIsQuotedForTheExecKeyAndAnEditedExecWins) {
   EXPECT_EQ(Leggi("Prova"), "\"/opt/Altra App/Tervan\" LIVE");
 }
 
-TEST_F(AutostartTest, OtherProgramsEntriesAreValuesAndHiddenOnesAreNot) {
-  ScriviFile(macchina_.Autostart() / "org.example.Sync.desktop",
+TEST_F(AutostartTest, OtherProgramsEntriesReadByNameButAreNeverListedNorDeleted) {
+  const auto altrui = macchina_.Autostart() / "org.example.Sync.desktop";
+  ScriviFile(altrui,
              "[Desktop Entry]\r\nName=Sync\r\nExec = sync-client --background\r\n"
              "[Desktop Action Nuova]\r\nExec=altro\r\n");
   ScriviFile(macchina_.Autostart() / "spento.desktop",
              "[Desktop Entry]\nType=Application\nExec=spento\nHidden=true\n");
   ScriviFile(macchina_.Autostart() / "appunti.txt", "non una voce");
+  Scrivi("Nostro", "/bin/true");
 
   EXPECT_EQ(Leggi("ORG.EXAMPLE.SYNC"), "sync-client --background");
   EXPECT_EQ(Leggi("spento"), std::nullopt);
-  EXPECT_EQ(Nomi(run_), std::vector<std::string>{"org.example.Sync"});
+  EXPECT_EQ(Nomi(run_), std::vector<std::string>{"Nostro"});
+  EXPECT_THAT(orvane::test::EsportaReg(HKEY_CURRENT_USER, kRun), Not(HasSubstr("sync")));
+  EXPECT_EQ(RegDeleteValue(run_, "org.example.Sync"), ERROR_ACCESS_DENIED);
+  const auto esito =
+      orvane::test::Esegui(ORVANE_REG, {"delete", "HKCU\\" + std::string(kRun), "/va"});
+  EXPECT_EQ(esito.codice, 0) << esito.err;
+  EXPECT_FALSE(std::filesystem::exists(macchina_.Autostart() / "Nostro.desktop"));
+  EXPECT_EQ(Leggi("org.example.Sync"), "sync-client --background");
+  EXPECT_TRUE(std::filesystem::exists(altrui));
   // Setting a hidden entry's value brings it back in its own file.
   Scrivi("Spento", "acceso");
   EXPECT_EQ(Leggi("spento"), "acceso");
