@@ -28,7 +28,9 @@ namespace platform {
 /// HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER are not kept in the files: each
 /// is an XDG autostart entry in CartellaAutostart() (both roots share that
 /// folder). That key always exists; deleting a tree that holds it leaves the
-/// autostart entries alone (they go value by value).
+/// autostart entries alone (they go value by value). Listing the key shows
+/// only the entries this store wrote; other programs' entries can be read by
+/// name but are never listed or deleted.
 
 /// A key handle, 32 bits wide as on Windows.
 using HKEY = std::uint32_t;
