@@ -40,6 +40,12 @@ const char* const kElenco = R"(<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00
 </rs:data>
 </xml>)";
 
+std::string SostituisciTutti(std::string testo, const std::string& da, const std::string& a) {
+  for (auto p = testo.find(da); p != std::string::npos; p = testo.find(da, p + a.size()))
+    testo.replace(p, da.size(), a);
+  return testo;
+}
+
 std::vector<std::string> Colonna(Recordset& rs, const std::string& nome) {
   std::vector<std::string> testi;
   for (rs.MoveFirst(); !rs.EOF_(); rs.MoveNext()) {
@@ -86,12 +92,8 @@ TEST(RecordsetTest, NamespacesAreRecognisedByUriWhateverTheirPrefix) {
                                                         {"xmlns:z=", "xmlns:riga="},
                                                         {"<z:row", "<riga:row"},
                                                         {"dt:", "tipi:"},
-                                                        {"xmlns:dt=", "xmlns:tipi="}}) {
-    for (auto p = altriPrefissi.find(da); p != std::string::npos;
-         p = altriPrefissi.find(da, p + a.size())) {
-      altriPrefissi.replace(p, da.size(), a);
-    }
-  }
+                                                        {"xmlns:dt=", "xmlns:tipi="}})
+    altriPrefissi = SostituisciTutti(altriPrefissi, da, a);
   Recordset rs;
   ASSERT_TRUE(rs.Apri(altriPrefissi)) << altriPrefissi;
   EXPECT_EQ(rs.RecordCount(), 2);
@@ -150,12 +152,8 @@ TEST(RecordsetTest, EveryTypeNullAndEmptyTextSurviveSaveAndReopen) {
 }
 
 TEST(RecordsetTest, EncodedColumnNamesAreReadAndWrittenWithTheirRealName) {
-  std::string codificato = kElenco;
-  codificato.replace(codificato.find("name='Filexx'"), 13, "name='c4' rs:name='File xx'");
-  for (auto p = codificato.find("Filexx="); p != std::string::npos;
-       p = codificato.find("Filexx=")) {
-    codificato.replace(p, 6, "c4");
-  }
+  const std::string codificato = SostituisciTutti(
+      SostituisciTutti(kElenco, "name='Filexx'", "name='c4' rs:name='File xx'"), "Filexx=", "c4=");
   Recordset rs;
   ASSERT_TRUE(rs.Apri(codificato));
   EXPECT_EQ(rs.Campo("file XX").Testo(), "Nuove stampe & fatture");
@@ -193,12 +191,9 @@ TEST(RecordsetTest, ValuesThatDoNotReadAsTheirTypeAreKeptAsText) {
 
 TEST(RecordsetTest, AnswersThatAreNoRecordsetLeaveItClosed) {
   const std::string inizio = std::string(kElenco).substr(0, std::string(kElenco).find("<rs:data>"));
-  std::string profondo = "<xml>";
+  std::string annidati;
   for (int i = 0; i < 200000; ++i)
-    profondo += "<a>";
-  std::string rigaProfonda = inizio + "<rs:data><z:row codice='1'>";
-  for (int i = 0; i < 200000; ++i)
-    rigaProfonda += "<a>";
+    annidati += "<a>";
   const std::vector<std::string> casi{
       "",
       "Utente non abilitato al servizio",
@@ -213,8 +208,8 @@ TEST(RecordsetTest, AnswersThatAreNoRecordsetLeaveItClosed) {
       // Two columns found by the same name: the second could never be read.
       std::string(kElenco).replace(std::string(kElenco).find("<s:AttributeType name='progra'"), 0,
                                    "<s:AttributeType name='CODICE' rs:number='9'/>"),
-      profondo,
-      rigaProfonda,
+      "<xml>" + annidati,
+      inizio + "<rs:data><z:row codice='1'>" + annidati,
   };
   for (const auto& caso : casi) {
     Recordset rs;
