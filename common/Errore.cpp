@@ -12,8 +12,10 @@ namespace {
 
 DescrizioneErrore DaCodiceDiSistema(const std::error_code& codice) {
   const auto c = codice.default_error_condition();
-  if (c == std::errc::no_such_file_or_directory) return {kFileNonTrovato, "Impossibile trovare il file"};
-  if (c == std::errc::not_a_directory) return {kPercorsoNonTrovato, "Impossibile trovare il percorso"};
+  if (c == std::errc::no_such_file_or_directory)
+    return {kFileNonTrovato, "Impossibile trovare il file"};
+  if (c == std::errc::not_a_directory)
+    return {kPercorsoNonTrovato, "Impossibile trovare il percorso"};
   if (c == std::errc::permission_denied || c == std::errc::operation_not_permitted) {
     return {kPermessoNegato, "Autorizzazione negata"};
   }

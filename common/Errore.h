@@ -9,20 +9,20 @@ namespace orvane {
 /// Run-time error numbers of the platform that the system reports in its
 /// error log, and the numbers of the system's own failures.
 enum NumeroErrore : long {
-  kChiamataNonValida = 5,         ///< invalid procedure call or argument
-  kOverflow = 6,                  ///< overflow
-  kMemoriaEsaurita = 7,           ///< out of memory
-  kIndiceFuoriIntervallo = 9,     ///< subscript out of range
-  kTipoNonCorrispondente = 13,    ///< type mismatch
-  kSpazioStringheEsaurito = 14,   ///< out of string space
-  kFileNonTrovato = 53,           ///< file not found
-  kErroreIO = 57,                 ///< device I/O error
-  kFileGiaEsistente = 58,         ///< file already exists
-  kDiscoPieno = 61,               ///< disk full
-  kPermessoNegato = 70,           ///< permission denied
-  kErroreAccessoPercorso = 75,    ///< path/file access error
-  kPercorsoNonTrovato = 76,       ///< path not found
-  kOggettoNonImpostato = 91,      ///< object variable not set
+  kChiamataNonValida = 5,                   ///< invalid procedure call or argument
+  kOverflow = 6,                            ///< overflow
+  kMemoriaEsaurita = 7,                     ///< out of memory
+  kIndiceFuoriIntervallo = 9,               ///< subscript out of range
+  kTipoNonCorrispondente = 13,              ///< type mismatch
+  kSpazioStringheEsaurito = 14,             ///< out of string space
+  kFileNonTrovato = 53,                     ///< file not found
+  kErroreIO = 57,                           ///< device I/O error
+  kFileGiaEsistente = 58,                   ///< file already exists
+  kDiscoPieno = 61,                         ///< disk full
+  kPermessoNegato = 70,                     ///< permission denied
+  kErroreAccessoPercorso = 75,              ///< path/file access error
+  kPercorsoNonTrovato = 76,                 ///< path not found
+  kOggettoNonImpostato = 91,                ///< object variable not set
   kErroreApplicazione = -2147221504 + 512,  ///< base of the system's own failures
 };
 

@@ -20,9 +20,8 @@ void ScriviErrore(std::string_view Linea, std::string_view Numero, std::string_v
 /// The record text that ScriviErrore writes (without the closing CR LF that
 /// the write adds), for the given date text.
 [[nodiscard]] std::string TestoRecordErrore(std::string_view data, std::string_view Numero,
-                                            std::string_view Descrizione,
-                                            std::string_view Modulo, std::string_view Routine,
-                                            std::string_view Linea);
+                                            std::string_view Descrizione, std::string_view Modulo,
+                                            std::string_view Routine, std::string_view Linea);
 
 /// The deliverable that runs this code: its file, the folder that holds the
 /// error log, its project name (file name without extension) and version.

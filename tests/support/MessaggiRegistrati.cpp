@@ -2,9 +2,13 @@
 
 namespace orvane::test {
 
-MessaggiRegistrati::MessaggiRegistrati() { platform::ImpostaPortaMessaggi(Porta()); }
+MessaggiRegistrati::MessaggiRegistrati() {
+  platform::ImpostaPortaMessaggi(Porta());
+}
 
-MessaggiRegistrati::~MessaggiRegistrati() { platform::ImpostaPortaMessaggi({}); }
+MessaggiRegistrati::~MessaggiRegistrati() {
+  platform::ImpostaPortaMessaggi({});
+}
 
 platform::PortaMessaggi MessaggiRegistrati::Porta() {
   return [this](const platform::Messaggio& m) { return Mostra(m); };
