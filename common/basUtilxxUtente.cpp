@@ -2,7 +2,9 @@
 // and closing another program's window. Kept apart from the error log so a
 // deliverable that only logs does not link the window system.
 
+#include <array>
 #include <string>
+#include <utility>
 
 #include "common/Errore.h"
 #include "common/Routine.h"
@@ -67,32 +69,26 @@ std::string GetSetting(std::string_view applicazione, std::string_view sezione,
 }
 
 DatiUtente GetUtente() {
+  // The ten settings in the order they are read, each into its own field.
+  static constexpr std::array<std::pair<std::string DatiUtente::*, std::string_view>, 10> kCampi{{
+      {&DatiUtente::Server, "Server"},
+      {&DatiUtente::UserId, "UserId"},
+      {&DatiUtente::PassXx, "PassXx"},
+      {&DatiUtente::Tarvik, "Tarvik"},
+      {&DatiUtente::CodAzi, "CodAzi"},
+      {&DatiUtente::DesAzi, "DesAzi"},
+      {&DatiUtente::PercXx, "PercXx"},
+      {&DatiUtente::Remoto, "Remoto"},
+      {&DatiUtente::DataXx, "DataXx"},
+      {&DatiUtente::PercorsoDatiRelativoServer, "PercorsoDatiRelativoServer"},
+  }};
   DatiUtente d;
   // The fields read before a failure keep their values.
   Routine(kModulo, "GetUtente", [&](int& linea) {
-    const auto leggi = [](std::string_view chiave) {
-      return GetSetting("TARVIKX", "Utente", chiave);
-    };
-    linea = 10;
-    d.Server = leggi("Server");
-    linea = 20;
-    d.UserId = leggi("UserId");
-    linea = 30;
-    d.PassXx = leggi("PassXx");
-    linea = 40;
-    d.Tarvik = leggi("Tarvik");
-    linea = 50;
-    d.CodAzi = leggi("CodAzi");
-    linea = 60;
-    d.DesAzi = leggi("DesAzi");
-    linea = 70;
-    d.PercXx = leggi("PercXx");
-    linea = 80;
-    d.Remoto = leggi("Remoto");
-    linea = 90;
-    d.DataXx = leggi("DataXx");
-    linea = 100;
-    d.PercorsoDatiRelativoServer = leggi("PercorsoDatiRelativoServer");
+    for (std::size_t i = 0; i < kCampi.size(); ++i) {
+      linea = static_cast<int>(10 * (i + 1));
+      d.*kCampi[i].first = GetSetting("TARVIKX", "Utente", kCampi[i].second);
+    }
     linea = 110;
     std::string raddoppiata;
     for (const char c : d.DesAzi) {
