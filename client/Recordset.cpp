@@ -6,10 +6,10 @@
 #include <unordered_map>
 #include <utility>
 
-#include "client/RecordsetDati.h"
-#include "client/RecordsetFiltro.h"
-#include "client/RecordsetTesto.h"
-#include "client/RecordsetXml.h"
+#include "RecordsetDati.h"
+#include "RecordsetFiltro.h"
+#include "RecordsetTesto.h"
+#include "RecordsetXml.h"
 #include "common/Routine.h"
 
 namespace quomaro {

@@ -1,9 +1,9 @@
-#include "client/RecordsetFiltro.h"
+#include "RecordsetFiltro.h"
 
 #include <stdexcept>
 #include <utility>
 
-#include "client/RecordsetTesto.h"
+#include "RecordsetTesto.h"
 
 namespace quomaro {
 namespace {

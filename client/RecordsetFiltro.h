@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "client/RecordsetDati.h"
+#include "RecordsetDati.h"
 
 namespace quomaro {
 

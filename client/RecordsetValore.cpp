@@ -7,7 +7,7 @@
 #include <limits>
 #include <system_error>
 
-#include "client/RecordsetTesto.h"
+#include "RecordsetTesto.h"
 
 namespace quomaro {
 namespace {

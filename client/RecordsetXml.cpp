@@ -1,4 +1,4 @@
-#include "client/RecordsetXml.h"
+#include "RecordsetXml.h"
 
 #include <pugixml.hpp>
 
@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "client/RecordsetTesto.h"
+#include "RecordsetTesto.h"
 
 namespace quomaro {
 namespace {

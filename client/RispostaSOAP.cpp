@@ -1,4 +1,4 @@
-#include "client/RispostaSOAP.h"
+#include "RispostaSOAP.h"
 
 #include <cstring>
 

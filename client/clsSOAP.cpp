@@ -10,7 +10,7 @@
 
 #include <pugixml.hpp>
 
-#include "client/RispostaSOAP.h"
+#include "RispostaSOAP.h"
 #include "common/Errore.h"
 #include "common/Routine.h"
 #include "common/basUtilxx.h"

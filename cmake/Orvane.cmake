@@ -16,5 +16,6 @@ if(ORVANE_SANITIZE)
   target_link_options(orvane_options INTERFACE ${_orvane_san})
 endif()
 
-# Root of the source tree is the include root: #include "platform/...".
-target_include_directories(orvane_options INTERFACE "${PROJECT_SOURCE_DIR}")
+# No shared include root: each library publishes its headers from its own
+# <folder>/include/<lib>/ and keeps private headers beside its sources, so a
+# target sees only the headers of the libraries it links.

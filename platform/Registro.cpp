@@ -16,10 +16,10 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "RegistroAutostart.h"
+#include "RegistroFile.h"
 #include "platform/FileAtomico.h"
 #include "platform/Percorsi.h"
-#include "platform/RegistroAutostart.h"
-#include "platform/RegistroFile.h"
 #include "platform/RegistroFormato.h"
 #include "platform/TestoUtf8.h"
 

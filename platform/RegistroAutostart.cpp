@@ -1,12 +1,12 @@
-#include "platform/RegistroAutostart.h"
+#include "RegistroAutostart.h"
 
 #include <algorithm>
 #include <array>
 #include <stdexcept>
 #include <system_error>
 
+#include "RegistroFile.h"
 #include "platform/FileAtomico.h"
-#include "platform/RegistroFile.h"
 #include "platform/TestoUtf8.h"
 
 namespace platform {

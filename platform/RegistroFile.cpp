@@ -1,4 +1,4 @@
-#include "platform/RegistroFile.h"
+#include "RegistroFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

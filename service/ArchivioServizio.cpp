@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "service/Transazione.h"
+#include "Transazione.h"
 
 namespace orvane::servizio {
 namespace {

@@ -1,4 +1,4 @@
-#include "service/OpzioniServizio.h"
+#include "OpzioniServizio.h"
 
 #include <charconv>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "service/PaginaCronologia.h"
+#include "PaginaCronologia.h"
 
 #include <pugixml.hpp>
 

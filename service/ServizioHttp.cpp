@@ -7,8 +7,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "PaginaCronologia.h"
 #include "service/CodificaSOAP.h"
-#include "service/PaginaCronologia.h"
 
 namespace orvane::servizio {
 namespace {

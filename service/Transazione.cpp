@@ -1,4 +1,4 @@
-#include "service/Transazione.h"
+#include "Transazione.h"
 
 namespace orvane::servizio {
 

@@ -8,11 +8,11 @@
 #include <iostream>
 #include <thread>
 
+#include "OpzioniServizio.h"
 #include "service/ArchivioServizio.h"
 #include "service/CatalogoServizio.h"
 #include "service/InterrogazioneLettura.h"
 #include "service/OperazioniServizio.h"
-#include "service/OpzioniServizio.h"
 #include "service/ServizioHttp.h"
 
 namespace {

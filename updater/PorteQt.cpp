@@ -1,4 +1,4 @@
-#include "updater/PorteQt.h"
+#include "PorteQt.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

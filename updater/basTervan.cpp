@@ -5,11 +5,11 @@
 #include <optional>
 #include <system_error>
 
+#include "PorteQt.h"
 #include "common/Routine.h"
 #include "platform/BloccoIstanza.h"
 #include "platform/Cartelle.h"
 #include "platform/RigaDiComando.h"
-#include "updater/PorteQt.h"
 #include "updater/basRegSvr.h"
 #include "updater/frmTervan.h"
 

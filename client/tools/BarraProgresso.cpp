@@ -1,4 +1,4 @@
-#include "client/tools/BarraProgresso.h"
+#include "BarraProgresso.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "client/tools/ScaricaFile.h"
+#include "ScaricaFile.h"
 
 #include <curl/curl.h>
 
-#include "client/ManiglieCurl.h"
+#include "ManiglieCurl.h"
 #include "common/Errore.h"
 
 namespace quomaro::strumento {

@@ -1,4 +1,4 @@
-#include "client/tools/TabellaRecordset.h"
+#include "TabellaRecordset.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -16,9 +16,9 @@
 
 #include <pugixml.hpp>
 
-#include "client/tools/BarraProgresso.h"
-#include "client/tools/ScaricaFile.h"
-#include "client/tools/TabellaRecordset.h"
+#include "BarraProgresso.h"
+#include "ScaricaFile.h"
+#include "TabellaRecordset.h"
 #include "platform/FileAtomico.h"
 #include "platform/Messaggi.h"
 #include "quomaro/Configurazione.h"

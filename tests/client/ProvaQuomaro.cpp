@@ -1,4 +1,4 @@
-#include "tests/client/ProvaQuomaro.h"
+#include "ProvaQuomaro.h"
 
 #include <cstdlib>
 

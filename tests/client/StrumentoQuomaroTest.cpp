@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/client/ProvaQuomaro.h"
+#include "ProvaQuomaro.h"
 #include "tests/support/Processo.h"
 
 namespace quomaro::test {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "tests/client/ProvaQuomaro.h"
+#include "ProvaQuomaro.h"
 
 namespace quomaro::test {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gmock/gmock.h>
 
-#include "tests/client/ProvaQuomaro.h"
+#include "ProvaQuomaro.h"
 #include "tests/support/ServerDiProva.h"
 
 namespace quomaro::test {

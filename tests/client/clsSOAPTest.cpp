@@ -7,8 +7,8 @@
 #include <chrono>
 #include <tuple>
 
+#include "ProvaQuomaro.h"
 #include "quomaro/Host.h"
-#include "tests/client/ProvaQuomaro.h"
 
 namespace quomaro::test {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "client/RispostaSOAP.h"
+#include "RispostaSOAP.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dati, std::size_t dimensione) {
   const std::string_view risposta(reinterpret_cast<const char*>(dati), dimensione);

@@ -3,8 +3,8 @@
 
 #include <stdexcept>
 
+#include "ServizioProva.h"
 #include "service/CatalogoServizio.h"
-#include "tests/service/ServizioProva.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/ServizioFiglio.h"
 

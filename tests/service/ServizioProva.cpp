@@ -1,4 +1,4 @@
-#include "tests/service/ServizioProva.h"
+#include "ServizioProva.h"
 
 #include <pugixml.hpp>
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "ServizioProva.h"
 #include "service/ComandoDownload.h"
-#include "tests/service/ServizioProva.h"
 #include "tests/support/CartellaTemporanea.h"
 
 namespace orvane::servizio::test {
