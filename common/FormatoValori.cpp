@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "platform/TestoUtf8.h"
@@ -32,9 +33,13 @@ char MinuscoloAscii(char c) {
 }
 
 bool UgualeSenzaMaiuscole(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
+  if (a.size() != b.size()) {
+    return false;
+  }
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (MaiuscoloAscii(a[i]) != MaiuscoloAscii(b[i])) return false;
+    if (MaiuscoloAscii(a[i]) != MaiuscoloAscii(b[i])) {
+      return false;
+    }
   }
   return true;
 }
@@ -47,13 +52,15 @@ bool Bisestile(int anno) {
 
 int GiorniDelMese(int mese, int anno) {
   static constexpr std::array<int, 12> kGiorni{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return mese == 2 && Bisestile(anno) ? 29 : kGiorni[static_cast<std::size_t>(mese - 1)];
+  return mese == 2 && Bisestile(anno) ? 29 : kGiorni.at(static_cast<std::size_t>(mese - 1));
 }
 
 std::optional<int> Intero(std::string_view cifre) {
   int valore = 0;
   for (const char c : cifre) {
-    if (!Cifra(c)) return std::nullopt;
+    if (!Cifra(c)) {
+      return std::nullopt;
+    }
     valore = valore * 10 + (c - '0');
   }
   return valore;
@@ -78,8 +85,9 @@ int GiornoSettimana(const Data& d) {
 
 int GiornoDellAnno(const Data& d) {
   int giorni = d.giorno;
-  for (int m = 1; m < d.mese; ++m)
+  for (int m = 1; m < d.mese; ++m) {
     giorni += GiorniDelMese(m, d.anno);
+  }
   return giorni;
 }
 
@@ -90,8 +98,9 @@ std::string DueCifre(int n) {
 
 std::string QuattroCifre(int n) {
   std::string s = std::to_string(n);
-  while (s.size() < 4)
+  while (s.size() < 4) {
     s.insert(0, "0");
+  }
   return s;
 }
 
@@ -107,13 +116,17 @@ struct Pezzo {
 std::vector<Pezzo> Pezzi(std::string_view formato, std::string_view lettere) {
   std::vector<Pezzo> pezzi;
   auto letterale = [&](std::string_view t) {
-    if (pezzi.empty() || pezzi.back().lettera != 0) pezzi.push_back({});
+    if (pezzi.empty() || pezzi.back().lettera != 0) {
+      pezzi.push_back({});
+    }
     pezzi.back().testo += t;
   };
   for (std::size_t i = 0; i < formato.size();) {
     const char c = formato[i];
     if (c == '\\') {
-      if (i + 1 < formato.size()) letterale(formato.substr(i + 1, 1));
+      if (i + 1 < formato.size()) {
+        letterale(formato.substr(i + 1, 1));
+      }
       i += 2;
     } else if (c == '"') {
       const std::size_t fine = formato.find('"', i + 1);
@@ -123,8 +136,9 @@ std::vector<Pezzo> Pezzi(std::string_view formato, std::string_view lettere) {
     } else if (lettere.find(MinuscoloAscii(c)) != std::string_view::npos) {
       const char l = MinuscoloAscii(c);
       std::size_t j = i;
-      while (j < formato.size() && MinuscoloAscii(formato[j]) == l)
+      while (j < formato.size() && MinuscoloAscii(formato[j]) == l) {
         ++j;
+      }
       pezzi.push_back({l, j - i, {}});
       i = j;
     } else {
@@ -137,13 +151,19 @@ std::vector<Pezzo> Pezzi(std::string_view formato, std::string_view lettere) {
 
 constexpr std::string_view kLettereData = "dmywqchns";
 
-std::string FormattaData(const Data& d, std::string_view formato);
-
-std::string DataBreve(const Data& d) {
-  return FormattaData(d, "dd/mm/yyyy");
+std::string NomeGiorno(const Data& d) {
+  return kGiorniSettimana.at(static_cast<std::size_t>(GiornoSettimana(d) - 1));
 }
+
+/// The Italian short date, dd/mm/yyyy.
+std::string DataBreve(const Data& d) {
+  return DueCifre(d.giorno) + "/" + DueCifre(d.mese) + "/" + QuattroCifre(d.anno);
+}
+
+/// The Italian long date, dddd d mmmm yyyy.
 std::string DataLunga(const Data& d) {
-  return FormattaData(d, "dddd d mmmm yyyy");
+  return NomeGiorno(d) + " " + std::to_string(d.giorno) + " " +
+         kMesi.at(static_cast<std::size_t>(d.mese - 1)) + " " + QuattroCifre(d.anno);
 }
 
 std::string FormattaData(const Data& d, std::string_view formato) {
@@ -156,38 +176,41 @@ std::string FormattaData(const Data& d, std::string_view formato) {
         out += p.testo;
         continue;
       case 'd':
-        if (n == 1)
+        if (n == 1) {
           out += std::to_string(d.giorno);
-        else if (n == 2)
+        } else if (n == 2) {
           out += DueCifre(d.giorno);
-        else if (n == 3)
-          out += kGiorniBrevi[static_cast<std::size_t>(GiornoSettimana(d) - 1)];
-        else if (n == 4)
-          out += kGiorniSettimana[static_cast<std::size_t>(GiornoSettimana(d) - 1)];
-        else if (n == 5)
+        } else if (n == 3) {
+          out += kGiorniBrevi.at(static_cast<std::size_t>(GiornoSettimana(d) - 1));
+        } else if (n == 4) {
+          out += NomeGiorno(d);
+        } else if (n == 5) {
           out += DataBreve(d);
-        else
+        } else {
           out += DataLunga(d);
+        }
         break;
       case 'm':
-        if (dopoOre && n <= 2)
+        if (dopoOre && n <= 2) {
           out += n == 1 ? "0" : "00";
-        else if (n == 1)
+        } else if (n == 1) {
           out += std::to_string(d.mese);
-        else if (n == 2)
+        } else if (n == 2) {
           out += DueCifre(d.mese);
-        else if (n == 3)
-          out += kMesiBrevi[static_cast<std::size_t>(d.mese - 1)];
-        else
-          out += kMesi[static_cast<std::size_t>(d.mese - 1)];
+        } else if (n == 3) {
+          out += kMesiBrevi.at(static_cast<std::size_t>(d.mese - 1));
+        } else {
+          out += kMesi.at(static_cast<std::size_t>(d.mese - 1));
+        }
         break;
       case 'y':
-        if (n == 1)
+        if (n == 1) {
           out += std::to_string(GiornoDellAnno(d));
-        else if (n <= 3)
+        } else if (n <= 3) {
           out += DueCifre(d.anno % 100);
-        else
+        } else {
           out += QuattroCifre(d.anno);
+        }
         break;
       case 'w':
         if (n == 1) {
@@ -217,18 +240,29 @@ std::optional<std::string> FormatoDataConNome(const Data& d, std::string_view fo
       UgualeSenzaMaiuscole(formato, "Short Date")) {
     return DataBreve(d);
   }
-  if (UgualeSenzaMaiuscole(formato, "Medium Date")) return FormattaData(d, "dd-mmm-yy");
-  if (UgualeSenzaMaiuscole(formato, "Long Date")) return DataLunga(d);
-  if (UgualeSenzaMaiuscole(formato, "Long Time")) return "00:00:00";
-  if (UgualeSenzaMaiuscole(formato, "Short Time")) return "00:00";
+  if (UgualeSenzaMaiuscole(formato, "Medium Date")) {
+    return FormattaData(d, "dd-mmm-yy");
+  }
+  if (UgualeSenzaMaiuscole(formato, "Long Date")) {
+    return DataLunga(d);
+  }
+  if (UgualeSenzaMaiuscole(formato, "Long Time")) {
+    return "00:00:00";
+  }
+  if (UgualeSenzaMaiuscole(formato, "Short Time")) {
+    return "00:00";
+  }
   return std::nullopt;
 }
 
+/// Whether a format has placeholders of the given letters.
+bool HaSegnaposti(std::string_view formato, std::string_view lettere) {
+  const std::vector<Pezzo> pezzi = Pezzi(formato, lettere);
+  return std::any_of(pezzi.begin(), pezzi.end(), [](const Pezzo& p) { return p.lettera != 0; });
+}
+
 bool FormatoDiData(std::string_view formato) {
-  for (const Pezzo& p : Pezzi(formato, kLettereData)) {
-    if (p.lettera != 0) return true;
-  }
-  return false;
+  return HaSegnaposti(formato, kLettereData);
 }
 
 // ---- numbers -------------------------------------------------------------
@@ -256,10 +290,7 @@ std::vector<std::string> Sezioni(std::string_view formato) {
 }
 
 bool FormatoDiNumero(std::string_view formato) {
-  for (const Pezzo& p : Pezzi(formato, "0#")) {
-    if (p.lettera != 0) return true;
-  }
-  return false;
+  return HaSegnaposti(formato, "0#");
 }
 
 /// A section of a number format read into its parts.
@@ -286,13 +317,17 @@ SezioneNumero LeggiSezione(std::string_view sezione) {
   bool dopoVirgola = false;
   std::size_t virgole = 0;  // commas seen since the last integer placeholder
   auto letterale = [&](std::string_view t) {
-    if (s.elementi.empty() || s.elementi.back().tipo != E::kLetterale) s.elementi.push_back({});
+    if (s.elementi.empty() || s.elementi.back().tipo != E::kLetterale) {
+      s.elementi.push_back({});
+    }
     s.elementi.back().testo += t;
   };
   for (std::size_t i = 0; i < sezione.size(); ++i) {
     const char c = sezione[i];
     if (c == '\\') {
-      if (i + 1 < sezione.size()) letterale(sezione.substr(i + 1, 1));
+      if (i + 1 < sezione.size()) {
+        letterale(sezione.substr(i + 1, 1));
+      }
       ++i;
     } else if (c == '"') {
       const std::size_t fine = sezione.find('"', i + 1);
@@ -303,9 +338,13 @@ SezioneNumero LeggiSezione(std::string_view sezione) {
       if (dopoVirgola) {
         s.elementi.push_back({E::kCifraDecimale, c == '0', {}});
         ++s.cifreDecimali;
-        if (c == '0') s.zeriDecimali = s.cifreDecimali;
+        if (c == '0') {
+          s.zeriDecimali = s.cifreDecimali;
+        }
       } else {
-        if (virgole > 0 && s.cifreIntere > 0) s.migliaia = true;
+        if (virgole > 0 && s.cifreIntere > 0) {
+          s.migliaia = true;
+        }
         virgole = 0;
         if (c == '0' && !s.haZeroIntero) {
           s.haZeroIntero = true;
@@ -322,7 +361,9 @@ SezioneNumero LeggiSezione(std::string_view sezione) {
     } else if (c == ',' && !dopoVirgola && s.cifreIntere > 0) {
       ++virgole;
     } else {
-      if (c == '%') s.percento = true;
+      if (c == '%') {
+        s.percento = true;
+      }
       letterale(sezione.substr(i, 1));
     }
   }
@@ -332,18 +373,25 @@ SezioneNumero LeggiSezione(std::string_view sezione) {
 
 std::string FormattaSezione(double valore, const SezioneNumero& s, bool meno) {
   using E = SezioneNumero::Elemento;
-  if (s.percento) valore *= 100;
-  for (int i = 0; i < s.divisioni; ++i)
+  if (s.percento) {
+    valore *= 100;
+  }
+  for (int i = 0; i < s.divisioni; ++i) {
     valore /= 1000;
+  }
   valore = std::fabs(valore);
-  if (!std::isfinite(valore)) return {};
+  if (!std::isfinite(valore)) {
+    return {};
+  }
 
   // Fixed notation, locale-independent, then split at the point.
   std::string fisso(400 + s.cifreDecimali, '\0');
   const auto [fine, errore] =
       std::to_chars(fisso.data(), fisso.data() + fisso.size(), valore, std::chars_format::fixed,
                     static_cast<int>(s.cifreDecimali));
-  if (errore != std::errc{}) return {};
+  if (errore != std::errc{}) {
+    return {};
+  }
   fisso.resize(static_cast<std::size_t>(fine - fisso.data()));
   const std::size_t punto = fisso.find('.');
   std::string intere = fisso.substr(0, punto);
@@ -352,10 +400,13 @@ std::string FormattaSezione(double valore, const SezioneNumero& s, bool meno) {
     decimali.pop_back();
   }
   // Leading zeros: none beyond what the "0" placeholders ask for.
-  if (intere == "0") intere.clear();
+  if (intere == "0") {
+    intere.clear();
+  }
   const std::size_t minime = s.haZeroIntero ? s.cifreIntere - s.primoZeroIntero : 0;
-  while (intere.size() < minime)
+  while (intere.size() < minime) {
     intere.insert(0, "0");
+  }
 
   const bool nonZero = intere.find_first_not_of('0') != std::string::npos ||
                        decimali.find_first_not_of('0') != std::string::npos;
@@ -364,7 +415,9 @@ std::string FormattaSezione(double valore, const SezioneNumero& s, bool meno) {
   std::size_t indiceDecimale = 0;
   auto cifraIntera = [&](std::size_t posizione) {  // position counted from the right
     out += intere[intere.size() - 1 - posizione];
-    if (s.migliaia && posizione > 0 && posizione % 3 == 0) out += '.';
+    if (s.migliaia && posizione > 0 && posizione % 3 == 0) {
+      out += '.';
+    }
   };
   for (const E& e : s.elementi) {
     switch (e.tipo) {
@@ -377,15 +430,20 @@ std::string FormattaSezione(double valore, const SezioneNumero& s, bool meno) {
       case E::kCifraIntera: {
         const std::size_t posizione = s.cifreIntere - 1 - indiceIntero;
         if (indiceIntero == 0) {
-          for (std::size_t p = intere.size(); p > posizione + 1; --p)
+          for (std::size_t p = intere.size(); p > posizione + 1; --p) {
             cifraIntera(p - 1);
+          }
         }
-        if (posizione < intere.size()) cifraIntera(posizione);
+        if (posizione < intere.size()) {
+          cifraIntera(posizione);
+        }
         ++indiceIntero;
         break;
       }
       case E::kCifraDecimale:
-        if (indiceDecimale < decimali.size()) out += decimali[indiceDecimale];
+        if (indiceDecimale < decimali.size()) {
+          out += decimali[indiceDecimale];
+        }
         ++indiceDecimale;
         break;
     }
@@ -403,20 +461,37 @@ std::string FormattaSezione(double valore, const SezioneNumero& s, bool meno) {
 std::string NumeroGenerale(double valore) {
   std::array<char, 64> buffer{};
   const auto [fine, errore] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), valore);
-  if (errore != std::errc{}) return {};
+  if (errore != std::errc{}) {
+    return {};
+  }
   std::string out(buffer.data(), fine);
   for (char& c : out) {
-    if (c == '.') c = ',';
-    if (c == 'e') c = 'E';
+    if (c == '.') {
+      c = ',';
+    }
+    if (c == 'e') {
+      c = 'E';
+    }
   }
   return out;
 }
 
+/// The named number formats and the custom formats they stand for.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kFormatiNumero{{
+    {"Fixed", "0.00"},
+    {"Standard", "#,##0.00"},
+    {"Percent", "0.00%"},
+}};
+
 std::string FormattaNumero(double valore, std::string_view formato) {
-  if (UgualeSenzaMaiuscole(formato, "General Number")) return NumeroGenerale(valore);
-  if (UgualeSenzaMaiuscole(formato, "Fixed")) return FormattaNumero(valore, "0.00");
-  if (UgualeSenzaMaiuscole(formato, "Standard")) return FormattaNumero(valore, "#,##0.00");
-  if (UgualeSenzaMaiuscole(formato, "Percent")) return FormattaNumero(valore, "0.00%");
+  if (UgualeSenzaMaiuscole(formato, "General Number")) {
+    return NumeroGenerale(valore);
+  }
+  for (const auto& [nome, personalizzato] : kFormatiNumero) {
+    if (UgualeSenzaMaiuscole(formato, nome)) {
+      formato = personalizzato;
+    }
+  }
   const std::vector<std::string> sezioni = Sezioni(formato);
   if (valore < 0 && sezioni.size() >= 2 && !sezioni[1].empty()) {
     return FormattaSezione(valore, LeggiSezione(sezioni[1]), false);
@@ -428,10 +503,9 @@ std::string FormattaNumero(double valore, std::string_view formato) {
 }
 
 bool FormatoConNome(std::string_view formato) {
-  for (const char* nome : {"General Number", "Fixed", "Standard", "Percent"}) {
-    if (UgualeSenzaMaiuscole(formato, nome)) return true;
-  }
-  return false;
+  return UgualeSenzaMaiuscole(formato, "General Number") ||
+         std::any_of(kFormatiNumero.begin(), kFormatiNumero.end(),
+                     [&](const auto& f) { return UgualeSenzaMaiuscole(formato, f.first); });
 }
 
 // ---- text ----------------------------------------------------------------
@@ -442,10 +516,11 @@ std::vector<std::string> Caratteri(std::string_view testo) {
   const bool utf8 = platform::Utf8Valido(testo);
   for (const char c : testo) {
     const bool continuazione = utf8 && (static_cast<unsigned char>(c) & 0xC0U) == 0x80U;
-    if (continuazione && !caratteri.empty())
+    if (continuazione && !caratteri.empty()) {
       caratteri.back() += c;
-    else
+    } else {
       caratteri.emplace_back(1, c);
+    }
   }
   return caratteri;
 }
@@ -472,18 +547,31 @@ std::string FormattaTesto(std::string_view valore, std::string_view formato) {
         ++segnaposti;
       }
     }
-    if (p.lettera == '<') minuscolo = true, maiuscolo = false;
-    if (p.lettera == '>') maiuscolo = true, minuscolo = false;
-    if (p.lettera == '!') daSinistra = true;
-    if (p.lettera == 0) elementi.push_back({false, false, p.testo});
+    if (p.lettera == '<') {
+      minuscolo = true, maiuscolo = false;
+    }
+    if (p.lettera == '>') {
+      maiuscolo = true, minuscolo = false;
+    }
+    if (p.lettera == '!') {
+      daSinistra = true;
+    }
+    if (p.lettera == 0) {
+      elementi.push_back({false, false, p.testo});
+    }
   }
   std::string testo(valore);
-  if (maiuscolo) testo = Maiuscolo(testo);
-  if (minuscolo) testo = Minuscolo(testo);
+  if (maiuscolo) {
+    testo = Maiuscolo(testo);
+  }
+  if (minuscolo) {
+    testo = Minuscolo(testo);
+  }
   if (segnaposti == 0) {
     std::string out;
-    for (const Elemento& e : elementi)
+    for (const Elemento& e : elementi) {
       out += e.testo;
+    }
     return testo + out;
   }
   const std::vector<std::string> caratteri = Caratteri(testo);
@@ -500,21 +588,29 @@ std::string FormattaTesto(std::string_view valore, std::string_view formato) {
     }
     std::string pezzo;
     if (daSinistra) {
-      if (k < n) pezzo = caratteri[k];
+      if (k < n) {
+        pezzo = caratteri[k];
+      }
       if (k + 1 == segnaposti) {
-        for (std::size_t j = k + 1; j < n; ++j)
+        for (std::size_t j = k + 1; j < n; ++j) {
           pezzo += caratteri[j];
+        }
       }
     } else {
       const std::size_t vuoti = segnaposti > n ? segnaposti - n : 0;
       const std::size_t avanzo = n > segnaposti ? n - segnaposti : 0;
       if (k == 0) {
-        for (std::size_t j = 0; j < avanzo; ++j)
+        for (std::size_t j = 0; j < avanzo; ++j) {
           pezzo += caratteri[j];
+        }
       }
-      if (k >= vuoti) pezzo += caratteri[k - vuoti + avanzo];
+      if (k >= vuoti) {
+        pezzo += caratteri[k - vuoti + avanzo];
+      }
     }
-    if (pezzo.empty() && e.spazio) pezzo = " ";
+    if (pezzo.empty() && e.spazio) {
+      pezzo = " ";
+    }
     out += pezzo;
     ++k;
   }
@@ -528,8 +624,9 @@ std::string CambiaMaiuscole(std::string_view testo, bool maiuscolo) {
     return {b.constData(), static_cast<std::size_t>(b.size())};
   }
   std::string out(testo);
-  for (char& c : out)
+  for (char& c : out) {
     c = maiuscolo ? MaiuscoloAscii(c) : MinuscoloAscii(c);
+  }
   return out;
 }
 
@@ -538,11 +635,14 @@ std::string CambiaMaiuscole(std::string_view testo, bool maiuscolo) {
 std::optional<double> NumeroItaliano(std::string_view testo) {
   std::size_t i = 0;
   const std::size_t n = testo.size();
-  while (i < n && Spazio(testo[i]))
+  while (i < n && Spazio(testo[i])) {
     ++i;
+  }
   std::string cifre;  // the number in C form for from_chars
   if (i < n && (testo[i] == '+' || testo[i] == '-')) {
-    if (testo[i] == '-') cifre += '-';
+    if (testo[i] == '-') {
+      cifre += '-';
+    }
     ++i;
   }
   std::size_t quante = 0;
@@ -561,31 +661,48 @@ std::optional<double> NumeroItaliano(std::string_view testo) {
       ++quante;
     }
   }
-  if (quante == 0) return std::nullopt;
+  if (quante == 0) {
+    return std::nullopt;
+  }
   if (i < n && (testo[i] == 'e' || testo[i] == 'E' || testo[i] == 'd' || testo[i] == 'D')) {
     cifre += 'e';
     ++i;
-    if (i < n && (testo[i] == '+' || testo[i] == '-')) cifre += testo[i++];
+    if (i < n && (testo[i] == '+' || testo[i] == '-')) {
+      cifre += testo[i++];
+    }
     std::size_t esponente = 0;
     while (i < n && Cifra(testo[i])) {
       cifre += testo[i++];
       ++esponente;
     }
-    if (esponente == 0) return std::nullopt;
+    if (esponente == 0) {
+      return std::nullopt;
+    }
   }
-  while (i < n && Spazio(testo[i]))
+  while (i < n && Spazio(testo[i])) {
     ++i;
-  if (i != n) return std::nullopt;
-  if (cifre.back() == '.') cifre.pop_back();
+  }
+  if (i != n) {
+    return std::nullopt;
+  }
+  if (cifre.back() == '.') {
+    cifre.pop_back();
+  }
   double valore = 0;
   const auto [fine, errore] = std::from_chars(cifre.data(), cifre.data() + cifre.size(), valore);
-  if (fine != cifre.data() + cifre.size()) return std::nullopt;
+  if (fine != cifre.data() + cifre.size()) {
+    return std::nullopt;
+  }
   if (errore == std::errc::result_out_of_range) {
     // Too small to tell from zero is zero; too large is not a number.
-    if (cifre.find("e-") == std::string::npos) return std::nullopt;
+    if (cifre.find("e-") == std::string::npos) {
+      return std::nullopt;
+    }
     return 0.0;
   }
-  if (errore != std::errc{} || !std::isfinite(valore)) return std::nullopt;
+  if (errore != std::errc{} || !std::isfinite(valore)) {
+    return std::nullopt;
+  }
   return valore;
 }
 
@@ -593,7 +710,9 @@ bool ValoreZero(std::string_view testo) {
   bool segno = false;
   bool punto = false;
   for (const char c : testo) {
-    if (Spazio(c) || c == '\n' || c == '\r') continue;
+    if (Spazio(c) || c == '\n' || c == '\r') {
+      continue;
+    }
     if ((c == '+' || c == '-') && !segno) {
       segno = true;
       continue;
@@ -603,17 +722,25 @@ bool ValoreZero(std::string_view testo) {
       punto = true;
       continue;
     }
-    if (!Cifra(c)) break;
-    if (c != '0') return false;
+    if (!Cifra(c)) {
+      break;
+    }
+    if (c != '0') {
+      return false;
+    }
   }
   return true;
 }
 
 std::optional<Data> DataItaliana(std::string_view testo) {
   const std::size_t primo = testo.find('/');
-  if (primo == std::string_view::npos) return std::nullopt;
+  if (primo == std::string_view::npos) {
+    return std::nullopt;
+  }
   const std::size_t secondo = testo.find('/', primo + 1);
-  if (secondo == std::string_view::npos) return std::nullopt;
+  if (secondo == std::string_view::npos) {
+    return std::nullopt;
+  }
   const std::string_view giorno = testo.substr(0, primo);
   const std::string_view mese = testo.substr(primo + 1, secondo - primo - 1);
   const std::string_view anno = testo.substr(secondo + 1);
@@ -624,24 +751,39 @@ std::optional<Data> DataItaliana(std::string_view testo) {
   const auto g = Intero(giorno);
   const auto m = Intero(mese);
   auto a = Intero(anno);
-  if (!g || !m || !a) return std::nullopt;
-  if (anno.size() <= 2) *a += *a < 30 ? 2000 : 1900;
-  if (*a < 100 || *m < 1 || *m > 12 || *g < 1 || *g > GiorniDelMese(*m, *a)) return std::nullopt;
+  if (!g || !m || !a) {
+    return std::nullopt;
+  }
+  if (anno.size() <= 2) {
+    *a += *a < 30 ? 2000 : 1900;
+  }
+  if (*a < 100 || *m < 1 || *m > 12 || *g < 1 || *g > GiorniDelMese(*m, *a)) {
+    return std::nullopt;
+  }
   return Data{*g, *m, *a};
 }
 
 std::string Formatta(std::string_view valore, std::string_view formato) {
-  if (formato.empty()) return std::string(valore);
+  if (formato.empty()) {
+    return std::string(valore);
+  }
   const auto data = FormatoConNome(formato) ? std::nullopt : DataItaliana(valore);
   if (data) {
-    if (auto conNome = FormatoDataConNome(*data, formato)) return *conNome;
-    if (FormatoDiData(formato)) return FormattaData(*data, formato);
+    if (auto conNome = FormatoDataConNome(*data, formato)) {
+      return *conNome;
+    }
+    if (FormatoDiData(formato)) {
+      return FormattaData(*data, formato);
+    }
   }
   if (const auto numero = NumeroItaliano(valore)) {
-    if (FormatoConNome(formato) || FormatoDiNumero(formato))
+    if (FormatoConNome(formato) || FormatoDiNumero(formato)) {
       return FormattaNumero(*numero, formato);
+    }
   }
-  if (FormatoDiTesto(formato)) return FormattaTesto(valore, formato);
+  if (FormatoDiTesto(formato)) {
+    return FormattaTesto(valore, formato);
+  }
   return std::string(valore);
 }
 

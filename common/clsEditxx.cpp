@@ -48,15 +48,20 @@ void ImpostaSfondo(QWidget& w, const QColor& colore) {
 /// Calls the form's routine of that name, when it has one.
 void ChiamaRoutine(QWidget& frm, const char* nome) {
   const std::string firma = std::string(nome) + "()";
-  if (frm.metaObject()->indexOfMethod(firma.c_str()) < 0) return;
+  if (frm.metaObject()->indexOfMethod(firma.c_str()) < 0) {
+    return;
+  }
   QMetaObject::invokeMethod(&frm, nome, Qt::DirectConnection);
 }
 
 /// Queues a key press and release for the widget, delivered after the
 /// handler running now returns.
 void AccodaTasto(QWidget& w, Qt::Key tasto, const QString& testo) {
-  QCoreApplication::postEvent(&w, new QKeyEvent(QEvent::KeyPress, tasto, Qt::NoModifier, testo));
-  QCoreApplication::postEvent(&w, new QKeyEvent(QEvent::KeyRelease, tasto, Qt::NoModifier, testo));
+  // The event queue takes ownership of posted events.
+  QCoreApplication::postEvent(&w, new QKeyEvent(  // NOLINT(cppcoreguidelines-owning-memory)
+                                      QEvent::KeyPress, tasto, Qt::NoModifier, testo));
+  QCoreApplication::postEvent(&w, new QKeyEvent(  // NOLINT(cppcoreguidelines-owning-memory)
+                                      QEvent::KeyRelease, tasto, Qt::NoModifier, testo));
 }
 
 /// The allowed-values rule of type "A": items each ended by "|", the value
@@ -65,7 +70,9 @@ bool ValoreAmmesso(std::string_view valori, std::string_view valore) {
   std::size_t inizio = 0;
   for (std::size_t fine = valori.find('|'); fine != std::string_view::npos;
        fine = valori.find('|', inizio)) {
-    if (valori.substr(inizio, fine - inizio) == valore) return true;
+    if (valori.substr(inizio, fine - inizio) == valore) {
+      return true;
+    }
     inizio = fine + 1;
   }
   return false;
@@ -74,16 +81,18 @@ bool ValoreAmmesso(std::string_view valori, std::string_view valore) {
 std::string Sostituisci(std::string_view testo, char da, std::string_view con) {
   std::string out;
   for (const char c : testo) {
-    if (c == da)
+    if (c == da) {
       out += con;
-    else
+    } else {
       out += c;
+    }
   }
   return out;
 }
 
 }  // namespace
 
+// NOLINTNEXTLINE(readability-convert-member-functions-to-static): called on the form's instance
 void clsEditxx::DropDown_ComboBox(QComboBox& c) {
   Routine("clsEditxx", "DropDown_ComboBox", [&](int& linea) {
     linea = 10;
@@ -91,12 +100,17 @@ void clsEditxx::DropDown_ComboBox(QComboBox& c) {
   });
 }
 
+// NOLINTNEXTLINE(readability-convert-member-functions-to-static): called on the form's instance
 void clsEditxx::Form_KeyDown(QWidget& frm, int& KeyCode, int /*Shift*/) {
   if (KeyCode == kTastoPuntoTastierino) {
     Tacitamente([&] {
       QWidget* attivo = frm.focusWidget();
-      if (attivo == nullptr) return;
-      if (attivo->property("Tag").toString() == QStringLiteral(".")) return;
+      if (attivo == nullptr) {
+        return;
+      }
+      if (attivo->property("Tag").toString() == QStringLiteral(".")) {
+        return;
+      }
       AccodaTasto(*attivo, Qt::Key_Backspace, {});
       AccodaTasto(*attivo, Qt::Key_Comma, QStringLiteral(","));
     });
@@ -123,7 +137,7 @@ void clsEditxx::Text_GotFocus(QLineEdit& t) {
   Tacitamente([&] { ImpostaSfondo(t, ColoreDaOle(kGialloChiaro)); });
 }
 
-void clsEditxx::Text_LostFocus(QLineEdit& t) {
+void clsEditxx::Text_LostFocus(QLineEdit& t) const {
   Routine("clsEditxx", "Text_LostFocus", [&](int& linea) {
     linea = 10;
     // Before any Text_GotFocus nothing was saved: the field gets the
@@ -135,6 +149,7 @@ void clsEditxx::Text_LostFocus(QLineEdit& t) {
   });
 }
 
+// NOLINTNEXTLINE(readability-convert-member-functions-to-static): called on the form's instance
 std::string clsEditxx::Validate(std::string& txt, const std::string& TipoXx,
                                 const std::string& valori, const std::string& ucasex,
                                 const std::string& defaul, const std::string& Fornum,
@@ -145,7 +160,9 @@ std::string clsEditxx::Validate(std::string& txt, const std::string& TipoXx,
     if (TipoXx == "N" || TipoXx == "D") {
       linea = 20;
       r = txt;
-      if (TipoXx == "N" && !NumeroItaliano(txt)) r = defaul;
+      if (TipoXx == "N" && !NumeroItaliano(txt)) {
+        r = defaul;
+      }
       if (TipoXx == "D") {
         linea = 30;
         txt = Sostituisci(txt, '/', "");
@@ -153,10 +170,14 @@ std::string clsEditxx::Validate(std::string& txt, const std::string& TipoXx,
                               txt.substr(std::min<std::size_t>(2, txt.size()), 2) + "/" +
                               txt.substr(std::min<std::size_t>(4, txt.size()));
         r = d;
-        if (!DataItaliana(d)) r = defaul;
+        if (!DataItaliana(d)) {
+          r = defaul;
+        }
       }
       linea = 40;
-      if (!Fornum.empty()) r = Formatta(r, Fornum);
+      if (!Fornum.empty()) {
+        r = Formatta(r, Fornum);
+      }
     } else if (TipoXx == "H") {
       linea = 50;
       r = Sostituisci(txt, '.', "");
@@ -167,8 +188,12 @@ std::string clsEditxx::Validate(std::string& txt, const std::string& TipoXx,
       linea = 60;
       std::string hh = r.substr(0, 2);
       std::string mm = r.substr(std::min<std::size_t>(2, r.size()));
-      if (ValoreZero(mm)) mm = "00";
-      if (ValoreZero(hh)) hh = "00";
+      if (ValoreZero(mm)) {
+        mm = "00";
+      }
+      if (ValoreZero(hh)) {
+        hh = "00";
+      }
       r = hh + "." + mm;
     } else if (TipoXx == "A") {
       linea = 70;
@@ -177,10 +202,16 @@ std::string clsEditxx::Validate(std::string& txt, const std::string& TipoXx,
       bool ammesso = valori.empty() || ValoreAmmesso(valori, r);
       linea = 90;
       r = Formatta(r, Fornum);
-      if (!CarattereRiempimento.empty()) r = Sostituisci(r, ' ', CarattereRiempimento);
-      if (r.empty()) ammesso = false;
+      if (!CarattereRiempimento.empty()) {
+        r = Sostituisci(r, ' ', CarattereRiempimento);
+      }
+      if (r.empty()) {
+        ammesso = false;
+      }
       linea = 100;
-      if (!ammesso) r = defaul;
+      if (!ammesso) {
+        r = defaul;
+      }
     }
   });
   return r;
@@ -189,9 +220,13 @@ std::string clsEditxx::Validate(std::string& txt, const std::string& TipoXx,
 int CodiceTastoWindows(const QKeyEvent& e) {
   const int tasto = e.key();
   const bool tastierino = e.modifiers().testFlag(Qt::KeypadModifier);
-  if (tasto >= Qt::Key_F1 && tasto <= Qt::Key_F24) return kTastoF1 + (tasto - Qt::Key_F1);
+  if (tasto >= Qt::Key_F1 && tasto <= Qt::Key_F24) {
+    return kTastoF1 + (tasto - Qt::Key_F1);
+  }
   if (tastierino) {
-    if (tasto >= Qt::Key_0 && tasto <= Qt::Key_9) return 96 + (tasto - Qt::Key_0);
+    if (tasto >= Qt::Key_0 && tasto <= Qt::Key_9) {
+      return 96 + (tasto - Qt::Key_0);
+    }
     switch (tasto) {
       case Qt::Key_Period:
       case Qt::Key_Comma:

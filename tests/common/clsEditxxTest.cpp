@@ -182,6 +182,7 @@ TEST(clsEditxxTest, ValidateNormalisesAndChecksEachType) {
       {"010129", "D", "", "", "", "dd/mm/yyyy", "", "01/01/2029", "010129"},
       {"010130", "D", "", "", "", "Short Date", "", "01/01/1930", "010130"},
       {"010105", "D", "", "", "", "dddd d mmmm yyyy", "", "sabato 1 gennaio 2005", "010105"},
+      {"010105", "D", "", "", "", "dd/mm/yy hh:mm", "", "01/01/05 00:00", "010105"},
       {"020105", "D", "", "", "", "ddd dd-mmm-yy w ww q y", "", "dom 02-gen-05 1 2 1 2", "020105"},
       // Numbers read as the Italian Windows reads them.
       {"12a", "N", "", "", "0", "", "", "0", "12a"},

@@ -41,7 +41,7 @@ class clsEditxx {
   /// Gives the field back the background saved by the latest Text_GotFocus.
   /// Before any Text_GotFocus the field gets the application's default
   /// background.
-  void Text_LostFocus(QLineEdit& t);
+  void Text_LostFocus(QLineEdit& t) const;
 
   /// Normalises and checks a typed value by its type `TipoXx`:
   ///  - "N" (number): `txt` when numeric, else `defaul`;
