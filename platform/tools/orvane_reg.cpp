@@ -3,6 +3,8 @@
 // autostart entry) and look at what is there. Its commands follow the
 // Windows "reg" tool.
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "platform/Registro.h"
+#include "platform/RegistroFormato.h"
 #include "platform/TestoUtf8.h"
 
 namespace {
@@ -46,6 +49,10 @@ constexpr std::string_view kUso =
     "         cifre esadecimali per REG_BINARY; stringhe separate da \\0 per REG_MULTI_SZ\n"
     "/s       con query: anche tutte le sottochiavi\n"
     "/f       con delete di una chiave intera: conferma la cancellazione\n"
+    "\n"
+    "export scrive il file come l'Editor del Registro di Windows (UTF-16); senza FILE.reg\n"
+    "lo scrive sull'uscita standard, in UTF-8 se questa è un terminale. import legge anche\n"
+    "i file in UTF-8 e i file \"REGEDIT4\" (codifica Windows-1252).\n"
     "\n"
     "Il registro sta nella cartella $ORVANE_REGISTRY (predefinita:\n"
     "$XDG_CONFIG_HOME/orvane/registry). Esito: 0 riuscito, 1 non riuscito, 2 uso errato.\n";
@@ -430,7 +437,9 @@ int Export(const Argomenti& a) {
     return Fallito(DescriviCodice(r));
   }
   if (a.posizionali.size() == 1) {
-    std::cout << testo;
+    // The file as the Windows editor writes it (UTF-16), so that it can be
+    // redirected to a file or piped on; on a terminal, to be read, in UTF-8.
+    std::cout << (::isatty(STDOUT_FILENO) != 0 ? platform::TestoUtf8DelFileRegistro(testo) : testo);
     return kRiuscito;
   }
   std::ofstream out(a.posizionali[1], std::ios::binary | std::ios::trunc);

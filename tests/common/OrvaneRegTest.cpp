@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/Registro.h"
+#include "platform/RegistroFormato.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/Processo.h"
@@ -12,6 +13,7 @@ namespace orvane {
 namespace {
 
 using ::testing::HasSubstr;
+using namespace std::string_view_literals;
 
 using test::LeggiFile;
 using test::MacchinaFinta;
@@ -43,12 +45,18 @@ TEST_F(OrvaneRegTest, SetsUpTheSettingsThatDiscoveryReadsAndShowsThem) {
   const test::Esito esportato =
       Esegui({"export", R"(HKEY_CURRENT_USER\Software\VB and VBA Program Settings)"});
   EXPECT_EQ(esportato.codice, 0);
-  EXPECT_THAT(esportato.out, HasSubstr("[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\"
-                                       "Vuldra\\Vestrum]\r\n\"nomexx\"=\"CLIENTE-42\"\r\n"));
-  test::ScriviFile(macchina_.Percorso() / "copia.reg", esportato.out);
+  EXPECT_EQ(esportato.out.rfind("\xFF\xFEW\0i\0n\0"sv, 0), 0U) << "UTF-16 as the Windows editor";
+  EXPECT_THAT(platform::TestoUtf8DelFileRegistro(esportato.out),
+              HasSubstr("[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\"
+                        "Vuldra\\Vestrum]\r\n\"nomexx\"=\"CLIENTE-42\"\r\n"));
+  // To a file, the same bytes.
+  const auto copia = macchina_.Percorso() / "copia.reg";
+  EXPECT_EQ(
+      Esegui({"export", R"(HKCU\Software\VB and VBA Program Settings)", copia.string()}).codice, 0);
+  EXPECT_EQ(LeggiFile(copia), esportato.out);
   EXPECT_EQ(Esegui({"delete", chiave, "/va"}).codice, 0);
   EXPECT_EQ(Esegui({"query", chiave, "/v", "nomexx"}).codice, 1);
-  EXPECT_EQ(Esegui({"import", (macchina_.Percorso() / "copia.reg").string()}).codice, 0);
+  EXPECT_EQ(Esegui({"import", copia.string()}).codice, 0);
   EXPECT_EQ(Esegui({"query", chiave, "/v", "nomexx"}).codice, 0);
   EXPECT_EQ(Esegui({"delete", chiave, "/f"}).codice, 0);
   EXPECT_EQ(Esegui({"query", chiave}).codice, 1);

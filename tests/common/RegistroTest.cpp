@@ -24,6 +24,7 @@ namespace platform {
 namespace {
 
 using ::testing::HasSubstr;
+using namespace std::string_view_literals;
 using ::testing::Not;
 
 using orvane::test::LeggiFile;
@@ -113,14 +114,16 @@ TEST_F(RegistroTest, EveryValueTypeAndAwkwardNameRoundTripsThroughTheFileExactly
   for (const auto& v : valori)
     EXPECT_EQ(Leggi(h, v.nome), std::make_pair(v.tipo, v.dati)) << v.nome;
   // The file itself holds them: read on its own, it gives back every byte.
-  const std::string testo = LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER"));
-  const FileRegistro file = AnalizzaFileRegistro(testo);
+  const std::string contenuto = LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER"));
+  const FileRegistro file = AnalizzaFileRegistro(contenuto);
   EXPECT_TRUE(file.riconosciuto);
   EXPECT_EQ(file.numeroProblemi, 0U);
   ASSERT_FALSE(file.sezioni.empty());
   EXPECT_EQ(file.sezioni.back().chiave, "HKEY_CURRENT_USER\\Software\\Orvane\\Prova");
   EXPECT_EQ(file.sezioni.back().valori.size(), valori.size());
-  // In the forms the Windows registry editor reads.
+  // In the forms the Windows registry editor reads, in UTF-16 as it writes.
+  EXPECT_EQ(contenuto.rfind("\xFF\xFEW\0i\0n\0"sv, 0), 0U);
+  const std::string testo = TestoUtf8DelFileRegistro(contenuto);
   EXPECT_EQ(testo.rfind(
                 "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n", 0),
             0U);
@@ -157,7 +160,7 @@ TEST_F(RegistroTest, NamesIgnoreCaseAndKeepTheSpellingTheyWereCreatedWith) {
   for (std::uint32_t i = 0; RegEnumKeyEx(software, i, nome) == ERROR_SUCCESS; ++i)
     sottochiavi.push_back(nome);
   EXPECT_EQ(sottochiavi, (std::vector<std::string>{"Microsoft", "Vuldra"}));
-  EXPECT_THAT(LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER")),
+  EXPECT_THAT(TestoUtf8DelFileRegistro(LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER"))),
               HasSubstr("[HKEY_CURRENT_USER\\Software\\Vuldra\\Vestrum]\r\n\"Server\"=\"SQL02\""));
 }
 
@@ -174,7 +177,8 @@ TEST_F(RegistroTest, OpeningAndWritingValuesNeverCreateKeys) {
   EXPECT_EQ(Scrivi(chiave, "x", REG_SZ, Sz("y")), ERROR_KEY_DELETED);
   EXPECT_EQ(RegDeleteValue(stessa, "x"), ERROR_KEY_DELETED);
   EXPECT_EQ(Apri(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane", KEY_READ, h), ERROR_FILE_NOT_FOUND);
-  EXPECT_THAT(LeggiFile(macchina_.FileRadice("HKEY_LOCAL_MACHINE")), Not(HasSubstr("Orvane")));
+  EXPECT_THAT(TestoUtf8DelFileRegistro(LeggiFile(macchina_.FileRadice("HKEY_LOCAL_MACHINE"))),
+              Not(HasSubstr("Orvane")));
 }
 
 TEST_F(RegistroTest, FailuresComeBackAsWindowsErrorCodes) {
@@ -266,11 +270,41 @@ TEST_F(RegistroTest, ReadsAFileThatTheWindowsEditorExportedInUtf16) {
   EXPECT_EQ(Leggi(h, "Remoto"), std::make_pair(REG_DWORD, std::string("\x01\0\0\0", 4)));
   EXPECT_EQ(Leggi(h, ""), std::make_pair(REG_SZ, Sz("")));
   EXPECT_EQ(RecordNelLog(MacchinaFinta::Log()), 0U);
-  // Changing it rewrites it in UTF-8 and keeps what was there.
+  // Changing it rewrites it and keeps what was there.
   const HKEY w = Crea(HKEY_CURRENT_USER, "Software\\VB and VBA Program Settings\\TARVIKX\\Utente");
   ASSERT_EQ(Scrivi(w, "CodAzi", REG_SZ, Sz("001")), ERROR_SUCCESS);
   EXPECT_EQ(Leggi(w, "PercXx").second, Sz("C:\\ORVANE\\TARVIK"));
-  EXPECT_EQ(LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER")).rfind("Windows Registry", 0), 0U);
+  EXPECT_EQ(LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER")).rfind("\xFF\xFEW\0"sv, 0), 0U);
+}
+
+TEST_F(RegistroTest, FileThisStoreWroteInUtf8IsRewrittenInUtf16WithoutLosingAnything) {
+  // As earlier versions wrote it: UTF-8, names and text with bytes that are
+  // not UTF-8 as they were stored, and string data that is not UTF-16.
+  ScriviFile(macchina_.FileRadice("HKEY_CURRENT_USER"),
+             "Windows Registry Editor Version 5.00\r\n\r\n"
+             "[HKEY_CURRENT_USER\\Software\\perché\\n\xE8]\r\n"
+             "\"nome è\"=\"perché €\"\r\n"
+             "\"n\xE8\"=\"caf\xE9\"\r\n"
+             "\"dispari\"=hex(1):61,00,62\r\n"
+             "\"isolato\"=hex(2):00,d8,00,00\r\n");
+  const std::vector<std::string> nomi{"nome è", "n\xE8", "dispari", "isolato"};
+  HKEY h = 0;
+  ASSERT_EQ(Apri(HKEY_CURRENT_USER, "Software\\perché\\n\xE8", KEY_ALL_ACCESS, h), ERROR_SUCCESS);
+  std::vector<std::pair<std::uint32_t, std::string>> prima;
+  for (const auto& nome : nomi)
+    prima.push_back(Leggi(h, nome));
+  EXPECT_EQ(prima[0], std::make_pair(REG_SZ, Sz("perché €")));
+  EXPECT_EQ(prima[1], std::make_pair(REG_SZ, Sz("caf\xE9")));
+
+  ASSERT_EQ(Scrivi(h, "nuovo", REG_SZ, Sz("x")), ERROR_SUCCESS);
+  EXPECT_EQ(LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER")).rfind("\xFF\xFEW\0"sv, 0), 0U);
+  for (std::size_t i = 0; i < nomi.size(); ++i)
+    EXPECT_EQ(Leggi(h, nomi[i]), prima[i]) << nomi[i];
+  // And the UTF-16 data goes out again as it came in.
+  std::string esportato;
+  ASSERT_EQ(EsportaRegistro(HKEY_CURRENT_USER, "Software", esportato), ERROR_SUCCESS);
+  EXPECT_THAT(TestoUtf8DelFileRegistro(esportato), HasSubstr("\"dispari\"=hex(1):61,00,62\r\n"));
+  EXPECT_THAT(TestoUtf8DelFileRegistro(esportato), HasSubstr("\"isolato\"=hex(2):00,d8,00,00\r\n"));
 }
 
 TEST_F(RegistroTest, DamagedFileServesItsGoodLinesIsNeverRewrittenAndIsLoggedOnce) {
@@ -421,7 +455,7 @@ TEST_F(RegistroTest, RewrittenFileKeepsItsOwnerAndALinkToItStaysALink) {
 
   ASSERT_EQ(Scrivi(h, "dopo", REG_SZ, Sz("2")), ERROR_SUCCESS);
   EXPECT_TRUE(std::filesystem::is_symlink(file));
-  EXPECT_THAT(LeggiFile(altrove), HasSubstr("\"dopo\""));
+  EXPECT_THAT(TestoUtf8DelFileRegistro(LeggiFile(altrove)), HasSubstr("\"dopo\""));
   struct stat st {};
   ASSERT_EQ(::stat(altrove.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777U, 0600U);
@@ -436,7 +470,8 @@ TEST_F(RegistroTest, ExportedTextImportsBackIntoTheSameTree) {
   Crea(HKEY_CURRENT_USER, "Software\\Orvane\\Vuota");
   std::string esportato;
   ASSERT_EQ(EsportaRegistro(HKEY_CURRENT_USER, "software\\orvane", esportato), ERROR_SUCCESS);
-  EXPECT_EQ(esportato,
+  EXPECT_EQ(esportato.rfind("\xFF\xFEW\0"sv, 0), 0U);
+  EXPECT_EQ(TestoUtf8DelFileRegistro(esportato),
             "Windows Registry Editor Version 5.00\r\n\r\n"
             "[HKEY_CURRENT_USER\\Software\\Orvane]\r\n\r\n"
             "[HKEY_CURRENT_USER\\Software\\Orvane\\Kovra]\r\n"
@@ -457,7 +492,7 @@ TEST_F(RegistroTest, ExportedTextImportsBackIntoTheSameTree) {
                             problemi),
             ERROR_SUCCESS);
   ASSERT_EQ(EsportaRegistro(HKEY_CURRENT_USER, "Software\\Orvane", reimportato), ERROR_SUCCESS);
-  EXPECT_EQ(reimportato,
+  EXPECT_EQ(TestoUtf8DelFileRegistro(reimportato),
             "Windows Registry Editor Version 5.00\r\n\r\n"
             "[HKEY_CURRENT_USER\\Software\\Orvane]\r\n\r\n"
             "[HKEY_CURRENT_USER\\Software\\Orvane\\Kovra]\r\n"

@@ -6,6 +6,7 @@
 
 #include "common/ChiaveRegistro.h"
 #include "common/basUtilxx.h"
+#include "platform/RegistroFormato.h"
 #include "platform/RigaDiComando.h"
 
 namespace orvane::test {
@@ -87,7 +88,7 @@ std::string EsportaReg(platform::HKEY radice, std::string_view chiave) {
   if (platform::EsportaRegistro(radice, chiave, testo) != platform::ERROR_SUCCESS) {
     throw std::runtime_error("esportazione non riuscita");
   }
-  return testo;
+  return platform::TestoUtf8DelFileRegistro(testo);
 }
 
 }  // namespace orvane::test

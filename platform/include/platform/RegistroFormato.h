@@ -44,19 +44,39 @@ struct FileRegistro {
   std::size_t numeroProblemi = 0;
 };
 
-/// Reads the text of a registry file: UTF-8 (with or without a byte order
-/// mark) or UTF-16 with a byte order mark, "Windows Registry Editor Version
-/// 5.00" or "REGEDIT4", CR LF or LF line ends.
+/// Reads a registry file: UTF-16 with a byte order mark (as the Windows
+/// editor writes "Windows Registry Editor Version 5.00" files), UTF-8 with
+/// or without one (as this store wrote its files before), or, for a
+/// "REGEDIT4" file without a byte order mark, the Windows ANSI code page
+/// 1252; CR LF or LF line ends. In a "REGEDIT4" file the hex forms of
+/// strings hold code page 1252 bytes, in the other UTF-16LE. What the
+/// Windows editor accepts is accepted: comments after an entry, blank and
+/// comment lines inside hex data wrapped over several lines.
 [[nodiscard]] FileRegistro AnalizzaFileRegistro(std::string_view contenuto);
 
-/// The text of a registry file with these sections, in UTF-8 with CR LF line
-/// ends, for the Windows editor and for AnalizzaFileRegistro alike.
+/// The bytes of a registry file with these sections, as the Windows editor
+/// writes them: UTF-16LE with a byte order mark and CR LF line ends.
+/// AnalizzaFileRegistro reads back exactly the same sections.
 [[nodiscard]] std::string TestoFileRegistro(const std::vector<SezioneFileRegistro>& sezioni);
 
-/// UTF-8 text (any bytes) to UTF-16LE and back. Bytes that are not valid
-/// UTF-8 travel as the lone surrogates U+DC80..U+DCFF, so every byte string
-/// comes back unchanged.
-[[nodiscard]] std::string Utf16leDaUtf8(std::string_view testo);
-[[nodiscard]] std::string Utf8DaUtf16le(std::string_view byte);
+/// The text of a registry file in any of the encodings AnalizzaFileRegistro
+/// reads, in UTF-8: for showing on a terminal.
+[[nodiscard]] std::string TestoUtf8DelFileRegistro(std::string_view contenuto);
+
+/// How the strings of the store (names and string data: UTF-8, or any bytes
+/// a program stored) travel as UTF-16LE in a file, and back. The two are
+/// exact inverses in both directions: every byte string of the store comes
+/// back from the file unchanged, and every UTF-16LE byte string of a file
+/// comes back unchanged from the store, even when it is not valid UTF-16.
+///
+/// Valid UTF-8 is valid UTF-16 and the other way round. A byte that is not
+/// part of valid UTF-8 travels as the lone surrogate U+DC00 + byte. UTF-16
+/// data that this leaves unaccounted for (an odd trailing byte, other lone
+/// surrogates) is kept in the store as its characters in UTF-8, each lone
+/// surrogate as its three-byte form, followed by the byte 0xFF and the odd
+/// byte, if any. `nome` is for key and value names, which are whole UTF-16
+/// characters in a file and so have no odd byte.
+[[nodiscard]] std::string Utf16leDaUtf8(std::string_view testo, bool nome = false);
+[[nodiscard]] std::string Utf8DaUtf16le(std::string_view byte, bool nome = false);
 
 }  // namespace platform

@@ -54,6 +54,7 @@ void ScriviTesto(platform::HKEY radice, std::string_view chiave, std::string_vie
                                                     std::string_view nome = "");
 /// Imports registry-file lines (the header is added).
 void ImportaReg(std::string_view righe);
+/// The registry file text of a key, in UTF-8 for comparing.
 [[nodiscard]] std::string EsportaReg(platform::HKEY radice, std::string_view chiave = "");
 
 }  // namespace orvane::test

@@ -1,0 +1,195 @@
+#include "platform/RegistroFormato.h"
+
+#include <gmock/gmock.h>
+#include <iconv.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+namespace {
+
+using namespace std::string_literals;
+
+std::string Sz(std::string_view testo) {
+  return std::string(testo) + '\0';
+}
+
+// UTF-8 text as UTF-16LE, converted by the C library rather than by the
+// code under test.
+std::string Utf16(std::string_view utf8) {
+  const iconv_t cd = iconv_open("UTF-16LE", "UTF-8");
+  std::string out(utf8.size() * 4, '\0');
+  std::string in(utf8);
+  char* pin = in.data();
+  char* pout = out.data();
+  std::size_t nin = in.size();
+  std::size_t nout = out.size();
+  const std::size_t r = iconv(cd, &pin, &nin, &pout, &nout);
+  iconv_close(cd);
+  EXPECT_NE(r, static_cast<std::size_t>(-1)) << utf8;
+  out.resize(out.size() - nout);
+  return out;
+}
+
+// The values of the only section of a file, which must read cleanly.
+std::vector<ValoreFileRegistro> Valori(std::string_view contenuto) {
+  const FileRegistro f = AnalizzaFileRegistro(contenuto);
+  EXPECT_TRUE(f.riconosciuto);
+  for (const auto& p : f.problemi)
+    ADD_FAILURE() << "riga " << p.riga << ": " << p.descrizione;
+  EXPECT_EQ(f.sezioni.size(), 1U);
+  return f.sezioni.empty() ? std::vector<ValoreFileRegistro>{} : f.sezioni.front().valori;
+}
+
+TEST(RegistroFormato, VersionFiveFilesAreWrittenInUtf16WithByteOrderMarkAndCrLf) {
+  const std::vector<SezioneFileRegistro> sezioni{
+      {"HKEY_CURRENT_USER\\Software\\perché",
+       false,
+       {{"nome è", REG_SZ, Sz("perché €"), false},
+        {"esp", REG_EXPAND_SZ, Sz("%X%"), false},
+        {"multi", REG_MULTI_SZ, "a\0b\0\0"s, false},
+        {"emoji", REG_SZ, Sz("\xF0\x9F\x98\x80"), false}}}};
+  const std::string scritto = TestoFileRegistro(sezioni);
+  EXPECT_EQ(scritto, "\xFF\xFE" + Utf16("Windows Registry Editor Version 5.00\r\n\r\n"
+                                        "[HKEY_CURRENT_USER\\Software\\perché]\r\n"
+                                        "\"nome è\"=\"perché €\"\r\n"
+                                        "\"esp\"=hex(2):25,00,58,00,25,00,00,00\r\n"
+                                        "\"multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
+                                        "\"emoji\"=\"\xF0\x9F\x98\x80\"\r\n\r\n"));
+  EXPECT_EQ(AnalizzaFileRegistro(scritto).sezioni, sezioni);
+}
+
+TEST(RegistroFormato, Regedit4FilesAreReadInWindowsCodePage1252) {
+  const std::string file =
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\perch\xE9]\r\n"
+      "\"n\xE8\"=\"\x80 \x81 caf\xE9\"\r\n"
+      "\"esp\"=hex(2):25,e9,25,00\r\n"
+      "\"multi\"=hex(7):61,00,e8,00,00\r\n";
+  const FileRegistro f = AnalizzaFileRegistro(file);
+  ASSERT_EQ(f.sezioni.size(), 1U);
+  EXPECT_EQ(f.sezioni[0].chiave, "HKEY_CURRENT_USER\\Software\\perché");
+  EXPECT_EQ(f.sezioni[0].valori,
+            (std::vector<ValoreFileRegistro>{{"nè", REG_SZ, Sz("€ \xC2\x81 café"), false},
+                                             {"esp", REG_EXPAND_SZ, Sz("%é%"), false},
+                                             {"multi", REG_MULTI_SZ, "a\0è\0\0"s, false}}));
+}
+
+TEST(RegistroFormato, AcceptsCommentsAfterEntriesAndBlankOrCommentLinesInsideWrappedHex) {
+  const std::string righe =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Prova] ; commento\r\n"
+      "\"s\"=\"a;b\" ; commento\r\n"
+      "\"t\"=\"c\";attaccato\r\n"
+      "\"d\"=dword:0000002a ; commento\r\n"
+      "\"h\"=hex:01,02,\\\r\n"
+      "  ; commento dentro i dati\r\n"
+      "\r\n"
+      "   \r\n"
+      "  03,04 ; fine\r\n"
+      "\"c\"=hex:05, ; il \\ di un commento non continua\r\n"
+      "\"x\"=- ; cancellato\r\n";
+  const std::vector<ValoreFileRegistro> attesi{
+      {"s", REG_SZ, Sz("a;b"), false},        {"t", REG_SZ, Sz("c"), false},
+      {"d", REG_DWORD, "\x2a\0\0\0"s, false}, {"h", REG_BINARY, "\x01\x02\x03\x04", false},
+      {"c", REG_BINARY, "\x05", false},       {"x", REG_NONE, "", true}};
+  EXPECT_EQ(Valori(righe), attesi);
+  EXPECT_EQ(Valori("\xFF\xFE" + Utf16(righe)), attesi);
+}
+
+// Hex data of string values, as files of the Windows editor may hold it.
+const std::vector<std::string> kDatiUtf16{
+    "\x61\x00\x62"s,                  // an odd trailing byte
+    "\x00\xD8\x61\x00\x00\x00"s,      // a lone high surrogate
+    "\x61\x00\x00\xDC"s,              // a lone low surrogate
+    "\xC3\xDC\xA9\xDC\x00\x00"s,      // surrogates that stand for bytes of UTF-8
+    "\xFF\xDC"s,                      // ... for the byte 0xFF
+    "\xED\xDC\xA0\xDC\x80\xDC\xFF"s,  // ... for a lone surrogate's form, odd
+};
+
+TEST(RegistroFormato, StringDataThatIsNotValidUtf16SurvivesReadingAndWritingByteForByte) {
+  for (const std::string& dati : kDatiUtf16) {
+    for (const std::uint32_t tipo : {REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ}) {
+      const std::vector<SezioneFileRegistro> sezioni{
+          {"HKEY_CURRENT_USER\\X", false, {{"v", tipo, Utf8DaUtf16le(dati), false}}}};
+      const std::string scritto = TestoFileRegistro(sezioni);
+      std::string hex;
+      for (const char c : dati) {
+        static constexpr std::string_view kCifre = "0123456789abcdef";
+        hex += std::string(hex.empty() ? "" : ",") + kCifre[static_cast<unsigned char>(c) >> 4U] +
+               kCifre[static_cast<unsigned char>(c) & 15U];
+      }
+      EXPECT_THAT(TestoUtf8DelFileRegistro(scritto), ::testing::HasSubstr(":" + hex + "\r\n"));
+      EXPECT_EQ(AnalizzaFileRegistro(scritto).sezioni, sezioni);
+    }
+  }
+  // Quoted text with a lone surrogate, as the Windows editor writes it.
+  const std::vector<ValoreFileRegistro> letti =
+      Valori("\xFF\xFE" +
+             Utf16("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n\"") +
+             "\x00\xD8"s + Utf16("\"=\"") + "\x00\xD8"s + Utf16("a\"\r\n"));
+  ASSERT_EQ(letti.size(), 1U);
+  EXPECT_EQ(Utf16leDaUtf8(letti[0].nome, true), "\x00\xD8"s);
+  EXPECT_EQ(Utf16leDaUtf8(letti[0].dati), "\x00\xD8\x61\x00\x00\x00"s);
+}
+
+// Every string up to `lunghezza` symbols of `alfabeto`.
+template <class F>
+void PerOgniStringa(const std::vector<std::string>& alfabeto, std::size_t lunghezza, F&& f) {
+  std::vector<std::size_t> indici;
+  while (true) {
+    std::string s;
+    for (const std::size_t i : indici)
+      s += alfabeto[i];
+    f(s);
+    std::size_t k = 0;
+    while (k < indici.size() && ++indici[k] == alfabeto.size())
+      indici[k++] = 0;
+    if (k == indici.size()) {
+      if (indici.size() == lunghezza) return;
+      indici.push_back(0);
+    }
+  }
+}
+
+TEST(RegistroFormato, StoreStringsAndFileUtf16MapOntoEachOtherExactlyBothWays) {
+  // Bytes that make and break UTF-8, surrogate forms and the escape mark.
+  const std::vector<std::string> byte{"\0"s,  "A",    "\x80", "\xA0", "\xB3", "\xBF",
+                                      "\xC3", "\xA9", "\xED", "\xDC", "\xFF"};
+  // Units: characters, high and low surrogates, surrogates standing for bytes.
+  const std::vector<std::string> unita{"A\0"s,      "\xE9\0"s,   "\x00\xD8"s, "\xFF\xDB"s,
+                                       "\x00\xDC"s, "\x80\xDC"s, "\xC3\xDC"s, "\xA9\xDC"s,
+                                       "\xED\xDC"s, "\xA0\xDC"s, "\xFF\xDC"s, "\xFF\xDF"s};
+  for (const bool nome : {false, true}) {
+    PerOgniStringa(byte, 4, [nome](const std::string& x) {
+      const std::string y = Utf16leDaUtf8(x, nome);
+      ASSERT_EQ(Utf8DaUtf16le(y, nome), x) << nome;
+      if (nome) {
+        ASSERT_EQ(y.size() % 2, 0U) << "a name is whole UTF-16 characters";
+      }
+    });
+    PerOgniStringa(unita, 3, [nome](const std::string& y) {
+      for (const std::string& dispari :
+           nome ? std::vector<std::string>{""} : std::vector<std::string>{"", "\0"s, "\xFF"}) {
+        ASSERT_EQ(Utf16leDaUtf8(Utf8DaUtf16le(y + dispari, nome), nome), y + dispari) << nome;
+      }
+    });
+  }
+  // Escapes of escapes: the data of each form, written back as bytes that
+  // stand for themselves, is new data with a form of its own.
+  std::string y = "\x00\xD8"s;
+  std::vector<std::string> forme;
+  for (int livello = 0; livello < 5; ++livello) {
+    const std::string x = Utf8DaUtf16le(y);
+    ASSERT_EQ(Utf16leDaUtf8(x), y);
+    ASSERT_THAT(forme, ::testing::Not(::testing::Contains(x)));
+    forme.push_back(x);
+    y.clear();
+    for (const char c : x)
+      y += std::string{c, static_cast<unsigned char>(c) < 0x80 ? '\0' : '\xDC'};
+  }
+}
+
+}  // namespace
+}  // namespace platform
