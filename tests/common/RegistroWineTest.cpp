@@ -1,0 +1,208 @@
+// Round trips through Wine's registry editor, an implementation of the
+// Windows registry file format that owes nothing to this one. One Wine
+// prefix serves every test of this program; without Wine they are skipped.
+#include <gmock/gmock.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Registro.h"
+#include "tests/support/CartellaTemporanea.h"
+#include "tests/support/MacchinaFinta.h"
+#include "tests/support/Processo.h"
+
+namespace platform {
+namespace {
+
+using namespace std::string_literals;
+using orvane::test::Esito;
+using orvane::test::LeggiFile;
+using orvane::test::MacchinaFinta;
+
+std::string Sz(std::string_view testo) {
+  return std::string(testo) + '\0';
+}
+
+bool InPath(const std::string& programma) {
+  const char* path = std::getenv("PATH");
+  std::string_view resto = path == nullptr ? "" : path;
+  while (!resto.empty()) {
+    const std::size_t fine = std::min(resto.find(':'), resto.size());
+    std::error_code e;
+    if (std::filesystem::exists(std::filesystem::path(resto.substr(0, fine)) / programma, e)) {
+      return true;
+    }
+    resto.remove_prefix(std::min(fine + 1, resto.size()));
+  }
+  return false;
+}
+
+// Every value of a key and of the keys below it: key path -> value name ->
+// type and bytes.
+using Valori = std::map<std::string, std::map<std::string, std::pair<std::uint32_t, std::string>>>;
+
+void Raccogli(HKEY radice, const std::string& percorso, Valori& out) {
+  HKEY h = 0;
+  ASSERT_EQ(RegOpenKeyEx(radice, percorso, 0, KEY_READ, h), ERROR_SUCCESS) << percorso;
+  auto& valori = out[percorso];
+  std::string nome;
+  std::uint32_t tipo = 0;
+  std::string dati;
+  for (std::uint32_t i = 0; RegEnumValue(h, i, nome, &tipo, &dati) == ERROR_SUCCESS; ++i)
+    valori[nome] = {tipo, dati};
+  std::vector<std::string> figli;
+  for (std::uint32_t i = 0; RegEnumKeyEx(h, i, nome) == ERROR_SUCCESS; ++i)
+    figli.push_back(nome);
+  RegCloseKey(h);
+  for (const auto& figlio : figli)
+    Raccogli(radice, percorso + "\\" + figlio, out);
+}
+
+class RegistroWineTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!InPath("wine")) return;
+    prefisso_ = std::make_unique<orvane::test::CartellaTemporanea>();
+    ambiente_ = {{"WINEPREFIX", (prefisso_->Percorso() / "wine").string()},
+                 {"WINEDEBUG", "-all"},
+                 // No display, no installers of optional parts, no menu entries.
+                 {"DISPLAY", ""},
+                 {"WAYLAND_DISPLAY", ""},
+                 {"WINEDLLOVERRIDES", "mscoree,mshtml,winemenubuilder.exe=d"}};
+    const Esito e =
+        orvane::test::Esegui("wine", {"wineboot", "--init"}, ambiente_, std::chrono::minutes(3));
+    if (e.codice != 0) errore_ = "wineboot --init: " + std::to_string(e.codice) + " " + e.err;
+  }
+
+  static void TearDownTestSuite() {
+    if (!prefisso_) return;
+    (void)orvane::test::Esegui("wineserver", {"-k"}, ambiente_);
+    prefisso_.reset();
+  }
+
+  void SetUp() override {
+    if (!prefisso_) {
+      GTEST_SKIP() << "wine is not installed (Debian packages wine and wine64): the round trip "
+                      "through Wine's registry editor is not tested";
+    }
+    ASSERT_TRUE(errore_.empty()) << errore_;
+  }
+
+  static void Wine(const std::vector<std::string>& argomenti) {
+    const Esito e = orvane::test::Esegui("wine", argomenti, ambiente_);
+    EXPECT_EQ(e.codice, 0) << testing::PrintToString(argomenti) << e.out << e.err;
+  }
+
+  static void OrvaneReg(const std::vector<std::string>& argomenti) {
+    const Esito e = orvane::test::Esegui(ORVANE_REG, argomenti);
+    EXPECT_EQ(e.codice, 0) << testing::PrintToString(argomenti) << e.out << e.err;
+  }
+
+  static std::unique_ptr<orvane::test::CartellaTemporanea> prefisso_;
+  static std::map<std::string, std::string> ambiente_;
+  static std::string errore_;
+  MacchinaFinta macchina_;
+};
+
+std::unique_ptr<orvane::test::CartellaTemporanea> RegistroWineTest::prefisso_;
+std::map<std::string, std::string> RegistroWineTest::ambiente_;
+std::string RegistroWineTest::errore_;
+
+TEST_F(RegistroWineTest, WhatWinesEditorExportsIsReadExactly) {
+  std::string binario;
+  std::string binarioHex;
+  for (int i = 0; i < 100; ++i) {
+    binario += static_cast<char>(i * 7);
+    static constexpr std::string_view kCifre = "0123456789abcdef";
+    binarioHex += kCifre[static_cast<unsigned char>(i * 7) >> 4U];
+    binarioHex += kCifre[static_cast<unsigned char>(i * 7) & 15U];
+  }
+  const std::string chiave = R"(HKCU\Software\Orvane Prova\perché)";
+  const std::vector<std::pair<std::vector<std::string>, std::pair<std::uint32_t, std::string>>>
+      valori{
+          {{"/v", "nome è", "/d", "perché € 😀"}, {REG_SZ, Sz("perché € 😀")}},
+          {{"/ve", "/d", "predefinito"}, {REG_SZ, Sz("predefinito")}},
+          {{"/v", "percorso", "/d", R"(C:\ORVANE\TARVIK)"}, {REG_SZ, Sz(R"(C:\ORVANE\TARVIK)")}},
+          {{"/v", "espandi", "/t", "REG_EXPAND_SZ", "/d", "%PATH%;è"},
+           {REG_EXPAND_SZ, Sz("%PATH%;è")}},
+          {{"/v", "multi", "/t", "REG_MULTI_SZ", "/d", R"(uno\0due è)"},
+           {REG_MULTI_SZ, "uno\0due è\0\0"s}},
+          {{"/v", "numero", "/t", "REG_DWORD", "/d", "42"}, {REG_DWORD, "\x2a\0\0\0"s}},
+          {{"/v", "grande", "/t", "REG_QWORD", "/d", "0x0102030405060708"},
+           {REG_QWORD, "\x08\x07\x06\x05\x04\x03\x02\x01"}},
+          {{"/v", "binario", "/t", "REG_BINARY", "/d", binarioHex}, {REG_BINARY, binario}},
+      };
+  for (const auto& [argomenti, atteso] : valori) {
+    std::vector<std::string> comando{"reg", "add", chiave};
+    comando.insert(comando.end(), argomenti.begin(), argomenti.end());
+    comando.emplace_back("/f");
+    Wine(comando);
+  }
+  const std::string file = (macchina_.Percorso() / "wine.reg").string();
+  Wine({"regedit", "/E", file, R"(HKEY_CURRENT_USER\Software\Orvane Prova)"});
+  ASSERT_EQ(LeggiFile(file).substr(0, 2), "\xFF\xFE");
+
+  OrvaneReg({"import", file});
+  HKEY h = 0;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, R"(Software\Orvane Prova\perché)", 0, KEY_READ, h),
+            ERROR_SUCCESS);
+  Valori letti;
+  Raccogli(HKEY_CURRENT_USER, R"(Software\Orvane Prova\perché)", letti);
+  std::map<std::string, std::pair<std::uint32_t, std::string>> attesi;
+  for (const auto& [argomenti, atteso] : valori)
+    attesi[argomenti[0] == "/ve" ? "" : argomenti[1]] = atteso;
+  EXPECT_EQ(letti[R"(Software\Orvane Prova\perché)"], attesi);
+  RegCloseKey(h);
+}
+
+TEST_F(RegistroWineTest, WhatOrvaneRegExportsGoesThroughWinesEditorAndComesBackIdentical) {
+  std::string binario;
+  for (int i = 0; i < 300; ++i)
+    binario += static_cast<char>(i * 13);
+  const std::vector<std::pair<std::string, std::pair<std::uint32_t, std::string>>> valori{
+      {"nome è", {REG_SZ, Sz("perché € 😀")}},
+      {"", {REG_SZ, Sz("predefinito")}},
+      {"a \"b\" \\ c", {REG_SZ, Sz(R"(C:\dati "x")")}},
+      {"espandi", {REG_EXPAND_SZ, Sz(R"(%X%\è)")}},
+      {"multi", {REG_MULTI_SZ, "uno\0due è\0\0"s}},
+      {"numero", {REG_DWORD, "\x2a\0\0\x80"s}},
+      {"grande", {REG_QWORD, "\x08\x07\x06\x05\x04\x03\x02\x01"}},
+      {"binario", {REG_BINARY, binario}},
+      {"nessuno", {REG_NONE, ""}},
+  };
+  for (const std::string percorso :
+       {R"(Software\Orvane Ritorno\città)", R"(Software\Orvane Ritorno\città\Ünterschlüssel)"}) {
+    HKEY h = 0;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, percorso, 0, KEY_ALL_ACCESS, h), ERROR_SUCCESS);
+    for (const auto& [nome, valore] : valori) {
+      ASSERT_EQ(RegSetValueEx(h, nome, valore.first, valore.second.data(),
+                              static_cast<std::uint32_t>(valore.second.size())),
+                ERROR_SUCCESS);
+    }
+    RegCloseKey(h);
+  }
+  Valori prima;
+  Raccogli(HKEY_CURRENT_USER, R"(Software\Orvane Ritorno)", prima);
+
+  const std::string andata = (macchina_.Percorso() / "andata.reg").string();
+  const std::string ritorno = (macchina_.Percorso() / "ritorno.reg").string();
+  OrvaneReg({"export", R"(HKCU\Software\Orvane Ritorno)", andata});
+  Wine({"regedit", "/S", andata});
+  Wine({"regedit", "/E", ritorno, R"(HKEY_CURRENT_USER\Software\Orvane Ritorno)"});
+  ASSERT_EQ(RegDeleteTree(HKEY_CURRENT_USER, R"(Software\Orvane Ritorno)"), ERROR_SUCCESS);
+  OrvaneReg({"import", ritorno});
+
+  Valori dopo;
+  Raccogli(HKEY_CURRENT_USER, R"(Software\Orvane Ritorno)", dopo);
+  EXPECT_EQ(dopo, prima);
+  EXPECT_EQ(dopo.size(), 3U);
+}
+
+}  // namespace
+}  // namespace platform
