@@ -16,8 +16,9 @@ constexpr std::size_t kProblemiElencati = 20;
 // Windows editor does.
 constexpr std::size_t kLarghezzaRigaHex = 76;
 // Marks a string of the store that holds UTF-16 data which is not valid
-// UTF-16; no UTF-8 text holds this byte.
-constexpr char kMarcaFuga = '\xFF';
+// UTF-16: no UTF-8 text holds the byte 0xFF, and the zero byte before it
+// ends the text for readers that stop at the first zero.
+constexpr std::string_view kMarcaFuga{"\0\xFF", 2};
 
 // ------------------------------------------------------------ UTF-16 units
 
@@ -170,7 +171,7 @@ std::u16string UnitaDaWtf8(std::string_view s) {
 }
 
 // When `testo` is the store's form of UTF-16 data that is not valid UTF-16
-// (its characters in generalised UTF-8, 0xFF, the odd byte if any), that
+// (its characters in generalised UTF-8, 0x00 0xFF, the odd byte if any), that
 // data. Such a form is only used for data that the mapping of UnitaConFuga
 // does not carry back exactly, so a string of that shape that stands for
 // data UnitaConFuga does carry is a plain string (checked down the chain of
@@ -179,12 +180,14 @@ std::optional<std::string> DatiDaFormaDiFuga(std::string_view testo, bool nome) 
   std::optional<std::string> dati;
   std::string x(testo);
   while (true) {
-    const std::size_t marca = x.find(kMarcaFuga);
-    if (marca == std::string::npos) return std::nullopt;
+    const std::size_t marca = x.find(kMarcaFuga.back());
+    if (marca == std::string::npos || marca == 0 || x[marca - 1] != kMarcaFuga.front()) {
+      return std::nullopt;
+    }
     const std::string_view dispari = std::string_view(x).substr(marca + 1);
     if (dispari.size() > (nome ? 0U : 1U)) return std::nullopt;
     bool esatto = false;
-    const std::u16string u = UnitaDaWtf8(std::string_view(x).substr(0, marca), esatto);
+    const std::u16string u = UnitaDaWtf8(std::string_view(x).substr(0, marca - 1), esatto);
     if (!esatto) return std::nullopt;
     // Valid UTF-16 travels as plain UTF-8.
     if (dispari.empty() && !HaSurrogatiIsolati(u)) return std::nullopt;

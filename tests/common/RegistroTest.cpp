@@ -295,6 +295,9 @@ TEST_F(RegistroTest, FileThisStoreWroteInUtf8IsRewrittenInUtf16WithoutLosingAnyt
     prima.push_back(Leggi(h, nome));
   EXPECT_EQ(prima[0], std::make_pair(REG_SZ, Sz("perché €")));
   EXPECT_EQ(prima[1], std::make_pair(REG_SZ, Sz("caf\xE9")));
+  // Text readers, which stop at the first zero byte, read the characters.
+  EXPECT_EQ(prima[2].second.substr(0, prima[2].second.find('\0')), "a");
+  EXPECT_EQ(prima[3].second.substr(0, prima[3].second.find('\0')), "\xED\xA0\x80");
 
   ASSERT_EQ(Scrivi(h, "nuovo", REG_SZ, Sz("x")), ERROR_SUCCESS);
   EXPECT_EQ(LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER")).rfind("\xFF\xFEW\0"sv, 0), 0U);

@@ -73,8 +73,9 @@ struct FileRegistro {
 /// part of valid UTF-8 travels as the lone surrogate U+DC00 + byte. UTF-16
 /// data that this leaves unaccounted for (an odd trailing byte, other lone
 /// surrogates) is kept in the store as its characters in UTF-8, each lone
-/// surrogate as its three-byte form, followed by the byte 0xFF and the odd
-/// byte, if any. `nome` is for key and value names, which are whole UTF-16
+/// surrogate as its three-byte form, followed by the bytes 0x00 0xFF and the
+/// odd byte, if any (so a reader that stops at the first zero byte reads
+/// the characters alone). `nome` is for key and value names, which are whole UTF-16
 /// characters in a file and so have no odd byte.
 [[nodiscard]] std::string Utf16leDaUtf8(std::string_view testo, bool nome = false);
 [[nodiscard]] std::string Utf8DaUtf16le(std::string_view byte, bool nome = false);
