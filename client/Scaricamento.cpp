@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <exception>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -24,10 +25,16 @@ constexpr long kRedirezioniMassime = 10;
 // joined once at the end, each block freed as soon as it is copied.
 class Corpo {
  public:
+  // Address space taken for a declared length is not memory until written;
+  // where even that is refused, the body goes in blocks.
   void Prepara(std::optional<long long> dichiarati) {
     if (!dichiarati || *dichiarati <= 0) return;
-    unico_ = true;
-    blocchi_.emplace_back().reserve(static_cast<std::size_t>(*dichiarati));
+    try {
+      blocchi_.emplace_back().reserve(static_cast<std::size_t>(*dichiarati));
+      unico_ = true;
+    } catch (const std::bad_alloc&) {
+      blocchi_.clear();
+    }
   }
 
   void Accoda(const char* dati, std::size_t n) {

@@ -10,6 +10,8 @@ namespace quomaro::strumento {
 EsitoScaricaFile ScaricaFile(const std::string& url, const std::filesystem::path& file,
                              const Scaricamento& scaricamento) {
   EsitoScaricaFile e;
+  // The folder of a bare file name is the current one.
+  const std::filesystem::path percorso = std::filesystem::absolute(file);
   const auto nonScritto = [&e](const std::exception& ex) {
     e.errore = std::string("impossibile scrivere il file: ") + ex.what();
     return e;
@@ -18,8 +20,8 @@ EsitoScaricaFile ScaricaFile(const std::string& url, const std::filesystem::path
   // found under it belongs to a run that is gone: a killed run leaves a
   // hidden file as large as the package.
   try {
-    const platform::BloccoCartella blocco(file.parent_path());
-    platform::RimuoviTemporaneiOrfani(file);
+    const platform::BloccoCartella blocco(percorso.parent_path());
+    platform::RimuoviTemporaneiOrfani(percorso);
   } catch (const std::exception& ex) {
     return nonScritto(ex);
   }
@@ -29,8 +31,8 @@ EsitoScaricaFile ScaricaFile(const std::string& url, const std::filesystem::path
     return e;
   }
   try {
-    const platform::BloccoCartella blocco(file.parent_path());
-    platform::ScriviFileAtomico(file, esito.corpo);
+    const platform::BloccoCartella blocco(percorso.parent_path());
+    platform::ScriviFileAtomico(percorso, esito.corpo);
   } catch (const std::exception& ex) {
     return nonScritto(ex);
   }

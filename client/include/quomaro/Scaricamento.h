@@ -60,8 +60,9 @@ struct LimitiScaricamento {
 /// body and one block more.
 class QUOMARO_API Scaricamento {
  public:
-  /// Called once the final answer's head has arrived, before its first read:
-  /// its status and the length it declares.
+  /// Called once, when the final answer's body starts arriving and before its
+  /// first read: its status and the length it declares (an answer without a
+  /// body is not announced).
   using OsservatoreRisposta = std::function<void(long stato, std::optional<long long> dichiarati)>;
 
   explicit Scaricamento(DownloadEventi* eventi = nullptr, LimitiScaricamento limiti = {});
