@@ -76,24 +76,6 @@ TEST_F(ScaricamentoTest, ReportsStatusLengthsAndWhyTheTransferStopped) {
   EXPECT_THAT(assente.Descrizione(), HasSubstr("server non raggiungibile"));
 }
 
-TEST_F(ScaricamentoTest, TheHeadIsReportedOnceBeforeTheFirstRead) {
-  const ServerGrezzo peer =
-      Peer("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n", std::string(5000, 'x'));
-  struct Eventi : DownloadEventi {
-    void DownloadProgressione(long ByteLetti) override { letti.push_back(ByteLetti); }
-    std::vector<long> letti;
-  } eventi;
-  std::vector<std::string> visti;
-  Scaricamento s(&eventi);
-  s.QuandoRisposta([&](long stato, std::optional<long long> dichiarati) {
-    visti.push_back(std::to_string(stato) + " " + std::to_string(dichiarati.value_or(-1)) +
-                    " dopo " + std::to_string(eventi.letti.size()));
-  });
-  EXPECT_TRUE(s.Scarica(peer.Url("/p.zip")).Riuscito());
-  EXPECT_EQ(visti, std::vector<std::string>{"200 5000 dopo 0"});
-  EXPECT_EQ(eventi.letti, (std::vector<long>{2048, 4096, 5000, 5000}));
-}
-
 TEST_F(ScaricamentoTest, ATrickleIsAbandonedAndSaysSo) {
   // One byte every 100 ms: far below 512 bytes a second.
   ServerGrezzo goccia([](int s) {
