@@ -7,7 +7,7 @@
 #include <optional>
 #include <thread>
 
-#include "tests/client/ProvaQuomaro.h"
+#include "ProvaQuomaro.h"
 
 namespace quomaro::test {
 namespace {
