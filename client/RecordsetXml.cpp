@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "DocumentoXml.h"
 #include "RecordsetTesto.h"
 
 namespace quomaro {
@@ -255,9 +256,7 @@ void ScriviAttributi(pugi::xml_node elemento, const std::vector<AttributoSchema>
 std::optional<DatiRecordset> RecordsetXml::Leggi(std::string_view xml) {
   if (xml.empty()) return std::nullopt;
   pugi::xml_document documento;
-  if (!documento.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_utf8)) {
-    return std::nullopt;
-  }
+  if (!CaricaDocumentoUnico(documento, xml, pugi::encoding_utf8)) return std::nullopt;
   const auto radice = documento.document_element();
   const Ambito ambitoRadice = Ambito().Di(radice);
   if (!ambitoRadice.E(radice, "", "xml")) return std::nullopt;

@@ -14,9 +14,9 @@ namespace quomaro {
 class RecordsetXml {
  public:
   /// The columns and records of a persisted recordset; nothing when the text
-  /// is not XML, has another shape, or has rows that do not match the schema.
-  /// Walks only the levels of the format, never recursively, so deep or huge
-  /// documents cost no stack.
+  /// is not one well-formed XML document, has another shape, or has rows that do not match the
+  /// schema. Walks only the levels of the format, never recursively, so deep or huge documents cost
+  /// no stack.
   [[nodiscard]] static std::optional<DatiRecordset> Leggi(std::string_view xml);
 
   /// The persisted text of the records at positions `righe` of `dati`, in

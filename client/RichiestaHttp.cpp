@@ -14,6 +14,7 @@ namespace quomaro {
 namespace {
 
 constexpr std::string_view kProtocolli = "http,https";
+constexpr long kRedirezioniMassime = 5;
 
 bool UgualeSenzaMaiuscole(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -220,6 +221,13 @@ void RichiestaHttp::send(const std::string& corpo) {
   curl::Accoda(s.intestazioni, "Expect:");
   curl::Imposta(h, CURLOPT_URL, s.url.c_str());
   curl::Imposta(h, CURLOPT_PROTOCOLS_STR, kProtocolli.data());
+  // A server that moved (http to https, a balancer) is followed, on http and
+  // https only, with the same method, body and headers; a loop or a redirect
+  // to another scheme fails the exchange.
+  curl::Imposta(h, CURLOPT_REDIR_PROTOCOLS_STR, kProtocolli.data());
+  curl::Imposta(h, CURLOPT_FOLLOWLOCATION, 1L);
+  curl::Imposta(h, CURLOPT_MAXREDIRS, kRedirezioniMassime);
+  curl::Imposta(h, CURLOPT_POSTREDIR, static_cast<long>(CURL_REDIR_POST_ALL));
   curl::Imposta(h, CURLOPT_NOSIGNAL, 1L);
   curl::Imposta(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl::Imposta(h, CURLOPT_ERRORBUFFER, s.bufferErrore.data());

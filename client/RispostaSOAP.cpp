@@ -4,6 +4,8 @@
 
 #include <pugixml.hpp>
 
+#include "DocumentoXml.h"
+
 namespace quomaro {
 namespace {
 
@@ -33,18 +35,27 @@ std::string TestoContenuto(const pugi::xml_node elemento) {
   return testo;
 }
 
+// `testo` without the XML white space (space, tab, line ends) at its ends.
+std::string_view SenzaSpaziXml(std::string_view testo) {
+  constexpr std::string_view kSpazi = " \t\r\n";
+  const auto inizio = testo.find_first_not_of(kSpazi);
+  if (inizio == std::string_view::npos) return {};
+  return testo.substr(inizio, testo.find_last_not_of(kSpazi) - inizio + 1);
+}
+
 }  // namespace
 
 std::optional<std::string> TestoRitorno(std::string_view risposta) {
   pugi::xml_document documento;
   // An answer that does not parse whole is no answer: a body cut short after
   // its verdict must not pass for the verdict.
-  if (!documento.load_buffer(risposta.data(), risposta.size(), pugi::parse_default)) {
-    return std::nullopt;
-  }
+  // Nor is more than one document, or text after it.
+  if (!CaricaDocumentoUnico(documento, risposta)) return std::nullopt;
   const pugi::xml_node ritorno = PrimoElemento(documento.root(), "return");
   if (ritorno.empty()) return std::nullopt;
-  return TestoContenuto(ritorno);
+  // Read as the element's text: the white space that indents it is not part
+  // of the value.
+  return std::string(SenzaSpaziXml(TestoContenuto(ritorno)));
 }
 
 }  // namespace quomaro

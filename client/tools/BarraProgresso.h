@@ -24,6 +24,9 @@ class BarraProgresso : public DownloadEventi {
 
   void DownloadProgressione(long ByteLetti) override;
 
+  /// The expected size, once the answer declares it.
+  void ImpostaTotale(std::optional<long long> totale) { totale_ = totale; }
+
   /// Ends the line once the download is over (also done on destruction).
   void Chiudi();
 

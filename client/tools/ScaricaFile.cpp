@@ -1,46 +1,44 @@
 #include "ScaricaFile.h"
 
-#include <curl/curl.h>
+#include <exception>
 
-#include "ManiglieCurl.h"
-#include "common/Errore.h"
+#include "platform/BloccoCartella.h"
+#include "platform/FileAtomico.h"
 
 namespace quomaro::strumento {
-namespace {
 
-constexpr long kSecondiSonda = 30;
-
-}  // namespace
-
-Sonda SondaUrl(const std::string& url) {
-  Sonda sonda;
-  curl::Easy h;
+EsitoScaricaFile ScaricaFile(const std::string& url, const std::filesystem::path& file,
+                             const Scaricamento& scaricamento) {
+  EsitoScaricaFile e;
+  // The folder of a bare file name is the current one.
+  const std::filesystem::path percorso = std::filesystem::absolute(file);
+  const auto nonScritto = [&e](const std::exception& ex) {
+    e.errore = std::string("impossibile scrivere il file: ") + ex.what();
+    return e;
+  };
+  // Every run of the tool writes under the folder's lock, so a temporary
+  // found under it belongs to a run that is gone: a killed run leaves a
+  // hidden file as large as the package.
   try {
-    h = curl::NuovaEasy();
-  } catch (const orvane::Errore&) {
-    sonda.errore = "libcurl non disponibile";
-    return sonda;
+    const platform::BloccoCartella blocco(percorso.parent_path());
+    platform::RimuoviTemporaneiOrfani(percorso);
+  } catch (const std::exception& ex) {
+    return nonScritto(ex);
   }
-  curl_easy_setopt(h.get(), CURLOPT_URL, url.c_str());
-  curl_easy_setopt(h.get(), CURLOPT_NOBODY, 1L);
-  curl_easy_setopt(h.get(), CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h.get(), CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(h.get(), CURLOPT_MAXREDIRS, 10L);
-  curl_easy_setopt(h.get(), CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h.get(), CURLOPT_TIMEOUT, kSecondiSonda);
-  const CURLcode esito = curl_easy_perform(h.get());
-  if (esito != CURLE_OK) {
-    sonda.errore = curl_easy_strerror(esito);
-    return sonda;
+  const EsitoScaricamento esito = scaricamento.Scarica(url);
+  if (!esito.Riuscito()) {
+    e.errore = esito.Descrizione() + " per " + url + "; " + file.string() + " non è stato scritto";
+    return e;
   }
-  curl_easy_getinfo(h.get(), CURLINFO_RESPONSE_CODE, &sonda.stato);
-  curl_off_t lunghezza = -1;
-  if (curl_easy_getinfo(h.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &lunghezza) == CURLE_OK &&
-      lunghezza >= 0) {
-    sonda.dimensione = static_cast<long long>(lunghezza);
+  try {
+    const platform::BloccoCartella blocco(percorso.parent_path());
+    platform::ScriviFileAtomico(percorso, esito.corpo);
+  } catch (const std::exception& ex) {
+    return nonScritto(ex);
   }
-  return sonda;
+  e.riuscito = true;
+  e.byte = esito.ricevuti;
+  return e;
 }
 
 }  // namespace quomaro::strumento

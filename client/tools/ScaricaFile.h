@@ -1,21 +1,26 @@
 #pragma once
 
-#include <optional>
+#include <filesystem>
 #include <string>
+
+#include "quomaro/Scaricamento.h"
 
 namespace quomaro::strumento {
 
-/// What the server says of an address before it is downloaded.
-struct Sonda {
-  /// Why the server could not be asked (no connection, bad address); empty
-  /// when it answered.
+/// How a download into a file ended.
+struct EsitoScaricaFile {
+  bool riuscito = false;
+  /// What went wrong (in Italian, for the user); empty on success.
   std::string errore;
-  long stato = 0;                       ///< HTTP status of the answer
-  std::optional<long long> dimensione;  ///< declared length of the body
+  long long byte = 0;  ///< bytes written on success
 };
 
-/// Asks the server for the head of `url` (HTTP HEAD, redirects followed),
-/// so that a download knows its size and an error status before it starts.
-[[nodiscard]] Sonda SondaUrl(const std::string& url);
+/// Downloads `url` into `file`. The file is replaced, atomically, only by a
+/// whole body (as long as the server declared) of a 2xx answer; on any other
+/// outcome it stays as it was. Temporary files of `file` left by runs that
+/// were killed are removed first, under a lock on the file's folder.
+[[nodiscard]] EsitoScaricaFile ScaricaFile(const std::string& url,
+                                           const std::filesystem::path& file,
+                                           const Scaricamento& scaricamento);
 
 }  // namespace quomaro::strumento

@@ -19,12 +19,11 @@
 #include "BarraProgresso.h"
 #include "ScaricaFile.h"
 #include "TabellaRecordset.h"
-#include "platform/FileAtomico.h"
 #include "platform/Messaggi.h"
 #include "quomaro/Configurazione.h"
 #include "quomaro/Host.h"
+#include "quomaro/Scaricamento.h"
 #include "quomaro/clsCA.h"
-#include "quomaro/clsDownload.h"
 #include "quomaro/clsSOAP.h"
 
 namespace {
@@ -218,38 +217,21 @@ int Sql(const std::string& istruzione) {
 }
 
 int Scarica(const std::string& url, const std::string& file) {
-  using quomaro::strumento::ConPunti;
-  const quomaro::strumento::Sonda sonda = quomaro::strumento::SondaUrl(url);
-  if (!sonda.errore.empty()) return Fallito("impossibile raggiungere " + url + ": " + sonda.errore);
-  // A server that does not answer HEAD still gets the download itself.
-  const bool senzaHead = sonda.stato == 405 || sonda.stato == 501;
-  if (sonda.stato >= 400 && !senzaHead) {
-    return Fallito("il server risponde HTTP " + std::to_string(sonda.stato) + " per " + url);
-  }
-  const std::optional<long long> attesi = senzaHead ? std::nullopt : sonda.dimensione;
-
-  quomaro::clsDownload download;
   std::unique_ptr<quomaro::strumento::BarraProgresso> barra;
   if (::isatty(STDERR_FILENO) == 1) {
-    barra = std::make_unique<quomaro::strumento::BarraProgresso>(stderr, attesi);
-    download.ImpostaEventi(barra.get());
+    barra = std::make_unique<quomaro::strumento::BarraProgresso>(stderr, std::nullopt);
   }
-  const std::string contenuto = download.OpenURL(url);
+  quomaro::Scaricamento scaricamento(barra.get());
+  if (barra) {
+    scaricamento.QuandoRisposta([&barra](long /*stato*/, std::optional<long long> dichiarati) {
+      barra->ImpostaTotale(dichiarati);
+    });
+  }
+  const auto esito = quomaro::strumento::ScaricaFile(url, file, scaricamento);
   if (barra) barra->Chiudi();
-  const auto ricevuti = static_cast<long long>(contenuto.size());
-  if (contenuto.empty() && attesi.value_or(-1) != 0) {
-    return Fallito("download non riuscito: nessun dato ricevuto da " + url);
-  }
-  if (attesi && ricevuti != *attesi) {
-    return Fallito("download incompleto: ricevuti " + ConPunti(ricevuti) + " byte su " +
-                   ConPunti(*attesi) + "; " + file + " non è stato scritto");
-  }
-  try {
-    platform::ScriviFileAtomico(file, contenuto);
-  } catch (const std::exception& e) {
-    return Fallito(std::string("impossibile scrivere il file: ") + e.what());
-  }
-  std::cout << "Scaricati " << ConPunti(ricevuti) << " byte in " << file << "\n";
+  if (!esito.riuscito) return Fallito(esito.errore);
+  std::cout << "Scaricati " << quomaro::strumento::ConPunti(esito.byte) << " byte in " << file
+            << "\n";
   return kRiuscito;
 }
 

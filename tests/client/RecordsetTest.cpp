@@ -151,6 +151,62 @@ TEST(RecordsetTest, EveryTypeNullAndEmptyTextSurviveSaveAndReopen) {
   EXPECT_EQ(letto.Campo("ignoto").Testo(), "");
 }
 
+TEST(RecordsetTest, EachDeclaredTypeGivesItsFamilyAndReadsAsIt) {
+  struct Caso {
+    const char* tipo;
+    const char* testo;
+    TipoCampo famiglia;
+  };
+  const std::vector<Caso> casi{
+      {"i1", "-8", TipoCampo::Intero},
+      {"i2", "-16", TipoCampo::Intero},
+      {"i4", "32", TipoCampo::Intero},
+      {"i8", "64", TipoCampo::Intero},
+      {"ui1", "8", TipoCampo::Intero},
+      {"ui2", "16", TipoCampo::Intero},
+      {"ui4", "32", TipoCampo::Intero},
+      {"ui8", "64", TipoCampo::Intero},
+      {"int", "1", TipoCampo::Intero},
+      {"r4", "1.5", TipoCampo::Decimale},
+      {"r8", "2.5", TipoCampo::Decimale},
+      {"float", "3.5", TipoCampo::Decimale},
+      {"number", "4", TipoCampo::Decimale},
+      {"fixed.14.4", "5.25", TipoCampo::Decimale},
+      {"boolean", "1", TipoCampo::Booleano},
+      {"date", "2008-03-05", TipoCampo::DataOra},
+      {"time", "14:30:00", TipoCampo::DataOra},
+      {"time.tz", "14:30:00", TipoCampo::DataOra},
+      {"dateTime", "2008-03-05T14:30:00", TipoCampo::DataOra},
+      {"dateTime.tz", "2008-03-05T14:30:00", TipoCampo::DataOra},
+      {"string", "12", TipoCampo::Testo},
+      {"uuid", "7", TipoCampo::Testo},
+  };
+  std::string colonne;
+  std::string valori;
+  for (std::size_t i = 0; i < casi.size(); ++i) {
+    const std::string nome = "c" + std::to_string(i);
+    colonne += "<s:AttributeType name='" + nome + "'><s:datatype dt:type='" + casi[i].tipo +
+               "'/></s:AttributeType>";
+    valori += " " + nome + "='" + casi[i].testo + "'";
+  }
+  const std::string elenco = kElenco;
+  const auto schema = elenco.find("<s:AttributeType");
+  const std::string xml = elenco.substr(0, schema) + colonne + "<s:extends type='rs:rowbase'/>" +
+                          "</s:ElementType></s:Schema><rs:data><z:row" + valori +
+                          "/></rs:data></xml>";
+  Recordset rs;
+  ASSERT_TRUE(rs.Apri(xml));
+  for (std::size_t i = 0; i < casi.size(); ++i) {
+    SCOPED_TRACE(casi[i].tipo);
+    const Valore v = rs.Campo("c" + std::to_string(i));
+    EXPECT_EQ(v.Tipo(), casi[i].famiglia);
+    EXPECT_TRUE(v.Conforme());
+  }
+  EXPECT_EQ(rs.Campo("c14").Booleano(), true);
+  EXPECT_EQ(rs.Campo("c13").Numero(), 5.25);
+  EXPECT_EQ(rs.Campo("c0").Intero(), -8);
+}
+
 TEST(RecordsetTest, EncodedColumnNamesAreReadAndWrittenWithTheirRealName) {
   const std::string codificato = SostituisciTutti(
       SostituisciTutti(kElenco, "name='Filexx'", "name='c4' rs:name='File xx'"), "Filexx=", "c4=");
@@ -209,6 +265,9 @@ TEST(RecordsetTest, AnswersThatAreNoRecordsetLeaveItClosed) {
       std::string(kElenco).replace(std::string(kElenco).find("<s:AttributeType name='progra'"), 0,
                                    "<s:AttributeType name='CODICE' rs:number='9'/>"),
       "<xml>" + annidati,
+      // Not one document: a second root, or text after the root.
+      std::string(kElenco) + "<xml/>",
+      std::string(kElenco) + "resto",
       inizio + "<rs:data><z:row codice='1'>" + annidati,
   };
   for (const auto& caso : casi) {

@@ -2,8 +2,12 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "ProvaQuomaro.h"
 #include "tests/support/Processo.h"
@@ -14,6 +18,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 using orvane::test::Esito;
@@ -104,6 +109,144 @@ TEST_F(StrumentoQuomaroTest, ScaricaWritesTheWholePackageOrLeavesTheFileAlone) {
   EXPECT_THAT(assente.err, HasSubstr("HTTP 404"));
   EXPECT_EQ(orvane::test::LeggiFile(file), "vecchio");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(cartella.Percorso()), {}), 1);
+}
+
+// The largest resident size a successful run of the tool reached, in bytes,
+// as its /proc entry tells while it runs (the rusage of a child also counts
+// what its parent held when it was started).
+std::optional<std::size_t> PiccoDiMemoria(const std::vector<std::string>& argomenti) {
+  orvane::test::Processo tool(QUOMARO_STRUMENTO, argomenti, {{"no_proxy", "*"}});
+  const auto status = "/proc/" + std::to_string(tool.Pid()) + "/status";
+  std::size_t picco = 0;
+  while (tool.InEsecuzione()) {
+    std::ifstream in(status);
+    for (std::string riga; std::getline(in, riga);) {
+      if (riga.starts_with("VmHWM:")) picco = std::max(picco, std::stoul(riga.substr(6)) * 1024);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (tool.Attendi(std::chrono::milliseconds(0)) != 0) return std::nullopt;
+  return picco;
+}
+
+// A download server that answers HEAD with `testa` and GET with `risposta`.
+ServerGrezzo ServerDownload(std::string testa, std::string risposta) {
+  return ServerGrezzo([testa = std::move(testa), risposta = std::move(risposta)](int s) {
+    const std::string richiesta = ServerGrezzo::LeggiRichiesta(s);
+    ServerGrezzo::Scrivi(s, richiesta.starts_with("HEAD") ? testa : risposta);
+    return true;
+  });
+}
+
+TEST_F(StrumentoQuomaroTest, ScaricaFailsAndKeepsTheFileOnEveryAnswerThatIsNoWholePackage) {
+  const std::string metà(5000, 'x');
+  struct Caso {
+    const char* nome;
+    ServerGrezzo server;
+    const char* errore;
+  };
+  Caso casi[] = {
+      {"HEAD annuncia 0, trasferimento troncato",
+       ServerDownload("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n",
+                      "HTTP/1.1 200 OK\r\nContent-Length: 10000\r\n\r\n" + metà),
+       "ricevuti 5000 byte su 10000"},
+      {"HEAD rifiutato, GET 404",
+       ServerDownload("HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\n\r\n",
+                      "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n"
+                      "Content-Length: 20\r\n\r\n<h1>Non trovato</h1>"),
+       "HTTP 404"},
+      {"senza lunghezza, troncato",
+       ServerDownload("HTTP/1.1 200 OK\r\n\r\n",
+                      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nabcde\r\n"),
+       "download incompleto"},
+  };
+  orvane::test::CartellaTemporanea cartella;
+  const auto file = cartella / "pacchetto.zip";
+  for (auto& c : casi) {
+    SCOPED_TRACE(c.nome);
+    orvane::test::ScriviFile(file, "vecchio");
+    const Esito e = Quomaro({"scarica", c.server.Url("/p.zip"), file.string()});
+    EXPECT_EQ(e.codice, 1);
+    EXPECT_THAT(e.err, HasSubstr(c.errore));
+    EXPECT_THAT(e.err, HasSubstr("non è stato scritto"));
+    EXPECT_EQ(orvane::test::LeggiFile(file), "vecchio");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(cartella.Percorso()), {}), 1);
+  }
+}
+
+TEST_F(StrumentoQuomaroTest, ScaricaRemovesTheTemporariesOfKilledRunsOfTheSameFile) {
+  orvane::test::CartellaTemporanea cartella;
+  const auto file = cartella / "pacchetto.zip";
+  const auto orfano = cartella / ".pacchetto.zip.Ab12Cd";
+  const auto vicini = {cartella / ".pacchetto.zip.nota", cartella / ".altro.zip.Ab12Cd"};
+  for (const auto& v : vicini)
+    orvane::test::ScriviFile(v, "altrui");
+  for (const char* nome : {"Aggiornamento09999.zip", "Aggiornamento00042.zip"}) {
+    SCOPED_TRACE(nome);
+    orvane::test::ScriviFile(orfano, std::string(100000, 'z'));
+    static_cast<void>(Quomaro({"scarica", UrlPacchetto(nome), file.string()}));
+    // Also when the download itself fails.
+    EXPECT_FALSE(std::filesystem::exists(orfano));
+    for (const auto& v : vicini)
+      EXPECT_TRUE(std::filesystem::exists(v)) << v;
+  }
+  EXPECT_EQ(orvane::test::LeggiFile(file),
+            orvane::test::LeggiFile(servizio_.FilePacchetto("Aggiornamento00042.zip")));
+}
+
+TEST_F(StrumentoQuomaroTest, ScaricaHoldsAtMostTheBodyAndSixtyFourMegabytes) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's quarantine keeps freed memory";
+#endif
+  constexpr std::size_t kDimensione = std::size_t{130} << 20U;
+  const auto fornisci = [](std::size_t inizio, httplib::DataSink& sink) {
+    static const std::string blocco(std::size_t{1} << 20U, 'x');
+    return sink.write(blocco.data(), std::min(blocco.size(), kDimensione - inizio));
+  };
+  ServerHttp server;
+  server.Server().Get("/dichiarato", [&fornisci](const auto&, auto& res) {
+    res.set_content_provider(kDimensione, "application/zip",
+                             [&fornisci](std::size_t inizio, std::size_t, auto& sink) {
+                               return fornisci(inizio, sink);
+                             });
+  });
+  server.Server().Get("/a-pezzi", [&fornisci](const auto&, auto& res) {
+    res.set_chunked_content_provider("application/zip",
+                                     [&fornisci](std::size_t inizio, auto& sink) {
+                                       if (inizio >= kDimensione) {
+                                         sink.done();
+                                         return true;
+                                       }
+                                       return fornisci(inizio, sink);
+                                     });
+  });
+  server.Avvia();
+  orvane::test::CartellaTemporanea cartella;
+  for (const char* percorso : {"/dichiarato", "/a-pezzi"}) {
+    SCOPED_TRACE(percorso);
+    const std::optional<std::size_t> picco =
+        PiccoDiMemoria({"scarica", server.Url(percorso), (cartella / "p.zip").string()});
+    ASSERT_TRUE(picco.has_value());
+    EXPECT_LT(*picco, kDimensione + (std::size_t{64} << 20U));
+    EXPECT_EQ(std::filesystem::file_size(cartella / "p.zip"), kDimensione);
+  }
+}
+
+TEST_F(StrumentoQuomaroTest, ElencoFiltersAProgramCodeWithAnApostrophe) {
+  ServizioFiglio servizio(R"({
+    "clienti": [ { "userid": "ROSSI", "abilitato": "S" } ],
+    "pacchetti": [
+      { "codice": 1, "dataxx": "2008-01-01", "progra": "L'ARTE", "TipoXx": "ARTE",
+        "Filexx": "Con apostrofo", "contenuto": { "a.txt": "a" }, "clienti": ["ROSSI"] },
+      { "codice": 2, "dataxx": "2008-01-02", "progra": "ARTE", "TipoXx": "ARTE",
+        "Filexx": "Senza", "contenuto": { "a.txt": "b" }, "clienti": ["ROSSI"] }
+    ]
+  })");
+  const Esito e = Quomaro({"elenco", "ROSSI", "L'ARTE"}, servizio.Server());
+  EXPECT_EQ(e.codice, 0) << e.err;
+  EXPECT_THAT(e.out, HasSubstr("Con apostrofo"));
+  EXPECT_THAT(e.out, Not(HasSubstr("Senza")));
+  EXPECT_THAT(e.out, HasSubstr("(1 riga)"));
 }
 
 TEST_F(StrumentoQuomaroTest, ScaricaDrawsAProgressBarOnATerminal) {

@@ -191,15 +191,60 @@ TEST_F(ClsSOAPTest, AnswerIsTheFirstUnprefixedReturnOfAnXmlAnswerOrTheRawBody) {
            // Cut short or broken after the verdict: no verdict at all.
            {200, "text/xml", "<a><return>S</return>", ""},
            {200, "text/xml", "<x><return>S</return></y>", ""},
+           // More than one document is no answer either.
+           {200, "text/xml", Risposta("<return>S</return>") + "<altro/>", ""},
+           {200, "text/xml", Risposta("<return>S</return>") + "testo", ""},
+           // The verdict is the element's text without the white space around it.
+           {200, "text/xml", Risposta("<return>\n  S\r\n\t</return>"), "S"},
+           {200, "text/xml", Risposta("<return> a  b </return>"), "a  b"},
        }) {
     Rispondi(stato, tipo, corpo);
     EXPECT_EQ(Connessione(), atteso) << tipo << " " << corpo;
   }
   EXPECT_EQ(soap_.StatoRichiesta(), "");
-  // The five XML answers without a readable "return" element.
-  EXPECT_EQ(RecordNelLog(), 5);
+  // The seven XML answers without a readable "return" element.
+  EXPECT_EQ(RecordNelLog(), 7);
   EXPECT_THAT(Log(), HasSubstr(" Errore numero   : 91\r\n"));
   EXPECT_THAT(Log(), HasSubstr(" Routine         : InviaRichiestaPOST\r\n"));
+}
+
+TEST_F(ClsSOAPTest, RedirectsAreFollowedWithTheSameRequestOnHttpOnlyAndAtMostFive) {
+  auto& s = server_.Server();
+  for (const int stato : {301, 302, 303, 307, 308}) {
+    s.Post("/spostato" + std::to_string(stato), [stato](const auto&, auto& res) {
+      res.status = stato;
+      res.set_header("Location", std::string(kPercorso));
+      res.set_content("<html>Spostato</html>", "text/html");
+    });
+  }
+  s.Post("/giro", [](const auto&, auto& res) { res.set_redirect("/giro", 307); });
+  s.Post("/ftp", [](const auto&, auto& res) { res.set_redirect("ftp://127.0.0.1/x", 302); });
+  s.Post(R"(/catena(\d+))", [](const auto& req, auto& res) {
+    const int resto = std::stoi(req.matches[1]);
+    res.set_redirect(resto == 0 ? std::string(kPercorso) : "/catena" + std::to_string(resto - 1),
+                     308);
+  });
+
+  for (const int stato : {301, 302, 303, 307, 308}) {
+    SCOPED_TRACE(stato);
+    soap_.URI(server_.Url("/spostato" + std::to_string(stato)));
+    EXPECT_EQ(Invia({"Utente;ROSSI", ""}, "RichiestaConnessione"), "S");
+    // The service received the POST itself, body and all.
+    EXPECT_THAT(UltimaRicevuta(), HasSubstr("<Utente>ROSSI</Utente>"));
+  }
+  soap_.URI(server_.Url("/catena4"));
+  EXPECT_EQ(Connessione(), "S");
+  EXPECT_EQ(soap_.StatoRichiesta(), "");
+
+  for (const auto& [percorso, stato] : std::vector<std::pair<std::string, std::string>>{
+           {"/catena5", "redirect"}, {"/giro", "redirect"}, {"/ftp", "ftp"}}) {
+    SCOPED_TRACE(percorso);
+    soap_.URI(server_.Url(percorso));
+    EXPECT_EQ(Connessione(), "");
+    EXPECT_THAT(soap_.StatoRichiesta(), HasSubstr("Errore di comunicazione con il server"));
+    EXPECT_THAT(soap_.StatoRichiesta(), HasSubstr(stato));
+  }
+  EXPECT_EQ(RecordNelLog(), 0);
 }
 
 TEST_F(ClsSOAPTest, HugeAnswerIsReturnedWhole) {

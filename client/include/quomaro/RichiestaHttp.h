@@ -45,7 +45,9 @@ class QUOMARO_API RichiestaHttp {
 
   /// Starts the request with `corpo` as its body (ignored for GET). Ready
   /// state becomes 2, then 3 when the answer starts arriving and 4 when it is
-  /// complete or the transfer failed.
+  /// complete or the transfer failed. Redirects are followed (at most 5,
+  /// http and https only) with the same method, body and headers; a loop or
+  /// a redirect elsewhere fails the transfer.
   void send(const std::string& corpo);
 
   /// Waits for network activity at most `massimo`, then advances the

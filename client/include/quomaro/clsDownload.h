@@ -34,7 +34,8 @@ class QUOMARO_API clsDownload {
   /// Largest body a download may have: the range of the 32-bit count that
   /// DownloadProgressione reports.
   static constexpr long kByteMassimi = 2147483647L;
-  /// A transfer that receives nothing for this long is abandoned.
+  /// A connection not made within this many seconds is abandoned, and so is
+  /// a transfer slower than 512 bytes a second on average for as long.
   static constexpr long kSecondiSenzaDatiMassimi = 60;
 
   clsDownload() = default;
@@ -47,9 +48,9 @@ class QUOMARO_API clsDownload {
   /// Downloads `sUrl` (user agent "VB Project", the proxy settings of the
   /// environment, never from a cache) and returns its body, bytes unchanged;
   /// an HTTP error answer returns its body too. Returns an empty string when
-  /// nothing could be received or the transfer broke off before the end
-  /// (the events already raised stay raised). A body beyond kByteMassimi is
-  /// a failure logged to the library's error log (module "clsDownload").
+  /// nothing could be received, the transfer broke off before the end or
+  /// was abandoned as too slow (the events already raised stay raised). A body beyond kByteMassimi
+  /// is a failure logged to the library's error log (module "clsDownload").
   std::string OpenURL(const std::string& sUrl);
 
  private:

@@ -1,0 +1,121 @@
+#include "quomaro/Scaricamento.h"
+
+#include <gmock/gmock.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <optional>
+#include <thread>
+
+#include "ProvaQuomaro.h"
+
+namespace quomaro::test {
+namespace {
+
+using ::testing::HasSubstr;
+
+// A peer that writes `testa` and `corpo`, then closes: with a reset when
+// `reset`, so that the reader sees a broken connection, not an end.
+ServerGrezzo Peer(std::string testa, std::string corpo, bool reset = false) {
+  return ServerGrezzo([testa = std::move(testa), corpo = std::move(corpo), reset](int s) {
+    static_cast<void>(ServerGrezzo::LeggiRichiesta(s));
+    ServerGrezzo::Scrivi(s, testa + "\r\n" + corpo);
+    if (reset) {
+      // Let the body reach the reader before the reset does.
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      const linger subito{1, 0};
+      ::setsockopt(s, SOL_SOCKET, SO_LINGER, &subito, sizeof subito);
+    }
+    return true;
+  });
+}
+
+class ScaricamentoTest : public ProvaQuomaro {};
+
+TEST_F(ScaricamentoTest, ReportsStatusLengthsAndWhyTheTransferStopped) {
+  const std::string cinquemila(5000, 'x');
+  struct Caso {
+    const char* nome;
+    ServerGrezzo peer;
+    long stato;
+    std::optional<long long> dichiarati;
+    long long ricevuti;
+    FineScaricamento fine;
+    const char* descrizione;
+  };
+  const std::string ok = "HTTP/1.1 200 OK\r\n";
+  Caso casi[] = {
+      {"intero", Peer(ok + "Content-Length: 5000\r\n", cinquemila), 200, 5000, 5000,
+       FineScaricamento::Completo, ""},
+      {"vuoto", Peer(ok + "Content-Length: 0\r\n", ""), 200, 0, 0, FineScaricamento::Completo, ""},
+      {"errore", Peer("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n", "nome"), 404, 4, 4,
+       FineScaricamento::Completo, "il server risponde HTTP 404"},
+      {"corto", Peer(ok + "Content-Length: 10000\r\n", cinquemila), 200, 10000, 5000,
+       FineScaricamento::Incompleto, "ricevuti 5000 byte su 10000"},
+      {"a pezzi troncato", Peer(ok + "Transfer-Encoding: chunked\r\n", "5\r\nabcde\r\n"), 200,
+       std::nullopt, 5, FineScaricamento::Incompleto, "download incompleto"},
+      {"senza lunghezza, reset", Peer(ok + "Connection: close\r\n", cinquemila, true), 200,
+       std::nullopt, 5000, FineScaricamento::Interrotto, "interrotto dopo 5000 byte"},
+  };
+  for (auto& c : casi) {
+    SCOPED_TRACE(c.nome);
+    const EsitoScaricamento e = Scaricamento().Scarica(c.peer.Url("/p.zip"));
+    EXPECT_EQ(e.stato, c.stato);
+    EXPECT_EQ(e.dichiarati, c.dichiarati);
+    EXPECT_EQ(e.ricevuti, c.ricevuti);
+    EXPECT_EQ(e.fine, c.fine);
+    EXPECT_EQ(e.Riuscito(), std::string_view(c.descrizione).empty());
+    EXPECT_THAT(e.Descrizione(), HasSubstr(c.descrizione));
+    // Only a complete answer hands over its body.
+    EXPECT_EQ(e.corpo.size(),
+              e.fine == FineScaricamento::Completo ? static_cast<std::size_t>(c.ricevuti) : 0U);
+  }
+  const EsitoScaricamento assente = Scaricamento().Scarica(UrlChiuso("/p.zip"));
+  EXPECT_EQ(assente.fine, FineScaricamento::Irraggiungibile);
+  EXPECT_EQ(assente.stato, 0);
+  EXPECT_THAT(assente.Descrizione(), HasSubstr("server non raggiungibile"));
+}
+
+TEST_F(ScaricamentoTest, ATrickleIsAbandonedAndSaysSo) {
+  // One byte every 100 ms: far below 512 bytes a second.
+  ServerGrezzo goccia([](int s) {
+    static_cast<void>(ServerGrezzo::LeggiRichiesta(s));
+    ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+    for (int i = 0; i < 100; ++i) {
+      ServerGrezzo::Scrivi(s, "x");
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+  });
+  const auto inizio = std::chrono::steady_clock::now();
+  const EsitoScaricamento e =
+      Scaricamento(nullptr, {.velocitaMinima = 512, .secondiSottoVelocita = 1})
+          .Scarica(goccia.Url("/p.zip"));
+  EXPECT_LT(std::chrono::steady_clock::now() - inizio, std::chrono::seconds(5));
+  EXPECT_EQ(e.fine, FineScaricamento::Lento);
+  EXPECT_FALSE(e.Riuscito());
+  EXPECT_THAT(e.Descrizione(), HasSubstr("meno di 512 byte al secondo per 1 secondi"));
+  EXPECT_EQ(LimitiScaricamento{}.velocitaMinima, 512);
+  EXPECT_EQ(LimitiScaricamento{}.secondiSottoVelocita, 60);
+}
+
+TEST_F(ScaricamentoTest, AnEndlessBodyStopsAtTheLimit) {
+  ServerHttp server;
+  server.Server().Get("/infinito", [](const auto&, auto& res) {
+    res.set_chunked_content_provider("application/zip", [](std::size_t, auto& sink) {
+      static const std::string blocco(64 * 1024, 'x');
+      return sink.write(blocco.data(), blocco.size());
+    });
+  });
+  server.Avvia();
+  constexpr long long kLimite = 1 << 20;
+  const Scaricamento s(nullptr, {.byteMassimi = kLimite});
+  const EsitoScaricamento infinito = s.Scarica(server.Url("/infinito"));
+  EXPECT_EQ(infinito.fine, FineScaricamento::TroppoGrande);
+  EXPECT_LE(infinito.ricevuti, kLimite);
+  EXPECT_TRUE(infinito.corpo.empty());
+  EXPECT_THAT(infinito.Descrizione(), HasSubstr("oltre 1048576 byte"));
+}
+
+}  // namespace
+}  // namespace quomaro::test
