@@ -1,5 +1,6 @@
 #include "service/InterrogazioneLettura.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <optional>
@@ -13,14 +14,53 @@ namespace {
 
 using Lato = GuastoSOAP::Lato;
 
-int SoloLettura(void* /*dati*/, int azione, const char* /*a*/, const char* /*b*/,
+// The functions a client's query may call: SQLite's ordinary scalar, date,
+// aggregate, window and mathematical functions, which only compute a value
+// from their arguments within the length limit. Anything else
+// (fts3_tokenizer, load_extension, the build's own introspection, functions
+// added by extensions) is refused, and so are printf and format: asked for
+// a huge precision ("%.*c") they keep working for many seconds after the
+// length limit has failed them, and nothing can interrupt them.
+constexpr auto kFunzioniAmmesse = std::to_array<std::string_view>(
+    {// scalar
+     "abs", "char", "coalesce", "concat", "concat_ws", "glob", "hex", "ifnull", "iif", "instr",
+     "length", "like", "likelihood", "likely", "lower", "ltrim", "max", "min", "nullif",
+     "octet_length", "quote", "random", "randomblob", "replace", "round", "rtrim", "sign",
+     "soundex", "substr", "substring", "trim", "typeof", "unhex", "unicode", "unlikely", "upper",
+     "zeroblob",
+     // date and time
+     "date", "time", "datetime", "julianday", "unixepoch", "strftime", "timediff", "current_date",
+     "current_time", "current_timestamp",
+     // aggregate
+     "avg", "count", "group_concat", "string_agg", "sum", "total",
+     // window
+     "row_number", "rank", "dense_rank", "percent_rank", "cume_dist", "ntile", "lag", "lead",
+     "first_value", "last_value", "nth_value",
+     // mathematical
+     "acos", "asin", "atan", "atan2", "ceil", "ceiling", "cos", "degrees", "exp", "floor", "ln",
+     "log", "log10", "log2", "mod", "pi", "pow", "power", "radians", "sin", "sqrt", "tan",
+     "trunc"});
+
+bool FunzioneAmmessa(const char* nome) {
+  if (nome == nullptr) return false;
+  std::string minuscolo(nome);
+  for (auto& c : minuscolo) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return std::find(kFunzioniAmmesse.begin(), kFunzioniAmmesse.end(), minuscolo) !=
+         kFunzioniAmmesse.end();
+}
+
+// For SQLITE_FUNCTION the function's name comes as the second text.
+int SoloLettura(void* /*dati*/, int azione, const char* /*a*/, const char* b,
                 const char* /*database*/, const char* /*trigger*/) {
   switch (azione) {
     case SQLITE_SELECT:
     case SQLITE_READ:
-    case SQLITE_FUNCTION:
     case SQLITE_RECURSIVE:
       return SQLITE_OK;
+    case SQLITE_FUNCTION:
+      return FunzioneAmmessa(b) ? SQLITE_OK : SQLITE_DENY;
     default:
       return SQLITE_DENY;
   }
@@ -126,7 +166,7 @@ InterrogazioneLettura::InterrogazioneLettura(const std::filesystem::path& file)
     : connessione_(file, ConnessioneSqlite::Modo::SolaLettura) {
   connessione_.Esegui("PRAGMA query_only = ON");
   sqlite3_set_authorizer(connessione_.Db(), SoloLettura, nullptr);
-  sqlite3_limit(connessione_.Db(), SQLITE_LIMIT_LENGTH, 10 * 1000 * 1000);
+  sqlite3_limit(connessione_.Db(), SQLITE_LIMIT_LENGTH, kLunghezzaMassima);
   sqlite3_limit(connessione_.Db(), SQLITE_LIMIT_ATTACHED, 0);
   sqlite3_progress_handler(connessione_.Db(), 1000, Interrompi, this);
 }

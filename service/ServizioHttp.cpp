@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <system_error>
 
 #include "PaginaCronologia.h"
 #include "service/CodificaSOAP.h"
@@ -48,8 +49,11 @@ ServizioHttp::ServizioHttp(OperazioniServizio& operazioni, ArchivioServizio& arc
       cartellaDownload_(std::move(cartellaDownload)),
       log_(log) {
   server_.set_payload_max_length(kCorpoMassimo);
+  // The body is read here rather than by the server, which bounds only a
+  // body with a declared length: a chunked one is counted as it arrives.
   server_.Post(kPercorsoSOAP,
-               [this](const httplib::Request& q, httplib::Response& r) { RispondiSOAP(q, r); });
+               [this](const httplib::Request& q, httplib::Response& r,
+                      const httplib::ContentReader& lettore) { RispondiSOAP(q, r, lettore); });
   server_.Get(R"(/ServizioAggiornamenti/download/(Aggiornamento[0-9]{5,}\.zip))",
               [this](const httplib::Request& q, httplib::Response& r) { ServiPacchetto(q, r); });
   server_.Get("/cronologia.aspx",
@@ -107,10 +111,32 @@ void ServizioHttp::Ferma() {
   thread_.join();
 }
 
-void ServizioHttp::RispondiSOAP(const httplib::Request& q, httplib::Response& r) {
+void ServizioHttp::RispondiSOAP(const httplib::Request& /*q*/, httplib::Response& r,
+                                const httplib::ContentReader& lettore) {
+  std::string corpo;
+  std::size_t ricevuti = 0;
+  const bool letto = lettore([&](const char* dati, std::size_t n) {
+    ricevuti += n;
+    if (ricevuti <= kCorpoMassimo) {
+      corpo.append(dati, n);
+      return true;
+    }
+    // Past the limit the rest is read and dropped, as for a body whose
+    // declared length is over it, so that the client gets the answer; a
+    // sender that does not stop loses its connection.
+    corpo.clear();
+    return ricevuti <= kCorpoScartabile;
+  });
   std::string spazio(CodificaSOAP::kBusta11);
+  if (!letto || ricevuti > kCorpoMassimo) {
+    // An empty body lets the error handler give the fault for the status.
+    r.status = ricevuti > kCorpoMassimo || r.status == 413 ? 413 : 400;
+    r.body.clear();
+    r.set_header("Connection", "close");
+    return;
+  }
   try {
-    const RichiestaSOAP richiesta = CodificaSOAP::Leggi(q.body);
+    const RichiestaSOAP richiesta = CodificaSOAP::Leggi(corpo);
     spazio = richiesta.spazioBusta;
     r.set_content(
         CodificaSOAP::Risposta(spazio, richiesta.operazione, operazioni_.Esegui(richiesta)),
@@ -128,8 +154,10 @@ void ServizioHttp::RispondiSOAP(const httplib::Request& q, httplib::Response& r)
 
 void ServizioHttp::ServiPacchetto(const httplib::Request& q, httplib::Response& r) {
   const auto file = cartellaDownload_ / q.matches[1].str();
+  // A name the file system cannot hold (too long) is no package either.
+  std::error_code ec;
   std::ifstream ingresso(file, std::ios::binary);
-  if (!std::filesystem::is_regular_file(file) || !ingresso) {
+  if (!std::filesystem::is_regular_file(file, ec) || !ingresso) {
     r.status = 404;
     r.set_content("Pacchetto inesistente", "text/plain; charset=utf-8");
     return;

@@ -47,10 +47,16 @@ TEST(ServizioHttpTest, PackageFilesAreRealZipsServedByTheirCodeAndNothingElseIsS
                                "/ServizioAggiornamenti/download/"}) {
     EXPECT_EQ(servizio.Leggi(percorso)->status, 404) << percorso;
   }
+  // A name longer than the file system allows.
+  EXPECT_EQ(
+      servizio
+          .Leggi("/ServizioAggiornamenti/download/Aggiornamento" + std::string(300, '0') + ".zip")
+          ->status,
+      404);
   // One log line per request.
   servizio.Ferma();
   const std::string log = servizio.Log();
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6) << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 7) << log;
   EXPECT_THAT(
       log, HasSubstr(" 127.0.0.1 GET /ServizioAggiornamenti/download/Aggiornamento00042.zip 200 "));
 }

@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "service/CatalogoServizio.h"
@@ -50,6 +51,31 @@ httplib::Result ServizioProva::Soap(
 
 httplib::Result ServizioProva::Posta(const std::string& corpo) {
   return client_->Post(ServizioHttp::kPercorsoSOAP, corpo, "text/xml; charset=utf-8");
+}
+
+httplib::Result ServizioProva::PostaAPezzi(std::size_t spazi) {
+  const std::string richiesta =
+      "<soap:Envelope xmlns:soap='http://www.w3.org/2001/06/soap-envelope'><soap:Body>"
+      "<RichiestaConnessione><Utente>ROSSI</Utente></RichiestaConnessione></soap:Body>"
+      "</soap:Envelope>";
+  const std::string blocco(64 * 1024, ' ');
+  std::size_t inviati = 0;
+  return client_->Post(
+      ServizioHttp::kPercorsoSOAP,
+      [&](std::size_t /*offset*/, httplib::DataSink& uscita) {
+        if (inviati == 0) {
+          inviati = 1;
+          return uscita.write(richiesta.data(), richiesta.size());
+        }
+        const std::size_t n = std::min(blocco.size(), spazi - (inviati - 1));
+        if (n == 0) {
+          uscita.done();
+          return true;
+        }
+        inviati += n;
+        return uscita.write(blocco.data(), n);
+      },
+      "text/xml; charset=utf-8");
 }
 
 httplib::Result ServizioProva::Leggi(const std::string& percorso) {

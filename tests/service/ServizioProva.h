@@ -33,6 +33,9 @@ class ServizioProva {
                        const std::string& prefisso = "soap");
   /// Posts a raw body to the SOAP endpoint.
   httplib::Result Posta(const std::string& corpo);
+  /// Posts RichiestaConnessione for ROSSI followed by `spazi` blanks as a
+  /// chunked body, which declares no length.
+  httplib::Result PostaAPezzi(std::size_t spazi);
   httplib::Result Leggi(const std::string& percorso);
 
   /// The text of the answer's first unprefixed `return` element (nothing

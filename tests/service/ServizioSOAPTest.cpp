@@ -1,5 +1,6 @@
 #include <gmock/gmock.h>
 
+#include <chrono>
 #include <set>
 #include <string>
 #include <vector>
@@ -165,6 +166,69 @@ TEST_F(ServizioSOAPTest, SelectSQLADORunsOneReadOnlySelectAndAnswersARecordset) 
       "N");
 }
 
+TEST_F(ServizioSOAPTest, EachQueryRuleRefusesWhatItGuardsAgainstWithItsOwnReason) {
+  const std::vector<std::pair<std::string, std::string>> casi{
+      {"select 1; select 2", "è ammessa una sola istruzione"},
+      // A library pointer, and in the two-argument form a way to replace it.
+      {"select hex(fts3_tokenizer('simple'))", "fts3_tokenizer"},
+      {"select fts3_tokenizer('simple', x'0000000000000000')", "fts3_tokenizer"},
+      {"select load_extension('/tmp/x.so')", "load_extension"},
+      {"select sqlite_compileoption_get(0)", "sqlite_compileoption_get"},
+      // One huge value is refused at once, long before the time limit.
+      {"select length(printf('%.*c', 2000000000, 'x'))", "printf"},
+      {"select length(format('%.*c', 2000000000, 'x'))", "format"},
+      {"select length(zeroblob(100000000))", "too big"},
+      {"select length(replace(hex(zeroblob(1000000)), '0', 'xyzxyz'))", "too big"},
+  };
+  for (const auto& [sql, motivo] : casi) {
+    const auto inizio = std::chrono::steady_clock::now();
+    const auto r = servizio_.Soap("SelectSQL_ADO", {{"strsql", sql}});
+    ASSERT_TRUE(r) << sql;
+    EXPECT_EQ(r->status, 500) << sql;
+    EXPECT_THAT(FaultString(r), HasSubstr("Interrogazione non consentita")) << sql;
+    EXPECT_THAT(FaultString(r), HasSubstr(motivo)) << sql;
+    EXPECT_LT(std::chrono::steady_clock::now() - inizio, std::chrono::seconds(2)) << sql;
+  }
+  // What the updater, the support tool and staff ask for still runs.
+  auto rs = ServizioProva::RecordsetDi(servizio_.Soap(
+      "SelectSQL_ADO",
+      {{"strsql",
+        "select count(*) as n, max(userid) as m, group_concat(lower(userid), ',') as g, "
+        "upper(substr(trim(' ab '), 1, 1)) || quote(7) as p, "
+        "strftime('%Y', date('2024-03-01')) as a, coalesce(null, round(2.5)) as c, "
+        "length(hex(zeroblob(500))) as l from clienti where userid like '%ss%' or userid like "
+        "'v%'"}}));
+  ASSERT_EQ(rs.State(), quomaro::Recordset::adStateOpen);
+  EXPECT_EQ(rs.Campo("n").Intero(), 2);
+  EXPECT_EQ(rs.Campo("m").Testo(), "VERDI");
+  EXPECT_EQ(rs.Campo("p").Testo(), "A7");
+  EXPECT_EQ(rs.Campo("a").Testo(), "2024");
+  EXPECT_EQ(rs.Campo("c").Numero(), 3.0);
+  EXPECT_EQ(rs.Campo("l").Intero(), 1000);
+}
+
+TEST_F(ServizioSOAPTest, DeclaredColumnTypesGiveTheirPersistedTypes) {
+  {
+    ConnessioneSqlite db(servizio_.Dati() / "servizio.sqlite",
+                         ConnessioneSqlite::Modo::LetturaScrittura);
+    db.Esegui(
+        "create table tipi(b BOOLEAN, r REAL, x BLOB, n NUMERIC, v VARCHAR(20), d DATETIME, "
+        "i INTEGER, f DOUBLE PRECISION, t TEXT, z DECIMAL(10,2));"
+        "insert into tipi values(1, 1.5, x'00ff', 12.5, 'testo', '2024-03-01 10:00:00', 7, 2.5, "
+        "'t', 3.25)");
+  }
+  auto rs = ServizioProva::RecordsetDi(servizio_.Soap("SelectSQL_ADO", {{"strsql",
+                                                                         "select * "
+                                                                         "from tipi"}}));
+  ASSERT_EQ(rs.State(), quomaro::Recordset::adStateOpen);
+  std::string colonne;
+  for (const auto& c : rs.Colonne())
+    colonne += c.nome + ":" + c.tipo + " ";
+  EXPECT_EQ(colonne,
+            "b:boolean r:float x:bin.hex n:number v:string d:dateTime i:int f:float t:string "
+            "z:number ");
+}
+
 TEST_F(ServizioSOAPTest, MalformedRequestsAndUnknownOperationsGetAnXmlFault) {
   const std::vector<std::pair<std::string, std::string>> casi{
       {"", "Richiesta SOAP non valida"},
@@ -192,6 +256,13 @@ TEST_F(ServizioSOAPTest, MalformedRequestsAndUnknownOperationsGetAnXmlFault) {
   ASSERT_TRUE(grande);
   EXPECT_EQ(grande->status, 413);
   EXPECT_THAT(grande->body, HasSubstr("Richiesta troppo grande"));
+  // The same body in chunks, which declare no length.
+  const auto aPezzi = servizio_.PostaAPezzi(ServizioHttp::kCorpoMassimo + 1);
+  ASSERT_TRUE(aPezzi);
+  EXPECT_EQ(aPezzi->status, 413);
+  EXPECT_THAT(aPezzi->body, HasSubstr("Richiesta troppo grande"));
+  // A small chunked request is an ordinary one.
+  EXPECT_EQ(ServizioProva::Ritorno(servizio_.PostaAPezzi(0)->body), "S");
 }
 
 }  // namespace

@@ -13,10 +13,10 @@ namespace orvane::servizio {
 /// Runs the SELECT statements that clients send, and nothing else.
 ///
 /// The statement runs on a connection opened read-only, with query_only set
-/// and an authoriser that allows reading and functions alone; it must be one
-/// single statement that SQLite reports as read-only, starting with SELECT
-/// or WITH. Its run time, the length of its values and the number of rows
-/// it returns are bounded, so a client cannot tie the service up.
+/// and an authoriser that allows reading and a list of harmless functions
+/// alone; it must be one single statement that SQLite reports as
+/// read-only, starting with SELECT or WITH. Its run time, the length of its values and the number
+/// of rows it returns are bounded, so a client cannot tie the service up.
 class InterrogazioneLettura {
  public:
   /// Opens the database file (which must exist) for reading.
@@ -30,6 +30,9 @@ class InterrogazioneLettura {
 
   static constexpr std::size_t kRigheMassime = 100000;
   static constexpr std::chrono::seconds kTempoMassimo{5};
+  /// The longest text or blob a query may build or return, in bytes: a
+  /// function asked for a huge value fails at once instead of running.
+  static constexpr int kLunghezzaMassima = 4 * 1024 * 1024;
 
  private:
   static int Interrompi(void* dati) noexcept;

@@ -22,12 +22,16 @@ namespace orvane::servizio {
 ///   file from the download folder;
 /// - GET /cronologia.aspx?session=ID: the download history page of a session.
 ///
-/// Request bodies are limited to kCorpoMassimo bytes. Every request writes
+/// Request bodies are limited to kCorpoMassimo bytes (status 413 beyond it,
+/// whether the length is declared or the body comes in chunks). Every request writes
 /// one line to the log: time (UTC), client address, method, path, status,
 /// answer size.
 class ServizioHttp {
  public:
   static constexpr std::size_t kCorpoMassimo = 10 * 1024 * 1024;
+  /// How much of a body over the limit is read and dropped before the
+  /// connection is closed on its sender.
+  static constexpr std::size_t kCorpoScartabile = 8 * kCorpoMassimo;
   static constexpr const char* kPercorsoSOAP = "/ServizioAggiornamenti/ServizioAggiornamenti.php";
 
   ServizioHttp(OperazioniServizio& operazioni, ArchivioServizio& archivio,
@@ -49,7 +53,8 @@ class ServizioHttp {
   void Ferma();
 
  private:
-  void RispondiSOAP(const httplib::Request& richiesta, httplib::Response& risposta);
+  void RispondiSOAP(const httplib::Request& richiesta, httplib::Response& risposta,
+                    const httplib::ContentReader& lettore);
   void ServiPacchetto(const httplib::Request& richiesta, httplib::Response& risposta);
   void ServiCronologia(const httplib::Request& richiesta, httplib::Response& risposta);
   void ScriviLog(const httplib::Request& richiesta, const httplib::Response& risposta);
