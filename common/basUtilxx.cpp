@@ -127,13 +127,16 @@ void ScriviErrore(std::string_view Linea, std::string_view Numero, std::string_v
     const std::string record = TestoRecordErrore(DataGenerale(platform::Adesso()), Numero,
                                                  Descrizione, Modulo, Routine, Linea);
     const auto file = FileLogErrori();
+    const bool debug = platform::RigaDiComando() == "DEBUG";
     int errore = 0;
     if (!AccodaAlFile(file, record + std::string(kFineRiga), errore)) {
-      // The log is out of reach; the record must not be lost with it.
+      // The log is out of reach; the record must not be lost with it. Without
+      // a message box standard error is the only place left for it.
       std::fprintf(stderr, "%s: impossibile scrivere %s: %s\n", NomeProgetto().c_str(),
                    file.c_str(), std::strerror(errore));
+      if (debug) std::fwrite(record.data(), 1, record.size(), stderr);
     }
-    if (platform::RigaDiComando() != "DEBUG") {
+    if (!debug) {
       platform::MsgBox(record, platform::vbOKOnly, NomeProgetto());
     }
   } catch (const std::exception& e) {

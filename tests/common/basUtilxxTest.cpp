@@ -88,6 +88,22 @@ TEST_F(ErroreLogTest, UnwritableLogStillShowsTheRecordAndNeverThrows) {
   EXPECT_THAT(messaggi.Messaggi()[0].testo, HasSubstr("Errore di accesso"));
 }
 
+TEST_F(ErroreLogTest, UnwritableLogUnderDebugSendsTheWholeRecordToStandardError) {
+  test::OrologioFinto orologio(std::chrono::system_clock::from_time_t(1'700'000'000));
+  std::filesystem::create_directory(FileLogErrori());
+  test::MessaggiRegistrati messaggi;
+  platform::SostituisciRigaDiComando("DEBUG");
+  ::testing::internal::CaptureStderr();
+  ScriviErrore("50", "57", "Errore di I/O della periferica", "basProva", "Perso");
+  const std::string errore = ::testing::internal::GetCapturedStderr();
+  std::filesystem::remove(FileLogErrori());
+  EXPECT_THAT(errore, HasSubstr("impossibile scrivere " + FileLogErrori().string()));
+  EXPECT_THAT(errore,
+              HasSubstr(RecordAtteso(DataGenerale(orologio.Adesso()), "57",
+                                     "Errore di I/O della periferica", "basProva", "Perso", "50")));
+  EXPECT_TRUE(messaggi.Messaggi().empty());
+}
+
 TEST(ErroreLogFolder, ProgramLogsBesideItselfAndLibraryBesideTheLibrary) {
   CartellaTemporanea programma;
   CartellaTemporanea libreria;

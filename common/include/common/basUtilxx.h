@@ -12,8 +12,9 @@ namespace orvane {
 /// unless the command line is exactly "DEBUG", shows the record in a modal
 /// message box with an OK button, no icon and the program's title.
 ///
-/// Never fails: when the log cannot be written the record is still shown and
-/// the write failure is noted on standard error.
+/// Never fails: when the log cannot be written the write failure is noted on
+/// standard error and the record is still shown, or under "DEBUG" written
+/// whole to standard error.
 void ScriviErrore(std::string_view Linea, std::string_view Numero, std::string_view Descrizione,
                   std::string_view Modulo, std::string_view Routine) noexcept;
 
