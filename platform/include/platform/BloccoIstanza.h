@@ -15,7 +15,10 @@ namespace platform {
 class BloccoIstanza {
  public:
   /// Takes the lock without waiting; std::nullopt when another process
-  /// holds it. Throws std::system_error when the lock file cannot be opened.
+  /// holds it. The file is created when missing and opened read-only when
+  /// it may only be read (another user's), so every user who can read it
+  /// sees the same instance. Throws std::system_error when the lock file
+  /// can be neither created nor read.
   [[nodiscard]] static std::optional<BloccoIstanza> Acquisisci(const std::filesystem::path& file);
 
  private:
