@@ -131,11 +131,18 @@ void RimuoviTemporaneiOrfani(const std::filesystem::path& file) {
   const std::filesystem::path reale = FileReale(file);
   const std::string prefisso = PrefissoTemporaneo(reale);
   std::error_code ec;
+  // Only a regular file with exactly the name a writer gives its temporary
+  // is one: a neighbour that merely shares the prefix is someone's file.
+  const auto temporaneo = [&](const std::string& nome) {
+    return nome.size() == prefisso.size() + kSuffissoTemporaneo &&
+           nome.compare(0, prefisso.size(), prefisso) == 0 &&
+           nome.find_first_not_of(kCaratteriSuffisso, prefisso.size()) == std::string::npos;
+  };
   for (const auto& voce : std::filesystem::directory_iterator(reale.parent_path(), ec)) {
-    const std::string nome = voce.path().filename().string();
-    if (nome.size() == prefisso.size() + kSuffissoTemporaneo &&
-        nome.compare(0, prefisso.size(), prefisso) == 0) {
-      std::filesystem::remove(voce.path(), ec);
+    std::error_code ecVoce;
+    if (temporaneo(voce.path().filename().string()) && voce.is_regular_file(ecVoce) &&
+        !voce.is_symlink(ecVoce)) {
+      std::filesystem::remove(voce.path(), ecVoce);
     }
   }
 }

@@ -31,8 +31,9 @@ void ScriviFileAtomico(const std::filesystem::path& file, std::string_view conte
                        const OsservatoreFileAtomico& osservatore = {});
 
 /// Removes the temporary files (beside the file a link points to, for a
-/// link) that writers of `file` killed before their
-/// rename left behind. Only safe where no other writer of `file` can be at
+/// link) that writers of `file` killed before their rename left behind:
+/// regular files named exactly as a writer names its temporaries, nothing
+/// else. Only safe where no other writer of `file` can be at
 /// work, that is under a lock every writer takes.
 void RimuoviTemporaneiOrfani(const std::filesystem::path& file);
 

@@ -1,0 +1,77 @@
+// The atomic file write: what it leaves in its folder and the permissions
+// it gives, whatever the writer's umask.
+#include "platform/FileAtomico.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "tests/support/MacchinaFinta.h"
+
+namespace platform {
+namespace {
+
+using orvane::test::CartellaTemporanea;
+using orvane::test::LeggiFile;
+using orvane::test::ScriviFile;
+
+mode_t Permessi(const std::filesystem::path& file) {
+  struct stat st {};
+  return ::stat(file.c_str(), &st) == 0 ? st.st_mode & 07777U : 0U;
+}
+
+std::set<std::string> Voci(const std::filesystem::path& cartella) {
+  std::set<std::string> voci;
+  for (const auto& voce : std::filesystem::directory_iterator(cartella))
+    voci.insert(voce.path().filename().string());
+  return voci;
+}
+
+TEST(FileAtomico, OrphanCleanUpRemovesOnlyWhatAWriterNamesItsTemporaries) {
+  CartellaTemporanea cartella;
+  const auto file = cartella / "HKEY_CURRENT_USER.reg";
+  ScriviFile(file, "contenuto");
+  // Neighbours that share the temporary prefix but are not temporaries.
+  const std::set<std::string> vicini{
+      ".HKEY_CURRENT_USER.reg.bak",     ".HKEY_CURRENT_USER.reg.1234567",
+      ".HKEY_CURRENT_USER.reg.ab-d.f",  "HKEY_CURRENT_USER.reg.Ab12Cd",
+      ".HKEY_CURRENT_USER.regX.Ab12Cd",
+  };
+  for (const auto& nome : vicini)
+    ScriviFile(cartella / nome, "vicino");
+  std::filesystem::create_directory(cartella / ".HKEY_CURRENT_USER.reg.Dir123");
+  ScriviFile(cartella / ".HKEY_CURRENT_USER.reg.q8ZkP0", "orfano");
+
+  RimuoviTemporaneiOrfani(file);
+
+  auto attese = vicini;
+  attese.insert({"HKEY_CURRENT_USER.reg", ".HKEY_CURRENT_USER.reg.Dir123"});
+  EXPECT_EQ(Voci(cartella.Percorso()), attese);
+  EXPECT_EQ(LeggiFile(file), "contenuto");
+}
+
+TEST(FileAtomico, PermissionsAreExactUnderARestrictiveUmask) {
+  orvane::test::MacchinaFinta macchina;
+  const mode_t prima = ::umask(077);
+  // The registry's own files, written through the registry.
+  orvane::test::ScriviTesto(HKEY_CURRENT_USER, "Software\\Prova", "nome", "valore");
+  // The copy of the last SOAP request that support staff read, and a file
+  // whose permissions the umask decides.
+  const auto soap = macchina.Percorso() / "SOAP.xml";
+  ScriviFileAtomico(soap, "<a/>", 0644);
+  ScriviFileAtomico(soap, "<b/>", 0644);
+  const auto libero = macchina.Percorso() / "libero.txt";
+  ScriviFileAtomico(libero, "x");
+  ::umask(prima);
+
+  EXPECT_EQ(Permessi(macchina.FileRadice("HKEY_CURRENT_USER")), 0600U);
+  EXPECT_EQ(Permessi(soap), 0644U);
+  EXPECT_EQ(LeggiFile(soap), "<b/>");
+  EXPECT_EQ(Permessi(libero), 0600U);
+}
+
+}  // namespace
+}  // namespace platform
