@@ -110,4 +110,9 @@ std::filesystem::path PercorsoLocale(std::string_view percorso) {
   return risultato;
 }
 
+std::filesystem::path VoceInCartella(const std::filesystem::path& cartella, std::string_view nome) {
+  const std::string cercato(nome);
+  return cartella / VoceEsistente(cartella, cercato).value_or(cercato);
+}
+
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include "common/Routine.h"
 #include "platform/BloccoIstanza.h"
 #include "platform/Cartelle.h"
+#include "platform/Percorsi.h"
 #include "platform/RigaDiComando.h"
 #include "updater/basRegSvr.h"
 #include "updater/frmTervan.h"
@@ -16,10 +17,11 @@
 namespace tervan {
 
 bool ModalitaLive() {
-  // A file, as a folder of that name is no marker.
+  // A file, as a folder of that name is no marker; its name is matched
+  // without regard to case, as Windows finds it.
   std::error_code ec;
-  const bool marcatore =
-      std::filesystem::is_regular_file(platform::CartellaProgramma() / kFileLive, ec);
+  const bool marcatore = std::filesystem::is_regular_file(
+      platform::VoceInCartella(platform::CartellaProgramma(), kFileLive), ec);
   return marcatore || platform::RigaDiComando() == "LIVE";
 }
 

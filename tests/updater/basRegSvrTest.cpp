@@ -75,10 +75,15 @@ TEST(ModalitaLive, MarkerFileOrExactlyLiveOnTheCommandLine) {
     platform::SostituisciRigaDiComando(riga);
     EXPECT_EQ(ModalitaLive(), live) << "'" << riga << "'";
   }
-  ScriviFile(programma / "Live.txt", "");
   platform::SostituisciRigaDiComando("VERIFICA");
-  EXPECT_TRUE(ModalitaLive());
-  std::filesystem::remove(programma / "Live.txt");
+  // The marker is found as Windows finds a file: in any case.
+  for (const char* nome : {"Live.txt", "LIVE.TXT", "live.txt"}) {
+    ScriviFile(programma / nome, "");
+    EXPECT_TRUE(ModalitaLive()) << nome;
+    std::filesystem::remove(programma / nome);
+    EXPECT_FALSE(ModalitaLive()) << nome;
+  }
+  std::filesystem::create_directory(programma / "LIVE.txt");
   EXPECT_FALSE(ModalitaLive());
   platform::SostituisciRigaDiComando(std::nullopt);
   platform::ImpostaCartellaProgramma(std::nullopt);

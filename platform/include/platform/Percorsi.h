@@ -27,4 +27,11 @@ namespace platform {
 /// other path (a POSIX path, a relative one) is returned unchanged.
 [[nodiscard]] std::filesystem::path PercorsoLocale(std::string_view percorso);
 
+/// The entry of `cartella` that `nome` names, matched as PercorsoLocale
+/// matches each name: the exact name when it exists, else the first (in
+/// name order) that equals it without regard to case; `cartella / nome`
+/// when there is none.
+[[nodiscard]] std::filesystem::path VoceInCartella(const std::filesystem::path& cartella,
+                                                   std::string_view nome);
+
 }  // namespace platform

@@ -23,8 +23,9 @@ inline constexpr std::string_view kFileLive = "Live.txt";
 /// until it is unloaded. Returns the process exit code.
 int Main(int argc, char** argv);
 
-/// Live mode: "Live.txt" exists in the program folder, or the command line
-/// is exactly "LIVE". Asked afresh at every call.
+/// Live mode: "Live.txt" (in any case, as Windows matches names) exists in
+/// the program folder, or the command line is exactly "LIVE". Asked afresh
+/// at every call.
 [[nodiscard]] bool ModalitaLive();
 
 }  // namespace tervan
