@@ -1,7 +1,9 @@
 #include "updater/ConnessioneArchivio.h"
 
 #include <cctype>
+#include <exception>
 #include <limits>
+#include <system_error>
 
 #include "common/Errore.h"
 
@@ -40,18 +42,31 @@ std::string TraduciDialettoJet(std::string_view sql) {
 
 void ConnessioneArchivio::Apri(const std::filesystem::path& file) {
   Chiudi();
+  motivo_.clear();
   descrizione_ = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file.string();
   sqlite3* db = nullptr;
-  const int rc =
-      sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   db_.reset(db);
-  if (rc != SQLITE_OK) {
-    const std::string messaggio = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-    db_.reset();
-    throw orvane::Errore(kErroreArchivio, "Impossibile aprire " + file.string() + ": " + messaggio);
+  if (rc == SQLITE_OK) {
+    sqlite3_busy_timeout(db, kAttesaBloccoMs);
+    sqlite3_extended_result_codes(db, 1);
+    // SQLite reads the file only at the first statement: read its schema
+    // now, so that a file that is no database is found here.
+    rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
+    if ((rc & 0xFF) != SQLITE_NOTADB) return;
   }
-  sqlite3_busy_timeout(db_.get(), kAttesaBloccoMs);
-  sqlite3_extended_result_codes(db_.get(), 1);
+  // The reason stays with the connection: every later operation names it.
+  const int sistema = db != nullptr ? sqlite3_system_errno(db) : 0;
+  if ((rc & 0xFF) == SQLITE_CANTOPEN && sistema != 0) {
+    motivo_ = orvane::DescriviErrore(
+                  std::make_exception_ptr(std::system_error(sistema, std::generic_category())))
+                  .descrizione;
+  } else {
+    motivo_ = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  }
+  motivo_ = "Impossibile aprire " + file.string() + ": " + motivo_;
+  db_.reset();
+  throw orvane::Errore(kErroreArchivio, motivo_);
 }
 
 void ConnessioneArchivio::AttesaBlocco(std::chrono::milliseconds attesa) {
@@ -69,7 +84,11 @@ void ConnessioneArchivio::Fallisci(int codice) const {
 
 Istruzione ConnessioneArchivio::Prepara(std::string_view sql,
                                         const std::vector<std::string>& valori) {
-  if (!db_) throw orvane::Errore(kErroreArchivio, "Connessione all'archivio non aperta");
+  if (!db_) {
+    throw orvane::Errore(kErroreArchivio, motivo_.empty()
+                                              ? std::string("Connessione all'archivio non aperta")
+                                              : "Connessione all'archivio non aperta: " + motivo_);
+  }
   if (sql.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
     throw orvane::Errore(orvane::kOverflow, "Overflow");
   }

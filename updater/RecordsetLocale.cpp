@@ -100,6 +100,10 @@ void RecordsetLocale::Open() {
 }
 
 void RecordsetLocale::Close() noexcept {
+  // A reopened view shows every row again, as a new one would.
+  filtro_.clear();
+  colonnaFiltro_.reset();
+  valoreFiltro_.clear();
   aperto_ = false;
   inAggiunta_ = false;
   inModifica_ = false;

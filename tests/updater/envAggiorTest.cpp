@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "common/Errore.h"
+#include "tests/support/AltroUtente.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "updater/DataOraLocale.h"
 
@@ -102,6 +104,16 @@ TEST_F(StoreTest, JetDeleteStatementsRemoveExactlyTheirRows) {
   EXPECT_EQ(TraduciDialettoJet("select * from aggior"), "select * from aggior");
 }
 
+TEST_F(StoreTest, AViewClosedAndReopenedShowsEveryRowAgain) {
+  ScriviRiga("TARVIK", "U");
+  ScriviRiga("SELVOR", "U");
+  rs().Filter("softxx='SELVOR'");
+  rs().Close();
+  rs().Open();
+  EXPECT_EQ(rs().Filter(), "");
+  EXPECT_EQ(rs().RecordCount(), 2U);
+}
+
 TEST_F(StoreTest, IntervalQueryGivesTheSmallestStoredText) {
   ScriviRiga("TARVIK", "U", "00:01:00");
   ScriviRiga("SELVOR", "U", "00:00:15");
@@ -136,22 +148,50 @@ TEST(StoreIntervals, MinutesAndLastCheckTextsReadIndependentlyOfTheLocale) {
 // or rewritten.
 class BadStoreTest : public ::testing::Test {
  protected:
-  void ControllaCheFallisce() {
+  // The description of the first operations' failure, as the calling
+  // routine logs it ("" when they did not fail).
+  std::string Fallimento() {
     envAggior store(programma_.Percorso());
-    EXPECT_THROW(store.rsAGGIOR()->Filter("softxx='TARVIK'"), orvane::Errore);
-    EXPECT_THROW(store.conAggior().Execute(istruzioni::kCancellaTarvik), orvane::Errore);
+    std::string descrizione;
+    for (const auto& operazione : std::initializer_list<std::function<void()>>{
+             [&] { store.rsAGGIOR()->Filter("softxx='TARVIK'"); },
+             [&] { store.conAggior().Execute(istruzioni::kCancellaTarvik); }}) {
+      try {
+        operazione();
+        return "";
+      } catch (const orvane::Errore& e) {
+        descrizione = e.what();
+      }
+    }
+    return descrizione;
+  }
+  [[nodiscard]] std::string NonAperta(const std::string& motivo) const {
+    return "Connessione all'archivio non aperta: Impossibile aprire " +
+           (programma_ / "Tervan.mdb").string() + ": " + motivo;
   }
   CartellaTemporanea programma_;
 };
 
-TEST_F(BadStoreTest, MissingEmptyOrGarbageStoreFailsAndIsNeitherCreatedNorRewritten) {
-  ControllaCheFallisce();
+TEST_F(BadStoreTest, MissingEmptyOrGarbageStoreFailsWithTheReasonAndIsNeitherCreatedNorRewritten) {
+  EXPECT_EQ(Fallimento(), NonAperta("Impossibile trovare il file"));
   EXPECT_FALSE(std::filesystem::exists(programma_ / "Tervan.mdb"));
-  for (const std::string& contenuto : {std::string{}, std::string(5000, '\x7f')}) {
+  for (const auto& [contenuto, motivo] :
+       {std::pair{std::string{}, std::string("no such table: aggior")},
+        std::pair{std::string(5000, '\x7f'), NonAperta("file is not a database")}}) {
     ScriviFile(programma_ / "Tervan.mdb", contenuto);
-    ControllaCheFallisce();
+    EXPECT_EQ(Fallimento(), motivo);
     EXPECT_EQ(LeggiFile(programma_ / "Tervan.mdb"), contenuto);
   }
+}
+
+TEST_F(BadStoreTest, StoreTheUserMayNotReadFailsNamingThePermission) {
+  if (geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+  std::filesystem::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
+  ASSERT_EQ(chmod((programma_ / "Tervan.mdb").c_str(), 0600), 0);
+  ASSERT_EQ(chmod(programma_.Percorso().c_str(), 0755), 0);
+  EXPECT_EQ(orvane::test::ComeAltroUtente(
+                [&] { return Fallimento() == NonAperta("Autorizzazione negata") ? 0 : 1; }),
+            0);
 }
 
 TEST_F(BadStoreTest, ReadOnlyStoreReadsButRefusesWrites) {

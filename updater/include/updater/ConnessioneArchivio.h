@@ -26,7 +26,10 @@ class ConnessioneArchivio {
  public:
   ConnessioneArchivio() = default;
 
-  /// Opens the file read-write, without the create flag.
+  /// Opens the file read-write, without the create flag. A missing or
+  /// unreadable file, or one that is no database, fails with the reason,
+  /// which every later operation repeats after "Connessione all'archivio
+  /// non aperta".
   void Apri(const std::filesystem::path& file);
   /// How long an operation waits while another process holds the store.
   void AttesaBlocco(std::chrono::milliseconds attesa);
@@ -60,6 +63,7 @@ class ConnessioneArchivio {
 
   std::unique_ptr<sqlite3, ChiudiDb> db_;
   std::string descrizione_;
+  std::string motivo_;  // why the last Apri failed
 };
 
 /// The statement as SQLite runs it: a leading "delete * from" (any case,

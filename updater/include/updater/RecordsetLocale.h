@@ -33,7 +33,7 @@ class RecordsetLocale {
   static RecordsetLocale Query(std::shared_ptr<ConnessioneArchivio> connessione, std::string sql);
 
   void Open();
-  /// Closes the view; a pending change is dropped.
+  /// Closes the view; a pending change is dropped and the filter cleared.
   void Close() noexcept;
   /// 1 when open, 0 when closed.
   [[nodiscard]] int State() const noexcept { return aperto_ ? 1 : 0; }
