@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdint>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,16 +18,14 @@ using Lato = GuastoSOAP::Lato;
 
 // The functions a client's query may call: SQLite's ordinary scalar, date,
 // aggregate, window and mathematical functions, which only compute a value
-// from their arguments within the length limit. Anything else
-// (fts3_tokenizer, load_extension, the build's own introspection, functions
-// added by extensions) is refused, and so are printf and format: asked for
-// a huge precision ("%.*c") they keep working for many seconds after the
-// length limit has failed them, and nothing can interrupt them.
+// from their arguments within the length limit (printf and format through
+// Formatta). Anything else (fts3_tokenizer, load_extension, the build's own
+// introspection, functions added by extensions) is refused.
 constexpr auto kFunzioniAmmesse = std::to_array<std::string_view>(
     {// scalar
-     "abs", "char", "coalesce", "concat", "concat_ws", "glob", "hex", "ifnull", "iif", "instr",
-     "length", "like", "likelihood", "likely", "lower", "ltrim", "max", "min", "nullif",
-     "octet_length", "quote", "random", "randomblob", "replace", "round", "rtrim", "sign",
+     "abs", "char", "coalesce", "concat", "concat_ws", "format", "glob", "hex", "ifnull", "iif",
+     "instr", "length", "like", "likelihood", "likely", "lower", "ltrim", "max", "min", "nullif",
+     "octet_length", "printf", "quote", "random", "randomblob", "replace", "round", "rtrim", "sign",
      "soundex", "substr", "substring", "trim", "typeof", "unhex", "unicode", "unlikely", "upper",
      "zeroblob",
      // date and time
@@ -64,6 +64,43 @@ int SoloLettura(void* /*dati*/, int azione, const char* /*a*/, const char* b,
     default:
       return SQLITE_DENY;
   }
+}
+
+// Whether the widths and precisions that a printf format asks for, written
+// in it or taken from the arguments by "*", add up to no more than
+// `limite`. SQLite's printf keeps producing a huge padding long after the
+// length limit has failed it, where nothing can interrupt it; such a call
+// is refused before it runs. Each conversion but "%%" takes one argument,
+// as in SQLite's printf.
+bool LarghezzeAmmesse(std::string_view formato, sqlite3_value** argomenti, int n,
+                      std::int64_t limite) {
+  int prossimo = 1;
+  const auto valore = [&]() -> std::int64_t {
+    return prossimo < n ? sqlite3_value_int64(argomenti[prossimo++]) : 0;
+  };
+  std::int64_t totale = 0;
+  for (std::size_t i = 0; i < formato.size(); ++i) {
+    if (formato[i] != '%') continue;
+    for (++i; i < formato.size(); ++i) {
+      const char c = formato[i];
+      if (c >= '0' && c <= '9') {
+        std::int64_t cifre = c - '0';
+        while (i + 1 < formato.size() && formato[i + 1] >= '0' && formato[i + 1] <= '9' &&
+               cifre <= limite) {
+          cifre = cifre * 10 + (formato[++i] - '0');
+        }
+        totale += cifre;
+      } else if (c == '*') {
+        const std::int64_t v = valore();
+        totale += v > limite || v < -limite ? limite + 1 : (v < 0 ? -v : v);
+      } else if (std::string_view("-+ #!,.l").find(c) == std::string_view::npos) {
+        if (c != '%') valore();
+        break;
+      }
+      if (totale > limite) return false;
+    }
+  }
+  return true;
 }
 
 std::string Maiuscolo(std::string_view s) {
@@ -163,7 +200,16 @@ std::optional<std::string> ValoreDi(sqlite3_stmt* istruzione, int colonna) {
 }  // namespace
 
 InterrogazioneLettura::InterrogazioneLettura(const std::filesystem::path& file)
-    : connessione_(file, ConnessioneSqlite::Modo::SolaLettura) {
+    : connessione_(file, ConnessioneSqlite::Modo::SolaLettura),
+      formattatore_(":memory:", ConnessioneSqlite::Modo::LetturaScrittura) {
+  sqlite3_limit(formattatore_.Db(), SQLITE_LIMIT_LENGTH, kLunghezzaMassima);
+  for (const char* nome : {"printf", "format"}) {
+    if (sqlite3_create_function_v2(connessione_.Db(), nome, -1,
+                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, this,
+                                   Formatta, nullptr, nullptr, nullptr) != SQLITE_OK) {
+      connessione_.Fallisci("Impossibile registrare la funzione " + std::string(nome));
+    }
+  }
   connessione_.Esegui("PRAGMA query_only = ON");
   sqlite3_set_authorizer(connessione_.Db(), SoloLettura, nullptr);
   sqlite3_limit(connessione_.Db(), SQLITE_LIMIT_LENGTH, kLunghezzaMassima);
@@ -174,6 +220,37 @@ InterrogazioneLettura::InterrogazioneLettura(const std::filesystem::path& file)
 int InterrogazioneLettura::Interrompi(void* dati) noexcept {
   const auto* self = static_cast<const InterrogazioneLettura*>(dati);
   return std::chrono::steady_clock::now() > self->scadenza_ ? 1 : 0;
+}
+
+void InterrogazioneLettura::Formatta(sqlite3_context* contesto, int n,
+                                     sqlite3_value** argomenti) noexcept {
+  try {
+    const auto* self = static_cast<const InterrogazioneLettura*>(sqlite3_user_data(contesto));
+    const auto* formato = n > 0 ? sqlite3_value_text(argomenti[0]) : nullptr;
+    if (formato != nullptr && !LarghezzeAmmesse(reinterpret_cast<const char*>(formato), argomenti,
+                                                n, kLunghezzaMassima)) {
+      sqlite3_result_error_toobig(contesto);
+      return;
+    }
+    std::string sql = "SELECT printf(";
+    for (int i = 1; i <= n; ++i)
+      sql += (i > 1 ? ",?" : "?") + std::to_string(i);
+    sql += ")";
+    const Istruzione istruzione = self->formattatore_.Prepara(sql);
+    for (int i = 0; i < n; ++i)
+      sqlite3_bind_value(istruzione.get(), i + 1, argomenti[i]);
+    if (sqlite3_step(istruzione.get()) == SQLITE_ROW) {
+      sqlite3_result_value(contesto, sqlite3_column_value(istruzione.get(), 0));
+    } else if (sqlite3_errcode(self->formattatore_.Db()) == SQLITE_TOOBIG) {
+      sqlite3_result_error_toobig(contesto);
+    } else {
+      sqlite3_result_error(contesto, sqlite3_errmsg(self->formattatore_.Db()), -1);
+    }
+  } catch (const std::bad_alloc&) {
+    sqlite3_result_error_nomem(contesto);
+  } catch (const std::exception& e) {
+    sqlite3_result_error(contesto, e.what(), -1);
+  }
 }
 
 quomaro::Recordset InterrogazioneLettura::Esegui(std::string_view sql) {

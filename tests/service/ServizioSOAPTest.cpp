@@ -175,8 +175,10 @@ TEST_F(ServizioSOAPTest, EachQueryRuleRefusesWhatItGuardsAgainstWithItsOwnReason
       {"select load_extension('/tmp/x.so')", "load_extension"},
       {"select sqlite_compileoption_get(0)", "sqlite_compileoption_get"},
       // One huge value is refused at once, long before the time limit.
-      {"select length(printf('%.*c', 2000000000, 'x'))", "printf"},
-      {"select length(format('%.*c', 2000000000, 'x'))", "format"},
+      {"select length(printf('%.*c', 2000000000, 'x'))", "too big"},
+      {"select length(format('%s%-*.3c', 'a', -2000000000, 'x'))", "too big"},
+      {"select length(printf('%2000000000d', 1))", "too big"},
+      {"select length(printf(replace(hex(zeroblob(1000)), '00', '%.9999c'), 'x'))", "too big"},
       {"select length(zeroblob(100000000))", "too big"},
       {"select length(replace(hex(zeroblob(1000000)), '0', 'xyzxyz'))", "too big"},
   };
@@ -194,14 +196,15 @@ TEST_F(ServizioSOAPTest, EachQueryRuleRefusesWhatItGuardsAgainstWithItsOwnReason
       "SelectSQL_ADO",
       {{"strsql",
         "select count(*) as n, max(userid) as m, group_concat(lower(userid), ',') as g, "
-        "upper(substr(trim(' ab '), 1, 1)) || quote(7) as p, "
+        "upper(substr(trim(' ab '), 1, 1)) || printf('%03d|%-*s|%.2f', 7, 3, 'z', 2.5) as p, "
         "strftime('%Y', date('2024-03-01')) as a, coalesce(null, round(2.5)) as c, "
-        "length(hex(zeroblob(500))) as l from clienti where userid like '%ss%' or userid like "
+        "length(printf('%.*c', 1000, 'x')) as l from clienti where userid like '%ss%' or userid "
+        "like "
         "'v%'"}}));
   ASSERT_EQ(rs.State(), quomaro::Recordset::adStateOpen);
   EXPECT_EQ(rs.Campo("n").Intero(), 2);
   EXPECT_EQ(rs.Campo("m").Testo(), "VERDI");
-  EXPECT_EQ(rs.Campo("p").Testo(), "A7");
+  EXPECT_EQ(rs.Campo("p").Testo(), "A007|z  |2.50");
   EXPECT_EQ(rs.Campo("a").Testo(), "2024");
   EXPECT_EQ(rs.Campo("c").Numero(), 3.0);
   EXPECT_EQ(rs.Campo("l").Intero(), 1000);

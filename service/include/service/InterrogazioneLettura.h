@@ -36,9 +36,13 @@ class InterrogazioneLettura {
 
  private:
   static int Interrompi(void* dati) noexcept;
+  static void Formatta(sqlite3_context* contesto, int n, sqlite3_value** argomenti) noexcept;
 
   std::mutex mutex_;
   ConnessioneSqlite connessione_;
+  // SQLite's own printf, reached only through Formatta once the widths and
+  // precisions a call asks for are known to fit the length limit.
+  ConnessioneSqlite formattatore_;
   std::chrono::steady_clock::time_point scadenza_;
 };
 
