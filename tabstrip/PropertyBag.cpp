@@ -1,0 +1,7 @@
+#include "brisko/PropertyBag.h"
+
+namespace brisko {
+
+PropertyBag::~PropertyBag() = default;
+
+}  // namespace brisko

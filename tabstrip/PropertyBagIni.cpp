@@ -1,0 +1,338 @@
+#include "brisko/PropertyBagIni.h"
+
+#include <QSaveFile>
+#include <QString>
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <system_error>
+
+#include "brisko/ErroreControllo.h"
+
+namespace brisko {
+namespace {
+
+constexpr std::string_view kSezione = "xpVantelTab";
+
+bool Spazio(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
+
+std::string_view Rifila(std::string_view s) {
+  while (!s.empty() && Spazio(s.front())) {
+    s.remove_prefix(1);
+  }
+  while (!s.empty() && Spazio(s.back())) {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
+bool UgualiSenzaMaiuscole(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+[[noreturn]] void TipoSbagliato() {
+  throw ErroreControllo(ErroreControllo::kTipoNonCorrispondente);
+}
+
+// A text value: plain, or in double quotes with backslash escapes.
+std::string TestoDa(std::string_view valore) {
+  if (valore.size() < 2 || valore.front() != '"' || valore.back() != '"') {
+    return std::string(valore);
+  }
+  std::string testo;
+  for (std::size_t i = 1; i + 1 < valore.size(); ++i) {
+    char c = valore[i];
+    if (c == '\\' && i + 2 < valore.size()) {
+      c = valore[++i];
+      c = c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+    }
+    testo += c;
+  }
+  return testo;
+}
+
+std::string TestoPer(const std::string& testo) {
+  const bool daCitare =
+      !testo.empty() && (Spazio(testo.front()) || Spazio(testo.back()) || testo.front() == '"' ||
+                         std::any_of(testo.begin(), testo.end(),
+                                     [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
+  if (!daCitare) {
+    return testo;
+  }
+  std::string citato = "\"";
+  for (const char c : testo) {
+    switch (c) {
+      case '\\':
+        citato += "\\\\";
+        break;
+      case '"':
+        citato += "\\\"";
+        break;
+      case '\n':
+        citato += "\\n";
+        break;
+      case '\r':
+        citato += "\\r";
+        break;
+      case '\t':
+        citato += "\\t";
+        break;
+      default:
+        citato += c;
+    }
+  }
+  return citato + "\"";
+}
+
+// A 32-bit value in decimal (signed, or unsigned up to 4294967295 for
+// colours) or in &H hexadecimal (with an optional trailing "&").
+std::int32_t InteroDa(std::string_view valore) {
+  std::int64_t numero = 0;
+  const char* fine = valore.data() + valore.size();
+  std::from_chars_result letto{};
+  if (valore.size() > 2 && valore[0] == '&' && (valore[1] == 'H' || valore[1] == 'h')) {
+    std::string_view cifre = valore.substr(2);
+    if (!cifre.empty() && cifre.back() == '&') {
+      cifre.remove_suffix(1);
+      fine = cifre.data() + cifre.size();
+    }
+    if (cifre.empty() || cifre.size() > 8) {
+      TipoSbagliato();
+    }
+    letto = std::from_chars(cifre.data(), fine, numero, 16);
+  } else {
+    letto = std::from_chars(valore.data(), fine, numero, 10);
+  }
+  if (letto.ec != std::errc() || letto.ptr != fine || valore.empty() ||
+      numero < std::numeric_limits<std::int32_t>::min() ||
+      numero > std::numeric_limits<std::uint32_t>::max()) {
+    TipoSbagliato();
+  }
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(numero));
+}
+
+// "Family,size[,bold][,italic][,underline][,strikeout]".
+QFont CarattereDa(std::string_view valore) {
+  const QStringList parti = QString::fromUtf8(valore.data(), static_cast<qsizetype>(valore.size()))
+                                .split(QLatin1Char(','));
+  if (parti.size() < 2 || parti[0].trimmed().isEmpty()) {
+    TipoSbagliato();
+  }
+  bool numero = false;
+  const double punti = parti[1].trimmed().toDouble(&numero);
+  if (!numero || !(punti > 0 && punti <= 1000)) {
+    TipoSbagliato();
+  }
+  QFont carattere(parti[0].trimmed());
+  carattere.setPointSizeF(punti);
+  for (qsizetype i = 2; i < parti.size(); ++i) {
+    const QString stile = parti[i].trimmed().toLower();
+    if (stile == QLatin1String("bold")) {
+      carattere.setBold(true);
+    } else if (stile == QLatin1String("italic")) {
+      carattere.setItalic(true);
+    } else if (stile == QLatin1String("underline")) {
+      carattere.setUnderline(true);
+    } else if (stile == QLatin1String("strikeout")) {
+      carattere.setStrikeOut(true);
+    } else {
+      TipoSbagliato();
+    }
+  }
+  return carattere;
+}
+
+std::string CaratterePer(const QFont& carattere) {
+  std::ostringstream testo;
+  testo << carattere.family().toStdString() << ',' << carattere.pointSizeF();
+  if (carattere.bold()) {
+    testo << ",bold";
+  }
+  if (carattere.italic()) {
+    testo << ",italic";
+  }
+  if (carattere.underline()) {
+    testo << ",underline";
+  }
+  if (carattere.strikeOut()) {
+    testo << ",strikeout";
+  }
+  return testo.str();
+}
+
+bool Uguali(const Valore& a, const Valore& b) {
+  if (a.index() != b.index()) {
+    return false;
+  }
+  if (const auto* immagine = std::get_if<std::shared_ptr<Immagine>>(&a)) {
+    return *immagine == std::get<std::shared_ptr<Immagine>>(b);
+  }
+  return a == b;
+}
+
+}  // namespace
+
+PropertyBagIni::PropertyBagIni(std::filesystem::path file) : file_(std::move(file)) {}
+
+PropertyBagIni PropertyBagIni::Carica(const std::filesystem::path& file) {
+  std::error_code errore;
+  if (!std::filesystem::is_regular_file(file, errore)) {
+    throw ErroreControllo(ErroreControllo::kFileNonTrovato);
+  }
+  std::ifstream flusso(file, std::ios::binary);
+  std::ostringstream testo;
+  testo << flusso.rdbuf();
+  if (!flusso || flusso.bad()) {
+    throw ErroreControllo(ErroreControllo::kErroreAccessoPercorso);
+  }
+  PropertyBagIni bag = DaTesto(testo.str(), file.parent_path());
+  bag.file_ = file;
+  return bag;
+}
+
+PropertyBagIni PropertyBagIni::DaTesto(std::string_view testo,
+                                       const std::filesystem::path& cartella) {
+  PropertyBagIni bag(cartella / "");
+  if (testo.substr(0, 3) == "\xEF\xBB\xBF") {
+    testo.remove_prefix(3);
+  }
+  bool nellaSezione = false;
+  while (!testo.empty()) {
+    const std::size_t a = testo.find('\n');
+    const std::string_view riga = Rifila(testo.substr(0, a));
+    testo.remove_prefix(a == std::string_view::npos ? testo.size() : a + 1);
+    if (riga.empty() || riga.front() == ';' || riga.front() == '#') {
+      continue;
+    }
+    if (riga.front() == '[') {
+      nellaSezione = riga.back() == ']' &&
+                     UgualiSenzaMaiuscole(Rifila(riga.substr(1, riga.size() - 2)), kSezione);
+      continue;
+    }
+    const std::size_t uguale = riga.find('=');
+    if (!nellaSezione || uguale == std::string_view::npos) {
+      continue;
+    }
+    const std::string_view chiave = Rifila(riga.substr(0, uguale));
+    if (!chiave.empty() && bag.Cerca(chiave) == nullptr) {
+      bag.voci_.emplace_back(chiave, Rifila(riga.substr(uguale + 1)));
+    }
+  }
+  return bag;
+}
+
+const std::string* PropertyBagIni::Cerca(std::string_view nome) const {
+  for (const auto& [chiave, valore] : voci_) {
+    if (UgualiSenzaMaiuscole(chiave, nome)) {
+      return &valore;
+    }
+  }
+  return nullptr;
+}
+
+Valore PropertyBagIni::ReadProperty(std::string_view nome, const Valore& predefinito) {
+  const std::string* valore = Cerca(nome);
+  if (valore == nullptr) {
+    return predefinito;
+  }
+  return std::visit(
+      [&](const auto& tipo) -> Valore {
+        using T = std::decay_t<decltype(tipo)>;
+        if constexpr (std::is_same_v<T, std::int32_t> || std::is_same_v<T, std::monostate>) {
+          return InteroDa(*valore);
+        } else if constexpr (std::is_same_v<T, float>) {
+          bool numero = false;
+          const float f = QString::fromStdString(*valore).toFloat(&numero);
+          if (!numero) {
+            TipoSbagliato();
+          }
+          return f;
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          return TestoDa(*valore);
+        } else if constexpr (std::is_same_v<T, QFont>) {
+          return CarattereDa(*valore);
+        } else {
+          const std::string percorso = TestoDa(*valore);
+          if (percorso.empty()) {
+            return std::shared_ptr<Immagine>();
+          }
+          const std::filesystem::path file(percorso);
+          return Immagine::LoadPicture(file.is_absolute() ? file : file_.parent_path() / file);
+        }
+      },
+      predefinito);
+}
+
+void PropertyBagIni::WriteProperty(std::string_view nome, const Valore& valore,
+                                   const Valore& predefinito) {
+  std::erase_if(voci_, [&](const auto& voce) { return UgualiSenzaMaiuscole(voce.first, nome); });
+  if (Uguali(valore, predefinito)) {
+    return;
+  }
+  const std::string testo = std::visit(
+      [&](const auto& v) -> std::string {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          return {};
+        } else if constexpr (std::is_same_v<T, std::int32_t>) {
+          return std::to_string(v);
+        } else if constexpr (std::is_same_v<T, float>) {
+          return QString::number(static_cast<double>(v)).toStdString();
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          return TestoPer(v);
+        } else if constexpr (std::is_same_v<T, QFont>) {
+          return CaratterePer(v);
+        } else {
+          if (!v) {
+            return {};
+          }
+          std::filesystem::path file = v->Origine();
+          if (file.empty()) {
+            // A picture made in memory is kept beside the state file.
+            file = file_.parent_path() / (file_.stem().string() + "." + std::string(nome) + ".bmp");
+            if (file_.filename().empty() ||
+                !v->Pixel().save(QString::fromStdString(file.string()), "BMP")) {
+              throw ErroreControllo(ErroreControllo::kErroreAccessoPercorso);
+            }
+          }
+          std::error_code errore;
+          const std::filesystem::path cartella =
+              std::filesystem::absolute(file_.parent_path(), errore);
+          const std::filesystem::path relativo =
+              std::filesystem::absolute(file, errore).lexically_relative(cartella);
+          return TestoPer((relativo.empty() ? file : relativo).generic_string());
+        }
+      },
+      valore);
+  voci_.emplace_back(nome, testo);
+}
+
+std::string PropertyBagIni::Testo() const {
+  std::string testo = "[" + std::string(kSezione) + "]\n";
+  for (const auto& [chiave, valore] : voci_) {
+    testo += chiave + "=" + valore + "\n";
+  }
+  return testo;
+}
+
+void PropertyBagIni::Salva() {
+  QSaveFile file(QString::fromStdString(file_.string()));
+  const std::string testo = Testo();
+  if (file_.filename().empty() || !file.open(QIODevice::WriteOnly) ||
+      file.write(testo.data(), static_cast<qint64>(testo.size())) !=
+          static_cast<qint64>(testo.size()) ||
+      !file.commit()) {
+    throw ErroreControllo(ErroreControllo::kErroreAccessoPercorso);
+  }
+}
+
+}  // namespace brisko

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "brisko/Esporta.h"
+#include "brisko/PropertyBag.h"
+
+namespace brisko {
+
+/// A property bag kept as an INI file with the one section [xpVantelTab]:
+///
+///   [xpVantelTab]
+///   TabHeight=22
+///   BackColor=14215660
+///   ForeColor=-2147483630
+///   Font=Tahoma,8
+///   NumberOfTabs=1
+///   TabWidth1=75
+///   TabText1=Principale
+///   TabPicture1=immagini/principale.bmp
+///
+/// Numbers and colours are decimal (colours as their 32-bit OLE value,
+/// system colours negative); "&H" hexadecimal is read too. Pictures are
+/// files named relative to the state file; a font is its family and size in
+/// points, optionally followed by bold, italic, underline, strikeout. A text
+/// with leading or trailing blanks, quotes or control characters is written
+/// in double quotes with backslash escapes. Lines outside the section,
+/// comments (";" or "#") and lines without "=" are skipped; of a key written
+/// twice the first counts.
+class BRISKO_API PropertyBagIni final : public PropertyBag {
+ public:
+  /// An empty bag that saves to `file` (pictures are named relative to its
+  /// folder).
+  explicit PropertyBagIni(std::filesystem::path file);
+
+  /// The bag stored in `file`. Throws ErroreControllo 53 when the file does
+  /// not exist, 75 when it cannot be read.
+  [[nodiscard]] static PropertyBagIni Carica(const std::filesystem::path& file);
+
+  /// A bag read from the text of a state file; pictures are looked up
+  /// relative to `cartella`.
+  [[nodiscard]] static PropertyBagIni DaTesto(std::string_view testo,
+                                              const std::filesystem::path& cartella = {});
+
+  /// Writes the bag to its file, atomically. A picture that came from no
+  /// file is written beside it as a BMP file. Throws ErroreControllo 75 when
+  /// the file cannot be written.
+  void Salva();
+
+  /// The state file's text as Salva writes it.
+  [[nodiscard]] std::string Testo() const;
+
+  [[nodiscard]] Valore ReadProperty(std::string_view nome, const Valore& predefinito) override;
+  void WriteProperty(std::string_view nome, const Valore& valore,
+                     const Valore& predefinito = {}) override;
+
+ private:
+  [[nodiscard]] const std::string* Cerca(std::string_view nome) const;
+
+  std::filesystem::path file_;
+  std::vector<std::pair<std::string, std::string>> voci_;
+};
+
+}  // namespace brisko

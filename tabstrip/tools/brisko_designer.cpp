@@ -1,0 +1,138 @@
+// brisko-designer: the tab strip's designer. Its command line paints a
+// stored state offscreen into a PNG file:
+//
+//   brisko-designer --render STATE OUT.png [--focus] [--hot N] [--size WxH]
+//
+// Exit status: 0 done, 1 the state could not be read or painted or the
+// image not written (with the reason), 2 bad command line.
+#include <QApplication>
+#include <QImage>
+#include <QString>
+#include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "brisko/ErroreControllo.h"
+#include "brisko/PropertyBagIni.h"
+#include "brisko/xpVantelTab.h"
+
+namespace {
+
+constexpr int kFallito = 1;
+constexpr int kUsoErrato = 2;
+
+constexpr std::string_view kUso =
+    "Uso:\n"
+    "  brisko-designer --render STATO IMMAGINE.png [--focus] [--hot N] [--size LxA]\n"
+    "\n"
+    "Disegna la barra di schede salvata in STATO (file INI, sezione [xpVantelTab])\n"
+    "e scrive l'immagine in formato PNG.\n"
+    "  --focus      la barra ha lo stato attivo\n"
+    "  --hot N      la scheda N è sotto il puntatore\n"
+    "  --size LxA   larghezza e altezza in pixel (predefinite 300x100)\n";
+
+struct Richiesta {
+  std::filesystem::path stato;
+  std::filesystem::path uscita;
+  bool fuoco = false;
+  std::int32_t calda = 0;
+  int larghezza = 300;
+  int altezza = 100;
+};
+
+int UsoErrato(const std::string& messaggio) {
+  std::cerr << "brisko-designer: " << messaggio << "\n\n" << kUso;
+  return kUsoErrato;
+}
+
+std::optional<int> Numero(std::string_view testo, int minimo, int massimo) {
+  int valore = 0;
+  const auto [fine, errore] = std::from_chars(testo.data(), testo.data() + testo.size(), valore);
+  if (errore != std::errc() || fine != testo.data() + testo.size() || valore < minimo ||
+      valore > massimo) {
+    return std::nullopt;
+  }
+  return valore;
+}
+
+// The command line, or the reason it is wrong.
+std::optional<std::string> Leggi(const std::vector<std::string_view>& args, Richiesta& r) {
+  if (args.size() < 3 || args[0] != "--render") {
+    return "si usa: --render STATO IMMAGINE.png";
+  }
+  r.stato = std::filesystem::path(args[1]);
+  r.uscita = std::filesystem::path(args[2]);
+  for (std::size_t i = 3; i < args.size(); ++i) {
+    if (args[i] == "--focus") {
+      r.fuoco = true;
+    } else if (args[i] == "--hot" && i + 1 < args.size()) {
+      const auto n = Numero(args[++i], 0, 32767);
+      if (!n) return "numero di scheda non valido: " + std::string(args[i]);
+      r.calda = *n;
+    } else if (args[i] == "--size" && i + 1 < args.size()) {
+      const std::string_view misura = args[++i];
+      const std::size_t x = misura.find('x');
+      const auto l =
+          x == std::string_view::npos ? std::nullopt : Numero(misura.substr(0, x), 1, 8192);
+      const auto a =
+          x == std::string_view::npos ? std::nullopt : Numero(misura.substr(x + 1), 1, 8192);
+      if (!l || !a) return "misura non valida (LxA, da 1 a 8192): " + std::string(misura);
+      r.larghezza = *l;
+      r.altezza = *a;
+    } else {
+      return "argomento sconosciuto: " + std::string(args[i]);
+    }
+  }
+  return std::nullopt;
+}
+
+int Disegna(const Richiesta& r) {
+  brisko::xpVantelTab controllo;
+  try {
+    auto stato = brisko::PropertyBagIni::Carica(r.stato);
+    controllo.ReadProperties(stato);
+  } catch (const brisko::ErroreControllo& e) {
+    std::cerr << "brisko-designer: impossibile leggere lo stato " << r.stato.string() << ": "
+              << e.what() << " (errore " << e.Numero() << ")\n";
+    return kFallito;
+  }
+  try {
+    controllo.resize(r.larghezza, r.altezza);
+    if (r.calda > controllo.NumberOfTabs()) {
+      std::cerr << "brisko-designer: la scheda " << r.calda << " non esiste (le schede sono "
+                << controllo.NumberOfTabs() << ")\n";
+      return kFallito;
+    }
+    controllo.ImpostaFocusFlag(r.fuoco);
+    controllo.ImpostaHotTab(r.calda);
+  } catch (const brisko::ErroreControllo& e) {
+    std::cerr << "brisko-designer: impossibile disegnare lo stato " << r.stato.string() << ": "
+              << e.what() << " (errore " << e.Numero() << ")\n";
+    return kFallito;
+  }
+  if (!controllo.ImmagineControllo().save(QString::fromStdString(r.uscita.string()), "PNG")) {
+    std::cerr << "brisko-designer: impossibile scrivere " << r.uscita.string() << "\n";
+    return kFallito;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  Richiesta richiesta;
+  if (const auto errore = Leggi(args, richiesta)) {
+    return UsoErrato(*errore);
+  }
+  // Rendering needs no screen.
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication applicazione(argc, argv);
+  return Disegna(richiesta);
+}
