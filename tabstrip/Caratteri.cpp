@@ -31,6 +31,7 @@ QFont CarattereIniziale() {
 
 QFont CarattereDaDisegno(const QFont& carattere) {
   QFont risultato = carattere;
+  risultato.setHintingPreference(QFont::PreferFullHinting);
   if (carattere.pointSizeF() > 0) {
     risultato.setPixelSize(
         std::max(1, static_cast<int>(std::lround(carattere.pointSizeF() * 96.0 / 72.0))));

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 namespace brisko {
@@ -114,18 +115,12 @@ void ContestoGrafico::MoveToEx(std::int32_t x, std::int32_t y) noexcept {
   posY_ = y;
 }
 
-void ContestoGrafico::Punto(std::int64_t x, std::int64_t y, QRgb valore) {
-  const Limiti limiti = LimitiDi(bitmap_);
+void ContestoGrafico::Punto(std::int64_t x, std::int64_t y, COLORREF colore) {
   const std::int64_t lato = std::max(penna_.larghezza, 1);
-  const std::int64_t x0 = std::max<std::int64_t>(x - (lato - 1) / 2, 0);
-  const std::int64_t y0 = std::max<std::int64_t>(y - (lato - 1) / 2, 0);
-  const std::int64_t x1 = std::min<std::int64_t>(x - (lato - 1) / 2 + lato, limiti.larghezza);
-  const std::int64_t y1 = std::min<std::int64_t>(y - (lato - 1) / 2 + lato, limiti.altezza);
-  for (std::int64_t yy = y0; yy < y1; ++yy) {
-    for (std::int64_t xx = x0; xx < x1; ++xx) {
-      bitmap_->Scrivi(static_cast<int>(xx), static_cast<int>(yy), valore);
-    }
-  }
+  const std::int64_t inizio = (lato - 1) / 2;
+  FillRect({ClampaInt(x - inizio), ClampaInt(y - inizio), ClampaInt(x - inizio + lato),
+            ClampaInt(y - inizio + lato)},
+           colore);
 }
 
 void ContestoGrafico::LineTo(std::int32_t x, std::int32_t y) {
@@ -137,9 +132,18 @@ void ContestoGrafico::LineTo(std::int32_t x, std::int32_t y) {
   if (limiti.larghezza == 0) {
     return;
   }
-  const QRgb valore = ValorePixel(penna_.colore);
+  const COLORREF colore = penna_.colore;
   const std::int64_t dx = x - xa;
   const std::int64_t dy = y - ya;
+  if (penna_.larghezza <= 1 && (dx == 0 || dy == 0)) {
+    // Along a row or a column: one span, the end point left out.
+    const std::int64_t x0 = dx >= 0 ? xa : x + 1;
+    const std::int64_t x1 = dx > 0 ? x : dx < 0 ? xa + 1 : xa + (dy != 0 ? 1 : 0);
+    const std::int64_t y0 = dy >= 0 ? ya : y + 1;
+    const std::int64_t y1 = dy > 0 ? y : dy < 0 ? ya + 1 : ya + (dx != 0 ? 1 : 0);
+    FillRect({ClampaInt(x0), ClampaInt(y0), ClampaInt(x1), ClampaInt(y1)}, colore);
+    return;
+  }
   const std::int64_t margine = std::max(penna_.larghezza, 1);
   // Step along the longer axis; the other coordinate is the nearest pixel
   // to the ideal line. Only the steps that can touch the bitmap are taken,
@@ -166,9 +170,9 @@ void ContestoGrafico::LineTo(std::int32_t x, std::int32_t y) {
     const std::int64_t altro =
         (lungoX ? ya : xa) + static_cast<std::int64_t>(std::floor(pendenza * i + 0.5L));
     if (lungoX) {
-      Punto(asse, altro, valore);
+      Punto(asse, altro, colore);
     } else {
-      Punto(altro, asse, valore);
+      Punto(altro, asse, colore);
     }
   }
 }
@@ -202,20 +206,25 @@ void ContestoGrafico::BitBlt(std::int32_t x, std::int32_t y, std::int32_t w, std
   const QRgb sfondoSorgente = PixelDi(sorgente.sfondo_);
   const QRgb testo = PixelDi(testo_);
   const QRgb sfondo = PixelDi(sfondo_);
-  const bool stessa = bitmap_ == sorgente.bitmap_;
-  const Bitmap copia = stessa ? Bitmap(sorgente.bitmap_->Pixel().copy()) : Bitmap(1, 1, true);
-  const Bitmap& origine = stessa ? copia : *sorgente.bitmap_;
+  // A block copied within one bitmap reads from a copy of it.
+  std::optional<QImage> copia;
+  if (bitmap_ == sorgente.bitmap_) {
+    copia = sorgente.bitmap_->Pixel().copy();
+  }
+  const QImage& origine = copia ? *copia : sorgente.bitmap_->Pixel();
+  QImage& destinazione = bitmap_->Pixel();
   for (std::int64_t j = j0; j < j1; ++j) {
+    const auto* da = reinterpret_cast<const QRgb*>(origine.constScanLine(static_cast<int>(ys + j)));
+    auto* a = reinterpret_cast<QRgb*>(destinazione.scanLine(static_cast<int>(y + j)));
     for (std::int64_t i = i0; i < i1; ++i) {
-      QRgb s = origine.Leggi(static_cast<int>(xs + i), static_cast<int>(ys + j));
+      QRgb s = da[xs + i] & 0x00FFFFFFU;
       if (daColore && !aColore) {
         s = s == sfondoSorgente ? 0xFFFFFFU : 0U;
       } else if (!daColore && aColore) {
         s = s != 0 ? sfondo : testo;
       }
-      const int dx = static_cast<int>(x + i);
-      const int dy = static_cast<int>(y + j);
-      bitmap_->Scrivi(dx, dy, Combina(s, bitmap_->Leggi(dx, dy), rop));
+      QRgb& d = a[x + i];
+      d = Combina(s, d & 0x00FFFFFFU, rop) | 0xFF000000U;
     }
   }
 }

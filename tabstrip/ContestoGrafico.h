@@ -90,7 +90,7 @@ class ContestoGrafico {
   int DrawTextA(const QString& testo, RECT& r, std::uint32_t formato);
 
  private:
-  void Punto(std::int64_t x, std::int64_t y, QRgb valore);
+  void Punto(std::int64_t x, std::int64_t y, COLORREF colore);
   [[nodiscard]] QRgb ValorePixel(COLORREF colore) const noexcept;
 
   std::shared_ptr<Bitmap> bitmap_;

@@ -91,8 +91,12 @@ TEST(RegistrazioneBrisko, RegistersTheTabStripControlAndItsPropertyPageAndUnregi
   EXPECT_EQ(Leggi("CLSID\\{B271AF6D-7732-4DA4-9C87-64EB2AF58B94}\\MiscStatus\\1"), "131473");
   EXPECT_EQ(Leggi("Interface\\{3C318479-C788-4040-83C0-8BA8DD1C37D9}"), "__xpVantelTab");
   EXPECT_EQ(Leggi("TypeLib\\" + libreria + "\\1.0"), "Brisko");
-  // Registered, but not made through the store yet.
-  EXPECT_THROW((void)orvane::CreaOggetto("Brisko.xpVantelTab"), orvane::Errore);
+  // Made through the store on the GUI thread: a widget of the control's type.
+  {
+    const orvane::OggettoCreato controllo = orvane::CreaOggetto("Brisko.xpVantelTab");
+    EXPECT_NE(controllo.oggetto, nullptr);
+    EXPECT_NE(controllo.tipo.find("xpVantelTab"), std::string::npos);
+  }
 
   ASSERT_TRUE(RegServer(NelProgramma("brisko.ocx"), false));
   EXPECT_EQ(Esporta(), prima);
