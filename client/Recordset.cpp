@@ -8,9 +8,9 @@
 
 #include "RecordsetDati.h"
 #include "RecordsetFiltro.h"
-#include "RecordsetTesto.h"
 #include "RecordsetXml.h"
 #include "common/Routine.h"
+#include "platform/TestoUtf8.h"
 
 namespace quomaro {
 namespace {
@@ -22,7 +22,8 @@ struct ChiaveOrdinamento {
 
 // Whether a column name can stand as an attribute name in the rows as it is.
 bool NomeXmlValido(std::string_view nome) {
-  if (nome.empty() || (nome.size() >= 3 && UgualiSenzaMaiuscole(nome.substr(0, 3), "xml"))) {
+  if (nome.empty() ||
+      (nome.size() >= 3 && platform::UgualiSenzaMaiuscoleAscii(nome.substr(0, 3), "xml"))) {
     return false;
   }
   for (std::size_t i = 0; i < nome.size(); ++i) {
@@ -44,13 +45,13 @@ class Recordset::Stato {
  public:
   explicit Stato(DatiRecordset dati) : dati_(std::move(dati)) {
     for (std::size_t i = 0; i < dati_.colonne.size(); ++i) {
-      perNome_.emplace(MinuscoloAscii(dati_.colonne[i].nome), i);
+      perNome_.emplace(platform::MinuscoloAscii(dati_.colonne[i].nome), i);
     }
     Ricalcola();
   }
 
   [[nodiscard]] std::optional<std::size_t> Trova(std::string_view nome) const {
-    const auto trovata = perNome_.find(MinuscoloAscii(nome));
+    const auto trovata = perNome_.find(platform::MinuscoloAscii(nome));
     if (trovata == perNome_.end()) return std::nullopt;
     return trovata->second;
   }
@@ -84,12 +85,7 @@ class Recordset::Stato {
       if (fine == std::string_view::npos) fine = criterio.size();
       std::string_view parte = criterio.substr(inizio, fine - inizio);
       inizio = fine + 1;
-      const auto spazi = [](std::string_view s) {
-        const auto a = s.find_first_not_of(" \t\r\n");
-        if (a == std::string_view::npos) return std::string_view();
-        return s.substr(a, s.find_last_not_of(" \t\r\n") - a + 1);
-      };
-      parte = spazi(parte);
+      parte = platform::SenzaBianchiAiLati(parte);
       if (parte.empty()) {
         if (chiavi.empty() && inizio > criterio.size()) break;  // the whole criterion is blank
         throw std::invalid_argument("Ordinamento non valido: colonna mancante");
@@ -98,9 +94,9 @@ class Recordset::Stato {
       const auto ultimo = parte.find_last_of(" \t\r\n");
       if (ultimo != std::string_view::npos) {
         const auto verso = parte.substr(ultimo + 1);
-        chiave.discendente = UgualiSenzaMaiuscole(verso, "DESC");
-        if (chiave.discendente || UgualiSenzaMaiuscole(verso, "ASC")) {
-          parte = spazi(parte.substr(0, ultimo));
+        chiave.discendente = platform::UgualiSenzaMaiuscoleAscii(verso, "DESC");
+        if (chiave.discendente || platform::UgualiSenzaMaiuscoleAscii(verso, "ASC")) {
+          parte = platform::SenzaBianchiAiLati(parte.substr(0, ultimo));
         }
       }
       if (parte.size() >= 2 && parte.front() == '[' && parte.back() == ']') {
@@ -160,7 +156,7 @@ void Recordset::Crea(const std::vector<Colonna>& colonne) {
     if (c.nome.empty() || c.nome.find('\0') != std::string::npos) {
       throw std::invalid_argument("Nome di colonna non valido");
     }
-    if (!usati.emplace(MinuscoloAscii(c.nome), true).second) {
+    if (!usati.emplace(platform::MinuscoloAscii(c.nome), true).second) {
       throw std::invalid_argument("Colonna ripetuta: " + c.nome);
     }
     ColonnaPersistita p;
@@ -178,9 +174,9 @@ void Recordset::Crea(const std::vector<Colonna>& colonne) {
     }
     for (std::size_t n = i;; n += dati.colonne.size()) {
       c.nomeXml = "c" + std::to_string(n);
-      if (!usati.contains(MinuscoloAscii(c.nomeXml))) break;
+      if (!usati.contains(platform::MinuscoloAscii(c.nomeXml))) break;
     }
-    usati.emplace(MinuscoloAscii(c.nomeXml), true);
+    usati.emplace(platform::MinuscoloAscii(c.nomeXml), true);
   }
   stato_ = std::make_unique<Stato>(std::move(dati));
 }
@@ -203,11 +199,12 @@ void Recordset::AggiungiRiga(const std::vector<std::optional<std::string>>& valo
     if (v.Conforme() && c.famiglia == TipoCampo::DataOra) {
       const DataOra data = *v.Data();
       const std::string testo = data.Testo();
-      if (UgualiSenzaMaiuscole(c.tipo, "time") || UgualiSenzaMaiuscole(c.tipo, "time.tz")) {
+      if (platform::UgualiSenzaMaiuscoleAscii(c.tipo, "time") ||
+          platform::UgualiSenzaMaiuscoleAscii(c.tipo, "time.tz")) {
         v = Valore(c.famiglia, testo.substr(11));
       } else if (data.anno == 0) {
         // a time alone in a date column stays as it was given
-      } else if (UgualiSenzaMaiuscole(c.tipo, "date")) {
+      } else if (platform::UgualiSenzaMaiuscoleAscii(c.tipo, "date")) {
         v = Valore(c.famiglia, testo.substr(0, 10));
       } else {
         v = Valore(c.famiglia, testo);
@@ -305,7 +302,7 @@ const std::string& Recordset::Sort() const noexcept {
 
 void Recordset::Filter(std::string_view criterio) {
   RichiediAperto(stato_ != nullptr);
-  if (criterio.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+  if (platform::SenzaBianchiAiLati(criterio).empty()) {
     stato_->filtro_.reset();
   } else {
     stato_->filtro_ = RecordsetFiltro::Compila(

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "RecordsetTesto.h"
+#include "platform/TestoUtf8.h"
 
 namespace quomaro {
 namespace {
@@ -107,7 +107,7 @@ class Lettore {
     Avanza();
     const Lettura valore = attuale_;
     Avanza();
-    if (valore.tipo == Gettone::Nome && UgualiSenzaMaiuscole(valore.testo, "NULL")) {
+    if (valore.tipo == Gettone::Nome && platform::UgualiSenzaMaiuscoleAscii(valore.testo, "NULL")) {
       if (nodo.operatore != Operatore::Uguale && nodo.operatore != Operatore::Diverso) {
         Rifiuta("NULL si confronta solo con = e <>");
       }
@@ -118,7 +118,7 @@ class Lettore {
       Rifiuta("atteso un valore");
     }
     if (nodo.operatore == Operatore::Come) {
-      nodo.modello = MinuscoloAscii(valore.testo);
+      nodo.modello = platform::MinuscoloAscii(valore.testo);
       return nodo;
     }
     TipoCampo famiglia = colonne_.at(nodo.colonna).famiglia;
@@ -130,7 +130,8 @@ class Lettore {
   }
 
   [[nodiscard]] bool ParolaChiave(std::string_view parola) const {
-    return attuale_.tipo == Gettone::Nome && UgualiSenzaMaiuscole(attuale_.testo, parola);
+    return attuale_.tipo == Gettone::Nome &&
+           platform::UgualiSenzaMaiuscoleAscii(attuale_.testo, parola);
   }
 
   void Avanza() {
@@ -215,7 +216,7 @@ bool Somiglia(std::string_view testo, std::string_view modello) {
     if (m < modello.size() && (modello[m] == '*' || modello[m] == '%')) {
       stella = m++;
       ripresa = t;
-    } else if (m < modello.size() && modello[m] == MinuscolaAscii(testo[t])) {
+    } else if (m < modello.size() && modello[m] == platform::MinuscolaAscii(testo[t])) {
       ++m;
       ++t;
     } else if (stella != std::string_view::npos) {
@@ -249,8 +250,9 @@ bool Valuta(const Nodo& nodo, const std::vector<Valore>& riga) {
   if (nodo.operatore == Operatore::Come) return !v.Nullo() && Somiglia(v.Testo(), nodo.modello);
   if (!nodo.valore) return (nodo.operatore == Operatore::Uguale) == v.Nullo();
   if (v.Nullo()) return false;
-  const int c = v.Conforme() ? Valore::Confronta(v, *nodo.valore)
-                             : ConfrontaSenzaMaiuscole(v.Testo(), nodo.valore->Testo());
+  const int c = v.Conforme()
+                    ? Valore::Confronta(v, *nodo.valore)
+                    : platform::ConfrontaSenzaMaiuscoleAscii(v.Testo(), nodo.valore->Testo());
   switch (nodo.operatore) {
     case Operatore::Uguale:
       return c == 0;

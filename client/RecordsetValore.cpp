@@ -7,7 +7,7 @@
 #include <limits>
 #include <system_error>
 
-#include "RecordsetTesto.h"
+#include "platform/TestoUtf8.h"
 
 namespace quomaro {
 namespace {
@@ -99,8 +99,9 @@ std::optional<T> NumeroEsatto(std::string_view testo) {
 }
 
 std::optional<bool> VeroFalso(std::string_view testo) {
-  if (testo == "1" || testo == "-1" || UgualiSenzaMaiuscole(testo, "true")) return true;
-  if (testo == "0" || UgualiSenzaMaiuscole(testo, "false")) return false;
+  if (testo == "1" || testo == "-1" || platform::UgualiSenzaMaiuscoleAscii(testo, "true"))
+    return true;
+  if (testo == "0" || platform::UgualiSenzaMaiuscoleAscii(testo, "false")) return false;
   return std::nullopt;
 }
 
@@ -161,15 +162,15 @@ TipoCampo FamigliaDelTipo(std::string_view tipo) {
   static constexpr std::array<std::string_view, 5> kDate{"dateTime", "dateTime.tz", "date", "time",
                                                          "time.tz"};
   for (const auto t : kInteri) {
-    if (UgualiSenzaMaiuscole(tipo, t)) return TipoCampo::Intero;
+    if (platform::UgualiSenzaMaiuscoleAscii(tipo, t)) return TipoCampo::Intero;
   }
   for (const auto t : kDecimali) {
-    if (UgualiSenzaMaiuscole(tipo, t)) return TipoCampo::Decimale;
+    if (platform::UgualiSenzaMaiuscoleAscii(tipo, t)) return TipoCampo::Decimale;
   }
   for (const auto t : kDate) {
-    if (UgualiSenzaMaiuscole(tipo, t)) return TipoCampo::DataOra;
+    if (platform::UgualiSenzaMaiuscoleAscii(tipo, t)) return TipoCampo::DataOra;
   }
-  if (UgualiSenzaMaiuscole(tipo, "boolean")) return TipoCampo::Booleano;
+  if (platform::UgualiSenzaMaiuscoleAscii(tipo, "boolean")) return TipoCampo::Booleano;
   return TipoCampo::Testo;
 }
 
@@ -247,7 +248,7 @@ int Valore::Confronta(const Valore& a, const Valore& b) {
   if (ca != cb) return ca < cb ? -1 : 1;
   if (ca == 0) return 0;
   if (ca == 2 || a.dato_.index() == 0 || b.dato_.index() == 0) {
-    return ConfrontaSenzaMaiuscole(a.testo_, b.testo_);
+    return platform::ConfrontaSenzaMaiuscoleAscii(a.testo_, b.testo_);
   }
   const auto numero = [](const Valore& v) -> std::optional<long double> {
     if (const auto* i = std::get_if<long long>(&v.dato_)) return static_cast<long double>(*i);

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "DocumentoXml.h"
-#include "RecordsetTesto.h"
+#include "platform/TestoUtf8.h"
 
 namespace quomaro {
 namespace {
@@ -193,7 +193,7 @@ std::optional<std::vector<ColonnaPersistita>> LeggiSchema(const Ambito& ambitoSc
     for (auto& l : lette) {
       // Fields are found by name without regard to case: two columns whose
       // names differ only in case could not both be read.
-      if (!nomi.emplace(MinuscoloAscii(l.colonna.nome), true).second) return std::nullopt;
+      if (!nomi.emplace(platform::MinuscoloAscii(l.colonna.nome), true).second) return std::nullopt;
       colonne.push_back(std::move(l.colonna));
     }
     return colonne;

@@ -9,28 +9,13 @@
 
 #include "ManiglieCurl.h"
 #include "common/Errore.h"
+#include "platform/TestoUtf8.h"
 
 namespace quomaro {
 namespace {
 
 constexpr std::string_view kProtocolli = "http,https";
 constexpr long kRedirezioniMassime = 5;
-
-bool UgualeSenzaMaiuscole(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
-std::string_view SenzaSpazi(std::string_view s) {
-  const auto spazio = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!s.empty() && spazio(s.front()))
-    s.remove_prefix(1);
-  while (!s.empty() && spazio(s.back()))
-    s.remove_suffix(1);
-  return s;
-}
 
 // Only absolute http and https URLs: nothing else may be reached through the
 // service's address.
@@ -110,7 +95,7 @@ struct RichiestaHttp::Stato {
     auto* s = static_cast<Stato*>(utente);
     try {
       s->readyState = 3;
-      const std::string_view riga = SenzaSpazi(std::string_view(dati, n));
+      const std::string_view riga = platform::SenzaBianchiAiLati(std::string_view(dati, n));
       if (riga.starts_with("HTTP/")) {
         // A new answer (after an interim one): its headers replace the others.
         s->righeRisposta.clear();
@@ -291,11 +276,12 @@ std::string RichiestaHttp::getResponseHeader(std::string_view nome) const {
   for (const std::string& riga : stato_->righeRisposta) {
     const auto duePunti = riga.find(':');
     if (duePunti == std::string::npos) continue;
-    if (!UgualeSenzaMaiuscole(SenzaSpazi(std::string_view(riga).substr(0, duePunti)), nome)) {
+    if (!platform::UgualiSenzaMaiuscoleAscii(
+            platform::SenzaBianchiAiLati(std::string_view(riga).substr(0, duePunti)), nome)) {
       continue;
     }
     if (trovato) valore += ", ";
-    valore += SenzaSpazi(std::string_view(riga).substr(duePunti + 1));
+    valore += platform::SenzaBianchiAiLati(std::string_view(riga).substr(duePunti + 1));
     trovato = true;
   }
   return valore;

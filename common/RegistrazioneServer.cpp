@@ -213,7 +213,7 @@ HRESULT FabbricaServer(const ServerComponenti& server, const char* clsid,
   Tacitamente([&] {
     const auto classe = std::find_if(
         server.classi.begin(), server.classi.end(),
-        [&](const ClasseServer& c) { return platform::UgualiSenzaMaiuscole(c.clsid, clsid); });
+        [&](const ClasseServer& c) { return platform::UgualiSenzaMaiuscoleUtf8(c.clsid, clsid); });
     if (classe == server.classi.end() || classe->fabbrica == nullptr) return;
     // The host takes the pointer back as the interface, never as the class.
     *fabbrica = static_cast<void*>(static_cast<FabbricaClassi*>(classe->fabbrica));

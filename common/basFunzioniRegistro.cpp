@@ -6,6 +6,7 @@
 
 #include "common/Errore.h"
 #include "common/Routine.h"
+#include "platform/TestoUtf8.h"
 
 namespace orvane {
 namespace {
@@ -24,13 +25,6 @@ constexpr std::array<std::pair<std::string_view, platform::HKEY>, 7> kRadici{{
 
 constexpr std::uint32_t kAccessoLettura = platform::KEY_QUERY_VALUE;
 constexpr std::uint32_t kAccessoScrittura = platform::KEY_SET_VALUE;
-
-std::string InMaiuscolo(std::string testo) {
-  for (char& c : testo) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return testo;
-}
 
 // Closes a key when the routine that opened it ends, however it ends.
 class ChiaveAperta {
@@ -66,7 +60,7 @@ platform::HKEY TrovaBase(std::string& Chiave) {
     if (barra == std::string::npos) {
       throw Errore(kChiamataNonValida, "Chiamata di routine o argomento non validi");
     }
-    const std::string nome = InMaiuscolo(Chiave.substr(0, barra));
+    const std::string nome = platform::MaiuscoloAscii(std::string_view(Chiave).substr(0, barra));
     linea = 20;
     Chiave = Chiave.substr(barra + 1);
     linea = 30;

@@ -1,9 +1,10 @@
 #include "platform/Libreria.h"
 
 #include <dlfcn.h>
-#include <strings.h>
 
 #include <system_error>
+
+#include "platform/TestoUtf8.h"
 
 namespace platform {
 
@@ -35,7 +36,8 @@ void* Libreria::Simbolo(const char* nome) const noexcept {
 
 std::filesystem::path FileComponente(const std::filesystem::path& componente) {
   const std::string estensione = componente.extension().string();
-  if (strcasecmp(estensione.c_str(), ".dll") != 0 && strcasecmp(estensione.c_str(), ".ocx") != 0) {
+  if (!UgualiSenzaMaiuscoleAscii(estensione, ".dll") &&
+      !UgualiSenzaMaiuscoleAscii(estensione, ".ocx")) {
     return componente;
   }
   std::filesystem::path cercato = componente;
@@ -44,7 +46,7 @@ std::filesystem::path FileComponente(const std::filesystem::path& componente) {
   if (std::filesystem::exists(cercato, ec)) return cercato;
   const std::string nome = cercato.filename().string();
   for (const auto& voce : std::filesystem::directory_iterator(componente.parent_path(), ec)) {
-    if (strcasecmp(voce.path().filename().c_str(), nome.c_str()) == 0) return voce.path();
+    if (UgualiSenzaMaiuscoleUtf8(voce.path().filename().string(), nome)) return voce.path();
   }
   return cercato;
 }

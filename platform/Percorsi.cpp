@@ -51,10 +51,6 @@ bool Lettera(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-char Maiuscola(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // The entry of `cartella` that `nome` names: the exact name when it exists,
 // else the first (in name order) that equals it without regard to case.
 std::optional<std::string> VoceEsistente(const std::filesystem::path& cartella,
@@ -62,10 +58,10 @@ std::optional<std::string> VoceEsistente(const std::filesystem::path& cartella,
   std::error_code ec;
   if (std::filesystem::exists(std::filesystem::symlink_status(cartella / nome, ec))) return nome;
   std::optional<std::string> trovata;
-  const std::string cercato = MaiuscoloPerConfronto(nome);
+  const std::string cercato = MaiuscoloPerConfrontoUtf8(nome);
   for (const auto& voce : std::filesystem::directory_iterator(cartella, ec)) {
     const std::string candidato = voce.path().filename().string();
-    if (MaiuscoloPerConfronto(candidato) == cercato && (!trovata || candidato < *trovata)) {
+    if (MaiuscoloPerConfrontoUtf8(candidato) == cercato && (!trovata || candidato < *trovata)) {
       trovata = candidato;
     }
   }
@@ -75,7 +71,7 @@ std::optional<std::string> VoceEsistente(const std::filesystem::path& cartella,
 }  // namespace
 
 std::filesystem::path CartellaUnita(char lettera) {
-  const char l = Maiuscola(lettera);
+  const char l = MaiuscolaAscii(lettera);
   if (auto cartella = Variabile(std::string("ORVANE_DRIVE_") + l)) return *cartella;
   return CartellaDatiUtente() / "orvane" /
          (std::string("drive_") + static_cast<char>(l - 'A' + 'a'));

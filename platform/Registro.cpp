@@ -58,14 +58,14 @@ struct Nodo {
   // not written to the file unless something real is put in it.
   bool virtuale = false;
   std::vector<ValoreNodo> valori;
-  std::map<std::string, std::unique_ptr<Nodo>> figli;  // by MaiuscoloPerConfronto
+  std::map<std::string, std::unique_ptr<Nodo>> figli;  // by MaiuscoloPerConfrontoUtf8
 
   Nodo* Figlio(std::string_view n) {
-    const auto it = figli.find(MaiuscoloPerConfronto(n));
+    const auto it = figli.find(MaiuscoloPerConfrontoUtf8(n));
     return it == figli.end() ? nullptr : it->second.get();
   }
   Nodo& FiglioOCrea(std::string_view n, bool virt, bool* creato = nullptr) {
-    auto& posto = figli[MaiuscoloPerConfronto(n)];
+    auto& posto = figli[MaiuscoloPerConfrontoUtf8(n)];
     if (!posto) {
       posto = std::make_unique<Nodo>();
       posto->nome = std::string(n);
@@ -89,7 +89,7 @@ struct Nodo {
   }
   ValoreNodo* Valore(std::string_view n) {
     for (auto& v : valori) {
-      if (UgualiSenzaMaiuscole(v.nome, n)) return &v;
+      if (UgualiSenzaMaiuscoleUtf8(v.nome, n)) return &v;
     }
     return nullptr;
   }
@@ -105,7 +105,7 @@ struct Nodo {
   }
   bool CancellaValore(std::string_view n) {
     for (auto it = valori.begin(); it != valori.end(); ++it) {
-      if (UgualiSenzaMaiuscole(it->nome, n)) {
+      if (UgualiSenzaMaiuscoleUtf8(it->nome, n)) {
         valori.erase(it);
         return true;
       }
@@ -302,7 +302,7 @@ std::vector<ProblemaRegistro> ApplicaSezioni(std::size_t radice,
       problemi.push_back({s.riga, "nome di chiave non valido"});
       continue;
     }
-    if (!UgualiSenzaMaiuscole(percorso.front(), kNomiRadici.at(radice))) {
+    if (!UgualiSenzaMaiuscoleUtf8(percorso.front(), kNomiRadici.at(radice))) {
       problemi.push_back({s.riga, "chiave di un'altra radice"});
       continue;
     }
@@ -312,7 +312,7 @@ std::vector<ProblemaRegistro> ApplicaSezioni(std::size_t radice,
         albero.valori.clear();
         albero.figli.clear();
       } else if (Nodo* padre = Trova(albero, percorso, percorso.size() - 1)) {
-        padre->figli.erase(MaiuscoloPerConfronto(percorso.back()));
+        padre->figli.erase(MaiuscoloPerConfrontoUtf8(percorso.back()));
       }
       continue;
     }
@@ -529,10 +529,10 @@ void ControllaSezioni(const FileRegistro& f, std::vector<SezioneImportata>& sezi
 
 HKEY RadiceRegistro(std::string_view nome) noexcept {
   for (std::size_t i = 0; i < kNomiRadici.size(); ++i) {
-    if (UgualiSenzaMaiuscole(nome, kNomiRadici.at(i))) return HandleRadice(i);
+    if (UgualiSenzaMaiuscoleUtf8(nome, kNomiRadici.at(i))) return HandleRadice(i);
   }
   for (const auto& [breve, h] : kAbbreviazioni) {
-    if (UgualiSenzaMaiuscole(nome, breve)) return h;
+    if (UgualiSenzaMaiuscoleUtf8(nome, breve)) return h;
   }
   return 0;
 }
@@ -707,7 +707,7 @@ LSTATUS RegDeleteKey(HKEY hKey, std::string_view sottochiave) noexcept {
       Nodo* n = padre == nullptr ? nullptr : padre->Figlio(bersaglio.back());
       if (n == nullptr) return ERROR_FILE_NOT_FOUND;
       if (!n->figli.empty()) return ERROR_ACCESS_DENIED;
-      padre->figli.erase(MaiuscoloPerConfronto(bersaglio.back()));
+      padre->figli.erase(MaiuscoloPerConfrontoUtf8(bersaglio.back()));
       cambiato = true;
       return ERROR_SUCCESS;
     });
@@ -731,7 +731,7 @@ LSTATUS RegDeleteTree(HKEY hKey, std::string_view sottochiave) noexcept {
         n->figli.clear();
       } else {
         Trova(albero, bersaglio, bersaglio.size() - 1)
-            ->figli.erase(MaiuscoloPerConfronto(bersaglio.back()));
+            ->figli.erase(MaiuscoloPerConfrontoUtf8(bersaglio.back()));
         cambiato = true;
       }
       return ERROR_SUCCESS;
@@ -841,7 +841,7 @@ LSTATUS ImportaRegistro(std::string_view testo, std::vector<ProblemaRegistro>& p
           albero.valori.clear();
           albero.figli.clear();
         } else if (Nodo* padre = Trova(albero, s.percorso, s.percorso.size() - 1)) {
-          padre->figli.erase(MaiuscoloPerConfronto(s.percorso.back()));
+          padre->figli.erase(MaiuscoloPerConfrontoUtf8(s.percorso.back()));
         }
         AggiungiChiaveAutostart(s.radice, albero);
         cambiati[s.radice] = true;

@@ -223,7 +223,7 @@ std::optional<VoceAutostart> Trova(std::vector<VoceAutostart> voci,
     if (v.file == proprio) return std::move(v);
   }
   for (auto& v : voci) {
-    if (UgualiSenzaMaiuscole(v.nome, nome)) return std::move(v);
+    if (UgualiSenzaMaiuscoleUtf8(v.nome, nome)) return std::move(v);
   }
   return std::nullopt;
 }
@@ -242,7 +242,7 @@ bool ChiaveAutostart(HKEY radice, const std::vector<std::string>& percorso) {
   if (percorso.size() != atteso.size()) return false;
   return std::equal(
       percorso.begin(), percorso.end(), atteso.begin(),
-      [](const std::string& a, const std::string& b) { return UgualiSenzaMaiuscole(a, b); });
+      [](const std::string& a, const std::string& b) { return UgualiSenzaMaiuscoleUtf8(a, b); });
 }
 
 std::string NomeFileAutostart(std::string_view nome) {

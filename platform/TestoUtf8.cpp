@@ -1,5 +1,6 @@
 #include "platform/TestoUtf8.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace platform {
@@ -90,7 +91,7 @@ bool Utf8Valido(std::string_view testo) {
   return true;
 }
 
-std::string MaiuscoloPerConfronto(std::string_view testo) {
+std::string MaiuscoloPerConfrontoUtf8(std::string_view testo) {
   std::string out;
   out.reserve(testo.size());
   std::size_t i = 0;
@@ -108,8 +109,64 @@ std::string MaiuscoloPerConfronto(std::string_view testo) {
   return out;
 }
 
-bool UgualiSenzaMaiuscole(std::string_view a, std::string_view b) {
-  return a == b || MaiuscoloPerConfronto(a) == MaiuscoloPerConfronto(b);
+bool UgualiSenzaMaiuscoleUtf8(std::string_view a, std::string_view b) {
+  return a == b || MaiuscoloPerConfrontoUtf8(a) == MaiuscoloPerConfrontoUtf8(b);
+}
+
+std::string MinuscoloAscii(std::string_view testo) {
+  std::string r(testo);
+  for (char& c : r)
+    c = MinuscolaAscii(c);
+  return r;
+}
+
+std::string MaiuscoloAscii(std::string_view testo) {
+  std::string r(testo);
+  for (char& c : r)
+    c = MaiuscolaAscii(c);
+  return r;
+}
+
+bool UgualiSenzaMaiuscoleAscii(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && IniziaSenzaMaiuscoleAscii(a, b);
+}
+
+bool IniziaSenzaMaiuscoleAscii(std::string_view testo, std::string_view prefisso) {
+  if (testo.size() < prefisso.size()) return false;
+  for (std::size_t i = 0; i < prefisso.size(); ++i) {
+    if (MinuscolaAscii(testo[i]) != MinuscolaAscii(prefisso[i])) return false;
+  }
+  return true;
+}
+
+int ConfrontaSenzaMaiuscoleAscii(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto x = static_cast<unsigned char>(MinuscolaAscii(a[i]));
+    const auto y = static_cast<unsigned char>(MinuscolaAscii(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool BiancoAscii(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+std::string_view SenzaBianchiAiLati(std::string_view testo) {
+  while (!testo.empty() && BiancoAscii(testo.front()))
+    testo.remove_prefix(1);
+  while (!testo.empty() && BiancoAscii(testo.back()))
+    testo.remove_suffix(1);
+  return testo;
+}
+
+std::string_view SenzaCaratteriSpazioAiLati(std::string_view testo) {
+  while (!testo.empty() && testo.front() == ' ')
+    testo.remove_prefix(1);
+  while (!testo.empty() && testo.back() == ' ')
+    testo.remove_suffix(1);
+  return testo;
 }
 
 bool SpazioOrizzontale(char c) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/TestoUtf8.h"
+
 namespace orvane::servizio {
 namespace {
 
@@ -14,19 +16,8 @@ struct Gettone {
   std::string testo;
 };
 
-bool Spazio(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
-
 bool Lettera(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-std::string Minuscolo(std::string s) {
-  for (auto& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return s;
 }
 
 // Words, quoted literals and the symbols ( ) , ; nothing else is allowed
@@ -36,7 +27,7 @@ std::optional<std::vector<Gettone>> Dividi(std::string_view sql) {
   std::size_t i = 0;
   while (i < sql.size()) {
     const char c = sql[i];
-    if (Spazio(c)) {
+    if (platform::BiancoAscii(c)) {
       ++i;
     } else if (c == '(' || c == ')' || c == ',' || c == ';') {
       gettoni.push_back({Tipo::Simbolo, std::string(1, c)});
@@ -62,7 +53,7 @@ std::optional<std::vector<Gettone>> Dividi(std::string_view sql) {
       const std::size_t inizio = i;
       while (i < sql.size() && Lettera(sql[i]))
         ++i;
-      gettoni.push_back({Tipo::Parola, Minuscolo(std::string(sql.substr(inizio, i - inizio)))});
+      gettoni.push_back({Tipo::Parola, platform::MinuscoloAscii(sql.substr(inizio, i - inizio))});
     } else {
       return std::nullopt;
     }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/TestoUtf8.h"
 #include "service/GuastoSOAP.h"
 
 namespace orvane::servizio {
@@ -103,14 +104,6 @@ bool LarghezzeAmmesse(std::string_view formato, sqlite3_value** argomenti, int n
   return true;
 }
 
-std::string Maiuscolo(std::string_view s) {
-  std::string r(s);
-  for (auto& c : r) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return r;
-}
-
 // The first word of the statement, after blanks and opening parentheses.
 std::string PrimaParola(std::string_view sql) {
   std::size_t i = sql.find_first_not_of(" \t\r\n\f\v(");
@@ -119,13 +112,13 @@ std::string PrimaParola(std::string_view sql) {
   while (j < sql.size() && ((sql[j] >= 'a' && sql[j] <= 'z') || (sql[j] >= 'A' && sql[j] <= 'Z'))) {
     ++j;
   }
-  return Maiuscolo(sql.substr(i, j - i));
+  return platform::MaiuscoloAscii(sql.substr(i, j - i));
 }
 
 // The persisted type for a declared column type (SQLite's affinity rules).
 std::optional<std::string> TipoDichiarato(const char* dichiarato) {
   if (dichiarato == nullptr || *dichiarato == '\0') return std::nullopt;
-  const std::string d = Maiuscolo(dichiarato);
+  const std::string d = platform::MaiuscoloAscii(dichiarato);
   if (d.find("INT") != std::string::npos) return "int";
   if (d.find("DATE") != std::string::npos || d.find("TIME") != std::string::npos) {
     return "dateTime";
@@ -308,7 +301,7 @@ quomaro::Recordset InterrogazioneLettura::Esegui(std::string_view sql) {
     for (int n = 1;; ++n) {
       bool usato = nome.empty();
       for (const auto& d : definizioni)
-        usato = usato || Maiuscolo(d.nome) == Maiuscolo(nome);
+        usato = usato || platform::MaiuscoloAscii(d.nome) == platform::MaiuscoloAscii(nome);
       if (!usato) break;
       nome = base + "_" + std::to_string(n);
     }

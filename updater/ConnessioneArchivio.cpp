@@ -1,11 +1,11 @@
 #include "updater/ConnessioneArchivio.h"
 
-#include <cctype>
 #include <exception>
 #include <limits>
 #include <system_error>
 
 #include "common/Errore.h"
+#include "platform/TestoUtf8.h"
 
 namespace tervan {
 namespace {
@@ -18,12 +18,9 @@ constexpr long kErroreArchivio = -2147467259;
 constexpr int kAttesaBloccoMs = 5000;
 
 bool ParolaA(std::string_view testo, std::size_t& pos, std::string_view parola) {
-  while (pos < testo.size() && std::isspace(static_cast<unsigned char>(testo[pos])) != 0)
+  while (pos < testo.size() && platform::BiancoAscii(testo[pos]))
     ++pos;
-  if (testo.size() - pos < parola.size()) return false;
-  for (std::size_t i = 0; i < parola.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(testo[pos + i])) != parola[i]) return false;
-  }
+  if (!platform::IniziaSenzaMaiuscoleAscii(testo.substr(pos), parola)) return false;
   pos += parola.size();
   return true;
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/TestoUtf8.h"
+
 namespace tervan {
 namespace {
 
@@ -42,11 +44,8 @@ std::string TestoUltima(const DataOraLocale& d) {
 }
 
 std::optional<DataOraLocale> LeggiUltima(std::string_view testo) {
-  if (testo.find_first_not_of(" \t") == std::string_view::npos) return kMaiControllato;
-  while (!testo.empty() && testo.front() == ' ')
-    testo.remove_prefix(1);
-  while (!testo.empty() && testo.back() == ' ')
-    testo.remove_suffix(1);
+  if (platform::SenzaSpaziAiLati(testo).empty()) return kMaiControllato;
+  testo = platform::SenzaCaratteriSpazioAiLati(testo);
   if (testo.size() != 19 || testo[2] != '/' || testo[5] != '/' || testo[10] != ' ') {
     return std::nullopt;
   }

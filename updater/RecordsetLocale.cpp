@@ -1,10 +1,10 @@
 #include "updater/RecordsetLocale.h"
 
 #include <algorithm>
-#include <cctype>
 #include <utility>
 
 #include "common/Errore.h"
+#include "platform/TestoUtf8.h"
 
 namespace tervan {
 namespace {
@@ -36,21 +36,6 @@ constexpr long kRigaNonTrovata = -2147217864;
   throw orvane::Errore(kSoloLettura, "Operazione non consentita in questo contesto.");
 }
 
-bool UgualiSenzaMaiuscole(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-std::string_view SenzaSpazi(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())) != 0)
-    s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())) != 0)
-    s.remove_suffix(1);
-  return s;
-}
-
 }  // namespace
 
 std::pair<std::string, std::string> LeggiFiltro(std::string_view espressione) {
@@ -61,8 +46,8 @@ std::pair<std::string, std::string> LeggiFiltro(std::string_view espressione) {
   };
   const std::size_t uguale = espressione.find('=');
   if (uguale == std::string_view::npos) errato();
-  const std::string_view colonna = SenzaSpazi(espressione.substr(0, uguale));
-  const std::string_view resto = SenzaSpazi(espressione.substr(uguale + 1));
+  const std::string_view colonna = platform::SenzaBianchiAiLati(espressione.substr(0, uguale));
+  const std::string_view resto = platform::SenzaBianchiAiLati(espressione.substr(uguale + 1));
   if (colonna.empty() || resto.size() < 2 || resto.front() != '\'' || resto.back() != '\'') {
     errato();
   }
@@ -165,7 +150,7 @@ void RecordsetLocale::RichiediRigaCorrente() const {
 
 std::size_t RecordsetLocale::IndiceColonna(std::string_view nome) const {
   for (std::size_t i = 0; i < colonne_.size(); ++i) {
-    if (UgualiSenzaMaiuscole(colonne_[i], nome)) return i;
+    if (platform::UgualiSenzaMaiuscoleAscii(colonne_[i], nome)) return i;
   }
   throw orvane::Errore(kElementoNonTrovato,
                        "Impossibile trovare l'elemento nell'insieme corrispondente al nome o "
@@ -176,7 +161,7 @@ void RecordsetLocale::Filter(std::string_view espressione) {
   RichiediAperto();
   if (!tabella_) OperazioneNonConsentita();
   SalvaInSospeso();
-  if (SenzaSpazi(espressione).empty()) {
+  if (platform::SenzaBianchiAiLati(espressione).empty()) {
     colonnaFiltro_.reset();
     valoreFiltro_.clear();
   } else {

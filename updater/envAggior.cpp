@@ -4,6 +4,7 @@
 
 #include "common/Errore.h"
 #include "common/Routine.h"
+#include "platform/TestoUtf8.h"
 
 namespace tervan {
 
@@ -44,7 +45,7 @@ std::shared_ptr<RecordsetLocale> envAggior::FrequenzaAggiornamento() {
 }
 
 int IntervalloInMinuti(std::string_view freque) {
-  const auto vuoto = freque.find_first_not_of(" \t") == std::string_view::npos;
+  const auto vuoto = platform::SenzaSpaziAiLati(freque).empty();
   const std::string_view testo = vuoto ? std::string_view("00:00:01") : freque;
   const auto numero = [&](std::size_t da) {
     if (testo.size() < da + 2)

@@ -10,6 +10,7 @@
 #include "platform/Cartelle.h"
 #include "platform/Percorsi.h"
 #include "platform/RigaDiComando.h"
+#include "platform/TestoUtf8.h"
 #include "quomaro/Configurazione.h"
 #include "updater/basRegSvr.h"
 
@@ -85,10 +86,7 @@ void frmTervan::Form_Load() {
     linea = 50;
     // Started at log-on the program stays out of sight; otherwise it shows.
     const std::string riga = platform::RigaDiComando();
-    const auto inizio = riga.find_first_not_of(' ');
-    const auto fine = riga.find_last_not_of(' ');
-    const bool verifica =
-        inizio != std::string::npos && riga.substr(inizio, fine - inizio + 1) == "VERIFICA";
+    const bool verifica = platform::SenzaCaratteriSpazioAiLati(riga) == "VERIFICA";
     if (!verifica) show();
   });
 }

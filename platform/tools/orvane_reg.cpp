@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -199,9 +198,7 @@ std::optional<std::uint32_t> TipoDaNome(const std::string& nome) {
        {platform::REG_NONE, platform::REG_SZ, platform::REG_EXPAND_SZ, platform::REG_BINARY,
         platform::REG_DWORD, platform::REG_MULTI_SZ, platform::REG_QWORD}) {
     std::string atteso = NomeTipo(t);
-    if (nome.size() == atteso.size() &&
-        std::equal(nome.begin(), nome.end(), atteso.begin(),
-                   [](char a, char b) { return std::toupper(a) == b; })) {
+    if (platform::UgualiSenzaMaiuscoleAscii(nome, atteso)) {
       return t;
     }
   }
@@ -454,9 +451,7 @@ int Export(const Argomenti& a) {
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
   if (args.empty()) return UsoErrato("manca il comando");
-  std::string comando = args.front();
-  for (char& c : comando)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string comando = platform::MinuscoloAscii(args.front());
   const std::vector<std::string> resto(args.begin() + 1, args.end());
   if (comando == "-h" || comando == "--help" || comando == "/?" || comando == "help") {
     std::cout << kUso;

@@ -1,9 +1,9 @@
 // A component library that makes one kind of object through its factory:
 // the peer of the host-side creation tests. It leaves nothing behind that
 // would keep it loaded, so the tests see when the host lets it go.
-#include <strings.h>
 
 #include "common/FabbricaDi.h"
+#include "platform/TestoUtf8.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ orvane::FabbricaDi<Oggetto> g_fabbrica;
 ESPORTA long DllGetClassObject(const char* clsid, void** fabbrica) {
   if (fabbrica == nullptr) return orvane::E_POINTER;
   *fabbrica = nullptr;
-  if (clsid == nullptr || strcasecmp(clsid, COMPONENTE_OGGETTI_CLSID) != 0) {
+  if (clsid == nullptr || !platform::UgualiSenzaMaiuscoleAscii(clsid, COMPONENTE_OGGETTI_CLSID)) {
     return orvane::CLASS_E_CLASSNOTAVAILABLE;
   }
   *fabbrica = static_cast<orvane::FabbricaClassi*>(&g_fabbrica);

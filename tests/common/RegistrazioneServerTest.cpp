@@ -10,6 +10,7 @@
 #include "common/CreaOggetto.h"
 #include "common/FabbricaDi.h"
 #include "platform/Libreria.h"
+#include "platform/TestoUtf8.h"
 #include "tests/support/MacchinaFinta.h"
 
 namespace orvane {
@@ -120,9 +121,7 @@ TEST(CreaOggetto, KeepsTheLibraryLoadedExactlyWhileItsObjectsLive) {
   OggettoCreato primo = CreaOggetto("Prova.Oggetto");
   ASSERT_NE(primo.oggetto, nullptr);
   EXPECT_EQ(*static_cast<int*>(primo.oggetto.get()), 7);
-  std::string minuscolo = COMPONENTE_OGGETTI_CLSID;
-  for (char& c : minuscolo)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string minuscolo = platform::MinuscoloAscii(COMPONENTE_OGGETTI_CLSID);
   OggettoCreato secondo = CreaOggetto(minuscolo);
   EXPECT_EQ(secondo.tipo, primo.tipo);
 
