@@ -111,9 +111,9 @@ bool ConnessioneArchivio::Passo(sqlite3_stmt* istruzione) {
   Fallisci(rc);
 }
 
-void ConnessioneArchivio::Execute(std::string_view sql) {
+void ConnessioneArchivio::Execute(std::string_view sql, const std::vector<std::string>& valori) {
   const std::string tradotta = TraduciDialettoJet(sql);
-  Istruzione istruzione = Prepara(tradotta);
+  Istruzione istruzione = Prepara(tradotta, valori);
   while (Passo(istruzione.get())) {
   }
 }

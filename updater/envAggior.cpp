@@ -8,18 +8,6 @@
 
 namespace tervan {
 
-namespace istruzioni {
-
-std::string AggiornaFrequenza(std::string_view valore) {
-  return "UPDATE AGGIOR SET FREQUE='" + std::string(valore) + "'";
-}
-
-std::string CancellaProgramma(std::string_view softxx) {
-  return "delete * from aggior where softxx='" + std::string(softxx) + "'";
-}
-
-}  // namespace istruzioni
-
 envAggior::envAggior(const std::filesystem::path& cartellaProgramma)
     : rsAGGIOR_(std::make_shared<RecordsetLocale>(RecordsetLocale::Tabella(conAggior_, "AGGIOR"))) {
   // A store that cannot be opened is reported by the first routine that uses it.

@@ -10,6 +10,7 @@
 #include "platform/Cartelle.h"
 #include "platform/Percorsi.h"
 #include "platform/RigaDiComando.h"
+#include "platform/TestoSql.h"
 #include "platform/TestoUtf8.h"
 #include "quomaro/Configurazione.h"
 #include "updater/basRegSvr.h"
@@ -95,7 +96,7 @@ void frmTervan::ScriviRiga(const std::string& softxx, const std::string& PercXx,
                            const std::string& Server, const std::string& Filexx,
                            const std::string& userid) {
   RecordsetLocale& rs = *rsAGGIOR;
-  rs.Filter("softxx='" + softxx + "'");
+  rs.Filter("softxx=" + platform::LetteraleSql(softxx));
   if (rs.Eof()) rs.AddNew();
   // A change the store refuses is dropped with the failure, so the view is
   // clean for the next pass instead of retrying the same save for ever.

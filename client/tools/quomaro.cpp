@@ -20,6 +20,7 @@
 #include "ScaricaFile.h"
 #include "TabellaRecordset.h"
 #include "platform/Messaggi.h"
+#include "platform/TestoSql.h"
 #include "quomaro/Configurazione.h"
 #include "quomaro/Host.h"
 #include "quomaro/Scaricamento.h"
@@ -158,16 +159,6 @@ int Connessione(const std::string& utente) {
   return Fallito("risposta inattesa del servizio: " + verdetto);
 }
 
-// A quoted literal for a filter: quotes inside are doubled.
-std::string Letterale(const std::string& testo) {
-  std::string l = "'";
-  for (const char c : testo) {
-    l += c;
-    if (c == '\'') l += '\'';
-  }
-  return l + "'";
-}
-
 int Elenco(const std::string& utente, const std::string& progra) {
   clsCA ca;
   const std::shared_ptr<Recordset> rs = ca.getFILEXX(utente, progra);
@@ -178,7 +169,7 @@ int Elenco(const std::string& utente, const std::string& progra) {
   }
   // The list Tervan shows: the program's packages, oldest first.
   if (rs->EsisteCampo("dataxx")) rs->Sort("dataxx ASC");
-  if (rs->EsisteCampo("progra")) rs->Filter("progra=" + Letterale(progra));
+  if (rs->EsisteCampo("progra")) rs->Filter("progra=" + platform::LetteraleSql(progra));
   std::cout << quomaro::strumento::TabellaRecordset(*rs);
   return kRiuscito;
 }

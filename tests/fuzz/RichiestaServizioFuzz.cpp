@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/TestoSql.h"
 #include "service/CodificaSOAP.h"
 #include "service/ComandoDownload.h"
 #include "service/GuastoSOAP.h"
@@ -26,12 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dati, std::size_t dime
   if (const auto record = orvane::servizio::ComandoDownload::Leggi(testo)) {
     // A statement that was accepted carries five values; rebuilding it from
     // them must be accepted again with the same values.
-    auto quota = [](const std::string& v) {
-      std::string r = "'";
-      for (const char c : v)
-        r += c == '\'' ? std::string("''") : std::string(1, c);
-      return r + "'";
-    };
+    const auto quota = [](const std::string& v) { return platform::LetteraleSql(v); };
     const std::string ricostruita =
         "insert into download(dataxx, utente, codzip, descri, session) values(" +
         quota(record->dataxx) + ", " + quota(record->utente) + ", " + quota(record->codzip) + ", " +

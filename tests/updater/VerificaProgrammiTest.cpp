@@ -125,7 +125,7 @@ TEST_F(DiscoveryTest, RemovedProgramsLoseTheirRowsWhileTheOthersAreRefreshed) {
   EXPECT_EQ(tarvik.at("Server"), "SRV\\SQL");
   EXPECT_EQ(tarvik.at("userid"), "TRK0001");
 
-  finestra_.Archivio->conAggior().Execute(istruzioni::AggiornaFrequenza("00:01:00"));
+  finestra_.Archivio->conAggior().Execute(istruzioni::kAggiornaFrequenza, {"00:01:00"});
   Disinstalla(R"(C:\ORVANE\TARVIK)");
   Passo();
   const auto righe = Righe();
@@ -167,7 +167,7 @@ TEST_F(DiscoveryTest, ProgramWithoutCustomerIdentifierKeepsItsOldRowAndLeavesDis
 TEST_F(DiscoveryTest, ASecondPassChangesNothingButTheInterval) {
   InstallaTutto();
   Passo();
-  finestra_.Archivio->conAggior().Execute(istruzioni::AggiornaFrequenza("00:00:15"));
+  finestra_.Archivio->conAggior().Execute(istruzioni::kAggiornaFrequenza, {"00:00:15"});
   finestra_.rsAGGIOR->Filter("softxx='TARVIK'");
   finestra_.rsAGGIOR->Campo("ultima", "06/12/2026 10:00:00");
   finestra_.rsAGGIOR->Update();

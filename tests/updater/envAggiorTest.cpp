@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/Errore.h"
+#include "platform/TestoSql.h"
 #include "tests/support/AltroUtente.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "updater/DataOraLocale.h"
@@ -31,7 +32,7 @@ class StoreTest : public ::testing::Test {
 
   void ScriviRiga(const std::string& softxx, const std::string& userid,
                   const std::string& freque = "00:00:30") {
-    rs().Filter("softxx='" + softxx + "'");
+    rs().Filter("softxx=" + platform::LetteraleSql(softxx));
     if (rs().Eof()) rs().AddNew();
     rs().Campo("softxx", softxx);
     rs().Campo("userid", userid);
@@ -93,12 +94,16 @@ TEST_F(StoreTest, CancellingDiscardsANewRowAndRestoresAnEditedOne) {
 }
 
 TEST_F(StoreTest, JetDeleteStatementsRemoveExactlyTheirRows) {
-  for (const char* c : {"TARVIK", "PANELAA", "PANELAB", "PANELAC", "PANELAD", "PANELAE", "SELVOR"})
+  for (const char* c :
+       {"TARVIK", "PANELAA", "PANELAB", "PANELAC", "PANELAD", "PANELAE", "SELVOR", "O'K"})
     ScriviRiga(c, "U");
   store_->conAggior().Execute(istruzioni::kCancellaModuliMorlen);
-  EXPECT_EQ(Codici(), (std::vector<std::string>{"TARVIK", "SELVOR"}));
+  EXPECT_EQ(Codici(), (std::vector<std::string>{"TARVIK", "SELVOR", "O'K"}));
   store_->conAggior().Execute(istruzioni::kCancellaTarvik);
-  store_->conAggior().Execute(istruzioni::CancellaProgramma("SELVOR"));
+  // Values are bound, never spliced into the text: a quote is just a byte.
+  store_->conAggior().Execute(istruzioni::kCancellaProgramma, {"O'K"});
+  EXPECT_EQ(Codici(), (std::vector<std::string>{"SELVOR"}));
+  store_->conAggior().Execute(istruzioni::kCancellaProgramma, {"SELVOR"});
   EXPECT_TRUE(Codici().empty());
   EXPECT_EQ(TraduciDialettoJet("DELETE  *   FROM aggior"), "DELETE   FROM aggior");
   EXPECT_EQ(TraduciDialettoJet("select * from aggior"), "select * from aggior");
@@ -122,7 +127,7 @@ TEST_F(StoreTest, IntervalQueryGivesTheSmallestStoredText) {
   EXPECT_EQ(rs->Campo("FreQue"), "00:00:15");
   rs->Close();
 
-  store_->conAggior().Execute(istruzioni::AggiornaFrequenza("00:00:30"));
+  store_->conAggior().Execute(istruzioni::kAggiornaFrequenza, {"00:00:30"});
   EXPECT_EQ(store_->FrequenzaAggiornamento()->Campo("Freque"), "00:00:30");
 }
 

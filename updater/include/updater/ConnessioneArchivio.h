@@ -40,9 +40,10 @@ class ConnessioneArchivio {
   /// "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=<program folder>/Tervan.mdb".
   [[nodiscard]] const std::string& ConnectionString() const noexcept { return descrizione_; }
 
-  /// Executes one statement of the system's fixed texts. The Jet spelling
+  /// Executes one statement of the system's fixed texts, with `valori`
+  /// bound as text parameters to its "?" marks. The Jet spelling
   /// "delete * from ..." is accepted and run as "delete from ...".
-  void Execute(std::string_view sql);
+  void Execute(std::string_view sql, const std::vector<std::string>& valori = {});
 
   /// Prepares one statement with its values bound as text parameters.
   [[nodiscard]] Istruzione Prepara(std::string_view sql,

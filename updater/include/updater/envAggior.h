@@ -12,12 +12,14 @@
 namespace tervan {
 
 /// The statements the updater runs on its local store, each written once.
+/// A statement that takes values has a "?" for each, bound when it runs:
+///   conAggior().Execute(istruzioni::kCancellaProgramma, {softxx});
 namespace istruzioni {
 
-/// Every row gets the same check interval.
-[[nodiscard]] std::string AggiornaFrequenza(std::string_view valore);
-/// Removes the row of one program or module.
-[[nodiscard]] std::string CancellaProgramma(std::string_view softxx);
+/// Every row gets the same check interval (one value: the interval).
+inline constexpr std::string_view kAggiornaFrequenza = "UPDATE AGGIOR SET FREQUE=?";
+/// Removes the row of one program or module (one value: its softxx).
+inline constexpr std::string_view kCancellaProgramma = "delete * from aggior where softxx=?";
 
 inline constexpr std::string_view kCancellaTarvik = "delete * from aggior where softxx='TARVIK'";
 inline constexpr std::string_view kCancellaSelvor = "delete * from aggior where softxx='SELVOR'";
