@@ -1,6 +1,7 @@
-// The user-facing services of basUtilxx: the per-user settings, the browser
-// and closing another program's window. Kept apart from the error log so a
-// deliverable that only logs does not link the window system.
+// The user-facing services of basUtilxx: the per-user settings and the
+// browser. Kept apart from the error log so a deliverable that only logs
+// does not link them. Closing another program's window is in
+// basUtilxxFinestre.cpp.
 
 #include <array>
 #include <string>
@@ -10,7 +11,6 @@
 #include "common/Routine.h"
 #include "common/basUtilxx.h"
 #include "platform/Browser.h"
-#include "platform/Finestre.h"
 #include "platform/Messaggi.h"
 #include "platform/Registro.h"
 
@@ -109,13 +109,6 @@ void BrowserUrl(const std::string& Url) {
                        platform::vbCritical + platform::vbOKOnly, "Avviso");
     });
   }
-}
-
-void CloseApplication(const std::string& Caption) {
-  Routine(kModulo, "CloseApplication", [&](int& linea) {
-    linea = 10;
-    platform::ChiudiFinestra(Caption);
-  });
 }
 
 }  // namespace orvane

@@ -68,7 +68,8 @@ void BrowserUrl(const std::string& Url);
 
 /// Asks the top-level window whose title is exactly `Caption` to close,
 /// without waiting; nothing happens when there is none. A failure is logged
-/// (basUtilxx, CloseApplication).
+/// (basUtilxx, CloseApplication). Defined in the library common_finestre,
+/// which links X11 and which only Tervan links.
 void CloseApplication(const std::string& Caption);
 
 /// Date and time in the system's general date format: the user's locale's
