@@ -1,0 +1,119 @@
+#include "AlberoRegistro.h"
+
+#include <utility>
+
+#include "platform/TestoUtf8.h"
+
+namespace platform::registro {
+namespace {
+
+constexpr std::size_t kNomeChiaveMassimo = 255;
+constexpr std::size_t kNomeValoreMassimo = 16383;
+
+}  // namespace
+
+Nodo* Nodo::Figlio(std::string_view n) {
+  const auto it = figli.find(MaiuscoloPerConfrontoUtf8(n));
+  return it == figli.end() ? nullptr : it->second.get();
+}
+
+Nodo& Nodo::FiglioOCrea(std::string_view n, bool virt, bool* creato) {
+  auto& posto = figli[MaiuscoloPerConfrontoUtf8(n)];
+  if (!posto) {
+    posto = std::make_unique<Nodo>();
+    posto->nome = std::string(n);
+    posto->virtuale = virt;
+    if (creato != nullptr) *creato = true;
+  }
+  return *posto;
+}
+
+Nodo& Nodo::FiglioReale(std::string_view n, bool& creato, bool& cambiato) {
+  Nodo& figlio = FiglioOCrea(n, false, &creato);
+  if (figlio.virtuale) {
+    figlio.virtuale = false;
+    figlio.nome = std::string(n);
+    cambiato = true;
+  }
+  if (creato) cambiato = true;
+  return figlio;
+}
+
+void Nodo::CancellaFiglio(std::string_view n) {
+  figli.erase(MaiuscoloPerConfrontoUtf8(n));
+}
+
+ValoreNodo* Nodo::Valore(std::string_view n) {
+  return const_cast<ValoreNodo*>(std::as_const(*this).Valore(n));
+}
+
+const ValoreNodo* Nodo::Valore(std::string_view n) const {
+  for (const auto& v : valori) {
+    if (UgualiSenzaMaiuscoleUtf8(v.nome, n)) return &v;
+  }
+  return nullptr;
+}
+
+bool Nodo::ImpostaValore(std::string_view n, std::uint32_t tipo, std::string dati) {
+  if (ValoreNodo* v = Valore(n)) {
+    if (v->tipo == tipo && v->dati == dati) return false;
+    v->tipo = tipo;
+    v->dati = std::move(dati);
+    return true;
+  }
+  valori.push_back({std::string(n), tipo, std::move(dati)});
+  return true;
+}
+
+bool Nodo::CancellaValore(std::string_view n) {
+  for (auto it = valori.begin(); it != valori.end(); ++it) {
+    if (UgualiSenzaMaiuscoleUtf8(it->nome, n)) {
+      valori.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+Nodo* Trova(Nodo& radice, const Percorso& percorso, std::size_t quanti) {
+  Nodo* n = &radice;
+  for (std::size_t i = 0; i < percorso.size() && i < quanti && n != nullptr; ++i) {
+    n = n->Figlio(percorso[i]);
+  }
+  return n;
+}
+
+LSTATUS DividiPercorso(std::string_view testo, Percorso& out) {
+  out.clear();
+  if (testo.empty()) return ERROR_SUCCESS;
+  if (testo.front() == '\\') return ERROR_BAD_PATHNAME;
+  if (testo.back() == '\\') testo.remove_suffix(1);
+  std::size_t inizio = 0;
+  while (true) {
+    const std::size_t barra = testo.find('\\', inizio);
+    const std::string_view nome = testo.substr(
+        inizio, barra == std::string_view::npos ? std::string_view::npos : barra - inizio);
+    if (nome.empty()) return ERROR_BAD_PATHNAME;
+    out.emplace_back(nome);
+    if (barra == std::string_view::npos) break;
+    inizio = barra + 1;
+  }
+  return ERROR_SUCCESS;
+}
+
+bool NomeChiaveValido(std::string_view nome) {
+  return !nome.empty() && nome.size() <= kNomeChiaveMassimo &&
+         nome.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos;
+}
+
+bool NomeValoreValido(std::string_view nome) {
+  return nome.size() <= kNomeValoreMassimo && nome.find('\0') == std::string_view::npos;
+}
+
+Percorso Unisci(const Percorso& a, const Percorso& b) {
+  Percorso r = a;
+  r.insert(r.end(), b.begin(), b.end());
+  return r;
+}
+
+}  // namespace platform::registro

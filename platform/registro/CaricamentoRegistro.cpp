@@ -1,0 +1,142 @@
+#include "CaricamentoRegistro.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "RegistroAutostart.h"
+#include "RegistroFile.h"
+#include "platform/RegistroFormato.h"
+#include "platform/TestoUtf8.h"
+
+namespace platform::registro {
+namespace {
+
+// Larger registry files are not read (nor ever rewritten).
+constexpr std::size_t kFileMassimo = 64U << 20U;
+
+// Applies the sections of a file to a tree, in order. Returns the problems
+// of sections that do not belong to the root or name no key.
+std::vector<ProblemaRegistro> ApplicaSezioni(std::size_t radice,
+                                             const std::vector<SezioneFileRegistro>& sezioni,
+                                             Nodo& albero) {
+  std::vector<ProblemaRegistro> problemi;
+  for (const auto& s : sezioni) {
+    Percorso percorso;
+    if (DividiPercorso(s.chiave, percorso) != ERROR_SUCCESS) {
+      problemi.push_back({s.riga, "nome di chiave non valido"});
+      continue;
+    }
+    if (!UgualiSenzaMaiuscoleUtf8(percorso.front(), kNomiRadici.at(radice))) {
+      problemi.push_back({s.riga, "chiave di un'altra radice"});
+      continue;
+    }
+    percorso.erase(percorso.begin());
+    if (s.cancella) {
+      if (percorso.empty()) {
+        albero.valori.clear();
+        albero.figli.clear();
+      } else if (Nodo* padre = Trova(albero, percorso, percorso.size() - 1)) {
+        padre->CancellaFiglio(percorso.back());
+      }
+      continue;
+    }
+    Nodo* n = &albero;
+    for (const auto& nome : percorso)
+      n = &n->FiglioOCrea(nome, false);
+    n->virtuale = false;
+    for (const auto& v : s.valori) {
+      if (v.cancella) {
+        n->CancellaValore(v.nome);
+      } else {
+        n->ImpostaValore(v.nome, v.tipo, v.dati);
+      }
+    }
+  }
+  return problemi;
+}
+
+}  // namespace
+
+void AggiungiChiaveAutostart(std::size_t radice, Nodo& albero) {
+  if (!ChiaveAutostart(HandleRadice(radice), PercorsoChiaveAutostart())) return;
+  Nodo* n = &albero;
+  for (const auto& nome : PercorsoChiaveAutostart())
+    n = &n->FiglioOCrea(nome, true);
+}
+
+Alveare Carica(std::size_t radice, Contesto& c) {
+  Alveare a;
+  const std::filesystem::path file = FileRadice(radice);
+  const LetturaFileRegistro l = LeggiFileRegistro(file, kFileMassimo);
+  if (l.errore != 0) {
+    a.errore = l.errore == EFBIG ? ERROR_BADDB : CodiceDaErrno(l.errore);
+    Segnala(c, l.firma,
+            {file, 0,
+             "Impossibile leggere il file del registro \"" + file.string() +
+                 "\": " + std::strerror(l.errore),
+             a.errore});
+    return a;
+  }
+  if (l.esiste && !l.contenuto.empty()) {
+    const FileRegistro f = AnalizzaFileRegistro(l.contenuto);
+    if (!f.riconosciuto) {
+      a.errore = ERROR_BADDB;
+      const ProblemaRegistro p = f.problemi.empty() ? ProblemaRegistro{} : f.problemi.front();
+      Segnala(
+          c, l.firma,
+          {file, p.riga,
+           "Il file del registro \"" + file.string() + "\" non è un file del registro (riga " +
+               std::to_string(p.riga) + ": " + p.descrizione + "); il file non viene modificato",
+           a.errore});
+      return a;
+    }
+    std::vector<ProblemaRegistro> problemi = f.problemi;
+    std::size_t numero = f.numeroProblemi;
+    for (auto& p : ApplicaSezioni(radice, f.sezioni, a.radice)) {
+      problemi.push_back(std::move(p));
+      ++numero;
+    }
+    if (numero > 0) {
+      a.riscrivibile = false;
+      const auto primo = std::min_element(
+          problemi.begin(), problemi.end(),
+          [](const ProblemaRegistro& x, const ProblemaRegistro& y) { return x.riga < y.riga; });
+      Segnala(c, l.firma,
+              {file, primo->riga,
+               "Il file del registro \"" + file.string() + "\" ha righe non valide (riga " +
+                   std::to_string(primo->riga) + ": " + primo->descrizione + "; " +
+                   std::to_string(numero) + (numero == 1 ? " riga" : " righe") +
+                   " in tutto); le righe valide sono in uso, il file non viene modificato",
+               ERROR_BADDB});
+    }
+  }
+  AggiungiChiaveAutostart(radice, a.radice);
+  return a;
+}
+
+LSTATUS ApriChiave(HKEY h, std::string_view sottochiave, std::uint32_t accesso, Contesto& c,
+                   ChiaveAperta& out) {
+  const auto r = Risolvi(h);
+  if (!r) return ERROR_INVALID_HANDLE;
+  return ApriChiave(*r, sottochiave, accesso, c, out);
+}
+
+LSTATUS ApriChiave(const Riferimento& r, std::string_view sottochiave, std::uint32_t accesso,
+                   Contesto& c, ChiaveAperta& out) {
+  if ((r.accesso & accesso) != accesso) return ERROR_ACCESS_DENIED;
+  Percorso sotto;
+  if (const LSTATUS e = DividiPercorso(sottochiave, sotto); e != ERROR_SUCCESS) return e;
+  out.alveare = Carica(r.radice, c);
+  if (out.alveare.errore != ERROR_SUCCESS) return out.alveare.errore;
+  Nodo* base = Trova(out.alveare.radice, r.percorso);
+  if (base == nullptr) return ERROR_KEY_DELETED;
+  out.nodo = Trova(*base, sotto);
+  if (out.nodo == nullptr) return ERROR_FILE_NOT_FOUND;
+  out.chiave = {r.radice, Unisci(r.percorso, sotto), r.accesso};
+  return ERROR_SUCCESS;
+}
+
+}  // namespace platform::registro

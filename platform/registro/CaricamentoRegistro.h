@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "AlberoRegistro.h"
+#include "ManiglieRegistro.h"
+#include "platform/Registro.h"
+
+namespace platform::registro {
+
+/// A registry file as read: its tree, or why it cannot be used.
+struct Alveare {
+  Nodo radice;
+  LSTATUS errore = ERROR_SUCCESS;  // the root cannot be used at all
+  bool riscrivibile = true;        // false: parts could not be read, never overwrite
+};
+
+/// Reads the file of a root into a tree (with the autostart key always
+/// present); an unreadable or broken file is reported through `c`.
+[[nodiscard]] Alveare Carica(std::size_t radice, Contesto& c);
+
+/// Puts the (virtual) autostart key into a root's tree when the root has one.
+void AggiungiChiaveAutostart(std::size_t radice, Nodo& albero);
+
+/// A key opened for one operation: what it is, the tree read for it and the
+/// key's node in that tree. Not movable: `nodo` points into `alveare`.
+struct ChiaveAperta {
+  ChiaveAperta() = default;
+  ChiaveAperta(const ChiaveAperta&) = delete;
+  ChiaveAperta& operator=(const ChiaveAperta&) = delete;
+
+  Riferimento chiave;  // the root, the whole path of the key, the handle's access
+  Alveare alveare;
+  Nodo* nodo = nullptr;
+};
+
+/// The sequence every entry point that reads a key starts with: resolves
+/// the handle (ERROR_INVALID_HANDLE), checks that it grants `accesso`
+/// (ERROR_ACCESS_DENIED), splits `sottochiave` (ERROR_BAD_PATHNAME), reads
+/// the root's file (its failure), finds the handle's key
+/// (ERROR_KEY_DELETED) and the subkey below it (ERROR_FILE_NOT_FOUND).
+LSTATUS ApriChiave(HKEY h, std::string_view sottochiave, std::uint32_t accesso, Contesto& c,
+                   ChiaveAperta& out);
+/// The same, for a key already resolved.
+LSTATUS ApriChiave(const Riferimento& r, std::string_view sottochiave, std::uint32_t accesso,
+                   Contesto& c, ChiaveAperta& out);
+
+}  // namespace platform::registro

@@ -1,0 +1,104 @@
+#include "ValoriChiave.h"
+
+#include "CaricamentoRegistro.h"
+#include "RegistroAutostart.h"
+#include "RegistroFile.h"
+#include "SalvataggioRegistro.h"
+
+namespace platform::registro {
+namespace {
+
+// The values of an ordinary key: in its root's tree and file.
+class ValoriAlbero final : public ValoriChiave {
+ public:
+  LSTATUS Leggi(const Nodo& nodo, std::string_view nome, ValoreNodo& out) const override {
+    const ValoreNodo* v = nodo.Valore(nome);
+    if (v == nullptr) return ERROR_FILE_NOT_FOUND;
+    out = *v;
+    return ERROR_SUCCESS;
+  }
+  LSTATUS Elenca(const Nodo& nodo, std::uint32_t indice, ValoreNodo& out) const override {
+    if (indice >= nodo.valori.size()) return ERROR_NO_MORE_ITEMS;
+    out = nodo.valori[indice];
+    return ERROR_SUCCESS;
+  }
+  std::vector<ValoreNodo> Esportati(const Nodo& nodo) const override { return nodo.valori; }
+  LSTATUS Imposta(const Riferimento& r, std::string_view nome, std::uint32_t tipo, std::string dati,
+                  Contesto& c) const override {
+    return ModificaRadice(r.radice, c, [&](Nodo& albero, bool& cambiato) {
+      Nodo* n = Trova(albero, r.percorso);
+      if (n == nullptr) return ERROR_KEY_DELETED;
+      cambiato = n->ImpostaValore(nome, tipo, std::move(dati));
+      return ERROR_SUCCESS;
+    });
+  }
+  LSTATUS Cancella(const Riferimento& r, std::string_view nome, Contesto& c) const override {
+    return ModificaRadice(r.radice, c, [&](Nodo& albero, bool& cambiato) {
+      Nodo* n = Trova(albero, r.percorso);
+      if (n == nullptr) return ERROR_KEY_DELETED;
+      cambiato = n->CancellaValore(nome);
+      return cambiato ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    });
+  }
+  bool ChiaveCancellabile() const override { return true; }
+};
+
+// The values of the autostart Run key: string values only, one XDG
+// autostart entry each. The key's node in the tree only says that the key
+// exists (a handle to it may outlive a deleted tree).
+class ValoriAutostart final : public ValoriChiave {
+ public:
+  LSTATUS Leggi(const Nodo& /*nodo*/, std::string_view nome, ValoreNodo& out) const override {
+    const auto voce = TrovaVoceAutostart(CartellaAutostart(), nome);
+    if (!voce) return ERROR_FILE_NOT_FOUND;
+    out = {voce->nome, REG_SZ, voce->comando + '\0'};
+    return ERROR_SUCCESS;
+  }
+  LSTATUS Elenca(const Nodo& /*nodo*/, std::uint32_t indice, ValoreNodo& out) const override {
+    const auto voci = VociAutostartProprie(CartellaAutostart());
+    if (indice >= voci.size()) return ERROR_NO_MORE_ITEMS;
+    out = {voci[indice].nome, REG_SZ, voci[indice].comando + '\0'};
+    return ERROR_SUCCESS;
+  }
+  std::vector<ValoreNodo> Esportati(const Nodo& /*nodo*/) const override {
+    std::vector<ValoreNodo> valori;
+    for (const auto& voce : VociAutostartProprie(CartellaAutostart()))
+      valori.push_back({voce.nome, REG_SZ, voce.comando + '\0'});
+    return valori;
+  }
+  LSTATUS Imposta(const Riferimento& r, std::string_view nome, std::uint32_t tipo, std::string dati,
+                  Contesto& c) const override {
+    if (tipo != REG_SZ) return ERROR_INVALID_PARAMETER;
+    const BloccoCartellaRegistro blocco(CartellaRegistro());
+    if (const LSTATUS e = ChiaveEsistente(r, c); e != ERROR_SUCCESS) return e;
+    // The command is the text up to the terminating zero.
+    ScriviVoceAutostart(CartellaAutostart(), nome, dati.substr(0, dati.find('\0')),
+                        S().osservatore);
+    return ERROR_SUCCESS;
+  }
+  LSTATUS Cancella(const Riferimento& r, std::string_view nome, Contesto& c) const override {
+    const BloccoCartellaRegistro blocco(CartellaRegistro());
+    if (const LSTATUS e = ChiaveEsistente(r, c); e != ERROR_SUCCESS) return e;
+    return CancellaVoceAutostart(CartellaAutostart(), nome);
+  }
+  bool ChiaveCancellabile() const override { return false; }
+
+ private:
+  // Whether the root can be read at all and the handle's key is still there.
+  static LSTATUS ChiaveEsistente(const Riferimento& r, Contesto& c) {
+    ChiaveAperta chiave;
+    return ApriChiave(r, {}, 0, c, chiave);
+  }
+};
+
+}  // namespace
+
+const ValoriChiave& ValoriDi(std::size_t radice, const Percorso& percorso) {
+  // Never destroyed: registry calls may come from other static destructors.
+  static const auto* albero = new ValoriAlbero;
+  static const auto* autostart = new ValoriAutostart;
+  if (ChiaveAutostart(HandleRadice(radice), percorso)) return *autostart;
+  return *albero;
+}
+
+}  // namespace platform::registro
