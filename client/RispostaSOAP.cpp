@@ -5,6 +5,7 @@
 #include <pugixml.hpp>
 
 #include "DocumentoXml.h"
+#include "platform/TestoUtf8.h"
 
 namespace quomaro {
 namespace {
@@ -35,14 +36,6 @@ std::string TestoContenuto(const pugi::xml_node elemento) {
   return testo;
 }
 
-// `testo` without the XML white space (space, tab, line ends) at its ends.
-std::string_view SenzaSpaziXml(std::string_view testo) {
-  constexpr std::string_view kSpazi = " \t\r\n";
-  const auto inizio = testo.find_first_not_of(kSpazi);
-  if (inizio == std::string_view::npos) return {};
-  return testo.substr(inizio, testo.find_last_not_of(kSpazi) - inizio + 1);
-}
-
 }  // namespace
 
 std::optional<std::string> TestoRitorno(std::string_view risposta) {
@@ -55,7 +48,7 @@ std::optional<std::string> TestoRitorno(std::string_view risposta) {
   if (ritorno.empty()) return std::nullopt;
   // Read as the element's text: the white space that indents it is not part
   // of the value.
-  return std::string(SenzaSpaziXml(TestoContenuto(ritorno)));
+  return std::string(platform::SenzaBianchiAiLati(TestoContenuto(ritorno)));
 }
 
 }  // namespace quomaro

@@ -21,28 +21,6 @@ namespace {
 bool Cifra(char c) {
   return c >= '0' && c <= '9';
 }
-bool Spazio(char c) {
-  return c == ' ' || c == '\t';
-}
-
-char MaiuscoloAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-char MinuscoloAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool UgualeSenzaMaiuscole(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (MaiuscoloAscii(a[i]) != MaiuscoloAscii(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // ---- dates ---------------------------------------------------------------
 
@@ -133,10 +111,10 @@ std::vector<Pezzo> Pezzi(std::string_view formato, std::string_view lettere) {
       const std::size_t stop = fine == std::string_view::npos ? formato.size() : fine;
       letterale(formato.substr(i + 1, stop - i - 1));
       i = stop + 1;
-    } else if (lettere.find(MinuscoloAscii(c)) != std::string_view::npos) {
-      const char l = MinuscoloAscii(c);
+    } else if (lettere.find(platform::MinuscolaAscii(c)) != std::string_view::npos) {
+      const char l = platform::MinuscolaAscii(c);
       std::size_t j = i;
-      while (j < formato.size() && MinuscoloAscii(formato[j]) == l) {
+      while (j < formato.size() && platform::MinuscolaAscii(formato[j]) == l) {
         ++j;
       }
       pezzi.push_back({l, j - i, {}});
@@ -236,20 +214,20 @@ std::string FormattaData(const Data& d, std::string_view formato) {
 }
 
 std::optional<std::string> FormatoDataConNome(const Data& d, std::string_view formato) {
-  if (UgualeSenzaMaiuscole(formato, "General Date") ||
-      UgualeSenzaMaiuscole(formato, "Short Date")) {
+  if (platform::UgualiSenzaMaiuscoleAscii(formato, "General Date") ||
+      platform::UgualiSenzaMaiuscoleAscii(formato, "Short Date")) {
     return DataBreve(d);
   }
-  if (UgualeSenzaMaiuscole(formato, "Medium Date")) {
+  if (platform::UgualiSenzaMaiuscoleAscii(formato, "Medium Date")) {
     return FormattaData(d, "dd-mmm-yy");
   }
-  if (UgualeSenzaMaiuscole(formato, "Long Date")) {
+  if (platform::UgualiSenzaMaiuscoleAscii(formato, "Long Date")) {
     return DataLunga(d);
   }
-  if (UgualeSenzaMaiuscole(formato, "Long Time")) {
+  if (platform::UgualiSenzaMaiuscoleAscii(formato, "Long Time")) {
     return "00:00:00";
   }
-  if (UgualeSenzaMaiuscole(formato, "Short Time")) {
+  if (platform::UgualiSenzaMaiuscoleAscii(formato, "Short Time")) {
     return "00:00";
   }
   return std::nullopt;
@@ -484,11 +462,11 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kFormatiN
 }};
 
 std::string FormattaNumero(double valore, std::string_view formato) {
-  if (UgualeSenzaMaiuscole(formato, "General Number")) {
+  if (platform::UgualiSenzaMaiuscoleAscii(formato, "General Number")) {
     return NumeroGenerale(valore);
   }
   for (const auto& [nome, personalizzato] : kFormatiNumero) {
-    if (UgualeSenzaMaiuscole(formato, nome)) {
+    if (platform::UgualiSenzaMaiuscoleAscii(formato, nome)) {
       formato = personalizzato;
     }
   }
@@ -503,9 +481,10 @@ std::string FormattaNumero(double valore, std::string_view formato) {
 }
 
 bool FormatoConNome(std::string_view formato) {
-  return UgualeSenzaMaiuscole(formato, "General Number") ||
-         std::any_of(kFormatiNumero.begin(), kFormatiNumero.end(),
-                     [&](const auto& f) { return UgualeSenzaMaiuscole(formato, f.first); });
+  return platform::UgualiSenzaMaiuscoleAscii(formato, "General Number") ||
+         std::any_of(kFormatiNumero.begin(), kFormatiNumero.end(), [&](const auto& f) {
+           return platform::UgualiSenzaMaiuscoleAscii(formato, f.first);
+         });
 }
 
 // ---- text ----------------------------------------------------------------
@@ -625,7 +604,7 @@ std::string CambiaMaiuscole(std::string_view testo, bool maiuscolo) {
   }
   std::string out(testo);
   for (char& c : out) {
-    c = maiuscolo ? MaiuscoloAscii(c) : MinuscoloAscii(c);
+    c = maiuscolo ? platform::MaiuscolaAscii(c) : platform::MinuscolaAscii(c);
   }
   return out;
 }
@@ -635,7 +614,7 @@ std::string CambiaMaiuscole(std::string_view testo, bool maiuscolo) {
 std::optional<double> NumeroItaliano(std::string_view testo) {
   std::size_t i = 0;
   const std::size_t n = testo.size();
-  while (i < n && Spazio(testo[i])) {
+  while (i < n && platform::SpazioOrizzontale(testo[i])) {
     ++i;
   }
   std::string cifre;  // the number in C form for from_chars
@@ -679,7 +658,7 @@ std::optional<double> NumeroItaliano(std::string_view testo) {
       return std::nullopt;
     }
   }
-  while (i < n && Spazio(testo[i])) {
+  while (i < n && platform::SpazioOrizzontale(testo[i])) {
     ++i;
   }
   if (i != n) {
@@ -710,7 +689,7 @@ bool ValoreZero(std::string_view testo) {
   bool segno = false;
   bool punto = false;
   for (const char c : testo) {
-    if (Spazio(c) || c == '\n' || c == '\r') {
+    if (platform::SpazioOrizzontale(c) || c == '\n' || c == '\r') {
       continue;
     }
     if ((c == '+' || c == '-') && !segno) {
