@@ -3,7 +3,6 @@
 #include <QSaveFile>
 #include <QString>
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include <system_error>
 
 #include "brisko/ErroreControllo.h"
+#include "platform/TestoUtf8.h"
 
 namespace brisko {
 namespace {
@@ -30,13 +30,6 @@ std::string_view Rifila(std::string_view s) {
     s.remove_suffix(1);
   }
   return s;
-}
-
-bool UgualiSenzaMaiuscole(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
 }
 
 [[noreturn]] void TipoSbagliato() {
@@ -214,8 +207,8 @@ PropertyBagIni PropertyBagIni::DaTesto(std::string_view testo,
       continue;
     }
     if (riga.front() == '[') {
-      nellaSezione = riga.back() == ']' &&
-                     UgualiSenzaMaiuscole(Rifila(riga.substr(1, riga.size() - 2)), kSezione);
+      nellaSezione = riga.back() == ']' && platform::UgualiSenzaMaiuscoleAscii(
+                                               Rifila(riga.substr(1, riga.size() - 2)), kSezione);
       continue;
     }
     const std::size_t uguale = riga.find('=');
@@ -232,7 +225,7 @@ PropertyBagIni PropertyBagIni::DaTesto(std::string_view testo,
 
 const std::string* PropertyBagIni::Cerca(std::string_view nome) const {
   for (const auto& [chiave, valore] : voci_) {
-    if (UgualiSenzaMaiuscole(chiave, nome)) {
+    if (platform::UgualiSenzaMaiuscoleAscii(chiave, nome)) {
       return &valore;
     }
   }
@@ -274,7 +267,9 @@ Valore PropertyBagIni::ReadProperty(std::string_view nome, const Valore& predefi
 
 void PropertyBagIni::WriteProperty(std::string_view nome, const Valore& valore,
                                    const Valore& predefinito) {
-  std::erase_if(voci_, [&](const auto& voce) { return UgualiSenzaMaiuscole(voce.first, nome); });
+  std::erase_if(voci_, [&](const auto& voce) {
+    return platform::UgualiSenzaMaiuscoleAscii(voce.first, nome);
+  });
   if (Uguali(valore, predefinito)) {
     return;
   }
