@@ -221,15 +221,6 @@ std::string Utf8DaCp1252(std::string_view byte) {
 
 // ------------------------------------------------------------------ reading
 
-bool IniziaSenzaMaiuscole(std::string_view s, std::string_view prefisso) {
-  if (s.size() < prefisso.size()) return false;
-  for (std::size_t i = 0; i < prefisso.size(); ++i) {
-    const char a = s[i] >= 'A' && s[i] <= 'Z' ? static_cast<char>(s[i] + ('a' - 'A')) : s[i];
-    if (a != prefisso[i]) return false;
-  }
-  return true;
-}
-
 // A number of 1 to 8 hex digits, nothing else.
 std::optional<std::uint32_t> NumeroEsadecimale(std::string_view s) {
   if (s.empty() || s.size() > 8) return std::nullopt;
@@ -511,7 +502,7 @@ class Analizzatore {
       }
       return v;
     }
-    if (IniziaSenzaMaiuscole(resto, "dword:")) {
+    if (IniziaSenzaMaiuscoleAscii(resto, "dword:")) {
       const auto n = NumeroEsadecimale(SenzaCommento(resto.substr(6)));
       if (!n) {
         errore = "numero dword non valido";
@@ -522,7 +513,7 @@ class Analizzatore {
         v.dati += static_cast<char>((*n >> (8 * k)) & 0xFFU);
       return v;
     }
-    if (IniziaSenzaMaiuscole(resto, "hex")) {
+    if (IniziaSenzaMaiuscoleAscii(resto, "hex")) {
       resto.remove_prefix(3);
       v.tipo = REG_BINARY;
       if (!resto.empty() && resto.front() == '(') {
