@@ -5,12 +5,12 @@
 #include <optional>
 #include <system_error>
 
-#include "PorteQt.h"
 #include "common/Routine.h"
 #include "platform/BloccoIstanza.h"
 #include "platform/Cartelle.h"
 #include "platform/Percorsi.h"
 #include "platform/RigaDiComando.h"
+#include "updater/PorteQt.h"
 #include "updater/basRegSvr.h"
 #include "updater/frmTervan.h"
 
@@ -48,7 +48,6 @@ int Main(int argc, char** argv) {
   InstallaPorteQt();
   frmTervan finestra;
   finestra.Form_Load();
-  if (finestra.ProgrammaTerminato()) return 0;
   return QApplication::exec();
 }
 
