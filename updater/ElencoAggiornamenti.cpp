@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QSignalBlocker>
 #include <QTableWidgetItem>
 #include <array>
 #include <cmath>
@@ -232,12 +233,25 @@ void ElencoAggiornamenti::AggiungiPacchetti(quomaro::Recordset& rs, const std::s
   const auto& programma = stato_.rsAGGIOR;
   const std::string cartellaDati =
       programma && programma->State() == 1 && !programma->Eof() ? programma->Campo("PercXx") : "";
-  int n = g.rowCount();
+  // The packages to add are gathered first and the grid grows once: rows
+  // appended one by one make the grid's bookkeeping grow with the list.
+  struct Pacchetto {
+    std::string codice, Filexx, data, dimensione, byte, tipo, progra, note;
+  };
+  std::vector<Pacchetto> nuovi;
   int scartati = 0;
+  // Should anything fail half-way, the index is rebuilt from the grid.
+  struct IndiceProvvisorio {
+    int& righe;
+    bool concluso = false;
+    ~IndiceProvvisorio() {
+      if (!concluso) righe = -1;
+    }
+  } provvisorio{righeIndicizzate_};
   for (; !rs.EOF_(); rs.MoveNext()) {
     const auto codice = rs.Campo("codice").Intero();
-    const std::string progra = rs.Campo("progra").Testo();
-    const std::string tipo = rs.Campo("TipoXx").Testo();
+    std::string progra = rs.Campo("progra").Testo();
+    std::string tipo = rs.Campo("TipoXx").Testo();
     if (!codice || *codice < std::numeric_limits<std::int32_t>::min() ||
         *codice > std::numeric_limits<std::int32_t>::max()) {
       // A package without a usable code could never be fetched: it is left out.
@@ -245,30 +259,48 @@ void ElencoAggiornamenti::AggiungiPacchetti(quomaro::Recordset& rs, const std::s
       continue;
     }
     if (!VerificaFileInElenco(static_cast<std::int32_t>(*codice), progra, tipo)) continue;
-
     const quomaro::Valore dimens = rs.Campo("dimens");
     const auto byte = dimens.Numero();
-    const std::string codiceTesto = std::to_string(*codice);
-    g.setRowCount(n + 2);
-    const int riga = n + 1;
-    Cella(g, riga, kEsegui, "", {1, 0x00DDFFFFU, 0x00004000U});
-    Cella(g, riga, kContenuto, rs.Campo("Filexx").Testo(),
-          {kAllineamentoEllissi, 0x00C0EEFFU, 0x00400000U, &dati});
-    Cella(g, riga, kData, TestoData(rs.Campo("dataxx")), {0, 0x00C0EEFFU, 0x00400000U, &dati});
-    Cella(g, riga, kCodice, codiceTesto, {});
-    Cella(g, riga, kDimensione, byte ? TestoDimensione(*byte) : std::string(),
-          {1, 0x00C0EEFFU, 0x00400000U, &dati});
-    Cella(g, riga, kByte, dimens.Testo(), {});
-    Cella(g, riga, kTipo, tipo, {});
-    Cella(g, riga, kCartellaDati, cartellaDati, {});
-    Cella(g, riga, kProgramma, progra, {});
-    Cella(g, riga, kUtente, stato_.UtenteCorrente, {});
-    Cella(g, riga + 1, kEsegui, "", {kAllineamentoEllissi, 0x00DDFFFFU, std::nullopt});
-    Cella(g, riga + 1, kContenuto, NoteSuUnaRiga(rs.Campo("notexx").Testo()),
-          {kAllineamentoEllissi, std::nullopt, std::nullopt, &note});
-    n += 2;
-    Indicizza(codiceTesto, progra);
+    Pacchetto p{std::to_string(*codice),
+                rs.Campo("Filexx").Testo(),
+                TestoData(rs.Campo("dataxx")),
+                byte ? TestoDimensione(*byte) : std::string(),
+                dimens.Testo(),
+                std::move(tipo),
+                std::move(progra),
+                NoteSuUnaRiga(rs.Campo("notexx").Testo())};
+    Indicizza(p.codice, p.progra);
+    nuovi.push_back(std::move(p));
   }
+  int riga = g.rowCount() + 1;
+  g.setRowCount(g.rowCount() + 2 * static_cast<int>(nuovi.size()));
+  {
+    // The view learns of the new cells once, at the end, not cell by cell.
+    const QSignalBlocker silenzio(g.model());
+    for (const Pacchetto& p : nuovi) {
+      Cella(g, riga, kEsegui, "", {1, 0x00DDFFFFU, 0x00004000U});
+      Cella(g, riga, kContenuto, p.Filexx, {kAllineamentoEllissi, 0x00C0EEFFU, 0x00400000U, &dati});
+      Cella(g, riga, kData, p.data, {0, 0x00C0EEFFU, 0x00400000U, &dati});
+      Cella(g, riga, kCodice, p.codice, {});
+      Cella(g, riga, kDimensione, p.dimensione, {1, 0x00C0EEFFU, 0x00400000U, &dati});
+      Cella(g, riga, kByte, p.byte, {});
+      Cella(g, riga, kTipo, p.tipo, {});
+      Cella(g, riga, kCartellaDati, cartellaDati, {});
+      Cella(g, riga, kProgramma, p.progra, {});
+      Cella(g, riga, kUtente, stato_.UtenteCorrente, {});
+      Cella(g, riga + 1, kEsegui, "", {kAllineamentoEllissi, 0x00DDFFFFU, std::nullopt});
+      Cella(g, riga + 1, kContenuto, p.note,
+            {kAllineamentoEllissi, std::nullopt, std::nullopt, &note});
+      riga += 2;
+    }
+  }
+  if (!nuovi.empty()) {
+    const auto* m = g.model();
+    emit g.model()->dataChanged(m->index(g.rowCount() - 2 * static_cast<int>(nuovi.size()), 0),
+                                m->index(g.rowCount() - 1, kColonne - 1));
+  }
+  righeIndicizzate_ = g.rowCount();
+  provvisorio.concluso = true;
   if (scartati > 0) {
     // One record for the whole list, however many packages were left out.
     orvane::Routine(kModulo, "RiempiGriglia", [&](int& linea) {
@@ -312,7 +344,6 @@ void ElencoAggiornamenti::AllineaIndice() {
 
 void ElencoAggiornamenti::Indicizza(const std::string& codice, const std::string& progra) {
   indice_[codice].push_back(progra);
-  righeIndicizzate_ = controlli_.grdAggior.rowCount();
 }
 
 void ElencoAggiornamenti::SegnaTutti(const std::string& valore) {

@@ -121,8 +121,9 @@ QIcon IconaProgramma() {
 
 frmTervan::frmTervan()
     : NotifyIconCtrl1_(IconaProgramma(), this),
-      controlli_{*this,    *grdAggior_, *Label2_, *Label4_,      *Text1_,         *Command_Esc_,
-                 *Check1_, *Label3_,    *Combo1_, *Command_Nas_, NotifyIconCtrl1_},
+      controlli_{*this,         *grdAggior_, *Label2_,        *Label4_, *Text1_,
+                 *Command_Esc_, *Check1_,    *Label3_,        *Combo1_, *Command_Nas_,
+                 *Label1_,      *vbalProg_,  NotifyIconCtrl1_},
       elenco_(stato_, controlli_),
       ciclo_(stato_, controlli_, elenco_, [this] { VerificaProgrammiInstallati(); }) {
   // The program ends through a granted close only: a hidden window or a
@@ -278,6 +279,8 @@ void frmTervan::Form_Load() {
     linea = 80;
     for (const char* voce : {"15 minuti", "30 minuti", "1 ora"})
       Combo1_->addItem(QString::fromUtf8(voce));
+    // Adding entries selects none: only a stored interval selects one.
+    Combo1_->setCurrentIndex(-1);
     // Started at log-on the program stays in the tray, checking every
     // minute; otherwise it shows.
     linea = 90;

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QWidget>
@@ -41,14 +42,16 @@ class BancoFinestra {
   orvane::test::MacchinaFinta macchina;
   QWidget finestra;
   QTableWidget grdAggior;
-  QLabel Label2, Label4, Label3;
+  QLabel Label2, Label4, Label3, Label1;
+  QProgressBar vbalProg;
   QLineEdit Text1;
   QPushButton Command_Esc, Command_Nas;
   QCheckBox Check1;
   QComboBox Combo1;
   NotifyIconCtrl tray{QIcon()};
-  ControlliFinestra controlli{finestra, grdAggior, Label2, Label4,      Text1, Command_Esc,
-                              Check1,   Label3,    Combo1, Command_Nas, tray};
+  ControlliFinestra controlli{finestra,    grdAggior, Label2, Label4, Text1,
+                              Command_Esc, Check1,    Label3, Combo1, Command_Nas,
+                              Label1,      vbalProg,  tray};
   StatoFinestra stato;
   ElencoAggiornamenti elenco{stato, controlli};
   std::function<void()> verifica;

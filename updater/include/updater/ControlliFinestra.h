@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QWidget>
@@ -13,8 +14,9 @@
 
 namespace tervan {
 
-/// The controls of the main window that the check cycle and the update list
-/// read and write. The window hands its own; a test hands loose widgets.
+/// The controls of the main window that the check cycle, the update list and
+/// the download run read and write. The window hands its own; a test hands
+/// loose widgets.
 struct ControlliFinestra {
   QWidget& finestra;
   QTableWidget& grdAggior;
@@ -26,6 +28,8 @@ struct ControlliFinestra {
   QLabel& Label3;
   QComboBox& Combo1;
   QPushButton& Command_Nas;
+  QLabel& Label1;
+  QProgressBar& vbalProg;
   NotifyIconCtrl& NotifyIconCtrl1;
 
   static constexpr const char* kTitoloAvvisi = "Aggiornamenti Orvane Software";
