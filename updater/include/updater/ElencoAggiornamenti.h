@@ -37,7 +37,7 @@ class ElencoAggiornamenti {
   static constexpr int kColonne = 10;
   /// Item data role holding a cell's alignment code (0 left, 1 centred,
   /// 2 right, 0x40020 left on one line with an ellipsis).
-  static constexpr int kRuoloAllineamento = 0x0100 + 1;  // Qt::UserRole + 1
+  static constexpr int kRuoloAllineamento = Qt::UserRole + 1;
   static constexpr int kAllineamentoEllissi = 0x40020;
   static constexpr std::string_view kPronto =
       "Elenco aggiornamenti - Premere il tasto F10 per effettuare il download";
