@@ -1,4 +1,4 @@
-#include "PorteQt.h"
+#include "updater/PorteQt.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

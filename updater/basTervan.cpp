@@ -5,12 +5,13 @@
 #include <optional>
 #include <system_error>
 
-#include "PorteQt.h"
 #include "common/Routine.h"
 #include "platform/BloccoIstanza.h"
 #include "platform/Cartelle.h"
 #include "platform/Percorsi.h"
 #include "platform/RigaDiComando.h"
+#include "platform/TestoUtf8.h"
+#include "updater/PorteQt.h"
 #include "updater/basRegSvr.h"
 #include "updater/frmTervan.h"
 
@@ -23,6 +24,10 @@ bool ModalitaLive() {
   const bool marcatore = std::filesystem::is_regular_file(
       platform::VoceInCartella(platform::CartellaProgramma(), kFileLive), ec);
   return marcatore || platform::RigaDiComando() == "LIVE";
+}
+
+std::string RigaDiComandoRifilata() {
+  return std::string(platform::SenzaCaratteriSpazioAiLati(platform::RigaDiComando()));
 }
 
 int Main(int argc, char** argv) {
@@ -48,7 +53,6 @@ int Main(int argc, char** argv) {
   InstallaPorteQt();
   frmTervan finestra;
   finestra.Form_Load();
-  if (finestra.ProgrammaTerminato()) return 0;
   return QApplication::exec();
 }
 

@@ -1,19 +1,30 @@
 #include "updater/frmTervan.h"
 
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <array>
 #include <filesystem>
 #include <system_error>
 
 #include "common/Errore.h"
 #include "common/Routine.h"
+#include "common/Versione.h"
 #include "common/basFunzioniRegistro.h"
 #include "platform/Cartelle.h"
 #include "platform/Percorsi.h"
-#include "platform/RigaDiComando.h"
 #include "platform/TestoSql.h"
 #include "platform/TestoUtf8.h"
 #include "quomaro/Configurazione.h"
 #include "updater/basRegSvr.h"
+#include "updater/basTervan.h"
 
 namespace tervan {
 namespace {
@@ -64,38 +75,386 @@ std::string LeggiStringa(std::string_view chiave, std::string_view nome) {
   return valore;
 }
 
+// Whether the program was started at log-on: the command line, without
+// blanks at its ends, is exactly "VERIFICA".
+bool RigaVerifica() {
+  return tervan::RigaDiComandoRifilata() == "VERIFICA";
+}
+
+// Tahoma, the window's font, comes as a metric clone with Wine's fonts,
+// outside fontconfig's folders.
+void CaricaCaratteri() {
+  static const bool caricati = [] {
+    for (const char* file :
+         {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
+      (void)QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+    return true;
+  }();
+  (void)caricati;
+}
+
+// The program icon: a blue tile with a white arrow pointing down into a tray.
+QIcon IconaProgramma() {
+  QIcon icona;
+  for (const int lato : {16, 24, 32, 48, 64}) {
+    QPixmap immagine(lato, lato);
+    immagine.fill(Qt::transparent);
+    QPainter p(&immagine);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double u = lato / 16.0;
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 84, 166));
+    p.drawRoundedRect(QRectF(0.5 * u, 0.5 * u, 15 * u, 15 * u), 3 * u, 3 * u);
+    p.setBrush(Qt::white);
+    const QPointF freccia[] = {{6.5 * u, 2.5 * u}, {9.5 * u, 2.5 * u}, {9.5 * u, 7 * u},
+                               {12 * u, 7 * u},    {8 * u, 11 * u},    {4 * u, 7 * u},
+                               {6.5 * u, 7 * u}};
+    p.drawPolygon(freccia, 7);
+    p.drawRect(QRectF(3 * u, 12 * u, 10 * u, 1.5 * u));
+    p.end();
+    icona.addPixmap(immagine);
+  }
+  return icona;
+}
+
 }  // namespace
 
-frmTervan::frmTervan() {
+frmTervan::frmTervan()
+    : NotifyIconCtrl1_(IconaProgramma(), this),
+      controlli_{*this,         *grdAggior_, *Label2_,        *Label4_, *Text1_,
+                 *Command_Esc_, *Check1_,    *Label3_,        *Combo1_, *Command_Nas_,
+                 *Label1_,      *vbalProg_,  NotifyIconCtrl1_},
+      elenco_(stato_, controlli_),
+      ciclo_(stato_, controlli_, elenco_, [this] { VerificaProgrammiInstallati(); }) {
+  // The program ends through a granted close only: a hidden window or a
+  // message box closed while the window is hidden must not end it.
+  QGuiApplication::setQuitOnLastWindowClosed(false);
+  CaricaCaratteri();
   setObjectName("frmTervan");
   setWindowTitle(QString::fromUtf8(kTitolo));
+  setWindowIcon(IconaProgramma());
+  CostruisciControlli();
 }
 
 frmTervan::~frmTervan() = default;
 
+void frmTervan::CostruisciControlli() {
+  const auto nomina = [](QWidget* w, const char* nome, const char* testo = nullptr) {
+    w->setObjectName(QString::fromLatin1(nome));
+    if (testo == nullptr) return;
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(QString::fromUtf8(testo));
+    if (auto* l = qobject_cast<QLabel*>(w)) l->setText(QString::fromUtf8(testo));
+  };
+  nomina(Check1_, "Check1", "Esegui il controllo all'avvio del sistema operativo");
+  nomina(Label3_, "Label3", "Aggiorna ogni");
+  nomina(Combo1_, "Combo1");
+  nomina(Label5_, "Label5", "Data ultimo aggiornamento");
+  nomina(Text1_, "Text1");
+  nomina(Label2_, "Label2", "Premere F4 per verificare la presenza di aggiornamenti.");
+  nomina(Label1_, "Label1");
+  nomina(Label4_, "Label4");
+  nomina(Label6_, "Label6");
+  nomina(grdAggior_, "grdAggior");
+  nomina(vbalProg_, "vbalProg");
+  nomina(navdat_, "navdat");
+  nomina(Command_F1_, "Command_F1", "F1-Guida");
+  nomina(Command_F4_, "Command_F4", "F4-Ricerca");
+  nomina(Command_F5_, "Command_F5", "F5-Pulisci");
+  nomina(Command_F8_, "Command_F8", "F8-Tutti");
+  nomina(Command_F10_, "Command_F10", "F10-Download");
+  nomina(Command_Nas_, "Command_Nas", "Nascondi");
+  nomina(Command_Esc_, "Command_Esc", "Esc-Uscita");
+  mnuVestrum_.setObjectName("mnuVestrum");
+  QAction* esci = mnuVestrum_.addAction(QStringLiteral("Esci"));
+  esci->setObjectName("Escixx");
+  tmrRicerca_.setObjectName("tmrRicerca");
+  tmrRicerca_.setInterval(kIntervalloRicerca);
+
+  // The list is the heart of the window: settings and date above it, the
+  // status lines and the progress of a download below, the buttons last.
+  auto* impostazioni = new QHBoxLayout;
+  impostazioni->addWidget(Check1_);
+  impostazioni->addStretch(1);
+  impostazioni->addWidget(Label3_);
+  impostazioni->addWidget(Combo1_);
+  impostazioni->addSpacing(16);
+  impostazioni->addWidget(Label5_);
+  impostazioni->addWidget(Text1_);
+  Combo1_->setEditable(false);
+  Combo1_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  Combo1_->setMinimumContentsLength(9);
+  Text1_->setMaxLength(10);
+  Text1_->setFixedWidth(Text1_->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) +
+                        12);
+
+  auto* stato = new QHBoxLayout;
+  stato->addWidget(Label2_, 1);
+  stato->addWidget(Label4_);
+  Label2_->setTextFormat(Qt::PlainText);
+  Label4_->setTextFormat(Qt::PlainText);
+  Label1_->setTextFormat(Qt::PlainText);
+
+  auto* avanzamento = new QHBoxLayout;
+  avanzamento->addWidget(Label1_, 1);
+  avanzamento->addWidget(vbalProg_, 1);
+  vbalProg_->setTextVisible(false);
+  vbalProg_->setRange(0, 100);
+  vbalProg_->setValue(0);
+
+  auto* pulsanti = new QHBoxLayout(navdat_);
+  pulsanti->setContentsMargins(6, 6, 6, 6);
+  for (QPushButton* b : {Command_F1_, Command_F4_, Command_F5_, Command_F8_, Command_F10_}) {
+    b->setAutoDefault(false);
+    b->setFocusPolicy(Qt::TabFocus);
+    pulsanti->addWidget(b);
+  }
+  pulsanti->addStretch(1);
+  pulsanti->addWidget(Label6_);
+  pulsanti->addSpacing(8);
+  for (QPushButton* b : {Command_Nas_, Command_Esc_}) {
+    b->setAutoDefault(false);
+    b->setFocusPolicy(Qt::TabFocus);
+    pulsanti->addWidget(b);
+  }
+  navdat_->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+  Label6_->setEnabled(false);
+
+  auto* finestra = new QVBoxLayout(this);
+  finestra->addLayout(impostazioni);
+  // The tab strip xpVantelTab1 (Brisko, one tab "Principale", 75 pixels
+  // wide, tabs 22 pixels high) goes into this spot, above the grid.
+  postoSchede_ = new QVBoxLayout;
+  postoSchede_->setObjectName("postoSchede");
+  postoSchede_->setSpacing(0);
+  finestra->addLayout(postoSchede_);
+  finestra->addWidget(grdAggior_, 1);
+  finestra->addLayout(stato);
+  finestra->addLayout(avanzamento);
+  finestra->addWidget(navdat_);
+  resize(780, 520);
+
+  connect(Command_F1_, &QPushButton::clicked, this, &frmTervan::Command_F1_Click);
+  connect(Command_F4_, &QPushButton::clicked, this, &frmTervan::Command_F4_Click);
+  connect(Command_F5_, &QPushButton::clicked, this, &frmTervan::Command_F5_Click);
+  connect(Command_F8_, &QPushButton::clicked, this, &frmTervan::Command_F8_Click);
+  connect(Command_F10_, &QPushButton::clicked, this, &frmTervan::Command_F10_Click);
+  connect(Command_Nas_, &QPushButton::clicked, this, &frmTervan::Command_Nas_Click);
+  connect(Command_Esc_, &QPushButton::clicked, this, &frmTervan::Command_Esc_Click);
+  connect(esci, &QAction::triggered, this, &frmTervan::Escixx_Click);
+  connect(&NotifyIconCtrl1_, &NotifyIconCtrl::MouseDown, this,
+          &frmTervan::NotifyIconCtrl1_MouseDown);
+  connect(&tmrRicerca_, &QTimer::timeout, this, &frmTervan::tmrRicerca_Timer);
+  connect(grdAggior_, &QTableWidget::cellDoubleClicked, this,
+          [this](int riga, int colonna) { elenco_.grdAggior_DblClick(riga + 1, colonna + 1); });
+  connect(grdAggior_, &QTableWidget::currentCellChanged, this,
+          [this](int riga, int colonna, int rigaPrima, int /*colonnaPrima*/) {
+            if (riga != rigaPrima) elenco_.grdAggior_SelectionChange(riga + 1, colonna + 1);
+          });
+
+  // Every key of the window passes through Form_KeyDown first, whichever
+  // control has the focus.
+  for (QWidget* figlio : findChildren<QWidget*>())
+    figlio->installEventFilter(this);
+}
+
 void frmTervan::Form_Load() {
   orvane::Routine("frmTervan", "Form_Load", [&](int& linea) {
     linea = 10;
-    VerificaCompleta = false;
+    stato_.VerificaCompleta = false;
     linea = 20;
     (void)RegServer((platform::CartellaProgramma() / "msderun.dll").string(), true);
     linea = 30;
-    Archivio = std::make_unique<envAggior>(platform::CartellaProgramma());
-    rsAGGIOR = Archivio->rsAGGIOR();
+    stato_.Archivio = std::make_unique<envAggior>(platform::CartellaProgramma());
+    stato_.rsAGGIOR = stato_.Archivio->rsAGGIOR();
     linea = 40;
     VerificaProgrammiInstallati();
     linea = 50;
-    // Started at log-on the program stays out of sight; otherwise it shows.
-    const std::string riga = platform::RigaDiComando();
-    const bool verifica = platform::SenzaCaratteriSpazioAiLati(riga) == "VERIFICA";
-    if (!verifica) show();
+    elenco_.ImpostaGriglia();
+    linea = 60;
+    NotifyIconCtrl1_.Mostra();
+    linea = 70;
+    const orvane::Versione& v = orvane::kVersioneModulo;
+    Label6_->setText(
+        QStringLiteral("Versione %1.%2.%3").arg(v.maggiore).arg(v.minore).arg(v.revisione));
+    linea = 80;
+    for (const char* voce : {"15 minuti", "30 minuti", "1 ora"})
+      Combo1_->addItem(QString::fromUtf8(voce));
+    // Adding entries selects none: only a stored interval selects one.
+    Combo1_->setCurrentIndex(-1);
+    // Started at log-on the program stays in the tray, checking every
+    // minute; otherwise it shows.
+    linea = 90;
+    if (RigaVerifica()) {
+      stato_.stato = "S";
+      tmrRicerca_.start();
+    } else {
+      stato_.stato = "";
+      show();
+    }
   });
+}
+
+void frmTervan::Form_QueryUnload(bool& Cancel) {
+  orvane::Routine("frmTervan", "Form_QueryUnload", [&](int& linea) {
+    linea = 10;
+    if (!Command_Esc_->isEnabled()) {
+      Cancel = true;
+    } else if (stato_.ChiusuraConsentita) {
+      linea = 20;
+      stato_.rsAGGIOR.reset();
+      stato_.Archivio.reset();
+    } else {
+      Cancel = true;
+      if (!RigaVerifica()) stato_.ChiusuraConsentita = true;
+    }
+  });
+}
+
+void frmTervan::closeEvent(QCloseEvent* evento) {
+  bool annulla = false;
+  Form_QueryUnload(annulla);
+  if (annulla) {
+    evento->ignore();
+    return;
+  }
+  evento->accept();
+  tmrRicerca_.stop();
+  // The only way the program ends once it runs.
+  QCoreApplication::quit();
+}
+
+void frmTervan::Form_KeyDown(int& KeyCode, int Shift) {
+  Editxx().Form_KeyDown(*this, KeyCode, Shift);
+}
+
+orvane::clsEditxx& frmTervan::Editxx() {
+  if (!editxx_) editxx_.emplace();
+  return *editxx_;
+}
+
+bool frmTervan::eventFilter(QObject* oggetto, QEvent* evento) {
+  if (evento->type() == QEvent::KeyPress) {
+    auto* tasto = static_cast<QKeyEvent*>(evento);
+    eventoFiltrato_ = evento;
+    int KeyCode = orvane::CodiceTastoWindows(*tasto);
+    if (oggetto == grdAggior_) elenco_.grdAggior_KeyDown(KeyCode);
+    if (KeyCode != 0) {
+      Form_KeyDown(KeyCode, static_cast<int>(tasto->modifiers() >> 25));
+      if (KeyCode == 0) return true;
+    }
+    const bool invio = tasto->key() == Qt::Key_Return || tasto->key() == Qt::Key_Enter;
+    if (invio && oggetto == grdAggior_) {
+      elenco_.grdAggior_KeyPress(13);
+      return true;
+    }
+    if (invio && oggetto == Text1_) {
+      Text1_Validate();
+      return true;
+    }
+  } else if (oggetto == Text1_ && evento->type() == QEvent::FocusIn) {
+    Editxx().Text_GotFocus(*Text1_);
+  } else if (oggetto == Text1_ && evento->type() == QEvent::FocusOut) {
+    Text1_Validate();
+    Editxx().Text_LostFocus(*Text1_);
+  }
+  return QWidget::eventFilter(oggetto, evento);
+}
+
+void frmTervan::keyPressEvent(QKeyEvent* evento) {
+  // A key a control let through was seen by the filter already.
+  if (evento != eventoFiltrato_) {
+    int KeyCode = orvane::CodiceTastoWindows(*evento);
+    if (KeyCode != 0) {
+      Form_KeyDown(KeyCode, static_cast<int>(evento->modifiers() >> 25));
+      if (KeyCode == 0) return;
+    }
+  }
+  QWidget::keyPressEvent(evento);
+}
+
+void frmTervan::Text1_Validate() {
+  orvane::Routine("frmTervan", "Text1_Validate", [&](int& linea) {
+    linea = 10;
+    std::string testo = Text1_->text().toStdString();
+    const std::string valido = Editxx().Validate(testo, "D", "", "N", "", "", "");
+    Text1_->setText(QString::fromStdString(valido));
+  });
+}
+
+void frmTervan::MostraFumetto(const std::string& Testo, const std::string& Titolo, int Durata) {
+  NotifyIconCtrl1_.MostraFumetto(Testo, Titolo, Durata);
+}
+
+void frmTervan::Command_F1_Click() {
+  // The guide has no action.
+}
+
+void frmTervan::Command_F4_Click() {
+  ciclo_.Command_F4_Click();
+}
+
+void frmTervan::Command_F5_Click() {
+  elenco_.SegnaTutti("");
+}
+
+void frmTervan::Command_F8_Click() {
+  elenco_.SegnaTutti("Ok");
+}
+
+void frmTervan::Command_F10_Click() {
+  // The download run of the marked updates is wired here with its own work.
+}
+
+void frmTervan::Command_Nas_Click() {
+  hide();
+  if (Check1_->isChecked()) {
+    stato_.stato = "S";
+    tmrRicerca_.start();
+  }
+}
+
+void frmTervan::Command_Esc_Click() {
+  orvane::Routine("frmTervan", "Command_Esc_Click", [&](int& linea) {
+    linea = 10;
+    if (!Command_Esc_->isEnabled()) return;
+    if (Check1_->isChecked()) {
+      Command_Nas_Click();
+    } else {
+      if (RigaVerifica()) stato_.ChiusuraConsentita = true;
+      close();
+    }
+  });
+}
+
+void frmTervan::Escixx_Click() {
+  stato_.ChiusuraConsentita = true;
+  close();
+}
+
+void frmTervan::NotifyIconCtrl1_MouseDown(int Button) {
+  if (Button == 1) {
+    show();
+    stato_.stato = "N";
+    tmrRicerca_.stop();
+  } else if (Button == 2) {
+    mnuVestrum_.popup(QCursor::pos());
+  }
+}
+
+void frmTervan::tmrRicerca_Timer() {
+  tmrRicerca_.stop();
+  if (stato_.VerificaCompleta) {
+    ciclo_.ControlloAggiornamentiORVANE();
+  } else {
+    VerificaProgrammiInstallati();
+  }
+  tmrRicerca_.start();
 }
 
 void frmTervan::ScriviRiga(const std::string& softxx, const std::string& PercXx,
                            const std::string& Server, const std::string& Filexx,
                            const std::string& userid) {
-  RecordsetLocale& rs = *rsAGGIOR;
+  RecordsetLocale& rs = *stato_.rsAGGIOR;
   rs.Filter("softxx=" + platform::LetteraleSql(softxx));
   if (rs.Eof()) rs.AddNew();
   // A change the store refuses is dropped with the failure, so the view is
@@ -111,7 +470,7 @@ void frmTervan::ScriviRiga(const std::string& softxx, const std::string& PercXx,
   if (rs.Campo("userid").empty()) {
     // A program without a customer identifier cannot be checked: keep what
     // the store had and try again at the next pass.
-    VerificaCompleta = false;
+    stato_.VerificaCompleta = false;
     return;
   }
   rs.Update();
@@ -122,25 +481,28 @@ void frmTervan::VerificaProgrammiInstallati() {
   bool completata = false;
   orvane::Routine("frmTervan", "VerificaProgrammiInstallati", [&](int& linea) {
     linea = 10;
-    VerificaCompleta = true;
-    if (!rsAGGIOR)
+    stato_.VerificaCompleta = true;
+    if (!stato_.rsAGGIOR)
       throw orvane::Errore(orvane::kOggettoNonImpostato, "Variabile oggetto non impostata");
+    // A check cycle closes the view when it ends: the discovery opens it again.
+    if (stato_.rsAGGIOR->State() == 0) stato_.rsAGGIOR->Open();
 
     linea = 20;
     if (CartellaEsiste(kCartellaTarvik)) {
       linea = 30;
-      DatiUtente = orvane::GetUtente();
+      stato_.DatiUtente = orvane::GetUtente();
       const std::string codcli = orvane::GetSetting("TARVIKX", "Licenza", "codcli");
-      ScriviRiga("TARVIK", DatiUtente.PercXx, DatiUtente.Server, "Farsel.exe", codcli);
+      ScriviRiga("TARVIK", stato_.DatiUtente.PercXx, stato_.DatiUtente.Server, "Farsel.exe",
+                 codcli);
     } else {
       linea = 40;
-      Archivio->conAggior().Execute(istruzioni::kCancellaTarvik);
+      stato_.Archivio->conAggior().Execute(istruzioni::kCancellaTarvik);
     }
 
     linea = 50;
     if (!CartellaEsiste(kCartellaMorlen) && !CartellaEsiste(kCartellaMorlenProgrammi)) {
       linea = 60;
-      Archivio->conAggior().Execute(istruzioni::kCancellaModuliMorlen);
+      stato_.Archivio->conAggior().Execute(istruzioni::kCancellaModuliMorlen);
     } else {
       linea = 70;
       const std::string driveArch = LeggiStringa(kChiaveKovra, "DRIVE_ARCH");
@@ -153,7 +515,7 @@ void frmTervan::VerificaProgrammiInstallati() {
     linea = 80;
     if (!CartellaEsiste(kCartellaSelvor)) {
       linea = 90;
-      Archivio->conAggior().Execute(istruzioni::kCancellaSelvor);
+      stato_.Archivio->conAggior().Execute(istruzioni::kCancellaSelvor);
     } else {
       linea = 100;
       const std::string nomexx = LeggiStringa(kChiaveVestrum, "nomexx");
@@ -163,10 +525,10 @@ void frmTervan::VerificaProgrammiInstallati() {
     }
 
     linea = 110;
-    rsAGGIOR->Filter("");
+    stato_.rsAGGIOR->Filter("");
     completata = true;
   });
-  if (!completata) VerificaCompleta = false;
+  if (!completata) stato_.VerificaCompleta = false;
 }
 
 }  // namespace tervan

@@ -18,48 +18,22 @@
 #include "common/basUtilxx.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/Processo.h"
+#include "tests/support/ServerX.h"
 
 namespace platform {
 namespace {
 
 using orvane::test::MacchinaFinta;
 
-// A real X server of our own (Xvfb) for the length of the test program, on
-// a display number it picks itself and prints once it accepts clients.
-struct ServerX {
-  ServerX() {
-    try {
-      xvfb = std::make_unique<orvane::test::Processo>(
-          "Xvfb",
-          std::vector<std::string>{"-displayfd", "1", "-nolisten", "tcp", "-screen", "0",
-                                   "320x240x24"},
-          std::map<std::string, std::string>{}, uscite.Percorso());
-    } catch (const std::runtime_error&) {
-      return;
-    }
-    for (int i = 0; i < 2000 && display.empty() && xvfb->InEsecuzione(); ++i) {
-      const std::string numero = orvane::test::LeggiFile(uscite / "stdout");
-      if (numero.ends_with('\n')) display = ":" + numero.substr(0, numero.size() - 1);
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-  }
-  ~ServerX() {
-    if (xvfb) xvfb->Termina(SIGTERM);
-  }
-  orvane::test::CartellaTemporanea uscite;
-  std::unique_ptr<orvane::test::Processo> xvfb;
-  std::string display;
-};
-
 class FinestreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // One server per test program, started by the first test that needs it.
-    static ServerX server;
-    if (!server.xvfb) GTEST_SKIP() << "Xvfb non disponibile";
-    ASSERT_FALSE(server.display.empty()) << "Xvfb non ha indicato il display";
-    macchina_.Imposta("DISPLAY", server.display);
-    d_ = XOpenDisplay(server.display.c_str());
+    static orvane::test::ServerX server;
+    if (!server.Avviato()) GTEST_SKIP() << "Xvfb non disponibile";
+    ASSERT_FALSE(server.Display().empty()) << "Xvfb non ha indicato il display";
+    macchina_.Imposta("DISPLAY", server.Display());
+    d_ = XOpenDisplay(server.Display().c_str());
     ASSERT_NE(d_, nullptr);
   }
   void TearDown() override {

@@ -51,9 +51,9 @@ class DiscoveryTest : public ::testing::Test {
   }
 
   void Passo() {
-    if (!finestra_.Archivio) {
-      finestra_.Archivio = std::make_unique<envAggior>(programma());
-      finestra_.rsAGGIOR = finestra_.Archivio->rsAGGIOR();
+    if (!finestra_.Stato().Archivio) {
+      finestra_.Stato().Archivio = std::make_unique<envAggior>(programma());
+      finestra_.Stato().rsAGGIOR = finestra_.Stato().Archivio->rsAGGIOR();
     }
     finestra_.VerificaProgrammiInstallati();
   }
@@ -111,7 +111,7 @@ TEST_F(DiscoveryTest, MorlenUnderProgrammiAloneWritesItsFiveModuleRowsInOrder) {
     EXPECT_EQ(r.at("Filexx"), "Farsel.exe");
     EXPECT_EQ(r.at("userid"), "MRL0001");
   }
-  EXPECT_TRUE(finestra_.VerificaCompleta);
+  EXPECT_TRUE(finestra_.Stato().VerificaCompleta);
   EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
 }
 
@@ -119,13 +119,13 @@ TEST_F(DiscoveryTest, RemovedProgramsLoseTheirRowsWhileTheOthersAreRefreshed) {
   InstallaTutto();
   Passo();
   ASSERT_EQ(Codici(Righe()), (std::vector<std::string>{"TARVIK", "SELVOR"}));
-  EXPECT_EQ(finestra_.DatiUtente.DesAzi, "Rossi && Figli");
+  EXPECT_EQ(finestra_.Stato().DatiUtente.DesAzi, "Rossi && Figli");
   const Riga tarvik = Righe()[0];
   EXPECT_EQ(tarvik.at("PercXx"), R"(C:\ORVANE\TARVIK\DATI)");
   EXPECT_EQ(tarvik.at("Server"), "SRV\\SQL");
   EXPECT_EQ(tarvik.at("userid"), "TRK0001");
 
-  finestra_.Archivio->conAggior().Execute(istruzioni::kAggiornaFrequenza, {"00:01:00"});
+  finestra_.Stato().Archivio->conAggior().Execute(istruzioni::kAggiornaFrequenza, {"00:01:00"});
   Disinstalla(R"(C:\ORVANE\TARVIK)");
   Passo();
   const auto righe = Righe();
@@ -134,15 +134,15 @@ TEST_F(DiscoveryTest, RemovedProgramsLoseTheirRowsWhileTheOthersAreRefreshed) {
   EXPECT_EQ(righe[0].at("PercXx"), R"(C:\SELVOR\DATI)");
   EXPECT_EQ(righe[0].at("Server"), "SRV2");
   EXPECT_EQ(righe[0].at("Filexx"), "Ploduk.exe");
-  EXPECT_TRUE(finestra_.VerificaCompleta);
+  EXPECT_TRUE(finestra_.Stato().VerificaCompleta);
 
   // With nothing installed the store and the window's view are empty.
   Disinstalla(R"(C:\ORVANE\SELVOR)");
   Passo();
   EXPECT_TRUE(Righe().empty());
-  EXPECT_TRUE(finestra_.rsAGGIOR->Eof());
-  EXPECT_EQ(finestra_.rsAGGIOR->Filter(), "");
-  EXPECT_TRUE(finestra_.VerificaCompleta);
+  EXPECT_TRUE(finestra_.Stato().rsAGGIOR->Eof());
+  EXPECT_EQ(finestra_.Stato().rsAGGIOR->Filter(), "");
+  EXPECT_TRUE(finestra_.Stato().VerificaCompleta);
 }
 
 TEST_F(DiscoveryTest, ProgramWithoutCustomerIdentifierKeepsItsOldRowAndLeavesDiscoveryIncomplete) {
@@ -155,7 +155,7 @@ TEST_F(DiscoveryTest, ProgramWithoutCustomerIdentifierKeepsItsOldRowAndLeavesDis
   ASSERT_EQ(Codici(righe), (std::vector<std::string>{"TARVIK", "SELVOR"}));
   EXPECT_EQ(righe[1].at("userid"), "SLV0001");
   EXPECT_EQ(righe[1].at("PercXx"), R"(C:\SELVOR\DATI)");
-  EXPECT_FALSE(finestra_.VerificaCompleta);
+  EXPECT_FALSE(finestra_.Stato().VerificaCompleta);
   EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
 
   // A new program without an identifier is not saved at all.
@@ -167,10 +167,10 @@ TEST_F(DiscoveryTest, ProgramWithoutCustomerIdentifierKeepsItsOldRowAndLeavesDis
 TEST_F(DiscoveryTest, ASecondPassChangesNothingButTheInterval) {
   InstallaTutto();
   Passo();
-  finestra_.Archivio->conAggior().Execute(istruzioni::kAggiornaFrequenza, {"00:00:15"});
-  finestra_.rsAGGIOR->Filter("softxx='TARVIK'");
-  finestra_.rsAGGIOR->Campo("ultima", "06/12/2026 10:00:00");
-  finestra_.rsAGGIOR->Update();
+  finestra_.Stato().Archivio->conAggior().Execute(istruzioni::kAggiornaFrequenza, {"00:00:15"});
+  finestra_.Stato().rsAGGIOR->Filter("softxx='TARVIK'");
+  finestra_.Stato().rsAGGIOR->Campo("ultima", "06/12/2026 10:00:00");
+  finestra_.Stato().rsAGGIOR->Update();
   auto prima = Righe();
   Passo();
   for (auto& r : prima)
@@ -182,7 +182,7 @@ TEST_F(DiscoveryTest, UnusableStoreIsLoggedAndLeavesDiscoveryIncomplete) {
   InstallaTutto();
   std::filesystem::remove(programma() / "Tervan.mdb");
   Passo();
-  EXPECT_FALSE(finestra_.VerificaCompleta);
+  EXPECT_FALSE(finestra_.Stato().VerificaCompleta);
   const std::string log = orvane::test::MacchinaFinta::Log();
   EXPECT_EQ(orvane::test::RecordNelLog(log), 1U);
   EXPECT_THAT(log, HasSubstr(" Modulo          : frmTervan\r\n"));
@@ -193,17 +193,17 @@ TEST_F(DiscoveryTest, UnusableStoreIsLoggedAndLeavesDiscoveryIncomplete) {
 TEST_F(DiscoveryTest, ARowTheStoreRefusesFailsItsPassButLeavesTheNextOneClean) {
   InstallaTutto();
   Passo();
-  finestra_.Archivio->conAggior().Execute(
+  finestra_.Stato().Archivio->conAggior().Execute(
       "CREATE TRIGGER rifiuta BEFORE UPDATE ON AGGIOR WHEN NEW.softxx = 'SELVOR' "
       "BEGIN SELECT RAISE(ABORT, 'rifiutata'); END");
   Passo();
-  EXPECT_FALSE(finestra_.VerificaCompleta);
+  EXPECT_FALSE(finestra_.Stato().VerificaCompleta);
   EXPECT_EQ(orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log()), 1U);
 
   // The refused change is not tried again: the next pass runs to its end.
   Disinstalla(R"(C:\ORVANE\SELVOR)");
   Passo();
-  EXPECT_TRUE(finestra_.VerificaCompleta);
+  EXPECT_TRUE(finestra_.Stato().VerificaCompleta);
   EXPECT_EQ(Codici(Righe()), std::vector<std::string>{"TARVIK"});
 }
 
@@ -219,7 +219,7 @@ TEST_F(DiscoveryTest, LoadKeepsTheWindowHiddenOnlyForVerificaWithBlanksAroundIt)
     frmTervan finestra;
     finestra.Form_Load();
     EXPECT_EQ(finestra.isVisible(), visibile) << "'" << riga << "'";
-    EXPECT_TRUE(finestra.VerificaCompleta);
+    EXPECT_TRUE(finestra.Stato().VerificaCompleta);
   }
   platform::SostituisciRigaDiComando("DEBUG");
 }

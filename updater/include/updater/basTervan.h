@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
 
 namespace tervan {
@@ -27,5 +28,10 @@ int Main(int argc, char** argv);
 /// the program folder, or the command line is exactly "LIVE". Asked afresh
 /// at every call.
 [[nodiscard]] bool ModalitaLive();
+
+/// The command line without the spaces at its two ends, as the window's
+/// rules read it: "VERIFICA" means started at log-on, empty means started
+/// by the user.
+[[nodiscard]] std::string RigaDiComandoRifilata();
 
 }  // namespace tervan

@@ -1,25 +1,44 @@
 #pragma once
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <string>
 
-#include "common/basUtilxx.h"
-#include "updater/RecordsetLocale.h"
-#include "updater/envAggior.h"
+#include "common/clsEditxx.h"
+#include "updater/CicloControllo.h"
+#include "updater/ControlliFinestra.h"
+#include "updater/ElencoAggiornamenti.h"
+#include "updater/NotifyIconCtrl.h"
+#include "updater/StatoFinestra.h"
 
 namespace tervan {
 
-/// Tervan's main window and the state it shares with the check cycle, the
-/// update list and the download run.
+/// Tervan's main window: the update list, the bar of command buttons, the
+/// two check settings, the date of the last update, the status lines, the
+/// tray icon with its menu and the timer of the periodic check.
 ///
-/// The window's controls, tray icon and timer arrive with the window work;
-/// what it does now is its load sequence up to the discovery of installed
-/// programs, which brings the local store in step with the machine, and
-/// then showing itself (or staying hidden when started with "VERIFICA").
+/// The state it shares with the check cycle, the list, the download run and
+/// the discovery lives in one StatoFinestra that it owns. The program ends
+/// only when a request to close the window is granted: hiding the window, or
+/// closing a message box while it is hidden, never ends it.
 class frmTervan : public QWidget {
+  Q_OBJECT
+
  public:
   static constexpr const char* kTitolo = "Aggiornamenti automatici - Orvane Software";
+  static constexpr int kIntervalloRicerca = 60000;
 
   frmTervan();
   frmTervan(const frmTervan&) = delete;
@@ -34,26 +53,81 @@ class frmTervan : public QWidget {
   /// removed programs deleted.
   void VerificaProgrammiInstallati();
 
-  /// True when the load sequence ended the program.
-  [[nodiscard]] bool ProgrammaTerminato() const noexcept { return programmaTerminato_; }
+  /// Decides whether a request to close the window is granted.
+  void Form_QueryUnload(bool& Cancel);
+  /// Passes a key of the window, or of any of its controls, to the
+  /// entry-field class, which turns function keys into the commands.
+  void Form_KeyDown(int& KeyCode, int Shift);
 
-  // State shared with the check cycle, the update list and the download run.
-  bool ChiusuraConsentita = false;
-  std::string stato;
-  bool VerificaCompleta = false;
-  std::string UtenteCorrente;
-  std::string IdSessione;
-  /// The management program's user settings of the last pass that found it.
-  orvane::DatiUtente DatiUtente;
-  /// The local store and the window's current-rows view of it.
-  std::unique_ptr<envAggior> Archivio;
-  std::shared_ptr<RecordsetLocale> rsAGGIOR;
+  /// Shows a tray balloon: text, title and display time in milliseconds.
+  void MostraFumetto(const std::string& Testo, const std::string& Titolo, int Durata);
+
+  [[nodiscard]] StatoFinestra& Stato() noexcept { return stato_; }
+  [[nodiscard]] ControlliFinestra& Controlli() noexcept { return controlli_; }
+  [[nodiscard]] ElencoAggiornamenti& Elenco() noexcept { return elenco_; }
+  [[nodiscard]] CicloControllo& Ciclo() noexcept { return ciclo_; }
+  [[nodiscard]] NotifyIconCtrl& Tray() noexcept { return NotifyIconCtrl1_; }
+  [[nodiscard]] QTimer& tmrRicerca() noexcept { return tmrRicerca_; }
+  [[nodiscard]] QMenu& mnuVestrum() noexcept { return mnuVestrum_; }
+
+ public slots:
+  void Command_F1_Click();
+  void Command_F4_Click();
+  void Command_F5_Click();
+  void Command_F8_Click();
+  void Command_F10_Click();
+  void Command_Nas_Click();
+  void Command_Esc_Click();
+  void Escixx_Click();
+
+ protected:
+  void closeEvent(QCloseEvent* evento) override;
+  void keyPressEvent(QKeyEvent* evento) override;
+  bool eventFilter(QObject* oggetto, QEvent* evento) override;
 
  private:
+  void CostruisciControlli();
   void ScriviRiga(const std::string& softxx, const std::string& PercXx, const std::string& Server,
                   const std::string& Filexx, const std::string& userid);
+  void NotifyIconCtrl1_MouseDown(int Button);
+  void tmrRicerca_Timer();
+  void Text1_Validate();
+  [[nodiscard]] orvane::clsEditxx& Editxx();
 
-  bool programmaTerminato_ = false;
+  StatoFinestra stato_;
+  // Controls, each named after its role (objectName).
+  QCheckBox* Check1_ = new QCheckBox(this);
+  QLabel* Label3_ = new QLabel(this);
+  QComboBox* Combo1_ = new QComboBox(this);
+  QLabel* Label5_ = new QLabel(this);
+  QLineEdit* Text1_ = new QLineEdit(this);
+  QLabel* Label2_ = new QLabel(this);
+  QLabel* Label1_ = new QLabel(this);
+  QLabel* Label4_ = new QLabel(this);
+  QLabel* Label6_ = new QLabel(this);
+  QTableWidget* grdAggior_ = new QTableWidget(this);
+  QProgressBar* vbalProg_ = new QProgressBar(this);
+  QFrame* navdat_ = new QFrame(this);
+  QPushButton* Command_F1_ = new QPushButton(this);
+  QPushButton* Command_F4_ = new QPushButton(this);
+  QPushButton* Command_F5_ = new QPushButton(this);
+  QPushButton* Command_F8_ = new QPushButton(this);
+  QPushButton* Command_F10_ = new QPushButton(this);
+  QPushButton* Command_Nas_ = new QPushButton(this);
+  QPushButton* Command_Esc_ = new QPushButton(this);
+  // Where the tab strip xpVantelTab1 sits: above the grid.
+  QVBoxLayout* postoSchede_ = nullptr;
+  QMenu mnuVestrum_;
+  NotifyIconCtrl NotifyIconCtrl1_;
+  QTimer tmrRicerca_;
+
+  ControlliFinestra controlli_;
+  ElencoAggiornamenti elenco_;
+  CicloControllo ciclo_;
+  std::optional<orvane::clsEditxx> editxx_;
+  // The key event the filter passed on last, so the window does not take
+  // it a second time when a control lets it through.
+  const QEvent* eventoFiltrato_ = nullptr;
 };
 
 }  // namespace tervan

@@ -1,0 +1,118 @@
+#include "tests/support/SchermoX.h"
+
+// Xlib last: its macros (None, Bool, Status...) clash with other headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <thread>
+
+namespace orvane::test {
+namespace {
+
+::Display* D(void* d) {
+  return static_cast<::Display*>(d);
+}
+
+std::string Titolo(::Display* d, Window w) {
+  Atom tipo = 0;
+  int formato = 0;
+  unsigned long n = 0, resto = 0;
+  unsigned char* dati = nullptr;
+  std::string titolo;
+  if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_NAME", False), 0, 4096, False,
+                         AnyPropertyType, &tipo, &formato, &n, &resto, &dati) == Success &&
+      dati != nullptr) {
+    titolo.assign(reinterpret_cast<const char*>(dati), n);
+  }
+  if (dati != nullptr) XFree(dati);
+  if (titolo.empty()) {
+    char* nome = nullptr;
+    if (XFetchName(d, w, &nome) != 0 && nome != nullptr) {
+      titolo = nome;
+      XFree(nome);
+    }
+  }
+  return titolo;
+}
+
+}  // namespace
+
+SchermoX::SchermoX(const std::string& display) : display_(XOpenDisplay(display.c_str())) {}
+
+SchermoX::~SchermoX() {
+  if (display_ != nullptr) XCloseDisplay(D(display_));
+}
+
+std::optional<unsigned long> SchermoX::Finestra(const std::string& titolo,
+                                                std::chrono::milliseconds attesa) {
+  ::Display* d = D(display_);
+  const auto limite = std::chrono::steady_clock::now() + attesa;
+  do {
+    Window radice = 0, padre = 0;
+    Window* figli = nullptr;
+    unsigned int n = 0;
+    std::optional<unsigned long> trovata;
+    if (XQueryTree(d, DefaultRootWindow(d), &radice, &padre, &figli, &n) != 0) {
+      for (unsigned int i = 0; i < n && !trovata; ++i) {
+        XWindowAttributes a{};
+        if (XGetWindowAttributes(d, figli[i], &a) != 0 && a.map_state == IsViewable &&
+            Titolo(d, figli[i]) == titolo) {
+          trovata = figli[i];
+        }
+      }
+      if (figli != nullptr) XFree(figli);
+    }
+    if (trovata) return trovata;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  } while (std::chrono::steady_clock::now() < limite);
+  return std::nullopt;
+}
+
+bool SchermoX::Premi(unsigned long finestra, const std::string& tasto) {
+  ::Display* d = D(display_);
+  const KeySym simbolo = XStringToKeysym(tasto.c_str());
+  if (simbolo == NoSymbol) return false;
+  XEvent e{};
+  e.xkey.display = d;
+  e.xkey.window = finestra;
+  e.xkey.root = DefaultRootWindow(d);
+  e.xkey.subwindow = 0;
+  e.xkey.time = CurrentTime;
+  e.xkey.same_screen = True;
+  e.xkey.keycode = XKeysymToKeycode(d, simbolo);
+  e.xkey.state = 0;
+  // The window takes the focus first, as a click on it would give.
+  XSetInputFocus(d, finestra, RevertToParent, CurrentTime);
+  for (const int tipo : {KeyPress, KeyRelease}) {
+    e.type = tipo;
+    const long maschera = tipo == KeyPress ? KeyPressMask : KeyReleaseMask;
+    if (XSendEvent(d, finestra, True, maschera, &e) == 0) return false;
+  }
+  XSync(d, False);
+  return true;
+}
+
+QImage SchermoX::Schermata() {
+  ::Display* d = D(display_);
+  const Window radice = DefaultRootWindow(d);
+  XWindowAttributes a{};
+  XGetWindowAttributes(d, radice, &a);
+  XImage* x = XGetImage(d, radice, 0, 0, static_cast<unsigned>(a.width),
+                        static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
+  if (x == nullptr) return {};
+  QImage immagine(a.width, a.height, QImage::Format_RGB32);
+  for (int y = 0; y < a.height; ++y) {
+    for (int xx = 0; xx < a.width; ++xx) {
+      const unsigned long p = XGetPixel(x, xx, y);
+      immagine.setPixel(
+          xx, y,
+          qRgb(static_cast<int>((p & x->red_mask) >> 16),
+               static_cast<int>((p & x->green_mask) >> 8), static_cast<int>(p & x->blue_mask)));
+    }
+  }
+  XDestroyImage(x);
+  return immagine;
+}
+
+}  // namespace orvane::test

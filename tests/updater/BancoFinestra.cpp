@@ -1,0 +1,53 @@
+#include "BancoFinestra.h"
+
+#include "platform/Cartelle.h"
+
+namespace tervan::test {
+
+BancoFinestra::BancoFinestra() {
+  const auto programma = macchina.Percorso() / "programma";
+  std::filesystem::create_directories(programma);
+  std::filesystem::copy_file(ORVANE_TERVAN_MDB, programma / "Tervan.mdb");
+  platform::ImpostaCartellaProgramma(programma);
+  stato.Archivio = std::make_unique<envAggior>(programma);
+  stato.rsAGGIOR = stato.Archivio->rsAGGIOR();
+  stato.VerificaCompleta = true;
+  elenco.ImpostaGriglia();
+}
+
+BancoFinestra::~BancoFinestra() {
+  platform::ImpostaCartellaProgramma(std::nullopt);
+}
+
+void BancoFinestra::Programma(const std::string& softxx, const std::string& userid,
+                              const std::string& FreQue, const std::string& ultima,
+                              const std::string& PercXx) {
+  RecordsetLocale& rs = *stato.rsAGGIOR;
+  if (rs.State() == 0) rs.Open();
+  rs.AddNew();
+  rs.Campo("softxx", softxx);
+  rs.Campo("userid", userid);
+  rs.Campo("FreQue", FreQue);
+  rs.Campo("ultima", ultima);
+  rs.Campo("PercXx", PercXx);
+  rs.Campo("downld", "05/03/08");
+  rs.Update();
+}
+
+std::string BancoFinestra::Ultima(const std::string& softxx) {
+  envAggior archivio(platform::CartellaProgramma());
+  RecordsetLocale& rs = *archivio.rsAGGIOR();
+  rs.Filter("softxx='" + softxx + "'");
+  return rs.Eof() ? "<nessuna riga>" : rs.Campo("ultima");
+}
+
+std::vector<std::string> BancoFinestra::Elencati() const {
+  std::vector<std::string> elencati;
+  for (int r = 1; r <= elenco.Righe(); r += 2) {
+    elencati.push_back(elenco.Testo(r, ElencoAggiornamenti::kCodice) + "/" +
+                       elenco.Testo(r, ElencoAggiornamenti::kProgramma));
+  }
+  return elencati;
+}
+
+}  // namespace tervan::test

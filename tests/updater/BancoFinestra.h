@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "tests/support/MacchinaFinta.h"
+#include "updater/CicloControllo.h"
+#include "updater/ControlliFinestra.h"
+#include "updater/ElencoAggiornamenti.h"
+#include "updater/NotifyIconCtrl.h"
+#include "updater/StatoFinestra.h"
+
+namespace tervan::test {
+
+/// The check cycle and the update list on loose controls, with a local
+/// store of their own in a fake machine's program folder: no window.
+class BancoFinestra {
+ public:
+  BancoFinestra();
+  ~BancoFinestra();
+  BancoFinestra(const BancoFinestra&) = delete;
+  BancoFinestra& operator=(const BancoFinestra&) = delete;
+
+  /// Adds a program row to the store.
+  void Programma(const std::string& softxx, const std::string& userid,
+                 const std::string& FreQue = "00:00:30", const std::string& ultima = "",
+                 const std::string& PercXx = "");
+  /// The stored `ultima` of a program.
+  [[nodiscard]] std::string Ultima(const std::string& softxx);
+  /// Codes and programs of the data rows, "code/program" each.
+  [[nodiscard]] std::vector<std::string> Elencati() const;
+
+  orvane::test::MacchinaFinta macchina;
+  QWidget finestra;
+  QTableWidget grdAggior;
+  QLabel Label2, Label4, Label3, Label1;
+  QProgressBar vbalProg;
+  QLineEdit Text1;
+  QPushButton Command_Esc, Command_Nas;
+  QCheckBox Check1;
+  QComboBox Combo1;
+  NotifyIconCtrl tray{QIcon()};
+  ControlliFinestra controlli{finestra,    grdAggior, Label2, Label4, Text1,
+                              Command_Esc, Check1,    Label3, Combo1, Command_Nas,
+                              Label1,      vbalProg,  tray};
+  StatoFinestra stato;
+  ElencoAggiornamenti elenco{stato, controlli};
+  std::function<void()> verifica;
+  CicloControllo ciclo{stato, controlli, elenco, [this] {
+                         if (verifica) verifica();
+                       }};
+};
+
+}  // namespace tervan::test

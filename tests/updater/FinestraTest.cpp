@@ -1,0 +1,197 @@
+// Tervan's window on the offscreen platform: its controls, the keys and the
+// mouse on the list, the tray icon, and the one way the program ends.
+#include <gmock/gmock.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+#include <string>
+#include <vector>
+
+#include "platform/Browser.h"
+#include "platform/Messaggi.h"
+#include "platform/PompaMessaggi.h"
+#include "platform/RigaDiComando.h"
+#include "quomaro/Host.h"
+#include "quomaro/Recordset.h"
+#include "tests/support/MacchinaFinta.h"
+#include "updater/PorteQt.h"
+#include "updater/frmTervan.h"
+
+namespace tervan {
+namespace {
+
+using Elenco = ElencoAggiornamenti;
+
+class FinestraTest : public ::testing::Test {
+ protected:
+  // Three packages of TARVIK in the list, none marked, the first row selected.
+  void Riempi() {
+    quomaro::Recordset rs;
+    rs.Crea({{"dataxx", "dateTime"},
+             {"codice", "int"},
+             {"progra"},
+             {"TipoXx"},
+             {"Filexx"},
+             {"dimens", "int"},
+             {"notexx"}});
+    for (const char* codice : {"1", "2", "3"})
+      rs.AggiungiRiga({"2008-01-01T00:00:00", codice, "TARVIK", "T", "Pacchetto", "10", "nota"});
+    finestra_.Elenco().ImpostaGriglia();
+    finestra_.Elenco().AggiungiPacchetti(rs, "TARVIK");
+    finestra_.show();
+    griglia_->setFocus();
+    griglia_->setCurrentCell(0, 1);
+    QApplication::processEvents();
+  }
+  [[nodiscard]] std::string Segno(int riga) {
+    return finestra_.Elenco().Testo(riga, Elenco::kEsegui);
+  }
+  void Premi(Qt::Key tasto) {
+    QTest::keyClick(griglia_, tasto);
+    QApplication::processEvents();  // the bounce off a note row is queued
+  }
+  void DoppioClic(int riga) {
+    const QPoint punto = griglia_->visualRect(griglia_->model()->index(riga - 1, 1)).center();
+    QTest::mouseClick(griglia_->viewport(), Qt::LeftButton, {}, punto);
+    QTest::mouseDClick(griglia_->viewport(), Qt::LeftButton, {}, punto);
+    QApplication::processEvents();
+  }
+
+  orvane::test::MacchinaFinta macchina_;
+  frmTervan finestra_;
+  QTableWidget* griglia_ = finestra_.findChild<QTableWidget*>("grdAggior");
+};
+
+TEST_F(FinestraTest, EveryControlCarriesItsNameAndFixedText) {
+  EXPECT_EQ(finestra_.windowTitle(), QStringLiteral("Aggiornamenti automatici - Orvane Software"));
+  EXPECT_FALSE(finestra_.windowIcon().isNull());
+  const std::vector<std::pair<const char*, const char*>> testi{
+      {"Check1", "Esegui il controllo all'avvio del sistema operativo"},
+      {"Label3", "Aggiorna ogni"},
+      {"Label5", "Data ultimo aggiornamento"},
+      {"Label2", "Premere F4 per verificare la presenza di aggiornamenti."},
+      {"Command_F1", "F1-Guida"},
+      {"Command_F4", "F4-Ricerca"},
+      {"Command_F5", "F5-Pulisci"},
+      {"Command_F8", "F8-Tutti"},
+      {"Command_F10", "F10-Download"},
+      {"Command_Nas", "Nascondi"},
+      {"Command_Esc", "Esc-Uscita"}};
+  for (const auto& [nome, testo] : testi) {
+    const QWidget* w = finestra_.findChild<QWidget*>(nome);
+    ASSERT_NE(w, nullptr) << nome;
+    const auto* b = qobject_cast<const QAbstractButton*>(w);
+    const auto* l = qobject_cast<const QLabel*>(w);
+    EXPECT_EQ(b != nullptr ? b->text() : l->text(), QString::fromUtf8(testo)) << nome;
+  }
+  for (const char* nome :
+       {"Combo1", "Text1", "Label1", "Label4", "Label6", "grdAggior", "vbalProg", "navdat"}) {
+    EXPECT_NE(finestra_.findChild<QWidget*>(nome), nullptr) << nome;
+  }
+  EXPECT_EQ(finestra_.mnuVestrum().objectName(), QStringLiteral("mnuVestrum"));
+  ASSERT_EQ(finestra_.mnuVestrum().actions().size(), 1);
+  EXPECT_EQ(finestra_.mnuVestrum().actions()[0]->text(), QStringLiteral("Esci"));
+  EXPECT_EQ(finestra_.tmrRicerca().interval(), 60000);
+  EXPECT_FALSE(finestra_.tmrRicerca().isActive());
+  EXPECT_EQ(finestra_.Stato().IdSessione, "");
+}
+
+TEST_F(FinestraTest, EnterAndDoubleClickToggleOnlyDataRowsAndFunctionKeysMarkAll) {
+  Riempi();
+  Premi(Qt::Key_Return);
+  EXPECT_EQ(Segno(1), "Ok");
+  Premi(Qt::Key_Return);
+  EXPECT_EQ(Segno(1), "");
+  DoppioClic(3);
+  EXPECT_EQ(Segno(3), "Ok");
+  DoppioClic(4);  // a note row: the click lands, and bounces, but nothing toggles
+  EXPECT_EQ(Segno(3), "Ok");
+  EXPECT_EQ(Segno(5), "");
+  Premi(Qt::Key_F8);
+  EXPECT_EQ(Segno(1) + Segno(3) + Segno(5), "OkOkOk");
+  Premi(Qt::Key_F5);
+  EXPECT_EQ(Segno(1) + Segno(3) + Segno(5), "");
+}
+
+TEST_F(FinestraTest, TheSelectionRestsOnDataRowsWhicheverWayItMoves) {
+  Riempi();
+  Premi(Qt::Key_Down);  // over the first note row
+  EXPECT_EQ(griglia_->currentRow() + 1, 3);
+  Premi(Qt::Key_Up);  // back over it, upwards
+  EXPECT_EQ(griglia_->currentRow() + 1, 1);
+  griglia_->setCurrentCell(4, 1);
+  Premi(Qt::Key_Down);  // the last note row sends it back
+  EXPECT_EQ(griglia_->currentRow() + 1, 5);
+  EXPECT_EQ(finestra_.Elenco().UltimoTasto, 38);
+}
+
+TEST_F(FinestraTest, TheTrayBringsTheWindowBackAndStopsTheChecks) {
+  finestra_.tmrRicerca().start();
+  finestra_.Stato().stato = "S";
+  emit finestra_.Tray().Icona().activated(QSystemTrayIcon::Trigger);
+  EXPECT_TRUE(finestra_.isVisible());
+  EXPECT_EQ(finestra_.Stato().stato, "N");
+  EXPECT_FALSE(finestra_.tmrRicerca().isActive());
+  finestra_.MostraFumetto("testo", "titolo", 3000);
+  EXPECT_EQ(finestra_.Tray().UltimiFumetti().back(), (Fumetto{"testo", "titolo", 3000}));
+}
+
+TEST_F(FinestraTest, CloseRequestsFollowTheBusyButtonTheCommandLineAndThePermission) {
+  struct Caso {
+    bool esc;
+    const char* riga;
+    bool consentita;
+    bool concessa;
+    bool consentitaDopo;
+  };
+  for (const Caso& c : std::vector<Caso>{{false, "", true, false, true},
+                                         {true, "VERIFICA", false, false, false},
+                                         {true, "VERIFICA", true, true, true},
+                                         {true, "", true, true, true},
+                                         {true, "", false, false, true}}) {
+    platform::SostituisciRigaDiComando(c.riga);
+    frmTervan f;
+    f.findChild<QPushButton*>("Command_Esc")->setEnabled(c.esc);
+    f.Stato().ChiusuraConsentita = c.consentita;
+    bool annulla = false;
+    f.Form_QueryUnload(annulla);
+    EXPECT_EQ(!annulla, c.concessa) << c.esc << c.riga << c.consentita;
+    EXPECT_EQ(f.Stato().ChiusuraConsentita, c.consentitaDopo) << c.esc << c.riga << c.consentita;
+  }
+  platform::SostituisciRigaDiComando("DEBUG");
+}
+
+TEST_F(FinestraTest, HiddenInTheTrayTheProgramOutlivesAMessageBoxAndEndsOnlyThroughEsci) {
+  InstallaPorteQt();
+  finestra_.hide();
+  // A failure told while the window is hidden: the box is closed by the user.
+  QTimer::singleShot(
+      0, [] { (void)platform::MsgBox("Avviso di prova", platform::vbOKOnly, "Avviso"); });
+  QTimer::singleShot(300, [] {
+    if (QWidget* box = QApplication::activeModalWidget()) box->close();
+  });
+  QTimer::singleShot(900, [] { QCoreApplication::exit(7); });
+  EXPECT_EQ(QApplication::exec(), 7);
+
+  // A refused request keeps it running too; the tray's "Esci" ends it.
+  finestra_.findChild<QPushButton*>("Command_Esc")->setEnabled(false);
+  QTimer::singleShot(0, [this] { finestra_.Escixx_Click(); });
+  QTimer::singleShot(300, [] { QCoreApplication::exit(7); });
+  EXPECT_EQ(QApplication::exec(), 7);
+  finestra_.findChild<QPushButton*>("Command_Esc")->setEnabled(true);
+  QTimer::singleShot(0, [this] { finestra_.mnuVestrum().actions()[0]->trigger(); });
+  QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
+  EXPECT_EQ(QApplication::exec(), 0);
+
+  platform::ImpostaPortaMessaggi({});
+  platform::ImpostaPompaMessaggi({});
+  platform::ImpostaPortaBrowser({});
+  quomaro::ImpostaPortaMessaggi({});
+  quomaro::ImpostaPompaMessaggi({});
+}
+
+}  // namespace
+}  // namespace tervan

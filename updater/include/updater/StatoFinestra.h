@@ -1,0 +1,38 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "common/basUtilxx.h"
+#include "quomaro/clsCA.h"
+#include "updater/RecordsetLocale.h"
+#include "updater/envAggior.h"
+
+namespace tervan {
+
+/// What the main window shares with the check cycle, the update list, the
+/// download run and the discovery of installed programs. The window owns one
+/// and hands it to each of them, so each can run without a window.
+struct StatoFinestra {
+  /// A request to close the window ends the program.
+  bool ChiusuraConsentita = false;
+  /// "S": hidden in the tray with periodic checking on; "N": brought back
+  /// from the tray by the user; "": neither.
+  std::string stato;
+  /// The last discovery of installed programs completed.
+  bool VerificaCompleta = false;
+  /// Customer identifier of the program the check cycle is processing.
+  std::string UtenteCorrente;
+  /// The service client of the latest exchange; replaced at every exchange.
+  std::shared_ptr<quomaro::clsCA> ServizioCA;
+  /// Session identifier of the current search (32 hexadecimal digits); empty
+  /// until the first search of this run.
+  std::string IdSessione;
+  /// The management program's user settings of the last discovery that found it.
+  orvane::DatiUtente DatiUtente;
+  /// The local store and the current-rows view of its table AGGIOR.
+  std::unique_ptr<envAggior> Archivio;
+  std::shared_ptr<RecordsetLocale> rsAGGIOR;
+};
+
+}  // namespace tervan
