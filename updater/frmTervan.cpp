@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "brisko/PropertyBagIni.h"
+#include "brisko/xpVantelTab.h"
 #include "common/Errore.h"
 #include "common/Routine.h"
 #include "common/Versione.h"
@@ -46,6 +48,11 @@ constexpr std::array<std::string_view, 5> kModuliMorlen{"PANELAA", "PANELAB", "P
                                                         "PANELAE"};
 
 // Every row a pass writes starts again from this check interval.
+// The stored state of the tab strip xpVantelTab1: one tab "Principale", 75
+// pixels wide, tabs 22 pixels high, in the button-face colour.
+constexpr std::string_view kStatoSchede =
+    "[xpVantelTab]\nBackColor=-2147483633\nTabHeight=22\nNumberOfTabs=1\n"
+    "TabWidth1=75\nTabText1=Principale\n";
 constexpr std::string_view kFrequenzaIniziale = "00:00:30";
 
 // Drops the pending change of a view when it goes, unless it was saved.
@@ -221,13 +228,18 @@ void frmTervan::CostruisciControlli() {
 
   auto* finestra = new QVBoxLayout(this);
   finestra->addLayout(impostazioni);
-  // The tab strip xpVantelTab1 (Brisko, one tab "Principale", 75 pixels
-  // wide, tabs 22 pixels high) goes into this spot, above the grid.
-  postoSchede_ = new QVBoxLayout;
-  postoSchede_->setObjectName("postoSchede");
-  postoSchede_->setSpacing(0);
-  finestra->addLayout(postoSchede_);
-  finestra->addWidget(grdAggior_, 1);
+  // The tab strip xpVantelTab1 frames the grid: its one tab above, the grid
+  // inside its body.
+  xpVantelTab1_ = new brisko::xpVantelTab(this);
+  xpVantelTab1_->setObjectName("xpVantelTab1");
+  orvane::Tacitamente([this] {
+    auto schede = brisko::PropertyBagIni::DaTesto(kStatoSchede);
+    xpVantelTab1_->ReadProperties(schede);
+  });
+  auto* corpoSchede = new QVBoxLayout(xpVantelTab1_);
+  corpoSchede->setContentsMargins(3, xpVantelTab1_->TabHeight() + 3, 3, 3);
+  corpoSchede->addWidget(grdAggior_);
+  finestra->addWidget(xpVantelTab1_, 1);
   finestra->addLayout(stato);
   finestra->addLayout(avanzamento);
   finestra->addWidget(navdat_);

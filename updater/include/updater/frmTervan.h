@@ -23,6 +23,10 @@
 #include "updater/NotifyIconCtrl.h"
 #include "updater/StatoFinestra.h"
 
+namespace brisko {
+class xpVantelTab;
+}  // namespace brisko
+
 namespace tervan {
 
 /// Tervan's main window: the update list, the bar of command buttons, the
@@ -115,8 +119,8 @@ class frmTervan : public QWidget {
   QPushButton* Command_F10_ = new QPushButton(this);
   QPushButton* Command_Nas_ = new QPushButton(this);
   QPushButton* Command_Esc_ = new QPushButton(this);
-  // Where the tab strip xpVantelTab1 sits: above the grid.
-  QVBoxLayout* postoSchede_ = nullptr;
+  // The tab strip around the grid; the window needs no behaviour of it.
+  brisko::xpVantelTab* xpVantelTab1_ = nullptr;
   QMenu mnuVestrum_;
   NotifyIconCtrl NotifyIconCtrl1_;
   QTimer tmrRicerca_;
