@@ -37,6 +37,10 @@ xpVantelTab::xpVantelTab(QWidget* parent)
   CaricaCaratteri();
   setFont(CarattereIniziale());
   setAttribute(Qt::WA_OpaquePaintEvent);
+  // Moves arrive without a button held (hot tracking), and the control
+  // takes the focus by click and by the Tab key (arrow keys).
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 xpVantelTab::~xpVantelTab() = default;
@@ -244,6 +248,7 @@ void xpVantelTab::SetTabAccessKeys() {
   for (std::int32_t i = 1; i <= numberOfTabs_; ++i) {
     accessKeys_ += mXPVantel::GetAccessChar(QString::fromStdString(Scheda(i).TabCaption));
   }
+  RegistraTastiDiAccesso();
 }
 
 std::int32_t xpVantelTab::GetTabAccessKey(std::int16_t iKey) const {

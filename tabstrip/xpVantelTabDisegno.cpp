@@ -31,6 +31,7 @@ void xpVantelTab::DrawTab() {
 }
 
 void xpVantelTab::DrawTabTop() {
+  ++passiDisegno_;
   cImageManipulation pittore;
   const std::int32_t W = width();
   const std::int32_t H = height();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "brisko/Esporta.h"
@@ -147,6 +148,8 @@ class BRISKO_API xpVantelTab : public QWidget {
   [[nodiscard]] const QString& AccessKeys() const noexcept { return accessKeys_; }
   /// The control's image as the latest paint pass left it.
   [[nodiscard]] QImage ImmagineControllo() const;
+  /// How many paint passes have run since the control was made.
+  [[nodiscard]] std::uint64_t PassiDisegno() const noexcept { return passiDisegno_; }
 
  signals:
   /// The selection was assigned; `PreviousTab` is the tab assigned before.
@@ -161,12 +164,24 @@ class BRISKO_API xpVantelTab : public QWidget {
  protected:
   void paintEvent(QPaintEvent* evento) override;
   void resizeEvent(QResizeEvent* evento) override;
+  // Pointer, keyboard and focus: selection, hot tracking and the Mouse
+  // events (xpVantelTabInput.cpp).
+  bool event(QEvent* evento) override;
+  void mousePressEvent(QMouseEvent* evento) override;
+  void mouseMoveEvent(QMouseEvent* evento) override;
+  void mouseReleaseEvent(QMouseEvent* evento) override;
+  void keyPressEvent(QKeyEvent* evento) override;
+  void focusInEvent(QFocusEvent* evento) override;
+  void focusOutEvent(QFocusEvent* evento) override;
+  void hideEvent(QHideEvent* evento) override;
 
  private:
   [[nodiscard]] cTabs& Scheda(std::int32_t Index);
   [[nodiscard]] const cTabs& Scheda(std::int32_t Index) const;
   void Segna(const char* proprieta);
   void RiportaSchedeNellIntervallo();
+  /// Hands the access-key string to Qt as Alt+character shortcuts.
+  void RegistraTastiDiAccesso();
 
   eTabAlignment alignment_ = tTop;
   std::int32_t tabHeight_ = 0;
@@ -186,6 +201,9 @@ class BRISKO_API xpVantelTab : public QWidget {
   std::vector<RECT> tabRects_;
   RECT bodyRect_;
   QString accessKeys_;
+  /// Qt's shortcut identifiers with the character code each one reports.
+  std::vector<std::pair<int, std::int16_t>> scorciatoie_;
+  std::uint64_t passiDisegno_ = 0;
   std::shared_ptr<Bitmap> immagine_;
 };
 

@@ -1,0 +1,220 @@
+// The tab strip's pointer, keyboard and focus handling: a press selects the
+// tab under it, the arrow keys step through the tabs, Alt with an access
+// character selects its tab, and the tab under the pointer is hot.
+#include <QFocusEvent>
+#include <QHideEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMouseEvent>
+#include <QShortcutEvent>
+#include <QtDebug>
+#include <cmath>
+#include <limits>
+
+#include "brisko/ErroreControllo.h"
+#include "brisko/xpVantelTab.h"
+#include "mXPVantel.h"
+
+namespace brisko {
+namespace {
+
+// The four values every pointer event reports: the button (1 left, 2 right,
+// 4 middle; while moving, the buttons held), the modifiers (1 Shift,
+// 2 Ctrl, 4 Alt) and the position in pixels.
+struct ValoriPuntatore {
+  std::int16_t Button = 0;
+  std::int16_t Shift = 0;
+  float X = 0;
+  float Y = 0;
+  std::int32_t x = 0;  // X and Y rounded, halves to the even neighbour
+  std::int32_t y = 0;
+};
+
+std::int16_t Pulsanti(Qt::MouseButtons pulsanti) {
+  std::int16_t valore = 0;
+  if (pulsanti & Qt::LeftButton) valore |= 1;
+  if (pulsanti & Qt::RightButton) valore |= 2;
+  if (pulsanti & Qt::MiddleButton) valore |= 4;
+  return valore;
+}
+
+std::int16_t Modificatori(Qt::KeyboardModifiers modificatori) {
+  std::int16_t valore = 0;
+  if (modificatori & Qt::ShiftModifier) valore |= 1;
+  if (modificatori & Qt::ControlModifier) valore |= 2;
+  if (modificatori & Qt::AltModifier) valore |= 4;
+  return valore;
+}
+
+// A pixel coordinate as a whole number; a point far outside the 32-bit
+// range lies in no rectangle.
+std::int32_t Intero(float valore) {
+  const double arrotondato = std::nearbyint(static_cast<double>(valore));
+  if (!(arrotondato > -2147483648.0 && arrotondato < 2147483647.0)) {
+    return std::numeric_limits<std::int32_t>::min();
+  }
+  return static_cast<std::int32_t>(arrotondato);
+}
+
+ValoriPuntatore Valori(const QMouseEvent& evento, bool premuti) {
+  ValoriPuntatore v;
+  v.Button = Pulsanti(premuti ? evento.buttons() : Qt::MouseButtons(evento.button()));
+  v.Shift = Modificatori(evento.modifiers());
+  v.X = static_cast<float>(evento.position().x());
+  v.Y = static_cast<float>(evento.position().y());
+  v.x = Intero(v.X);
+  v.y = Intero(v.Y);
+  return v;
+}
+
+bool Dentro(const RECT& r, std::int32_t x, std::int32_t y) noexcept {
+  return r.left <= x && x < r.right && r.top <= y && y < r.bottom;
+}
+
+// A failure of a setter or of the paint pass inside an event handler has
+// no caller to reach: Qt's event dispatch cannot carry exceptions. It is
+// reported on the log and the event ends there.
+template <class Azione>
+void Gestisci(const char* evento, Azione&& azione) {
+  try {
+    azione();
+  } catch (const ErroreControllo& e) {
+    qWarning("xpVantelTab: %s: %s (errore %ld)", evento, e.what(), e.Numero());
+  }
+}
+
+}  // namespace
+
+void xpVantelTab::mousePressEvent(QMouseEvent* evento) {
+  const ValoriPuntatore v = Valori(*evento, false);
+  Gestisci("pressione", [&] {
+    // Every tab is tested, without stopping at the first hit; the tab
+    // rectangles do not overlap.
+    for (std::int32_t i = 1; i <= numberOfTabs_; ++i) {
+      if (static_cast<std::size_t>(i) <= tabRects_.size() &&
+          Dentro(tabRects_[static_cast<std::size_t>(i) - 1], v.x, v.y)) {
+        SetSelectedTab(i);
+      }
+    }
+  });
+  evento->accept();
+  emit MouseDown(v.Button, v.Shift, v.X, v.Y);
+}
+
+void xpVantelTab::mouseReleaseEvent(QMouseEvent* evento) {
+  const ValoriPuntatore v = Valori(*evento, false);
+  evento->accept();
+  emit MouseUp(v.Button, v.Shift, v.X, v.Y);
+}
+
+void xpVantelTab::mouseMoveEvent(QMouseEvent* evento) {
+  const ValoriPuntatore v = Valori(*evento, true);
+  evento->accept();
+  Gestisci("movimento", [&] {
+    if (!mXPVantel::TrackPointer(this)) {
+      emit MouseOut(v.Button, v.Shift, v.X, v.Y);
+      hotTab_ = 0;
+      DrawTab();
+      return;
+    }
+    emit MouseIn(v.Button, v.Shift, v.X, v.Y);
+    if (Dentro(bodyRect_, v.x, v.y)) {
+      hotTab_ = 0;
+      if (!bodyHover_) {
+        DrawTab();
+        bodyHover_ = true;
+        return;
+      }
+    }
+    bool cambiata = false;
+    for (std::int32_t i = 1; i <= numberOfTabs_; ++i) {
+      if (static_cast<std::size_t>(i) <= tabRects_.size() &&
+          Dentro(tabRects_[static_cast<std::size_t>(i) - 1], v.x, v.y) && i != hotTab_) {
+        bodyHover_ = false;
+        hotTab_ = i;
+        cambiata = true;
+      }
+    }
+    if (cambiata) {
+      DrawTab();
+    }
+  });
+}
+
+void xpVantelTab::keyPressEvent(QKeyEvent* evento) {
+  const int tasto = evento->key();
+  const bool indietro = tasto == Qt::Key_Left || tasto == Qt::Key_Up;
+  const bool avanti = tasto == Qt::Key_Right || tasto == Qt::Key_Down;
+  if (!indietro && !avanti) {
+    QWidget::keyPressEvent(evento);
+    return;
+  }
+  evento->accept();
+  Gestisci("tasto", [&] {
+    // No wrap-around: at either end the same tab is assigned again.
+    if (indietro) {
+      SetSelectedTab(selectedTab_ == 1 ? 1 : selectedTab_ - 1);
+    } else {
+      SetSelectedTab(selectedTab_ == numberOfTabs_ ? numberOfTabs_ : selectedTab_ + 1);
+    }
+  });
+}
+
+void xpVantelTab::focusInEvent(QFocusEvent* evento) {
+  QWidget::focusInEvent(evento);
+  Gestisci("fuoco", [&] { ImpostaFocusFlag(true); });
+}
+
+void xpVantelTab::focusOutEvent(QFocusEvent* evento) {
+  QWidget::focusOutEvent(evento);
+  Gestisci("fuoco", [&] { ImpostaFocusFlag(false); });
+}
+
+void xpVantelTab::hideEvent(QHideEvent* evento) {
+  // A hidden control must not keep the pointer from the rest of the screen.
+  if (QWidget::mouseGrabber() == this) {
+    releaseMouse();
+  }
+  QWidget::hideEvent(evento);
+}
+
+bool xpVantelTab::event(QEvent* evento) {
+  if (evento->type() != QEvent::Shortcut) {
+    return QWidget::event(evento);
+  }
+  const auto* scorciatoia = static_cast<QShortcutEvent*>(evento);
+  for (const auto& [id, codice] : scorciatoie_) {
+    if (id == scorciatoia->shortcutId()) {
+      // A key no tab claims any more gives 0, which is assigned too (the
+      // paint pass shows tab 1).
+      const std::int16_t tasto = codice;
+      Gestisci("tasto di accesso", [&] { SetSelectedTab(GetTabAccessKey(tasto)); });
+      return true;
+    }
+  }
+  return QWidget::event(evento);
+}
+
+void xpVantelTab::RegistraTastiDiAccesso() {
+  for (const auto& [id, codice] : scorciatoie_) {
+    releaseShortcut(id);
+  }
+  scorciatoie_.clear();
+  for (const QChar carattere : accessKeys_) {
+    const auto codice = static_cast<std::int16_t>(carattere.unicode());
+    bool gia = false;
+    for (const auto& voce : scorciatoie_) {
+      gia = gia || voce.second == codice;
+    }
+    // Qt names a letter key by its upper-case form; the character code the
+    // control is given stays the lower-case one of the access-key string.
+    const auto tasto = static_cast<Qt::Key>(carattere.toUpper().unicode());
+    if (gia || carattere.isSurrogate()) {
+      continue;
+    }
+    const int id = grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, tasto)));
+    scorciatoie_.emplace_back(id, codice);
+  }
+}
+
+}  // namespace brisko
