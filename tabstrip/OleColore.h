@@ -1,5 +1,6 @@
 #pragma once
 
+#include "brisko/Esporta.h"
 #include "brisko/Tipi.h"
 
 namespace brisko {
@@ -12,6 +13,6 @@ namespace brisko {
 bool OleTranslateColor(OLE_COLOR colore, COLORREF& risultato) noexcept;
 
 /// The plain colour of `colore`; black for a system colour outside the table.
-[[nodiscard]] COLORREF ColoreRisolto(OLE_COLOR colore) noexcept;
+[[nodiscard]] BRISKO_API COLORREF ColoreRisolto(OLE_COLOR colore) noexcept;
 
 }  // namespace brisko

@@ -1,6 +1,8 @@
-// brisko-designer: the tab strip's designer. Its command line paints a
+// brisko-designer: the tab strip's designer. With a state file it opens a
+// window holding the live control and its property sheet; --render paints a
 // stored state offscreen into a PNG file:
 //
+//   brisko-designer STATE
 //   brisko-designer --render STATE OUT.png [--focus] [--hot N] [--size WxH]
 //
 // Exit status: 0 done, 1 the state could not be read or painted or the
@@ -18,6 +20,8 @@
 #include <system_error>
 #include <vector>
 
+#include "FinestraDesigner.h"
+#include "FoglioProprieta.h"
 #include "brisko/ErroreControllo.h"
 #include "brisko/PropertyBagIni.h"
 #include "brisko/xpVantelTab.h"
@@ -29,9 +33,12 @@ constexpr int kUsoErrato = 2;
 
 constexpr std::string_view kUso =
     "Uso:\n"
+    "  brisko-designer STATO\n"
     "  brisko-designer --render STATO IMMAGINE.png [--focus] [--hot N] [--size LxA]\n"
     "\n"
-    "Disegna la barra di schede salvata in STATO (file INI, sezione [xpVantelTab])\n"
+    "Apre la finestra di progettazione della barra di schede salvata in STATO\n"
+    "(un file che non esiste ancora inizia una barra nuova), oppure\n"
+    "disegna la barra di schede salvata in STATO (file INI, sezione [xpVantelTab])\n"
     "e scrive l'immagine in formato PNG.\n"
     "  --focus      la barra ha lo stato attivo\n"
     "  --hot N      la scheda N è sotto il puntatore\n"
@@ -123,10 +130,28 @@ int Disegna(const Richiesta& r) {
   return 0;
 }
 
+int Progetta(int argc, char** argv, const std::filesystem::path& stato) {
+  QApplication applicazione(argc, argv);
+  try {
+    brisko::FinestraDesigner finestra(stato);
+    finestra.show();
+    finestra.Foglio().move(finestra.frameGeometry().topRight() + QPoint(8, 0));
+    finestra.Foglio().show();
+    return QApplication::exec();
+  } catch (const brisko::ErroreControllo& e) {
+    std::cerr << "brisko-designer: impossibile leggere lo stato " << stato.string() << ": "
+              << e.what() << " (errore " << e.Numero() << ")\n";
+    return kFallito;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> args(argv + 1, argv + argc);
+  if (args.size() == 1 && !args[0].starts_with("--")) {
+    return Progetta(argc, argv, std::filesystem::path(args[0]));
+  }
   Richiesta richiesta;
   if (const auto errore = Leggi(args, richiesta)) {
     return UsoErrato(*errore);
