@@ -217,19 +217,20 @@ PropertyBagIni PropertyBagIni::DaTesto(std::string_view testo,
     }
     const std::string_view chiave = Rifila(riga.substr(0, uguale));
     if (!chiave.empty() && bag.Cerca(chiave) == nullptr) {
-      bag.voci_.emplace_back(chiave, Rifila(riga.substr(uguale + 1)));
+      bag.Aggiungi(chiave, std::string(Rifila(riga.substr(uguale + 1))));
     }
   }
   return bag;
 }
 
 const std::string* PropertyBagIni::Cerca(std::string_view nome) const {
-  for (const auto& [chiave, valore] : voci_) {
-    if (platform::UgualiSenzaMaiuscoleAscii(chiave, nome)) {
-      return &valore;
-    }
-  }
-  return nullptr;
+  const auto trovata = indice_.find(platform::MinuscoloAscii(nome));
+  return trovata == indice_.end() ? nullptr : &voci_[trovata->second].second;
+}
+
+void PropertyBagIni::Aggiungi(std::string_view nome, std::string valore) {
+  indice_[platform::MinuscoloAscii(nome)] = voci_.size();
+  voci_.emplace_back(nome, std::move(valore));
 }
 
 Valore PropertyBagIni::ReadProperty(std::string_view nome, const Valore& predefinito) {
@@ -267,9 +268,13 @@ Valore PropertyBagIni::ReadProperty(std::string_view nome, const Valore& predefi
 
 void PropertyBagIni::WriteProperty(std::string_view nome, const Valore& valore,
                                    const Valore& predefinito) {
-  std::erase_if(voci_, [&](const auto& voce) {
-    return platform::UgualiSenzaMaiuscoleAscii(voce.first, nome);
-  });
+  if (const auto trovata = indice_.find(platform::MinuscoloAscii(nome)); trovata != indice_.end()) {
+    voci_.erase(voci_.begin() + static_cast<std::ptrdiff_t>(trovata->second));
+    indice_.clear();
+    for (std::size_t i = 0; i < voci_.size(); ++i) {
+      indice_[platform::MinuscoloAscii(voci_[i].first)] = i;
+    }
+  }
   if (Uguali(valore, predefinito)) {
     return;
   }
@@ -308,7 +313,7 @@ void PropertyBagIni::WriteProperty(std::string_view nome, const Valore& valore,
         }
       },
       valore);
-  voci_.emplace_back(nome, testo);
+  Aggiungi(nome, testo);
 }
 
 std::string PropertyBagIni::Testo() const {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -60,9 +61,13 @@ class BRISKO_API PropertyBagIni final : public PropertyBag {
 
  private:
   [[nodiscard]] const std::string* Cerca(std::string_view nome) const;
+  void Aggiungi(std::string_view nome, std::string valore);
 
   std::filesystem::path file_;
   std::vector<std::pair<std::string, std::string>> voci_;
+  /// Position in voci_ of each key in lower case: a state with thousands of
+  /// tabs is read without scanning the whole list for every key.
+  std::unordered_map<std::string, std::size_t> indice_;
 };
 
 }  // namespace brisko
