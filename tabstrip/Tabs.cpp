@@ -1,5 +1,6 @@
 #include "brisko/Tabs.h"
 
+#include <QBitmap>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <string>
 
+#include "OleColore.h"
 #include "brisko/ErroreControllo.h"
 #include "brisko/mCommonDialog.h"
 #include "brisko/xpVantelTab.h"
@@ -143,6 +145,14 @@ void Tabs::MostraFigura(std::shared_ptr<Immagine> figura) {
     return;
   }
   QPixmap pixmap = QPixmap::fromImage(figura_->Pixel());
+  if (controllo_ != nullptr) {
+    // Shown as the tab shows it: the mask colour is transparent.
+    const COLORREF maschera = ColoreRisolto(controllo_->MaskColor());
+    const QColor colore(static_cast<int>(maschera & 0xFFU),
+                        static_cast<int>((maschera >> 8U) & 0xFFU),
+                        static_cast<int>((maschera >> 16U) & 0xFFU));
+    pixmap.setMask(pixmap.createMaskFromColor(colore, Qt::MaskInColor));
+  }
   if (pixmap.width() > kLatoFigura - 4 || pixmap.height() > kLatoFigura - 4) {
     pixmap = pixmap.scaled(kLatoFigura - 4, kLatoFigura - 4, Qt::KeepAspectRatio,
                            Qt::SmoothTransformation);

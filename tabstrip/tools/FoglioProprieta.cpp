@@ -3,15 +3,17 @@
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFontDialog>
+#include <QGridLayout>
 #include <QHBoxLayout>
-#include <QListWidget>
+#include <QIcon>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <array>
 #include <memory>
-#include <optional>
 
 #include "OleColore.h"
 #include "brisko/ErroreControllo.h"
@@ -79,71 +81,100 @@ FoglioProprieta::FoglioProprieta(QWidget* parent) : QDialog(parent) {
 }
 
 void FoglioProprieta::AggiungiPaginaCarattere() {
-  auto* dialogo = new QFontDialog(pagine_);
-  dialogo->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
-  dialogo->setWindowFlags(::Qt::Widget);
-  pagine_->addTab(dialogo, "Font");
-  auto scelto = std::make_shared<std::optional<QFont>>();
-  auto carica = std::make_shared<bool>(false);
-  connect(dialogo, &QFontDialog::currentFontChanged, this, [this, scelto, carica](const QFont& f) {
-    if (*carica) return;
-    *scelto = f;
+  auto* pagina = new QWidget(pagine_);
+  pagina->setObjectName("Font");
+  auto* esempio = new QLabel(pagina);
+  esempio->setObjectName("esempio");
+  esempio->setFrameShape(QFrame::StyledPanel);
+  esempio->setMinimumHeight(48);
+  esempio->setAlignment(::Qt::AlignCenter);
+  auto* nome = new QLabel(pagina);
+  auto* scegli = new QPushButton("Scegli il carattere...", pagina);
+  scegli->setObjectName("cmdFont");
+  auto* disposizione = new QVBoxLayout(pagina);
+  disposizione->addWidget(new QLabel("Font :", pagina));
+  disposizione->addWidget(nome);
+  disposizione->addWidget(esempio);
+  disposizione->addWidget(scegli, 0, ::Qt::AlignLeft);
+  disposizione->addStretch();
+  pagine_->addTab(pagina, "Font");
+
+  // The font shown; once the user chose one it is pending.
+  auto attuale = std::make_shared<QFont>();
+  auto scelto = std::make_shared<bool>(false);
+  const auto mostra = [esempio, nome, attuale] {
+    esempio->setFont(*attuale);
+    esempio->setText("Principale  Aggiornamenti");
+    nome->setText(QString("%1, %2 pt%3%4")
+                      .arg(attuale->family())
+                      .arg(attuale->pointSizeF())
+                      .arg(attuale->bold() ? ", grassetto" : "")
+                      .arg(attuale->italic() ? ", corsivo" : ""));
+  };
+  connect(scegli, &QPushButton::clicked, this, [this, attuale, scelto, mostra] {
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, *attuale, this, "Font");
+    if (!ok) return;
+    *attuale = font;
+    *scelto = true;
+    mostra();
     AggiornaApplica();
   });
-  altre_.push_back(Pagina{[dialogo, scelto, carica](xpVantelTab* c) {
-                            *carica = true;
-                            if (c != nullptr) dialogo->setCurrentFont(c->Font());
-                            scelto->reset();
-                            *carica = false;
+  altre_.push_back(Pagina{[attuale, scelto, mostra](xpVantelTab* c) {
+                            *attuale = c != nullptr ? c->Font() : QFont();
+                            *scelto = false;
+                            mostra();
                           },
-                          [scelto](xpVantelTab& c) {
-                            if (*scelto) c.SetFont(**scelto);
-                          },
-                          [scelto] { return scelto->has_value(); }, [scelto] { scelto->reset(); }});
+                          [attuale](xpVantelTab& c) { c.SetFont(*attuale); },
+                          [scelto] { return *scelto; }, [scelto] { *scelto = false; }});
 }
 
 void FoglioProprieta::AggiungiPaginaColori() {
   auto* pagina = new QWidget(pagine_);
-  auto* elenco = new QListWidget(pagina);
-  elenco->setObjectName("Properties");
-  for (const auto& p : kColori)
-    elenco->addItem(p.nome);
-  elenco->setMaximumWidth(150);
-  auto* dialogo = new QColorDialog(pagina);
-  dialogo->setOptions(QColorDialog::NoButtons | QColorDialog::DontUseNativeDialog);
-  dialogo->setWindowFlags(::Qt::Widget);
-  auto* disposizione = new QHBoxLayout(pagina);
-  disposizione->addWidget(elenco);
-  disposizione->addWidget(dialogo, 1);
+  pagina->setObjectName("Color");
+  auto* griglia = new QGridLayout(pagina);
   pagine_->addTab(pagina, "Color");
 
   // The values shown, one per property; those the user changed are pending.
   auto valori = std::make_shared<std::array<OLE_COLOR, kColori.size()>>();
   auto cambiati = std::make_shared<std::array<bool, kColori.size()>>();
-  auto carica = std::make_shared<bool>(false);
-  const auto mostraScelto = [elenco, dialogo, valori, carica] {
-    const int i = elenco->currentRow();
-    if (i < 0) return;
-    *carica = true;
-    dialogo->setCurrentColor(ColoreQt((*valori)[static_cast<std::size_t>(i)]));
-    *carica = false;
+  auto campioni = std::make_shared<std::array<QPushButton*, kColori.size()>>();
+  const auto mostra = [valori, campioni](std::size_t i) {
+    const QColor colore = ColoreQt((*valori)[i]);
+    QPixmap campione(40, 14);
+    campione.fill(colore);
+    (*campioni)[i]->setIcon(QIcon(campione));
+    (*campioni)[i]->setIconSize(campione.size());
+    const bool sistema = ((*valori)[i] & 0x80000000U) != 0;
+    (*campioni)[i]->setText(sistema ? QString("sistema %1").arg((*valori)[i] & 0xFFU)
+                                    : colore.name().toUpper());
   };
-  connect(elenco, &QListWidget::currentRowChanged, this, mostraScelto);
-  connect(dialogo, &QColorDialog::currentColorChanged, this,
-          [this, elenco, valori, cambiati, carica](const QColor& colore) {
-            const int i = elenco->currentRow();
-            if (*carica || i < 0) return;
-            (*valori)[static_cast<std::size_t>(i)] = Ole(colore);
-            (*cambiati)[static_cast<std::size_t>(i)] = true;
-            AggiornaApplica();
-          });
-  altre_.push_back(Pagina{[elenco, valori, cambiati, mostraScelto](xpVantelTab* c) {
+  for (std::size_t i = 0; i < kColori.size(); ++i) {
+    const int riga = static_cast<int>(i);
+    griglia->addWidget(new QLabel(QString(kColori[i].nome) + " :", pagina), riga, 0);
+    auto* pulsante = new QPushButton(pagina);
+    pulsante->setObjectName(kColori[i].nome);
+    pulsante->setMinimumWidth(150);
+    (*campioni)[i] = pulsante;
+    griglia->addWidget(pulsante, riga, 1, ::Qt::AlignLeft);
+    connect(pulsante, &QPushButton::clicked, this, [this, i, valori, cambiati, mostra] {
+      const QColor colore = QColorDialog::getColor(ColoreQt((*valori)[i]), this, kColori[i].nome);
+      if (!colore.isValid()) return;
+      (*valori)[i] = Ole(colore);
+      (*cambiati)[i] = true;
+      mostra(i);
+      AggiornaApplica();
+    });
+  }
+  griglia->setRowStretch(static_cast<int>(kColori.size()), 1);
+  griglia->setColumnStretch(2, 1);
+
+  altre_.push_back(Pagina{[valori, cambiati, mostra](xpVantelTab* c) {
                             for (std::size_t i = 0; i < kColori.size(); ++i) {
                               (*valori)[i] = c != nullptr ? (c->*kColori[i].leggi)() : 0;
                               (*cambiati)[i] = false;
+                              mostra(i);
                             }
-                            if (elenco->currentRow() < 0) elenco->setCurrentRow(0);
-                            mostraScelto();
                           },
                           [valori, cambiati](xpVantelTab& c) {
                             for (std::size_t i = 0; i < kColori.size(); ++i) {
