@@ -33,7 +33,9 @@ std::int32_t Larghezza(const QString& testo) {
   bool numero = false;
   const double valore = testo.trimmed().toDouble(&numero);
   if (!numero || !std::isfinite(valore)) {
-    throw ErroreControllo(ErroreControllo::kTipoNonCorrispondente);
+    throw ErroreControllo(
+        ErroreControllo::kTipoNonCorrispondente,
+        "Tipo non corrispondente: la larghezza \"" + testo.toStdString() + "\" non è un numero");
   }
   return mXPVantel::CLng(valore);
 }

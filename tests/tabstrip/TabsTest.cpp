@@ -142,6 +142,13 @@ TEST(Tabs, LoadsPicturesThroughTheDialogAndKeepsThePictureOnABadFile) {
   }();
   ScriviFile(cartella / "tronca.bmp", intero.substr(0, 40));
   ScriviFile(cartella / "testo.gif", "non un'immagine");
+  // A BMP header that claims 60000 by 60000 pixels over a few bytes.
+  std::string enorme = intero.substr(0, 54);
+  for (const std::size_t posizione : {18U, 22U}) {
+    enorme[posizione] = '\x60';
+    enorme[posizione + 1] = '\xEA';
+  }
+  ScriviFile(cartella / "enorme.bmp", enorme + std::string(64, '\0'));
 
   auto tab = TreSchede();
   Pagina p;
@@ -161,12 +168,12 @@ TEST(Tabs, LoadsPicturesThroughTheDialogAndKeepsThePictureOnABadFile) {
   EXPECT_EQ(p.pagina.Figura()->Type(), TipoImmagine::Bitmap);
   const auto tenuta = p.pagina.Figura();
   QSignalSpy errori(&p.pagina, &Tabs::Errore);
-  for (const char* nome : {"tronca.bmp", "testo.gif", "manca.bmp"}) {
+  for (const char* nome : {"tronca.bmp", "testo.gif", "manca.bmp", "enorme.bmp"}) {
     p.scelta = QString::fromStdString((cartella / nome).string());
     p.Clic("cmdOpenDlg");
     EXPECT_EQ(p.pagina.Figura(), tenuta) << nome;
   }
-  ASSERT_EQ(errori.count(), 3);
+  ASSERT_EQ(errori.count(), 4);
   EXPECT_TRUE(errori[0][0].toString().contains("tronca.bmp"));
   p.pagina.ApplyChanges();
   EXPECT_EQ(tab->TabPicture(1), tenuta);
