@@ -193,6 +193,11 @@ void Tabs::hsbChange() {
     return;
   }
   const std::int32_t v = hsb_->value();
+  if (v > controllo_->NumberOfTabs()) {
+    // The control lost tabs behind the page's back: start again from tab 1.
+    SelectionChanged(controllo_);
+    return;
+  }
   if (changed_ && v != indice_) {
     try {
       ApplyChanges();

@@ -69,7 +69,8 @@ FinestraDesigner::FinestraDesigner(std::filesystem::path stato) : stato_(std::mo
   });
   file->addSeparator();
   file->addAction("&Esci", QKeySequence::Quit, this, [this] { close(); });
-  menuBar()->addAction("&Proprietà...", this, [this] {
+  // No mnemonic: Alt with a letter belongs to the captions' access keys.
+  menuBar()->addAction("Proprietà...", this, [this] {
     foglio_->show();
     foglio_->raise();
   });

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
 
 #include "brisko/Esporta.h"
 #include "brisko/Immagine.h"
+#include "brisko/xpVantelTab.h"
 
 class QLabel;
 class QLineEdit;
@@ -16,7 +18,6 @@ class QToolButton;
 namespace brisko {
 
 class ErroreControllo;
-class xpVantelTab;
 
 /// The property page "Tabs": edits one tab of an xpVantelTab at a time (its
 /// caption, width and picture) and adds and deletes tabs. Its controls carry
@@ -65,7 +66,7 @@ class BRISKO_API Tabs : public QWidget {
   void MostraFigura(std::shared_ptr<Immagine> figura);
   void Segnala(const QString& azione, const ErroreControllo& errore);
 
-  xpVantelTab* controllo_ = nullptr;
+  QPointer<xpVantelTab> controllo_;
   std::int32_t indice_ = 0;
   bool changed_ = false;
   std::shared_ptr<Immagine> figura_;
