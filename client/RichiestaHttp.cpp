@@ -75,11 +75,11 @@ struct RichiestaHttp::Stato {
     auto* s = static_cast<Stato*>(utente);
     try {
       s->readyState = 3;
-      if (n > kDimensioneMassimaRisposta - s->risposta.size()) {
+      if (n > kDimensioneMassimaRisposta - s->risposta.size() ||
+          (s->risposta.empty() && !s->RiservaSecondoLunghezza())) {
         s->troppoGrande = true;
         return 0;
       }
-      if (s->risposta.empty()) s->RiservaSecondoLunghezza();
       s->risposta.append(dati, n);
       return n;
     } catch (...) {
@@ -122,14 +122,17 @@ struct RichiestaHttp::Stato {
     }
   }
 
-  // One allocation for the whole answer when its length is declared.
-  void RiservaSecondoLunghezza() {
+  // One allocation for the whole answer when its length is declared; false
+  // when the declared length is already beyond the limit.
+  bool RiservaSecondoLunghezza() {
     curl_off_t lunghezza = -1;
-    if (curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &lunghezza) == CURLE_OK &&
-        lunghezza > 0 && static_cast<std::size_t>(lunghezza) <= kDimensioneMassimaRisposta) {
-      // The declared length is only the server's word: reserve a bounded amount.
-      risposta.reserve(std::min(static_cast<std::size_t>(lunghezza), std::size_t{64} << 20U));
+    if (curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &lunghezza) != CURLE_OK ||
+        lunghezza <= 0) {
+      return true;
     }
+    if (static_cast<std::size_t>(lunghezza) > kDimensioneMassimaRisposta) return false;
+    risposta.reserve(static_cast<std::size_t>(lunghezza));
+    return true;
   }
 
   void Completa(CURLcode esito) {

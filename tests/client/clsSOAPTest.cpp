@@ -247,20 +247,23 @@ TEST_F(ClsSOAPTest, RedirectsAreFollowedWithTheSameRequestOnHttpOnlyAndAtMostFiv
   EXPECT_EQ(RecordNelLog(), 0);
 }
 
-TEST_F(ClsSOAPTest, HugeAnswerIsReturnedWhole) {
-  constexpr std::size_t kDimensione = std::size_t{100} * 1024 * 1024;
-  server_.Server().Post("/grande", [](const auto&, auto& res) {
-    res.set_content_provider(
-        kDimensione, "application/octet-stream",
-        [](std::size_t inizio, std::size_t lunghezza, httplib::DataSink& sink) {
-          static const std::string blocco(1 << 20, 'x');
-          sink.write(blocco.data(), std::min(lunghezza, blocco.size()));
-          static_cast<void>(inizio);
-          return true;
-        });
-  });
-  soap_.URI(server_.Url("/grande"));
-  EXPECT_EQ(Connessione().size(), kDimensione);
+TEST_F(ClsSOAPTest, AnswerUpToTheLimitIsReturnedWholeAndOneByteMoreFailsTheExchange) {
+  constexpr std::size_t kLimite = RichiestaHttp::kDimensioneMassimaRisposta;
+  for (const std::size_t dimensione : {kLimite, kLimite + 1}) {
+    const std::string percorso = "/grande" + std::to_string(dimensione);
+    server_.Server().Post(percorso, [dimensione](const auto&, auto& res) {
+      res.set_content_provider(dimensione, "application/octet-stream",
+                               [](std::size_t, std::size_t lunghezza, httplib::DataSink& sink) {
+                                 static const std::string blocco(1 << 20, 'x');
+                                 return sink.write(blocco.data(),
+                                                   std::min(lunghezza, blocco.size()));
+                               });
+    });
+    soap_.URI(server_.Url(percorso));
+    EXPECT_EQ(Connessione().size(), dimensione == kLimite ? kLimite : 0U);
+  }
+  EXPECT_EQ(soap_.StatoRichiesta(), "Risposta del server troppo grande");
+  EXPECT_EQ(RecordNelLog(), 0);
 }
 
 TEST_F(ClsSOAPTest, TimeoutStrikesAfterMoreThanThirtyClockSecondsAndTheRequestStays) {

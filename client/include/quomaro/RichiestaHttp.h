@@ -24,8 +24,10 @@ namespace quomaro {
 /// Not copyable, not thread-safe: one request belongs to one thread.
 class QUOMARO_API RichiestaHttp {
  public:
-  /// Largest answer body accepted; a longer one makes the transfer fail.
-  static constexpr std::size_t kDimensioneMassimaRisposta = std::size_t{256} * 1024 * 1024;
+  /// Largest answer body held; the transfer of a longer one is stopped as
+  /// soon as it passes this size and fails ("Risposta del server troppo
+  /// grande"), so an endless answer cannot fill the memory.
+  static constexpr std::size_t kDimensioneMassimaRisposta = std::size_t{64} * 1024 * 1024;
 
   RichiestaHttp();
   ~RichiestaHttp();
