@@ -52,6 +52,9 @@ bool AccodaAlFile(const std::filesystem::path& file, const std::string& testo, i
     return false;
   }
   try {
+    // The room for the whole record first: on a full disk the record is not
+    // written at all rather than cut off in the middle.
+    platform::RiservaInCoda(fd.Fd(), testo.size());
     platform::ScriviTutto(fd.Fd(), testo);
   } catch (const std::system_error& e) {
     errore = e.code().value();

@@ -1,5 +1,7 @@
 #include "platform/Descrittore.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -44,6 +46,19 @@ void ScriviTutto(int fd, std::string_view dati, std::string_view cosa) {
       throw std::system_error(errore, std::generic_category(), std::string(cosa));
     }
     dati.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+void RiservaInCoda(int fd, std::size_t n, std::string_view cosa) {
+  struct stat st {};
+  if (n == 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
+  while (::fallocate(fd, FALLOC_FL_KEEP_SIZE, st.st_size, static_cast<off_t>(n)) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == ENOSPC || errno == EDQUOT) {
+      const int errore = errno;
+      throw std::system_error(errore, std::generic_category(), std::string(cosa));
+    }
+    return;
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace platform {
@@ -35,5 +36,12 @@ class Descrittore {
 /// interrupted by a signal. Throws std::system_error (errno in the generic
 /// category) whose text is `cosa`, usually the name of the file.
 void ScriviTutto(int fd, std::string_view dati, std::string_view cosa = "write");
+
+/// Reserves room on the disk for `n` more bytes after the end of the file
+/// open on `fd`, leaving its length as it is, so that appending them cannot
+/// stop half-way for lack of room. Throws std::system_error (text `cosa`)
+/// only when the disk has no room for them (ENOSPC, EDQUOT); where the file
+/// or its file system cannot reserve, nothing is done.
+void RiservaInCoda(int fd, std::size_t n, std::string_view cosa = "fallocate");
 
 }  // namespace platform
