@@ -1,0 +1,1 @@
+INSERT  INTO Download ( dataxx,utente,codzip,descri,session )VALUES ('a','b','c','d','e')

@@ -1,0 +1,1 @@
+insert into download(dataxx, utente, codzip, descri, session) values('2024/03/01 10.15.00', 'ROSSI', '42', 'Stampe & <fatture> d''oro', 'ABCDEF0123456789ABCDEF0123456789')
