@@ -114,7 +114,7 @@ TEST(InterruzioniTest, ARegistryWriterKilledAtAnyMomentLeavesTheOldOrTheNewValue
 class DiscoPienoTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (::mount("tmpfs", disco_.Percorso().c_str(), "tmpfs", 0, "size=16m") != 0) {
+    if (::mount("tmpfs", disco_.Percorso().c_str(), "tmpfs", 0, "size=64m") != 0) {
       GTEST_SKIP() << "nessun tmpfs disponibile: " << std::strerror(errno);
     }
     montato_ = true;
