@@ -116,7 +116,9 @@ const std::vector<CasoSOAP> kCasiSOAP{
     {"RedirezioniInCerchio",
      [](auto&) {
        return ServerOstile::Risposta(
-           "HTTP/1.1 307 Temporary Redirect\r\nLocation: /giro\r\nContent-Length: 0\r\n", "");
+           "HTTP/1.1 307 Temporary Redirect\r\nLocation: /giro\r\nContent-Length: 0\r\nConnection: "
+           "close\r\n",
+           "");
      },
      "", "redirect", 0},
     {"RedirezioneAltroSchema",

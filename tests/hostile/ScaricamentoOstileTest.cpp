@@ -126,7 +126,9 @@ const std::vector<CasoScaricamento> kCasiScaricamento{
     {"RedirezioniInCerchio",
      [](auto&) {
        return ServerOstile::Risposta(
-           "HTTP/1.1 302 Found\r\nLocation: /giro.zip\r\nContent-Length: 0\r\n", "");
+           "HTTP/1.1 302 Found\r\nLocation: /giro.zip\r\nContent-Length: 0\r\nConnection: "
+           "close\r\n",
+           "");
      },
      FineScaricamento::Interrotto, 302, false, "redirect"},
     {"ResetSubito", [](auto&) { return ServerOstile::Reset("", ""); },
@@ -212,7 +214,9 @@ const std::vector<CasoStrumento> kCasiStrumento{
     {"RedirezioniInCerchio",
      [](auto&) {
        return ServerOstile::Risposta(
-           "HTTP/1.1 302 Found\r\nLocation: /giro.zip\r\nContent-Length: 0\r\n", "");
+           "HTTP/1.1 302 Found\r\nLocation: /giro.zip\r\nContent-Length: 0\r\nConnection: "
+           "close\r\n",
+           "");
      },
      "redirect"},
 };
