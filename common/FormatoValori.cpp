@@ -75,11 +75,8 @@ std::string DueCifre(int n) {
 }
 
 std::string QuattroCifre(int n) {
-  std::string s = std::to_string(n);
-  while (s.size() < 4) {
-    s.insert(0, "0");
-  }
-  return s;
+  const std::string s = std::to_string(n);
+  return s.size() < 4 ? std::string(4 - s.size(), '0') + s : s;
 }
 
 /// One piece of a custom format: a run of one format letter, or literal text.
