@@ -21,6 +21,7 @@
 #include "common/Versione.h"
 #include "common/basFunzioniRegistro.h"
 #include "platform/Cartelle.h"
+#include "platform/Messaggi.h"
 #include "platform/Percorsi.h"
 #include "platform/TestoSql.h"
 #include "platform/TestoUtf8.h"
@@ -132,7 +133,9 @@ frmTervan::frmTervan()
                  *Command_Esc_, *Check1_,    *Label3_,        *Combo1_, *Command_Nas_,
                  *Label1_,      *vbalProg_,  NotifyIconCtrl1_},
       elenco_(stato_, controlli_),
-      ciclo_(stato_, controlli_, elenco_, [this] { VerificaProgrammiInstallati(); }) {
+      ciclo_(stato_, controlli_, elenco_, [this] { VerificaProgrammiInstallati(); }),
+      scaricamento_(stato_, controlli_, elenco_) {
+  ciclo_.ImpostaScaricamento([this] { scaricamento_.ConnessioneAggiornamenti(); });
   // The program ends through a granted close only: a hidden window or a
   // message box closed while the window is hidden must not end it.
   QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -207,6 +210,13 @@ void frmTervan::CostruisciControlli() {
   vbalProg_->setTextVisible(false);
   vbalProg_->setRange(0, 100);
   vbalProg_->setValue(0);
+  // The progress of a download shows only while one runs; its place stays.
+  for (QWidget* w : {static_cast<QWidget*>(Label1_), static_cast<QWidget*>(vbalProg_)}) {
+    QSizePolicy politica = w->sizePolicy();
+    politica.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(politica);
+    w->setVisible(false);
+  }
 
   auto* pulsanti = new QHBoxLayout(navdat_);
   pulsanti->setContentsMargins(6, 6, 6, 6);
@@ -414,7 +424,14 @@ void frmTervan::Command_F8_Click() {
 }
 
 void frmTervan::Command_F10_Click() {
-  // The download run of the marked updates is wired here with its own work.
+  const int risposta = platform::MsgBox(std::string(ScaricamentoAggiornamenti::kDomanda),
+                                        platform::vbYesNo | platform::vbQuestion,
+                                        std::string(ScaricamentoAggiornamenti::kTitoloAvviso));
+  if (risposta != platform::vbYes) return;
+  ciclo_.ConnessioneAggiornamenti("", 1);
+  // Outside live mode the list is built again from what the service lists.
+  if (!ModalitaLive()) ciclo_.ControlloAggiornamentiORVANE();
+  scaricamento_.MostraCronologia([this] { close(); });
 }
 
 void frmTervan::Command_Nas_Click() {

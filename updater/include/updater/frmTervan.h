@@ -21,6 +21,7 @@
 #include "updater/ControlliFinestra.h"
 #include "updater/ElencoAggiornamenti.h"
 #include "updater/NotifyIconCtrl.h"
+#include "updater/ScaricamentoAggiornamenti.h"
 #include "updater/StatoFinestra.h"
 
 namespace brisko {
@@ -70,6 +71,7 @@ class frmTervan : public QWidget {
   [[nodiscard]] ControlliFinestra& Controlli() noexcept { return controlli_; }
   [[nodiscard]] ElencoAggiornamenti& Elenco() noexcept { return elenco_; }
   [[nodiscard]] CicloControllo& Ciclo() noexcept { return ciclo_; }
+  [[nodiscard]] ScaricamentoAggiornamenti& Scaricamento() noexcept { return scaricamento_; }
   [[nodiscard]] NotifyIconCtrl& Tray() noexcept { return NotifyIconCtrl1_; }
   [[nodiscard]] QTimer& tmrRicerca() noexcept { return tmrRicerca_; }
   [[nodiscard]] QMenu& mnuVestrum() noexcept { return mnuVestrum_; }
@@ -128,6 +130,7 @@ class frmTervan : public QWidget {
   ControlliFinestra controlli_;
   ElencoAggiornamenti elenco_;
   CicloControllo ciclo_;
+  ScaricamentoAggiornamenti scaricamento_;
   std::optional<orvane::clsEditxx> editxx_;
   // The key event the filter passed on last, so the window does not take
   // it a second time when a control lets it through.
