@@ -53,6 +53,7 @@ int Main(int argc, char** argv) {
   InstallaPorteQt();
   frmTervan finestra;
   finestra.Form_Load();
+  if (finestra.CaricamentoTerminato()) return 0;
   return QApplication::exec();
 }
 

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <system_error>
@@ -23,6 +24,7 @@
 #include "platform/Cartelle.h"
 #include "platform/Messaggi.h"
 #include "platform/Percorsi.h"
+#include "platform/RigaDiComando.h"
 #include "platform/TestoSql.h"
 #include "platform/TestoUtf8.h"
 #include "quomaro/Configurazione.h"
@@ -55,6 +57,9 @@ constexpr std::string_view kStatoSchede =
     "[xpVantelTab]\nBackColor=-2147483633\nTabHeight=22\nNumberOfTabs=1\n"
     "TabWidth1=75\nTabText1=Principale\n";
 constexpr std::string_view kFrequenzaIniziale = "00:00:30";
+// The stored interval of each entry of Combo1, in the list's order:
+// "15 minuti", "30 minuti", "1 ora".
+constexpr std::array<std::string_view, 3> kFrequenze{"00:00:15", "00:00:30", "00:01:00"};
 
 // Drops the pending change of a view when it goes, unless it was saved.
 class ModificaInSospeso {
@@ -263,6 +268,9 @@ void frmTervan::CostruisciControlli() {
   connect(Command_Nas_, &QPushButton::clicked, this, &frmTervan::Command_Nas_Click);
   connect(Command_Esc_, &QPushButton::clicked, this, &frmTervan::Command_Esc_Click);
   connect(esci, &QAction::triggered, this, &frmTervan::Escixx_Click);
+  // Only the user's own choices: the load sets both through the routines.
+  connect(Check1_, &QCheckBox::clicked, this, &frmTervan::Check1_Click);
+  connect(Combo1_, &QComboBox::activated, this, &frmTervan::Combo1_Click);
   connect(&NotifyIconCtrl1_, &NotifyIconCtrl::MouseDown, this,
           &frmTervan::NotifyIconCtrl1_MouseDown);
   connect(&tmrRicerca_, &QTimer::timeout, this, &frmTervan::tmrRicerca_Timer);
@@ -299,21 +307,92 @@ void frmTervan::Form_Load() {
     Label6_->setText(
         QStringLiteral("Versione %1.%2.%3").arg(v.maggiore).arg(v.minore).arg(v.revisione));
     linea = 80;
-    for (const char* voce : {"15 minuti", "30 minuti", "1 ora"})
-      Combo1_->addItem(QString::fromUtf8(voce));
-    // Adding entries selects none: only a stored interval selects one.
-    Combo1_->setCurrentIndex(-1);
-    // Started at log-on the program stays in the tray, checking every
-    // minute; otherwise it shows.
-    linea = 90;
-    if (RigaVerifica()) {
-      stato_.stato = "S";
-      tmrRicerca_.start();
+    if (!ModalitaLive()) {
+      linea = 90;
+      if (!HaProgrammi()) {
+        caricamentoTerminato_ = true;
+        return;
+      }
+      linea = 100;
+      for (const char* voce : {"15 minuti", "30 minuti", "1 ora"})
+        Combo1_->addItem(QString::fromUtf8(voce));
+      // Adding entries selects none: only a stored interval selects one.
+      Combo1_->setCurrentIndex(-1);
+      linea = 110;
+      {
+        const auto frequenza = stato_.Archivio->FrequenzaAggiornamento();
+        if (frequenza && frequenza->State() == 1 && !frequenza->Eof())
+          VisuaCampi(frequenza->Campo("Freque"));
+      }
+      linea = 120;
+      Check1_->setChecked(true);
+      Check1_Click();
+      // Started at log-on the program stays in the tray, checking every
+      // minute; otherwise it shows.
+      linea = 130;
+      if (RigaVerifica()) {
+        stato_.stato = "S";
+        tmrRicerca_.start();
+      } else {
+        stato_.stato = "";
+        show();
+      }
     } else {
+      linea = 140;
+      if (!HaProgrammi()) {
+        (void)platform::MsgBox("Nessun software Orvane è installato su questo computer.",
+                               platform::vbExclamation, "Avviso");
+        caricamentoTerminato_ = true;
+        return;
+      }
+      linea = 150;
       stato_.stato = "";
       show();
+      repaint();
+      Command_F4_Click();
     }
   });
+}
+
+bool frmTervan::HaProgrammi() const {
+  RecordsetLocale& rs = *stato_.rsAGGIOR;
+  if (rs.State() == 0) rs.Open();
+  rs.Filter("");
+  return !rs.Eof();
+}
+
+void frmTervan::VisuaCampi(const std::string& Freque) {
+  orvane::Routine("frmTervan", "VisuaCampi", [&](int& linea) {
+    linea = 10;
+    const auto voce = std::find(kFrequenze.begin(), kFrequenze.end(), Freque);
+    if (voce == kFrequenze.end()) return;
+    linea = 20;
+    Combo1_->setCurrentIndex(static_cast<int>(voce - kFrequenze.begin()));
+    Combo1_Click();
+  });
+}
+
+void frmTervan::Combo1_Click() {
+  orvane::Routine("frmTervan", "Combo1_Click", [&](int& linea) {
+    linea = 10;
+    const int scelta = Combo1_->currentIndex();
+    const std::string testo = scelta >= 0 && scelta < static_cast<int>(kFrequenze.size())
+                                  ? std::string(kFrequenze[static_cast<std::size_t>(scelta)])
+                                  : std::string();
+    linea = 20;
+    stato_.Archivio->conAggior().Execute(istruzioni::kAggiornaFrequenza, {testo});
+  });
+}
+
+void frmTervan::Check1_Click() {
+  Combo1_Click();
+  // The running program itself, quoted as a Windows command line quotes a
+  // path with blanks, so an install folder with a space still starts.
+  const std::string comando =
+      Check1_->isChecked()
+          ? platform::RigaWindows({platform::PercorsoEseguibile().string(), "VERIFICA"})
+          : std::string();
+  (void)orvane::ScriviChiaveStringa(kChiaveAvvio, kValoreAvvio, comando, "");
 }
 
 void frmTervan::Form_QueryUnload(bool& Cancel) {

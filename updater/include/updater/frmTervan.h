@@ -58,6 +58,18 @@ class frmTervan : public QWidget {
   /// removed programs deleted.
   void VerificaProgrammiInstallati();
 
+  /// The load sequence ended the program (no program of the maker is
+  /// installed): the caller does not enter the event loop.
+  [[nodiscard]] bool CaricamentoTerminato() const noexcept { return caricamentoTerminato_; }
+
+  /// Selects the interval entry that a stored interval text names.
+  void VisuaCampi(const std::string& Freque);
+
+  /// The value of the autostart list that starts Tervan at log-on.
+  static constexpr const char* kChiaveAvvio =
+      R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Run)";
+  static constexpr const char* kValoreAvvio = "Orvane Software - Aggiornamenti automatici";
+
   /// Decides whether a request to close the window is granted.
   void Form_QueryUnload(bool& Cancel);
   /// Passes a key of the window, or of any of its controls, to the
@@ -85,6 +97,8 @@ class frmTervan : public QWidget {
   void Command_Nas_Click();
   void Command_Esc_Click();
   void Escixx_Click();
+  void Check1_Click();
+  void Combo1_Click();
 
  protected:
   void closeEvent(QCloseEvent* evento) override;
@@ -96,6 +110,7 @@ class frmTervan : public QWidget {
   void ScriviRiga(const std::string& softxx, const std::string& PercXx, const std::string& Server,
                   const std::string& Filexx, const std::string& userid);
   void NotifyIconCtrl1_MouseDown(int Button);
+  [[nodiscard]] bool HaProgrammi() const;
   void tmrRicerca_Timer();
   void Text1_Validate();
   [[nodiscard]] orvane::clsEditxx& Editxx();
@@ -135,6 +150,7 @@ class frmTervan : public QWidget {
   // The key event the filter passed on last, so the window does not take
   // it a second time when a control lets it through.
   const QEvent* eventoFiltrato_ = nullptr;
+  bool caricamentoTerminato_ = false;
 };
 
 }  // namespace tervan
