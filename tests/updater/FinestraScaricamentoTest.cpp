@@ -136,6 +136,28 @@ TEST_F(FinestraScaricamento, F4ListsEnterMarksOneAndF10YesDownloadsExactlyThatOn
   EXPECT_EQ(Sessioni(servizio_).size(), 1U);
 }
 
+TEST_F(FinestraScaricamento, StartedAtLogOnTheTimerDownloadsEveryListedPackageWithoutAQuestion) {
+  InstallaTarvik();
+  orvane::test::MessaggiRegistrati messaggi;
+  platform::SostituisciRigaDiComando("VERIFICA");
+  frmTervan finestra;
+  finestra.Form_Load();
+  EXPECT_FALSE(finestra.isVisible());
+  ASSERT_TRUE(finestra.tmrRicerca().isActive());
+  finestra.tmrRicerca().setInterval(20);
+  for (int i = 0; i < 500 && Sessioni(servizio_).size() < 2; ++i)
+    QTest::qWait(20);
+  EXPECT_THAT(Sessioni(servizio_), ElementsAre("7|", "42|"));
+  EXPECT_THAT(messaggi.Messaggi(), IsEmpty());
+  EXPECT_FALSE(finestra.isVisible());
+  EXPECT_EQ(finestra.Tray().UltimiFumetti().back(),
+            (Fumetto{"L'aggiornamento verrà installato al prossimo riavvio del programma",
+                     "Aggiornamenti Orvane Software - Download aggiornamento eseguito", 14500}));
+  const fs::path cartella = platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI\Aggiornamenti)");
+  EXPECT_TRUE(fs::exists(cartella / "ORVANE-2008-01-10-09-00-00-C-7.zip"));
+  EXPECT_TRUE(fs::exists(cartella / "TARVIK-2008-03-05-14-30-00-C-42.zip"));
+}
+
 TEST_F(FinestraScaricamento, LiveModeSearchesAtOnceAndAfterADownloadOpensTheHistoryAndEnds) {
   InstallaTarvik();
   orvane::test::ScriviFile(programma_ / "Live.txt", "");
