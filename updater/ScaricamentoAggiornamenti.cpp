@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "common/Errore.h"
 #include "common/Routine.h"
@@ -217,7 +218,14 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
 
   const std::string indirizzo =
       quomaro::ServerAggiornamenti() + "/ServizioAggiornamenti/download/" + NomeDownload(codice);
-  quomaro::EsitoScaricamento esito = quomaro::Scaricamento(this).Scarica(indirizzo);
+  quomaro::Scaricamento scaricamento(this);
+  // The first read may be far off on a slow line: the window is brought up
+  // to date as soon as the answer starts.
+  scaricamento.QuandoRisposta([this](long, std::optional<long long>) {
+    ultimoRidisegno_ = {};
+    DownloadProgressione(0);
+  });
+  quomaro::EsitoScaricamento esito = scaricamento.Scarica(indirizzo);
   if (!esito.Riuscito())
     throw orvane::Errore(orvane::kErroreIO, indirizzo + ": " + esito.Descrizione());
   if (esito.corpo.size() != static_cast<std::size_t>(dimensioneFile_))

@@ -210,8 +210,8 @@ void frmTervan::CostruisciControlli() {
   Label1_->setTextFormat(Qt::PlainText);
 
   auto* avanzamento = new QHBoxLayout;
-  avanzamento->addWidget(Label1_, 1);
-  avanzamento->addWidget(vbalProg_, 1);
+  avanzamento->addWidget(Label1_, 3);
+  avanzamento->addWidget(vbalProg_, 2);
   vbalProg_->setTextVisible(false);
   vbalProg_->setRange(0, 100);
   vbalProg_->setValue(0);
