@@ -35,6 +35,9 @@ constexpr auto kIntervalloRidisegno = std::chrono::milliseconds(100);
 
 using Colonna = ElencoAggiornamenti::Colonna;
 
+// Thrown through the downloader when the session ends during a package.
+struct SessioneTerminata {};
+
 // A grid cell that must hold a whole number.
 std::int32_t Intero(const std::string& testo) {
   long long valore = 0;
@@ -154,6 +157,7 @@ std::string ScaricamentoAggiornamenti::ComandoRegistrazione(std::string_view ade
 void ScaricamentoAggiornamenti::ConnessioneAggiornamenti() {
   bool ok = false;
   CopiaAggiornamentiInServer(ok);
+  if (stato_.SessioneFinita) return;
   if (ok) {
     controlli_.NotifyIconCtrl1.MostraFumetto(std::string(kFumettoTesto),
                                              std::string(kFumettoTitolo), 14500);
@@ -188,7 +192,11 @@ void ScaricamentoAggiornamenti::CopiaAggiornamentiInServer(bool& ok) {
       if (!tutti && elenco_.Testo(i, Colonna::kEsegui) != "Ok") continue;
       ++contatore;
       linea = 40;
-      ScaricaPacchetto(i, contatore, righe / 2);
+      try {
+        ScaricaPacchetto(i, contatore, righe / 2);
+      } catch (const SessioneTerminata&) {
+        return;  // abandoned, nothing written: not a failure
+      }
       ok = true;
       cronologiaDaMostrare_ = true;
       controlli_.Label1.setVisible(false);
@@ -248,6 +256,7 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
 }
 
 void ScaricamentoAggiornamenti::DownloadProgressione(long ByteLetti) {
+  if (stato_.SessioneFinita) throw SessioneTerminata{};
   QProgressBar& barra = controlli_.vbalProg;
   barra.setValue(static_cast<int>(std::clamp<long>(ByteLetti, barra.minimum(), barra.maximum())));
   // The window stays alive while a package arrives: repaints, the tray and
@@ -257,6 +266,7 @@ void ScaricamentoAggiornamenti::DownloadProgressione(long ByteLetti) {
   ultimoRidisegno_ = ora;
   barra.repaint();
   platform::ElaboraMessaggiInAttesa();
+  if (stato_.SessioneFinita) throw SessioneTerminata{};
 }
 
 void ScaricamentoAggiornamenti::MostraCronologia(const std::function<void()>& chiudi) {

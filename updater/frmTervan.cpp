@@ -274,6 +274,13 @@ void frmTervan::CostruisciControlli() {
   connect(&NotifyIconCtrl1_, &NotifyIconCtrl::MouseDown, this,
           &frmTervan::NotifyIconCtrl1_MouseDown);
   connect(&tmrRicerca_, &QTimer::timeout, this, &frmTervan::tmrRicerca_Timer);
+  chiusuraFineSessione_.setInterval(20);
+  connect(&chiusuraFineSessione_, &QTimer::timeout, this, [this] {
+    if (!Command_Esc_->isEnabled()) return;
+    chiusuraFineSessione_.stop();
+    stato_.ChiusuraConsentita = true;
+    close();
+  });
   connect(grdAggior_, &QTableWidget::cellDoubleClicked, this,
           [this](int riga, int colonna) { elenco_.grdAggior_DblClick(riga + 1, colonna + 1); });
   connect(grdAggior_, &QTableWidget::currentCellChanged, this,
@@ -395,6 +402,23 @@ void frmTervan::Check1_Click() {
   (void)orvane::ScriviChiaveStringa(kChiaveAvvio, kValoreAvvio, comando, "");
 }
 
+void frmTervan::OsservaFineSessione(int descrittore, std::function<void()> svuota) {
+  fineSessione_ = std::make_unique<QSocketNotifier>(descrittore, QSocketNotifier::Read);
+  connect(fineSessione_.get(), &QSocketNotifier::activated, this,
+          [this, svuota = std::move(svuota)] {
+            if (svuota) svuota();
+            FineSessione();
+          });
+}
+
+void frmTervan::FineSessione() {
+  stato_.SessioneFinita = true;
+  tmrRicerca_.stop();
+  // The close is granted once the run in progress has let go (Esc enabled
+  // again); until then the run abandons its work at its next step.
+  chiusuraFineSessione_.start();
+}
+
 void frmTervan::Form_QueryUnload(bool& Cancel) {
   orvane::Routine("frmTervan", "Form_QueryUnload", [&](int& linea) {
     linea = 10;
@@ -508,6 +532,7 @@ void frmTervan::Command_F10_Click() {
                                         std::string(ScaricamentoAggiornamenti::kTitoloAvviso));
   if (risposta != platform::vbYes) return;
   ciclo_.ConnessioneAggiornamenti("", 1);
+  if (stato_.SessioneFinita) return;
   // Outside live mode the list is built again from what the service lists.
   if (!ModalitaLive()) ciclo_.ControlloAggiornamentiORVANE();
   scaricamento_.MostraCronologia([this] { close(); });
@@ -556,7 +581,7 @@ void frmTervan::tmrRicerca_Timer() {
   } else {
     VerificaProgrammiInstallati();
   }
-  tmrRicerca_.start();
+  if (!stato_.SessioneFinita) tmrRicerca_.start();
 }
 
 void frmTervan::ScriviRiga(const std::string& softxx, const std::string& PercXx,

@@ -2,20 +2,28 @@
 // on a fake machine with the management program installed: the load, the
 // search, the download with F10, the two settings and the close rules.
 #include <gmock/gmock.h>
+#include <signal.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QTest>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/Browser.h"
 #include "platform/Cartelle.h"
 #include "platform/Percorsi.h"
+#include "platform/PompaMessaggi.h"
 #include "platform/RigaDiComando.h"
+#include "platform/SegnaliFine.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/MessaggiRegistrati.h"
+#include "tests/support/ServerDiProva.h"
 #include "tests/support/ServizioFiglio.h"
 #include "updater/frmTervan.h"
 
@@ -253,6 +261,56 @@ TEST_F(FinestraScaricamento, CloseRequestsFollowTheFourRules) {
     EXPECT_EQ(finestra.Stato().ChiusuraConsentita, c.consentitaDopo);
     EXPECT_EQ(static_cast<bool>(finestra.Stato().Archivio), !c.concessa);
   }
+}
+
+TEST_F(FinestraScaricamento, TheSessionEndingAbandonsTheDownloadKeepsThePreviousFileAndCloses) {
+  InstallaTarvik();
+  const fs::path cartella = platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI\Aggiornamenti)");
+  const fs::path precedente = cartella / "TARVIK-2008-03-05-14-30-00-C-42.zip";
+  orvane::test::ScriviFile(precedente, "pacchetto precedente");
+  // A package that arrives 2048 bytes at a time; the session ends after a few.
+  orvane::test::ServerGrezzo lento([](int s) {
+    orvane::test::ServerGrezzo::LeggiRichiesta(s);
+    orvane::test::ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
+    for (int i = 0; i < 400; ++i) {
+      if (::send(s, std::string(2048, 'x').data(), 2048, MSG_NOSIGNAL) < 0) break;
+      if (i == 5) ::kill(::getpid(), SIGTERM);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+  });
+  platform::SegnaliFine segnali;
+  // The window's own pump, as the program installs it.
+  platform::ImpostaPompaMessaggi([] { QCoreApplication::processEvents(); });
+  orvane::test::MessaggiRegistrati messaggi;
+  messaggi.Rispondi(platform::vbYes);
+  frmTervan finestra;
+  finestra.OsservaFineSessione(segnali.Descrittore(), [&] { segnali.Svuota(); });
+  finestra.Form_Load();
+  finestra.Command_F4_Click();
+  ASSERT_EQ(finestra.Elenco().Righe(), 4);
+  finestra.Command_F5_Click();
+  finestra.findChild<QTableWidget*>("grdAggior")->item(2, 0)->setText(QStringLiteral("Ok"));
+  finestra.findChild<QTableWidget*>("grdAggior")->item(2, 5)->setText(QStringLiteral("1000000"));
+  const std::string url = lento.Url("/");
+  macchina_.Imposta("ORVANE_UPDATE_SERVER", url.substr(0, url.size() - 1));
+  const auto inizio = std::chrono::steady_clock::now();
+  finestra.Command_F10_Click();
+  EXPECT_LT(std::chrono::steady_clock::now() - inizio, std::chrono::seconds(5));
+  EXPECT_TRUE(platform::SegnaliFine::Ricevuto());
+  for (int i = 0; i < 100 && finestra.Stato().Archivio; ++i)
+    QTest::qWait(20);
+  EXPECT_FALSE(finestra.Stato().Archivio);  // the close was granted
+  EXPECT_FALSE(finestra.isVisible());
+  std::vector<std::string> file;
+  for (const auto& v : fs::directory_iterator(cartella))
+    file.push_back(v.path().filename().string());
+  EXPECT_THAT(file, ElementsAre(precedente.filename().string()));
+  EXPECT_EQ(orvane::test::LeggiFile(precedente), "pacchetto precedente");
+  EXPECT_THAT(Sessioni(servizio_), IsEmpty());
+  EXPECT_THAT(messaggi.Messaggi().size(), 1U);  // the question only
+  EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
+  platform::ImpostaPompaMessaggi({});
 }
 
 }  // namespace

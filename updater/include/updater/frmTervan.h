@@ -8,10 +8,12 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,6 +71,12 @@ class frmTervan : public QWidget {
   static constexpr const char* kChiaveAvvio =
       R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Run)";
   static constexpr const char* kValoreAvvio = "Orvane Software - Aggiornamenti automatici";
+
+  /// Ends the program as a granted close does when the desktop session
+  /// ends: `descrittore` becomes readable (SIGTERM, SIGHUP), `svuota` reads
+  /// it empty. A download in progress is abandoned first.
+  void OsservaFineSessione(int descrittore, std::function<void()> svuota);
+  void FineSessione();
 
   /// Decides whether a request to close the window is granted.
   void Form_QueryUnload(bool& Cancel);
@@ -151,6 +159,8 @@ class frmTervan : public QWidget {
   // it a second time when a control lets it through.
   const QEvent* eventoFiltrato_ = nullptr;
   bool caricamentoTerminato_ = false;
+  std::unique_ptr<QSocketNotifier> fineSessione_;
+  QTimer chiusuraFineSessione_;
 };
 
 }  // namespace tervan
