@@ -527,6 +527,9 @@ void frmTervan::Command_F8_Click() {
 }
 
 void frmTervan::Command_F10_Click() {
+  // Not while a search, a list request or a download runs (Esc disabled):
+  // a run started from inside another would take a list being rebuilt.
+  if (!Command_Esc_->isEnabled()) return;
   const int risposta = platform::MsgBox(std::string(ScaricamentoAggiornamenti::kDomanda),
                                         platform::vbYesNo | platform::vbQuestion,
                                         std::string(ScaricamentoAggiornamenti::kTitoloAvviso));

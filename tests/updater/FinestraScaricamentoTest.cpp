@@ -138,10 +138,15 @@ TEST_F(FinestraScaricamento, F4ListsEnterMarksOneAndF10YesDownloadsExactlyThatOn
   EXPECT_EQ(finestra.Elenco().Righe(), 4);
   EXPECT_THAT(aperti_, IsEmpty());
 
-  // Answering No downloads nothing.
+  // Answering No downloads nothing; nor does F10 while an exchange runs.
   messaggi.Rispondi(platform::vbNo);
   Tasto(griglia, Qt::Key_F10);
+  finestra.findChild<QPushButton*>("Command_Esc")->setEnabled(false);
+  messaggi.Rispondi(platform::vbYes);
+  Tasto(griglia, Qt::Key_F10);
+  finestra.findChild<QPushButton*>("Command_Esc")->setEnabled(true);
   EXPECT_EQ(Sessioni(servizio_).size(), 1U);
+  EXPECT_EQ(messaggi.Messaggi().size(), box.size() + 1);
 }
 
 TEST_F(FinestraScaricamento, StartedAtLogOnTheTimerDownloadsEveryListedPackageWithoutAQuestion) {
