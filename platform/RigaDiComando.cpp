@@ -58,4 +58,33 @@ void SostituisciRigaDiComando(std::optional<std::string> testo) {
   g_sostituto = std::move(testo);
 }
 
+std::string RigaWindows(const std::vector<std::string>& argomenti) {
+  std::string out;
+  for (const auto& arg : argomenti) {
+    if (!out.empty()) out += ' ';
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) {
+      out += arg;
+      continue;
+    }
+    out += '"';
+    std::size_t barre = 0;
+    for (const char c : arg) {
+      if (c == '\\') {
+        ++barre;
+        continue;
+      }
+      if (c == '"') {
+        out.append(barre * 2 + 1, '\\');
+      } else {
+        out.append(barre, '\\');
+      }
+      barre = 0;
+      out += c;
+    }
+    out.append(barre * 2, '\\');
+    out += '"';
+  }
+  return out;
+}
+
 }  // namespace platform

@@ -1,5 +1,9 @@
 #include "updater/NotifyIconCtrl.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QStringList>
+#include <QVariantMap>
 #include <cstdio>
 #include <utility>
 
@@ -41,7 +45,33 @@ void NotifyIconCtrl::MostraFumetto(const std::string& Testo, const std::string& 
                        Durata);
   } else {
     std::fprintf(stderr, "Tervan: [%s] %s\n", Titolo.c_str(), Testo.c_str());
+    NotificaDesktop(Titolo, Testo, Durata);
   }
+}
+
+void NotifyIconCtrl::NotificaDesktop(const std::string& Titolo, const std::string& Testo,
+                                     int Durata) {
+  // Without a notification area the desktop's notification service says
+  // it; nothing waits for its answer, and a desktop without one loses
+  // nothing but the popup (the text went to standard error).
+  const QString nome = QStringLiteral("tervan-notifiche");
+  QDBusConnection bus(nome);
+  if (!bus.isConnected()) {
+    // Only a session bus the session announces: never one launched for us.
+    const QByteArray indirizzo = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    if (indirizzo.isEmpty() || indirizzo.startsWith("autolaunch:")) return;
+    QDBusConnection::disconnectFromBus(nome);
+    bus = QDBusConnection::connectToBus(QString::fromUtf8(indirizzo), nome);
+    if (!bus.isConnected()) return;
+  }
+  QDBusMessage messaggio = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.Notifications"),
+      QStringLiteral("/org/freedesktop/Notifications"),
+      QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+  messaggio << QStringLiteral("Tervan") << 0U << QStringLiteral("system-software-update")
+            << QString::fromStdString(Titolo) << QString::fromStdString(Testo) << QStringList()
+            << QVariantMap() << Durata;
+  (void)bus.send(messaggio);
 }
 
 }  // namespace tervan

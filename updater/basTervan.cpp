@@ -10,6 +10,7 @@
 #include "platform/Cartelle.h"
 #include "platform/Percorsi.h"
 #include "platform/RigaDiComando.h"
+#include "platform/SegnaliFine.h"
 #include "platform/TestoUtf8.h"
 #include "updater/PorteQt.h"
 #include "updater/basRegSvr.h"
@@ -52,7 +53,11 @@ int Main(int argc, char** argv) {
   QApplication applicazione(argc, argv);
   InstallaPorteQt();
   frmTervan finestra;
+  std::optional<platform::SegnaliFine> segnali;
+  if (orvane::Tacitamente([&] { segnali.emplace(); }))
+    finestra.OsservaFineSessione(segnali->Descrittore(), [&] { segnali->Svuota(); });
   finestra.Form_Load();
+  if (finestra.CaricamentoTerminato()) return 0;
   return QApplication::exec();
 }
 

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <system_error>
@@ -21,7 +22,9 @@
 #include "common/Versione.h"
 #include "common/basFunzioniRegistro.h"
 #include "platform/Cartelle.h"
+#include "platform/Messaggi.h"
 #include "platform/Percorsi.h"
+#include "platform/RigaDiComando.h"
 #include "platform/TestoSql.h"
 #include "platform/TestoUtf8.h"
 #include "quomaro/Configurazione.h"
@@ -54,6 +57,9 @@ constexpr std::string_view kStatoSchede =
     "[xpVantelTab]\nBackColor=-2147483633\nTabHeight=22\nNumberOfTabs=1\n"
     "TabWidth1=75\nTabText1=Principale\n";
 constexpr std::string_view kFrequenzaIniziale = "00:00:30";
+// The stored interval of each entry of Combo1, in the list's order:
+// "15 minuti", "30 minuti", "1 ora".
+constexpr std::array<std::string_view, 3> kFrequenze{"00:00:15", "00:00:30", "00:01:00"};
 
 // Drops the pending change of a view when it goes, unless it was saved.
 class ModificaInSospeso {
@@ -132,7 +138,9 @@ frmTervan::frmTervan()
                  *Command_Esc_, *Check1_,    *Label3_,        *Combo1_, *Command_Nas_,
                  *Label1_,      *vbalProg_,  NotifyIconCtrl1_},
       elenco_(stato_, controlli_),
-      ciclo_(stato_, controlli_, elenco_, [this] { VerificaProgrammiInstallati(); }) {
+      ciclo_(stato_, controlli_, elenco_, [this] { VerificaProgrammiInstallati(); }),
+      scaricamento_(stato_, controlli_, elenco_) {
+  ciclo_.ImpostaScaricamento([this] { scaricamento_.ConnessioneAggiornamenti(); });
   // The program ends through a granted close only: a hidden window or a
   // message box closed while the window is hidden must not end it.
   QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -202,11 +210,18 @@ void frmTervan::CostruisciControlli() {
   Label1_->setTextFormat(Qt::PlainText);
 
   auto* avanzamento = new QHBoxLayout;
-  avanzamento->addWidget(Label1_, 1);
-  avanzamento->addWidget(vbalProg_, 1);
+  avanzamento->addWidget(Label1_, 3);
+  avanzamento->addWidget(vbalProg_, 2);
   vbalProg_->setTextVisible(false);
   vbalProg_->setRange(0, 100);
   vbalProg_->setValue(0);
+  // The progress of a download shows only while one runs; its place stays.
+  for (QWidget* w : {static_cast<QWidget*>(Label1_), static_cast<QWidget*>(vbalProg_)}) {
+    QSizePolicy politica = w->sizePolicy();
+    politica.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(politica);
+    w->setVisible(false);
+  }
 
   auto* pulsanti = new QHBoxLayout(navdat_);
   pulsanti->setContentsMargins(6, 6, 6, 6);
@@ -253,9 +268,19 @@ void frmTervan::CostruisciControlli() {
   connect(Command_Nas_, &QPushButton::clicked, this, &frmTervan::Command_Nas_Click);
   connect(Command_Esc_, &QPushButton::clicked, this, &frmTervan::Command_Esc_Click);
   connect(esci, &QAction::triggered, this, &frmTervan::Escixx_Click);
+  // Only the user's own choices: the load sets both through the routines.
+  connect(Check1_, &QCheckBox::clicked, this, &frmTervan::Check1_Click);
+  connect(Combo1_, &QComboBox::activated, this, &frmTervan::Combo1_Click);
   connect(&NotifyIconCtrl1_, &NotifyIconCtrl::MouseDown, this,
           &frmTervan::NotifyIconCtrl1_MouseDown);
   connect(&tmrRicerca_, &QTimer::timeout, this, &frmTervan::tmrRicerca_Timer);
+  chiusuraFineSessione_.setInterval(20);
+  connect(&chiusuraFineSessione_, &QTimer::timeout, this, [this] {
+    if (!Command_Esc_->isEnabled()) return;
+    chiusuraFineSessione_.stop();
+    stato_.ChiusuraConsentita = true;
+    close();
+  });
   connect(grdAggior_, &QTableWidget::cellDoubleClicked, this,
           [this](int riga, int colonna) { elenco_.grdAggior_DblClick(riga + 1, colonna + 1); });
   connect(grdAggior_, &QTableWidget::currentCellChanged, this,
@@ -289,21 +314,109 @@ void frmTervan::Form_Load() {
     Label6_->setText(
         QStringLiteral("Versione %1.%2.%3").arg(v.maggiore).arg(v.minore).arg(v.revisione));
     linea = 80;
-    for (const char* voce : {"15 minuti", "30 minuti", "1 ora"})
-      Combo1_->addItem(QString::fromUtf8(voce));
-    // Adding entries selects none: only a stored interval selects one.
-    Combo1_->setCurrentIndex(-1);
-    // Started at log-on the program stays in the tray, checking every
-    // minute; otherwise it shows.
-    linea = 90;
-    if (RigaVerifica()) {
-      stato_.stato = "S";
-      tmrRicerca_.start();
+    if (!ModalitaLive()) {
+      linea = 90;
+      if (!HaProgrammi()) {
+        caricamentoTerminato_ = true;
+        return;
+      }
+      linea = 100;
+      for (const char* voce : {"15 minuti", "30 minuti", "1 ora"})
+        Combo1_->addItem(QString::fromUtf8(voce));
+      // Adding entries selects none: only a stored interval selects one.
+      Combo1_->setCurrentIndex(-1);
+      linea = 110;
+      {
+        const auto frequenza = stato_.Archivio->FrequenzaAggiornamento();
+        if (frequenza && frequenza->State() == 1 && !frequenza->Eof())
+          VisuaCampi(frequenza->Campo("Freque"));
+      }
+      linea = 120;
+      Check1_->setChecked(true);
+      Check1_Click();
+      // Started at log-on the program stays in the tray, checking every
+      // minute; otherwise it shows.
+      linea = 130;
+      if (RigaVerifica()) {
+        stato_.stato = "S";
+        tmrRicerca_.start();
+      } else {
+        stato_.stato = "";
+        show();
+      }
     } else {
+      linea = 140;
+      if (!HaProgrammi()) {
+        (void)platform::MsgBox("Nessun software Orvane è installato su questo computer.",
+                               platform::vbExclamation, "Avviso");
+        caricamentoTerminato_ = true;
+        return;
+      }
+      linea = 150;
       stato_.stato = "";
       show();
+      repaint();
+      Command_F4_Click();
     }
   });
+}
+
+bool frmTervan::HaProgrammi() const {
+  RecordsetLocale& rs = *stato_.rsAGGIOR;
+  if (rs.State() == 0) rs.Open();
+  rs.Filter("");
+  return !rs.Eof();
+}
+
+void frmTervan::VisuaCampi(const std::string& Freque) {
+  orvane::Routine("frmTervan", "VisuaCampi", [&](int& linea) {
+    linea = 10;
+    const auto voce = std::find(kFrequenze.begin(), kFrequenze.end(), Freque);
+    if (voce == kFrequenze.end()) return;
+    linea = 20;
+    Combo1_->setCurrentIndex(static_cast<int>(voce - kFrequenze.begin()));
+    Combo1_Click();
+  });
+}
+
+void frmTervan::Combo1_Click() {
+  orvane::Routine("frmTervan", "Combo1_Click", [&](int& linea) {
+    linea = 10;
+    const int scelta = Combo1_->currentIndex();
+    const std::string testo = scelta >= 0 && scelta < static_cast<int>(kFrequenze.size())
+                                  ? std::string(kFrequenze[static_cast<std::size_t>(scelta)])
+                                  : std::string();
+    linea = 20;
+    stato_.Archivio->conAggior().Execute(istruzioni::kAggiornaFrequenza, {testo});
+  });
+}
+
+void frmTervan::Check1_Click() {
+  Combo1_Click();
+  // The running program itself, quoted as a Windows command line quotes a
+  // path with blanks, so an install folder with a space still starts.
+  const std::string comando =
+      Check1_->isChecked()
+          ? platform::RigaWindows({platform::PercorsoEseguibile().string(), "VERIFICA"})
+          : std::string();
+  (void)orvane::ScriviChiaveStringa(kChiaveAvvio, kValoreAvvio, comando, "");
+}
+
+void frmTervan::OsservaFineSessione(int descrittore, std::function<void()> svuota) {
+  fineSessione_ = std::make_unique<QSocketNotifier>(descrittore, QSocketNotifier::Read);
+  connect(fineSessione_.get(), &QSocketNotifier::activated, this,
+          [this, svuota = std::move(svuota)] {
+            if (svuota) svuota();
+            FineSessione();
+          });
+}
+
+void frmTervan::FineSessione() {
+  stato_.SessioneFinita = true;
+  tmrRicerca_.stop();
+  // The close is granted once the run in progress has let go (Esc enabled
+  // again); until then the run abandons its work at its next step.
+  chiusuraFineSessione_.start();
 }
 
 void frmTervan::Form_QueryUnload(bool& Cancel) {
@@ -414,7 +527,18 @@ void frmTervan::Command_F8_Click() {
 }
 
 void frmTervan::Command_F10_Click() {
-  // The download run of the marked updates is wired here with its own work.
+  // Not while a search, a list request or a download runs (Esc disabled):
+  // a run started from inside another would take a list being rebuilt.
+  if (!Command_Esc_->isEnabled()) return;
+  const int risposta = platform::MsgBox(std::string(ScaricamentoAggiornamenti::kDomanda),
+                                        platform::vbYesNo | platform::vbQuestion,
+                                        std::string(ScaricamentoAggiornamenti::kTitoloAvviso));
+  if (risposta != platform::vbYes) return;
+  ciclo_.ConnessioneAggiornamenti("", 1);
+  if (stato_.SessioneFinita) return;
+  // Outside live mode the list is built again from what the service lists.
+  if (!ModalitaLive()) ciclo_.ControlloAggiornamentiORVANE();
+  scaricamento_.MostraCronologia([this] { close(); });
 }
 
 void frmTervan::Command_Nas_Click() {
@@ -460,7 +584,7 @@ void frmTervan::tmrRicerca_Timer() {
   } else {
     VerificaProgrammiInstallati();
   }
-  tmrRicerca_.start();
+  if (!stato_.SessioneFinita) tmrRicerca_.start();
 }
 
 void frmTervan::ScriviRiga(const std::string& softxx, const std::string& PercXx,

@@ -7,6 +7,7 @@
 
 #include "RegistroFile.h"
 #include "platform/FileAtomico.h"
+#include "platform/RigaDiComando.h"
 #include "platform/TestoUtf8.h"
 
 namespace platform {
@@ -128,36 +129,6 @@ std::vector<std::string> ArgomentiWindows(std::string_view riga) {
     argomenti.push_back(std::move(arg));
   }
   return argomenti;
-}
-
-// The inverse: arguments joined into a Windows command line.
-std::string RigaWindows(const std::vector<std::string>& argomenti) {
-  std::string out;
-  for (const auto& arg : argomenti) {
-    if (!out.empty()) out += ' ';
-    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) {
-      out += arg;
-      continue;
-    }
-    out += '"';
-    std::size_t barre = 0;
-    for (const char c : arg) {
-      if (c == '\\') {
-        ++barre;
-        continue;
-      }
-      if (c == '"') {
-        out.append(barre * 2 + 1, '\\');
-      } else {
-        out.append(barre, '\\');
-      }
-      barre = 0;
-      out += c;
-    }
-    out.append(barre * 2, '\\');
-    out += '"';
-  }
-  return out;
 }
 
 bool Riservato(char c) {

@@ -69,3 +69,11 @@ std::filesystem::path ServizioFiglio::FilePacchetto(std::string_view nome) const
 }
 
 }  // namespace orvane::test
+
+namespace orvane::test {
+
+std::filesystem::path ServizioFiglio::FileArchivio() const {
+  return cartella_ / "dati" / "servizio.sqlite";
+}
+
+}  // namespace orvane::test

@@ -54,6 +54,8 @@ class NotifyIconCtrl : public QObject {
   void MouseDown(int Button);
 
  private:
+  void NotificaDesktop(const std::string& Titolo, const std::string& Testo, int Durata);
+
   QSystemTrayIcon icona_;
   int iconaFumetto_ = 0;
   std::string testo_;

@@ -30,6 +30,9 @@ struct StatoFinestra {
   std::string IdSessione;
   /// The management program's user settings of the last discovery that found it.
   orvane::DatiUtente DatiUtente;
+  /// The desktop session is ending: work in progress is abandoned and the
+  /// program closes as soon as nothing runs.
+  bool SessioneFinita = false;
   /// The local store and the current-rows view of its table AGGIOR.
   std::unique_ptr<envAggior> Archivio;
   std::shared_ptr<RecordsetLocale> rsAGGIOR;

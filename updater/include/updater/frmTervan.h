@@ -8,10 +8,12 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +23,7 @@
 #include "updater/ControlliFinestra.h"
 #include "updater/ElencoAggiornamenti.h"
 #include "updater/NotifyIconCtrl.h"
+#include "updater/ScaricamentoAggiornamenti.h"
 #include "updater/StatoFinestra.h"
 
 namespace brisko {
@@ -57,6 +60,24 @@ class frmTervan : public QWidget {
   /// removed programs deleted.
   void VerificaProgrammiInstallati();
 
+  /// The load sequence ended the program (no program of the maker is
+  /// installed): the caller does not enter the event loop.
+  [[nodiscard]] bool CaricamentoTerminato() const noexcept { return caricamentoTerminato_; }
+
+  /// Selects the interval entry that a stored interval text names.
+  void VisuaCampi(const std::string& Freque);
+
+  /// The value of the autostart list that starts Tervan at log-on.
+  static constexpr const char* kChiaveAvvio =
+      R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Run)";
+  static constexpr const char* kValoreAvvio = "Orvane Software - Aggiornamenti automatici";
+
+  /// Ends the program as a granted close does when the desktop session
+  /// ends: `descrittore` becomes readable (SIGTERM, SIGHUP), `svuota` reads
+  /// it empty. A download in progress is abandoned first.
+  void OsservaFineSessione(int descrittore, std::function<void()> svuota);
+  void FineSessione();
+
   /// Decides whether a request to close the window is granted.
   void Form_QueryUnload(bool& Cancel);
   /// Passes a key of the window, or of any of its controls, to the
@@ -70,6 +91,7 @@ class frmTervan : public QWidget {
   [[nodiscard]] ControlliFinestra& Controlli() noexcept { return controlli_; }
   [[nodiscard]] ElencoAggiornamenti& Elenco() noexcept { return elenco_; }
   [[nodiscard]] CicloControllo& Ciclo() noexcept { return ciclo_; }
+  [[nodiscard]] ScaricamentoAggiornamenti& Scaricamento() noexcept { return scaricamento_; }
   [[nodiscard]] NotifyIconCtrl& Tray() noexcept { return NotifyIconCtrl1_; }
   [[nodiscard]] QTimer& tmrRicerca() noexcept { return tmrRicerca_; }
   [[nodiscard]] QMenu& mnuVestrum() noexcept { return mnuVestrum_; }
@@ -83,6 +105,8 @@ class frmTervan : public QWidget {
   void Command_Nas_Click();
   void Command_Esc_Click();
   void Escixx_Click();
+  void Check1_Click();
+  void Combo1_Click();
 
  protected:
   void closeEvent(QCloseEvent* evento) override;
@@ -94,6 +118,7 @@ class frmTervan : public QWidget {
   void ScriviRiga(const std::string& softxx, const std::string& PercXx, const std::string& Server,
                   const std::string& Filexx, const std::string& userid);
   void NotifyIconCtrl1_MouseDown(int Button);
+  [[nodiscard]] bool HaProgrammi() const;
   void tmrRicerca_Timer();
   void Text1_Validate();
   [[nodiscard]] orvane::clsEditxx& Editxx();
@@ -128,10 +153,14 @@ class frmTervan : public QWidget {
   ControlliFinestra controlli_;
   ElencoAggiornamenti elenco_;
   CicloControllo ciclo_;
+  ScaricamentoAggiornamenti scaricamento_;
   std::optional<orvane::clsEditxx> editxx_;
   // The key event the filter passed on last, so the window does not take
   // it a second time when a control lets it through.
   const QEvent* eventoFiltrato_ = nullptr;
+  bool caricamentoTerminato_ = false;
+  std::unique_ptr<QSocketNotifier> fineSessione_;
+  QTimer chiusuraFineSessione_;
 };
 
 }  // namespace tervan

@@ -29,6 +29,8 @@ class ServizioFiglio {
   [[nodiscard]] const std::string& Server() const { return server_; }
   /// A package file as the service serves it.
   [[nodiscard]] std::filesystem::path FilePacchetto(std::string_view nome) const;
+  /// The service's own store (its table `download` holds the records).
+  [[nodiscard]] std::filesystem::path FileArchivio() const;
   /// Stops the service with SIGTERM: its exit code.
   int Ferma();
   /// What the service printed on its standard output.

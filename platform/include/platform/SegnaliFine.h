@@ -1,0 +1,35 @@
+#pragma once
+
+#include <csignal>
+
+#include "platform/Descrittore.h"
+
+namespace platform {
+
+/// The end of the desktop session as the system tells a program: SIGTERM
+/// and SIGHUP. For its lifetime both only mark the request and make the
+/// read end of a pipe readable, so an event loop learns of it without a
+/// handler running any other code; the previous handlers come back when it
+/// goes. One at a time per process.
+class SegnaliFine {
+ public:
+  SegnaliFine();
+  ~SegnaliFine();
+  SegnaliFine(const SegnaliFine&) = delete;
+  SegnaliFine& operator=(const SegnaliFine&) = delete;
+
+  /// Readable once a signal arrived; read it empty with Svuota.
+  [[nodiscard]] int Descrittore() const noexcept { return lettura_.Fd(); }
+  /// Reads away what the signals wrote.
+  void Svuota() const noexcept;
+  /// Whether a signal arrived since the object was made.
+  [[nodiscard]] static bool Ricevuto() noexcept;
+
+ private:
+  platform::Descrittore lettura_;
+  platform::Descrittore scrittura_;
+  struct sigaction termPrima_ {};
+  struct sigaction hupPrima_ {};
+};
+
+}  // namespace platform

@@ -1,0 +1,322 @@
+// The whole window on the offscreen platform against the reference service,
+// on a fake machine with the management program installed: the load, the
+// search, the download with F10, the two settings and the close rules.
+#include <gmock/gmock.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QTest>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Browser.h"
+#include "platform/Cartelle.h"
+#include "platform/Percorsi.h"
+#include "platform/PompaMessaggi.h"
+#include "platform/RigaDiComando.h"
+#include "platform/SegnaliFine.h"
+#include "tests/support/MacchinaFinta.h"
+#include "tests/support/MessaggiRegistrati.h"
+#include "tests/support/ServerDiProva.h"
+#include "tests/support/ServizioFiglio.h"
+#include "updater/frmTervan.h"
+
+namespace tervan {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+namespace fs = std::filesystem;
+
+constexpr const char* kImpostazioni = R"(Software\VB and VBA Program Settings\)";
+constexpr const char* kRun = R"(SOFTWARE\Microsoft\Windows\CurrentVersion\Run)";
+
+std::vector<std::string> Sessioni(const orvane::test::ServizioFiglio& servizio) {
+  sqlite3* db = nullptr;
+  std::vector<std::string> righe;
+  if (sqlite3_open_v2(servizio.FileArchivio().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+      SQLITE_OK) {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT codzip || '|' || session FROM download ORDER BY rowid", -1, &st,
+                       nullptr);
+    while (st != nullptr && sqlite3_step(st) == SQLITE_ROW)
+      righe.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+  return righe;
+}
+
+class FinestraScaricamento : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    macchina_.Imposta("ORVANE_UPDATE_SERVER", servizio_.Server());
+    macchina_.Imposta("ORVANE_WEB_SITE", "http://127.0.0.1:9");
+    fs::create_directories(programma_);
+    fs::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
+    platform::ImpostaCartellaProgramma(programma_);
+    platform::ImpostaPortaBrowser([this](const std::string& url) {
+      aperti_.push_back(url);
+      return true;
+    });
+  }
+  void TearDown() override {
+    platform::ImpostaPortaBrowser({});
+    platform::ImpostaCartellaProgramma(std::nullopt);
+    platform::SostituisciRigaDiComando("DEBUG");
+  }
+  static void InstallaTarvik() {
+    fs::create_directories(platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI)"));
+    orvane::test::ScriviTesto(platform::HKEY_CURRENT_USER,
+                              std::string(kImpostazioni) + R"(TARVIKX\Utente)", "PercXx",
+                              R"(C:\ORVANE\TARVIK\DATI)");
+    orvane::test::ScriviTesto(platform::HKEY_CURRENT_USER,
+                              std::string(kImpostazioni) + R"(TARVIKX\Licenza)", "codcli", "ROSSI");
+  }
+  static std::optional<std::string> Avvio() {
+    return orvane::test::LeggiTesto(platform::HKEY_LOCAL_MACHINE, kRun, frmTervan::kValoreAvvio);
+  }
+  static std::vector<std::string> Frequenze(const fs::path& programma) {
+    envAggior archivio(programma);
+    RecordsetLocale& rs = *archivio.rsAGGIOR();
+    std::vector<std::string> f;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+      f.push_back(rs.Campo("FreQue"));
+    return f;
+  }
+  static void Tasto(QWidget* w, Qt::Key k) {
+    QTest::keyClick(w, k);
+    QApplication::processEvents();
+  }
+
+  orvane::test::MacchinaFinta macchina_;
+  orvane::test::ServizioFiglio servizio_;
+  fs::path programma_ = macchina_.Percorso() / "programma";
+  std::vector<std::string> aperti_;
+};
+
+TEST_F(FinestraScaricamento, F4ListsEnterMarksOneAndF10YesDownloadsExactlyThatOne) {
+  InstallaTarvik();
+  orvane::test::MessaggiRegistrati messaggi;
+  messaggi.Rispondi(platform::vbYes);
+  frmTervan finestra;
+  finestra.Form_Load();
+  ASSERT_TRUE(finestra.isVisible());
+  auto* griglia = finestra.findChild<QTableWidget*>("grdAggior");
+  griglia->setFocus();
+  Tasto(griglia, Qt::Key_F4);
+  ASSERT_EQ(finestra.Elenco().Righe(), 4);
+  Tasto(griglia, Qt::Key_F5);
+  griglia->setCurrentCell(2, 1);
+  Tasto(griglia, Qt::Key_Return);
+  EXPECT_EQ(finestra.Elenco().Testo(1, ElencoAggiornamenti::kEsegui), "");
+  EXPECT_EQ(finestra.Elenco().Testo(3, ElencoAggiornamenti::kEsegui), "Ok");
+  const std::string sessione = finestra.Stato().IdSessione;
+  Tasto(griglia, Qt::Key_F10);
+
+  const fs::path cartella = platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI\Aggiornamenti)");
+  std::vector<std::string> file;
+  for (const auto& v : fs::directory_iterator(cartella))
+    file.push_back(v.path().filename().string());
+  EXPECT_THAT(file, ElementsAre("TARVIK-2008-03-05-14-30-00-C-42.zip"));
+  EXPECT_EQ(orvane::test::LeggiFile(cartella / file.at(0)),
+            orvane::test::LeggiFile(servizio_.FilePacchetto("Aggiornamento00042.zip")));
+  EXPECT_THAT(Sessioni(servizio_), ElementsAre("42|" + sessione));
+  const auto box = messaggi.Messaggi();
+  ASSERT_GE(box.size(), 1U);
+  EXPECT_EQ(box[0].testo, "Effettuare il download degli aggiornamenti selezionati?");
+  EXPECT_EQ(box[0].titolo, "Avviso");
+  EXPECT_EQ(box[0].stile, platform::vbYesNo | platform::vbQuestion);
+  // Outside live mode the list is built again and the window stays.
+  EXPECT_TRUE(finestra.isVisible());
+  EXPECT_EQ(finestra.Elenco().Righe(), 4);
+  EXPECT_THAT(aperti_, IsEmpty());
+
+  // Answering No downloads nothing; nor does F10 while an exchange runs.
+  messaggi.Rispondi(platform::vbNo);
+  Tasto(griglia, Qt::Key_F10);
+  finestra.findChild<QPushButton*>("Command_Esc")->setEnabled(false);
+  messaggi.Rispondi(platform::vbYes);
+  Tasto(griglia, Qt::Key_F10);
+  finestra.findChild<QPushButton*>("Command_Esc")->setEnabled(true);
+  EXPECT_EQ(Sessioni(servizio_).size(), 1U);
+  EXPECT_EQ(messaggi.Messaggi().size(), box.size() + 1);
+}
+
+TEST_F(FinestraScaricamento, StartedAtLogOnTheTimerDownloadsEveryListedPackageWithoutAQuestion) {
+  InstallaTarvik();
+  orvane::test::MessaggiRegistrati messaggi;
+  platform::SostituisciRigaDiComando("VERIFICA");
+  frmTervan finestra;
+  finestra.Form_Load();
+  EXPECT_FALSE(finestra.isVisible());
+  ASSERT_TRUE(finestra.tmrRicerca().isActive());
+  finestra.tmrRicerca().setInterval(20);
+  for (int i = 0; i < 500 && Sessioni(servizio_).size() < 2; ++i)
+    QTest::qWait(20);
+  EXPECT_THAT(Sessioni(servizio_), ElementsAre("7|", "42|"));
+  EXPECT_THAT(messaggi.Messaggi(), IsEmpty());
+  EXPECT_FALSE(finestra.isVisible());
+  EXPECT_EQ(finestra.Tray().UltimiFumetti().back(),
+            (Fumetto{"L'aggiornamento verrà installato al prossimo riavvio del programma",
+                     "Aggiornamenti Orvane Software - Download aggiornamento eseguito", 14500}));
+  const fs::path cartella = platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI\Aggiornamenti)");
+  EXPECT_TRUE(fs::exists(cartella / "ORVANE-2008-01-10-09-00-00-C-7.zip"));
+  EXPECT_TRUE(fs::exists(cartella / "TARVIK-2008-03-05-14-30-00-C-42.zip"));
+}
+
+TEST_F(FinestraScaricamento, LiveModeSearchesAtOnceAndAfterADownloadOpensTheHistoryAndEnds) {
+  InstallaTarvik();
+  orvane::test::ScriviFile(programma_ / "Live.txt", "");
+  orvane::test::MessaggiRegistrati messaggi;
+  messaggi.Rispondi(platform::vbYes);
+  frmTervan finestra;
+  finestra.Form_Load();
+  ASSERT_TRUE(finestra.isVisible());
+  ASSERT_EQ(finestra.Elenco().Righe(), 4);
+  finestra.Command_F10_Click();
+  EXPECT_EQ(Sessioni(servizio_).size(), 2U);
+  EXPECT_THAT(aperti_, ElementsAre("http://127.0.0.1:9/cronologia.aspx?session=" +
+                                   finestra.Stato().IdSessione));
+  EXPECT_FALSE(finestra.isVisible());
+  EXPECT_FALSE(finestra.Stato().Archivio);  // the close was granted
+}
+
+TEST_F(FinestraScaricamento, WithoutAnInstalledProgramTheLoadEndsSilentlyOrInLiveModeSaysSo) {
+  orvane::test::MessaggiRegistrati messaggi;
+  {
+    frmTervan finestra;
+    finestra.Form_Load();
+    EXPECT_TRUE(finestra.CaricamentoTerminato());
+    EXPECT_FALSE(finestra.isVisible());
+  }
+  EXPECT_THAT(messaggi.Messaggi(), IsEmpty());
+  platform::SostituisciRigaDiComando("LIVE");
+  frmTervan finestra;
+  finestra.Form_Load();
+  EXPECT_TRUE(finestra.CaricamentoTerminato());
+  ASSERT_EQ(messaggi.Messaggi().size(), 1U);
+  EXPECT_EQ(messaggi.Messaggi()[0].testo,
+            "Nessun software Orvane è installato su questo computer.");
+  EXPECT_EQ(messaggi.Messaggi()[0].stile, platform::vbExclamation);
+  EXPECT_EQ(messaggi.Messaggi()[0].titolo, "Avviso");
+}
+
+TEST_F(FinestraScaricamento, TheAutostartBoxAndTheIntervalListWriteTheirSettings) {
+  InstallaTarvik();
+  const std::string comando =
+      platform::RigaWindows({platform::PercorsoEseguibile().string(), "VERIFICA"});
+  {
+    frmTervan finestra;
+    finestra.Form_Load();
+    auto* check = finestra.findChild<QCheckBox*>("Check1");
+    auto* combo = finestra.findChild<QComboBox*>("Combo1");
+    EXPECT_TRUE(check->isChecked());
+    EXPECT_EQ(Avvio(), comando);
+    EXPECT_EQ(combo->currentText(), QStringLiteral("30 minuti"));  // the discovery's interval
+    check->click();
+    EXPECT_EQ(Avvio(), std::nullopt);
+    for (const auto& [voce, testo] : std::vector<std::pair<int, std::string>>{
+             {0, "00:00:15"}, {2, "00:01:00"}, {1, "00:00:30"}}) {
+      combo->setCurrentIndex(voce);
+      emit combo->activated(voce);
+      EXPECT_THAT(Frequenze(programma_), ElementsAre(testo)) << voce;
+    }
+  }
+  // The next start ticks the box again and writes the entry again.
+  frmTervan finestra;
+  finestra.Form_Load();
+  EXPECT_EQ(Avvio(), comando);
+  // The autostart entry starts this very program with VERIFICA.
+  bool trovata = false;
+  for (const auto& v : fs::directory_iterator(macchina_.Autostart()))
+    trovata = trovata || orvane::test::LeggiFile(v.path()).find("VERIFICA") != std::string::npos;
+  EXPECT_TRUE(trovata);
+}
+
+TEST_F(FinestraScaricamento, CloseRequestsFollowTheFourRules) {
+  InstallaTarvik();
+  struct Caso {
+    bool escAbilitato;
+    std::string riga;
+    bool consentita;
+    bool concessa;
+    bool consentitaDopo;
+  };
+  const std::vector<Caso> casi{
+      {false, "", true, false, true},       {true, "VERIFICA", false, false, false},
+      {true, "VERIFICA", true, true, true}, {true, "", true, true, true},
+      {true, "", false, false, true},
+  };
+  for (const Caso& c : casi) {
+    platform::SostituisciRigaDiComando(c.riga);
+    frmTervan finestra;
+    finestra.Form_Load();
+    finestra.findChild<QPushButton*>("Command_Esc")->setEnabled(c.escAbilitato);
+    finestra.Stato().ChiusuraConsentita = c.consentita;
+    bool annulla = false;
+    finestra.Form_QueryUnload(annulla);
+    EXPECT_EQ(!annulla, c.concessa) << c.riga << c.escAbilitato << c.consentita;
+    EXPECT_EQ(finestra.Stato().ChiusuraConsentita, c.consentitaDopo);
+    EXPECT_EQ(static_cast<bool>(finestra.Stato().Archivio), !c.concessa);
+  }
+}
+
+TEST_F(FinestraScaricamento, TheSessionEndingAbandonsTheDownloadKeepsThePreviousFileAndCloses) {
+  InstallaTarvik();
+  const fs::path cartella = platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI\Aggiornamenti)");
+  const fs::path precedente = cartella / "TARVIK-2008-03-05-14-30-00-C-42.zip";
+  orvane::test::ScriviFile(precedente, "pacchetto precedente");
+  // A package that arrives 2048 bytes at a time; the session ends after a few.
+  orvane::test::ServerGrezzo lento([](int s) {
+    orvane::test::ServerGrezzo::LeggiRichiesta(s);
+    orvane::test::ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
+    for (int i = 0; i < 400; ++i) {
+      if (::send(s, std::string(2048, 'x').data(), 2048, MSG_NOSIGNAL) < 0) break;
+      if (i == 5) ::kill(::getpid(), SIGTERM);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+  });
+  platform::SegnaliFine segnali;
+  // The window's own pump, as the program installs it.
+  platform::ImpostaPompaMessaggi([] { QCoreApplication::processEvents(); });
+  orvane::test::MessaggiRegistrati messaggi;
+  messaggi.Rispondi(platform::vbYes);
+  frmTervan finestra;
+  finestra.OsservaFineSessione(segnali.Descrittore(), [&] { segnali.Svuota(); });
+  finestra.Form_Load();
+  finestra.Command_F4_Click();
+  ASSERT_EQ(finestra.Elenco().Righe(), 4);
+  finestra.Command_F5_Click();
+  finestra.findChild<QTableWidget*>("grdAggior")->item(2, 0)->setText(QStringLiteral("Ok"));
+  finestra.findChild<QTableWidget*>("grdAggior")->item(2, 5)->setText(QStringLiteral("1000000"));
+  const std::string url = lento.Url("/");
+  macchina_.Imposta("ORVANE_UPDATE_SERVER", url.substr(0, url.size() - 1));
+  const auto inizio = std::chrono::steady_clock::now();
+  finestra.Command_F10_Click();
+  EXPECT_LT(std::chrono::steady_clock::now() - inizio, std::chrono::seconds(5));
+  EXPECT_TRUE(platform::SegnaliFine::Ricevuto());
+  for (int i = 0; i < 100 && finestra.Stato().Archivio; ++i)
+    QTest::qWait(20);
+  EXPECT_FALSE(finestra.Stato().Archivio);  // the close was granted
+  EXPECT_FALSE(finestra.isVisible());
+  std::vector<std::string> file;
+  for (const auto& v : fs::directory_iterator(cartella))
+    file.push_back(v.path().filename().string());
+  EXPECT_THAT(file, ElementsAre(precedente.filename().string()));
+  EXPECT_EQ(orvane::test::LeggiFile(precedente), "pacchetto precedente");
+  EXPECT_THAT(Sessioni(servizio_), IsEmpty());
+  EXPECT_THAT(messaggi.Messaggi().size(), 1U);  // the question only
+  EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
+  platform::ImpostaPompaMessaggi({});
+}
+
+}  // namespace
+}  // namespace tervan

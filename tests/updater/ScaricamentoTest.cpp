@@ -1,0 +1,227 @@
+// The download run on loose controls against the reference service: what
+// lands in the program's "Aggiornamenti" folder, what is recorded on the
+// service, and that nothing damaged is ever placed or recorded.
+#include <gmock/gmock.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "BancoFinestra.h"
+#include "platform/Percorsi.h"
+#include "platform/RigaDiComando.h"
+#include "tests/support/CartellaTemporanea.h"
+#include "tests/support/MessaggiRegistrati.h"
+#include "tests/support/ServerDiProva.h"
+#include "tests/support/ServizioFiglio.h"
+#include "updater/ScaricamentoAggiornamenti.h"
+
+namespace tervan {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using Colonna = ElencoAggiornamenti::Colonna;
+namespace fs = std::filesystem;
+
+constexpr const char* kDatiTarvik = R"(C:\ORVANE\TARVIK\DATI)";
+
+// The records of the service's table download: "utente|codzip|descri|session".
+std::vector<std::string> Registrati(const orvane::test::ServizioFiglio& servizio) {
+  sqlite3* db = nullptr;
+  std::vector<std::string> righe;
+  if (sqlite3_open_v2(servizio.FileArchivio().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+      SQLITE_OK) {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT utente || '|' || codzip || '|' || descri || '|' || session "
+                       "FROM download ORDER BY rowid",
+                       -1, &st, nullptr);
+    while (st != nullptr && sqlite3_step(st) == SQLITE_ROW)
+      righe.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+  return righe;
+}
+
+std::vector<std::string> Contenuto(const fs::path& cartella) {
+  std::vector<std::string> nomi;
+  if (!fs::is_directory(cartella)) return nomi;
+  for (const auto& voce : fs::directory_iterator(cartella))
+    nomi.push_back(voce.path().filename().string());
+  std::sort(nomi.begin(), nomi.end());
+  return nomi;
+}
+
+class ScaricamentoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    banco_.macchina.Imposta("ORVANE_UPDATE_SERVER", servizio_.Server());
+    fs::create_directories(dati_);
+    banco_.ciclo.ImpostaScaricamento([this] { scarica_.ConnessioneAggiornamenti(); });
+    banco_.Programma("TARVIK", "ROSSI", "00:00:30", "", kDatiTarvik);
+    banco_.finestra.show();
+    banco_.ciclo.Command_F4_Click();  // lists 7 and 42, both marked
+  }
+  // Marks only the data row `riga` and runs a download.
+  void ScaricaSolo(int riga) {
+    banco_.elenco.SegnaTutti("");
+    banco_.grdAggior.item(riga - 1, 0)->setText(QStringLiteral("Ok"));
+    banco_.ciclo.ConnessioneAggiornamenti("", 1);
+  }
+  void Cella(int riga, int colonna, const std::string& testo) {
+    banco_.grdAggior.item(riga - 1, colonna - 1)->setText(QString::fromStdString(testo));
+  }
+  [[nodiscard]] std::string Letto(const fs::path& file) const {
+    return orvane::test::LeggiFile(file);
+  }
+
+  orvane::test::ServizioFiglio servizio_;
+  test::BancoFinestra banco_;
+  fs::path dati_ = platform::PercorsoLocale(kDatiTarvik);
+  fs::path aggiornamenti_ = dati_ / "Aggiornamenti";
+  ScaricamentoAggiornamenti scarica_{banco_.stato, banco_.controlli, banco_.elenco};
+};
+
+TEST_F(ScaricamentoTest, OneMarkedPackageLandsWithItsNameAndBytesAndOneRecordOfTheSession) {
+  ASSERT_THAT(banco_.Elencati(), ElementsAre("7/TARVIK", "42/TARVIK"));
+  orvane::test::MessaggiRegistrati messaggi;
+  ScaricaSolo(3);
+  EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre("TARVIK-2008-03-05-14-30-00-C-42.zip"));
+  EXPECT_EQ(Letto(aggiornamenti_ / "TARVIK-2008-03-05-14-30-00-C-42.zip"),
+            Letto(servizio_.FilePacchetto("Aggiornamento00042.zip")));
+  EXPECT_THAT(Registrati(servizio_),
+              ElementsAre("ROSSI|42|Stampe & <fatture>|" + banco_.stato.IdSessione));
+  EXPECT_TRUE(scarica_.CronologiaDaMostrare());
+  EXPECT_EQ(banco_.tray.UltimiFumetti().back(),
+            (Fumetto{"L'aggiornamento verrà installato al prossimo riavvio del programma",
+                     "Aggiornamenti Orvane Software - Download aggiornamento eseguito", 14500}));
+  EXPECT_THAT(messaggi.Messaggi(), IsEmpty());
+  EXPECT_FALSE(banco_.vbalProg.isVisible());
+  EXPECT_EQ(banco_.vbalProg.value(), banco_.vbalProg.maximum());
+  EXPECT_TRUE(banco_.Command_Esc.isEnabled());
+
+  // A second run replaces the file and records again.
+  ScaricaSolo(3);
+  EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre("TARVIK-2008-03-05-14-30-00-C-42.zip"));
+  EXPECT_EQ(Registrati(servizio_).size(), 2U);
+}
+
+TEST_F(ScaricamentoTest, NothingMarkedSaysSoAndStartedAtLogOnEveryPackageIsTaken) {
+  orvane::test::MessaggiRegistrati messaggi;
+  banco_.elenco.SegnaTutti("");
+  banco_.ciclo.ConnessioneAggiornamenti("", 1);
+  ASSERT_EQ(messaggi.Messaggi().size(), 1U);
+  EXPECT_EQ(messaggi.Messaggi()[0].testo, "Nessun aggiornamento scaricato");
+  EXPECT_EQ(messaggi.Messaggi()[0].titolo, "Avviso");
+  EXPECT_EQ(messaggi.Messaggi()[0].stile, platform::vbInformation);
+  EXPECT_TRUE(banco_.Text1.isEnabled());
+  EXPECT_THAT(Registrati(servizio_), IsEmpty());
+
+  platform::SostituisciRigaDiComando(" VERIFICA ");
+  banco_.stato.IdSessione.clear();
+  banco_.ciclo.ConnessioneAggiornamenti("", 1);
+  platform::SostituisciRigaDiComando("DEBUG");
+  EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip",
+                                                     "TARVIK-2008-03-05-14-30-00-C-42.zip"));
+  EXPECT_THAT(Registrati(servizio_),
+              ElementsAre("ROSSI|7|Motore comune|", "ROSSI|42|Stampe & <fatture>|"));
+  EXPECT_EQ(messaggi.Messaggi().size(), 1U);
+}
+
+TEST_F(ScaricamentoTest, ADamagedPackagePlacesNothingRecordsNothingAndKeepsThePreviousFile) {
+  fs::create_directories(aggiornamenti_);
+  const fs::path precedente = aggiornamenti_ / "TARVIK-2008-03-05-14-30-00-C-42.zip";
+  orvane::test::ScriviFile(precedente, "pacchetto precedente");
+  const std::string pacchetto = Letto(servizio_.FilePacchetto("Aggiornamento00042.zip"));
+
+  // A body cut short of its declared length, and an HTML page of the right size.
+  orvane::test::ServerGrezzo troncato([&](int s) {
+    orvane::test::ServerGrezzo::LeggiRichiesta(s);
+    orvane::test::ServerGrezzo::Scrivi(
+        s, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(pacchetto.size()) + "\r\n\r\n" +
+               pacchetto.substr(0, pacchetto.size() / 2));
+    return true;
+  });
+  orvane::test::ServerGrezzo pagina([&](int s) {
+    orvane::test::ServerGrezzo::LeggiRichiesta(s);
+    orvane::test::ServerGrezzo::Scrivi(
+        s, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(pacchetto.size()) + "\r\n\r\n" +
+               std::string(pacchetto.size(), '<'));
+    return true;
+  });
+  const auto server = [](const orvane::test::ServerGrezzo& s) {
+    const std::string url = s.Url("/");
+    return url.substr(0, url.size() - 1);
+  };
+
+  struct Caso {
+    std::string nome;
+    std::function<void()> guasta;
+  };
+  const std::vector<Caso> casi{
+      {"404", [&] { Cella(3, Colonna::kCodice, "12345"); }},
+      {"dimensione diversa", [&] { Cella(3, Colonna::kByte, "100"); }},
+      {"codice non numerico", [&] { Cella(3, Colonna::kCodice, "4x2"); }},
+      {"troncato", [&] { banco_.macchina.Imposta("ORVANE_UPDATE_SERVER", server(troncato)); }},
+      {"pagina html", [&] { banco_.macchina.Imposta("ORVANE_UPDATE_SERVER", server(pagina)); }},
+      {"servizio irraggiungibile",
+       [&] { banco_.macchina.Imposta("ORVANE_UPDATE_SERVER", orvane::test::UrlChiuso()); }},
+  };
+  for (const Caso& c : casi) {
+    const std::size_t log = orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log());
+    banco_.ciclo.ImpostaScaricamento([&] {
+      c.guasta();
+      scarica_.ConnessioneAggiornamenti();
+    });
+    ScaricaSolo(3);
+    EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre(precedente.filename().string())) << c.nome;
+    EXPECT_EQ(Letto(precedente), "pacchetto precedente") << c.nome;
+    EXPECT_THAT(Registrati(servizio_), IsEmpty()) << c.nome;
+    EXPECT_FALSE(scarica_.CronologiaDaMostrare()) << c.nome;
+    EXPECT_EQ(orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log()), log + 1) << c.nome;
+    EXPECT_NE(orvane::test::MacchinaFinta::Log().find("CopiaAggiornamentiInServer"),
+              std::string::npos);
+    EXPECT_FALSE(banco_.vbalProg.isVisible()) << c.nome;
+    banco_.macchina.Imposta("ORVANE_UPDATE_SERVER", servizio_.Server());
+    banco_.ciclo.Command_F4_Click();
+  }
+}
+
+TEST_F(ScaricamentoTest, NamesThatWouldLeaveTheFolderFailAndQuotesAndSemicolonsAreRecorded) {
+  for (const std::string& tipo : std::vector<std::string>{"../x", "a/b", "a\\b", "a\x01"}) {
+    Cella(3, Colonna::kTipo, tipo);
+    ScaricaSolo(3);
+    EXPECT_THAT(Contenuto(dati_), IsEmpty()) << tipo;
+    EXPECT_THAT(Contenuto(dati_.parent_path()), ElementsAre(dati_.filename().string())) << tipo;
+  }
+  EXPECT_THAT(Registrati(servizio_), IsEmpty());
+
+  Cella(3, Colonna::kTipo, "T");
+  Cella(3, Colonna::kContenuto, "Novità dell'anno; seconda parte");
+  ScaricaSolo(3);
+  EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre("T-2008-03-05-14-30-00-C-42.zip"));
+  EXPECT_THAT(Registrati(servizio_),
+              ElementsAre("ROSSI|42|Novità dell'anno, seconda parte|" + banco_.stato.IdSessione));
+}
+
+TEST(ScaricamentoNomi, DownloadAndLocalNamesAndTheRecordStatement) {
+  EXPECT_EQ(ScaricamentoAggiornamenti::NomeDownload(7), "Aggiornamento00007.zip");
+  EXPECT_EQ(ScaricamentoAggiornamenti::NomeDownload(123456), "Aggiornamento123456.zip");
+  EXPECT_EQ(ScaricamentoAggiornamenti::NomeLocale("T", "05/03/2008 14:30:00", 42),
+            "T-2008-03-05-14-30-00-C-42.zip");
+  EXPECT_EQ(ScaricamentoAggiornamenti::NomeLocale("T", "10/01/2008 09:00:00", 7),
+            "T-2008-01-10-09-00-00-C-7.zip");
+  EXPECT_THROW((void)ScaricamentoAggiornamenti::NomeLocale("T", "", 7), std::exception);
+  EXPECT_THROW((void)ScaricamentoAggiornamenti::NomeLocale("..", "10/01/2008 09:00:00", 7),
+               std::exception);
+  EXPECT_EQ(
+      ScaricamentoAggiornamenti::ComandoRegistrazione("2026/12/06 10.00.00", "O'B", 42, "a;b", ""),
+      "insert into download(dataxx, utente, codzip, descri, session) "
+      "values('2026/12/06 10.00.00', 'O''B', '42', 'a,b', '')");
+}
+
+}  // namespace
+}  // namespace tervan

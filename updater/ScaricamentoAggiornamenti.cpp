@@ -1,0 +1,281 @@
+#include "updater/ScaricamentoAggiornamenti.h"
+
+#include <zip.h>
+
+#include <QApplication>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <optional>
+
+#include "common/Errore.h"
+#include "common/Routine.h"
+#include "common/basUtilxx.h"
+#include "platform/FileAtomico.h"
+#include "platform/Messaggi.h"
+#include "platform/Orologio.h"
+#include "platform/Percorsi.h"
+#include "platform/PompaMessaggi.h"
+#include "platform/TestoSql.h"
+#include "quomaro/Configurazione.h"
+#include "quomaro/Scaricamento.h"
+#include "updater/DataOraLocale.h"
+#include "updater/basTervan.h"
+
+namespace tervan {
+namespace {
+
+constexpr std::string_view kModulo = "frmTervan";
+constexpr std::string_view kRoutine = "CopiaAggiornamentiInServer";
+// How often the bar and the window are repainted while a package arrives.
+constexpr auto kIntervalloRidisegno = std::chrono::milliseconds(100);
+
+using Colonna = ElencoAggiornamenti::Colonna;
+
+// Thrown through the downloader when the session ends during a package.
+struct SessioneTerminata {};
+
+// A grid cell that must hold a whole number.
+std::int32_t Intero(const std::string& testo) {
+  long long valore = 0;
+  const char* fine = testo.data() + testo.size();
+  const auto [p, errore] = std::from_chars(testo.data(), fine, valore);
+  if (testo.empty() || errore == std::errc::invalid_argument || p != fine)
+    throw orvane::Errore(orvane::kTipoNonCorrispondente, "Tipo non corrispondente");
+  if (errore == std::errc::result_out_of_range ||
+      valore > std::numeric_limits<std::int32_t>::max() ||
+      valore < std::numeric_limits<std::int32_t>::min())
+    throw orvane::Errore(orvane::kOverflow, "Overflow");
+  return static_cast<std::int32_t>(valore);
+}
+
+// Whether `corpo` is a zip archive whose central directory agrees with its
+// entries, with at least one entry.
+bool ArchivioZipCompleto(const std::string& corpo) {
+  if (corpo.empty()) return false;
+  zip_error_t errore;
+  zip_error_init(&errore);
+  zip_source_t* sorgente = zip_source_buffer_create(corpo.data(), corpo.size(), 0, &errore);
+  if (sorgente == nullptr) {
+    zip_error_fini(&errore);
+    return false;
+  }
+  zip_t* archivio = zip_open_from_source(sorgente, ZIP_CHECKCONS | ZIP_RDONLY, &errore);
+  zip_error_fini(&errore);
+  if (archivio == nullptr) {
+    zip_source_free(sorgente);
+    return false;
+  }
+  const bool voci = zip_get_num_entries(archivio, 0) > 0;
+  zip_discard(archivio);  // frees the source too
+  return voci;
+}
+
+// A name part from the service that must stay a plain name: no separator,
+// no "..", no NUL or control character.
+void VerificaNome(std::string_view parte) {
+  const bool estranea = parte.find_first_of("/\\") != std::string_view::npos ||
+                        parte.find("..") != std::string_view::npos;
+  bool controllo = false;
+  for (const char c : parte)
+    controllo = controllo || static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+  if (estranea || controllo)
+    throw orvane::Errore(orvane::kErroreAccessoPercorso,
+                         "Nome di pacchetto non valido: " + std::string(parte));
+}
+
+// "yyyy/mm/dd hh.mm.ss" of now, local time.
+std::string Adesso() {
+  const DataOraLocale d = OraLocale(platform::Adesso());
+  char testo[32];
+  std::snprintf(testo, sizeof testo, "%04d/%02d/%02d %02d.%02d.%02d", d.anno, d.mese, d.giorno,
+                d.ore, d.minuti, d.secondi);
+  return testo;
+}
+
+std::string SenzaPuntoEVirgola(std::string_view valore) {
+  std::string testo(valore);
+  for (char& c : testo)
+    if (c == ';') c = ',';
+  return platform::LetteraleSql(testo);
+}
+
+// The run's controls and downloader state, put back however the run ends.
+class FineCorsa {
+ public:
+  explicit FineCorsa(ControlliFinestra& c) : c_(c) {}
+  ~FineCorsa() {
+    c_.vbalProg.setVisible(false);
+    c_.Label1.setVisible(false);
+    orvane::Tacitamente([] { platform::ElaboraMessaggiInAttesa(); });
+  }
+  FineCorsa(const FineCorsa&) = delete;
+  FineCorsa& operator=(const FineCorsa&) = delete;
+
+ private:
+  ControlliFinestra& c_;
+};
+
+}  // namespace
+
+ScaricamentoAggiornamenti::ScaricamentoAggiornamenti(StatoFinestra& stato,
+                                                     ControlliFinestra& controlli,
+                                                     ElencoAggiornamenti& elenco)
+    : stato_(stato), controlli_(controlli), elenco_(elenco) {}
+
+std::string ScaricamentoAggiornamenti::NomeDownload(std::int32_t codice) {
+  char testo[32];
+  std::snprintf(testo, sizeof testo, "Aggiornamento%05d.zip", static_cast<int>(codice));
+  return testo;
+}
+
+std::string ScaricamentoAggiornamenti::NomeLocale(std::string_view tipo, std::string_view data,
+                                                  std::int32_t codice) {
+  VerificaNome(tipo);
+  const auto d = data.empty() ? std::nullopt : LeggiUltima(data);
+  if (!d) throw orvane::Errore(orvane::kTipoNonCorrispondente, "Tipo non corrispondente");
+  char testo[48];
+  std::snprintf(testo, sizeof testo, "-%04d-%02d-%02d-%02d-%02d-%02d-C-%d.zip", d->anno, d->mese,
+                d->giorno, d->ore, d->minuti, d->secondi, static_cast<int>(codice));
+  return std::string(tipo) + testo;
+}
+
+std::string ScaricamentoAggiornamenti::ComandoRegistrazione(std::string_view adesso,
+                                                            std::string_view utente,
+                                                            std::int32_t codice,
+                                                            std::string_view descrizione,
+                                                            std::string_view sessione) {
+  return "insert into download(dataxx, utente, codzip, descri, session) values(" +
+         SenzaPuntoEVirgola(adesso) + ", " + SenzaPuntoEVirgola(utente) + ", " +
+         SenzaPuntoEVirgola(std::to_string(codice)) + ", " + SenzaPuntoEVirgola(descrizione) +
+         ", " + SenzaPuntoEVirgola(sessione) + ")";
+}
+
+void ScaricamentoAggiornamenti::ConnessioneAggiornamenti() {
+  bool ok = false;
+  CopiaAggiornamentiInServer(ok);
+  if (stato_.SessioneFinita) return;
+  if (ok) {
+    controlli_.NotifyIconCtrl1.MostraFumetto(std::string(kFumettoTesto),
+                                             std::string(kFumettoTitolo), 14500);
+    return;
+  }
+  // Hidden in the tray nobody is there to close a box: the balloon says it.
+  if (controlli_.FinestraVisibile()) {
+    (void)platform::MsgBox(std::string(kNessunoScaricato), platform::vbInformation,
+                           std::string(kTitoloAvviso));
+  } else {
+    controlli_.NotifyIconCtrl1.MostraFumetto(std::string(kNessunoScaricato),
+                                             std::string(kTitoloAvviso), 3000);
+  }
+  controlli_.Text1.setEnabled(true);
+}
+
+void ScaricamentoAggiornamenti::CopiaAggiornamentiInServer(bool& ok) {
+  orvane::Routine(kModulo, kRoutine, [&](int& linea) {
+    linea = 10;
+    controlli_.vbalProg.setVisible(true);
+    controlli_.vbalProg.setMinimum(1);
+    controlli_.vbalProg.setValue(1);
+    controlli_.Label2.setVisible(false);
+    cronologiaDaMostrare_ = false;
+    const FineCorsa fine(controlli_);
+    int contatore = 0;
+    linea = 20;
+    const int righe = elenco_.Righe();
+    const bool tutti = RigaDiComandoRifilata() == "VERIFICA" || stato_.stato == "S";
+    for (int i = 1; i <= righe; i += 2) {
+      linea = 30;
+      if (!tutti && elenco_.Testo(i, Colonna::kEsegui) != "Ok") continue;
+      ++contatore;
+      linea = 40;
+      try {
+        ScaricaPacchetto(i, contatore, righe / 2);
+      } catch (const SessioneTerminata&) {
+        return;  // abandoned, nothing written: not a failure
+      }
+      ok = true;
+      cronologiaDaMostrare_ = true;
+      controlli_.Label1.setVisible(false);
+    }
+  });
+}
+
+void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int elencati) {
+  const std::string utente = elenco_.Testo(riga, Colonna::kUtente);
+  const std::string descrizione = elenco_.Testo(riga, Colonna::kContenuto);
+  controlli_.vbalProg.setFormat(
+      QStringLiteral("Download aggiornamento %1 di %2").arg(contatore).arg(elencati));
+  controlli_.Label1.setVisible(true);
+  ControlliFinestra::Scrivi(controlli_.Label1,
+                            "Download aggiornamento " + std::to_string(contatore) + " di " +
+                                std::to_string(elencati) + " - " + descrizione + " in corso...");
+  controlli_.finestra.repaint();
+
+  const std::int32_t codice = Intero(elenco_.Testo(riga, Colonna::kCodice));
+  dimensioneFile_ = Intero(elenco_.Testo(riga, Colonna::kByte));
+  controlli_.vbalProg.setMaximum(std::max<std::int32_t>(dimensioneFile_, 1));
+  // Every name is checked before anything is fetched.
+  const std::string nome =
+      NomeLocale(elenco_.Testo(riga, Colonna::kTipo), elenco_.Testo(riga, Colonna::kData), codice);
+  const std::filesystem::path cartella =
+      platform::PercorsoLocale(elenco_.Testo(riga, Colonna::kCartellaDati) + "\\Aggiornamenti");
+
+  const std::string indirizzo =
+      quomaro::ServerAggiornamenti() + "/ServizioAggiornamenti/download/" + NomeDownload(codice);
+  quomaro::Scaricamento scaricamento(this);
+  // The first read may be far off on a slow line: the window is brought up
+  // to date as soon as the answer starts.
+  scaricamento.QuandoRisposta([this](long, std::optional<long long>) {
+    ultimoRidisegno_ = {};
+    DownloadProgressione(0);
+  });
+  quomaro::EsitoScaricamento esito = scaricamento.Scarica(indirizzo);
+  if (!esito.Riuscito())
+    throw orvane::Errore(orvane::kErroreIO, indirizzo + ": " + esito.Descrizione());
+  if (esito.corpo.size() != static_cast<std::size_t>(dimensioneFile_))
+    throw orvane::Errore(orvane::kErroreIO,
+                         indirizzo + ": ricevuti " + std::to_string(esito.corpo.size()) +
+                             " byte invece di " + std::to_string(dimensioneFile_));
+  if (!ArchivioZipCompleto(esito.corpo))
+    throw orvane::Errore(orvane::kErroreIO, indirizzo + ": il pacchetto non è un archivio zip");
+
+  // The data folder must exist; its "Aggiornamenti" folder is made when missing.
+  std::filesystem::create_directory(cartella);
+  if (!std::filesystem::is_directory(cartella))
+    throw orvane::Errore(orvane::kPercorsoNonTrovato, "Impossibile trovare il percorso");
+  platform::ScriviFileAtomico(platform::VoceInCartella(cartella, nome), esito.corpo);
+
+  if (!stato_.ServizioCA)
+    throw orvane::Errore(orvane::kOggettoNonImpostato, "Variabile oggetto non impostata");
+  stato_.ServizioCA->EseguiComandoSQL(
+      ComandoRegistrazione(Adesso(), utente, codice, descrizione, stato_.IdSessione));
+}
+
+void ScaricamentoAggiornamenti::DownloadProgressione(long ByteLetti) {
+  if (stato_.SessioneFinita) throw SessioneTerminata{};
+  QProgressBar& barra = controlli_.vbalProg;
+  barra.setValue(static_cast<int>(std::clamp<long>(ByteLetti, barra.minimum(), barra.maximum())));
+  // The window stays alive while a package arrives: repaints, the tray and
+  // refused close requests, a few times a second.
+  const auto ora = std::chrono::steady_clock::now();
+  if (ora - ultimoRidisegno_ < kIntervalloRidisegno) return;
+  ultimoRidisegno_ = ora;
+  barra.repaint();
+  platform::ElaboraMessaggiInAttesa();
+  if (stato_.SessioneFinita) throw SessioneTerminata{};
+}
+
+void ScaricamentoAggiornamenti::MostraCronologia(const std::function<void()>& chiudi) {
+  if (!ModalitaLive() || !cronologiaDaMostrare_) return;
+  orvane::CloseApplication(std::string(kTitoloBrowser));
+  orvane::BrowserUrl(quomaro::SitoWeb() + "/cronologia.aspx?session=" + stato_.IdSessione);
+  // The history replaces the window: its close is granted.
+  stato_.ChiusuraConsentita = true;
+  if (chiudi) chiudi();
+}
+
+}  // namespace tervan

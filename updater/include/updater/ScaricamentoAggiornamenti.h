@@ -1,0 +1,88 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "quomaro/clsDownload.h"
+#include "updater/ControlliFinestra.h"
+#include "updater/ElencoAggiornamenti.h"
+#include "updater/StatoFinestra.h"
+
+namespace tervan {
+
+/// The download run: fetches the packages taken from the update list, puts
+/// each as a zip file into the "Aggiornamenti" folder of the program it
+/// belongs to, records each download on the service, and afterwards, in
+/// live mode, opens the customer's download history.
+///
+/// A package is placed only whole: a 2xx answer whose body has the size the
+/// list announced and is a consistent zip archive, written to a temporary
+/// file beside the final one and renamed over it. Anything else stops the
+/// run with the failure logged; nothing of that package is written or
+/// recorded and an earlier file of the same name stays as it was.
+class ScaricamentoAggiornamenti : public quomaro::DownloadEventi {
+ public:
+  static constexpr std::string_view kTitoloAvviso = "Avviso";
+  static constexpr std::string_view kDomanda =
+      "Effettuare il download degli aggiornamenti selezionati?";
+  static constexpr std::string_view kNessunoScaricato = "Nessun aggiornamento scaricato";
+  static constexpr std::string_view kFumettoTesto =
+      "L'aggiornamento verrà installato al prossimo riavvio del programma";
+  static constexpr std::string_view kFumettoTitolo =
+      "Aggiornamenti Orvane Software - Download aggiornamento eseguito";
+  static constexpr std::string_view kTitoloBrowser = "Orvane Software - Windows Internet Explorer";
+
+  ScaricamentoAggiornamenti(StatoFinestra& stato, ControlliFinestra& controlli,
+                            ElencoAggiornamenti& elenco);
+
+  /// Mode 1 of an exchange with the service: the run, then the success
+  /// balloon, or the message that nothing was downloaded.
+  void ConnessioneAggiornamenti();
+
+  /// Fetches, places and records every package taken; `ok` becomes true
+  /// when at least one package was placed and recorded.
+  void CopiaAggiornamentiInServer(bool& ok);
+
+  /// In live mode after a run that recorded a package: the download history
+  /// in the browser, then `chiudi` (the window's close request).
+  void MostraCronologia(const std::function<void()>& chiudi);
+
+  /// The downloader's progress: bytes received of the current package.
+  void DownloadProgressione(long ByteLetti) override;
+
+  /// At least one package was recorded in the current run.
+  [[nodiscard]] bool CronologiaDaMostrare() const noexcept { return cronologiaDaMostrare_; }
+  /// Size of the package being fetched.
+  [[nodiscard]] std::int32_t DimensioneFile() const noexcept { return dimensioneFile_; }
+
+  /// "Aggiornamento" + the code as five digits + ".zip".
+  [[nodiscard]] static std::string NomeDownload(std::int32_t codice);
+  /// The local file name: type + "-" + the package date as
+  /// yyyy-mm-dd-hh-mm-ss + "-C-" + code + ".zip". Throws when the type or
+  /// the date would not make a plain name inside the folder.
+  [[nodiscard]] static std::string NomeLocale(std::string_view tipo, std::string_view data,
+                                              std::int32_t codice);
+  /// The download record's statement; every value an SQL literal, with ";"
+  /// (which would cut the statement in the transport) turned into ",".
+  [[nodiscard]] static std::string ComandoRegistrazione(std::string_view adesso,
+                                                        std::string_view utente,
+                                                        std::int32_t codice,
+                                                        std::string_view descrizione,
+                                                        std::string_view sessione);
+
+ private:
+  void ScaricaPacchetto(int riga, int contatore, int elencati);
+
+  StatoFinestra& stato_;
+  ControlliFinestra& controlli_;
+  ElencoAggiornamenti& elenco_;
+  bool cronologiaDaMostrare_ = false;
+  std::int32_t dimensioneFile_ = 0;
+  std::chrono::steady_clock::time_point ultimoRidisegno_{};
+};
+
+}  // namespace tervan
