@@ -1,9 +1,5 @@
 #include "ProvaOstile.h"
 
-#include <cstdlib>
-
-#include "quomaro/Host.h"
-
 namespace orvane::test::ostile {
 
 void ProvaOstile::SetUpTestSuite() {
@@ -15,18 +11,13 @@ void ProvaOstile::TearDownTestSuite() {
 }
 
 void ProvaOstile::SetUp() {
-  ::setenv("no_proxy", "*", 1);
-  std::filesystem::remove(CartellaLibreria() / "Tarvik.Log");
-  quomaro::ImpostaPortaMessaggi(messaggi_.Porta());
+  ProvaQuomaro::SetUp();
   server_->Imposta({});
 }
 
 void ProvaOstile::TearDown() {
   server_->Imposta({});
-  ::unsetenv("ORVANE_UPDATE_SERVER");
-  quomaro::ImpostaPortaMessaggi({});
-  std::filesystem::remove(CartellaLibreria() / "Tarvik.Log");
-  std::filesystem::remove_all(CartellaLibreria() / "SOAP.xml");
+  ProvaQuomaro::TearDown();
 }
 
 }  // namespace orvane::test::ostile

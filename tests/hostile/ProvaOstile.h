@@ -7,32 +7,24 @@
 #include <memory>
 #include <string>
 
+#include "ProvaQuomaro.h"
 #include "ServerOstile.h"
 #include "tests/support/MacchinaFinta.h"
-#include "tests/support/MessaggiRegistrati.h"
 
 namespace orvane::test::ostile {
 
-/// Base of the hostile cases: one hostile server for the whole suite,
-/// Quomaro's log beside the library cleared around each case, its message
-/// boxes recorded, no proxy in between.
-class ProvaOstile : public ::testing::Test {
+/// Base of the hostile cases: the library's test base (its log and request
+/// copy cleared around each case, message boxes recorded, no proxy) with one
+/// hostile server for the whole suite, reset to good behaviour around each
+/// case.
+class ProvaOstile : public quomaro::test::ProvaQuomaro {
  protected:
   static void SetUpTestSuite();
   static void TearDownTestSuite();
   void SetUp() override;
   void TearDown() override;
 
-  [[nodiscard]] static std::filesystem::path CartellaLibreria() { return QUOMARO_CARTELLA; }
-  [[nodiscard]] static std::string Log() {
-    return orvane::test::LeggiFile(CartellaLibreria() / "Tarvik.Log");
-  }
-  [[nodiscard]] static int RecordNelLog() {
-    return static_cast<int>(orvane::test::RecordNelLog(Log()));
-  }
   static ServerOstile& Server() { return *server_; }
-
-  orvane::test::MessaggiRegistrati messaggi_;
 
  private:
   static inline std::unique_ptr<ServerOstile> server_;
