@@ -4,6 +4,18 @@
 
 namespace tervan::test {
 
+quomaro::Recordset ElencoFileVuoto() {
+  quomaro::Recordset rs;
+  rs.Crea({{"dataxx", "dateTime"},
+           {"codice", "int"},
+           {"progra"},
+           {"TipoXx"},
+           {"Filexx"},
+           {"dimens", "int"},
+           {"notexx"}});
+  return rs;
+}
+
 BancoFinestra::BancoFinestra() {
   const auto programma = macchina.Percorso() / "programma";
   std::filesystem::create_directories(programma);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "quomaro/Recordset.h"
 #include "tests/support/MacchinaFinta.h"
 #include "updater/CicloControllo.h"
 #include "updater/ControlliFinestra.h"
@@ -20,6 +21,10 @@
 #include "updater/StatoFinestra.h"
 
 namespace tervan::test {
+
+/// An open, empty file list with the service's seven columns, for a test to
+/// add its packages to.
+[[nodiscard]] quomaro::Recordset ElencoFileVuoto();
 
 /// The check cycle and the update list on loose controls, with a local
 /// store of their own in a fake machine's program folder: no window.

@@ -159,14 +159,7 @@ TEST_F(ElencoTest, RefusedListIsReportedAndStillMarksEveryRow) {
 }
 
 TEST_F(ElencoTest, BadPackagesNeverBreakThePairsOfRows) {
-  quomaro::Recordset rs;
-  rs.Crea({{"dataxx", "dateTime"},
-           {"codice", "int"},
-           {"progra"},
-           {"TipoXx"},
-           {"Filexx"},
-           {"dimens", "int"},
-           {"notexx"}});
+  quomaro::Recordset rs = test::ElencoFileVuoto();
   const std::string lunga(10000, 'x');
   rs.AggiungiRiga({"2008-01-01T00:00:00", "abc", "TARVIK", "T", "codice non numerico", "1", ""});
   rs.AggiungiRiga({"2008-01-02T00:00:00", std::nullopt, "TARVIK", "T", "codice nullo", "1", ""});

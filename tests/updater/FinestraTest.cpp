@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BancoFinestra.h"
 #include "platform/Browser.h"
 #include "platform/Messaggi.h"
 #include "platform/PompaMessaggi.h"
@@ -29,14 +30,7 @@ class FinestraTest : public ::testing::Test {
  protected:
   // Three packages of TARVIK in the list, none marked, the first row selected.
   void Riempi() {
-    quomaro::Recordset rs;
-    rs.Crea({{"dataxx", "dateTime"},
-             {"codice", "int"},
-             {"progra"},
-             {"TipoXx"},
-             {"Filexx"},
-             {"dimens", "int"},
-             {"notexx"}});
+    quomaro::Recordset rs = test::ElencoFileVuoto();
     for (const char* codice : {"1", "2", "3"})
       rs.AggiungiRiga({"2008-01-01T00:00:00", codice, "TARVIK", "T", "Pacchetto", "10", "nota"});
     finestra_.Elenco().ImpostaGriglia();
