@@ -138,7 +138,9 @@ void RimuoviTemporaneiOrfani(const std::filesystem::path& file) {
            nome.compare(0, prefisso.size(), prefisso) == 0 &&
            nome.find_first_not_of(kCaratteriSuffisso, prefisso.size()) == std::string::npos;
   };
-  for (const auto& voce : std::filesystem::directory_iterator(reale.parent_path(), ec)) {
+  // A bare file name lives in the current folder.
+  const std::filesystem::path cartella = reale.has_parent_path() ? reale.parent_path() : ".";
+  for (const auto& voce : std::filesystem::directory_iterator(cartella, ec)) {
     std::error_code ecVoce;
     if (temporaneo(voce.path().filename().string()) && voce.is_regular_file(ecVoce) &&
         !voce.is_symlink(ecVoce)) {

@@ -51,6 +51,14 @@ TEST(FileAtomico, OrphanCleanUpRemovesOnlyWhatAWriterNamesItsTemporaries) {
   attese.insert({"HKEY_CURRENT_USER.reg", ".HKEY_CURRENT_USER.reg.Dir123"});
   EXPECT_EQ(Voci(cartella.Percorso()), attese);
   EXPECT_EQ(LeggiFile(file), "contenuto");
+
+  // A bare file name is looked for in the current folder.
+  ScriviFile(cartella / ".HKEY_CURRENT_USER.reg.q8ZkP1", "orfano");
+  const auto prima = std::filesystem::current_path();
+  std::filesystem::current_path(cartella.Percorso());
+  RimuoviTemporaneiOrfani("HKEY_CURRENT_USER.reg");
+  std::filesystem::current_path(prima);
+  EXPECT_EQ(Voci(cartella.Percorso()), attese);
 }
 
 TEST(FileAtomico, PermissionsAreExactUnderARestrictiveUmask) {
