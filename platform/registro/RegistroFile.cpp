@@ -8,23 +8,21 @@
 #include <cerrno>
 #include <system_error>
 
+#include "platform/Descrittore.h"
+
 namespace platform {
 namespace {
 
-[[noreturn]] void Lancia(const char* cosa) {
-  throw std::system_error(errno, std::generic_category(), cosa);
+// The folder, created first when it is missing.
+const std::filesystem::path& CartellaCreata(const std::filesystem::path& cartella) {
+  std::filesystem::create_directories(cartella);
+  return cartella;
 }
 
 }  // namespace
 
-BloccoCartellaRegistro::BloccoCartellaRegistro(const std::filesystem::path& cartella) {
-  std::filesystem::create_directories(cartella);
-  fd_ = Descrittore(::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd_.Fd() < 0) Lancia("open");
-  while (::flock(fd_.Fd(), LOCK_EX) != 0) {
-    if (errno != EINTR) Lancia("flock");
-  }
-}
+BloccoCartellaRegistro::BloccoCartellaRegistro(const std::filesystem::path& cartella)
+    : blocco_(CartellaCreata(cartella)) {}
 
 LetturaFileRegistro LeggiFileRegistro(const std::filesystem::path& file, std::size_t limite) {
   LetturaFileRegistro l;

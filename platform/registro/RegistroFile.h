@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/Descrittore.h"
+#include "platform/BloccoCartella.h"
 #include "platform/Registro.h"
 
 namespace platform {
@@ -18,8 +18,7 @@ class BloccoCartellaRegistro {
   explicit BloccoCartellaRegistro(const std::filesystem::path& cartella);
 
  private:
-  // Closing the descriptor, when the object goes, releases the lock.
-  Descrittore fd_;
+  BloccoCartella blocco_;
 };
 
 /// A file read whole: whether it exists, its bytes, the errno of a failed
