@@ -183,7 +183,7 @@ void frmTervan::CostruisciControlli() {
   QAction* esci = mnuVestrum_.addAction(QStringLiteral("Esci"));
   esci->setObjectName("Escixx");
   tmrRicerca_.setObjectName("tmrRicerca");
-  tmrRicerca_.setInterval(kIntervalloRicerca);
+  tmrRicerca_.setInterval(IntervalloRicerca());
 
   // The list is the heart of the window: settings and date above it, the
   // status lines and the progress of a download below, the buttons last.
@@ -575,6 +575,12 @@ void frmTervan::NotifyIconCtrl1_MouseDown(int Button) {
   } else if (Button == 2) {
     mnuVestrum_.popup(QCursor::pos());
   }
+}
+
+int frmTervan::IntervalloRicerca() {
+  bool letto = false;
+  const int ms = qEnvironmentVariableIntValue(kVariabileIntervallo, &letto);
+  return letto && ms >= 100 && ms <= kIntervalloRicerca ? ms : kIntervalloRicerca;
 }
 
 void frmTervan::tmrRicerca_Timer() {

@@ -93,6 +93,17 @@ TEST_F(FinestraTest, EveryControlCarriesItsNameAndFixedText) {
   EXPECT_EQ(finestra_.Stato().IdSessione, "");
 }
 
+TEST(IntervalloRicercaTest, OnlyAShorterValidIntervalOverridesTheDefault) {
+  orvane::test::MacchinaFinta macchina;
+  const std::vector<std::pair<const char*, int>> casi{
+      {"250", 250},  {"100", 100},  {"99", 60000}, {"60001", 60000},
+      {"-5", 60000}, {"5s", 60000}, {"", 60000},   {"60000", 60000}};
+  for (const auto& [valore, atteso] : casi) {
+    macchina.Imposta(frmTervan::kVariabileIntervallo, std::string(valore));
+    EXPECT_EQ(frmTervan::IntervalloRicerca(), atteso) << valore;
+  }
+}
+
 TEST_F(FinestraTest, EnterAndDoubleClickToggleOnlyDataRowsAndFunctionKeysMarkAll) {
   Riempi();
   Premi(Qt::Key_Return);

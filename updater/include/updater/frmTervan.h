@@ -46,6 +46,11 @@ class frmTervan : public QWidget {
  public:
   static constexpr const char* kTitolo = "Aggiornamenti automatici - Orvane Software";
   static constexpr int kIntervalloRicerca = 60000;
+  /// The environment variable that shortens the check interval (in
+  /// milliseconds, 100 to kIntervalloRicerca) for tests and the demo; any
+  /// other value leaves kIntervalloRicerca.
+  static constexpr const char* kVariabileIntervallo = "TERVAN_INTERVALLO_RICERCA_MS";
+  [[nodiscard]] static int IntervalloRicerca();
 
   frmTervan();
   frmTervan(const frmTervan&) = delete;
