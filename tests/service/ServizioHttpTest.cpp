@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <zip.h>
 
+#include <set>
 #include <stdexcept>
 
 #include "ServizioProva.h"
@@ -117,9 +118,58 @@ TEST(ServizioHttpTest, ABadCatalogueIsRefusedWithTheReason) {
            {con(R"(["A"])", R"(["B"])"), "cliente sconosciuto B"},
            {con(R"(["A"]})", R"(["A"]},)" + pacchetto + R"(["A"]})"), "codice ripetuto 1"},
            {con("a.txt", "../../evil"), "nome di voce non valido"},
-           {con("2024-01-01T00:00:00", "31/12/2024"), "pacchetti[0].dataxx"}}) {
+           {con("2024-01-01T00:00:00", "31/12/2024"), "pacchetti[0].dataxx"},
+           {con(R"("x")", R"({"casuali":0})"), "contenuto.a.txt.casuali"},
+           {con(R"("x")", R"({"casuali":-5})"), "contenuto.a.txt.casuali"},
+           {con(R"("x")", R"({"casuali":268435457})"), "contenuto.a.txt.casuali"},
+           {con(R"("x")", R"({"casuali":10,"altro":1})"), "atteso un testo o {\"casuali\""},
+           {con(R"("x")", "7"), "atteso un testo o {\"casuali\""}}) {
     EXPECT_THAT(errore(json), HasSubstr(motivo));
   }
+}
+
+// A generated entry holds exactly the bytes asked for, stored as they are
+// (they do not compress), different for each name and the same at every build.
+TEST(ServizioHttpTest, GeneratedEntriesAreStoredWithTheirSizeAndTheSameAtEveryBuild) {
+  orvane::test::CartellaTemporanea cartella;
+  orvane::test::ScriviFile(
+      cartella / "c.json",
+      R"({"clienti":[{"userid":"A","abilitato":"S"}],"pacchetti":[{"codice":7,)"
+      R"("dataxx":"2024-01-01","progra":"TARVIK","TipoXx":"T","Filexx":"F","clienti":["A"],)"
+      R"("contenuto":{"LEGGIMI.txt":"testo","a.bin":{"casuali":5001},"b.bin":{"casuali":5001}}}]})");
+  std::vector<std::string> file;
+  for (const char* uscita : {"uno", "due"}) {
+    auto catalogo = CatalogoServizio::Leggi(cartella / "c.json");
+    catalogo.CostruisciPacchetti(cartella / uscita);
+    file.push_back(orvane::test::LeggiFile(cartella / uscita / "Aggiornamento00007.zip"));
+    EXPECT_EQ(catalogo.Pacchetti().at(0).dimens, static_cast<long long>(file.back().size()));
+  }
+  ASSERT_EQ(file[0], file[1]);
+  EXPECT_THAT(VociZip(file[0]), ::testing::ElementsAre("LEGGIMI.txt", "a.bin", "b.bin"));
+  EXPECT_LT(file[0].size(), 2 * 5001 + 1024);
+
+  zip_error_t errore;
+  zip_error_init(&errore);
+  zip_source_t* sorgente = zip_source_buffer_create(file[0].data(), file[0].size(), 0, &errore);
+  zip_t* archivio = zip_open_from_source(sorgente, ZIP_CHECKCONS | ZIP_RDONLY, &errore);
+  ASSERT_NE(archivio, nullptr);
+  std::vector<std::string> byte;
+  for (const char* nome : {"a.bin", "b.bin"}) {
+    zip_stat_t st;
+    ASSERT_EQ(zip_stat(archivio, nome, 0, &st), 0);
+    EXPECT_EQ(st.size, 5001U);
+    EXPECT_EQ(st.comp_method, ZIP_CM_STORE);
+    std::string dati(st.size, '\0');
+    zip_file_t* voce = zip_fopen(archivio, nome, 0);
+    ASSERT_NE(voce, nullptr);
+    EXPECT_EQ(zip_fread(voce, dati.data(), dati.size()), 5001);
+    zip_fclose(voce);
+    byte.push_back(dati);
+  }
+  zip_discard(archivio);
+  EXPECT_NE(byte[0], byte[1]);
+  // Not a constant filler: every byte value turns up in five thousand.
+  EXPECT_EQ(std::set<char>(byte[0].begin(), byte[0].end()).size(), 256U);
 }
 
 // The program itself: started on a free port with the sample catalogue, it
