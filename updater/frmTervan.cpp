@@ -1,6 +1,7 @@
 #include "updater/frmTervan.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
@@ -8,6 +9,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <algorithm>
@@ -276,6 +278,13 @@ void frmTervan::CostruisciControlli() {
   connect(&tmrRicerca_, &QTimer::timeout, this, &frmTervan::tmrRicerca_Timer);
   chiusuraFineSessione_.setInterval(20);
   connect(&chiusuraFineSessione_, &QTimer::timeout, this, [this] {
+    // Nobody is left to answer a message box: one that a run in progress
+    // is waiting on is answered as its close box would answer it, so the
+    // run can reach its next step and let go.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible())
+        box->done(-1);
+    }
     if (!Command_Esc_->isEnabled()) return;
     chiusuraFineSessione_.stop();
     stato_.ChiusuraConsentita = true;

@@ -198,5 +198,30 @@ TEST_F(FinestraTest, HiddenInTheTrayTheProgramOutlivesAMessageBoxAndEndsOnlyThro
   quomaro::ImpostaPompaMessaggi({});
 }
 
+TEST_F(FinestraTest, TheSessionEndingAnswersAMessageBoxThatARunIsWaitingOn) {
+  InstallaPorteQt();
+  finestra_.hide();
+  // A download run (Esc disabled) stopped on a failure box when the
+  // session ends: the box goes, the run lets go, the close is granted.
+  auto* esc = finestra_.findChild<QPushButton*>("Command_Esc");
+  esc->setEnabled(false);
+  int risposta = 0;
+  QTimer::singleShot(0, [&] {
+    risposta = platform::MsgBox("Download non riuscito", platform::vbCritical, "Errore");
+    esc->setEnabled(true);
+  });
+  QTimer::singleShot(100, [this] { finestra_.FineSessione(); });
+  QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_EQ(risposta, platform::vbOK);
+  EXPECT_FALSE(finestra_.Stato().Archivio);
+
+  platform::ImpostaPortaMessaggi({});
+  platform::ImpostaPompaMessaggi({});
+  platform::ImpostaPortaBrowser({});
+  quomaro::ImpostaPortaMessaggi({});
+  quomaro::ImpostaPompaMessaggi({});
+}
+
 }  // namespace
 }  // namespace tervan
