@@ -149,6 +149,10 @@ int Progetta(int argc, char** argv, const std::filesystem::path& stato) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> args(argv + 1, argv + argc);
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    std::cout << kUso;
+    return 0;
+  }
   if (args.size() == 1 && !args[0].starts_with("--")) {
     return Progetta(argc, argv, std::filesystem::path(args[0]));
   }

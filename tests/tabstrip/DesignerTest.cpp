@@ -47,7 +47,7 @@ TEST(BriskoDesigner, RendersTheControlsOwnPixels) {
   EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), tab.ImmagineControllo());
 }
 
-TEST(BriskoDesigner, Exits2OnBadUsageAnd1OnAnUnreadableState) {
+TEST(BriskoDesigner, Exits2OnBadUsage1OnAnUnreadableStateAnd0ForHelp) {
   CartellaTemporanea cartella;
   ScriviFile(cartella / "stato.ini", kStato);
   const std::string stato = (cartella / "stato.ini").string();
@@ -63,6 +63,9 @@ TEST(BriskoDesigner, Exits2OnBadUsageAnd1OnAnUnreadableState) {
   EXPECT_EQ(manca.codice, 1);
   EXPECT_NE(manca.err.find("x.ini"), std::string::npos);
   EXPECT_EQ(Esegui(BRISKO_DESIGNER, {"--render", stato, png, "--hot", "3"}).codice, 1);
+  const auto aiuto = Esegui(BRISKO_DESIGNER, {"--help"});
+  EXPECT_EQ(aiuto.codice, 0);
+  EXPECT_TRUE(aiuto.out.starts_with("Uso:\n"));
 }
 
 TEST(BriskoDesigner, AppliesTheSheetToTheLiveControlAndSavesWhatRenderShows) {
