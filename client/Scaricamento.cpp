@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ManiglieCurl.h"
+#include "platform/Memoria.h"
 
 namespace quomaro {
 namespace {
@@ -26,11 +27,14 @@ constexpr long kRedirezioniMassime = 10;
 class Corpo {
  public:
   // Address space taken for a declared length is not memory until written;
-  // where even that is refused, the body goes in blocks.
+  // where even that is refused, the body goes in blocks. Large pages spare
+  // a big body most of its page faults, which cost more than the copy.
   void Prepara(std::optional<long long> dichiarati) {
     if (!dichiarati || *dichiarati <= 0) return;
     try {
-      blocchi_.emplace_back().reserve(static_cast<std::size_t>(*dichiarati));
+      std::string& corpo = blocchi_.emplace_back();
+      corpo.reserve(static_cast<std::size_t>(*dichiarati));
+      platform::PreferisciPagineGrandi(corpo.data(), corpo.capacity());
       unico_ = true;
     } catch (const std::bad_alloc&) {
       blocchi_.clear();
