@@ -8,10 +8,9 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPixmap>
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -108,27 +107,12 @@ void CaricaCaratteri() {
   (void)caricati;
 }
 
-// The program icon: a blue tile with a white arrow pointing down into a tray.
+// The program icon, in the sizes rendered from its drawing at build time:
+// a white arrow pointing down into a tray on a blue tile.
 QIcon IconaProgramma() {
   QIcon icona;
-  for (const int lato : {16, 24, 32, 48, 64}) {
-    QPixmap immagine(lato, lato);
-    immagine.fill(Qt::transparent);
-    QPainter p(&immagine);
-    p.setRenderHint(QPainter::Antialiasing);
-    const double u = lato / 16.0;
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 84, 166));
-    p.drawRoundedRect(QRectF(0.5 * u, 0.5 * u, 15 * u, 15 * u), 3 * u, 3 * u);
-    p.setBrush(Qt::white);
-    const QPointF freccia[] = {{6.5 * u, 2.5 * u}, {9.5 * u, 2.5 * u}, {9.5 * u, 7 * u},
-                               {12 * u, 7 * u},    {8 * u, 11 * u},    {4 * u, 7 * u},
-                               {6.5 * u, 7 * u}};
-    p.drawPolygon(freccia, 7);
-    p.drawRect(QRectF(3 * u, 12 * u, 10 * u, 1.5 * u));
-    p.end();
-    icona.addPixmap(immagine);
-  }
+  for (const int lato : {16, 32, 48, 64, 128, 256})
+    icona.addFile(QStringLiteral(":/icone/tervan-%1.png").arg(lato), QSize(lato, lato));
   return icona;
 }
 

@@ -61,7 +61,10 @@ class FinestraTest : public ::testing::Test {
 
 TEST_F(FinestraTest, EveryControlCarriesItsNameAndFixedText) {
   EXPECT_EQ(finestra_.windowTitle(), QStringLiteral("Aggiornamenti automatici - Orvane Software"));
-  EXPECT_FALSE(finestra_.windowIcon().isNull());
+  // The program icon, from the drawing rendered at build time, in the
+  // smallest and largest sizes a desktop asks for.
+  for (const int lato : {16, 256})
+    EXPECT_TRUE(finestra_.windowIcon().availableSizes().contains(QSize(lato, lato))) << lato;
   const std::vector<std::pair<const char*, const char*>> testi{
       {"Check1", "Esegui il controllo all'avvio del sistema operativo"},
       {"Label3", "Aggiorna ogni"},
