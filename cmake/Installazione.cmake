@@ -1,0 +1,37 @@
+# `cmake --install` lays out the program folder at the install prefix itself:
+# the deliverables, the support tools and the empty store side by side, as
+# in the build's program folder, so the prefix must be a folder of its own
+# that the users who run Tervan can write to. The menu entry and the icon go
+# where the desktop looks for them (cmake/InstallaMenu.cmake says where).
+
+# A user install unless told otherwise: the folder beside the user's other
+# application data. A build folder configured before this default existed
+# holds CMake's own /usr/local, which is no program folder: it moves too.
+if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT
+   OR (NOT DEFINED CACHE{ORVANE_PREFISSO_PREDEFINITO} AND CMAKE_INSTALL_PREFIX STREQUAL "/usr/local"))
+  if(NOT "$ENV{HOME}" STREQUAL "")
+    set(_orvane_prefisso "$ENV{HOME}/.local/share/orvane/Tervan")
+  else()
+    set(_orvane_prefisso "/opt/orvane/Tervan")
+  endif()
+  set(CMAKE_INSTALL_PREFIX "${_orvane_prefisso}" CACHE PATH
+      "The program folder (Tervan, its libraries, tools and store)" FORCE)
+endif()
+set(ORVANE_PREFISSO_PREDEFINITO ON CACHE INTERNAL "The install prefix's default was applied")
+
+# What ships: no test, test server, reference service, benchmark or fuzzer.
+install(TARGETS Tervan Quomaro brisko quomaro orvane-reg brisko-designer
+  RUNTIME DESTINATION .
+  LIBRARY DESTINATION .)
+install(FILES "${TERVAN_MDB_VUOTO}" DESTINATION .)
+
+# The menu entry holds the absolute path of the installed Tervan, known only
+# when installing (`--prefix`); so do the desktop's folders.
+install(CODE "
+  set(ORVANE_VOCE_MENU \"${PROJECT_SOURCE_DIR}/updater/orvane-tervan.desktop.in\")
+  set(ORVANE_VOCE_SCRITTA \"${CMAKE_BINARY_DIR}/installazione/orvane-tervan.desktop\")
+  set(ORVANE_ICONA_SVG \"${TERVAN_ICONA_SVG}\")
+  set(ORVANE_ICONE_DIR \"${TERVAN_ICONE_DIR}\")
+  set(ORVANE_ICONE_LATI \"${TERVAN_ICONE_LATI}\")
+  include(\"${PROJECT_SOURCE_DIR}/cmake/InstallaMenu.cmake\")
+")
