@@ -53,6 +53,10 @@ int Main(int argc, char** argv) {
   QApplication applicazione(argc, argv);
   InstallaPorteQt();
   frmTervan finestra;
+  // The desktop pairs the window with the menu entry the install writes, and
+  // message boxes carry the program icon too.
+  QGuiApplication::setDesktopFileName(QStringLiteral("orvane-tervan"));
+  QApplication::setWindowIcon(finestra.windowIcon());
   std::optional<platform::SegnaliFine> segnali;
   if (orvane::Tacitamente([&] { segnali.emplace(); }))
     finestra.OsservaFineSessione(segnali->Descrittore(), [&] { segnali->Svuota(); });
