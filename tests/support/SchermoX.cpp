@@ -115,4 +115,16 @@ QImage SchermoX::Schermata() {
   return immagine;
 }
 
+std::optional<QRect> SchermoX::Area(unsigned long finestra) {
+  ::Display* d = D(display_);
+  XWindowAttributes a{};
+  if (XGetWindowAttributes(d, finestra, &a) == 0) return std::nullopt;
+  int x = 0;
+  int y = 0;
+  Window figlio = 0;
+  if (XTranslateCoordinates(d, finestra, DefaultRootWindow(d), 0, 0, &x, &y, &figlio) == 0)
+    return std::nullopt;
+  return QRect(x, y, a.width, a.height);
+}
+
 }  // namespace orvane::test

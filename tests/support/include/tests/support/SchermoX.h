@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -30,6 +31,9 @@ class SchermoX {
 
   /// What the screen shows now.
   [[nodiscard]] QImage Schermata();
+
+  /// Where a window lies on the screen, frame excluded.
+  [[nodiscard]] std::optional<QRect> Area(unsigned long finestra);
 
  private:
   void* display_ = nullptr;  // Display*, kept out of this header with Xlib's macros
