@@ -1,5 +1,7 @@
 #include "tests/support/ServizioFiglio.h"
 
+#include <sqlite3.h>
+
 #include <chrono>
 #include <csignal>
 #include <stdexcept>
@@ -74,6 +76,27 @@ namespace orvane::test {
 
 std::filesystem::path ServizioFiglio::FileArchivio() const {
   return cartella_ / "dati" / "servizio.sqlite";
+}
+
+}  // namespace orvane::test
+
+namespace orvane::test {
+
+std::vector<std::string> ServizioFiglio::Registrati() const {
+  sqlite3* db = nullptr;
+  std::vector<std::string> righe;
+  if (sqlite3_open_v2(FileArchivio().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT utente || '|' || codzip || '|' || descri || '|' || session "
+                       "FROM download ORDER BY rowid",
+                       -1, &st, nullptr);
+    while (st != nullptr && sqlite3_step(st) == SQLITE_ROW)
+      righe.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+  return righe;
 }
 
 }  // namespace orvane::test

@@ -2,7 +2,6 @@
 // lands in the program's "Aggiornamenti" folder, what is recorded on the
 // service, and that nothing damaged is ever placed or recorded.
 #include <gmock/gmock.h>
-#include <sqlite3.h>
 
 #include <filesystem>
 #include <string>
@@ -26,25 +25,6 @@ using Colonna = ElencoAggiornamenti::Colonna;
 namespace fs = std::filesystem;
 
 constexpr const char* kDatiTarvik = R"(C:\ORVANE\TARVIK\DATI)";
-
-// The records of the service's table download: "utente|codzip|descri|session".
-std::vector<std::string> Registrati(const orvane::test::ServizioFiglio& servizio) {
-  sqlite3* db = nullptr;
-  std::vector<std::string> righe;
-  if (sqlite3_open_v2(servizio.FileArchivio().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
-      SQLITE_OK) {
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db,
-                       "SELECT utente || '|' || codzip || '|' || descri || '|' || session "
-                       "FROM download ORDER BY rowid",
-                       -1, &st, nullptr);
-    while (st != nullptr && sqlite3_step(st) == SQLITE_ROW)
-      righe.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-  }
-  sqlite3_close(db);
-  return righe;
-}
 
 std::vector<std::string> Contenuto(const fs::path& cartella) {
   std::vector<std::string> nomi;
@@ -92,7 +72,7 @@ TEST_F(ScaricamentoTest, OneMarkedPackageLandsWithItsNameAndBytesAndOneRecordOfT
   EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre("TARVIK-2008-03-05-14-30-00-C-42.zip"));
   EXPECT_EQ(Letto(aggiornamenti_ / "TARVIK-2008-03-05-14-30-00-C-42.zip"),
             Letto(servizio_.FilePacchetto("Aggiornamento00042.zip")));
-  EXPECT_THAT(Registrati(servizio_),
+  EXPECT_THAT(servizio_.Registrati(),
               ElementsAre("ROSSI|42|Stampe & <fatture>|" + banco_.stato.IdSessione));
   EXPECT_TRUE(scarica_.CronologiaDaMostrare());
   EXPECT_EQ(banco_.tray.UltimiFumetti().back(),
@@ -106,7 +86,7 @@ TEST_F(ScaricamentoTest, OneMarkedPackageLandsWithItsNameAndBytesAndOneRecordOfT
   // A second run replaces the file and records again.
   ScaricaSolo(3);
   EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre("TARVIK-2008-03-05-14-30-00-C-42.zip"));
-  EXPECT_EQ(Registrati(servizio_).size(), 2U);
+  EXPECT_EQ(servizio_.Registrati().size(), 2U);
 }
 
 TEST_F(ScaricamentoTest, NothingMarkedSaysSoAndStartedAtLogOnEveryPackageIsTaken) {
@@ -118,7 +98,7 @@ TEST_F(ScaricamentoTest, NothingMarkedSaysSoAndStartedAtLogOnEveryPackageIsTaken
   EXPECT_EQ(messaggi.Messaggi()[0].titolo, "Avviso");
   EXPECT_EQ(messaggi.Messaggi()[0].stile, platform::vbInformation);
   EXPECT_TRUE(banco_.Text1.isEnabled());
-  EXPECT_THAT(Registrati(servizio_), IsEmpty());
+  EXPECT_THAT(servizio_.Registrati(), IsEmpty());
 
   platform::SostituisciRigaDiComando(" VERIFICA ");
   banco_.stato.IdSessione.clear();
@@ -126,7 +106,7 @@ TEST_F(ScaricamentoTest, NothingMarkedSaysSoAndStartedAtLogOnEveryPackageIsTaken
   platform::SostituisciRigaDiComando("DEBUG");
   EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip",
                                                      "TARVIK-2008-03-05-14-30-00-C-42.zip"));
-  EXPECT_THAT(Registrati(servizio_),
+  EXPECT_THAT(servizio_.Registrati(),
               ElementsAre("ROSSI|7|Motore comune|", "ROSSI|42|Stampe & <fatture>|"));
   EXPECT_EQ(messaggi.Messaggi().size(), 1U);
 }
@@ -179,7 +159,7 @@ TEST_F(ScaricamentoTest, ADamagedPackagePlacesNothingRecordsNothingAndKeepsThePr
     ScaricaSolo(3);
     EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre(precedente.filename().string())) << c.nome;
     EXPECT_EQ(Letto(precedente), "pacchetto precedente") << c.nome;
-    EXPECT_THAT(Registrati(servizio_), IsEmpty()) << c.nome;
+    EXPECT_THAT(servizio_.Registrati(), IsEmpty()) << c.nome;
     EXPECT_FALSE(scarica_.CronologiaDaMostrare()) << c.nome;
     EXPECT_EQ(orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log()), log + 1) << c.nome;
     EXPECT_NE(orvane::test::MacchinaFinta::Log().find("CopiaAggiornamentiInServer"),
@@ -197,13 +177,13 @@ TEST_F(ScaricamentoTest, NamesThatWouldLeaveTheFolderFailAndQuotesAndSemicolonsA
     EXPECT_THAT(Contenuto(dati_), IsEmpty()) << tipo;
     EXPECT_THAT(Contenuto(dati_.parent_path()), ElementsAre(dati_.filename().string())) << tipo;
   }
-  EXPECT_THAT(Registrati(servizio_), IsEmpty());
+  EXPECT_THAT(servizio_.Registrati(), IsEmpty());
 
   Cella(3, Colonna::kTipo, "T");
   Cella(3, Colonna::kContenuto, "Novità dell'anno; seconda parte");
   ScaricaSolo(3);
   EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre("T-2008-03-05-14-30-00-C-42.zip"));
-  EXPECT_THAT(Registrati(servizio_),
+  EXPECT_THAT(servizio_.Registrati(),
               ElementsAre("ROSSI|42|Novità dell'anno, seconda parte|" + banco_.stato.IdSessione));
 }
 

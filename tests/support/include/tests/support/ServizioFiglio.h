@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/Processo.h"
@@ -31,6 +32,9 @@ class ServizioFiglio {
   [[nodiscard]] std::filesystem::path FilePacchetto(std::string_view nome) const;
   /// The service's own store (its table `download` holds the records).
   [[nodiscard]] std::filesystem::path FileArchivio() const;
+  /// The download records the service took, oldest first, each as
+  /// "utente|codzip|descri|session".
+  [[nodiscard]] std::vector<std::string> Registrati() const;
   /// Stops the service with SIGTERM: its exit code.
   int Ferma();
   /// What the service printed on its standard output.
