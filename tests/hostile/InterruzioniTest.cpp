@@ -3,7 +3,6 @@
 // one, and a failure to write is reported, never half done.
 
 #include <gmock/gmock.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -15,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "DiscoPieno.h"
 #include "platform/RegistroFormato.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
@@ -114,47 +114,33 @@ TEST(InterruzioniTest, ARegistryWriterKilledAtAnyMomentLeavesTheOldOrTheNewValue
 class DiscoPienoTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (::mount("tmpfs", disco_.Percorso().c_str(), "tmpfs", 0, "size=64m") != 0) {
-      GTEST_SKIP() << "nessun tmpfs disponibile: " << std::strerror(errno);
-    }
-    montato_ = true;
+    if (!disco_.Montato()) GTEST_SKIP() << disco_.Motivo();
   }
-  void TearDown() override {
-    if (montato_) ::umount2(disco_.Percorso().c_str(), MNT_DETACH);
-  }
+  void Riempi() const { disco_.Riempi(); }
 
-  // Fills the file system: whatever is written from now on finds no room
-  // beyond the pages files already hold.
-  void Riempi() const {
-    std::ofstream riempitivo(disco_ / "riempitivo", std::ios::binary);
-    const std::string blocco(4096, 'x');
-    while (riempitivo.write(blocco.data(), static_cast<std::streamsize>(blocco.size())) &&
-           riempitivo.flush()) {
-    }
-  }
-
-  CartellaTemporanea disco_;
-  bool montato_ = false;
+  CartellaTemporanea cartella_;
+  const std::filesystem::path& radice_ = cartella_.Percorso();
+  DiscoPieno disco_{radice_};
 };
 
 TEST_F(DiscoPienoTest, ARegistryWriteFailsAndKeepsTheOldFileWhole) {
-  const std::map<std::string, std::string> ambiente{{"ORVANE_REGISTRY", disco_.Percorso()},
-                                                    {"XDG_CONFIG_HOME", disco_.Percorso()}};
+  const std::map<std::string, std::string> ambiente{{"ORVANE_REGISTRY", radice_},
+                                                    {"XDG_CONFIG_HOME", radice_}};
   ASSERT_EQ(Esegui(SCRIVI_OSTILE, {"uno", "vecchio"}, ambiente).codice, 0);
-  const std::string prima = LeggiFile(disco_ / kFileRadice);
+  const std::string prima = LeggiFile(radice_ / kFileRadice);
   Riempi();
   const Esito pieno = Esegui(SCRIVI_OSTILE, {"uno", std::string(64 * 1024, 'n')}, ambiente);
   EXPECT_EQ(pieno.codice, 1);
-  EXPECT_EQ(LeggiFile(disco_ / kFileRadice), prima);
-  EXPECT_EQ(Temporanei(disco_.Percorso()), 0U);
+  EXPECT_EQ(LeggiFile(radice_ / kFileRadice), prima);
+  EXPECT_EQ(Temporanei(radice_), 0U);
 }
 
 TEST_F(DiscoPienoTest, ALogWriteFailsWholeAndTheRecordGoesToStandardError) {
-  const auto programma = disco_ / "scrivi_ostile";
+  const auto programma = radice_ / "scrivi_ostile";
   std::filesystem::copy_file(SCRIVI_OSTILE, programma);
   // An earlier log whose last page has room for less than one record.
   const std::string precedente(4096 - 100, 'p');
-  { std::ofstream(disco_ / "Tarvik.Log", std::ios::binary) << precedente; }
+  { std::ofstream(radice_ / "Tarvik.Log", std::ios::binary) << precedente; }
   Riempi();
   const Esito e = Esegui(programma, {"DEBUG"});
   EXPECT_EQ(e.codice, 0);
@@ -162,7 +148,7 @@ TEST_F(DiscoPienoTest, ALogWriteFailsWholeAndTheRecordGoesToStandardError) {
   EXPECT_THAT(e.err, HasSubstr(std::strerror(ENOSPC)));
   EXPECT_THAT(e.err, HasSubstr(" Descrizione     : Disco pieno\r\n"));
   // Nothing of the record reached the log.
-  EXPECT_EQ(LeggiFile(disco_ / "Tarvik.Log"), precedente);
+  EXPECT_EQ(LeggiFile(radice_ / "Tarvik.Log"), precedente);
 }
 
 }  // namespace
