@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <system_error>
 
 #include "common/Errore.h"
 #include "common/Routine.h"
@@ -223,6 +224,11 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
       NomeLocale(elenco_.Testo(riga, Colonna::kTipo), elenco_.Testo(riga, Colonna::kData), codice);
   const std::filesystem::path cartella =
       platform::PercorsoLocale(elenco_.Testo(riga, Colonna::kCartellaDati) + "\\Aggiornamenti");
+
+  // A run killed while it wrote this package left its temporary file: only
+  // one Tervan runs at a time, so none is being written now.
+  if (std::error_code ec; std::filesystem::is_directory(cartella, ec))
+    platform::RimuoviTemporaneiOrfani(platform::VoceInCartella(cartella, nome));
 
   const std::string indirizzo =
       quomaro::ServerAggiornamenti() + "/ServizioAggiornamenti/download/" + NomeDownload(codice);

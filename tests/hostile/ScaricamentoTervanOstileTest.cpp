@@ -1,0 +1,327 @@
+// Tervan's download run against a download server that misbehaves and a
+// service that lists dangerous names: a package that is not whole, or whose
+// name would leave its folder, stops the run with the failure logged; the
+// packages before it stay placed and recorded, nothing of it or after it is
+// written or recorded, and the earlier files stay as they were.
+
+#include <gmock/gmock.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "../updater/BancoFinestra.h"
+#include "DiscoPieno.h"
+#include "ProvaOstile.h"
+#include "platform/Percorsi.h"
+#include "tests/support/CartellaTemporanea.h"
+#include "tests/support/ServizioFiglio.h"
+#include "updater/ScaricamentoAggiornamenti.h"
+
+namespace orvane::test::ostile {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using tervan::ElencoAggiornamenti;
+using tervan::ScaricamentoAggiornamenti;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+
+constexpr const char* kDatiTarvik = R"(C:\ORVANE\TARVIK\DATI)";
+// The package each case spoils; 1 comes before it and 3 after it.
+constexpr int kVittima = 2;
+const std::string kFuga = "orvane-fuga-" + std::to_string(::getpid());
+
+// Text that compresses poorly, so each package is some kilobytes long.
+std::string Riempitivo(int seme, std::size_t lunghezza) {
+  std::string testo;
+  unsigned stato = static_cast<unsigned>(seme) * 2654435761U + 1;
+  for (std::size_t i = 0; i < lunghezza; ++i) {
+    stato = stato * 1103515245U + 12345U;
+    testo += static_cast<char>('a' + (stato >> 16U) % 26);
+  }
+  return testo;
+}
+
+// ROSSI sees three TARVIK packages, oldest first: 1, 2 of type `tipo` (a
+// JSON string body) and 3.
+std::string Catalogo(const std::string& tipo) {
+  const auto pacchetto = [](int codice, const std::string& t) {
+    const std::string n = std::to_string(codice);
+    return R"({ "codice": )" + n + R"(, "dataxx": "2008-0)" + n + R"(-01T10:00:00", )" +
+           R"("progra": "TARVIK", "TipoXx": ")" + t + R"(", "Filexx": "Pacchetto )" + n +
+           R"(", "contenuto": { "LEGGIMI.txt": ")" + Riempitivo(codice, 20000) +
+           R"(" }, "clienti": ["ROSSI"] })";
+  };
+  return R"({ "clienti": [ { "userid": "ROSSI", "abilitato": "S" } ], "pacchetti": [ )" +
+         pacchetto(1, "TARVIK") + ", " + pacchetto(kVittima, tipo) + ", " + pacchetto(3, "TARVIK") +
+         " ] }";
+}
+
+std::string Nome(int codice) {
+  return "TARVIK-2008-0" + std::to_string(codice) + "-01-10-00-00-C-" + std::to_string(codice) +
+         ".zip";
+}
+
+// What the server sends for the spoiled package, made from the whole one.
+using Guasto = std::function<std::string(const std::string& pacchetto)>;
+
+std::string Risposta(int stato, std::string_view tipo, const std::string& corpo) {
+  return Testa(stato, tipo, static_cast<long long>(corpo.size())) + "\r\n" + corpo;
+}
+
+// The package with the first name in its central directory changed: every
+// byte count still agrees, the directory no longer matches its entry.
+std::string DirectoryIncoerente(std::string zip) {
+  const auto centrale = zip.rfind(std::string("PK\x01\x02", 4));
+  if (centrale != std::string::npos) zip[centrale + 46] ^= 0x20;
+  return zip;
+}
+
+struct CasoTervan {
+  const char* nome;
+  std::string tipo;  // the spoiled package's type, as JSON
+  Guasto guasto;     // none: the package is served whole
+  std::vector<int> posati;
+  bool servizioCade = false;
+  // A type that XML cannot carry, put straight into the list.
+  std::string tipoNellaGriglia = {};
+};
+
+void PrintTo(const CasoTervan& c, std::ostream* os) {
+  *os << c.nome;
+}
+
+const std::vector<int> kTutti{1, 2, 3};
+const std::vector<int> kPrimo{1};
+
+const std::vector<CasoTervan> kCasiTervan{
+    {"Intero", "TARVIK", {}, kTutti},
+    {"Troncato", "TARVIK",
+     [](const std::string& p) {
+       return Testa(200, "application/zip", static_cast<long long>(p.size())) + "\r\n" +
+              p.substr(0, p.size() / 2);
+     },
+     kPrimo},
+    {"Errore404", "TARVIK",
+     [](const std::string&) { return Risposta(404, "text/html", "<h1>Non trovato</h1>"); }, kPrimo},
+    {"Errore500", "TARVIK",
+     [](const std::string&) { return Risposta(500, "text/html", "<h1>Errore</h1>"); }, kPrimo},
+    {"PaginaHtml", "TARVIK",
+     [](const std::string&) { return Risposta(200, "text/html", "<html>Manutenzione</html>"); },
+     kPrimo},
+    {"PaginaHtmlDellaDimensioneAnnunciata", "TARVIK",
+     [](const std::string& p) {
+       return Risposta(200, "text/html", "<html>" + std::string(p.size() - 13, ' ') + "</html>");
+     },
+     kPrimo},
+    {"PiuGrandeDelAnnunciato", "TARVIK",
+     [](const std::string& p) { return Risposta(200, "application/zip", p + "coda"); }, kPrimo},
+    {"PiuPiccoloDelAnnunciato", "TARVIK",
+     [](const std::string& p) {
+       return Risposta(200, "application/zip", p.substr(0, p.size() - 100));
+     },
+     kPrimo},
+    {"NonZip", "TARVIK",
+     [](const std::string& p) {
+       return Risposta(200, "application/zip", std::string(p.size(), 'x'));
+     },
+     kPrimo},
+    {"DirectoryCentraleIncoerente", "TARVIK",
+     [](const std::string& p) { return Risposta(200, "application/zip", DirectoryIncoerente(p)); },
+     kPrimo},
+    {"TipoCheRisale", "../x", {}, kPrimo},
+    {"TipoCheEsceDallaMacchina", "../../../../../../../../../../tmp/" + kFuga, {}, kPrimo},
+    {"TipoConBarra", "a/b", {}, kPrimo},
+    {"TipoConBarraRovescia", R"(a\\b)", {}, kPrimo},
+    {"TipoPuntoPunto", "..", {}, kPrimo},
+    {"TipoConNul", "TARVIK", {}, kPrimo, false, std::string("x\0y", 3)},
+    {"TipoConCarattereDiControllo", R"(x\u001by)", {}, kPrimo},
+    {"TipoConACapo", R"(x\ny)", {}, kPrimo},
+    {"ServizioCadutoTraElencoEDownload", "TARVIK", {}, {}, true},
+};
+
+// The regular files below `cartella` outside the "Aggiornamenti" folders
+// and the program folder.
+std::set<std::string> FuoriDaiPacchetti(const fs::path& cartella) {
+  std::set<std::string> file;
+  for (auto i = fs::recursive_directory_iterator(cartella); i != fs::recursive_directory_iterator();
+       ++i) {
+    const std::string nome = i->path().filename().string();
+    if (i->is_directory() && (nome == "Aggiornamenti" || nome == "programma")) {
+      i.disable_recursion_pending();
+    } else if (!i->is_directory()) {
+      file.insert(fs::relative(i->path(), cartella).string());
+    }
+  }
+  return file;
+}
+
+std::vector<std::string> Contenuto(const fs::path& cartella) {
+  std::vector<std::string> nomi;
+  if (fs::is_directory(cartella)) {
+    for (const auto& voce : fs::directory_iterator(cartella))
+      nomi.push_back(voce.path().filename().string());
+  }
+  std::sort(nomi.begin(), nomi.end());
+  return nomi;
+}
+
+// The update list of a fake machine filled from the reference service; the
+// download run then fetches from a hostile server that serves the packages
+// whole, or spoils one, while the records still go to the service.
+class ScaricamentoTervanOstile : public ProvaOstile {
+ protected:
+  void Prepara(const std::string& tipo) {
+    servizio_ = std::make_unique<ServizioFiglio>(Catalogo(tipo));
+    banco_ = std::make_unique<tervan::test::BancoFinestra>();
+    scarica_ = std::make_unique<ScaricamentoAggiornamenti>(banco_->stato, banco_->controlli,
+                                                           banco_->elenco);
+    banco_->macchina.Imposta("ORVANE_UPDATE_SERVER", servizio_->Server());
+    dati_ = platform::PercorsoLocale(kDatiTarvik);
+    aggiornamenti_ = dati_ / "Aggiornamenti";
+    fs::create_directories(aggiornamenti_);
+    // Earlier files: the previous download of package 3, an older package,
+    // and what a run killed while it wrote package 1 left.
+    ScriviFile(aggiornamenti_ / Nome(3), "versione precedente di 3");
+    ScriviFile(aggiornamenti_ / ("." + Nome(1) + ".a1B2c3"), "mezzo pacchetto");
+    ScriviFile(aggiornamenti_ / "TARVIK-2007-01-01-10-00-00-C-9.zip", "pacchetto 9");
+    banco_->Programma("TARVIK", "ROSSI", "00:00:30", "", kDatiTarvik);
+    banco_->finestra.show();
+    banco_->ciclo.Command_F4_Click();
+  }
+
+  // Serves every package whole from the service's files, and `guasto`'s
+  // answer for the spoiled one.
+  void Servi(const Guasto& guasto) {
+    Server().Imposta([this, guasto](int s) {
+      const std::string richiesta = ServerGrezzo::LeggiRichiesta(s);
+      const auto inizio = richiesta.find("Aggiornamento");
+      const std::string nome = inizio == std::string::npos
+                                   ? ""
+                                   : richiesta.substr(inizio, richiesta.find(' ', inizio) - inizio);
+      const std::string pacchetto = LeggiFile(servizio_->FilePacchetto(nome));
+      const bool vittima = nome == ScaricamentoAggiornamenti::NomeDownload(kVittima);
+      ServerGrezzo::Scrivi(
+          s, vittima && guasto ? guasto(pacchetto) : Risposta(200, "application/zip", pacchetto));
+      return true;
+    });
+  }
+
+  // The run of every listed package, with the downloads (not the records)
+  // going to `server`, and the time it took.
+  std::chrono::steady_clock::duration Scarica(const std::string& server,
+                                              const std::function<void()>& prima = {}) {
+    banco_->ciclo.ImpostaScaricamento([&] {
+      banco_->macchina.Imposta("ORVANE_UPDATE_SERVER", server);
+      if (prima) prima();
+      scarica_->ConnessioneAggiornamenti();
+    });
+    const Cronometro cronometro;
+    banco_->ciclo.ConnessioneAggiornamenti("", 1);
+    return cronometro.Trascorso();
+  }
+
+  [[nodiscard]] std::vector<std::string> CodiciRegistrati() const {
+    std::vector<std::string> codici;
+    for (const std::string& r : servizio_->Registrati())
+      codici.push_back(r.substr(r.find('|') + 1, r.find('|', r.find('|') + 1) - r.find('|') - 1));
+    return codici;
+  }
+
+  std::unique_ptr<ServizioFiglio> servizio_;
+  std::unique_ptr<tervan::test::BancoFinestra> banco_;
+  std::unique_ptr<ScaricamentoAggiornamenti> scarica_;
+  fs::path dati_;
+  fs::path aggiornamenti_;
+};
+
+class ScaricamentoTervanOstileTest : public ScaricamentoTervanOstile,
+                                     public ::testing::WithParamInterface<CasoTervan> {};
+
+TEST_P(ScaricamentoTervanOstileTest, StopsAtTheSpoiledPackageAndLeavesOnlyWholeFiles) {
+  const CasoTervan& c = GetParam();
+  Prepara(c.tipo);
+  ASSERT_EQ(banco_->Elencati(), (std::vector<std::string>{"1/TARVIK", "2/TARVIK", "3/TARVIK"}));
+  if (!c.tipoNellaGriglia.empty()) {
+    banco_->grdAggior.item(2, ElencoAggiornamenti::kTipo - 1)
+        ->setText(QString::fromUtf8(c.tipoNellaGriglia.data(),
+                                    static_cast<qsizetype>(c.tipoNellaGriglia.size())));
+  }
+  std::map<int, std::string> pacchetti;
+  for (const int codice : kTutti)
+    pacchetti[codice] =
+        LeggiFile(servizio_->FilePacchetto(ScaricamentoAggiornamenti::NomeDownload(codice)));
+  const auto fuori = FuoriDaiPacchetti(banco_->macchina.Percorso());
+  const std::size_t log = orvane::test::RecordNelLog(MacchinaFinta::Log());
+  Servi(c.guasto);
+  const auto durata = Scarica(c.servizioCade ? servizio_->Server() : Server().Url(""), [&] {
+    if (c.servizioCade) servizio_->Ferma();
+  });
+
+  EXPECT_LT(durata, 31s);
+  const bool tutti = c.posati == kTutti;
+  std::vector<std::string> attesi{"TARVIK-2007-01-01-10-00-00-C-9.zip"};
+  std::vector<std::string> registrati;
+  for (const int codice : c.posati) {
+    attesi.push_back(Nome(codice));
+    registrati.push_back(std::to_string(codice));
+    EXPECT_EQ(LeggiFile(aggiornamenti_ / Nome(codice)), pacchetti[codice]) << codice;
+  }
+  if (!tutti) attesi.push_back(Nome(3));
+  std::sort(attesi.begin(), attesi.end());
+  EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAreArray(attesi));
+  if (!tutti) {
+    EXPECT_EQ(LeggiFile(aggiornamenti_ / Nome(3)), "versione precedente di 3");
+  }
+  EXPECT_EQ(LeggiFile(aggiornamenti_ / "TARVIK-2007-01-01-10-00-00-C-9.zip"), "pacchetto 9");
+  EXPECT_EQ(FuoriDaiPacchetti(banco_->macchina.Percorso()), fuori);
+  EXPECT_FALSE(fs::exists(fs::temp_directory_path() / kFuga));
+  if (!c.servizioCade) {
+    EXPECT_THAT(CodiciRegistrati(), ElementsAreArray(registrati));
+  }
+  EXPECT_EQ(scarica_->CronologiaDaMostrare(), !c.posati.empty());
+  EXPECT_EQ(orvane::test::RecordNelLog(MacchinaFinta::Log()), log + (tutti ? 0 : 1))
+      << MacchinaFinta::Log();
+  if (!tutti) {
+    EXPECT_THAT(MacchinaFinta::Log(), HasSubstr("CopiaAggiornamentiInServer"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pacchetti, ScaricamentoTervanOstileTest, ::testing::ValuesIn(kCasiTervan),
+                         [](const auto& caso) { return std::string(caso.param.nome); });
+
+// --- A full disk during the package write -----------------------------------
+
+TEST_F(ScaricamentoTervanOstile, AFullDiskFailsThePackageAndKeepsThePreviousFile) {
+  Prepara("TARVIK");
+  // The data folder gets a small file system of its own, with the earlier
+  // files on it, and is then filled up.
+  const CartellaTemporanea salvati;
+  fs::copy(dati_, salvati.Percorso(), fs::copy_options::recursive);
+  const DiscoPieno disco(dati_);
+  if (!disco.Montato()) GTEST_SKIP() << disco.Motivo();
+  fs::copy(salvati.Percorso(), dati_, fs::copy_options::recursive);
+  disco.Riempi();
+  const std::size_t log = orvane::test::RecordNelLog(MacchinaFinta::Log());
+  Servi({});
+  Scarica(Server().Url(""));
+
+  // The first package finds no room: nothing of it stays, nothing is recorded.
+  EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAreArray(std::vector<std::string>{
+                                             "TARVIK-2007-01-01-10-00-00-C-9.zip", Nome(3)}));
+  EXPECT_EQ(LeggiFile(aggiornamenti_ / Nome(3)), "versione precedente di 3");
+  EXPECT_THAT(servizio_->Registrati(), ::testing::IsEmpty());
+  EXPECT_EQ(orvane::test::RecordNelLog(MacchinaFinta::Log()), log + 1);
+  EXPECT_THAT(MacchinaFinta::Log(), HasSubstr("Disco pieno"));
+}
+
+}  // namespace
+}  // namespace orvane::test::ostile
