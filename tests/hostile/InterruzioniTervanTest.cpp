@@ -1,0 +1,239 @@
+// Tervan started at log-on and killed (SIGKILL) at random moments of its
+// start and its download run: every package file is the earlier one or the
+// whole new one, the registry files and the local store stay readable, and
+// the next run completes every package and clears what the killed ones left.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Percorsi.h"
+#include "platform/RegistroFormato.h"
+#include "tests/support/CartellaTemporanea.h"
+#include "tests/support/MacchinaFinta.h"
+#include "tests/support/Processo.h"
+#include "tests/support/ServizioFiglio.h"
+
+namespace orvane::test::ostile {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Rounds of the ordinary suite; the reliability figures ask for more
+// through ORVANE_INTERRUZIONI_TERVAN.
+constexpr int kGiriPredefiniti = 12;
+constexpr const char* kDatiTarvik = R"(C:\ORVANE\TARVIK\DATI)";
+constexpr int kPacchetti = 3;
+
+int Giri() {
+  const char* valore = std::getenv("ORVANE_INTERRUZIONI_TERVAN");
+  return valore != nullptr && std::atoi(valore) > 0 ? std::atoi(valore) : kGiriPredefiniti;
+}
+
+// Packages of half a megabyte or more, so that a kill often falls inside a
+// transfer or a write.
+std::string Catalogo() {
+  std::string pacchetti;
+  std::mt19937 lettere(7);
+  for (int codice = 1; codice <= kPacchetti; ++codice) {
+    std::string testo(1000000, 'a');
+    for (char& c : testo)
+      c = static_cast<char>('a' + lettere() % 26);
+    const std::string n = std::to_string(codice);
+    pacchetti += std::string(codice > 1 ? ", " : "") + R"({ "codice": )" + n +
+                 R"(, "dataxx": "2008-0)" + n + R"(-01T10:00:00", "progra": "TARVIK", )" +
+                 R"("TipoXx": "TARVIK", "Filexx": "Pacchetto )" + n +
+                 R"(", "contenuto": { "LEGGIMI.txt": ")" + testo + R"(" }, "clienti": ["ROSSI"] })";
+  }
+  return R"({ "clienti": [ { "userid": "ROSSI", "abilitato": "S" } ], "pacchetti": [ )" +
+         pacchetti + " ] }";
+}
+
+std::string Nome(int codice) {
+  return "TARVIK-2008-0" + std::to_string(codice) + "-01-10-00-00-C-" + std::to_string(codice) +
+         ".zip";
+}
+
+// Whether the local store opens and reads whole; it is then set so that the
+// next start checks for updates at once.
+bool ArchivioIntegro(const fs::path& file) {
+  sqlite3* db = nullptr;
+  bool integro = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+  sqlite3_stmt* st = nullptr;
+  integro = integro &&
+            sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW &&
+            std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) == "ok";
+  sqlite3_finalize(st);
+  integro = integro && sqlite3_exec(db, "UPDATE AGGIOR SET ultima = ''", nullptr, nullptr,
+                                    nullptr) == SQLITE_OK;
+  sqlite3_close(db);
+  return integro;
+}
+
+class InterruzioniTervan : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(programma_);
+    for (const char* nome : {"Tervan", "Quomaro.so", "brisko.so"})
+      fs::copy_file(fs::path(ORVANE_PROGRAM_DIR) / nome, programma_ / nome);
+    fs::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
+    // The management program is installed, with its customer and data folder.
+    fs::create_directories(macchina_.Dati() / "orvane/drive_c/ORVANE/TARVIK");
+    const std::string chiave = "Software\\VB and VBA Program Settings\\TARVIKX\\";
+    ScriviTesto(platform::HKEY_CURRENT_USER, chiave + "Licenza", "codcli", "ROSSI");
+    ScriviTesto(platform::HKEY_CURRENT_USER, chiave + "Utente", "PercXx", kDatiTarvik);
+    aggiornamenti_ = platform::PercorsoLocale(kDatiTarvik) / "Aggiornamenti";
+    fs::create_directories(aggiornamenti_);
+    for (int codice = 1; codice <= kPacchetti; ++codice) {
+      nuovi_.emplace(codice, LeggiFile(servizio_.FilePacchetto("Aggiornamento0000" +
+                                                               std::to_string(codice) + ".zip")));
+    }
+  }
+
+  // Packages 1 and 3 have an earlier file; 2 has none.
+  void Ripristina() const {
+    fs::remove(aggiornamenti_ / Nome(2));
+    ScriviFile(aggiornamenti_ / Nome(1), "versione precedente di 1");
+    ScriviFile(aggiornamenti_ / Nome(3), "versione precedente di 3");
+  }
+  [[nodiscard]] std::optional<std::string> Precedente(int codice) const {
+    if (codice == 2) return std::nullopt;
+    return "versione precedente di " + std::to_string(codice);
+  }
+
+  std::unique_ptr<Processo> Avvia() {
+    const fs::path uscite = macchina_.Percorso() / ("uscite" + std::to_string(++avvii_));
+    fs::create_directories(uscite);
+    return std::make_unique<Processo>(
+        programma_ / "Tervan", std::vector<std::string>{"VERIFICA"},
+        std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
+                                           {"ORVANE_UPDATE_SERVER", servizio_.Server()},
+                                           {"ORVANE_WEB_SITE", servizio_.Server()},
+                                           {"TERVAN_INTERVALLO_RICERCA_MS", "100"}},
+        uscite);
+  }
+
+  // Whether every package is the new one and no temporary file is left.
+  [[nodiscard]] bool Completo() const {
+    for (int codice = 1; codice <= kPacchetti; ++codice) {
+      if (LeggiFile(aggiornamenti_ / Nome(codice)) != nuovi_.at(codice)) return false;
+    }
+    return Temporanei() == 0;
+  }
+  [[nodiscard]] std::size_t Temporanei() const {
+    std::size_t n = 0;
+    for (const auto& voce : fs::directory_iterator(aggiornamenti_))
+      n += voce.path().filename().string().starts_with(".") ? 1U : 0U;
+    return n;
+  }
+
+  // A run to its end: the time until every package was in place.
+  std::optional<std::chrono::steady_clock::duration> Completa() {
+    const auto inizio = std::chrono::steady_clock::now();
+    auto tervan = Avvia();
+    while (!Completo()) {
+      if (std::chrono::steady_clock::now() - inizio > 60s || !tervan->InEsecuzione())
+        return std::nullopt;
+      std::this_thread::sleep_for(10ms);
+    }
+    const auto durata = std::chrono::steady_clock::now() - inizio;
+    tervan->Termina(SIGTERM);
+    return durata;
+  }
+
+  // What is damaged after a kill: package files that are neither the
+  // earlier nor the new one, registry files that do not read whole, a
+  // store that does not open.
+  [[nodiscard]] std::vector<std::string> Danneggiati() const {
+    std::vector<std::string> danni;
+    for (int codice = 1; codice <= kPacchetti; ++codice) {
+      const fs::path file = aggiornamenti_ / Nome(codice);
+      const bool presente = fs::exists(file);
+      const std::string byte = LeggiFile(file);
+      if (presente ? byte != nuovi_.at(codice) && byte != Precedente(codice)
+                   : Precedente(codice).has_value())
+        danni.push_back(file.filename().string());
+    }
+    for (const auto& voce : fs::directory_iterator(macchina_.Registro())) {
+      if (voce.path().extension() != ".reg") continue;
+      const auto f = platform::AnalizzaFileRegistro(LeggiFile(voce.path()));
+      if (!f.riconosciuto || f.numeroProblemi != 0) danni.push_back(voce.path().filename());
+    }
+    if (!ArchivioIntegro(programma_ / "Tervan.mdb")) danni.emplace_back("Tervan.mdb");
+    return danni;
+  }
+
+  ServizioFiglio servizio_{Catalogo()};
+  MacchinaFinta macchina_;
+  fs::path programma_ = macchina_.Percorso() / "programma";
+  fs::path aggiornamenti_;
+  std::map<int, std::string> nuovi_;
+  int avvii_ = 0;
+};
+
+TEST_F(InterruzioniTervan, ATervanKilledDuringItsDownloadsLeavesEveryFileOldOrWholeAndNew) {
+  // Kills fall anywhere from the start to a little past the time a whole
+  // run takes (the longer of two: the first start also registers the
+  // components).
+  std::chrono::steady_clock::duration misura{};
+  for (int prova = 1; prova <= 2; ++prova) {
+    Ripristina();
+    const auto durata = Completa();
+    ASSERT_TRUE(durata) << LeggiFile(macchina_.Percorso() / ("uscite" + std::to_string(prova)) /
+                                     "stderr");
+    misura = std::max(misura, *durata);
+    ASSERT_TRUE(ArchivioIntegro(programma_ / "Tervan.mdb"));
+  }
+  const auto finestra = std::chrono::duration_cast<std::chrono::milliseconds>(misura * 5 / 4);
+  const unsigned seme = std::random_device{}();
+  std::mt19937 caso(seme);
+  std::uniform_int_distribution<long long> attesa(0, finestra.count());
+  const int giri = Giri();
+  int danneggiati = 0;
+  int dopoIlPrimo = 0;
+  int inScrittura = 0;
+  for (int giro = 0; giro < giri; ++giro) {
+    SCOPED_TRACE("giro " + std::to_string(giro) + ", seme " + std::to_string(seme));
+    Ripristina();
+    {
+      auto tervan = Avvia();
+      std::this_thread::sleep_for(std::chrono::milliseconds(attesa(caso)));
+      tervan->Termina(SIGKILL);
+    }
+    for (const std::string& danno : Danneggiati()) {
+      ++danneggiati;
+      ADD_FAILURE() << "danneggiato: " << danno;
+    }
+    // How many kills fell after the first package had arrived, and how
+    // many inside a write.
+    dopoIlPrimo += LeggiFile(aggiornamenti_ / Nome(1)) == nuovi_.at(1) ? 1 : 0;
+    inScrittura += Temporanei() > 0 ? 1 : 0;
+  }
+  std::cout << "[ interruzioni ] " << giri << " interruzioni di Tervan (" << dopoIlPrimo
+            << " dopo il primo pacchetto, " << inScrittura << " durante una scrittura), "
+            << danneggiati << " file danneggiati\n";
+  EXPECT_EQ(danneggiati, 0);
+  // The next run completes every package and removes the killed runs'
+  // temporary files.
+  Ripristina();
+  EXPECT_TRUE(Completa());
+  EXPECT_EQ(Temporanei(), 0U);
+}
+
+}  // namespace
+}  // namespace orvane::test::ostile
