@@ -12,10 +12,10 @@
 namespace orvane::test {
 
 /// A whole user's machine in a temporary folder for the length of a test:
-/// registry folder, XDG configuration (autostart) and data folders (drive
-/// C:), set through the environment exactly as a real session sets them.
-/// The command line reads "DEBUG" (no message boxes) and this program's
-/// error log starts empty. Everything is put back when the object goes.
+/// registry folder, XDG configuration (autostart), data (drive C:) and
+/// runtime (the user's sockets) folders, set through the environment exactly as a real session sets
+/// them. The command line reads "DEBUG" (no message boxes) and this program's error log starts
+/// empty. Everything is put back when the object goes.
 class MacchinaFinta {
  public:
   MacchinaFinta();
@@ -27,6 +27,7 @@ class MacchinaFinta {
   [[nodiscard]] std::filesystem::path Configurazione() const { return cartella_ / "config"; }
   [[nodiscard]] std::filesystem::path Autostart() const { return Configurazione() / "autostart"; }
   [[nodiscard]] std::filesystem::path Dati() const { return cartella_ / "dati"; }
+  [[nodiscard]] std::filesystem::path Esecuzione() const { return cartella_ / "run"; }
   [[nodiscard]] std::filesystem::path FileRadice(const std::string& radice) const {
     return Registro() / (radice + ".reg");
   }

@@ -1,0 +1,99 @@
+#include "tests/support/TervanFiglio.h"
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/Percorsi.h"
+#include "platform/Registro.h"
+#include "tests/support/CartellaTemporanea.h"
+#include "tests/support/MacchinaFinta.h"
+
+namespace orvane::test {
+
+namespace fs = std::filesystem;
+
+TervanFiglio::TervanFiglio(fs::path cartella) : cartella_(std::move(cartella)) {
+  fs::create_directories(cartella_);
+  for (const char* nome : {"Tervan", "Quomaro.so", "brisko.so"})
+    fs::copy_file(fs::path(ORVANE_PROGRAM_DIR) / nome, cartella_ / nome);
+  fs::copy_file(ORVANE_TERVAN_MDB, cartella_ / "Tervan.mdb");
+}
+
+fs::path TervanFiglio::FileBlocco() const {
+  return cartella_ / "Tervan.lock";
+}
+
+fs::path TervanFiglio::Uscite(int avvio) const {
+  return cartella_.parent_path() /
+         (cartella_.filename().string() + "-uscite" + std::to_string(avvio));
+}
+
+std::unique_ptr<Processo> TervanFiglio::Avvia(const std::vector<std::string>& argomenti,
+                                              const std::map<std::string, std::string>& ambiente) {
+  const fs::path uscite = Uscite(++avvii_);
+  fs::create_directories(uscite);
+  std::map<std::string, std::string> tutto{{"QT_QPA_PLATFORM", "offscreen"}};
+  for (const auto& [nome, valore] : ambiente)
+    tutto[nome] = valore;
+  return std::make_unique<Processo>(cartella_ / "Tervan", argomenti, tutto, uscite);
+}
+
+std::string TervanFiglio::Uscita(int avvio) const {
+  return LeggiFile(Uscite(avvio) / "stdout");
+}
+
+std::string TervanFiglio::Errori(int avvio) const {
+  return LeggiFile(Uscite(avvio) / "stderr");
+}
+
+bool TervanFiglio::AttendiBlocco(Processo& tervan, std::chrono::milliseconds limite) const {
+  for (auto fine = std::chrono::steady_clock::now() + limite;
+       std::chrono::steady_clock::now() < fine && tervan.InEsecuzione();) {
+    if (TieneBlocco(tervan.Pid())) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+bool TervanFiglio::TieneBlocco(pid_t pid) const {
+  struct stat info {};
+  if (::stat(FileBlocco().c_str(), &info) != 0) return false;
+  std::ifstream blocchi("/proc/locks");
+  std::string riga;
+  while (std::getline(blocchi, riga)) {
+    std::istringstream campi(riga);
+    std::string numero, tipo, modo, accesso, dispositivo;
+    long proprietario = 0;
+    campi >> numero >> tipo >> modo >> accesso >> proprietario >> dispositivo;
+    const auto inode = dispositivo.substr(dispositivo.rfind(':') + 1);
+    if (tipo == "FLOCK" && proprietario == pid && inode == std::to_string(info.st_ino)) return true;
+  }
+  return false;
+}
+
+CartelleDati InstallaProgrammi(const std::string& cliente) {
+  const std::string impostazioni = R"(Software\VB and VBA Program Settings\)";
+  const auto scrivi = [&](const std::string& chiave, const char* nome, const std::string& valore) {
+    ScriviTesto(platform::HKEY_CURRENT_USER, impostazioni + chiave, nome, valore);
+  };
+  for (const char* programma :
+       {R"(C:\ORVANE\TARVIK)", R"(C:\ORVANE\MORLEN)", R"(C:\ORVANE\SELVOR)"})
+    fs::create_directories(platform::PercorsoLocale(programma));
+  CartelleDati dati{platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI)"),
+                    platform::PercorsoLocale(R"(C:\ARCHIVI)") / "morlen",
+                    platform::PercorsoLocale(R"(C:\SELVOR\DATI)")};
+  for (const fs::path& cartella : {dati.tarvik, dati.morlen, dati.selvor})
+    fs::create_directories(cartella);
+  scrivi(R"(TARVIKX\Utente)", "PercXx", R"(C:\ORVANE\TARVIK\DATI)");
+  scrivi(R"(TARVIKX\Licenza)", "codcli", cliente);
+  scrivi(R"(Orvane\Kovra)", "DRIVE_ARCH", R"(C:\ARCHIVI)");
+  scrivi(R"(Orvane\Kovra)", "codcli", cliente);
+  scrivi(R"(Vuldra\Vestrum)", "nomexx", cliente);
+  scrivi(R"(Vuldra\Vestrum)", "datixx", R"(C:\SELVOR\DATI)");
+  return dati;
+}
+
+}  // namespace orvane::test
