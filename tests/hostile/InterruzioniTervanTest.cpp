@@ -20,12 +20,12 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Percorsi.h"
 #include "platform/RegistroFormato.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/Processo.h"
 #include "tests/support/ServizioFiglio.h"
+#include "tests/support/TervanFiglio.h"
 
 namespace orvane::test::ostile {
 namespace {
@@ -35,8 +35,7 @@ using namespace std::chrono_literals;
 
 // Rounds of the ordinary suite; the reliability figures ask for more
 // through ORVANE_INTERRUZIONI_TERVAN.
-constexpr int kGiriPredefiniti = 12;
-constexpr const char* kDatiTarvik = R"(C:\ORVANE\TARVIK\DATI)";
+constexpr int kGiriPredefiniti = 10;
 constexpr int kPacchetti = 3;
 
 int Giri() {
@@ -88,16 +87,7 @@ bool ArchivioIntegro(const fs::path& file) {
 class InterruzioniTervan : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::create_directories(programma_);
-    for (const char* nome : {"Tervan", "Quomaro.so", "brisko.so"})
-      fs::copy_file(fs::path(ORVANE_PROGRAM_DIR) / nome, programma_ / nome);
-    fs::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
-    // The management program is installed, with its customer and data folder.
-    fs::create_directories(macchina_.Dati() / "orvane/drive_c/ORVANE/TARVIK");
-    const std::string chiave = "Software\\VB and VBA Program Settings\\TARVIKX\\";
-    ScriviTesto(platform::HKEY_CURRENT_USER, chiave + "Licenza", "codcli", "ROSSI");
-    ScriviTesto(platform::HKEY_CURRENT_USER, chiave + "Utente", "PercXx", kDatiTarvik);
-    aggiornamenti_ = platform::PercorsoLocale(kDatiTarvik) / "Aggiornamenti";
+    aggiornamenti_ = dati_.tarvik / "Aggiornamenti";
     fs::create_directories(aggiornamenti_);
     for (int codice = 1; codice <= kPacchetti; ++codice) {
       nuovi_.emplace(codice, LeggiFile(servizio_.FilePacchetto("Aggiornamento0000" +
@@ -117,15 +107,9 @@ class InterruzioniTervan : public ::testing::Test {
   }
 
   std::unique_ptr<Processo> Avvia() {
-    const fs::path uscite = macchina_.Percorso() / ("uscite" + std::to_string(++avvii_));
-    fs::create_directories(uscite);
-    return std::make_unique<Processo>(
-        programma_ / "Tervan", std::vector<std::string>{"VERIFICA"},
-        std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
-                                           {"ORVANE_UPDATE_SERVER", servizio_.Server()},
-                                           {"ORVANE_WEB_SITE", servizio_.Server()},
-                                           {"TERVAN_INTERVALLO_RICERCA_MS", "100"}},
-        uscite);
+    return tervan_.Avvia({"VERIFICA"}, {{"ORVANE_UPDATE_SERVER", servizio_.Server()},
+                                        {"ORVANE_WEB_SITE", servizio_.Server()},
+                                        {"TERVAN_INTERVALLO_RICERCA_MS", "100"}});
   }
 
   // Whether every package is the new one and no temporary file is left.
@@ -174,16 +158,17 @@ class InterruzioniTervan : public ::testing::Test {
       const auto f = platform::AnalizzaFileRegistro(LeggiFile(voce.path()));
       if (!f.riconosciuto || f.numeroProblemi != 0) danni.push_back(voce.path().filename());
     }
-    if (!ArchivioIntegro(programma_ / "Tervan.mdb")) danni.emplace_back("Tervan.mdb");
+    if (!ArchivioIntegro(tervan_.Cartella() / "Tervan.mdb")) danni.emplace_back("Tervan.mdb");
     return danni;
   }
 
   ServizioFiglio servizio_{Catalogo()};
   MacchinaFinta macchina_;
-  fs::path programma_ = macchina_.Percorso() / "programma";
+  // The three programs installed, the management program with packages.
+  TervanFiglio tervan_{macchina_.Percorso() / "programma"};
+  CartelleDati dati_ = InstallaProgrammi("ROSSI");
   fs::path aggiornamenti_;
   std::map<int, std::string> nuovi_;
-  int avvii_ = 0;
 };
 
 TEST_F(InterruzioniTervan, ATervanKilledDuringItsDownloadsLeavesEveryFileOldOrWholeAndNew) {
@@ -194,10 +179,9 @@ TEST_F(InterruzioniTervan, ATervanKilledDuringItsDownloadsLeavesEveryFileOldOrWh
   for (int prova = 1; prova <= 2; ++prova) {
     Ripristina();
     const auto durata = Completa();
-    ASSERT_TRUE(durata) << LeggiFile(macchina_.Percorso() / ("uscite" + std::to_string(prova)) /
-                                     "stderr");
+    ASSERT_TRUE(durata) << tervan_.Errori(prova);
     misura = std::max(misura, *durata);
-    ASSERT_TRUE(ArchivioIntegro(programma_ / "Tervan.mdb"));
+    ASSERT_TRUE(ArchivioIntegro(tervan_.Cartella() / "Tervan.mdb"));
   }
   const auto finestra = std::chrono::duration_cast<std::chrono::milliseconds>(misura * 5 / 4);
   const unsigned seme = std::random_device{}();
