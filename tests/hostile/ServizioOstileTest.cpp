@@ -126,6 +126,8 @@ TEST_F(ServizioOstileTest, AHistoryPageForASessionWithMarkupShowsItEscaped) {
       "");
   EXPECT_THAT(risposta, ::testing::StartsWith("HTTP/1.1 200"));
   EXPECT_THAT(risposta, Not(HasSubstr("<script>")));
+  // The session is shown, as text.
+  EXPECT_THAT(risposta, HasSubstr("<code>&lt;script&gt;alert(1)&lt;/script&gt;</code>"));
 }
 
 }  // namespace
