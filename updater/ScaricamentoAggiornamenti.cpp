@@ -107,8 +107,9 @@ std::string SenzaPuntoEVirgola(std::string_view valore) {
 // The run's controls and downloader state, put back however the run ends.
 class FineCorsa {
  public:
-  explicit FineCorsa(ControlliFinestra& c) : c_(c) {}
+  FineCorsa(ControlliFinestra& c, bool& inCorso) : c_(c), inCorso_(inCorso) { inCorso_ = true; }
   ~FineCorsa() {
+    inCorso_ = false;
     c_.vbalProg.setVisible(false);
     c_.Label1.setVisible(false);
     orvane::Tacitamente([] { platform::ElaboraMessaggiInAttesa(); });
@@ -118,6 +119,7 @@ class FineCorsa {
 
  private:
   ControlliFinestra& c_;
+  bool& inCorso_;
 };
 
 }  // namespace
@@ -183,7 +185,7 @@ void ScaricamentoAggiornamenti::CopiaAggiornamentiInServer(bool& ok) {
     controlli_.vbalProg.setValue(1);
     controlli_.Label2.setVisible(false);
     cronologiaDaMostrare_ = false;
-    const FineCorsa fine(controlli_);
+    const FineCorsa fine(controlli_, inCorso_);
     int contatore = 0;
     linea = 20;
     const int righe = elenco_.Righe();

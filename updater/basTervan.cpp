@@ -1,6 +1,8 @@
 #include "updater/basTervan.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <system_error>
@@ -12,11 +14,18 @@
 #include "platform/RigaDiComando.h"
 #include "platform/SegnaliFine.h"
 #include "platform/TestoUtf8.h"
+#include "updater/CanaleIstanza.h"
 #include "updater/PorteQt.h"
 #include "updater/basRegSvr.h"
 #include "updater/frmTervan.h"
 
 namespace tervan {
+namespace {
+
+// How long a second start waits for the running Tervan to listen and answer.
+constexpr std::chrono::milliseconds kAttesaAltraIstanza{3000};
+
+}  // namespace
 
 bool ModalitaLive() {
   // A file, as a folder of that name is no marker; its name is matched
@@ -43,7 +52,16 @@ int Main(int argc, char** argv) {
     blocco = platform::BloccoIstanza::Acquisisci(cartella / kFileBloccoIstanza);
     altraIstanza = !blocco;
   });
-  if (altraIstanza) return 0;
+  if (altraIstanza) {
+    // Where the desktop has no notification area a start by the user is
+    // the only way back to a Tervan hidden at log-on: it asks that one to
+    // show its window. Whatever the answer, this start ends silently.
+    if (RigaDiComandoRifilata() != "VERIFICA") {
+      const QCoreApplication nucleo(argc, argv);
+      (void)CanaleIstanza::ChiediMostra(cartella, kAttesaAltraIstanza);
+    }
+    return 0;
+  }
   if (!bloccoLeggibile) {
     // Better to run unguarded than to refuse to run at all.
     std::fprintf(stderr, "Tervan: impossibile creare %s; nessun controllo di istanza unica\n",
@@ -57,6 +75,7 @@ int Main(int argc, char** argv) {
   // message boxes carry the program icon too.
   QGuiApplication::setDesktopFileName(QStringLiteral("orvane-tervan"));
   QApplication::setWindowIcon(finestra.windowIcon());
+  const CanaleIstanza canale(cartella, [&] { return finestra.MostraDaAltroAvvio(); });
   std::optional<platform::SegnaliFine> segnali;
   if (orvane::Tacitamente([&] { segnali.emplace(); }))
     finestra.OsservaFineSessione(segnali->Descrittore(), [&] { segnali->Svuota(); });

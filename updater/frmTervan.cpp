@@ -570,6 +570,18 @@ void frmTervan::NotifyIconCtrl1_MouseDown(int Button) {
   }
 }
 
+bool frmTervan::MostraDaAltroAvvio() {
+  // With a notification area the icon brings the window back: a second
+  // start ends silently, as it always did.
+  if (QSystemTrayIcon::isSystemTrayAvailable()) return false;
+  if (!stato_.Archivio || caricamentoTerminato_ || stato_.SessioneFinita || scaricamento_.InCorso())
+    return false;
+  NotifyIconCtrl1_MouseDown(1);
+  raise();
+  activateWindow();
+  return true;
+}
+
 int frmTervan::IntervalloRicerca() {
   bool letto = false;
   const int ms = qEnvironmentVariableIntValue(kVariabileIntervallo, &letto);

@@ -54,6 +54,8 @@ class ScaricamentoAggiornamenti : public quomaro::DownloadEventi {
   /// The downloader's progress: bytes received of the current package.
   void DownloadProgressione(long ByteLetti) override;
 
+  /// A run is in progress.
+  [[nodiscard]] bool InCorso() const noexcept { return inCorso_; }
   /// At least one package was recorded in the current run.
   [[nodiscard]] bool CronologiaDaMostrare() const noexcept { return cronologiaDaMostrare_; }
   /// Size of the package being fetched.
@@ -80,6 +82,7 @@ class ScaricamentoAggiornamenti : public quomaro::DownloadEventi {
   StatoFinestra& stato_;
   ControlliFinestra& controlli_;
   ElencoAggiornamenti& elenco_;
+  bool inCorso_ = false;
   bool cronologiaDaMostrare_ = false;
   std::int32_t dimensioneFile_ = 0;
   std::chrono::steady_clock::time_point ultimoRidisegno_{};

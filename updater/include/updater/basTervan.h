@@ -20,8 +20,9 @@ inline constexpr std::string_view kFileBloccoIstanza = "Tervan.lock";
 inline constexpr std::string_view kFileLive = "Live.txt";
 
 /// The program's start: registers the components, ends silently (exit code
-/// 0) when another Tervan runs, otherwise loads the main window and runs
-/// until it is unloaded. Returns the process exit code.
+/// 0) when another Tervan runs (having asked it, unless started with
+/// "VERIFICA", to show its window: see CanaleIstanza), otherwise loads the
+/// main window and runs until it is unloaded. Returns the process exit code.
 int Main(int argc, char** argv);
 
 /// Live mode: "Live.txt" (in any case, as Windows matches names) exists in

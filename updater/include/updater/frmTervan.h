@@ -83,6 +83,12 @@ class frmTervan : public QWidget {
   void OsservaFineSessione(int descrittore, std::function<void()> svuota);
   void FineSessione();
 
+  /// A second start of Tervan asks for the window: where the desktop has no
+  /// notification area it is brought up as the tray icon's left button
+  /// brings it (shown, checking stopped). Not while a download runs, nor
+  /// before the load completed or after the close. True when shown.
+  bool MostraDaAltroAvvio();
+
   /// Decides whether a request to close the window is granted.
   void Form_QueryUnload(bool& Cancel);
   /// Passes a key of the window, or of any of its controls, to the

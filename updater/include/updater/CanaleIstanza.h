@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QObject>
+#include <QString>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+
+namespace tervan {
+
+/// The way a second start of Tervan reaches the running one: a local
+/// socket in the user's runtime folder, named after the program folder
+/// whose instance lock the running Tervan holds, so each user's Tervan of
+/// each program folder has its own.
+///
+/// The running Tervan listens for its whole life; a request is the single
+/// line "MOSTRA" and is answered "1" when the window was shown, "0" when it
+/// was not. Anything else, or nothing within kAttesaRichiesta, closes the
+/// connection without effect.
+class CanaleIstanza : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr std::string_view kRichiesta = "MOSTRA\n";
+  static constexpr std::chrono::milliseconds kAttesaRichiesta{2000};
+
+  /// The socket of the Tervan of `cartellaProgramma` for the current user;
+  /// empty when the user has no runtime folder.
+  [[nodiscard]] static QString Nome(const std::filesystem::path& cartellaProgramma);
+
+  /// Listens on behalf of the holder of the program folder's instance lock:
+  /// a socket that a killed Tervan left behind is replaced. `mostra` shows
+  /// the window and says whether it did. Without a runtime folder, or when
+  /// the socket cannot be made, nothing listens (Attivo() is false).
+  CanaleIstanza(const std::filesystem::path& cartellaProgramma, std::function<bool()> mostra);
+  ~CanaleIstanza() override;
+  CanaleIstanza(const CanaleIstanza&) = delete;
+  CanaleIstanza& operator=(const CanaleIstanza&) = delete;
+
+  [[nodiscard]] bool Attivo() const { return server_.isListening(); }
+
+  /// The second start's side: asks the running Tervan of `cartellaProgramma`
+  /// to show its window, waiting at most `limite` for it to listen and to
+  /// answer. True when it answered that it did.
+  static bool ChiediMostra(const std::filesystem::path& cartellaProgramma,
+                           std::chrono::milliseconds limite);
+
+ private:
+  void NuovaConnessione();
+
+  QLocalServer server_;
+  std::function<bool()> mostra_;
+};
+
+}  // namespace tervan
