@@ -3,7 +3,6 @@
 // search, the download with F10, the two settings and the close rules.
 #include <gmock/gmock.h>
 #include <signal.h>
-#include <sqlite3.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,22 +35,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* kImpostazioni = R"(Software\VB and VBA Program Settings\)";
 constexpr const char* kRun = R"(SOFTWARE\Microsoft\Windows\CurrentVersion\Run)";
-
-std::vector<std::string> Sessioni(const orvane::test::ServizioFiglio& servizio) {
-  sqlite3* db = nullptr;
-  std::vector<std::string> righe;
-  if (sqlite3_open_v2(servizio.FileArchivio().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
-      SQLITE_OK) {
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT codzip || '|' || session FROM download ORDER BY rowid", -1, &st,
-                       nullptr);
-    while (st != nullptr && sqlite3_step(st) == SQLITE_ROW)
-      righe.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-  }
-  sqlite3_close(db);
-  return righe;
-}
 
 class FinestraScaricamento : public ::testing::Test {
  protected:
@@ -127,7 +110,7 @@ TEST_F(FinestraScaricamento, F4ListsEnterMarksOneAndF10YesDownloadsExactlyThatOn
   EXPECT_THAT(file, ElementsAre("TARVIK-2008-03-05-14-30-00-C-42.zip"));
   EXPECT_EQ(orvane::test::LeggiFile(cartella / file.at(0)),
             orvane::test::LeggiFile(servizio_.FilePacchetto("Aggiornamento00042.zip")));
-  EXPECT_THAT(Sessioni(servizio_), ElementsAre("42|" + sessione));
+  EXPECT_THAT(servizio_.Registrati(), ElementsAre("ROSSI|42|Stampe & <fatture>|" + sessione));
   const auto box = messaggi.Messaggi();
   ASSERT_GE(box.size(), 1U);
   EXPECT_EQ(box[0].testo, "Effettuare il download degli aggiornamenti selezionati?");
@@ -145,7 +128,7 @@ TEST_F(FinestraScaricamento, F4ListsEnterMarksOneAndF10YesDownloadsExactlyThatOn
   messaggi.Rispondi(platform::vbYes);
   Tasto(griglia, Qt::Key_F10);
   finestra.findChild<QPushButton*>("Command_Esc")->setEnabled(true);
-  EXPECT_EQ(Sessioni(servizio_).size(), 1U);
+  EXPECT_EQ(servizio_.Registrati().size(), 1U);
   EXPECT_EQ(messaggi.Messaggi().size(), box.size() + 1);
 }
 
@@ -158,9 +141,10 @@ TEST_F(FinestraScaricamento, StartedAtLogOnTheTimerDownloadsEveryListedPackageWi
   EXPECT_FALSE(finestra.isVisible());
   ASSERT_TRUE(finestra.tmrRicerca().isActive());
   finestra.tmrRicerca().setInterval(20);
-  for (int i = 0; i < 500 && Sessioni(servizio_).size() < 2; ++i)
+  for (int i = 0; i < 500 && servizio_.Registrati().size() < 2; ++i)
     QTest::qWait(20);
-  EXPECT_THAT(Sessioni(servizio_), ElementsAre("7|", "42|"));
+  EXPECT_THAT(servizio_.Registrati(),
+              ElementsAre("ROSSI|7|Motore comune|", "ROSSI|42|Stampe & <fatture>|"));
   EXPECT_THAT(messaggi.Messaggi(), IsEmpty());
   EXPECT_FALSE(finestra.isVisible());
   EXPECT_EQ(finestra.Tray().UltimiFumetti().back(),
@@ -181,7 +165,7 @@ TEST_F(FinestraScaricamento, LiveModeSearchesAtOnceAndAfterADownloadOpensTheHist
   ASSERT_TRUE(finestra.isVisible());
   ASSERT_EQ(finestra.Elenco().Righe(), 4);
   finestra.Command_F10_Click();
-  EXPECT_EQ(Sessioni(servizio_).size(), 2U);
+  EXPECT_EQ(servizio_.Registrati().size(), 2U);
   EXPECT_THAT(aperti_, ElementsAre("http://127.0.0.1:9/cronologia.aspx?session=" +
                                    finestra.Stato().IdSessione));
   EXPECT_FALSE(finestra.isVisible());
@@ -312,7 +296,7 @@ TEST_F(FinestraScaricamento, TheSessionEndingAbandonsTheDownloadKeepsThePrevious
     file.push_back(v.path().filename().string());
   EXPECT_THAT(file, ElementsAre(precedente.filename().string()));
   EXPECT_EQ(orvane::test::LeggiFile(precedente), "pacchetto precedente");
-  EXPECT_THAT(Sessioni(servizio_), IsEmpty());
+  EXPECT_THAT(servizio_.Registrati(), IsEmpty());
   EXPECT_THAT(messaggi.Messaggi().size(), 1U);  // the question only
   EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
   platform::ImpostaPompaMessaggi({});

@@ -1,0 +1,209 @@
+// Tervan started at log-on ("VERIFICA") as a real process on an X server of
+// its own without a notification area, against the reference service, on a
+// fake machine with the maker's three programs installed; the desktop's
+// notification service is a stand-in on a private session bus.
+#include <gmock/gmock.h>
+#include <signal.h>
+
+#include <QTest>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/BusNotifiche.h"
+#include "tests/support/MacchinaFinta.h"
+#include "tests/support/SchermoX.h"
+#include "tests/support/ServerDiProva.h"
+#include "tests/support/ServerX.h"
+#include "tests/support/ServizioFiglio.h"
+#include "tests/support/TervanFiglio.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using orvane::test::Processo;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
+
+constexpr const char* kTitoloFinestra = "Aggiornamenti automatici - Orvane Software";
+
+std::vector<std::string> Contenuto(const fs::path& cartella) {
+  std::vector<std::string> nomi;
+  std::error_code ec;
+  for (const auto& v : fs::directory_iterator(cartella, ec))
+    nomi.push_back(v.path().filename().string());
+  return nomi;
+}
+
+// The user's sockets in the runtime folder.
+std::vector<std::string> Socket(const fs::path& cartella) {
+  std::vector<std::string> nomi;
+  for (const std::string& n : Contenuto(cartella))
+    if (fs::is_socket(cartella / n)) nomi.push_back(n);
+  return nomi;
+}
+
+class VerificaTervan : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!x_.Avviato()) GTEST_SKIP() << "Xvfb non disponibile";
+    dati_ = orvane::test::InstallaProgrammi("ROSSI");
+  }
+
+  std::unique_ptr<Processo> Avvia(const std::vector<std::string>& argomenti,
+                                  const std::string& server, const std::string& intervallo = "") {
+    std::map<std::string, std::string> ambiente{{"QT_QPA_PLATFORM", "xcb"},
+                                                {"DISPLAY", x_.Display()},
+                                                {"DBUS_SESSION_BUS_ADDRESS", bus_.Indirizzo()},
+                                                {"ORVANE_UPDATE_SERVER", server},
+                                                {"ORVANE_WEB_SITE", "http://127.0.0.1:9"}};
+    if (!intervallo.empty()) ambiente["TERVAN_INTERVALLO_RICERCA_MS"] = intervallo;
+    return tervan_.Avvia(argomenti, ambiente);
+  }
+
+  // Keeps the stand-in services answering until `fatto` or `limite`.
+  template <typename F>
+  bool Attendi(F fatto, std::chrono::milliseconds limite = 60s) {
+    for (auto fine = std::chrono::steady_clock::now() + limite;
+         std::chrono::steady_clock::now() < fine;) {
+      if (fatto()) return true;
+      QTest::qWait(25);
+    }
+    return fatto();
+  }
+
+  [[nodiscard]] bool Annunciato() const {
+    for (const auto& n : bus_.Ricevute())
+      if (n.titolo == "Aggiornamenti Orvane Software - Download aggiornamento eseguito" &&
+          n.testo == "L'aggiornamento verrà installato al prossimo riavvio del programma")
+        return true;
+    return false;
+  }
+
+  orvane::test::ServerX x_{"640x480x24"};
+  orvane::test::MacchinaFinta macchina_;
+  orvane::test::ServizioFiglio servizio_;
+  orvane::test::BusNotifiche bus_;
+  orvane::test::TervanFiglio tervan_{macchina_.Percorso() / "programma"};
+  orvane::test::CartelleDati dati_;
+};
+
+TEST_F(VerificaTervan, DownloadsEveryListedPackageUnseenAnnouncesItAndEndsCleanlyOnSigterm) {
+  auto tervan = Avvia({"VERIFICA"}, servizio_.Server(), "200");
+  ASSERT_TRUE(Attendi([&] { return servizio_.Registrati().size() >= 3 && Annunciato(); }))
+      << tervan_.Errori(1);
+
+  // Each package in the folder of the program it belongs to, whole, under
+  // its own name; records without a session, as no search was made.
+  const auto pacchetto = [&](const char* nome) {
+    return orvane::test::LeggiFile(servizio_.FilePacchetto(nome));
+  };
+  EXPECT_THAT(Contenuto(dati_.tarvik / "Aggiornamenti"),
+              UnorderedElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip",
+                                   "TARVIK-2008-03-05-14-30-00-C-42.zip"));
+  EXPECT_EQ(orvane::test::LeggiFile(dati_.tarvik / "Aggiornamenti" /
+                                    "ORVANE-2008-01-10-09-00-00-C-7.zip"),
+            pacchetto("Aggiornamento00007.zip"));
+  EXPECT_EQ(orvane::test::LeggiFile(dati_.tarvik / "Aggiornamenti" /
+                                    "TARVIK-2008-03-05-14-30-00-C-42.zip"),
+            pacchetto("Aggiornamento00042.zip"));
+  EXPECT_THAT(Contenuto(dati_.morlen / "Aggiornamenti"),
+              ElementsAre("MORLEN-2009-01-01-00-00-00-C-99.zip"));
+  EXPECT_EQ(orvane::test::LeggiFile(dati_.morlen / "Aggiornamenti" /
+                                    "MORLEN-2009-01-01-00-00-00-C-99.zip"),
+            pacchetto("Aggiornamento00099.zip"));
+  // The common package went with the first program that listed it.
+  EXPECT_THAT(Contenuto(dati_.selvor / "Aggiornamenti"), IsEmpty());
+  EXPECT_THAT(servizio_.Registrati(),
+              UnorderedElementsAre("ROSSI|7|Motore comune|", "ROSSI|42|Stampe & <fatture>|",
+                                   "ROSSI|99|Schede però nuove|"));
+
+  // Nothing on the screen, and the program stays to check again.
+  orvane::test::SchermoX schermo(x_.Display());
+  ASSERT_TRUE(schermo.Connesso());
+  EXPECT_FALSE(schermo.Finestra(kTitoloFinestra, 500ms));
+  EXPECT_TRUE(tervan->InEsecuzione());
+  EXPECT_EQ(Socket(macchina_.Esecuzione()).size(), 1U);
+
+  EXPECT_EQ(tervan->Termina(SIGTERM), 0) << tervan_.Errori(1);
+  EXPECT_THAT(Socket(macchina_.Esecuzione()), IsEmpty());
+  EXPECT_FALSE(fs::exists(tervan_.Cartella() / "Tarvik.Log"));
+  // The lock went with it: the next start takes it.
+  auto dopo = Avvia({"VERIFICA"}, servizio_.Server());
+  EXPECT_TRUE(tervan_.AttendiBlocco(*dopo));
+}
+
+TEST_F(VerificaTervan, SigtermDuringAPackageLeavesThePreviousFileAndNoTemporary) {
+  // The service's packages, each arriving a few bytes at a time; the rest
+  // of the service passes through.
+  std::atomic<int> blocchi = 0;
+  orvane::test::ServerHttp lento;
+  lento.Server().Get(R"(/ServizioAggiornamenti/download/(.+))", [&](const httplib::Request& q,
+                                                                    httplib::Response& r) {
+    auto corpo = std::make_shared<std::string>(
+        orvane::test::LeggiFile(servizio_.FilePacchetto(q.matches[1].str())));
+    r.set_content_provider(corpo->size(), "application/zip",
+                           [&, corpo](std::size_t da, std::size_t, httplib::DataSink& sink) {
+                             std::this_thread::sleep_for(100ms);
+                             ++blocchi;
+                             return sink.write(corpo->data() + da,
+                                               std::min<std::size_t>(8, corpo->size() - da));
+                           });
+  });
+  lento.Server().Post(R"(/.*)", [&](const httplib::Request& q, httplib::Response& r) {
+    httplib::Client servizio(servizio_.Server());
+    httplib::Headers intestazioni;
+    for (const auto& [nome, valore] : q.headers)
+      if (nome == "SOAPAction") intestazioni.emplace(nome, valore);
+    const auto risposta =
+        servizio.Post(q.path, intestazioni, q.body, q.get_header_value("Content-Type"));
+    if (!risposta) {
+      r.status = 502;
+      return;
+    }
+    r.status = risposta->status;
+    r.set_content(risposta->body, risposta->get_header_value("Content-Type"));
+  });
+  lento.Avvia();
+  const std::string server = lento.Url("");
+  const fs::path cartella = dati_.tarvik / "Aggiornamenti";
+  orvane::test::ScriviFile(cartella / "ORVANE-2008-01-10-09-00-00-C-7.zip", "pacchetto precedente");
+
+  auto tervan = Avvia({"VERIFICA"}, server, "200");
+  ASSERT_TRUE(Attendi([&] { return blocchi >= 3; })) << tervan_.Errori(1);
+  EXPECT_EQ(tervan->Termina(SIGTERM), 0) << tervan_.Errori(1);
+  EXPECT_THAT(Contenuto(cartella), ElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip"));
+  EXPECT_EQ(orvane::test::LeggiFile(cartella / "ORVANE-2008-01-10-09-00-00-C-7.zip"),
+            "pacchetto precedente");
+  EXPECT_THAT(servizio_.Registrati(), IsEmpty());
+  EXPECT_FALSE(fs::exists(tervan_.Cartella() / "Tarvik.Log"));
+}
+
+TEST_F(VerificaTervan, APlainSecondStartBringsUpTheWindowEvenAfterAKilledRunLeftItsSocket) {
+  // Nothing is due within the test: the first check is a minute away.
+  auto ucciso = Avvia({"VERIFICA"}, servizio_.Server());
+  ASSERT_TRUE(tervan_.AttendiBlocco(*ucciso));
+  ASSERT_TRUE(Attendi([&] { return !Socket(macchina_.Esecuzione()).empty(); }));
+  ucciso->Termina(SIGKILL);
+  ASSERT_EQ(Socket(macchina_.Esecuzione()).size(), 1U);  // left behind
+
+  auto tervan = Avvia({"VERIFICA"}, servizio_.Server());
+  ASSERT_TRUE(tervan_.AttendiBlocco(*tervan));
+  orvane::test::SchermoX schermo(x_.Display());
+  ASSERT_TRUE(schermo.Connesso());
+  EXPECT_FALSE(schermo.Finestra(kTitoloFinestra, 500ms));
+
+  auto secondo = Avvia({}, servizio_.Server());
+  EXPECT_EQ(secondo->Attendi(60s), 0);
+  EXPECT_EQ(tervan_.Uscita(3), "");
+  EXPECT_TRUE(schermo.Finestra(kTitoloFinestra, 30s)) << tervan_.Errori(2);
+  EXPECT_TRUE(tervan->InEsecuzione());
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QVariantList>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/CartellaTemporanea.h"
+#include "tests/support/Processo.h"
+
+namespace orvane::test {
+
+/// One desktop notification as the stand-in received it.
+struct Notifica {
+  std::string applicazione;
+  std::string titolo;
+  std::string testo;
+  int durata = 0;
+};
+
+/// A private D-Bus session bus (a dbus-daemon of its own) on which the test
+/// process offers org.freedesktop.Notifications, as a desktop does, and
+/// records every Notify. The calls arrive through the test's Qt event loop.
+class BusNotifiche {
+ public:
+  BusNotifiche();
+  ~BusNotifiche();
+  BusNotifiche(const BusNotifiche&) = delete;
+  BusNotifiche& operator=(const BusNotifiche&) = delete;
+
+  /// The bus address, as DBUS_SESSION_BUS_ADDRESS takes it.
+  [[nodiscard]] const std::string& Indirizzo() const noexcept { return indirizzo_; }
+  [[nodiscard]] const std::vector<Notifica>& Ricevute() const;
+
+ private:
+  class Servizio;
+  CartellaTemporanea cartella_;
+  std::unique_ptr<Processo> demone_;
+  std::string indirizzo_;
+  QString nomeConnessione_;
+  std::unique_ptr<Servizio> servizio_;
+};
+
+}  // namespace orvane::test
