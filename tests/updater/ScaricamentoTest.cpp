@@ -3,6 +3,9 @@
 // service, and that nothing damaged is ever placed or recorded.
 #include <gmock/gmock.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -168,6 +171,49 @@ TEST_F(ScaricamentoTest, ADamagedPackagePlacesNothingRecordsNothingAndKeepsThePr
     banco_.macchina.Imposta("ORVANE_UPDATE_SERVER", servizio_.Server());
     banco_.ciclo.Command_F4_Click();
   }
+}
+
+// Every entry below `cartella`, with the content of each file.
+std::vector<std::string> Albero(const fs::path& cartella) {
+  std::vector<std::string> voci;
+  for (const auto& v : fs::recursive_directory_iterator(cartella)) {
+    const bool file = v.is_regular_file() && !v.is_symlink();
+    voci.push_back(fs::relative(v.path(), cartella).string() +
+                   (file ? "=" + orvane::test::LeggiFile(v.path()) : ""));
+  }
+  std::sort(voci.begin(), voci.end());
+  return voci;
+}
+
+TEST_F(ScaricamentoTest, AnUnusableDataFolderFailsItsPackageStopsTheRunAndWritesNothingElsewhere) {
+  const fs::path disco = platform::PercorsoLocale("C:\\");
+  orvane::test::ScriviFile(aggiornamenti_ / "TARVIK-2008-03-05-14-30-00-C-42.zip", "precedente");
+  orvane::test::ScriviFile(disco / "FILE", "un file, non una cartella");
+  // A folder the user may not write in; root may write anywhere but in /sys.
+  fs::create_directories(disco / "SOLA");
+  if (::geteuid() == 0) {
+    fs::create_directory_symlink("/sys", disco / "SOLA" / "LETTURA");
+  } else {
+    fs::create_directories(disco / "SOLA" / "LETTURA");
+    fs::permissions(disco / "SOLA" / "LETTURA", fs::perms::owner_read | fs::perms::owner_exec);
+  }
+  const auto prima = Albero(disco);
+  orvane::test::MessaggiRegistrati messaggi;
+  for (const char* cartella : {R"(C:\ORVANE\TARVIK\MANCA)", R"(C:\FILE)", R"(C:\SOLA\LETTURA)"}) {
+    const std::size_t log = orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log());
+    // The first of the two packages goes to the unusable folder; the second
+    // is never fetched.
+    banco_.elenco.SegnaTutti("Ok");
+    Cella(1, Colonna::kCartellaDati, cartella);
+    banco_.ciclo.ConnessioneAggiornamenti("", 1);
+    EXPECT_EQ(Albero(disco), prima) << cartella;
+    EXPECT_THAT(servizio_.Registrati(), IsEmpty()) << cartella;
+    EXPECT_EQ(orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log()), log + 1) << cartella;
+    EXPECT_EQ(banco_.Label1.text().toStdString(),
+              "Download aggiornamento 1 di 2 - Motore comune in corso...")
+        << cartella;
+  }
+  EXPECT_EQ(messaggi.Messaggi().size(), 3U);  // "Nessun aggiornamento scaricato" each time
 }
 
 TEST_F(ScaricamentoTest, NamesThatWouldLeaveTheFolderFailAndQuotesAndSemicolonsAreRecorded) {
