@@ -35,7 +35,7 @@ std::optional<std::string> Contatore(const std::filesystem::path& cartella) {
       platform::AnalizzaFileRegistro(LeggiFile(cartella / kFileRadice));
   if (!f.riconosciuto || f.numeroProblemi != 0) return std::nullopt;
   std::optional<std::string> contatore;
-  bool riempitivo = false;
+  std::optional<bool> riempitivo;
   for (const auto& sezione : f.sezioni) {
     if (sezione.chiave != "HKEY_CURRENT_USER\\Software\\Prova") continue;
     for (const auto& v : sezione.valori) {
@@ -43,8 +43,9 @@ std::optional<std::string> Contatore(const std::filesystem::path& cartella) {
       if (v.nome == "Riempitivo") riempitivo = v.dati == std::string(16 * 1024, 'r') + '\0';
     }
   }
-  if (!riempitivo) return std::nullopt;
-  // A first writer killed before its first value leaves none.
+  // The large value is written first, so a counter never stands without it;
+  // a first writer killed before its first value leaves the key alone.
+  if (riempitivo == false || (contatore && !riempitivo)) return std::nullopt;
   return contatore.value_or("");
 }
 
