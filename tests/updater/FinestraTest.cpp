@@ -14,7 +14,6 @@
 #include "platform/Browser.h"
 #include "platform/Messaggi.h"
 #include "platform/PompaMessaggi.h"
-#include "platform/RigaDiComando.h"
 #include "quomaro/Host.h"
 #include "quomaro/Recordset.h"
 #include "tests/support/MacchinaFinta.h"
@@ -28,6 +27,14 @@ using Elenco = ElencoAggiornamenti;
 
 class FinestraTest : public ::testing::Test {
  protected:
+  // The ports a test may have pointed at the window's own dialogs and pump.
+  void TearDown() override {
+    platform::ImpostaPortaMessaggi({});
+    platform::ImpostaPompaMessaggi({});
+    platform::ImpostaPortaBrowser({});
+    quomaro::ImpostaPortaMessaggi({});
+    quomaro::ImpostaPompaMessaggi({});
+  }
   // Three packages of TARVIK in the list, none marked, the first row selected.
   void Riempi() {
     quomaro::Recordset rs = test::ElencoFileVuoto();
@@ -88,12 +95,10 @@ TEST_F(FinestraTest, EveryControlCarriesItsNameAndFixedText) {
        {"Combo1", "Text1", "Label1", "Label4", "Label6", "grdAggior", "vbalProg", "navdat"}) {
     EXPECT_NE(finestra_.findChild<QWidget*>(nome), nullptr) << nome;
   }
-  EXPECT_EQ(finestra_.mnuVestrum().objectName(), QStringLiteral("mnuVestrum"));
   ASSERT_EQ(finestra_.mnuVestrum().actions().size(), 1);
   EXPECT_EQ(finestra_.mnuVestrum().actions()[0]->text(), QStringLiteral("Esci"));
   EXPECT_EQ(finestra_.tmrRicerca().interval(), 60000);
   EXPECT_FALSE(finestra_.tmrRicerca().isActive());
-  EXPECT_EQ(finestra_.Stato().IdSessione, "");
 }
 
 TEST(IntervalloRicercaTest, OnlyAShorterValidIntervalOverridesTheDefault) {
@@ -147,31 +152,6 @@ TEST_F(FinestraTest, TheTrayBringsTheWindowBackAndStopsTheChecks) {
   EXPECT_EQ(finestra_.Tray().UltimiFumetti().back(), (Fumetto{"testo", "titolo", 3000}));
 }
 
-TEST_F(FinestraTest, CloseRequestsFollowTheBusyButtonTheCommandLineAndThePermission) {
-  struct Caso {
-    bool esc;
-    const char* riga;
-    bool consentita;
-    bool concessa;
-    bool consentitaDopo;
-  };
-  for (const Caso& c : std::vector<Caso>{{false, "", true, false, true},
-                                         {true, "VERIFICA", false, false, false},
-                                         {true, "VERIFICA", true, true, true},
-                                         {true, "", true, true, true},
-                                         {true, "", false, false, true}}) {
-    platform::SostituisciRigaDiComando(c.riga);
-    frmTervan f;
-    f.findChild<QPushButton*>("Command_Esc")->setEnabled(c.esc);
-    f.Stato().ChiusuraConsentita = c.consentita;
-    bool annulla = false;
-    f.Form_QueryUnload(annulla);
-    EXPECT_EQ(!annulla, c.concessa) << c.esc << c.riga << c.consentita;
-    EXPECT_EQ(f.Stato().ChiusuraConsentita, c.consentitaDopo) << c.esc << c.riga << c.consentita;
-  }
-  platform::SostituisciRigaDiComando("DEBUG");
-}
-
 TEST_F(FinestraTest, HiddenInTheTrayTheProgramOutlivesAMessageBoxAndEndsOnlyThroughEsci) {
   InstallaPorteQt();
   finestra_.hide();
@@ -193,12 +173,6 @@ TEST_F(FinestraTest, HiddenInTheTrayTheProgramOutlivesAMessageBoxAndEndsOnlyThro
   QTimer::singleShot(0, [this] { finestra_.mnuVestrum().actions()[0]->trigger(); });
   QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
   EXPECT_EQ(QApplication::exec(), 0);
-
-  platform::ImpostaPortaMessaggi({});
-  platform::ImpostaPompaMessaggi({});
-  platform::ImpostaPortaBrowser({});
-  quomaro::ImpostaPortaMessaggi({});
-  quomaro::ImpostaPompaMessaggi({});
 }
 
 TEST_F(FinestraTest, TheSessionEndingAnswersAMessageBoxThatARunIsWaitingOn) {
@@ -218,12 +192,6 @@ TEST_F(FinestraTest, TheSessionEndingAnswersAMessageBoxThatARunIsWaitingOn) {
   EXPECT_EQ(QApplication::exec(), 0);
   EXPECT_EQ(risposta, platform::vbOK);
   EXPECT_FALSE(finestra_.Stato().Archivio);
-
-  platform::ImpostaPortaMessaggi({});
-  platform::ImpostaPompaMessaggi({});
-  platform::ImpostaPortaBrowser({});
-  quomaro::ImpostaPortaMessaggi({});
-  quomaro::ImpostaPompaMessaggi({});
 }
 
 }  // namespace
