@@ -3,15 +3,11 @@
 // window, here in the test process and holding the program folder's lock,
 // to show itself.
 #include <gmock/gmock.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <QLocalSocket>
 #include <QTest>
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -37,18 +33,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using orvane::test::Processo;
-
-// Leaves a socket file nobody listens on, as a killed Tervan does.
-void SocketAbbandonato(const QString& nome) {
-  const std::string percorso = nome.toStdString();
-  const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un indirizzo{};
-  indirizzo.sun_family = AF_UNIX;
-  std::strncpy(indirizzo.sun_path, percorso.c_str(), sizeof indirizzo.sun_path - 1);
-  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&indirizzo), sizeof indirizzo), 0);
-  ::close(s);
-  ASSERT_TRUE(fs::exists(percorso));
-}
 
 class CanaleIstanzaTest : public ::testing::Test {
  protected:
@@ -82,7 +66,6 @@ class CanaleIstanzaTest : public ::testing::Test {
 
 TEST_F(CanaleIstanzaTest, APlainSecondStartShowsTheHiddenWindowWhileVerificaAndStrangersDoNothing) {
   const QString nome = CanaleIstanza::Nome(tervan_.Cartella());
-  SocketAbbandonato(nome);
   platform::SostituisciRigaDiComando("VERIFICA");
   frmTervan finestra;
   finestra.Form_Load();
@@ -156,8 +139,7 @@ TEST_F(CanaleIstanzaTest, ASecondStartDuringADownloadEndsSilentlyAndTheRunComple
     orvane::test::ServerGrezzo::Scrivi(s, corpo.substr(inviati));
     return true;
   });
-  const std::string url = lento.Url("/");
-  macchina_.Imposta("ORVANE_UPDATE_SERVER", url.substr(0, url.size() - 1));
+  macchina_.Imposta("ORVANE_UPDATE_SERVER", lento.Url(""));
   secondo = tervan_.Avvia();
   avviato = true;
   finestra.Ciclo().ConnessioneAggiornamenti("", 1);
