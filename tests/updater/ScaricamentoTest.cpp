@@ -121,24 +121,17 @@ TEST_F(ScaricamentoTest, ADamagedPackagePlacesNothingRecordsNothingAndKeepsThePr
   const std::string pacchetto = Letto(servizio_.FilePacchetto("Aggiornamento00042.zip"));
 
   // A body cut short of its declared length, and an HTML page of the right size.
-  orvane::test::ServerGrezzo troncato([&](int s) {
-    orvane::test::ServerGrezzo::LeggiRichiesta(s);
-    orvane::test::ServerGrezzo::Scrivi(
-        s, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(pacchetto.size()) + "\r\n\r\n" +
-               pacchetto.substr(0, pacchetto.size() / 2));
-    return true;
-  });
-  orvane::test::ServerGrezzo pagina([&](int s) {
-    orvane::test::ServerGrezzo::LeggiRichiesta(s);
-    orvane::test::ServerGrezzo::Scrivi(
-        s, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(pacchetto.size()) + "\r\n\r\n" +
-               std::string(pacchetto.size(), '<'));
-    return true;
-  });
-  const auto server = [](const orvane::test::ServerGrezzo& s) {
-    const std::string url = s.Url("/");
-    return url.substr(0, url.size() - 1);
+  const auto risponde = [&](const std::string& corpo) {
+    return [&, corpo](int s) {
+      orvane::test::ServerGrezzo::LeggiRichiesta(s);
+      orvane::test::ServerGrezzo::Scrivi(
+          s, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(pacchetto.size()) + "\r\n\r\n" +
+                 corpo);
+      return true;
+    };
   };
+  orvane::test::ServerGrezzo troncato(risponde(pacchetto.substr(0, pacchetto.size() / 2)));
+  orvane::test::ServerGrezzo pagina(risponde(std::string(pacchetto.size(), '<')));
 
   struct Caso {
     std::string nome;
@@ -148,8 +141,8 @@ TEST_F(ScaricamentoTest, ADamagedPackagePlacesNothingRecordsNothingAndKeepsThePr
       {"404", [&] { Cella(3, Colonna::kCodice, "12345"); }},
       {"dimensione diversa", [&] { Cella(3, Colonna::kByte, "100"); }},
       {"codice non numerico", [&] { Cella(3, Colonna::kCodice, "4x2"); }},
-      {"troncato", [&] { banco_.macchina.Imposta("ORVANE_UPDATE_SERVER", server(troncato)); }},
-      {"pagina html", [&] { banco_.macchina.Imposta("ORVANE_UPDATE_SERVER", server(pagina)); }},
+      {"troncato", [&] { banco_.macchina.Imposta("ORVANE_UPDATE_SERVER", troncato.Url("")); }},
+      {"pagina html", [&] { banco_.macchina.Imposta("ORVANE_UPDATE_SERVER", pagina.Url("")); }},
       {"servizio irraggiungibile",
        [&] { banco_.macchina.Imposta("ORVANE_UPDATE_SERVER", orvane::test::UrlChiuso()); }},
   };
