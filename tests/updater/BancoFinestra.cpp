@@ -1,5 +1,7 @@
 #include "BancoFinestra.h"
 
+#include <algorithm>
+
 #include "platform/Cartelle.h"
 
 namespace tervan::test {
@@ -14,6 +16,15 @@ quomaro::Recordset ElencoFileVuoto() {
            {"dimens", "int"},
            {"notexx"}});
   return rs;
+}
+
+std::vector<std::string> Contenuto(const std::filesystem::path& cartella) {
+  std::vector<std::string> nomi;
+  if (!std::filesystem::is_directory(cartella)) return nomi;
+  for (const auto& voce : std::filesystem::directory_iterator(cartella))
+    nomi.push_back(voce.path().filename().string());
+  std::sort(nomi.begin(), nomi.end());
+  return nomi;
 }
 
 BancoFinestra::BancoFinestra() {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "quomaro/Recordset.h"
 #include "tests/support/MacchinaFinta.h"
@@ -25,6 +26,9 @@ namespace tervan::test {
 /// An open, empty file list with the service's seven columns, for a test to
 /// add its packages to.
 [[nodiscard]] quomaro::Recordset ElencoFileVuoto();
+
+/// The names in a folder, sorted; none when it is not there.
+[[nodiscard]] std::vector<std::string> Contenuto(const std::filesystem::path& cartella);
 
 /// The check cycle and the update list on loose controls, with a local
 /// store of their own in a fake machine's program folder: no window.

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "BancoFinestra.h"
 #include "platform/Browser.h"
 #include "platform/Cartelle.h"
 #include "platform/Percorsi.h"
@@ -104,10 +105,7 @@ TEST_F(FinestraScaricamento, F4ListsEnterMarksOneAndF10YesDownloadsExactlyThatOn
   Tasto(griglia, Qt::Key_F10);
 
   const fs::path cartella = platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI\Aggiornamenti)");
-  std::vector<std::string> file;
-  for (const auto& v : fs::directory_iterator(cartella))
-    file.push_back(v.path().filename().string());
-  EXPECT_THAT(file, ElementsAre("TARVIK-2008-03-05-14-30-00-C-42.zip"));
+  EXPECT_THAT(test::Contenuto(cartella), ElementsAre("TARVIK-2008-03-05-14-30-00-C-42.zip"));
   EXPECT_THAT(servizio_.Registrati(), ElementsAre("ROSSI|42|Stampe & <fatture>|" + sessione));
   const auto box = messaggi.Messaggi();
   ASSERT_GE(box.size(), 1U);
@@ -262,10 +260,7 @@ TEST_F(FinestraScaricamento, TheSessionEndingAbandonsTheDownloadKeepsThePrevious
     QTest::qWait(20);
   EXPECT_FALSE(finestra.Stato().Archivio);  // the close was granted
   EXPECT_FALSE(finestra.isVisible());
-  std::vector<std::string> file;
-  for (const auto& v : fs::directory_iterator(cartella))
-    file.push_back(v.path().filename().string());
-  EXPECT_THAT(file, ElementsAre(precedente.filename().string()));
+  EXPECT_THAT(test::Contenuto(cartella), ElementsAre(precedente.filename().string()));
   EXPECT_EQ(orvane::test::LeggiFile(precedente), "pacchetto precedente");
   EXPECT_THAT(servizio_.Registrati(), IsEmpty());
   EXPECT_THAT(messaggi.Messaggi().size(), 1U);  // the question only

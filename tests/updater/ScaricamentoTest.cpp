@@ -25,18 +25,10 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Colonna = ElencoAggiornamenti::Colonna;
+using test::Contenuto;
 namespace fs = std::filesystem;
 
 constexpr const char* kDatiTarvik = R"(C:\ORVANE\TARVIK\DATI)";
-
-std::vector<std::string> Contenuto(const fs::path& cartella) {
-  std::vector<std::string> nomi;
-  if (!fs::is_directory(cartella)) return nomi;
-  for (const auto& voce : fs::directory_iterator(cartella))
-    nomi.push_back(voce.path().filename().string());
-  std::sort(nomi.begin(), nomi.end());
-  return nomi;
-}
 
 class ScaricamentoTest : public ::testing::Test {
  protected:
