@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <chrono>
-#include <fstream>
 
 #include "FinestraDesigner.h"
 #include "FoglioProprieta.h"

@@ -7,8 +7,6 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QToolButton>
-#include <fstream>
-#include <iterator>
 
 #include "ProvaSchede.h"
 #include "brisko/ErroreControllo.h"
@@ -136,10 +134,7 @@ TEST(Tabs, LoadsPicturesThroughTheDialogAndKeepsThePictureOnABadFile) {
              std::string("GIF89a\x01\x00\x01\x00\x80\x00\x00\xc8\x0a\x0a\x00\x00\x00"
                          ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
                          35));
-  const std::string intero = [&] {
-    std::ifstream f(cartella / "a.bmp", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-  }();
+  const std::string intero = orvane::test::LeggiFile(cartella / "a.bmp");
   ScriviFile(cartella / "tronca.bmp", intero.substr(0, 40));
   ScriviFile(cartella / "testo.gif", "non un'immagine");
   // A BMP header that claims 60000 by 60000 pixels over a few bytes.
