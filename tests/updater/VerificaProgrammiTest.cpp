@@ -125,12 +125,10 @@ TEST_F(DiscoveryTest, RemovedProgramsLoseTheirRowsWhileTheOthersAreRefreshed) {
   EXPECT_EQ(tarvik.at("Server"), "SRV\\SQL");
   EXPECT_EQ(tarvik.at("userid"), "TRK0001");
 
-  finestra_.Stato().Archivio->conAggior().Execute(istruzioni::kAggiornaFrequenza, {"00:01:00"});
   Disinstalla(R"(C:\ORVANE\TARVIK)");
   Passo();
   const auto righe = Righe();
   ASSERT_EQ(Codici(righe), std::vector<std::string>{"SELVOR"});
-  EXPECT_EQ(righe[0].at("FreQue"), "00:00:30");
   EXPECT_EQ(righe[0].at("PercXx"), R"(C:\SELVOR\DATI)");
   EXPECT_EQ(righe[0].at("Server"), "SRV2");
   EXPECT_EQ(righe[0].at("Filexx"), "Ploduk.exe");
