@@ -1,12 +1,14 @@
 #include "service/ServizioHttp.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
 
 #include "PaginaCronologia.h"
 #include "service/CodificaSOAP.h"
@@ -162,8 +164,30 @@ void ServizioHttp::ServiPacchetto(const httplib::Request& q, httplib::Response& 
     r.set_content("Pacchetto inesistente", "text/plain; charset=utf-8");
     return;
   }
-  std::string contenuto{std::istreambuf_iterator<char>(ingresso), std::istreambuf_iterator<char>()};
-  r.set_content(contenuto, "application/zip");
+  const auto dimensione = std::filesystem::file_size(file, ec);
+  if (ec) {
+    r.status = 404;
+    r.set_content("Pacchetto inesistente", "text/plain; charset=utf-8");
+    return;
+  }
+  // The package goes out in blocks as it is read: a large one is never
+  // held in memory whole, nor copied into the answer.
+  struct Lettura {
+    std::ifstream pacchetto;
+    std::vector<char> blocco = std::vector<char>(std::size_t{256} << 10U);
+  };
+  auto lettura = std::make_shared<Lettura>(Lettura{std::move(ingresso)});
+  r.set_content_provider(
+      static_cast<std::size_t>(dimensione), "application/zip",
+      [lettura](std::size_t inizio, std::size_t lunghezza, httplib::DataSink& sink) {
+        auto& [pacchetto, blocco] = *lettura;
+        pacchetto.seekg(static_cast<std::streamoff>(inizio));
+        pacchetto.read(blocco.data(),
+                       static_cast<std::streamsize>(std::min(lunghezza, blocco.size())));
+        const std::streamsize n = pacchetto.gcount();
+        // A file that shrank under the service ends the answer short.
+        return n > 0 && sink.write(blocco.data(), static_cast<std::size_t>(n));
+      });
 }
 
 void ServizioHttp::ServiCronologia(const httplib::Request& q, httplib::Response& r) {
