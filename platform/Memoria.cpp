@@ -1,7 +1,6 @@
 #include "platform/Memoria.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstdint>
 

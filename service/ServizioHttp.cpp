@@ -159,13 +159,9 @@ void ServizioHttp::ServiPacchetto(const httplib::Request& q, httplib::Response& 
   // A name the file system cannot hold (too long) is no package either.
   std::error_code ec;
   std::ifstream ingresso(file, std::ios::binary);
-  if (!std::filesystem::is_regular_file(file, ec) || !ingresso) {
-    r.status = 404;
-    r.set_content("Pacchetto inesistente", "text/plain; charset=utf-8");
-    return;
-  }
-  const auto dimensione = std::filesystem::file_size(file, ec);
-  if (ec) {
+  const bool regolare = std::filesystem::is_regular_file(file, ec);
+  const auto dimensione = regolare ? std::filesystem::file_size(file, ec) : 0;
+  if (!regolare || ec || !ingresso) {
     r.status = 404;
     r.set_content("Pacchetto inesistente", "text/plain; charset=utf-8");
     return;
