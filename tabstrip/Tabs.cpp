@@ -142,8 +142,15 @@ void Tabs::Segnala(const QString& azione, const ErroreControllo& errore) {
 
 void Tabs::MostraFigura(std::shared_ptr<Immagine> figura) {
   figura_ = std::move(figura);
-  if (!figura_) {
+  picTab_->setToolTip({});
+  if (!figura_ || figura_->Pixel().isNull()) {
     picTab_->clear();
+    if (figura_ && !figura_->Origine().empty()) {
+      // A picture file the state names but that could not be loaded.
+      picTab_->setText("?");
+      picTab_->setToolTip("Immagine non caricata: " +
+                          QString::fromStdString(figura_->Origine().string()));
+    }
     return;
   }
   QPixmap pixmap = QPixmap::fromImage(figura_->Pixel());
@@ -167,10 +174,12 @@ void Tabs::SelectionChanged(xpVantelTab* controllo) {
   indice_ = 0;
   SetChanged(false);
   const std::int32_t n = controllo_ ? controllo_->NumberOfTabs() : 0;
-  // Without tabs there is nothing to show or edit.
+  // Without tabs there is nothing to show or edit, but a control can still
+  // get its first tab.
   for (QWidget* figlio : findChildren<QWidget*>()) {
     figlio->setEnabled(n > 0);
   }
+  cmdAddTab_->setEnabled(controllo_ != nullptr);
   if (n == 0) {
     txtIndex_->clear();
     txt0_->clear();
@@ -235,6 +244,13 @@ void Tabs::cmdAddTabClick() {
     return;
   }
   try {
+    if (indice_ == 0) {
+      // No tab was shown, so there are no values to carry over: the page
+      // shows the new first tab.
+      controllo_->AddTab(60, std::string());
+      SelectionChanged(controllo_);
+      return;
+    }
     if (changed_) {
       ApplyChanges();
     }

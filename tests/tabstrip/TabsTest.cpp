@@ -177,9 +177,12 @@ TEST(Tabs, LoadsPicturesThroughTheDialogAndKeepsThePictureOnABadFile) {
   EXPECT_EQ(tab->TabPicture(1), nullptr);
 }
 
-TEST(Tabs, WithoutTabsShowsNothingAndRefusesToApply) {
+TEST(Tabs, WithoutTabsOffersOnlyAddTabWhichThenShowsTheFirstTab) {
   xpVantelTab vuoto;
+  vuoto.resize(300, 100);
   Pagina p;
+  auto* aggiungi = p.pagina.findChild<QPushButton*>("cmdAddTab");
+  EXPECT_FALSE(aggiungi->isEnabled());  // no control at all
   p.pagina.SelectionChanged(&vuoto);
   EXPECT_EQ(p.pagina.IndiceCorrente(), 0);
   EXPECT_FALSE(p.testo->isEnabled());
@@ -189,6 +192,18 @@ TEST(Tabs, WithoutTabsShowsNothingAndRefusesToApply) {
   } catch (const ErroreControllo& e) {
     EXPECT_EQ(e.Numero(), 9);
   }
+
+  ASSERT_TRUE(aggiungi->isEnabled());
+  p.Clic("cmdAddTab");
+  ASSERT_EQ(vuoto.NumberOfTabs(), 1);
+  EXPECT_EQ(p.pagina.IndiceCorrente(), 1);
+  EXPECT_TRUE(p.testo->isEnabled());
+  EXPECT_EQ(p.testo->text(), "Tab1");
+  EXPECT_EQ(p.larghezza->text(), "60");
+  p.Scrivi(p.testo, "Principale");
+  p.pagina.ApplyChanges();
+  EXPECT_EQ(vuoto.TabCaption(1), "Principale");
+  EXPECT_EQ(vuoto.TabWidth(1), 60);
   EXPECT_EQ(mCommonDialog::FiltroQt("Immagini|*.bmp; *.ico|Tutti|*.*"),
             "Immagini (*.bmp *.ico);;Tutti (*.*)");
 }
