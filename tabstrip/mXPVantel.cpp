@@ -128,19 +128,6 @@ bool IsPointerOverWindow(const QWidget* finestra) {
   return finestra != nullptr && QApplication::widgetAt(QCursor::pos()) == finestra;
 }
 
-bool TrackPointer(QWidget* finestra) {
-  if (IsPointerOverWindow(finestra)) {
-    if (QWidget::mouseGrabber() != finestra) {
-      finestra->grabMouse();
-    }
-    return true;
-  }
-  if (finestra != nullptr && QWidget::mouseGrabber() == finestra) {
-    finestra->releaseMouse();
-  }
-  return false;
-}
-
 QString GetAccessChar(const QString& testo) {
   const auto dopo = [&testo](qsizetype p) -> QString {
     // The character after position p, when it is not another "&".

@@ -49,9 +49,6 @@ void PutPixel(ContestoGrafico& dc, std::int32_t x, std::int32_t y, COLORREF colo
 /// Whether the window under the screen cursor is `finestra` itself (a child
 /// window there does not count).
 [[nodiscard]] bool IsPointerOverWindow(const QWidget* finestra);
-/// Gives `finestra` the pointer capture while the pointer is over it and
-/// takes it back once it is not; returns whether the pointer is over it.
-bool TrackPointer(QWidget* finestra);
 
 /// The access character of a caption in lower case ("&Principale" gives
 /// "p"), or empty: a "&" marks the character after it, "&&" is a literal

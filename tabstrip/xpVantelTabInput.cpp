@@ -1,8 +1,9 @@
 // The tab strip's pointer, keyboard and focus handling: a press selects the
 // tab under it, the arrow keys step through the tabs, Alt with an access
 // character selects its tab, and the tab under the pointer is hot.
+#include <QCursor>
 #include <QFocusEvent>
-#include <QHideEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
@@ -110,13 +111,17 @@ void xpVantelTab::mouseReleaseEvent(QMouseEvent* evento) {
 void xpVantelTab::mouseMoveEvent(QMouseEvent* evento) {
   const ValoriPuntatore v = Valori(*evento, true);
   evento->accept();
-  Gestisci("movimento", [&] {
-    if (!mXPVantel::TrackPointer(this)) {
-      emit MouseOut(v.Button, v.Shift, v.X, v.Y);
-      hotTab_ = 0;
-      DrawTab();
-      return;
+  // The control never grabs the pointer: a grab would also take the next
+  // click after the pointer jumped elsewhere. Qt's leave event tells when
+  // the pointer goes; a move still arrives outside while a button is held.
+  if (!mXPVantel::IsPointerOverWindow(this)) {
+    if (puntatoreDentro_) {
+      PuntatoreUscito(v.Button, v.Shift, v.X, v.Y);
     }
+    return;
+  }
+  puntatoreDentro_ = true;
+  Gestisci("movimento", [&] {
     emit MouseIn(v.Button, v.Shift, v.X, v.Y);
     if (Dentro(bodyRect_, v.x, v.y)) {
       hotTab_ = 0;
@@ -138,6 +143,15 @@ void xpVantelTab::mouseMoveEvent(QMouseEvent* evento) {
     if (cambiata) {
       DrawTab();
     }
+  });
+}
+
+void xpVantelTab::PuntatoreUscito(std::int16_t Button, std::int16_t Shift, float X, float Y) {
+  puntatoreDentro_ = false;
+  Gestisci("uscita", [&] {
+    emit MouseOut(Button, Shift, X, Y);
+    hotTab_ = 0;
+    DrawTab();
   });
 }
 
@@ -170,15 +184,16 @@ void xpVantelTab::focusOutEvent(QFocusEvent* evento) {
   Gestisci("fuoco", [&] { ImpostaFocusFlag(false); });
 }
 
-void xpVantelTab::hideEvent(QHideEvent* evento) {
-  // A hidden control must not keep the pointer from the rest of the screen.
-  if (QWidget::mouseGrabber() == this) {
-    releaseMouse();
-  }
-  QWidget::hideEvent(evento);
-}
-
 bool xpVantelTab::event(QEvent* evento) {
+  if (evento->type() == QEvent::Leave) {
+    if (puntatoreDentro_) {
+      const QPointF punto = mapFromGlobal(QPointF(QCursor::pos()));
+      PuntatoreUscito(Pulsanti(QGuiApplication::mouseButtons()),
+                      Modificatori(QGuiApplication::keyboardModifiers()),
+                      static_cast<float>(punto.x()), static_cast<float>(punto.y()));
+    }
+    return QWidget::event(evento);
+  }
   if (evento->type() != QEvent::Shortcut) {
     return QWidget::event(evento);
   }

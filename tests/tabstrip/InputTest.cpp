@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QCursor>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 #include "ProvaSchede.h"
 
@@ -103,7 +105,6 @@ TEST(Puntatore, RepaintsOncePerHotChangeAndLeavesWithOneMouseOut) {
   const QPoint t1 = Centro(tab->TabRect(2)) - QPoint(tab->TabRect(2).left - 5, 0);
   Muovi(*tab, t1);
   EXPECT_EQ(tab->HotTab(), 1);
-  EXPECT_EQ(QWidget::mouseGrabber(), tab.get());
   EXPECT_EQ(passi(), 1U);
   Muovi(*tab, t1 + QPoint(3, 0));
   EXPECT_EQ(passi(), 0U);
@@ -123,11 +124,55 @@ TEST(Puntatore, RepaintsOncePerHotChangeAndLeavesWithOneMouseOut) {
   Muovi(*tab, Centro(tab->TabRect(3)));
   ASSERT_EQ(tab->HotTab(), 3);
   passi();
-  Muovi(*tab, QPoint(400, 10));  // outside the control
+  Muovi(*tab, QPoint(400, 10));  // moves outside, as while a button is held
+  Muovi(*tab, QPoint(410, 10));
   EXPECT_EQ(fuori.count(), 1);
   EXPECT_EQ(tab->HotTab(), 0);
   EXPECT_EQ(passi(), 1U);
-  EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+
+  // Qt's leave event tells the same, once.
+  Muovi(*tab, Centro(tab->TabRect(2)));
+  QCursor::setPos(tab->mapToGlobal(QPoint(400, 10)));
+  QEvent esce(QEvent::Leave);
+  QApplication::sendEvent(tab.get(), &esce);
+  QApplication::sendEvent(tab.get(), &esce);
+  EXPECT_EQ(fuori.count(), 2);
+  EXPECT_EQ(tab->HotTab(), 0);
+}
+
+// A mouse event as the window system delivers it: to the top-level window,
+// which hands it to the widget under the point or to the one holding the
+// pointer.
+void Invia(QWidget& finestra, QEvent::Type tipo, QPoint punto, Qt::MouseButtons tenuti) {
+  QCursor::setPos(finestra.mapToGlobal(punto));
+  const QPointF globale(finestra.mapToGlobal(punto));
+  QMouseEvent evento(tipo, QPointF(punto), QPointF(punto), globale,
+                     tipo == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, tenuti,
+                     Qt::NoModifier);
+  QApplication::sendEvent(finestra.windowHandle(), &evento);
+}
+
+TEST(Puntatore, LeavesAClickRightAfterAJumpToTheWidgetUnderIt) {
+  QWidget finestra;
+  finestra.resize(420, 100);
+  auto* tab = new xpVantelTab(&finestra);
+  tab->InitProperties();
+  tab->setGeometry(0, 0, 300, 100);
+  auto* pulsante = new QPushButton("Ok", &finestra);
+  pulsante->setGeometry(320, 10, 80, 30);
+  finestra.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&finestra));
+  QSignalSpy cliccato(pulsante, &QPushButton::clicked);
+  QSignalSpy giu(tab, &xpVantelTab::MouseDown);
+  for (int volta = 0; volta < 3; ++volta) {
+    Invia(finestra, QEvent::MouseMove, Centro(tab->TabRect(1)), Qt::NoButton);
+    ASSERT_EQ(tab->HotTab(), 1);
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    Invia(finestra, QEvent::MouseButtonPress, QPoint(360, 25), Qt::LeftButton);
+    Invia(finestra, QEvent::MouseButtonRelease, QPoint(360, 25), Qt::NoButton);
+  }
+  EXPECT_EQ(cliccato.count(), 3);
+  EXPECT_EQ(giu.count(), 0);
 }
 
 TEST(Tastiera, ArrowsStepWithoutWrappingAndFocusRepaints) {

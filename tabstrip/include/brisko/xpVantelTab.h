@@ -173,7 +173,6 @@ class BRISKO_API xpVantelTab : public QWidget {
   void keyPressEvent(QKeyEvent* evento) override;
   void focusInEvent(QFocusEvent* evento) override;
   void focusOutEvent(QFocusEvent* evento) override;
-  void hideEvent(QHideEvent* evento) override;
 
  private:
   [[nodiscard]] cTabs& Scheda(std::int32_t Index);
@@ -182,6 +181,8 @@ class BRISKO_API xpVantelTab : public QWidget {
   void RiportaSchedeNellIntervallo();
   /// Hands the access-key string to Qt as Alt+character shortcuts.
   void RegistraTastiDiAccesso();
+  /// The pointer left the control: MouseOut, no hot tab, repaint.
+  void PuntatoreUscito(std::int16_t Button, std::int16_t Shift, float X, float Y);
 
   eTabAlignment alignment_ = tTop;
   std::int32_t tabHeight_ = 0;
@@ -198,6 +199,8 @@ class BRISKO_API xpVantelTab : public QWidget {
   std::int32_t hotTab_ = 0;
   bool focusFlag_ = false;
   bool bodyHover_ = false;
+  /// Whether the pointer was over the control at its latest move.
+  bool puntatoreDentro_ = false;
   std::vector<RECT> tabRects_;
   RECT bodyRect_;
   QString accessKeys_;
