@@ -214,10 +214,13 @@ std::int32_t xpVantelTab::AddTab(std::int32_t iTabWidth, const std::string& sTab
 }
 
 void xpVantelTab::RiportaSchedeNellIntervallo() {
-  // A selected or hot tab beyond the list would make every paint pass
-  // fail: it passes to the last tab.
+  // A selected or hot tab outside the list would make every paint pass
+  // fail: one beyond it passes to the last tab, a negative one to the first
+  // (or to none without tabs).
   if (selectedTab_ > numberOfTabs_) {
     selectedTab_ = numberOfTabs_;
+  } else if (selectedTab_ < 0) {
+    selectedTab_ = numberOfTabs_ > 0 ? 1 : 0;
   }
   if (hotTab_ > numberOfTabs_) {
     hotTab_ = numberOfTabs_;

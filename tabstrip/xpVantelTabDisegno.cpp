@@ -27,7 +27,15 @@ constexpr std::uint32_t kFormatoDidascalia = DT_SINGLELINE | DT_VCENTER | DT_CEN
 void xpVantelTab::DrawTab() {
   if (alignment_ == tTop || alignment_ == tLeft) {
     DrawTabTop();
+    return;
   }
+  // The other alignments have no layout: the control shows its background.
+  auto nuova = std::make_shared<Bitmap>(width(), height(), false);
+  if (nuova->Valida()) {
+    nuova->Pixel().fill(PixelDi(ColoreRisolto(backColor_)) | 0xFF000000U);
+  }
+  immagine_ = std::move(nuova);
+  update();
 }
 
 void xpVantelTab::DrawTabTop() {

@@ -4,13 +4,15 @@
 
 #include "brisko/ErroreControllo.h"
 #include "brisko/xpVantelTab.h"
+#include "mXPVantel.h"
 
 namespace brisko {
 namespace {
 
-// The most tabs a stored state may hold: a tab beyond the 16-bit range
-// could never be selected.
-constexpr std::int32_t kMassimoSchede = std::numeric_limits<std::int16_t>::max();
+// The most tabs a stored state may hold: far more than any strip can show,
+// and few enough that a hostile count cannot exhaust memory or stall every
+// paint pass. A larger count is not read (the state has no tabs).
+constexpr std::int32_t kMassimoSchede = 100000;
 
 // Runs one step of loading; its failure leaves the value as it was.
 template <class Passo>
@@ -26,10 +28,9 @@ std::int32_t Intero(const Valore& valore) {
     return *intero;
   }
   if (const auto* reale = std::get_if<float>(&valore)) {
-    if (*reale >= -2147483648.0F && *reale < 2147483648.0F) {
-      return static_cast<std::int32_t>(*reale);
-    }
-    throw ErroreControllo(ErroreControllo::kOverflow);
+    // Rounded as the host converts a number to a whole one: to the nearest,
+    // halves to the even neighbour; beyond the 32-bit range, overflow.
+    return mXPVantel::CLng(static_cast<double>(*reale));
   }
   throw ErroreControllo(ErroreControllo::kTipoNonCorrispondente);
 }

@@ -121,9 +121,19 @@ TEST(Invoke, ReachesPropertiesAndMethodsByTheirDispatchIdentifiers) {
   std::vector<Valore> seleziona{2};
   tab->Invoke(0x68030000, TipoInvocazione::ScriviProprieta, seleziona);
   EXPECT_EQ(tab->SelectedTab(), 2);
-  std::vector<Valore> larghezza{2, 90};
-  tab->Invoke(0x68030008, TipoInvocazione::ScriviProprieta, larghezza);
-  EXPECT_EQ(tab->TabWidth(2), 90);
+  // Numbers are rounded as the host converts them: halves to even.
+  for (const auto& [dato, attesa] : {std::pair{Valore(90), 90},
+                                     {Valore(60.7F), 61},
+                                     {Valore(2.5F), 2},
+                                     {Valore(3.5F), 4},
+                                     {Valore(-0.6F), -1}}) {
+    std::vector<Valore> larghezza{2, dato};
+    tab->Invoke(0x68030008, TipoInvocazione::ScriviProprieta, larghezza);
+    EXPECT_EQ(tab->TabWidth(2), attesa) << attesa;
+  }
+  std::vector<Valore> enorme{2, 3e9F};
+  EXPECT_EQ(
+      NumeroErrore([&] { tab->Invoke(0x68030008, TipoInvocazione::ScriviProprieta, enorme); }), 6);
   std::vector<Valore> misura{test::Figura(16, 32, 0, 0), Valore(), Valore()};
   tab->Invoke(0x6003001E, TipoInvocazione::Metodo, misura);
   EXPECT_NEAR(std::get<float>(misura[1]), 16.0F, 0.02F);
