@@ -15,6 +15,8 @@ std::string Descrizione(long numero) {
       return "Impossibile trovare il file";
     case ErroreControllo::kErroreAccessoPercorso:
       return "Errore di accesso al percorso/file";
+    case ErroreControllo::kFormatoFileNonValido:
+      return "Formato di file non valido";
     case ErroreControllo::kMembroNonSupportato:
       return "Proprietà o metodo non supportati dall'oggetto";
     case ErroreControllo::kArgomentoObbligatorio:

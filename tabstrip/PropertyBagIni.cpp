@@ -18,6 +18,15 @@ namespace {
 
 constexpr std::string_view kSezione = "xpVantelTab";
 
+// The largest file read as a state: far beyond any real one, which takes a
+// few bytes per tab.
+constexpr std::uintmax_t kMassimoByteStato = 16U << 20U;
+
+[[noreturn]] void NonUnoStato(const std::string& motivo) {
+  throw ErroreControllo(ErroreControllo::kFormatoFileNonValido,
+                        "Formato di file non valido: " + motivo);
+}
+
 bool Spazio(char c) {
   return c == ' ' || c == '\t' || c == '\r';
 }
@@ -181,14 +190,43 @@ PropertyBagIni PropertyBagIni::Carica(const std::filesystem::path& file) {
   if (!std::filesystem::is_regular_file(file, errore)) {
     throw ErroreControllo(ErroreControllo::kFileNonTrovato);
   }
+  const std::uintmax_t dimensione = std::filesystem::file_size(file, errore);
+  if (!errore && dimensione > kMassimoByteStato) {
+    NonUnoStato("il file è troppo grande per uno stato (" + std::to_string(dimensione) + " byte)");
+  }
   std::ifstream flusso(file, std::ios::binary);
   std::ostringstream testo;
   testo << flusso.rdbuf();
   if (!flusso || flusso.bad()) {
     throw ErroreControllo(ErroreControllo::kErroreAccessoPercorso);
   }
-  PropertyBagIni bag = DaTesto(testo.str(), file.parent_path());
+  PropertyBagIni bag = DaTestoDiStato(testo.str(), file.parent_path());
   bag.file_ = file;
+  return bag;
+}
+
+PropertyBagIni PropertyBagIni::DaTestoDiStato(std::string_view testo,
+                                              const std::filesystem::path& cartella) {
+  if (testo.size() > kMassimoByteStato) {
+    NonUnoStato("il testo è troppo grande per uno stato");
+  }
+  if (!platform::Utf8Valido(testo)) {
+    NonUnoStato("non è testo UTF-8");
+  }
+  const auto controllo = std::find_if(testo.begin(), testo.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u < 0x20 && c != '\t' && c != '\n' && c != '\r') || u == 0x7F;
+  });
+  if (controllo != testo.end()) {
+    NonUnoStato("contiene dati binari (byte " +
+                std::to_string(static_cast<unsigned char>(*controllo)) + " alla posizione " +
+                std::to_string(controllo - testo.begin()) + ")");
+  }
+  PropertyBagIni bag = DaTesto(testo, cartella);
+  if (!bag.sezioneTrovata_ &&
+      std::any_of(testo.begin(), testo.end(), [](char c) { return !Spazio(c) && c != '\n'; })) {
+    NonUnoStato("manca la sezione [" + std::string(kSezione) + "]");
+  }
   return bag;
 }
 
@@ -209,6 +247,7 @@ PropertyBagIni PropertyBagIni::DaTesto(std::string_view testo,
     if (riga.front() == '[') {
       nellaSezione = riga.back() == ']' && platform::UgualiSenzaMaiuscoleAscii(
                                                Rifila(riga.substr(1, riga.size() - 2)), kSezione);
+      bag.sezioneTrovata_ = bag.sezioneTrovata_ || nellaSezione;
       continue;
     }
     const std::size_t uguale = riga.find('=');
@@ -259,8 +298,17 @@ Valore PropertyBagIni::ReadProperty(std::string_view nome, const Valore& predefi
           if (percorso.empty()) {
             return std::shared_ptr<Immagine>();
           }
-          const std::filesystem::path file(percorso);
-          return Immagine::LoadPicture(file.is_absolute() ? file : file_.parent_path() / file);
+          const std::filesystem::path scritto(percorso);
+          const std::filesystem::path file =
+              scritto.is_absolute() ? scritto : file_.parent_path() / scritto;
+          try {
+            return Immagine::LoadPicture(file);
+          } catch (const ErroreControllo& e) {
+            // Kept by name, so that saving the state does not drop the line.
+            avvisi_.push_back(std::string(nome) + ": " + percorso + ": " + e.what() + " (errore " +
+                              std::to_string(e.Numero()) + ")");
+            return std::make_shared<Immagine>(QImage(), TipoImmagine::Nessuna, file);
+          }
         }
       },
       predefinito);

@@ -80,11 +80,35 @@ FinestraDesigner::FinestraDesigner(std::filesystem::path stato) : stato_(std::mo
   if (std::filesystem::exists(stato_, errore)) {
     auto bag = PropertyBagIni::Carica(stato_);
     nuovo->ReadProperties(bag);
+    Sostituisci(nuovo);
+    MostraAvvisi(bag);
   } else {
     nuovo->InitProperties();
+    Sostituisci(nuovo);
   }
-  Sostituisci(nuovo);
   resize(520, 260);
+}
+
+void FinestraDesigner::MostraAvvisi(const PropertyBagIni& bag) {
+  avvisi_ = bag.Avvisi();
+  if (avvisi_.empty()) {
+    return;
+  }
+  QString testo;
+  for (const auto& avviso : avvisi_) {
+    testo += QString::fromStdString(avviso) + "\n";
+  }
+  statusBar()->showMessage("Alcuni valori dello stato non sono stati caricati");
+  // Not modal: the window stays usable while the warning is shown.
+  auto* avviso = new QMessageBox(QMessageBox::Warning, "Apri",
+                                 "Lo stato " + Testo(stato_) +
+                                     " nomina file che non è stato possibile caricare; "
+                                     "al salvataggio le righe restano come sono.",
+                                 QMessageBox::Ok, this);
+  avviso->setInformativeText(testo.trimmed());
+  avviso->setAttribute(Qt::WA_DeleteOnClose);
+  avviso->setModal(false);
+  avviso->show();
 }
 
 void FinestraDesigner::Sostituisci(xpVantelTab* nuovo) {
@@ -127,8 +151,9 @@ bool FinestraDesigner::Salva(const std::filesystem::path& file) {
 
 bool FinestraDesigner::Apri(const std::filesystem::path& file) {
   auto* nuovo = new xpVantelTab(modulo_);
+  PropertyBagIni bag(file);
   try {
-    auto bag = PropertyBagIni::Carica(file);
+    bag = PropertyBagIni::Carica(file);
     nuovo->ReadProperties(bag);
   } catch (const ErroreControllo& e) {
     delete nuovo;
@@ -137,6 +162,7 @@ bool FinestraDesigner::Apri(const std::filesystem::path& file) {
   }
   stato_ = file;
   Sostituisci(nuovo);
+  MostraAvvisi(bag);
   return true;
 }
 

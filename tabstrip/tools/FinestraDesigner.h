@@ -2,12 +2,15 @@
 
 #include <QMainWindow>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 class QLabel;
 
 namespace brisko {
 
 class FoglioProprieta;
+class PropertyBagIni;
 class xpVantelTab;
 
 /// The designer's window: a form holding one live xpVantelTab (it answers
@@ -26,6 +29,9 @@ class FinestraDesigner : public QMainWindow {
   bool Salva(const std::filesystem::path& file);
   /// Loads `file` into a new control; false when it failed (shown).
   bool Apri(const std::filesystem::path& file);
+  /// What the latest loaded state could use only in part (a picture file
+  /// that is missing, ...), also shown in a warning.
+  [[nodiscard]] const std::vector<std::string>& Avvisi() const noexcept { return avvisi_; }
 
  protected:
   void closeEvent(QCloseEvent* evento) override;
@@ -33,6 +39,7 @@ class FinestraDesigner : public QMainWindow {
  private:
   void Sostituisci(xpVantelTab* nuovo);
   void AggiornaTitolo();
+  void MostraAvvisi(const PropertyBagIni& bag);
 
   std::filesystem::path stato_;
   QWidget* modulo_;
@@ -40,6 +47,7 @@ class FinestraDesigner : public QMainWindow {
   FoglioProprieta* foglio_;
   QLabel* eventi_;
   bool modificato_ = false;
+  std::vector<std::string> avvisi_;
 };
 
 }  // namespace brisko

@@ -6,7 +6,9 @@
 //   brisko-designer --render STATE OUT.png [--focus] [--hot N] [--size WxH]
 //
 // Exit status: 0 done, 1 the state could not be read or painted or the
-// image not written (with the reason), 2 bad command line.
+// image not written (with the reason), 2 bad command line, a file that is
+// not a tab strip state, or no screen for the window. What a state names but
+// cannot be loaded (a missing picture file) is reported as a warning.
 #include <QApplication>
 #include <QImage>
 #include <QString>
@@ -52,6 +54,19 @@ struct Richiesta {
   int larghezza = 300;
   int altezza = 100;
 };
+
+// The exit status for a failure to read the state `file`, told on stderr.
+int StatoIllegibile(const std::filesystem::path& file, const brisko::ErroreControllo& e) {
+  std::cerr << "brisko-designer: impossibile leggere lo stato " << file.string() << ": " << e.what()
+            << " (errore " << e.Numero() << ")\n";
+  return e.Numero() == brisko::ErroreControllo::kFormatoFileNonValido ? kUsoErrato : kFallito;
+}
+
+void Avvisa(const std::vector<std::string>& avvisi) {
+  for (const auto& avviso : avvisi) {
+    std::cerr << "brisko-designer: avviso: " << avviso << "\n";
+  }
+}
 
 int UsoErrato(const std::string& messaggio) {
   std::cerr << "brisko-designer: " << messaggio << "\n\n" << kUso;
@@ -104,10 +119,13 @@ int Disegna(const Richiesta& r) {
   try {
     auto stato = brisko::PropertyBagIni::Carica(r.stato);
     controllo.ReadProperties(stato);
+    Avvisa(stato.Avvisi());
   } catch (const brisko::ErroreControllo& e) {
-    std::cerr << "brisko-designer: impossibile leggere lo stato " << r.stato.string() << ": "
-              << e.what() << " (errore " << e.Numero() << ")\n";
-    return kFallito;
+    return StatoIllegibile(r.stato, e);
+  }
+  if (controllo.Alignment() != brisko::tTop && controllo.Alignment() != brisko::tLeft) {
+    std::cerr << "brisko-designer: avviso: l'allineamento " << controllo.Alignment()
+              << " non ha una disposizione delle schede: l'immagine mostra solo lo sfondo\n";
   }
   try {
     controllo.resize(r.larghezza, r.altezza);
@@ -130,8 +148,41 @@ int Disegna(const Richiesta& r) {
   return 0;
 }
 
+// Qt ends the process when it can reach no screen; the designer ends it
+// instead, with its own message and status.
+void SenzaSchermo(QtMsgType tipo, const QMessageLogContext& contesto, const QString& testo) {
+  if (tipo != QtFatalMsg) {
+    std::cerr << qFormatLogMessage(tipo, contesto, testo).toStdString() << "\n";
+    return;
+  }
+  std::cerr << "brisko-designer: impossibile aprire la finestra: nessuno schermo raggiungibile"
+               " (per disegnare senza schermo: --render)\n";
+  std::_Exit(kUsoErrato);
+}
+
+bool Impostata(const char* variabile) {
+  const char* valore = std::getenv(variabile);
+  return valore != nullptr && *valore != '\0';
+}
+
 int Progetta(int argc, char** argv, const std::filesystem::path& stato) {
+  // The state first: a file that is no state is told as such, screen or not.
+  std::error_code errore;
+  if (std::filesystem::exists(stato, errore)) {
+    try {
+      (void)brisko::PropertyBagIni::Carica(stato);
+    } catch (const brisko::ErroreControllo& e) {
+      return StatoIllegibile(stato, e);
+    }
+  }
+  if (!Impostata("QT_QPA_PLATFORM") && !Impostata("DISPLAY") && !Impostata("WAYLAND_DISPLAY")) {
+    std::cerr << "brisko-designer: impossibile aprire la finestra: nessuno schermo (DISPLAY e "
+                 "WAYLAND_DISPLAY non sono impostate; per disegnare senza schermo: --render)\n";
+    return kUsoErrato;
+  }
+  const QtMessageHandler precedente = qInstallMessageHandler(SenzaSchermo);
   QApplication applicazione(argc, argv);
+  qInstallMessageHandler(precedente);
   try {
     brisko::FinestraDesigner finestra(stato);
     finestra.show();
@@ -139,9 +190,7 @@ int Progetta(int argc, char** argv, const std::filesystem::path& stato) {
     finestra.Foglio().show();
     return QApplication::exec();
   } catch (const brisko::ErroreControllo& e) {
-    std::cerr << "brisko-designer: impossibile leggere lo stato " << stato.string() << ": "
-              << e.what() << " (errore " << e.Numero() << ")\n";
-    return kFallito;
+    return StatoIllegibile(stato, e);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QImage>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <chrono>
@@ -47,6 +48,71 @@ TEST(BriskoDesigner, Exits2OnBadUsage1OnAnUnreadableStateAnd0ForHelp) {
   const auto aiuto = Esegui(BRISKO_DESIGNER, {"--help"});
   EXPECT_EQ(aiuto.codice, 0);
   EXPECT_TRUE(aiuto.out.starts_with("Uso:\n"));
+}
+
+TEST(BriskoDesigner, RefusesWithExit2AFileThatIsNoStateAndAMissingScreen) {
+  CartellaTemporanea cartella;
+  ScriviFile(cartella / "binario.ini", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+  ScriviFile(cartella / "testo.ini", "Caro cliente,\nla presente per comunicarLe\n");
+  ScriviFile(cartella / "latino1.ini", "[xpVantelTab]\nTabText1=Propriet\xe0\n");
+  const std::string png = (cartella / "out.png").string();
+  for (const char* nome : {"binario.ini", "testo.ini", "latino1.ini"}) {
+    const std::string stato = (cartella / nome).string();
+    for (const auto& args :
+         {std::vector<std::string>{"--render", stato, png}, std::vector<std::string>{stato}}) {
+      const auto esito = Esegui(BRISKO_DESIGNER, args);
+      EXPECT_EQ(esito.codice, 2) << nome << " " << args.size();
+      EXPECT_NE(esito.err.find(nome), std::string::npos) << esito.err;
+      EXPECT_NE(esito.err.find("Formato di file non valido"), std::string::npos) << esito.err;
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(png));
+
+  ScriviFile(cartella / "stato.ini", kStato);
+  for (const auto& schermo : {std::string(), std::string(":4242")}) {
+    const auto esito =
+        Esegui(BRISKO_DESIGNER, {(cartella / "stato.ini").string()},
+               {{"QT_QPA_PLATFORM", ""}, {"WAYLAND_DISPLAY", ""}, {"DISPLAY", schermo}});
+    EXPECT_EQ(esito.codice, 2) << schermo << esito.err;
+    EXPECT_NE(esito.err.find("schermo"), std::string::npos) << esito.err;
+  }
+}
+
+TEST(BriskoDesigner, ReportsAMissingPictureAndKeepsItsLineOnSave) {
+  CartellaTemporanea cartella;
+  ScriviFile(cartella / "stato.ini", std::string(kStato) + "TabPicture2=immagini/manca.bmp\n");
+  const auto resa = Esegui(BRISKO_DESIGNER, {"--render", (cartella / "stato.ini").string(),
+                                             (cartella / "out.png").string()});
+  EXPECT_EQ(resa.codice, 0);
+  EXPECT_NE(resa.err.find("immagini/manca.bmp"), std::string::npos) << resa.err;
+
+  FinestraDesigner finestra(cartella / "stato.ini");
+  ASSERT_EQ(finestra.Avvisi().size(), 1U);
+  auto* avviso = finestra.findChild<QMessageBox*>();
+  ASSERT_NE(avviso, nullptr);
+  EXPECT_TRUE(avviso->isVisible());
+  EXPECT_TRUE(avviso->informativeText().contains("immagini/manca.bmp"));
+  finestra.Controllo().SetTabCaption(1, "Generale");
+  ASSERT_TRUE(finestra.Salva(cartella / "stato.ini"));
+  const std::string salvato = orvane::test::LeggiFile(cartella / "stato.ini");
+  EXPECT_NE(salvato.find("TabText1=Generale\n"), std::string::npos);
+  EXPECT_NE(salvato.find("TabPicture2=immagini/manca.bmp\n"), std::string::npos) << salvato;
+}
+
+TEST(BriskoDesigner, RendersAnAlignmentWithoutLayoutAsTheBackgroundAtFullSize) {
+  CartellaTemporanea cartella;
+  for (const char* allineamento : {"2", "3"}) {
+    ScriviFile(cartella / "stato.ini", std::string("[xpVantelTab]\nAlignment=") + allineamento +
+                                           "\nBackColor=14215660\nNumberOfTabs=1\n");
+    const auto esito =
+        Esegui(BRISKO_DESIGNER, {"--render", (cartella / "stato.ini").string(),
+                                 (cartella / "out.png").string(), "--size", "200x80"});
+    ASSERT_EQ(esito.codice, 0) << esito.err;
+    const QImage png(QString::fromStdString((cartella / "out.png").string()));
+    ASSERT_EQ(png.size(), QSize(200, 80)) << allineamento;
+    EXPECT_EQ(test::Colore(png, 0, 0), 14215660U);
+    EXPECT_EQ(test::Colore(png, 199, 79), 14215660U);
+  }
 }
 
 TEST(BriskoDesigner, AppliesTheSheetToTheLiveControlAndRendersWhatItSavesPixelForPixel) {

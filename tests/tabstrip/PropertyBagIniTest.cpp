@@ -78,15 +78,41 @@ TEST(ReadProperties, TakesTheDefaultOfEveryMissingOrUnreadableKey) {
   EXPECT_EQ(letto.TabWidth(1), 0);
   EXPECT_EQ(letto.TabCaption(3), "");
   EXPECT_EQ(letto.TabWidth(3), -7);
-  EXPECT_EQ(letto.TabPicture(2), nullptr);
+  // A picture file that is missing stays named, and is reported.
+  ASSERT_NE(letto.TabPicture(2), nullptr);
+  EXPECT_EQ(letto.TabPicture(2)->Type(), TipoImmagine::Nessuna);
+  ASSERT_EQ(sporco.Avvisi().size(), 1U);
+  EXPECT_NE(sporco.Avvisi()[0].find("TabPicture2: manca.bmp"), std::string::npos);
   EXPECT_EQ(letto.AccessKeys(), "uu");
   EXPECT_EQ(letto.SelectedTab(), 3);  // a stored selection beyond the tabs
 
-  for (const char* conteggio : {"-1", "40000", "&HFFFFFFFF"}) {
-    auto troppe = bag((std::string("[xpVantelTab]\nNumberOfTabs=") + conteggio).c_str());
+  // Stored selections outside the tabs are brought in, so the control paints.
+  for (const auto& [selezione, attesa] :
+       {std::pair{"0", 0}, {"-4", 1}, {"-2147483648", 1}, {"32768", 2}}) {
+    auto stato =
+        bag((std::string("[xpVantelTab]\nNumberOfTabs=2\nSelectedTab=") + selezione).c_str());
     xpVantelTab t;
-    t.ReadProperties(troppe);
-    EXPECT_EQ(t.NumberOfTabs(), 0) << conteggio;
+    t.ReadProperties(stato);
+    EXPECT_EQ(t.SelectedTab(), attesa) << selezione;
+    t.resize(200, 60);
+    EXPECT_NO_THROW(t.DrawTab()) << selezione;
+  }
+
+  // Counts are 32-bit: every tab of a large strip is kept; a negative or
+  // absurd count gives none.
+  for (const auto& [conteggio, attesa] :
+       {std::pair{"-1", 0}, {"&HFFFFFFFF", 0}, {"40000", 40000}, {"2147483647", 0}}) {
+    auto stato =
+        bag((std::string("[xpVantelTab]\nTabText40000=Ultima\nNumberOfTabs=") + conteggio).c_str());
+    xpVantelTab t;
+    t.ReadProperties(stato);
+    ASSERT_EQ(t.NumberOfTabs(), attesa) << conteggio;
+    if (attesa > 0) {
+      PropertyBagIni salvato(std::filesystem::path("stato.ini"));
+      t.WriteProperties(salvato);
+      EXPECT_NE(salvato.Testo().find("NumberOfTabs=40000\n"), std::string::npos);
+      EXPECT_NE(salvato.Testo().find("TabText40000=Ultima\n"), std::string::npos);
+    }
   }
 }
 

@@ -27,6 +27,7 @@ class BRISKO_API ErroreControllo : public std::runtime_error {
   static constexpr long kTipoNonCorrispondente = 13;
   static constexpr long kFileNonTrovato = 53;
   static constexpr long kErroreAccessoPercorso = 75;
+  static constexpr long kFormatoFileNonValido = 321;
   static constexpr long kMembroNonSupportato = 438;
   static constexpr long kArgomentoObbligatorio = 449;
   static constexpr long kImmagineNonValida = 481;

@@ -20,7 +20,9 @@ enum class TipoImmagine : std::int16_t {
 
 /// A picture object: its kind, its size in HIMETRIC units (0.01 mm) and its
 /// pixels. Pictures are shared by reference between a tab, the host and the
-/// property page, and never change once made.
+/// property page, and never change once made. A picture of kind Nessuna
+/// with an origin stands for a picture file that could not be loaded: it
+/// paints nothing, measures 0 by 0 and is saved under its file's name.
 class BRISKO_API Immagine {
  public:
   /// A picture of kind `tipo` with the pixels of `pixel`, whose size is

@@ -31,7 +31,9 @@ namespace brisko {
 /// with leading or trailing blanks, quotes or control characters is written
 /// in double quotes with backslash escapes. Lines outside the section,
 /// comments (";" or "#") and lines without "=" are skipped; of a key written
-/// twice the first counts.
+/// twice the first counts. A picture file that is missing or holds no
+/// picture reads as an empty picture that keeps its name (so saving the
+/// state keeps the line) and is listed in Avvisi().
 class BRISKO_API PropertyBagIni final : public PropertyBag {
  public:
   /// An empty bag that saves to `file` (pictures are named relative to its
@@ -39,8 +41,16 @@ class BRISKO_API PropertyBagIni final : public PropertyBag {
   explicit PropertyBagIni(std::filesystem::path file);
 
   /// The bag stored in `file`. Throws ErroreControllo 53 when the file does
-  /// not exist, 75 when it cannot be read.
+  /// not exist, 75 when it cannot be read, 321 when it is not a state (see
+  /// DaTestoDiStato).
   [[nodiscard]] static PropertyBagIni Carica(const std::filesystem::path& file);
+
+  /// Like DaTesto, for the text of a file someone named as a state: throws
+  /// ErroreControllo 321 unless it is UTF-8 text without control characters
+  /// other than tab and line ends, and, when not blank, holds the section
+  /// [xpVantelTab].
+  [[nodiscard]] static PropertyBagIni DaTestoDiStato(std::string_view testo,
+                                                     const std::filesystem::path& cartella = {});
 
   /// A bag read from the text of a state file; pictures are looked up
   /// relative to `cartella`.
@@ -55,6 +65,10 @@ class BRISKO_API PropertyBagIni final : public PropertyBag {
   /// The state file's text as Salva writes it.
   [[nodiscard]] std::string Testo() const;
 
+  /// What reading could use only in part, one line each ("TabPicture2:
+  /// manca.bmp: ..."), in the order it was met.
+  [[nodiscard]] const std::vector<std::string>& Avvisi() const noexcept { return avvisi_; }
+
   [[nodiscard]] Valore ReadProperty(std::string_view nome, const Valore& predefinito) override;
   void WriteProperty(std::string_view nome, const Valore& valore,
                      const Valore& predefinito = {}) override;
@@ -68,6 +82,8 @@ class BRISKO_API PropertyBagIni final : public PropertyBag {
   /// Position in voci_ of each key in lower case: a state with thousands of
   /// tabs is read without scanning the whole list for every key.
   std::unordered_map<std::string, std::size_t> indice_;
+  std::vector<std::string> avvisi_;
+  bool sezioneTrovata_ = false;
 };
 
 }  // namespace brisko
