@@ -19,7 +19,8 @@ CREATE TABLE IF NOT EXISTS pacchetti (
   TipoXx TEXT NOT NULL,
   Filexx TEXT NOT NULL,
   dimens INTEGER NOT NULL,
-  notexx TEXT NOT NULL DEFAULT ''
+  notexx TEXT NOT NULL DEFAULT '',
+  ripeti INTEGER NOT NULL DEFAULT 0
 );
 CREATE TABLE IF NOT EXISTS offerte (
   codice INTEGER NOT NULL REFERENCES pacchetti (codice) ON DELETE CASCADE,
@@ -39,7 +40,21 @@ CREATE TABLE IF NOT EXISTS download (
   session TEXT
 );
 CREATE INDEX IF NOT EXISTS download_session ON download (session);
+CREATE INDEX IF NOT EXISTS download_utente ON download (utente, codzip);
 )";
+
+// Whether a table of the database has a column (a folder made by an earlier
+// service lacks the newer ones).
+bool HaColonna(const ConnessioneSqlite& c, const char* tabella, std::string_view colonna) {
+  const auto istruzione = c.Prepara(std::string("PRAGMA table_info(") + tabella + ")");
+  int esito = SQLITE_ROW;
+  while ((esito = sqlite3_step(istruzione.get())) == SQLITE_ROW) {
+    const auto* nome = sqlite3_column_text(istruzione.get(), 1);
+    if (nome != nullptr && colonna == reinterpret_cast<const char*>(nome)) return true;
+  }
+  if (esito != SQLITE_DONE) c.Fallisci("Lettura dello schema non riuscita");
+  return false;
+}
 
 std::string Testo(sqlite3_stmt* istruzione, int colonna) {
   const auto* testo = sqlite3_column_text(istruzione, colonna);
@@ -57,6 +72,9 @@ void Passo(const ConnessioneSqlite& c, sqlite3_stmt* istruzione) {
 ArchivioServizio::ArchivioServizio(const std::filesystem::path& file)
     : file_(file), connessione_(file, ConnessioneSqlite::Modo::LetturaScrittura) {
   connessione_.Esegui(kSchema);
+  if (!HaColonna(connessione_, "pacchetti", "ripeti")) {
+    connessione_.Esegui("ALTER TABLE pacchetti ADD COLUMN ripeti INTEGER NOT NULL DEFAULT 0");
+  }
 }
 
 void ArchivioServizio::Semina(const std::vector<Cliente>& clienti,
@@ -74,8 +92,8 @@ void ArchivioServizio::Semina(const std::vector<Cliente>& clienti,
     Passo(connessione_, cliente.get());
   }
   const auto pacchetto = connessione_.Prepara(
-      "INSERT INTO pacchetti (codice, dataxx, TipoXx, Filexx, dimens, notexx) "
-      "VALUES (?, ?, ?, ?, ?, ?)");
+      "INSERT INTO pacchetti (codice, dataxx, TipoXx, Filexx, dimens, notexx, ripeti) "
+      "VALUES (?, ?, ?, ?, ?, ?, ?)");
   const auto offerta = connessione_.Prepara("INSERT INTO offerte (codice, progra) VALUES (?, ?)");
   const auto visibile =
       connessione_.Prepara("INSERT INTO visibilita (codice, userid) VALUES (?, ?)");
@@ -87,6 +105,7 @@ void ArchivioServizio::Semina(const std::vector<Cliente>& clienti,
     ConnessioneSqlite::Lega(pacchetto.get(), 4, p.Filexx);
     sqlite3_bind_int64(pacchetto.get(), 5, p.dimens);
     ConnessioneSqlite::Lega(pacchetto.get(), 6, p.notexx);
+    sqlite3_bind_int(pacchetto.get(), 7, p.ripeti ? 1 : 0);
     Passo(connessione_, pacchetto.get());
     for (const auto& progra : p.programmi) {
       sqlite3_reset(offerta.get());
@@ -129,6 +148,9 @@ quomaro::Recordset ArchivioServizio::PacchettiVisibili(std::string_view userid) 
       "FROM pacchetti p JOIN offerte o ON o.codice = p.codice "
       "WHERE EXISTS (SELECT 1 FROM visibilita v "
       "              WHERE v.codice = p.codice AND (v.userid = ?1 OR v.userid = '*')) "
+      // Tervan records the code in plain decimal, as the list gave it.
+      "  AND (p.ripeti <> 0 OR NOT EXISTS (SELECT 1 FROM download d "
+      "       WHERE d.utente = ?1 AND d.codzip = CAST(p.codice AS TEXT))) "
       "ORDER BY p.codice, o.progra");
   ConnessioneSqlite::Lega(istruzione.get(), 1, userid);
   int esito = SQLITE_ROW;

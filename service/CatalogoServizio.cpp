@@ -128,6 +128,10 @@ Pacchetto LeggiPacchetto(const json& p, const std::string& dove) {
   pacchetto.Filexx = Testo(p, "Filexx", dove);
   pacchetto.notexx = Testo(p, "notexx", dove, false);
   pacchetto.clienti = Elenco(p, "clienti", dove);
+  if (const auto ripeti = p.find("ripeti"); ripeti != p.end()) {
+    if (!ripeti->is_boolean()) Errato(dove + ".ripeti", "atteso true o false");
+    pacchetto.ripeti = ripeti->get<bool>();
+  }
   const auto contenuto = p.find("contenuto");
   if (contenuto == p.end() || !contenuto->is_object() || contenuto->empty()) {
     Errato(dove + ".contenuto", "atteso un oggetto con almeno una voce \"nome\": \"testo\"");

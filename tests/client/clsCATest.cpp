@@ -182,5 +182,49 @@ TEST_F(ClsCAServizioTest, RecordedDownloadIsReadBackAndRefusedStatementsChangeNo
   EXPECT_EQ(RecordNelLog(), 2);
 }
 
+// What a customer has taken is no longer offered to them; a package shared
+// by two programs goes only for the customer who took it, and a package the
+// catalogue repeats stays on offer.
+TEST_F(ClsCAServizioTest, TheFileListLeavesOutWhatTheCustomerHasAlreadyDownloaded) {
+  ServizioFiglio servizio(R"({
+    "clienti": [ { "userid": "ROSSI", "abilitato": "S" }, { "userid": "BIANCHI", "abilitato": "S" } ],
+    "pacchetti": [
+      { "codice": 1, "dataxx": "2024-01-01", "progra": "TARVIK", "TipoXx": "TARVIK",
+        "Filexx": "Uno", "contenuto": { "a.txt": "1" }, "clienti": ["ROSSI"] },
+      { "codice": 2, "dataxx": "2024-01-02", "progra": ["TARVIK", "SELVOR"], "TipoXx": "ORVANE",
+        "Filexx": "Comune", "contenuto": { "a.txt": "2" }, "clienti": ["ROSSI", "BIANCHI"] },
+      { "codice": 3, "dataxx": "2024-01-03", "progra": "TARVIK", "TipoXx": "TARVIK",
+        "Filexx": "Sempre", "contenuto": { "a.txt": "3" }, "clienti": ["ROSSI"], "ripeti": true }
+    ]
+  })");
+  ::setenv("ORVANE_UPDATE_SERVER", servizio.Server().c_str(), 1);
+  clsCA ca;
+  const auto offerti = [&](const char* utente) {
+    const auto rs = ca.getFILEXX(utente, "TARVIK");
+    EXPECT_EQ(rs->State(), Recordset::adStateOpen) << ca.xmlStream();
+    std::vector<std::string> righe;
+    for (; rs->State() == Recordset::adStateOpen && !rs->EOF_(); rs->MoveNext())
+      righe.push_back(std::to_string(rs->Campo("codice").Intero().value_or(-1)) + "/" +
+                      rs->Campo("progra").Testo());
+    return righe;
+  };
+  const auto scarica = [&](const char* utente, const char* codice) {
+    ca.EseguiComandoSQL(
+        std::string("insert into download(dataxx, utente, codzip, descri, session) values('2024/"
+                    "05/06 07.08.09', '") +
+        utente + "', '" + codice + "', 'd', '')");
+  };
+  EXPECT_THAT(offerti("ROSSI"), ElementsAre("1/TARVIK", "2/SELVOR", "2/TARVIK", "3/TARVIK"));
+
+  scarica("ROSSI", "2");
+  EXPECT_THAT(offerti("ROSSI"), ElementsAre("1/TARVIK", "3/TARVIK"));
+  EXPECT_THAT(offerti("BIANCHI"), ElementsAre("2/SELVOR", "2/TARVIK"));
+
+  scarica("ROSSI", "3");
+  scarica("ROSSI", "1");
+  EXPECT_THAT(offerti("ROSSI"), ElementsAre("3/TARVIK"));
+  EXPECT_EQ(RecordNelLog(), 0);
+}
+
 }  // namespace
 }  // namespace quomaro::test

@@ -5,10 +5,14 @@
 #include <gmock/gmock.h>
 #include <signal.h>
 
+#include <sqlite3.h>
+
 #include <QTest>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -47,6 +51,27 @@ std::vector<std::string> Socket(const fs::path& cartella) {
   for (const std::string& n : Contenuto(cartella))
     if (fs::is_socket(cartella / n)) nomi.push_back(n);
   return nomi;
+}
+
+// The `ultima` of every program in Tervan's store, read while it runs; with
+// `azzera` first emptied, so that the next tick checks every program again.
+std::vector<std::string> Ultime(const fs::path& archivio, bool azzera) {
+  sqlite3* aperto = nullptr;
+  sqlite3_open_v2(archivio.c_str(), &aperto, SQLITE_OPEN_READWRITE, nullptr);
+  const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(aperto, &sqlite3_close);
+  sqlite3_busy_timeout(db.get(), 10000);
+  std::vector<std::string> ultime;
+  if (azzera &&
+      sqlite3_exec(db.get(), "UPDATE AGGIOR SET ultima = ''", nullptr, nullptr, nullptr) != 0)
+    return ultime;
+  sqlite3_exec(
+      db.get(), "SELECT ultima FROM AGGIOR",
+      [](void* v, int, char** valori, char**) {
+        static_cast<std::vector<std::string>*>(v)->emplace_back(valori[0] ? valori[0] : "");
+        return 0;
+      },
+      &ultime, nullptr);
+  return ultime;
 }
 
 class VerificaTervan : public ::testing::Test {
@@ -204,6 +229,40 @@ TEST_F(VerificaTervan, APlainSecondStartBringsUpTheWindowEvenAfterAKilledRunLeft
   EXPECT_EQ(tervan_.Uscita(3), "");
   EXPECT_TRUE(schermo.Finestra(kTitoloFinestra, 30s)) << tervan_.Errori(2);
   EXPECT_TRUE(tervan->InEsecuzione());
+}
+
+TEST_F(VerificaTervan, ACheckAfterTheFirstDownloadsAndRecordsNothingMore) {
+  auto tervan = Avvia({"VERIFICA"}, servizio_.Server(), "200");
+  ASSERT_TRUE(Attendi([&] { return servizio_.Registrati().size() >= 3 && Annunciato(); }))
+      << tervan_.Errori(1);
+  const auto registrati = servizio_.Registrati();
+  ASSERT_EQ(registrati.size(), 3U);
+  const auto cartelle = [&] {
+    std::map<std::string, fs::file_time_type> file;
+    for (const fs::path& dati : {dati_.tarvik, dati_.morlen, dati_.selvor})
+      for (const auto& nome : Contenuto(dati / "Aggiornamenti"))
+        file[nome] = fs::last_write_time(dati / "Aggiornamenti" / nome);
+    return file;
+  };
+  const auto prima = cartelle();
+  const auto avvisi = bus_.Ricevute().size();
+
+  // Two more checks of every program: once the second has asked, the
+  // download run that the first would have started is over.
+  const fs::path archivio = tervan_.Cartella() / "Tervan.mdb";
+  for (int giro = 0; giro < 2; ++giro) {
+    ASSERT_FALSE(Ultime(archivio, true).empty());
+    ASSERT_TRUE(Attendi([&] {
+      const auto ultime = Ultime(archivio, false);
+      return std::ranges::none_of(ultime, [](const std::string& u) { return u.empty(); });
+    })) << tervan_.Errori(1);
+  }
+  EXPECT_EQ(servizio_.Registrati(), registrati);
+  EXPECT_EQ(cartelle(), prima);
+  // Neither a download nor a failure to reach the service was announced.
+  EXPECT_EQ(bus_.Ricevute().size(), avvisi);
+  EXPECT_TRUE(tervan->InEsecuzione());
+  EXPECT_FALSE(fs::exists(tervan_.Cartella() / "Tarvik.Log"));
 }
 
 }  // namespace

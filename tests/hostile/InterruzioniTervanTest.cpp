@@ -44,7 +44,8 @@ int Giri() {
 }
 
 // Packages of half a megabyte or more, so that a kill often falls inside a
-// transfer or a write.
+// transfer or a write; offered again after they were recorded, since every
+// run fetches them all.
 std::string Catalogo() {
   std::string pacchetti;
   std::mt19937 lettere(7);
@@ -56,7 +57,8 @@ std::string Catalogo() {
     pacchetti += std::string(codice > 1 ? ", " : "") + R"({ "codice": )" + n +
                  R"(, "dataxx": "2008-0)" + n + R"(-01T10:00:00", "progra": "TARVIK", )" +
                  R"("TipoXx": "TARVIK", "Filexx": "Pacchetto )" + n +
-                 R"(", "contenuto": { "LEGGIMI.txt": ")" + testo + R"(" }, "clienti": ["ROSSI"] })";
+                 R"(", "contenuto": { "LEGGIMI.txt": ")" + testo +
+                 R"(" }, "clienti": ["ROSSI"], "ripeti": true })";
   }
   return R"({ "clienti": [ { "userid": "ROSSI", "abilitato": "S" } ], "pacchetti": [ )" +
          pacchetti + " ] }";

@@ -123,7 +123,8 @@ TEST(ServizioHttpTest, ABadCatalogueIsRefusedWithTheReason) {
            {con(R"("x")", R"({"casuali":-5})"), "contenuto.a.txt.casuali"},
            {con(R"("x")", R"({"casuali":268435457})"), "contenuto.a.txt.casuali"},
            {con(R"("x")", R"({"casuali":10,"altro":1})"), "atteso un testo o {\"casuali\""},
-           {con(R"("x")", "7"), "atteso un testo o {\"casuali\""}}) {
+           {con(R"("x")", "7"), "atteso un testo o {\"casuali\""},
+           {con(R"(["A"]})", R"(["A"],"ripeti":"S"})"), "pacchetti[0].ripeti"}}) {
     EXPECT_THAT(errore(json), HasSubstr(motivo));
   }
 }
@@ -183,6 +184,34 @@ TEST(ServizioHttpTest, TheProgramPrintsItsPortServesAndStopsCleanlyOnSigterm) {
   EXPECT_EQ(VociZip(zip->body), (std::vector<std::string>{"LEGGIMI.txt", "listini/2024.csv"}));
   EXPECT_EQ(servizio.Ferma(), 0);
   EXPECT_THAT(servizio.Uscita(), HasSubstr("Servizio fermato"));
+}
+
+// A data folder made before packages could be repeated still opens: its
+// download records stay and count against what is offered.
+TEST(ServizioHttpTest, AnEarlierDatabaseGainsTheRepeatColumnAndKeepsItsDownloads) {
+  orvane::test::CartellaTemporanea cartella;
+  const auto file = cartella / "servizio.sqlite";
+  {
+    ConnessioneSqlite db(file, ConnessioneSqlite::Modo::LetturaScrittura);
+    db.Esegui(
+        "CREATE TABLE pacchetti (codice INTEGER PRIMARY KEY, dataxx DATETIME NOT NULL, TipoXx "
+        "TEXT NOT NULL, Filexx TEXT NOT NULL, dimens INTEGER NOT NULL, notexx TEXT NOT NULL "
+        "DEFAULT '');"
+        "CREATE TABLE download (dataxx TEXT, utente TEXT, codzip TEXT, descri TEXT, session TEXT);"
+        "INSERT INTO download VALUES ('x', 'A', '1', 'd', 's');");
+  }
+  ArchivioServizio archivio(file);
+  Pacchetto p;
+  p.dataxx = "2024-01-01T00:00:00";
+  p.programmi = {"TARVIK"};
+  p.clienti = {"*"};
+  std::vector<Pacchetto> pacchetti{p, p};
+  pacchetti[0].codice = 1;
+  pacchetti[1].codice = 2;
+  archivio.Semina({{"A", true}, {"B", true}}, pacchetti);
+  EXPECT_EQ(archivio.PacchettiVisibili("A").RecordCount(), 1);
+  EXPECT_EQ(archivio.PacchettiVisibili("B").RecordCount(), 2);
+  EXPECT_EQ(archivio.DownloadDellaSessione("s").size(), 1U);
 }
 
 }  // namespace

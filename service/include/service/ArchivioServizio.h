@@ -28,9 +28,10 @@ class ArchivioServizio {
   /// Whether the customer may use the service; nothing for an unknown one.
   [[nodiscard]] std::optional<bool> Abilitato(std::string_view userid) const;
 
-  /// The packages the customer sees, one record per package and program,
-  /// with the typed columns dataxx, codice, progra, TipoXx, Filexx, dimens,
-  /// notexx.
+  /// The packages the customer sees and has not taken yet (no download
+  /// record of theirs names its code, unless the package is `ripeti`), one
+  /// record per package and program, with the typed columns dataxx, codice,
+  /// progra, TipoXx, Filexx, dimens, notexx.
   [[nodiscard]] quomaro::Recordset PacchettiVisibili(std::string_view userid) const;
 
   /// Appends one download record.

@@ -32,7 +32,10 @@ struct Pacchetto {
   std::string notexx;
   long long dimens = 0;              ///< size of its zip file in bytes
   std::vector<std::string> clienti;  ///< customers that see it; "*" for every customer
-  std::vector<VoceZip> contenuto;    ///< the entries of its zip file
+  /// Offered again after a customer has taken it; otherwise a package the
+  /// table `download` records for a customer is no longer offered to them.
+  bool ripeti = false;
+  std::vector<VoceZip> contenuto;  ///< the entries of its zip file
 };
 
 /// One row of the table `download`, as the client records it.
