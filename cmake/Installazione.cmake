@@ -24,6 +24,10 @@ install(TARGETS Tervan Quomaro brisko quomaro orvane-reg brisko-designer
   RUNTIME DESTINATION .
   LIBRARY DESTINATION .)
 install(FILES "${TERVAN_MDB_VUOTO}" DESTINATION .)
+# The maker's public key: with it Tervan places only packages signed for their name.
+set(ORVANE_CHIAVE_AGGIORNAMENTI "${PROJECT_SOURCE_DIR}/aggiornamenti.pub" CACHE FILEPATH
+    "The maker's minisign public key, installed beside Tervan when the file exists")
+install(FILES "${ORVANE_CHIAVE_AGGIORNAMENTI}" DESTINATION . RENAME aggiornamenti.pub OPTIONAL)
 
 # The menu entry holds the absolute path of the installed Tervan, known only
 # when installing (`--prefix`); so do the desktop's folders.

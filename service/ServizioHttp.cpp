@@ -56,7 +56,8 @@ ServizioHttp::ServizioHttp(OperazioniServizio& operazioni, ArchivioServizio& arc
   server_.Post(kPercorsoSOAP,
                [this](const httplib::Request& q, httplib::Response& r,
                       const httplib::ContentReader& lettore) { RispondiSOAP(q, r, lettore); });
-  server_.Get(R"(/ServizioAggiornamenti/download/(Aggiornamento[0-9]{5,}\.zip))",
+  // A package's signature, when the maker published one, lies beside it.
+  server_.Get(R"(/ServizioAggiornamenti/download/(Aggiornamento[0-9]{5,}\.zip(\.minisig)?))",
               [this](const httplib::Request& q, httplib::Response& r) { ServiPacchetto(q, r); });
   server_.Get("/cronologia.aspx",
               [this](const httplib::Request& q, httplib::Response& r) { ServiCronologia(q, r); });
@@ -174,7 +175,8 @@ void ServizioHttp::ServiPacchetto(const httplib::Request& q, httplib::Response& 
   };
   auto lettura = std::make_shared<Lettura>(Lettura{std::move(ingresso)});
   r.set_content_provider(
-      static_cast<std::size_t>(dimensione), "application/zip",
+      static_cast<std::size_t>(dimensione),
+      q.matches[2].matched ? "text/plain; charset=utf-8" : "application/zip",
       [lettura](std::size_t inizio, std::size_t lunghezza, httplib::DataSink& sink) {
         auto& [pacchetto, blocco] = *lettura;
         pacchetto.seekg(static_cast<std::streamoff>(inizio));

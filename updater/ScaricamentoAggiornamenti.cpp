@@ -24,6 +24,7 @@
 #include "quomaro/Configurazione.h"
 #include "quomaro/Scaricamento.h"
 #include "updater/DataOraLocale.h"
+#include "updater/FirmaPacchetti.h"
 #include "updater/basTervan.h"
 
 namespace tervan {
@@ -248,6 +249,7 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
     throw orvane::Errore(orvane::kErroreIO,
                          indirizzo + ": ricevuti " + std::to_string(esito.corpo.size()) +
                              " byte invece di " + std::to_string(dimensioneFile_));
+  VerificaFirmaPacchetto(indirizzo, esito.corpo, contatore == 1);
   if (!ArchivioZipCompleto(esito.corpo))
     throw orvane::Errore(orvane::kErroreIO, indirizzo + ": il pacchetto non è un archivio zip");
 

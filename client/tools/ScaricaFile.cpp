@@ -4,11 +4,12 @@
 
 #include "platform/BloccoCartella.h"
 #include "platform/FileAtomico.h"
+#include "quomaro/FirmaPacchetto.h"
 
 namespace quomaro::strumento {
 
 EsitoScaricaFile ScaricaFile(const std::string& url, const std::filesystem::path& file,
-                             const Scaricamento& scaricamento) {
+                             const Scaricamento& scaricamento, const ChiavePubblica* chiave) {
   EsitoScaricaFile e;
   // The folder of a bare file name is the current one.
   const std::filesystem::path percorso = std::filesystem::absolute(file);
@@ -29,6 +30,14 @@ EsitoScaricaFile ScaricaFile(const std::string& url, const std::filesystem::path
   if (!esito.Riuscito()) {
     e.errore = esito.Descrizione() + " per " + url + "; " + file.string() + " non è stato scritto";
     return e;
+  }
+  if (chiave != nullptr) {
+    const VerificaFirma firma = VerificaPacchettoScaricato(*chiave, url, esito.corpo);
+    if (!firma.Valida()) {
+      e.errore = NomePubblicato(url) + " non accettato: " + firma.Descrizione() + "; " +
+                 file.string() + " non è stato scritto";
+      return e;
+    }
   }
   try {
     const platform::BloccoCartella blocco(percorso.parent_path());

@@ -22,6 +22,7 @@
 #include "platform/Messaggi.h"
 #include "platform/TestoSql.h"
 #include "quomaro/Configurazione.h"
+#include "quomaro/FirmaPacchetto.h"
 #include "quomaro/Host.h"
 #include "quomaro/Scaricamento.h"
 #include "quomaro/clsCA.h"
@@ -42,7 +43,9 @@ constexpr std::string_view kUso =
     "  quomaro elenco UTENTE PROGRA      i pacchetti che UTENTE vede per il programma PROGRA\n"
     "  quomaro select \"SQL\"              esegue una SELECT sul servizio e ne mostra le righe\n"
     "  quomaro sql \"ISTRUZIONE\"          fa eseguire un'istruzione SQL al servizio\n"
-    "  quomaro scarica URL FILE          scarica URL e lo salva in FILE\n"
+    "  quomaro scarica [--chiave PUB] URL FILE\n"
+    "                                    scarica URL e lo salva in FILE; con --chiave,\n"
+    "                                    solo se URL.minisig è la firma di PUB per URL\n"
     "\n"
     "Il servizio è quello del server di aggiornamenti configurato per Tervan: la\n"
     "variabile ORVANE_UPDATE_SERVER (per esempio http://127.0.0.1:8080) o, se manca,\n"
@@ -207,7 +210,17 @@ int Sql(const std::string& istruzione) {
   return Fallito(Diagnosi(ca));
 }
 
-int Scarica(const std::string& url, const std::string& file) {
+int Scarica(const std::string& url, const std::string& file,
+            const std::optional<std::string>& fileChiave) {
+  std::optional<quomaro::ChiavePubblica> chiave;
+  if (fileChiave) {
+    try {
+      chiave = quomaro::LeggiFileChiave(*fileChiave);
+    } catch (const std::exception& e) {
+      return Fallito(e.what());
+    }
+    if (!chiave) return Fallito("chiave pubblica " + *fileChiave + " inesistente");
+  }
   std::unique_ptr<quomaro::strumento::BarraProgresso> barra;
   if (::isatty(STDERR_FILENO) == 1) {
     barra = std::make_unique<quomaro::strumento::BarraProgresso>(stderr, std::nullopt);
@@ -218,10 +231,12 @@ int Scarica(const std::string& url, const std::string& file) {
       barra->ImpostaTotale(dichiarati);
     });
   }
-  const auto esito = quomaro::strumento::ScaricaFile(url, file, scaricamento);
+  const auto esito =
+      quomaro::strumento::ScaricaFile(url, file, scaricamento, chiave ? &*chiave : nullptr);
   if (barra) barra->Chiudi();
   if (!esito.riuscito) return Fallito(esito.errore);
   std::cout << "Scaricati " << quomaro::strumento::ConPunti(esito.byte) << " byte in " << file
+            << (chiave ? ", firma verificata (chiave " + chiave->IdTesto() + ")" : std::string())
             << "\n";
   return kRiuscito;
 }
@@ -229,7 +244,15 @@ int Scarica(const std::string& url, const std::string& file) {
 int Esegui(const std::vector<std::string>& args) {
   if (args.empty()) return UsoErrato("manca il comando");
   const std::string& comando = args.front();
-  const std::vector<std::string> resto(args.begin() + 1, args.end());
+  std::vector<std::string> resto(args.begin() + 1, args.end());
+  // `scarica` alone takes an option, before its arguments.
+  std::optional<std::string> chiave;
+  if (comando == "scarica" && !resto.empty() && resto.front() == "--chiave") {
+    if (resto.size() < 2 || resto[1].empty())
+      return UsoErrato("manca il file della chiave dopo --chiave");
+    chiave = resto[1];
+    resto.erase(resto.begin(), resto.begin() + 2);
+  }
   if (comando == "-h" || comando == "--help" || comando == "aiuto") {
     std::cout << kUso;
     return kRiuscito;
@@ -241,9 +264,11 @@ int Esegui(const std::vector<std::string>& args) {
     bool soap;
   };
   static constexpr Forma kComandi[] = {
-      {"connessione", 1, "connessione UTENTE", true}, {"elenco", 2, "elenco UTENTE PROGRA", true},
-      {"select", 1, "select \"SQL\"", true},          {"sql", 1, "sql \"ISTRUZIONE\"", true},
-      {"scarica", 2, "scarica URL FILE", false},
+      {"connessione", 1, "connessione UTENTE", true},
+      {"elenco", 2, "elenco UTENTE PROGRA", true},
+      {"select", 1, "select \"SQL\"", true},
+      {"sql", 1, "sql \"ISTRUZIONE\"", true},
+      {"scarica", 2, "scarica [--chiave PUB] URL FILE", false},
   };
   const Forma* forma = nullptr;
   for (const Forma& f : kComandi) {
@@ -266,7 +291,7 @@ int Esegui(const std::vector<std::string>& args) {
   if (comando == "elenco") return Elenco(resto[0], resto[1]);
   if (comando == "select") return Select(resto[0]);
   if (comando == "sql") return Sql(resto[0]);
-  return Scarica(resto[0], resto[1]);
+  return Scarica(resto[0], resto[1], chiave);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "ProvaQuomaro.h"
+#include "tests/support/Minisign.h"
 #include "tests/support/Processo.h"
 
 namespace quomaro::test {
@@ -109,6 +110,33 @@ TEST_F(StrumentoQuomaroTest, ScaricaWritesTheWholePackageOrLeavesTheFileAlone) {
   EXPECT_THAT(assente.err, HasSubstr("HTTP 404"));
   EXPECT_EQ(orvane::test::LeggiFile(file), "vecchio");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(cartella.Percorso()), {}), 1);
+}
+
+TEST_F(StrumentoQuomaroTest, ScaricaWithAKeyWritesOnlyAPackageSignedForItsName) {
+  orvane::test::CartellaTemporanea cartella;
+  const orvane::test::ChiaviMinisign maker;
+  maker.Firma(servizio_.FilePacchetto("Aggiornamento00042.zip"));
+  const auto file = cartella / "pacchetto.zip";
+  const std::string chiave = maker.Pubblica().string();
+
+  const Esito firmato =
+      Quomaro({"scarica", "--chiave", chiave, UrlPacchetto("Aggiornamento00042.zip"), file});
+  EXPECT_EQ(firmato.codice, 0) << firmato.err;
+  EXPECT_THAT(firmato.out, HasSubstr("firma verificata"));
+  EXPECT_EQ(orvane::test::LeggiFile(file),
+            orvane::test::LeggiFile(servizio_.FilePacchetto("Aggiornamento00042.zip")));
+
+  // Unsigned, or with a key file that is not there: nothing is written.
+  std::filesystem::remove(file);
+  const Esito senzaFirma =
+      Quomaro({"scarica", "--chiave", chiave, UrlPacchetto("Aggiornamento00007.zip"), file});
+  EXPECT_EQ(senzaFirma.codice, 1);
+  EXPECT_THAT(senzaFirma.err, HasSubstr("Aggiornamento00007.zip non accettato: firma mancante"));
+  const Esito senzaChiave = Quomaro({"scarica", "--chiave", (cartella / "no.pub").string(),
+                                     UrlPacchetto("Aggiornamento00042.zip"), file});
+  EXPECT_EQ(senzaChiave.codice, 1);
+  EXPECT_THAT(senzaChiave.err, HasSubstr("no.pub inesistente"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(cartella.Percorso()), {}), 0);
 }
 
 // The largest resident size a successful run of the tool reached, in bytes,
@@ -264,13 +292,19 @@ TEST_F(StrumentoQuomaroTest, ScaricaDrawsAProgressBarOnATerminal) {
 }
 
 TEST_F(StrumentoQuomaroTest, BadUsageExitsWithTwoAndSendsNothing) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {}, {"cancella"}, {"elenco", "ROSSI"}, {"connessione", ""}, {"select", "select 1; x"}}) {
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{},
+                                             {"cancella"},
+                                             {"elenco", "ROSSI"},
+                                             {"connessione", ""},
+                                             {"select", "select 1; x"},
+                                             {"scarica", "--chiave"},
+                                             {"scarica", "--chiave", "k.pub", "url"}}) {
     const Esito e = Quomaro(args);
     EXPECT_EQ(e.codice, 2);
     EXPECT_THAT(e.err, HasSubstr("Uso:"));
   }
-  EXPECT_THAT(Quomaro({"--help"}).out, HasSubstr("quomaro scarica URL FILE"));
+  EXPECT_THAT(Quomaro({"--help"}).out, HasSubstr("quomaro scarica [--chiave PUB] URL FILE"));
   EXPECT_THAT(Log(), IsEmpty());
 }
 

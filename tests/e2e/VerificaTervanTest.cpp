@@ -20,6 +20,7 @@
 
 #include "tests/support/BusNotifiche.h"
 #include "tests/support/MacchinaFinta.h"
+#include "tests/support/Minisign.h"
 #include "tests/support/SchermoX.h"
 #include "tests/support/ServerDiProva.h"
 #include "tests/support/ServerX.h"
@@ -263,6 +264,32 @@ TEST_F(VerificaTervan, ACheckAfterTheFirstDownloadsAndRecordsNothingMore) {
   EXPECT_EQ(bus_.Ricevute().size(), avvisi);
   EXPECT_TRUE(tervan->InEsecuzione());
   EXPECT_FALSE(fs::exists(tervan_.Cartella() / "Tarvik.Log"));
+}
+
+TEST_F(VerificaTervan, WithTheMakersKeyOnlyPackagesSignedForTheirOwnNameArePlacedAndRecorded) {
+  const orvane::test::ChiaviMinisign maker;
+  fs::copy_file(maker.Pubblica(), tervan_.Cartella() / "aggiornamenti.pub");
+  maker.Firma(servizio_.FilePacchetto("Aggiornamento00007.zip"));
+  maker.Firma(servizio_.FilePacchetto("Aggiornamento00042.zip"), true);
+  // 99 carries a real signature of its very bytes, made for another name.
+  const fs::path altro = servizio_.FilePacchetto("Aggiornamento00098.zip");
+  fs::copy_file(servizio_.FilePacchetto("Aggiornamento00099.zip"), altro);
+  maker.Firma(altro, false, "", altro.parent_path() / "Aggiornamento00099.zip.minisig");
+
+  auto tervan = Avvia({"VERIFICA"}, servizio_.Server(), "200");
+  const fs::path log = tervan_.Cartella() / "Tarvik.Log";
+  ASSERT_TRUE(Attendi([&] {
+    return orvane::test::LeggiFile(log).find("Aggiornamento00099.zip") != std::string::npos;
+  })) << tervan_.Errori(1);
+  EXPECT_THAT(orvane::test::LeggiFile(log),
+              ::testing::HasSubstr("Aggiornamento00099.zip non accettato: la firma è di un altro "
+                                   "file (commento fidato: timestamp:"));
+  EXPECT_THAT(Contenuto(dati_.tarvik / "Aggiornamenti"),
+              UnorderedElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip",
+                                   "TARVIK-2008-03-05-14-30-00-C-42.zip"));
+  EXPECT_THAT(Contenuto(dati_.morlen / "Aggiornamenti"), IsEmpty());
+  EXPECT_THAT(servizio_.Registrati(),
+              UnorderedElementsAre("ROSSI|7|Motore comune|", "ROSSI|42|Stampe & <fatture>|"));
 }
 
 }  // namespace

@@ -19,7 +19,8 @@ namespace orvane::servizio {
 ///   answered "text/xml; charset=utf-8" with the operation's result or, with
 ///   status 500, a SOAP fault;
 /// - GET /ServizioAggiornamenti/download/AggiornamentoNNNNN.zip: a package
-///   file from the download folder;
+///   file from the download folder, and AggiornamentoNNNNN.zip.minisig its
+///   signature when the maker put one beside it (404 otherwise);
 /// - GET /cronologia.aspx?session=ID: the download history page of a session.
 ///
 /// Request bodies are limited to kCorpoMassimo bytes (status 413 beyond it,

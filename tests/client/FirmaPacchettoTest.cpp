@@ -1,0 +1,130 @@
+// The maker's signatures, made by the real minisign tool and served by the
+// reference service beside the packages.
+#include "quomaro/FirmaPacchetto.h"
+
+#include <gmock/gmock.h>
+
+#include <functional>
+
+#include "ProvaQuomaro.h"
+#include "tests/support/Minisign.h"
+
+namespace quomaro::test {
+namespace {
+
+namespace fs = std::filesystem;
+using orvane::test::ChiaviMinisign;
+using orvane::test::LeggiFile;
+using orvane::test::ScriviFile;
+using ::testing::HasSubstr;
+
+class FirmaPacchettoTest : public ProvaQuomaro {
+ protected:
+  std::string Url(const std::string& nome) const {
+    return servizio_.Server() + "/ServizioAggiornamenti/download/" + nome;
+  }
+
+  ServizioFiglio servizio_;
+  ChiaviMinisign maker_;
+  ChiaviMinisign altro_;
+};
+
+TEST_F(FirmaPacchettoTest, OnlyTheMakersSignatureOfThatVeryFileVerifies) {
+  const auto chiave = LeggiFileChiave(maker_.Pubblica());
+  ASSERT_TRUE(chiave);
+  struct Caso {
+    const char* nome;
+    // Prepares the package `file` (already in the service's folder) and
+    // its signature beside it; may change what the client holds.
+    std::function<void(const fs::path& file, std::string& corpo)> prepara;
+    EsitoFirma esito;
+    const char* descrizione;
+  };
+  const auto firma = [](const fs::path& file) { return fs::path(file.string() + ".minisig"); };
+  const Caso casi[] = {
+      {"prehash", [&](const fs::path& f, std::string&) { maker_.Firma(f); }, EsitoFirma::Valida,
+       ""},
+      {"legacy", [&](const fs::path& f, std::string&) { maker_.Firma(f, true); },
+       EsitoFirma::Valida, ""},
+      {"pacchetto alterato della stessa dimensione",
+       [&](const fs::path& f, std::string& corpo) {
+         maker_.Firma(f);
+         corpo[corpo.size() / 2] ^= 0x01;
+       },
+       EsitoFirma::NonValida, "non è quello firmato"},
+      {"legacy alterato",
+       [&](const fs::path& f, std::string& corpo) {
+         maker_.Firma(f, true);
+         corpo.back() ^= 0x01;
+       },
+       EsitoFirma::NonValida, "non è quello firmato"},
+      {"altra chiave", [&](const fs::path& f, std::string&) { altro_.Firma(f); },
+       EsitoFirma::AltraChiave, "un'altra chiave"},
+      {"mancante", [](const fs::path&, std::string&) {}, EsitoFirma::Mancante, "HTTP 404"},
+      {"vuota", [&](const fs::path& f, std::string&) { ScriviFile(firma(f), ""); },
+       EsitoFirma::Malformata, "file vuoto"},
+      {"malformata",
+       [&](const fs::path& f, std::string&) {
+         maker_.Firma(f);
+         std::string testo = LeggiFile(firma(f));
+         testo.erase(testo.find('\n') + 5, 4);  // the signature line loses bytes
+         ScriviFile(firma(f), testo);
+       },
+       EsitoFirma::Malformata, "non leggibile"},
+      {"firma di un altro pacchetto",
+       [&](const fs::path& f, std::string&) {
+         const fs::path copia = f.parent_path() / "Aggiornamento09999.zip";
+         fs::copy_file(f, copia);
+         maker_.Firma(copia, false, "", firma(f));
+       },
+       EsitoFirma::AltroFile, "file:Aggiornamento09999.zip"},
+      {"nome come prefisso di un altro",
+       [&](const fs::path& f, std::string&) {
+         maker_.Firma(f, false, "file:" + f.filename().string() + ".vecchio");
+       },
+       EsitoFirma::AltroFile, "un altro file"},
+      {"commento fidato modificato",
+       [&](const fs::path& f, std::string&) {
+         maker_.Firma(f);
+         std::string testo = LeggiFile(firma(f));
+         testo.replace(testo.find("timestamp:"), 10, "timestamp:9");
+         ScriviFile(firma(f), testo);
+       },
+       EsitoFirma::CommentoAlterato, "commento fidato"},
+  };
+  int codice = 500;
+  for (const Caso& c : casi) {
+    SCOPED_TRACE(c.nome);
+    const std::string nome = "Aggiornamento00" + std::to_string(++codice) + ".zip";
+    const fs::path file = servizio_.FilePacchetto(nome);
+    std::string corpo = "PK\3\4 pacchetto " + nome + std::string(4000, 'z');
+    ScriviFile(file, corpo);
+    c.prepara(file, corpo);
+    const VerificaFirma v = VerificaPacchettoScaricato(*chiave, Url(nome), corpo);
+    EXPECT_EQ(v.esito, c.esito) << v.Descrizione();
+    EXPECT_THAT(v.Descrizione(), HasSubstr(c.descrizione));
+  }
+  // No service at all: the signature could not be fetched.
+  EXPECT_EQ(VerificaPacchettoScaricato(*chiave, UrlChiuso("/Aggiornamento00001.zip"), "x").esito,
+            EsitoFirma::NonScaricata);
+}
+
+TEST_F(FirmaPacchettoTest, NoKeyFileIsNoKeyButAnUnusableOneFails) {
+  orvane::test::CartellaTemporanea cartella;
+  EXPECT_FALSE(LeggiFileChiave(cartella / "aggiornamenti.pub"));
+  const auto chiave = LeggiFileChiave(maker_.Pubblica());
+  ASSERT_TRUE(chiave);
+  // minisign prints the key id on the key's comment line.
+  EXPECT_THAT(LeggiFile(maker_.Pubblica()), HasSubstr(chiave->IdTesto()));
+
+  fs::create_symlink(cartella / "altrove.pub", cartella / "collegamento.pub");
+  ScriviFile(cartella / "firma.pub", LeggiFile(servizio_.FilePacchetto("Aggiornamento00007.zip")));
+  fs::create_directory(cartella / "cartella.pub");
+  for (const char* nome : {"collegamento.pub", "firma.pub", "cartella.pub"}) {
+    SCOPED_TRACE(nome);
+    EXPECT_THROW((void)LeggiFileChiave(cartella / nome), std::runtime_error);
+  }
+}
+
+}  // namespace
+}  // namespace quomaro::test
