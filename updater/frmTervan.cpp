@@ -590,10 +590,14 @@ int frmTervan::IntervalloRicerca() {
 
 void frmTervan::tmrRicerca_Timer() {
   tmrRicerca_.stop();
-  if (stato_.VerificaCompleta) {
-    ciclo_.ControlloAggiornamentiORVANE();
-  } else {
-    VerificaProgrammiInstallati();
+  // A tick that comes while a search or a download run waits on the
+  // service starts nothing: the next one comes a minute later.
+  if (!ciclo_.InCorso() && !elenco_.Bloccato()) {
+    if (stato_.VerificaCompleta) {
+      ciclo_.ControlloAggiornamentiORVANE();
+    } else {
+      VerificaProgrammiInstallati();
+    }
   }
   if (!stato_.SessioneFinita) tmrRicerca_.start();
 }
