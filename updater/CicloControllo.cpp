@@ -124,6 +124,7 @@ void CicloControllo::ControlloAggiornamentiORVANE() {
     rs.Close();
     linea = 110;
     const int righe = elenco_.Righe();
+    elenco_.SelezionaPrimoPacchetto();
     if (righe > 0) {
       controlli_.Label4.setText(QString::number(righe / 2) +
                                 QStringLiteral(" aggiornamenti in elenco"));

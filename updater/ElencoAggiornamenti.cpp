@@ -355,6 +355,12 @@ void ElencoAggiornamenti::SegnaTutti(const std::string& valore) {
   }
 }
 
+void ElencoAggiornamenti::SelezionaPrimoPacchetto() {
+  QTableWidget& g = controlli_.grdAggior;
+  if (g.rowCount() > 0) g.setCurrentCell(0, kContenuto - 1);
+  g.setFocus(Qt::OtherFocusReason);
+}
+
 void ElencoAggiornamenti::Svuota() {
   controlli_.grdAggior.setRowCount(0);
   indice_.clear();

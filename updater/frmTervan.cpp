@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <initializer_list>
 #include <system_error>
 
 #include "brisko/PropertyBagIni.h"
@@ -281,6 +282,17 @@ void frmTervan::CostruisciControlli() {
             if (riga != rigaPrima) elenco_.grdAggior_SelectionChange(riga + 1, colonna + 1);
           });
 
+  // Tab goes through the window's controls; inside the list the cursor
+  // keys move.
+  grdAggior_->setTabKeyNavigation(false);
+  QWidget* prima = Check1_;
+  for (QWidget* dopo : std::initializer_list<QWidget*>{
+           Combo1_, Text1_, xpVantelTab1_, grdAggior_, Command_F1_, Command_F4_, Command_F5_,
+           Command_F8_, Command_F10_, Command_Nas_, Command_Esc_}) {
+    setTabOrder(prima, dopo);
+    prima = dopo;
+  }
+
   // Every key of the window passes through Form_KeyDown first, whichever
   // control has the focus.
   for (QWidget* figlio : findChildren<QWidget*>())
@@ -300,6 +312,8 @@ void frmTervan::Form_Load() {
     VerificaProgrammiInstallati();
     linea = 50;
     elenco_.ImpostaGriglia();
+    // The keys go to the list from the start, not to the autostart box.
+    elenco_.SelezionaPrimoPacchetto();
     linea = 60;
     NotifyIconCtrl1_.Mostra();
     linea = 70;

@@ -190,6 +190,38 @@ TEST_F(FinestraScaricamento, ARunTakesExactlyTheRowsMarkedWhenItStartedWhateverH
   }
 }
 
+TEST_F(FinestraScaricamento, TheKeysGoToTheListAfterTheLoadAndAfterASearchAndTabLeavesIt) {
+  InstallaTarvik();
+  frmTervan finestra;
+  finestra.Form_Load();
+  auto* griglia = finestra.findChild<QTableWidget*>("grdAggior");
+  auto* check = finestra.findChild<QCheckBox*>("Check1");
+  ASSERT_EQ(finestra.focusWidget(), griglia);
+  // Space where the focus is does not untick the autostart box.
+  Tasto(finestra.focusWidget(), Qt::Key_Space);
+  EXPECT_TRUE(check->isChecked());
+
+  // F4 pressed with the focus on the box: the focus ends on the first package.
+  check->setFocus();
+  Tasto(check, Qt::Key_F4);
+  ASSERT_EQ(finestra.Elenco().Righe(), 4);
+  EXPECT_EQ(finestra.focusWidget(), griglia);
+  EXPECT_EQ(griglia->currentRow(), 0);
+  Tasto(griglia, Qt::Key_Return);
+  EXPECT_EQ(finestra.Elenco().Testo(1, ElencoAggiornamenti::kEsegui), "");
+  EXPECT_TRUE(check->isChecked());
+
+  // Tab goes through the buttons and comes back round to the list.
+  std::vector<QString> giro;
+  for (int i = 0; i < 20 && (giro.empty() || finestra.focusWidget() != griglia); ++i) {
+    Tasto(finestra.focusWidget(), Qt::Key_Tab);
+    giro.push_back(finestra.focusWidget()->objectName());
+  }
+  EXPECT_EQ(giro.front(), QStringLiteral("Command_F1"));
+  EXPECT_EQ(giro.back(), QStringLiteral("grdAggior"));
+  EXPECT_THAT(giro, ::testing::Contains(QStringLiteral("Check1")));
+}
+
 TEST_F(FinestraScaricamento, LiveModeSearchesAtOnceAndAfterADownloadOpensTheHistoryAndEnds) {
   InstallaTarvik();
   orvane::test::ScriviFile(programma_ / "Live.txt", "");

@@ -79,6 +79,10 @@ class ElencoAggiornamenti {
   };
   [[nodiscard]] bool Bloccato() const noexcept { return blocchi_ > 0; }
 
+  /// Gives the list the keyboard focus, on its first package row when it
+  /// has one, so Enter marks a package and no key reaches the settings.
+  void SelezionaPrimoPacchetto();
+
   /// Removes every row.
   void Svuota();
   [[nodiscard]] int Righe() const;
