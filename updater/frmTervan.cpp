@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -486,7 +487,14 @@ bool frmTervan::eventFilter(QObject* oggetto, QEvent* evento) {
   } else if (oggetto == Text1_ && evento->type() == QEvent::FocusIn) {
     Editxx().Text_GotFocus(*Text1_);
   } else if (oggetto == Text1_ && evento->type() == QEvent::FocusOut) {
-    Text1_Validate();
+    // The date is checked only when the user moves on to another control
+    // of this window: a message box or another window taking the focus
+    // leaves a half-typed date as it is.
+    const auto motivo = static_cast<QFocusEvent*>(evento)->reason();
+    const QWidget* verso = QApplication::focusWidget();
+    if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason &&
+        verso != nullptr && verso != Text1_ && verso->window() == this)
+      Text1_Validate();
     Editxx().Text_LostFocus(*Text1_);
   }
   return QWidget::eventFilter(oggetto, evento);

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <string>
@@ -173,6 +174,28 @@ TEST_F(FinestraTest, HiddenInTheTrayTheProgramOutlivesAMessageBoxAndEndsOnlyThro
   QTimer::singleShot(0, [this] { finestra_.mnuVestrum().actions()[0]->trigger(); });
   QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
   EXPECT_EQ(QApplication::exec(), 0);
+}
+
+TEST_F(FinestraTest, AHalfTypedDateIsCheckedOnlyWhenTheFocusMovesWithinTheWindow) {
+  finestra_.show();
+  finestra_.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&finestra_));
+  auto* data = finestra_.findChild<QLineEdit*>("Text1");
+  data->setFocus(Qt::MouseFocusReason);
+  QTest::keyClicks(data, "12/0");
+  // Another window takes the focus, and gives it back.
+  QWidget altra;
+  altra.show();
+  altra.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&altra));
+  EXPECT_EQ(data->text(), QStringLiteral("12/0"));
+  finestra_.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&finestra_));
+  EXPECT_EQ(QApplication::focusWidget(), data);
+  EXPECT_EQ(data->text(), QStringLiteral("12/0"));
+  // Moving on to the list checks it: not a date, so it is cleared.
+  griglia_->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(data->text(), QString());
 }
 
 TEST_F(FinestraTest, TheSessionEndingAnswersAMessageBoxThatARunIsWaitingOn) {
