@@ -2,12 +2,17 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
 #include <QThread>
+#include <QTranslator>
 #include <QUrl>
 #include <array>
 #include <cstdio>
+#include <utility>
 
 #include "platform/Browser.h"
 #include "platform/Messaggi.h"
@@ -44,6 +49,17 @@ int MostraMessaggio(const platform::Messaggio& m) {
     QMessageBox::StandardButton qt;
     int risposta;
   };
+  // The buttons speak Italian whatever the locale and whether or not Qt's
+  // own translation is installed.
+  static const std::array<std::pair<QMessageBox::StandardButton, const char*>, 7> kTesti{{
+      {QMessageBox::Ok, "OK"},
+      {QMessageBox::Cancel, "Annulla"},
+      {QMessageBox::Abort, "Interrompi"},
+      {QMessageBox::Retry, "Riprova"},
+      {QMessageBox::Ignore, "Ignora"},
+      {QMessageBox::Yes, "Sì"},
+      {QMessageBox::No, "No"},
+  }};
   static const std::array<std::array<Pulsante, 3>, 6> kInsiemi{{
       {{{QMessageBox::Ok, platform::vbOK}, {QMessageBox::NoButton, 0}, {QMessageBox::NoButton, 0}}},
       {{{QMessageBox::Ok, platform::vbOK},
@@ -70,7 +86,9 @@ int MostraMessaggio(const platform::Messaggio& m) {
   const int predefinita = platform::RispostaPredefinita(m.stile);
   for (const Pulsante& p : kInsiemi.at(insieme)) {
     if (p.qt == QMessageBox::NoButton) continue;
-    box.addButton(p.qt);
+    QPushButton* pulsante = box.addButton(p.qt);
+    for (const auto& [qt, testo] : kTesti)
+      if (qt == p.qt) pulsante->setText(QString::fromUtf8(testo));
     if (p.risposta == predefinita) box.setDefaultButton(p.qt);
   }
   const int scelto = box.exec();
@@ -82,6 +100,18 @@ int MostraMessaggio(const platform::Messaggio& m) {
 }
 
 }  // namespace
+
+bool CaricaTraduzioneQt(QCoreApplication& applicazione) {
+  // Italian whatever the session's locale: the context menus of the entry
+  // fields and Qt's own dialogs too.
+  auto* traduttore = new QTranslator(&applicazione);
+  if (!traduttore->load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"),
+                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete traduttore;
+    return false;
+  }
+  return QCoreApplication::installTranslator(traduttore);
+}
 
 void InstallaPorteQt() {
   const auto pompa = [] { QCoreApplication::processEvents(); };

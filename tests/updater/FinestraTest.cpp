@@ -6,8 +6,10 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <string>
 #include <vector>
 
@@ -196,6 +198,41 @@ TEST_F(FinestraTest, AHalfTypedDateIsCheckedOnlyWhenTheFocusMovesWithinTheWindow
   // Moving on to the list checks it: not a date, so it is cleared.
   griglia_->setFocus(Qt::TabFocusReason);
   EXPECT_EQ(data->text(), QString());
+}
+
+TEST_F(FinestraTest, MessageBoxesAndQtsOwnTextsSpeakItalianWhateverTheLocale) {
+  InstallaPorteQt();
+  // Each box as the user sees it: its buttons' texts; the last one is pressed.
+  const auto pulsanti = [](int stile) {
+    QStringList testi;
+    QTimer attesa;
+    QObject::connect(&attesa, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      attesa.stop();
+      for (QAbstractButton* b : box->buttons())
+        testi << b->text();
+      box->buttons().last()->click();
+    });
+    attesa.start(10);
+    (void)platform::MsgBox("Effettuare il download degli aggiornamenti selezionati?", stile,
+                           "Avviso");
+    testi.sort();
+    return testi;
+  };
+  EXPECT_EQ(pulsanti(platform::vbYesNo | platform::vbQuestion),
+            (QStringList{QStringLiteral("No"), QStringLiteral("Sì")}));
+  EXPECT_EQ(pulsanti(platform::vbOKOnly), QStringList{QStringLiteral("OK")});
+  EXPECT_EQ(pulsanti(platform::vbOKCancel), (QStringList{QStringLiteral("Annulla"), "OK"}));
+
+  // Qt's own texts, such as an entry field's context menu, once the
+  // program loaded its translation.
+  ASSERT_TRUE(CaricaTraduzioneQt(*QCoreApplication::instance()));
+  EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("&Copia"));
+  for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+    QCoreApplication::removeTranslator(t);
+    delete t;
+  }
 }
 
 TEST_F(FinestraTest, TheSessionEndingAnswersAMessageBoxThatARunIsWaitingOn) {
