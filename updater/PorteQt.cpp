@@ -12,7 +12,7 @@
 #include <QUrl>
 #include <array>
 #include <cstdio>
-#include <utility>
+#include <memory>
 
 #include "platform/Browser.h"
 #include "platform/Messaggi.h"
@@ -45,38 +45,27 @@ int MostraMessaggio(const platform::Messaggio& m) {
     std::fprintf(stderr, "[%s] %s\n", m.titolo.c_str(), m.testo.c_str());
     return platform::RispostaPredefinita(m.stile);
   }
+  // The buttons speak Italian whatever the locale and whether or not Qt's
+  // own translation is installed.
   struct Pulsante {
     QMessageBox::StandardButton qt;
     int risposta;
+    const char* testo;
   };
-  // The buttons speak Italian whatever the locale and whether or not Qt's
-  // own translation is installed.
-  static const std::array<std::pair<QMessageBox::StandardButton, const char*>, 7> kTesti{{
-      {QMessageBox::Ok, "OK"},
-      {QMessageBox::Cancel, "Annulla"},
-      {QMessageBox::Abort, "Interrompi"},
-      {QMessageBox::Retry, "Riprova"},
-      {QMessageBox::Ignore, "Ignora"},
-      {QMessageBox::Yes, "Sì"},
-      {QMessageBox::No, "No"},
-  }};
-  static const std::array<std::array<Pulsante, 3>, 6> kInsiemi{{
-      {{{QMessageBox::Ok, platform::vbOK}, {QMessageBox::NoButton, 0}, {QMessageBox::NoButton, 0}}},
-      {{{QMessageBox::Ok, platform::vbOK},
-        {QMessageBox::Cancel, platform::vbCancel},
-        {QMessageBox::NoButton, 0}}},
-      {{{QMessageBox::Abort, platform::vbAbort},
-        {QMessageBox::Retry, platform::vbRetry},
-        {QMessageBox::Ignore, platform::vbIgnore}}},
-      {{{QMessageBox::Yes, platform::vbYes},
-        {QMessageBox::No, platform::vbNo},
-        {QMessageBox::Cancel, platform::vbCancel}}},
-      {{{QMessageBox::Yes, platform::vbYes},
-        {QMessageBox::No, platform::vbNo},
-        {QMessageBox::NoButton, 0}}},
-      {{{QMessageBox::Retry, platform::vbRetry},
-        {QMessageBox::Cancel, platform::vbCancel},
-        {QMessageBox::NoButton, 0}}},
+  constexpr Pulsante kNessuno{QMessageBox::NoButton, 0, nullptr};
+  constexpr Pulsante kOk{QMessageBox::Ok, platform::vbOK, "OK"};
+  constexpr Pulsante kAnnulla{QMessageBox::Cancel, platform::vbCancel, "Annulla"};
+  constexpr Pulsante kSi{QMessageBox::Yes, platform::vbYes, "Sì"};
+  constexpr Pulsante kNo{QMessageBox::No, platform::vbNo, "No"};
+  constexpr Pulsante kRiprova{QMessageBox::Retry, platform::vbRetry, "Riprova"};
+  static constexpr std::array<std::array<Pulsante, 3>, 6> kInsiemi{{
+      {kOk, kNessuno, kNessuno},
+      {kOk, kAnnulla, kNessuno},
+      {Pulsante{QMessageBox::Abort, platform::vbAbort, "Interrompi"}, kRiprova,
+       Pulsante{QMessageBox::Ignore, platform::vbIgnore, "Ignora"}},
+      {kSi, kNo, kAnnulla},
+      {kSi, kNo, kNessuno},
+      {kRiprova, kAnnulla, kNessuno},
   }};
   const auto insieme = static_cast<std::size_t>(m.stile & 0x7);
   if (insieme >= kInsiemi.size()) return platform::vbOK;
@@ -86,9 +75,7 @@ int MostraMessaggio(const platform::Messaggio& m) {
   const int predefinita = platform::RispostaPredefinita(m.stile);
   for (const Pulsante& p : kInsiemi.at(insieme)) {
     if (p.qt == QMessageBox::NoButton) continue;
-    QPushButton* pulsante = box.addButton(p.qt);
-    for (const auto& [qt, testo] : kTesti)
-      if (qt == p.qt) pulsante->setText(QString::fromUtf8(testo));
+    box.addButton(p.qt)->setText(QString::fromUtf8(p.testo));
     if (p.risposta == predefinita) box.setDefaultButton(p.qt);
   }
   const int scelto = box.exec();
@@ -104,13 +91,12 @@ int MostraMessaggio(const platform::Messaggio& m) {
 bool CaricaTraduzioneQt(QCoreApplication& applicazione) {
   // Italian whatever the session's locale: the context menus of the entry
   // fields and Qt's own dialogs too.
-  auto* traduttore = new QTranslator(&applicazione);
+  auto traduttore = std::make_unique<QTranslator>();
   if (!traduttore->load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"),
-                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    delete traduttore;
+                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     return false;
-  }
-  return QCoreApplication::installTranslator(traduttore);
+  traduttore->setParent(&applicazione);
+  return QCoreApplication::installTranslator(traduttore.release());
 }
 
 void InstallaPorteQt() {
