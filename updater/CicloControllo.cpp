@@ -74,7 +74,8 @@ bool CicloControllo::ControlliCadenzati() const {
 }
 
 void CicloControllo::ControlloAggiornamentiORVANE() {
-  if (cicloInCorso_) return;
+  // Neither inside another cycle nor while a download run holds the list.
+  if (cicloInCorso_ || elenco_.Bloccato()) return;
   const Bandiera inCorso(cicloInCorso_);
   orvane::Routine(kModulo, "ControlloAggiornamentiORVANE", [&](int& linea) {
     linea = 10;
@@ -123,6 +124,7 @@ void CicloControllo::ControlloAggiornamentiORVANE() {
     rs.Close();
     linea = 110;
     const int righe = elenco_.Righe();
+    elenco_.SelezionaPrimoPacchetto();
     if (righe > 0) {
       controlli_.Label4.setText(QString::number(righe / 2) +
                                 QStringLiteral(" aggiornamenti in elenco"));
@@ -186,6 +188,7 @@ void CicloControllo::ConnessioneAggiornamenti(const std::string& softxx, int mod
       controlli_.Text1.setEnabled(true);
     } else if (modo == 1) {
       linea = 100;
+      const ElencoAggiornamenti::Blocco blocco(elenco_);
       if (scaricaAggiornamenti_) scaricaAggiornamenti_();
     }
   });
@@ -213,7 +216,7 @@ void CicloControllo::FineConnessione() {
 }
 
 void CicloControllo::Command_F4_Click() {
-  if (cicloInCorso_) return;
+  if (cicloInCorso_ || elenco_.Bloccato()) return;
   const EscOccupato esc(*this);
   stato_.IdSessione = orvane::clsGUID().CreateGUID("{}-");
   if (stato_.VerificaCompleta) {

@@ -347,11 +347,18 @@ void ElencoAggiornamenti::Indicizza(const std::string& codice, const std::string
 }
 
 void ElencoAggiornamenti::SegnaTutti(const std::string& valore) {
+  if (Bloccato()) return;
   QTableWidget& g = controlli_.grdAggior;
   const QString testo = QString::fromStdString(valore);
   for (int r = 0; r < g.rowCount(); r += 2) {
     if (QTableWidgetItem* item = g.item(r, kEsegui - 1)) item->setText(testo);
   }
+}
+
+void ElencoAggiornamenti::SelezionaPrimoPacchetto() {
+  QTableWidget& g = controlli_.grdAggior;
+  if (g.rowCount() > 0) g.setCurrentCell(0, kContenuto - 1);
+  g.setFocus(Qt::OtherFocusReason);
 }
 
 void ElencoAggiornamenti::Svuota() {
@@ -389,8 +396,8 @@ void ElencoAggiornamenti::grdAggior_DblClick(int riga, int /*colonna*/) {
 
 void ElencoAggiornamenti::Inverti(int riga) {
   QTableWidgetItem* item = controlli_.grdAggior.item(riga - 1, kEsegui - 1);
-  // Only a data row carries a mark.
-  if (item == nullptr || riga % 2 == 0) return;
+  // Only a data row carries a mark, and only while no run holds the list.
+  if (item == nullptr || riga % 2 == 0 || Bloccato()) return;
   item->setText(item->text() == QStringLiteral("Ok") ? QString() : QStringLiteral("Ok"));
 }
 

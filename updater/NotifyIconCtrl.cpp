@@ -1,7 +1,10 @@
 #include "updater/NotifyIconCtrl.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QStringList>
 #include <QVariantMap>
 #include <cstdio>
@@ -37,41 +40,78 @@ void NotifyIconCtrl::MostraFumetto(const std::string& Testo, const std::string& 
   fumetti_.push_back({Testo, Titolo, Durata});
   while (fumetti_.size() > kFumettiRicordati)
     fumetti_.pop_front();
-  if (QSystemTrayIcon::isSystemTrayAvailable() && icona_.isVisible()) {
-    const auto icona = iconaFumetto_ == 2   ? QSystemTrayIcon::Warning
-                       : iconaFumetto_ == 3 ? QSystemTrayIcon::Critical
-                                            : QSystemTrayIcon::Information;
-    icona_.showMessage(QString::fromStdString(Titolo), QString::fromStdString(Testo), icona,
-                       Durata);
-  } else {
-    std::fprintf(stderr, "Tervan: [%s] %s\n", Titolo.c_str(), Testo.c_str());
-    NotificaDesktop(Titolo, Testo, Durata);
-  }
+  const bool area = QSystemTrayIcon::isSystemTrayAvailable() && icona_.isVisible();
+  if (!area) std::fprintf(stderr, "Tervan: [%s] %s\n", Titolo.c_str(), Testo.c_str());
+  if (NotificaDesktop(Titolo, Testo, Durata) || !area) return;
+  const auto icona = iconaFumetto_ == 2   ? QSystemTrayIcon::Warning
+                     : iconaFumetto_ == 3 ? QSystemTrayIcon::Critical
+                                          : QSystemTrayIcon::Information;
+  icona_.showMessage(QString::fromStdString(Titolo), QString::fromStdString(Testo), icona, Durata);
 }
 
-void NotifyIconCtrl::NotificaDesktop(const std::string& Titolo, const std::string& Testo,
+bool NotifyIconCtrl::NotificaDesktop(const std::string& Titolo, const std::string& Testo,
                                      int Durata) {
-  // Without a notification area the desktop's notification service says
-  // it; nothing waits for its answer, and a desktop without one loses
-  // nothing but the popup (the text went to standard error).
+  // Nothing waits for the service: a desktop without one loses nothing
+  // but the popup (the icon or standard error says it).
   const QString nome = QStringLiteral("tervan-notifiche");
+  const QString servizio = QStringLiteral("org.freedesktop.Notifications");
+  const QString percorso = QStringLiteral("/org/freedesktop/Notifications");
   QDBusConnection bus(nome);
   if (!bus.isConnected()) {
     // Only a session bus the session announces: never one launched for us.
     const QByteArray indirizzo = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-    if (indirizzo.isEmpty() || indirizzo.startsWith("autolaunch:")) return;
+    if (indirizzo.isEmpty() || indirizzo.startsWith("autolaunch:")) return false;
     QDBusConnection::disconnectFromBus(nome);
     bus = QDBusConnection::connectToBus(QString::fromUtf8(indirizzo), nome);
-    if (!bus.isConnected()) return;
+    if (!bus.isConnected()) return false;
+    marcatura_.reset();
   }
-  QDBusMessage messaggio = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.Notifications"),
-      QStringLiteral("/org/freedesktop/Notifications"),
-      QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-  messaggio << QStringLiteral("Tervan") << 0U << QStringLiteral("system-software-update")
-            << QString::fromStdString(Titolo) << QString::fromStdString(Testo) << QStringList()
-            << QVariantMap() << Durata;
-  (void)bus.send(messaggio);
+  QDBusConnectionInterface* guida = bus.interface();
+  if (guida == nullptr || (!guida->isServiceRegistered(servizio).value() &&
+                           !guida->activatableServiceNames().value().contains(servizio)))
+    return false;
+
+  if (!marcatura_) {
+    // A service that reads markup would read it in texts that come from
+    // the network too: those are escaped for it.
+    const QDBusMessage risposta =
+        bus.call(QDBusMessage::createMethodCall(servizio, percorso, servizio,
+                                                QStringLiteral("GetCapabilities")),
+                 QDBus::Block, 500);
+    marcatura_ = risposta.type() == QDBusMessage::ReplyMessage && !risposta.arguments().isEmpty() &&
+                 risposta.arguments().at(0).toStringList().contains(QStringLiteral("body-markup"));
+  }
+
+  const std::string chiave = Titolo + '\n' + Testo;
+  unsigned sostituisce = 0;
+  if (const auto voce = notifiche_.find(chiave); voce != notifiche_.end()) {
+    // The same text is on its way to the screen already.
+    if (!voce->second) return true;
+    sostituisce = *voce->second;
+  }
+  QString testo = QString::fromStdString(Testo);
+  if (*marcatura_) testo = testo.toHtmlEscaped();
+  QVariantMap suggerimenti;
+  suggerimenti.insert(QStringLiteral("desktop-entry"), QString::fromLatin1(kVoceDesktop));
+  QDBusMessage messaggio =
+      QDBusMessage::createMethodCall(servizio, percorso, servizio, QStringLiteral("Notify"));
+  messaggio << QStringLiteral("Tervan") << sostituisce << QString::fromLatin1(kVoceDesktop)
+            << QString::fromStdString(Titolo) << testo << QStringList() << suggerimenti << Durata;
+  if (notifiche_.size() >= kFumettiRicordati) notifiche_.clear();
+  notifiche_[chiave] = std::nullopt;
+  auto* attesa = new QDBusPendingCallWatcher(bus.asyncCall(messaggio), this);
+  connect(attesa, &QDBusPendingCallWatcher::finished, this,
+          [this, chiave](QDBusPendingCallWatcher* w) {
+            const QDBusPendingReply<unsigned> risposta = *w;
+            // Without an id the next one of the same text is a new notification.
+            if (risposta.isValid()) {
+              notifiche_[chiave] = risposta.value();
+            } else {
+              notifiche_.erase(chiave);
+            }
+            w->deleteLater();
+          });
+  return true;
 }
 
 }  // namespace tervan

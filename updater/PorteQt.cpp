@@ -2,12 +2,17 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
 #include <QThread>
+#include <QTranslator>
 #include <QUrl>
 #include <array>
 #include <cstdio>
+#include <memory>
 
 #include "platform/Browser.h"
 #include "platform/Messaggi.h"
@@ -40,27 +45,27 @@ int MostraMessaggio(const platform::Messaggio& m) {
     std::fprintf(stderr, "[%s] %s\n", m.titolo.c_str(), m.testo.c_str());
     return platform::RispostaPredefinita(m.stile);
   }
+  // The buttons speak Italian whatever the locale and whether or not Qt's
+  // own translation is installed.
   struct Pulsante {
     QMessageBox::StandardButton qt;
     int risposta;
+    const char* testo;
   };
-  static const std::array<std::array<Pulsante, 3>, 6> kInsiemi{{
-      {{{QMessageBox::Ok, platform::vbOK}, {QMessageBox::NoButton, 0}, {QMessageBox::NoButton, 0}}},
-      {{{QMessageBox::Ok, platform::vbOK},
-        {QMessageBox::Cancel, platform::vbCancel},
-        {QMessageBox::NoButton, 0}}},
-      {{{QMessageBox::Abort, platform::vbAbort},
-        {QMessageBox::Retry, platform::vbRetry},
-        {QMessageBox::Ignore, platform::vbIgnore}}},
-      {{{QMessageBox::Yes, platform::vbYes},
-        {QMessageBox::No, platform::vbNo},
-        {QMessageBox::Cancel, platform::vbCancel}}},
-      {{{QMessageBox::Yes, platform::vbYes},
-        {QMessageBox::No, platform::vbNo},
-        {QMessageBox::NoButton, 0}}},
-      {{{QMessageBox::Retry, platform::vbRetry},
-        {QMessageBox::Cancel, platform::vbCancel},
-        {QMessageBox::NoButton, 0}}},
+  constexpr Pulsante kNessuno{QMessageBox::NoButton, 0, nullptr};
+  constexpr Pulsante kOk{QMessageBox::Ok, platform::vbOK, "OK"};
+  constexpr Pulsante kAnnulla{QMessageBox::Cancel, platform::vbCancel, "Annulla"};
+  constexpr Pulsante kSi{QMessageBox::Yes, platform::vbYes, "Sì"};
+  constexpr Pulsante kNo{QMessageBox::No, platform::vbNo, "No"};
+  constexpr Pulsante kRiprova{QMessageBox::Retry, platform::vbRetry, "Riprova"};
+  static constexpr std::array<std::array<Pulsante, 3>, 6> kInsiemi{{
+      {kOk, kNessuno, kNessuno},
+      {kOk, kAnnulla, kNessuno},
+      {Pulsante{QMessageBox::Abort, platform::vbAbort, "Interrompi"}, kRiprova,
+       Pulsante{QMessageBox::Ignore, platform::vbIgnore, "Ignora"}},
+      {kSi, kNo, kAnnulla},
+      {kSi, kNo, kNessuno},
+      {kRiprova, kAnnulla, kNessuno},
   }};
   const auto insieme = static_cast<std::size_t>(m.stile & 0x7);
   if (insieme >= kInsiemi.size()) return platform::vbOK;
@@ -70,7 +75,7 @@ int MostraMessaggio(const platform::Messaggio& m) {
   const int predefinita = platform::RispostaPredefinita(m.stile);
   for (const Pulsante& p : kInsiemi.at(insieme)) {
     if (p.qt == QMessageBox::NoButton) continue;
-    box.addButton(p.qt);
+    box.addButton(p.qt)->setText(QString::fromUtf8(p.testo));
     if (p.risposta == predefinita) box.setDefaultButton(p.qt);
   }
   const int scelto = box.exec();
@@ -82,6 +87,17 @@ int MostraMessaggio(const platform::Messaggio& m) {
 }
 
 }  // namespace
+
+bool CaricaTraduzioneQt(QCoreApplication& applicazione) {
+  // Italian whatever the session's locale: the context menus of the entry
+  // fields and Qt's own dialogs too.
+  auto traduttore = std::make_unique<QTranslator>();
+  if (!traduttore->load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"),
+                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    return false;
+  traduttore->setParent(&applicazione);
+  return QCoreApplication::installTranslator(traduttore.release());
+}
 
 void InstallaPorteQt() {
   const auto pompa = [] { QCoreApplication::processEvents(); };

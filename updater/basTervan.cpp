@@ -69,6 +69,7 @@ int Main(int argc, char** argv) {
   }
 
   QApplication applicazione(argc, argv);
+  (void)CaricaTraduzioneQt(applicazione);
   InstallaPorteQt();
   frmTervan finestra;
   // The desktop pairs the window with the menu entry the install writes, and

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <initializer_list>
 #include <system_error>
 
 #include "brisko/PropertyBagIni.h"
@@ -281,6 +283,17 @@ void frmTervan::CostruisciControlli() {
             if (riga != rigaPrima) elenco_.grdAggior_SelectionChange(riga + 1, colonna + 1);
           });
 
+  // Tab goes through the window's controls; inside the list the cursor
+  // keys move.
+  grdAggior_->setTabKeyNavigation(false);
+  QWidget* prima = Check1_;
+  for (QWidget* dopo : std::initializer_list<QWidget*>{
+           Combo1_, Text1_, xpVantelTab1_, grdAggior_, Command_F1_, Command_F4_, Command_F5_,
+           Command_F8_, Command_F10_, Command_Nas_, Command_Esc_}) {
+    setTabOrder(prima, dopo);
+    prima = dopo;
+  }
+
   // Every key of the window passes through Form_KeyDown first, whichever
   // control has the focus.
   for (QWidget* figlio : findChildren<QWidget*>())
@@ -300,6 +313,8 @@ void frmTervan::Form_Load() {
     VerificaProgrammiInstallati();
     linea = 50;
     elenco_.ImpostaGriglia();
+    // The keys go to the list from the start, not to the autostart box.
+    elenco_.SelezionaPrimoPacchetto();
     linea = 60;
     NotifyIconCtrl1_.Mostra();
     linea = 70;
@@ -472,7 +487,14 @@ bool frmTervan::eventFilter(QObject* oggetto, QEvent* evento) {
   } else if (oggetto == Text1_ && evento->type() == QEvent::FocusIn) {
     Editxx().Text_GotFocus(*Text1_);
   } else if (oggetto == Text1_ && evento->type() == QEvent::FocusOut) {
-    Text1_Validate();
+    // The date is checked only when the user moves on to another control
+    // of this window: a message box or another window taking the focus
+    // leaves a half-typed date as it is.
+    const auto motivo = static_cast<QFocusEvent*>(evento)->reason();
+    const QWidget* verso = QApplication::focusWidget();
+    if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason &&
+        verso != nullptr && verso != Text1_ && verso->window() == this)
+      Text1_Validate();
     Editxx().Text_LostFocus(*Text1_);
   }
   return QWidget::eventFilter(oggetto, evento);
@@ -590,10 +612,14 @@ int frmTervan::IntervalloRicerca() {
 
 void frmTervan::tmrRicerca_Timer() {
   tmrRicerca_.stop();
-  if (stato_.VerificaCompleta) {
-    ciclo_.ControlloAggiornamentiORVANE();
-  } else {
-    VerificaProgrammiInstallati();
+  // A tick that comes while a search or a download run waits on the
+  // service starts nothing: the next one comes a minute later.
+  if (!ciclo_.InCorso() && !elenco_.Bloccato()) {
+    if (stato_.VerificaCompleta) {
+      ciclo_.ControlloAggiornamentiORVANE();
+    } else {
+      VerificaProgrammiInstallati();
+    }
   }
   if (!stato_.SessioneFinita) tmrRicerca_.start();
 }

@@ -1,6 +1,8 @@
 #include "tests/support/BusNotifiche.h"
 
+#include <QDBusArgument>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusVirtualObject>
 #include <chrono>
 #include <stdexcept>
@@ -8,19 +10,25 @@
 
 namespace orvane::test {
 
-// org.freedesktop.Notifications, answering each Notify with a fresh id.
+// org.freedesktop.Notifications, answering each Notify with a fresh id or
+// the one it replaces.
 class BusNotifiche::Servizio : public QDBusVirtualObject {
  public:
   QString introspect(const QString&) const override { return {}; }
   bool handleMessage(const QDBusMessage& m, const QDBusConnection& bus) override {
     if (m.member() != QStringLiteral("Notify") || m.arguments().size() != 8) return false;
     const QVariantList a = m.arguments();
-    ricevute.push_back({a[0].toString().toStdString(), a[3].toString().toStdString(),
-                        a[4].toString().toStdString(), a[7].toInt()});
-    (void)bus.send(m.createReply(QVariantList{static_cast<uint>(ricevute.size())}));
+    const QVariantMap suggerimenti = qdbus_cast<QVariantMap>(a[6]);
+    ricevute.push_back(
+        {a[0].toString().toStdString(), a[3].toString().toStdString(),
+         a[4].toString().toStdString(), a[7].toInt(), a[1].toUInt(), a[2].toString().toStdString(),
+         suggerimenti.value(QStringLiteral("desktop-entry")).toString().toStdString()});
+    const uint id = a[1].toUInt() != 0 ? a[1].toUInt() : ++ultimoId;
+    (void)bus.send(m.createReply(QVariantList{id}));
     return true;
   }
   std::vector<Notifica> ricevute;
+  uint ultimoId = 0;
 };
 
 BusNotifiche::BusNotifiche() : servizio_(std::make_unique<Servizio>()) {

@@ -127,4 +127,25 @@ std::optional<QRect> SchermoX::Area(unsigned long finestra) {
   return QRect(x, y, a.width, a.height);
 }
 
+bool SchermoX::OccupaAreaNotifica() {
+  ::Display* d = D(display_);
+  if (d == nullptr) return false;
+  const Window radice = DefaultRootWindow(d);
+  const Window area = XCreateSimpleWindow(d, radice, 0, 0, 1, 1, 0, 0, 0);
+  const Atom selezione = XInternAtom(d, "_NET_SYSTEM_TRAY_S0", False);
+  XSetSelectionOwner(d, selezione, area, CurrentTime);
+  // Clients already running learn of the new area from MANAGER.
+  XEvent annuncio{};
+  annuncio.xclient.type = ClientMessage;
+  annuncio.xclient.window = radice;
+  annuncio.xclient.message_type = XInternAtom(d, "MANAGER", False);
+  annuncio.xclient.format = 32;
+  annuncio.xclient.data.l[0] = CurrentTime;
+  annuncio.xclient.data.l[1] = static_cast<long>(selezione);
+  annuncio.xclient.data.l[2] = static_cast<long>(area);
+  XSendEvent(d, radice, False, StructureNotifyMask, &annuncio);
+  XSync(d, False);
+  return XGetSelectionOwner(d, selezione) == area;
+}
+
 }  // namespace orvane::test

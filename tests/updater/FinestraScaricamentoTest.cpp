@@ -10,6 +10,7 @@
 #include <QTest>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "platform/PompaMessaggi.h"
 #include "platform/RigaDiComando.h"
 #include "platform/SegnaliFine.h"
+#include "quomaro/Host.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/MessaggiRegistrati.h"
 #include "tests/support/ServerDiProva.h"
@@ -128,6 +130,98 @@ TEST_F(FinestraScaricamento, F4ListsEnterMarksOneAndF10YesDownloadsExactlyThatOn
   finestra.findChild<QPushButton*>("Command_Esc")->setEnabled(true);
   EXPECT_EQ(servizio_.Registrati().size(), 1U);
   EXPECT_EQ(messaggi.Messaggi().size(), box.size() + 1);
+}
+
+TEST_F(FinestraScaricamento, ARunTakesExactlyTheRowsMarkedWhenItStartedWhateverHappensMeanwhile) {
+  InstallaTarvik();
+  struct Caso {
+    const char* nome;
+    std::vector<int> segnate;  // data rows marked before F10
+    std::function<void(frmTervan&)> durante;
+    std::vector<std::string> scaricati;
+  };
+  const auto tick = [](frmTervan& f) { QMetaObject::invokeMethod(&f.tmrRicerca(), "timeout"); };
+  const std::vector<Caso> casi{
+      {"F4 and F8",
+       {1},
+       [](frmTervan& f) {
+         Tasto(f.findChild<QTableWidget*>("grdAggior"), Qt::Key_F4);
+         Tasto(f.findChild<QTableWidget*>("grdAggior"), Qt::Key_F8);
+       },
+       {"7"}},
+      {"Nascondi and a tick",
+       {1, 3},
+       [&](frmTervan& f) {
+         f.findChild<QPushButton*>("Command_Nas")->click();
+         tick(f);
+       },
+       {"7", "42"}},
+  };
+  for (const Caso& c : casi) {
+    orvane::test::ServizioFiglio servizio;
+    macchina_.Imposta("ORVANE_UPDATE_SERVER", servizio.Server());
+    orvane::test::MessaggiRegistrati messaggi;
+    messaggi.Rispondi(platform::vbYes);
+    frmTervan finestra;
+    finestra.Form_Load();
+    finestra.Command_F4_Click();
+    ASSERT_EQ(finestra.Elenco().Righe(), 4) << c.nome;
+    finestra.Command_F5_Click();
+    for (const int riga : c.segnate)
+      finestra.findChild<QTableWidget*>("grdAggior")->item(riga - 1, 0)->setText("Ok");
+    // The user acts while the first package arrives, as the window's pump
+    // lets them.
+    bool fatto = false;
+    const auto pompa = [&] {
+      if (!fatto && finestra.Scaricamento().InCorso()) {
+        fatto = true;
+        c.durante(finestra);
+      }
+      QCoreApplication::processEvents();
+    };
+    platform::ImpostaPompaMessaggi(pompa);
+    quomaro::ImpostaPompaMessaggi(pompa);
+    finestra.Command_F10_Click();
+    platform::ImpostaPompaMessaggi({});
+    quomaro::ImpostaPompaMessaggi({});
+    EXPECT_TRUE(fatto) << c.nome;
+    std::vector<std::string> codici;
+    for (const std::string& r : servizio.Registrati())
+      codici.push_back(r.substr(r.find('|') + 1, r.find('|', r.find('|') + 1) - r.find('|') - 1));
+    EXPECT_EQ(codici, c.scaricati) << c.nome;
+  }
+}
+
+TEST_F(FinestraScaricamento, TheKeysGoToTheListAfterTheLoadAndAfterASearchAndTabLeavesIt) {
+  InstallaTarvik();
+  frmTervan finestra;
+  finestra.Form_Load();
+  auto* griglia = finestra.findChild<QTableWidget*>("grdAggior");
+  auto* check = finestra.findChild<QCheckBox*>("Check1");
+  ASSERT_EQ(finestra.focusWidget(), griglia);
+  // Space where the focus is does not untick the autostart box.
+  Tasto(finestra.focusWidget(), Qt::Key_Space);
+  EXPECT_TRUE(check->isChecked());
+
+  // F4 pressed with the focus on the box: the focus ends on the first package.
+  check->setFocus();
+  Tasto(check, Qt::Key_F4);
+  ASSERT_EQ(finestra.Elenco().Righe(), 4);
+  EXPECT_EQ(finestra.focusWidget(), griglia);
+  EXPECT_EQ(griglia->currentRow(), 0);
+  Tasto(griglia, Qt::Key_Return);
+  EXPECT_EQ(finestra.Elenco().Testo(1, ElencoAggiornamenti::kEsegui), "");
+  EXPECT_TRUE(check->isChecked());
+
+  // Tab goes through the buttons and comes back round to the list.
+  std::vector<QString> giro;
+  for (int i = 0; i < 20 && (giro.empty() || finestra.focusWidget() != griglia); ++i) {
+    Tasto(finestra.focusWidget(), Qt::Key_Tab);
+    giro.push_back(finestra.focusWidget()->objectName());
+  }
+  EXPECT_EQ(giro.front(), QStringLiteral("Command_F1"));
+  EXPECT_EQ(giro.back(), QStringLiteral("grdAggior"));
+  EXPECT_THAT(giro, ::testing::Contains(QStringLiteral("Check1")));
 }
 
 TEST_F(FinestraScaricamento, LiveModeSearchesAtOnceAndAfterADownloadOpensTheHistoryAndEnds) {

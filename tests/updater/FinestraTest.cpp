@@ -5,8 +5,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <string>
 #include <vector>
 
@@ -173,6 +176,63 @@ TEST_F(FinestraTest, HiddenInTheTrayTheProgramOutlivesAMessageBoxAndEndsOnlyThro
   QTimer::singleShot(0, [this] { finestra_.mnuVestrum().actions()[0]->trigger(); });
   QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
   EXPECT_EQ(QApplication::exec(), 0);
+}
+
+TEST_F(FinestraTest, AHalfTypedDateIsCheckedOnlyWhenTheFocusMovesWithinTheWindow) {
+  finestra_.show();
+  finestra_.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&finestra_));
+  auto* data = finestra_.findChild<QLineEdit*>("Text1");
+  data->setFocus(Qt::MouseFocusReason);
+  QTest::keyClicks(data, "12/0");
+  // Another window takes the focus, and gives it back.
+  QWidget altra;
+  altra.show();
+  altra.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&altra));
+  EXPECT_EQ(data->text(), QStringLiteral("12/0"));
+  finestra_.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&finestra_));
+  EXPECT_EQ(QApplication::focusWidget(), data);
+  EXPECT_EQ(data->text(), QStringLiteral("12/0"));
+  // Moving on to the list checks it: not a date, so it is cleared.
+  griglia_->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(data->text(), QString());
+}
+
+TEST_F(FinestraTest, MessageBoxesAndQtsOwnTextsSpeakItalianWhateverTheLocale) {
+  InstallaPorteQt();
+  // Each box as the user sees it: its buttons' texts; the last one is pressed.
+  const auto pulsanti = [](int stile) {
+    QStringList testi;
+    QTimer attesa;
+    QObject::connect(&attesa, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      attesa.stop();
+      for (QAbstractButton* b : box->buttons())
+        testi << b->text();
+      box->buttons().last()->click();
+    });
+    attesa.start(10);
+    (void)platform::MsgBox("Effettuare il download degli aggiornamenti selezionati?", stile,
+                           "Avviso");
+    testi.sort();
+    return testi;
+  };
+  EXPECT_EQ(pulsanti(platform::vbYesNo | platform::vbQuestion),
+            (QStringList{QStringLiteral("No"), QStringLiteral("Sì")}));
+  EXPECT_EQ(pulsanti(platform::vbOKOnly), QStringList{QStringLiteral("OK")});
+  EXPECT_EQ(pulsanti(platform::vbOKCancel), (QStringList{QStringLiteral("Annulla"), "OK"}));
+
+  // Qt's own texts, such as an entry field's context menu, once the
+  // program loaded its translation.
+  ASSERT_TRUE(CaricaTraduzioneQt(*QCoreApplication::instance()));
+  EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("&Copia"));
+  for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+    QCoreApplication::removeTranslator(t);
+    delete t;
+  }
 }
 
 TEST_F(FinestraTest, TheSessionEndingAnswersAMessageBoxThatARunIsWaitingOn) {

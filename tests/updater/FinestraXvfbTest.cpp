@@ -1,15 +1,17 @@
 // Tervan as a user meets it on a real X server: started plainly it shows
 // its window; F4 typed into it fills the list from the reference service,
-// drawn in the list's colours.
+// drawn in the list's colours, and its balloon goes to the desktop's
+// notification service although a notification area is there too.
 #include <gtest/gtest.h>
 
 #include <QColor>
 #include <QImage>
+#include <QTest>
 #include <chrono>
 #include <filesystem>
 #include <map>
-#include <thread>
 
+#include "tests/support/BusNotifiche.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/Processo.h"
 #include "tests/support/SchermoX.h"
@@ -31,7 +33,7 @@ int Pixel(const QImage& schermo, QColor colore) {
   return n;
 }
 
-TEST(FinestraXvfb, StartedPlainlyTheWindowShowsAndF4FillsTheListInItsColours) {
+TEST(FinestraXvfb, StartedPlainlyTheWindowShowsF4FillsTheListAndTheBalloonIsANotification) {
   orvane::test::ServerX server("1024x768x24");
   if (!server.Avviato()) GTEST_SKIP() << "Xvfb non disponibile";
   ASSERT_FALSE(server.Display().empty());
@@ -48,14 +50,18 @@ TEST(FinestraXvfb, StartedPlainlyTheWindowShowsAndF4FillsTheListInItsColours) {
                             "Software\\VB and VBA Program Settings\\TARVIKX\\Licenza", "codcli",
                             "ROSSI");
 
+  // An XEmbed notification area and a notification service, as a desktop has.
+  orvane::test::SchermoX schermo(server.Display());
+  ASSERT_TRUE(schermo.Connesso());
+  ASSERT_TRUE(schermo.OccupaAreaNotifica());
+  orvane::test::BusNotifiche bus;
   orvane::test::Processo tervan(programma / "Tervan", {},
                                 {{"DISPLAY", server.Display()},
+                                 {"DBUS_SESSION_BUS_ADDRESS", bus.Indirizzo()},
                                  {"QT_QPA_PLATFORM", "xcb"},
                                  {"ORVANE_UPDATE_SERVER", servizio.Server()},
                                  {"ORVANE_WEB_SITE", servizio.Server()}},
                                 macchina.Percorso());
-  orvane::test::SchermoX schermo(server.Display());
-  ASSERT_TRUE(schermo.Connesso());
   const auto finestra = schermo.Finestra("Aggiornamenti automatici - Orvane Software", 60s);
   ASSERT_TRUE(finestra) << orvane::test::LeggiFile(macchina.Percorso() / "stderr");
 
@@ -68,7 +74,7 @@ TEST(FinestraXvfb, StartedPlainlyTheWindowShowsAndF4FillsTheListInItsColours) {
   QImage dopo;
   for (auto limite = std::chrono::steady_clock::now() + 60s;
        std::chrono::steady_clock::now() < limite;) {
-    std::this_thread::sleep_for(200ms);
+    QTest::qWait(200);  // the notification stand-in answers meanwhile
     dopo = schermo.Schermata();
     if (Pixel(dopo, datiSfondo) > 0 && Pixel(dopo, segnoSfondo) > 0) break;
   }
@@ -76,6 +82,14 @@ TEST(FinestraXvfb, StartedPlainlyTheWindowShowsAndF4FillsTheListInItsColours) {
   // the mark cells of data and note rows.
   EXPECT_GT(Pixel(dopo, datiSfondo), 2 * 300 * 10);
   EXPECT_GT(Pixel(dopo, segnoSfondo), 4 * 40 * 10);
+  const auto annunciato = [&] {
+    for (const auto& n : bus.Ricevute())
+      if (n.titolo == "Orvane Software - Aggiornamenti") return true;
+    return false;
+  };
+  for (int i = 0; i < 100 && !annunciato(); ++i)
+    QTest::qWait(100);
+  EXPECT_TRUE(annunciato());
   EXPECT_TRUE(tervan.InEsecuzione());
 }
 

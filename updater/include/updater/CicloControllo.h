@@ -22,16 +22,17 @@ class CicloControllo {
                  std::function<void()> scaricaAggiornamenti = {});
 
   /// The cycle over every stored program. A cycle asked for while one is
-  /// running (a timer tick or a key handled during a wait for the service)
-  /// is not started.
+  /// running or while a download run holds the list (a timer tick or a key
+  /// handled during a wait) is not started.
   void ControlloAggiornamentiORVANE();
   /// One exchange with the service: mode 0 the list request for `softxx`,
   /// mode 1 a download run.
   void ConnessioneAggiornamenti(const std::string& softxx, int modo);
   void InizioConnessione();
   void FineConnessione();
-  /// Search now: a new session identifier, the discovery when the last one
-  /// was incomplete, then the cycle.
+  /// Search now, unless a cycle or a download run is under way: a new
+  /// session identifier, the discovery when the last one was incomplete,
+  /// then the cycle.
   void Command_F4_Click();
 
   /// The download run that mode 1 starts.

@@ -61,8 +61,27 @@ class ElencoAggiornamenti {
   [[nodiscard]] bool VerificaFileInElenco(std::int32_t codice, const std::string& progra,
                                           const std::string& TipoXx);
 
-  /// Sets the mark of every data row: "Ok" or "".
+  /// Sets the mark of every data row: "Ok" or "". Not while the list is held.
   void SegnaTutti(const std::string& valore);
+
+  /// Holds the list for as long as it lives: a download run takes the rows
+  /// and marks as they were when it started, so neither a search nor the
+  /// user changes them until it ends.
+  class Blocco {
+   public:
+    explicit Blocco(ElencoAggiornamenti& elenco) : elenco_(elenco) { ++elenco_.blocchi_; }
+    ~Blocco() { --elenco_.blocchi_; }
+    Blocco(const Blocco&) = delete;
+    Blocco& operator=(const Blocco&) = delete;
+
+   private:
+    ElencoAggiornamenti& elenco_;
+  };
+  [[nodiscard]] bool Bloccato() const noexcept { return blocchi_ > 0; }
+
+  /// Gives the list the keyboard focus, on its first package row when it
+  /// has one, so Enter marks a package and no key reaches the settings.
+  void SelezionaPrimoPacchetto();
 
   /// Removes every row.
   void Svuota();
@@ -93,6 +112,7 @@ class ElencoAggiornamenti {
   ControlliFinestra& controlli_;
   std::unordered_map<std::string, std::vector<std::string>> indice_;
   int righeIndicizzate_ = 0;
+  int blocchi_ = 0;
 };
 
 }  // namespace tervan

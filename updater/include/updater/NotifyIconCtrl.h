@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QSystemTrayIcon>
 #include <deque>
+#include <map>
+#include <optional>
 #include <string>
 
 namespace tervan {
@@ -20,10 +22,14 @@ struct Fumetto {
 /// mouse buttons 1 (left) and 2 (right) and shows balloons with a title, a
 /// text and a display time.
 ///
-/// Where the desktop has no notification area (a bare X server, the
-/// offscreen platform) the icon cannot show; the wrapper still keeps the
-/// last balloons and writes each to standard error, so nothing said to the
-/// user is lost.
+/// Where the desktop runs a notification service, balloons are desktop
+/// notifications, also beside a notification area, so the desktop's
+/// do-not-disturb holds; a text repeated while its notification may still
+/// be on screen replaces it instead of stacking. Otherwise the icon shows
+/// the balloon. Where the desktop has no notification area (a bare X
+/// server, the offscreen platform) the icon cannot show; the wrapper still
+/// keeps the last balloons and writes each to standard error, so nothing
+/// said to the user is lost.
 class NotifyIconCtrl : public QObject {
   Q_OBJECT
 
@@ -40,6 +46,9 @@ class NotifyIconCtrl : public QObject {
   [[nodiscard]] const std::string& TestoFumetto() const noexcept { return testo_; }
   [[nodiscard]] const std::string& TitoloFumetto() const noexcept { return titolo_; }
 
+  /// The program's icon name and desktop entry, as the install names them.
+  static constexpr const char* kVoceDesktop = "orvane-tervan";
+
   /// Shows a balloon for `Durata` milliseconds; nothing waits for it.
   void MostraFumetto(const std::string& Testo, const std::string& Titolo, int Durata);
 
@@ -54,7 +63,14 @@ class NotifyIconCtrl : public QObject {
   void MouseDown(int Button);
 
  private:
-  void NotificaDesktop(const std::string& Titolo, const std::string& Testo, int Durata);
+  // True when the desktop's notification service took it.
+  bool NotificaDesktop(const std::string& Titolo, const std::string& Testo, int Durata);
+
+  // The desktop notification last sent for each title and text: its id
+  // once the service answered; none while the answer is awaited.
+  std::map<std::string, std::optional<unsigned>> notifiche_;
+  // Whether the service reads markup in the text, asked once per bus.
+  std::optional<bool> marcatura_;
 
   QSystemTrayIcon icona_;
   int iconaFumetto_ = 0;

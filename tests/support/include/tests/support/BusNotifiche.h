@@ -17,11 +17,15 @@ struct Notifica {
   std::string titolo;
   std::string testo;
   int durata = 0;
+  unsigned sostituisce = 0;  // replaces_id
+  std::string icona;
+  std::string voceDesktop;  // the desktop-entry hint
 };
 
 /// A private D-Bus session bus (a dbus-daemon of its own) on which the test
 /// process offers org.freedesktop.Notifications, as a desktop does, and
-/// records every Notify. The calls arrive through the test's Qt event loop.
+/// records every Notify, answering each with the next id (1, 2, ...), or
+/// with the id it replaces. The calls arrive through the test's Qt event loop.
 class BusNotifiche {
  public:
   BusNotifiche();

@@ -32,6 +32,12 @@ class SchermoX {
   /// What the screen shows now.
   [[nodiscard]] QImage Schermata();
 
+  /// Owns the screen's notification-area selection (_NET_SYSTEM_TRAY_S0)
+  /// for as long as this client lives, as an XEmbed tray host does, so
+  /// programs find a notification area; the icons it is asked to dock
+  /// stay undrawn.
+  bool OccupaAreaNotifica();
+
   /// Where a window lies on the screen, frame excluded.
   [[nodiscard]] std::optional<QRect> Area(unsigned long finestra);
 
