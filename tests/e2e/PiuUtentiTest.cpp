@@ -169,7 +169,8 @@ TEST(PiuUtenti, TwoUsersRunTheirOwnTervanAtOnceFromARootOwnedReadOnlyProgramFold
   EXPECT_FALSE(fs::exists(condivisa / "Aggiornamenti"));
   const std::string logBianchi = LeggiFile(bianchi.Stato() / "Tarvik.Log");
   EXPECT_EQ(orvane::test::RecordNelLog(logBianchi), 1U) << logBianchi;
-  EXPECT_THAT(logBianchi, HasSubstr(condivisa.string()));
+  EXPECT_THAT(logBianchi, HasSubstr(" Descrizione     : Autorizzazione negata\r\n"));
+  EXPECT_THAT(logBianchi, HasSubstr(" Routine         : CopiaAggiornamentiInServer\r\n"));
   EXPECT_EQ(LeggiFile(rossi.Stato() / "Tarvik.Log"), "");
 
   // Each has a state of their own, and nothing was written in the program
