@@ -10,6 +10,9 @@ namespace quomaro {
 namespace {
 
 TEST(ConfigurazioneTest, EnvironmentOrBuiltInValueChoosesTheServersWithoutDoubleSlashes) {
+  // No settings file of the machine's own may take part.
+  orvane::test::MacchinaFinta macchina;
+  macchina.Imposta("XDG_CONFIG_DIRS", (macchina.Percorso() / "xdg").string());
   ::setenv("ORVANE_UPDATE_SERVER", "http://aggiornamenti.example:8081//", 1);
   ::setenv("ORVANE_WEB_SITE", "https://sito.example/", 1);
   EXPECT_EQ(ServerAggiornamenti(), "http://aggiornamenti.example:8081");
