@@ -1,29 +1,62 @@
 #include "quomaro/Configurazione.h"
 
 #include <cstdlib>
+#include <optional>
 #include <string_view>
+
+#include "common/Errore.h"
+#include "platform/Impostazioni.h"
 
 namespace quomaro {
 namespace {
 
 constexpr std::string_view kPercorsoEndpoint = "/ServizioAggiornamenti/ServizioAggiornamenti.php";
 
-// The configured address with its trailing slashes removed, so that paths
-// appended to it never produce "//".
-std::string Indirizzo(const char* variabile, std::string_view predefinito) {
-  // NOLINTNEXTLINE(concurrency-mt-unsafe): the library never changes the environment.
-  const char* valore = std::getenv(variabile);
-  std::string indirizzo =
-      (valore != nullptr && *valore != '\0') ? std::string(valore) : std::string(predefinito);
+// Without trailing slashes, so that paths appended to it never produce "//".
+std::string SenzaBarreFinali(std::string indirizzo) {
   while (!indirizzo.empty() && indirizzo.back() == '/')
     indirizzo.pop_back();
   return indirizzo;
 }
 
+IndirizzoConfigurato Scegli(const char* variabile,
+                            const std::optional<platform::ImpostazioneLetta>& dalFile,
+                            std::string_view predefinito) {
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): the library never changes the environment.
+  const char* valore = std::getenv(variabile);
+  if (valore != nullptr && *valore != '\0')
+    return {SenzaBarreFinali(valore), "variabile " + std::string(variabile)};
+  if (dalFile) {
+    return {SenzaBarreFinali(dalFile->valore),
+            dalFile->file.string() + ", riga " + std::to_string(dalFile->riga)};
+  }
+  return {SenzaBarreFinali(std::string(predefinito)), "predefinito di compilazione"};
+}
+
+ConfigurazioneServizio InVigore() {
+  ConfigurazioneServizio c = LeggiConfigurazione();
+  if (!c.errore.empty()) throw orvane::Errore(orvane::kChiamataNonValida, c.errore);
+  return c;
+}
+
 }  // namespace
 
+ConfigurazioneServizio LeggiConfigurazione() {
+  ConfigurazioneServizio c;
+  platform::ImpostazioniSito file;
+  try {
+    file = platform::LeggiImpostazioniSito();
+  } catch (const platform::ErroreImpostazioni& e) {
+    c.errore = e.what();
+    return c;
+  }
+  c.server = Scegli("ORVANE_UPDATE_SERVER", file.server, ORVANE_UPDATE_SERVER_DEFAULT);
+  c.sito = Scegli("ORVANE_WEB_SITE", file.sito, ORVANE_WEB_SITE_DEFAULT);
+  return c;
+}
+
 std::string ServerAggiornamenti() {
-  return Indirizzo("ORVANE_UPDATE_SERVER", ORVANE_UPDATE_SERVER_DEFAULT);
+  return InVigore().server.valore;
 }
 
 std::string EndpointServizio() {
@@ -31,7 +64,7 @@ std::string EndpointServizio() {
 }
 
 std::string SitoWeb() {
-  return Indirizzo("ORVANE_WEB_SITE", ORVANE_WEB_SITE_DEFAULT);
+  return InVigore().sito.valore;
 }
 
 }  // namespace quomaro

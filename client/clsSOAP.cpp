@@ -14,6 +14,7 @@
 #include "common/Errore.h"
 #include "common/Routine.h"
 #include "common/basUtilxx.h"
+#include "platform/Collocazione.h"
 #include "platform/FileAtomico.h"
 #include "platform/Orologio.h"
 #include "platform/PompaMessaggi.h"
@@ -23,7 +24,6 @@ namespace quomaro {
 namespace {
 
 constexpr std::string_view kModulo = "clsSOAP";
-constexpr std::string_view kNomeCopia = "SOAP.xml";
 constexpr std::string_view kTimeout = "Connessione al server non disponibile";
 // Longest wait on the sockets between two turns of the host's message pump.
 constexpr std::chrono::milliseconds kAttesaTraMessaggi{20};
@@ -183,11 +183,13 @@ std::string clsSOAP::CreaRichiestaSOAP(const std::string& funzione,
     documento.save(testo, "", pugi::format_raw, pugi::encoding_utf8);
     std::string richiesta = std::move(testo).str();
     linea = 80;
-    // A copy that cannot be kept (a read-only library folder) is logged, and
-    // the request still goes out.
+    // A copy that cannot be kept (a refused state folder, a full disk) is
+    // logged, and the request still goes out.
     orvane::Routine(kModulo, "CreaRichiestaSOAP", [&](int& passo) {
       passo = 80;
-      ScriviCopia(orvane::PercorsoDeliverable().parent_path() / kNomeCopia, richiesta);
+      ScriviCopia(platform::PreparaPostoFile(platform::FileSistema::CopiaRichiesta,
+                                             orvane::PercorsoDeliverable().parent_path()),
+                  richiesta);
     });
     return richiesta;
   });

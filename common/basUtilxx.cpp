@@ -15,6 +15,7 @@
 #include "common/Routine.h"
 #include "common/Versione.h"
 #include "platform/Cartelle.h"
+#include "platform/Collocazione.h"
 #include "platform/Descrittore.h"
 #include "platform/Messaggi.h"
 #include "platform/Orologio.h"
@@ -26,7 +27,6 @@ namespace {
 
 constexpr std::string_view kTrattini = "-------------------------------------";
 constexpr std::string_view kFineRiga = "\r\n";
-constexpr std::string_view kNomeLog = "Tarvik.Log";
 
 // Any object of this module: its address tells which deliverable runs us.
 const char kAncoraModulo = 0;
@@ -43,10 +43,11 @@ std::locale LocaleUtente() {
 // records of processes writing at the same time never interleave. A FIFO
 // in the log's place must not block the program: without a reader the open
 // fails (ENXIO) and the record goes to standard error as for any unwritable
-// log; regular files ignore O_NONBLOCK.
+// log; regular files ignore O_NONBLOCK. A link in the log's place is never
+// followed: whoever planted it does not choose what the record overwrites.
 bool AccodaAlFile(const std::filesystem::path& file, const std::string& testo, int& errore) {
-  platform::Descrittore fd(
-      ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644));
+  platform::Descrittore fd(::open(
+      file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0644));
   if (fd.Fd() < 0) {
     errore = errno;
     return false;
@@ -93,7 +94,7 @@ std::filesystem::path PercorsoDeliverable() {
 }
 
 std::filesystem::path FileLogErrori() {
-  return PercorsoDeliverable().parent_path() / kNomeLog;
+  return platform::PostoFile(platform::FileSistema::LogErrori, PercorsoDeliverable().parent_path());
 }
 
 std::string NomeProgetto() {
@@ -129,14 +130,23 @@ void ScriviErrore(std::string_view Linea, std::string_view Numero, std::string_v
   try {
     const std::string record = TestoRecordErrore(DataGenerale(platform::Adesso()), Numero,
                                                  Descrizione, Modulo, Routine, Linea);
-    const auto file = FileLogErrori();
     const bool debug = platform::RigaDiComando() == "DEBUG";
-    int errore = 0;
-    if (!AccodaAlFile(file, record + std::string(kFineRiga), errore)) {
+    auto file = FileLogErrori();
+    std::string motivo;
+    try {
+      file = platform::PreparaPostoFile(platform::FileSistema::LogErrori,
+                                        PercorsoDeliverable().parent_path());
+      int errore = 0;
+      if (!AccodaAlFile(file, record + std::string(kFineRiga), errore))
+        motivo = file.string() + ": " + std::strerror(errore);
+    } catch (const std::system_error& e) {
+      // The user's own log folder is refused (a link, another user's).
+      motivo = e.what();
+    }
+    if (!motivo.empty()) {
       // The log is out of reach; the record must not be lost with it. Without
       // a message box standard error is the only place left for it.
-      std::fprintf(stderr, "%s: impossibile scrivere %s: %s\n", NomeProgetto().c_str(),
-                   file.c_str(), std::strerror(errore));
+      std::fprintf(stderr, "%s: impossibile scrivere %s\n", NomeProgetto().c_str(), motivo.c_str());
       if (debug) std::fwrite(record.data(), 1, record.size(), stderr);
     }
     if (!debug) {

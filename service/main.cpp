@@ -6,6 +6,7 @@
 #include <chrono>
 #include <csignal>
 #include <iostream>
+#include <string_view>
 #include <thread>
 
 #include "OpzioniServizio.h"
@@ -28,6 +29,10 @@ extern "C" void SegnaleFermata(int) {
 
 int main(int argc, char** argv) {
   using namespace orvane::servizio;
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::cout << "orvane-service " ORVANE_VERSIONE "\n";
+    return 0;
+  }
   OpzioniServizio opzioni;
   try {
     opzioni = OpzioniServizio::Leggi(std::vector<std::string>(argv + 1, argv + argc));

@@ -1,15 +1,15 @@
 #include "updater/CanaleIstanza.h"
 
 #include <QByteArray>
-#include <QCryptographicHash>
-#include <QDir>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <system_error>
 #include <thread>
 #include <utility>
+
+#include "platform/Collocazione.h"
 
 namespace tervan {
 namespace {
@@ -20,18 +20,14 @@ constexpr qint64 kLunghezzaMassima = 64;
 }  // namespace
 
 QString CanaleIstanza::Nome(const std::filesystem::path& cartellaProgramma) {
-  const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (runtime.isEmpty()) return {};
-  std::error_code ec;
-  const auto cartella = std::filesystem::weakly_canonical(cartellaProgramma, ec);
-  const QByteArray impronta =
-      QCryptographicHash::hash(
-          QByteArray::fromStdString((ec ? cartellaProgramma : cartella).string()),
-          QCryptographicHash::Sha256)
-          .toHex()
-          .left(16);
-  return QDir(runtime).filePath(
-      QStringLiteral("Tervan-%1.sock").arg(QString::fromLatin1(impronta)));
+  try {
+    return QString::fromStdString(
+        platform::PreparaPostoFile(platform::FileSistema::CanaleIstanza, cartellaProgramma)
+            .string());
+  } catch (const std::system_error& e) {
+    std::fprintf(stderr, "Tervan: %s\n", e.what());
+    return {};
+  }
 }
 
 CanaleIstanza::CanaleIstanza(const std::filesystem::path& cartellaProgramma,

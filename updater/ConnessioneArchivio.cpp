@@ -42,7 +42,9 @@ void ConnessioneArchivio::Apri(const std::filesystem::path& file) {
   motivo_.clear();
   descrizione_ = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file.string();
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  int rc =
+      sqlite3_open_v2(file.c_str(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
   db_.reset(db);
   if (rc == SQLITE_OK) {
     sqlite3_busy_timeout(db, kAttesaBloccoMs);
@@ -64,6 +66,11 @@ void ConnessioneArchivio::Apri(const std::filesystem::path& file) {
   motivo_ = "Impossibile aprire " + file.string() + ": " + motivo_;
   db_.reset();
   throw orvane::Errore(kErroreArchivio, motivo_);
+}
+
+void ConnessioneArchivio::NonAperta(std::string motivo) {
+  Chiudi();
+  motivo_ = std::move(motivo);
 }
 
 void ConnessioneArchivio::AttesaBlocco(std::chrono::milliseconds attesa) {

@@ -2,25 +2,35 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
+#include <iostream>
 #include <optional>
+#include <string>
 #include <system_error>
+#include <vector>
 
+#include "common/Errore.h"
 #include "common/Routine.h"
+#include "common/basUtilxx.h"
 #include "platform/BloccoIstanza.h"
 #include "platform/Cartelle.h"
+#include "platform/Collocazione.h"
 #include "platform/Percorsi.h"
 #include "platform/RigaDiComando.h"
 #include "platform/SegnaliFine.h"
 #include "platform/TestoUtf8.h"
+#include "quomaro/Configurazione.h"
 #include "updater/CanaleIstanza.h"
+#include "updater/OpzioniTervan.h"
 #include "updater/PorteQt.h"
 #include "updater/basRegSvr.h"
 #include "updater/frmTervan.h"
 
 namespace tervan {
 namespace {
+
+constexpr std::string_view kModulo = "basTervan";
 
 // How long a second start waits for the running Tervan to listen and answer.
 constexpr std::chrono::milliseconds kAttesaAltraIstanza{3000};
@@ -42,35 +52,53 @@ std::string RigaDiComandoRifilata() {
 
 int Main(int argc, char** argv) {
   const auto cartella = platform::CartellaProgramma();
+  if (const auto esito =
+          OpzioneTervan(std::vector<std::string>(argv + std::min(argc, 1), argv + argc), cartella,
+                        std::cout, std::cerr))
+    return *esito;
+
   for (const std::string_view componente : kComponenti) {
     (void)RegServer((cartella / componente).string(), true);
   }
 
+  // One Tervan per user and session: the lock is in the user's own runtime
+  // folder, never in the program folder that every user shares.
   std::optional<platform::BloccoIstanza> blocco;
-  bool altraIstanza = false;
-  const bool bloccoLeggibile = orvane::Tacitamente([&] {
-    blocco = platform::BloccoIstanza::Acquisisci(cartella / kFileBloccoIstanza);
-    altraIstanza = !blocco;
-  });
-  if (altraIstanza) {
-    // Where the desktop has no notification area a start by the user is
-    // the only way back to a Tervan hidden at log-on: it asks that one to
-    // show its window. Whatever the answer, this start ends silently.
-    if (RigaDiComandoRifilata() != "VERIFICA") {
-      const QCoreApplication nucleo(argc, argv);
-      (void)CanaleIstanza::ChiediMostra(cartella, kAttesaAltraIstanza);
+  std::string rifiuto;
+  try {
+    blocco = platform::BloccoIstanza::Acquisisci(
+        platform::PreparaPostoFile(platform::FileSistema::BloccoIstanza, cartella));
+    if (!blocco) {
+      // Where the desktop has no notification area a start by the user is
+      // the only way back to a Tervan hidden at log-on: it asks that one to
+      // show its window. Whatever the answer, this start ends silently.
+      if (RigaDiComandoRifilata() != "VERIFICA") {
+        const QCoreApplication nucleo(argc, argv);
+        (void)CanaleIstanza::ChiediMostra(cartella, kAttesaAltraIstanza);
+      }
+      return 0;
     }
-    return 0;
-  }
-  if (!bloccoLeggibile) {
-    // Better to run unguarded than to refuse to run at all.
-    std::fprintf(stderr, "Tervan: impossibile creare %s; nessun controllo di istanza unica\n",
-                 (cartella / kFileBloccoIstanza).c_str());
+  } catch (const std::system_error& e) {
+    rifiuto = e.what();
   }
 
   QApplication applicazione(argc, argv);
   (void)CaricaTraduzioneQt(applicazione);
   InstallaPorteQt();
+  // A folder of the user's that is a link or another user's, or a broken
+  // settings file: said once, clearly, and nothing runs on a guess.
+  if (!rifiuto.empty()) {
+    orvane::ScriviErrore("0", std::to_string(orvane::kPermessoNegato),
+                         "Impossibile controllare se Tervan è già in esecuzione: " + rifiuto,
+                         kModulo, "Main");
+    return 1;
+  }
+  if (const auto configurazione = quomaro::LeggiConfigurazione(); !configurazione.errore.empty()) {
+    orvane::ScriviErrore("0", std::to_string(orvane::kChiamataNonValida),
+                         "File di impostazioni non valido: " + configurazione.errore, kModulo,
+                         "Main");
+    return 1;
+  }
   frmTervan finestra;
   // The desktop pairs the window with the menu entry the install writes, and
   // message boxes carry the program icon too.

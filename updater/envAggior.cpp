@@ -1,9 +1,11 @@
 #include "updater/envAggior.h"
 
 #include <cctype>
+#include <system_error>
 
 #include "common/Errore.h"
 #include "common/Routine.h"
+#include "platform/Collocazione.h"
 #include "platform/TestoUtf8.h"
 
 namespace tervan {
@@ -11,7 +13,20 @@ namespace tervan {
 envAggior::envAggior(const std::filesystem::path& cartellaProgramma)
     : rsAGGIOR_(std::make_shared<RecordsetLocale>(RecordsetLocale::Tabella(conAggior_, "AGGIOR"))) {
   // A store that cannot be opened is reported by the first routine that uses it.
-  orvane::Tacitamente([&] { conAggior_->Apri(cartellaProgramma / kNomeFile); });
+  orvane::Tacitamente([&] {
+    std::filesystem::path file;
+    try {
+      file = platform::PreparaPostoFile(platform::FileSistema::Archivio, cartellaProgramma);
+      // A user who may not write the program folder starts from a copy of
+      // the empty store shipped there.
+      if (file.parent_path() != cartellaProgramma)
+        platform::CopiaSeAssente(cartellaProgramma / kNomeFile, file);
+    } catch (const std::system_error& e) {
+      conAggior_->NonAperta(std::string("Archivio locale non disponibile: ") + e.what());
+      throw;
+    }
+    conAggior_->Apri(file);
+  });
   orvane::Tacitamente([&] { AGGIOR(); });
 }
 

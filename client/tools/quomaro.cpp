@@ -257,6 +257,10 @@ int Esegui(const std::vector<std::string>& args) {
     std::cout << kUso;
     return kRiuscito;
   }
+  if (comando == "--version" && resto.empty()) {
+    std::cout << "quomaro " ORVANE_VERSIONE "\n";
+    return kRiuscito;
+  }
   struct Forma {
     std::string_view nome;
     std::size_t argomenti;

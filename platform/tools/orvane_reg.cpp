@@ -457,6 +457,10 @@ int main(int argc, char** argv) {
     std::cout << kUso;
     return kRiuscito;
   }
+  if (comando == "--version" && resto.empty()) {
+    std::cout << "orvane-reg " ORVANE_VERSIONE "\n";
+    return kRiuscito;
+  }
   if (comando == "import") return Import(resto);
   if (comando != "query" && comando != "add" && comando != "delete" && comando != "export") {
     return UsoErrato("comando sconosciuto: " + args.front());

@@ -202,6 +202,10 @@ int main(int argc, char** argv) {
     std::cout << kUso;
     return 0;
   }
+  if (args.size() == 1 && args[0] == "--version") {
+    std::cout << "brisko-designer " ORVANE_VERSIONE "\n";
+    return 0;
+  }
   if (args.size() == 1 && !args[0].starts_with("--")) {
     return Progetta(argc, argv, std::filesystem::path(args[0]));
   }

@@ -4,10 +4,15 @@
 
 #include <cstdlib>
 
+#include "tests/support/MacchinaFinta.h"
+
 namespace quomaro {
 namespace {
 
 TEST(ConfigurazioneTest, EnvironmentOrBuiltInValueChoosesTheServersWithoutDoubleSlashes) {
+  // No settings file of the machine's own may take part.
+  orvane::test::MacchinaFinta macchina;
+  macchina.Imposta("XDG_CONFIG_DIRS", (macchina.Percorso() / "xdg").string());
   ::setenv("ORVANE_UPDATE_SERVER", "http://aggiornamenti.example:8081//", 1);
   ::setenv("ORVANE_WEB_SITE", "https://sito.example/", 1);
   EXPECT_EQ(ServerAggiornamenti(), "http://aggiornamenti.example:8081");
@@ -24,6 +29,43 @@ TEST(ConfigurazioneTest, EnvironmentOrBuiltInValueChoosesTheServersWithoutDouble
   EXPECT_EQ(EndpointServizio(), server + "/ServizioAggiornamenti/ServizioAggiornamenti.php");
   EXPECT_TRUE(std::string(PREDEFINITO_SITO).starts_with(SitoWeb()));
   ::unsetenv("ORVANE_UPDATE_SERVER");
+}
+
+TEST(ConfigurazioneTest, EnvironmentThenUserFileThenSystemFileThenBuiltInValueEachSayingWhence) {
+  orvane::test::MacchinaFinta macchina;
+  macchina.Imposta("ORVANE_UPDATE_SERVER", std::nullopt);
+  macchina.Imposta("ORVANE_WEB_SITE", std::nullopt);
+  const auto sistema = macchina.Percorso() / "xdg/orvane/tervan.conf";
+  const auto utente = macchina.Configurazione() / "orvane/tervan.conf";
+  macchina.Imposta("XDG_CONFIG_DIRS", (macchina.Percorso() / "xdg").string());
+  EXPECT_EQ(LeggiConfigurazione().server.origine, "predefinito di compilazione");
+
+  orvane::test::ScriviFile(sistema, "server = http://sistema:81\nsito = http://sito-sistema:81\n");
+  EXPECT_EQ(EndpointServizio(),
+            "http://sistema:81/ServizioAggiornamenti/ServizioAggiornamenti.php");
+  EXPECT_EQ(LeggiConfigurazione().server.origine, sistema.string() + ", riga 1");
+
+  orvane::test::ScriviFile(utente, "# del singolo utente\nserver = http://utente:82/\n");
+  ConfigurazioneServizio c = LeggiConfigurazione();
+  EXPECT_EQ(c.server.valore, "http://utente:82");
+  EXPECT_EQ(c.server.origine, utente.string() + ", riga 2");
+  EXPECT_EQ(c.sito.valore, "http://sito-sistema:81");
+
+  macchina.Imposta("ORVANE_UPDATE_SERVER", "http://ambiente:83");
+  c = LeggiConfigurazione();
+  EXPECT_EQ(c.server.valore, "http://ambiente:83");
+  EXPECT_EQ(c.server.origine, "variabile ORVANE_UPDATE_SERVER");
+  EXPECT_EQ(c.errore, "");
+
+  // A broken file stops everything, the environment's value too: nothing
+  // runs against an address the administrator did not mean.
+  orvane::test::ScriviFile(sistema, "server = http://sistema:81\nporta = 81\n");
+  c = LeggiConfigurazione();
+  EXPECT_EQ(c.errore,
+            sistema.string() + ", riga 2: chiave sconosciuta \"porta\" (ammesse: server, sito)");
+  EXPECT_EQ(c.server.valore, "");
+  EXPECT_THROW((void)ServerAggiornamenti(), std::exception);
+  EXPECT_THROW((void)SitoWeb(), std::exception);
 }
 
 }  // namespace

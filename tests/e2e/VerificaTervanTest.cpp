@@ -155,10 +155,10 @@ TEST_F(VerificaTervan, DownloadsEveryListedPackageUnseenAnnouncesItAndEndsCleanl
   ASSERT_TRUE(schermo.Connesso());
   EXPECT_FALSE(schermo.Finestra(kTitoloFinestra, 500ms));
   EXPECT_TRUE(tervan->InEsecuzione());
-  EXPECT_EQ(Socket(macchina_.Esecuzione()).size(), 1U);
+  EXPECT_EQ(Socket(macchina_.Esecuzione() / "orvane").size(), 1U);
 
   EXPECT_EQ(tervan->Termina(SIGTERM), 0) << tervan_.Errori(1);
-  EXPECT_THAT(Socket(macchina_.Esecuzione()), IsEmpty());
+  EXPECT_THAT(Socket(macchina_.Esecuzione() / "orvane"), IsEmpty());
   EXPECT_FALSE(fs::exists(tervan_.Cartella() / "Tarvik.Log"));
   // The lock went with it: the next start takes it.
   auto dopo = Avvia({"VERIFICA"}, servizio_.Server());
@@ -215,9 +215,9 @@ TEST_F(VerificaTervan, APlainSecondStartBringsUpTheWindowEvenAfterAKilledRunLeft
   // Nothing is due within the test: the first check is a minute away.
   auto ucciso = Avvia({"VERIFICA"}, servizio_.Server());
   ASSERT_TRUE(tervan_.AttendiBlocco(*ucciso));
-  ASSERT_TRUE(Attendi([&] { return !Socket(macchina_.Esecuzione()).empty(); }));
+  ASSERT_TRUE(Attendi([&] { return !Socket(macchina_.Esecuzione() / "orvane").empty(); }));
   ucciso->Termina(SIGKILL);
-  ASSERT_EQ(Socket(macchina_.Esecuzione()).size(), 1U);  // left behind
+  ASSERT_EQ(Socket(macchina_.Esecuzione() / "orvane").size(), 1U);  // left behind
 
   auto tervan = Avvia({"VERIFICA"}, servizio_.Server());
   ASSERT_TRUE(tervan_.AttendiBlocco(*tervan));

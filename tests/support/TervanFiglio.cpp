@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <thread>
 
+#include "platform/Collocazione.h"
 #include "platform/Percorsi.h"
 #include "platform/Registro.h"
 #include "tests/support/CartellaTemporanea.h"
@@ -23,7 +25,7 @@ TervanFiglio::TervanFiglio(fs::path cartella) : cartella_(std::move(cartella)) {
 }
 
 fs::path TervanFiglio::FileBlocco() const {
-  return cartella_ / "Tervan.lock";
+  return platform::PreparaPostoFile(platform::FileSistema::BloccoIstanza, cartella_);
 }
 
 fs::path TervanFiglio::Uscite(int avvio) const {
@@ -59,8 +61,17 @@ bool TervanFiglio::AttendiBlocco(Processo& tervan, std::chrono::milliseconds lim
 }
 
 bool TervanFiglio::TieneBlocco(pid_t pid) const {
-  struct stat info {};
-  if (::stat(FileBlocco().c_str(), &info) != 0) return false;
+  // Any lock file of this user's Tervans: a start given another display
+  // (an X server of the test's own) names its lock after that session.
+  std::set<std::string> inode;
+  std::error_code ec;
+  for (const auto& voce : fs::directory_iterator(FileBlocco().parent_path(), ec)) {
+    const std::string nome = voce.path().filename().string();
+    struct stat info {};
+    if (nome.starts_with("Tervan-") && nome.ends_with(".lock") &&
+        ::stat(voce.path().c_str(), &info) == 0)
+      inode.insert(std::to_string(info.st_ino));
+  }
   std::ifstream blocchi("/proc/locks");
   std::string riga;
   while (std::getline(blocchi, riga)) {
@@ -68,8 +79,9 @@ bool TervanFiglio::TieneBlocco(pid_t pid) const {
     std::string numero, tipo, modo, accesso, dispositivo;
     long proprietario = 0;
     campi >> numero >> tipo >> modo >> accesso >> proprietario >> dispositivo;
-    const auto inode = dispositivo.substr(dispositivo.rfind(':') + 1);
-    if (tipo == "FLOCK" && proprietario == pid && inode == std::to_string(info.st_ino)) return true;
+    if (tipo == "FLOCK" && proprietario == pid &&
+        inode.count(dispositivo.substr(dispositivo.rfind(':') + 1)) != 0)
+      return true;
   }
   return false;
 }

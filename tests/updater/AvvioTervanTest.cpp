@@ -2,6 +2,7 @@
 // instance at a time, and a crashed run never blocks the next start.
 #include <signal.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -72,6 +73,48 @@ TEST_F(AvvioTervan, TheLockFileOfAKilledRunDoesNotPreventTheNextStart) {
 
   auto secondo = Avvia();
   EXPECT_TRUE(tervan_.AttendiBlocco(*secondo));
+}
+
+TEST_F(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
+  const auto settings = macchina_.Configurazione() / "orvane/tervan.conf";
+  orvane::test::ScriviFile(settings, "server = http://dal-file:8081\n");
+  const auto esegui = [&](const std::string& opzione) {
+    auto p = tervan_.Avvia({opzione}, {{"ORVANE_WEB_SITE", "http://sito:9"}});
+    return p->Attendi(kAttesaMassima);
+  };
+  EXPECT_EQ(esegui("--help"), 0);
+  EXPECT_THAT(tervan_.Uscita(1), ::testing::HasSubstr("Uso: Tervan [VERIFICA | LIVE | DEBUG]"));
+  EXPECT_THAT(tervan_.Uscita(1), ::testing::HasSubstr("ORVANE_UPDATE_SERVER"));
+  EXPECT_EQ(esegui("--version"), 0);
+  EXPECT_EQ(tervan_.Uscita(2), "Tervan 2.0.44\n");
+  EXPECT_EQ(esegui("--configurazione"), 0);
+  EXPECT_THAT(tervan_.Uscita(3), ::testing::HasSubstr("server = http://dal-file:8081  (" +
+                                                      settings.string() + ", riga 1)\n"));
+  EXPECT_THAT(tervan_.Uscita(3),
+              ::testing::HasSubstr("sito = http://sito:9  (variabile ORVANE_WEB_SITE)\n"));
+  EXPECT_FALSE(fs::exists(macchina_.Autostart()));
+  EXPECT_FALSE(fs::exists(macchina_.FileRadice("HKEY_CLASSES_ROOT")));
+
+  // A broken settings file is named with its line, by the option and by a
+  // start (under DEBUG: logged, no message box), which then ends instead of
+  // using another server.
+  orvane::test::ScriviFile(settings, "server = http://dal-file:8081\nserver http://altro\n");
+  EXPECT_EQ(esegui("--configurazione"), 1);
+  const std::string errore = settings.string() + ", riga 2: attesa una riga chiave = valore";
+  EXPECT_THAT(tervan_.Errori(4), ::testing::HasSubstr(errore));
+  auto avvio = tervan_.Avvia({"DEBUG"});
+  EXPECT_EQ(avvio->Attendi(kAttesaMassima), 1);
+  EXPECT_THAT(orvane::test::LeggiFile(tervan_.Cartella() / "Tarvik.Log"),
+              ::testing::HasSubstr("File di impostazioni non valido: " + errore));
+  EXPECT_FALSE(fs::exists(macchina_.Autostart()));
+
+  // Every program of the folder answers --version.
+  for (const char* programma : {"quomaro", "orvane-reg", "orvane-service", "brisko-designer"}) {
+    const auto esito = orvane::test::Esegui(fs::path(ORVANE_PROGRAM_DIR) / programma, {"--version"},
+                                            {{"QT_QPA_PLATFORM", "offscreen"}});
+    EXPECT_EQ(esito.codice, 0) << programma << esito.err;
+    EXPECT_EQ(esito.out, std::string(programma) + " 2.0.44\n");
+  }
 }
 
 }  // namespace

@@ -157,6 +157,9 @@ class BadStoreTest : public ::testing::Test {
   // routine logs it ("" when they did not fail).
   std::string Fallimento() {
     envAggior store(programma_.Percorso());
+    return Fallimento(store);
+  }
+  static std::string Fallimento(envAggior& store) {
     std::string descrizione;
     for (const auto& operazione : std::initializer_list<std::function<void()>>{
              [&] { store.rsAGGIOR()->Filter("softxx='TARVIK'"); },
@@ -189,13 +192,45 @@ TEST_F(BadStoreTest, MissingEmptyOrGarbageStoreFailsWithTheReasonAndIsNeitherCre
   }
 }
 
-TEST_F(BadStoreTest, StoreTheUserMayNotReadFailsNamingThePermission) {
+TEST_F(BadStoreTest, AUserWhoCannotWriteTheProgramFolderWorksOnACopyOfTheirOwn) {
   if (geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
   std::filesystem::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
-  ASSERT_EQ(chmod((programma_ / "Tervan.mdb").c_str(), 0600), 0);
+  const std::string vuoto = LeggiFile(programma_ / "Tervan.mdb");
   ASSERT_EQ(chmod(programma_.Percorso().c_str(), 0755), 0);
-  EXPECT_EQ(orvane::test::ComeAltroUtente(
-                [&] { return Fallimento() == NonAperta("Autorizzazione negata") ? 0 : 1; }),
+  CartellaTemporanea stato;
+  ASSERT_EQ(
+      chown(stato.Percorso().c_str(), orvane::test::kUtenteNessuno, orvane::test::kUtenteNessuno),
+      0);
+  const auto copia = stato / "orvane/Tervan/Tervan.mdb";
+  const auto prova = [&] {
+    ::setenv("XDG_STATE_HOME", stato.Percorso().c_str(), 1);
+    envAggior store(programma_.Percorso());
+    store.rsAGGIOR()->Filter("softxx='TARVIK'");
+    if (!store.rsAGGIOR()->Eof()) return 0;  // kept from the first start
+    store.rsAGGIOR()->AddNew();
+    store.rsAGGIOR()->Campo("softxx", "TARVIK");
+    store.rsAGGIOR()->Update();
+    return 2;
+  };
+  EXPECT_EQ(orvane::test::ComeAltroUtente(prova), 2);
+  EXPECT_EQ(LeggiFile(programma_ / "Tervan.mdb"), vuoto);
+  EXPECT_NE(LeggiFile(copia), vuoto);
+  // The next start keeps the user's rows.
+  EXPECT_EQ(orvane::test::ComeAltroUtente(prova), 0);
+
+  // An empty store the user may not read is named as the reason.
+  std::filesystem::remove(copia);
+  ASSERT_EQ(chmod((programma_ / "Tervan.mdb").c_str(), 0600), 0);
+  EXPECT_EQ(orvane::test::ComeAltroUtente([&] {
+              ::setenv("XDG_STATE_HOME", stato.Percorso().c_str(), 1);
+              envAggior store(programma_.Percorso());
+              const std::string motivo = Fallimento(store);
+              return motivo.find("Archivio locale non disponibile: " +
+                                 (programma_ / "Tervan.mdb").string() +
+                                 ": impossibile leggere il file da copiare") != std::string::npos
+                         ? 0
+                         : 1;
+            }),
             0);
 }
 
@@ -208,7 +243,6 @@ TEST_F(BadStoreTest, ReadOnlyStoreReadsButRefusesWrites) {
     store.rsAGGIOR()->Update();
   }
   ASSERT_EQ(chmod((programma_ / "Tervan.mdb").c_str(), 0444), 0);
-  ASSERT_EQ(chmod(programma_.Percorso().c_str(), 0555), 0);
   if (geteuid() == 0) GTEST_SKIP() << "root writes through permission bits";
   envAggior store(programma_.Percorso());
   store.rsAGGIOR()->Filter("softxx='TARVIK'");

@@ -8,7 +8,9 @@
 namespace orvane {
 
 /// Writes one failure record to "Tarvik.Log" beside the running deliverable
-/// (the program folder for Tervan, the library's folder for Quomaro) and,
+/// (the program folder for Tervan, the library's folder for Quomaro) when
+/// the user may write there, else in the user's own state folder (see
+/// platform/Collocazione.h), and,
 /// unless the command line is exactly "DEBUG", shows the record in a modal
 /// message box with an OK button, no icon and the program's title.
 ///
@@ -24,8 +26,8 @@ void ScriviErrore(std::string_view Linea, std::string_view Numero, std::string_v
                                             std::string_view Descrizione, std::string_view Modulo,
                                             std::string_view Routine, std::string_view Linea);
 
-/// The deliverable that runs this code: its file, the folder that holds the
-/// error log, its project name (file name without extension) and version.
+/// The deliverable that runs this code: its file, its error log, its
+/// project name (file name without extension) and version.
 [[nodiscard]] std::filesystem::path PercorsoDeliverable();
 [[nodiscard]] std::filesystem::path FileLogErrori();
 [[nodiscard]] std::string NomeProgetto();

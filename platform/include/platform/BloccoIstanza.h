@@ -17,7 +17,8 @@ class BloccoIstanza {
   /// Takes the lock without waiting; std::nullopt when another process
   /// holds it. The file is created when missing and opened read-only when
   /// it may only be read (another user's), so every user who can read it
-  /// sees the same instance. Throws std::system_error when the lock file
+  /// sees the same instance. A link in the file's place is never followed.
+  /// Throws std::system_error when the lock file
   /// can be neither created nor read.
   [[nodiscard]] static std::optional<BloccoIstanza> Acquisisci(const std::filesystem::path& file);
 

@@ -10,9 +10,9 @@
 namespace tervan {
 
 /// The way a second start of Tervan reaches the running one: a local
-/// socket in the user's runtime folder, named after the program folder
-/// whose instance lock the running Tervan holds, so each user's Tervan of
-/// each program folder has its own.
+/// socket beside the instance lock in the user's runtime folder, named
+/// after the program folder and the session (platform/Collocazione.h), so
+/// each user's Tervan of each session has its own.
 ///
 /// The running Tervan listens for its whole life; a request is the single
 /// line "MOSTRA" and is answered "1" when the window was shown, "0" when it
@@ -25,8 +25,9 @@ class CanaleIstanza : public QObject {
   static constexpr std::string_view kRichiesta = "MOSTRA\n";
   static constexpr std::chrono::milliseconds kAttesaRichiesta{2000};
 
-  /// The socket of the Tervan of `cartellaProgramma` for the current user;
-  /// empty when the user has no runtime folder.
+  /// The socket of the Tervan of `cartellaProgramma` for the current user
+  /// and session; empty (the reason on standard error) when the user's
+  /// folder for it is refused.
   [[nodiscard]] static QString Nome(const std::filesystem::path& cartellaProgramma);
 
   /// Listens on behalf of the holder of the program folder's instance lock:

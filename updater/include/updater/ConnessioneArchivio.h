@@ -26,11 +26,15 @@ class ConnessioneArchivio {
  public:
   ConnessioneArchivio() = default;
 
-  /// Opens the file read-write, without the create flag. A missing or
+  /// Opens the file read-write, without the create flag and never through
+  /// a link. A missing or
   /// unreadable file, or one that is no database, fails with the reason,
   /// which every later operation repeats after "Connessione all'archivio
   /// non aperta".
   void Apri(const std::filesystem::path& file);
+  /// Leaves the connection closed for `motivo` (the store could not even be
+  /// put in place), which every later operation names as Apri's would be.
+  void NonAperta(std::string motivo);
   /// How long an operation waits while another process holds the store.
   void AttesaBlocco(std::chrono::milliseconds attesa);
   void Chiudi() noexcept;

@@ -13,16 +13,17 @@ inline constexpr std::array<std::string_view, 10> kComponenti{
     "brisko.ocx",  "SmartButton.ocx", "SmartNetButton.ocx", "vbalGrid6.ocx", "vbalProgBar6.ocx",
 };
 
-/// The file whose lock marks a running Tervan.
-inline constexpr std::string_view kFileBloccoIstanza = "Tervan.lock";
-
 /// The marker file that turns live mode on.
 inline constexpr std::string_view kFileLive = "Live.txt";
 
-/// The program's start: registers the components, ends silently (exit code
-/// 0) when another Tervan runs (having asked it, unless started with
+/// The program's start: answers Tervan's own options (OpzioniTervan.h),
+/// registers the components, ends silently (exit code 0) when another
+/// Tervan of this user and session runs (having asked it, unless started with
 /// "VERIFICA", to show its window: see CanaleIstanza), otherwise loads the
-/// main window and runs until it is unloaded. Returns the process exit code.
+/// main window and runs until it is unloaded. A refused folder of the
+/// user's for the instance lock, or a malformed settings file, is reported
+/// once (error log and message box) and ends the start with exit code 1.
+/// Returns the process exit code.
 int Main(int argc, char** argv);
 
 /// Live mode: "Live.txt" (in any case, as Windows matches names) exists in

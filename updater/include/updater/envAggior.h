@@ -32,7 +32,10 @@ inline constexpr std::string_view kFrequenzaAggiornamento =
 
 }  // namespace istruzioni
 
-/// The local store "Tervan.mdb" beside the program: the connection
+/// The local store "Tervan.mdb": beside the program when the user may write
+/// the program folder, else in the user's own state folder, first copied
+/// there from the empty store shipped beside the program (see
+/// platform/Collocazione.h). The connection
 /// `conAggior`, the table `AGGIOR` with its updatable view `rsAGGIOR`, and
 /// the interval query `FrequenzaAggiornamento`.
 ///

@@ -24,7 +24,7 @@ class TervanFiglio {
   explicit TervanFiglio(std::filesystem::path cartella);
 
   [[nodiscard]] const std::filesystem::path& Cartella() const noexcept { return cartella_; }
-  /// The file whose lock marks a running Tervan.
+  /// The file whose lock marks a running Tervan of this user and session.
   [[nodiscard]] std::filesystem::path FileBlocco() const;
 
   /// Starts Tervan with `argomenti` and `ambiente` on top of the test's own.

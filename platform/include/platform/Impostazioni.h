@@ -1,0 +1,48 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+/// One value of a site settings file and where it was read.
+struct ImpostazioneLetta {
+  std::string valore;
+  std::filesystem::path file;
+  int riga = 0;
+};
+
+/// What the site settings files set: the update server (key "server") and
+/// the maker's web site (key "sito"), each as scheme, host and port.
+struct ImpostazioniSito {
+  std::optional<ImpostazioneLetta> server;
+  std::optional<ImpostazioneLetta> sito;
+};
+
+/// A settings file that cannot be read or holds a line that is not a known
+/// "key = value"; the text names the file and, for a bad line, its number.
+class ErroreImpostazioni : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// The settings files in the order they are looked at: "orvane/tervan.conf"
+/// in $XDG_CONFIG_HOME (else ~/.config), then in each folder of
+/// $XDG_CONFIG_DIRS (else /etc/xdg); relative folders are skipped.
+[[nodiscard]] std::vector<std::filesystem::path> FileImpostazioni();
+
+/// Reads one settings file: "key = value" lines, blanks around both ignored;
+/// empty lines and lines whose first non-blank character is "#" are
+/// comments. Each key may appear once, with an address that begins with
+/// "http://" or "https://". Throws ErroreImpostazioni.
+[[nodiscard]] ImpostazioniSito LeggiFileImpostazioni(const std::filesystem::path& file);
+
+/// Every settings file of FileImpostazioni() that exists, each key taken
+/// from the first that sets it. Throws ErroreImpostazioni when any of them
+/// is unreadable or malformed: a broken file is never skipped.
+[[nodiscard]] ImpostazioniSito LeggiImpostazioniSito();
+
+}  // namespace platform

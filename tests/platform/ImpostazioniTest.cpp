@@ -1,0 +1,84 @@
+// The site settings file: what a line may say, and how a broken one is told.
+#include "platform/Impostazioni.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/support/MacchinaFinta.h"
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+TEST(Impostazioni, AFileGivesEachKeyWithItsLineAndSkipsCommentsAndBlanks) {
+  orvane::test::MacchinaFinta macchina;
+  const fs::path file = macchina.Percorso() / "tervan.conf";
+  orvane::test::ScriviFile(file,
+                           "\xEF\xBB\xBF# impostazioni del sito\r\n"
+                           "\n"
+                           "  SERVER =  http://aggiornamenti.example:8081/  \r\n"
+                           "\t# sito = http://commentato.example\n"
+                           "sito=https://sito.example\n");
+  const ImpostazioniSito letto = LeggiFileImpostazioni(file);
+  ASSERT_TRUE(letto.server && letto.sito);
+  EXPECT_EQ(letto.server->valore, "http://aggiornamenti.example:8081/");
+  EXPECT_EQ(letto.server->riga, 3);
+  EXPECT_EQ(letto.sito->valore, "https://sito.example");
+  EXPECT_EQ(letto.sito->riga, 5);
+  EXPECT_EQ(letto.sito->file, file);
+}
+
+TEST(Impostazioni, AMalformedLineIsOneErrorNamingTheFileAndTheLine) {
+  orvane::test::MacchinaFinta macchina;
+  const fs::path file = macchina.Percorso() / "tervan.conf";
+  const struct {
+    const char* testo;
+    const char* errore;
+  } casi[] = {
+      {"# ok\nserver http://x:1\n", ", riga 2: attesa una riga chiave = valore"},
+      {"sever = http://x:1\n", ", riga 1: chiave sconosciuta \"sever\""},
+      {"server = http://x:1\nserver = http://y:1\n", ", riga 2: chiave \"server\" ripetuta"},
+      {"server =\n", ", riga 1: indirizzo non valido per \"server\""},
+      {"sito = 10.0.0.5:8080\n", ", riga 1: indirizzo non valido per \"sito\""},
+      {"server = http://\n", ", riga 1: indirizzo non valido"},
+      {"server = http://a b:1\n", ", riga 1: indirizzo non valido"},
+  };
+  for (const auto& caso : casi) {
+    orvane::test::ScriviFile(file, caso.testo);
+    try {
+      (void)LeggiFileImpostazioni(file);
+      ADD_FAILURE() << "accettato: " << caso.testo;
+    } catch (const ErroreImpostazioni& e) {
+      EXPECT_THAT(e.what(), HasSubstr(file.string() + caso.errore)) << caso.testo;
+    }
+  }
+}
+
+TEST(Impostazioni, EachKeyComesFromTheFirstFileThatSetsItAndNoBrokenFileIsSkipped) {
+  orvane::test::MacchinaFinta macchina;
+  const fs::path sistema = macchina.Percorso() / "xdg";
+  macchina.Imposta("XDG_CONFIG_DIRS",
+                   "relativa:" + (sistema / "uno").string() + ":" + (sistema / "due").string());
+  const fs::path utente = macchina.Configurazione() / "orvane/tervan.conf";
+  EXPECT_EQ(FileImpostazioni(), (std::vector<fs::path>{utente, sistema / "uno/orvane/tervan.conf",
+                                                       sistema / "due/orvane/tervan.conf"}));
+  EXPECT_FALSE(LeggiImpostazioniSito().server);
+
+  orvane::test::ScriviFile(sistema / "due/orvane/tervan.conf",
+                           "server = http://sistema:1\nsito = http://sito-sistema:1\n");
+  orvane::test::ScriviFile(utente, "sito = http://sito-utente:1\n");
+  ImpostazioniSito letto = LeggiImpostazioniSito();
+  EXPECT_EQ(letto.server->valore, "http://sistema:1");
+  EXPECT_EQ(letto.sito->valore, "http://sito-utente:1");
+
+  orvane::test::ScriviFile(sistema / "uno/orvane/tervan.conf", "server: http://rotto:1\n");
+  EXPECT_THROW((void)LeggiImpostazioniSito(), ErroreImpostazioni);
+  fs::remove(sistema / "uno/orvane/tervan.conf");
+  fs::create_directories(sistema / "uno/orvane/tervan.conf");
+  EXPECT_THROW((void)LeggiImpostazioniSito(), ErroreImpostazioni);
+}
+
+}  // namespace
+}  // namespace platform
