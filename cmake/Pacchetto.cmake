@@ -10,6 +10,8 @@
 #     Run value projects into each user's autostart folder, so the user's
 #     entry of that name (Tervan's own, or the Hidden=true override a user
 #     who unticks the box gets) wins and Tervan never starts twice;
+#   - a postrm that on purge also takes what root's own run wrote in the
+#     program folder;
 #   - the copyright, the changelog and lintian's overrides for what a
 #     program under /opt does on purpose.
 # The package's files are component `pacchetto`, left out of a plain
@@ -126,6 +128,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${ORVANE_PACCHETTO_CARTELLA}")
 # Not libraries: the window's fonts and the browser opener for the history page.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, fonts-dejavu-core, xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${_pacchetto_dir}/conffiles")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${_pacchetto_dir}/conffiles"
+    "${CMAKE_CURRENT_LIST_DIR}/pacchetto/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
