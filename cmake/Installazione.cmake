@@ -1,8 +1,10 @@
 # `cmake --install` lays out the program folder at the install prefix itself:
 # the deliverables, the support tools and the empty store side by side, as
-# in the build's program folder, so the prefix must be a folder of its own
-# that the users who run Tervan can write to. The menu entry and the icon go
-# where the desktop looks for them (cmake/InstallaMenu.cmake says where).
+# in the build's program folder, so the prefix must be a folder of its own.
+# The menu entry and the icon go where the desktop looks for them
+# (cmake/InstallaMenu.cmake says where). The Debian package
+# (cmake/Pacchetto.cmake) takes the same program folder and its own
+# machine-wide files instead of the menu entry written at install time.
 
 # A user install unless told otherwise: the folder beside the user's other
 # application data. A build folder configured before this default existed
@@ -12,7 +14,7 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT
   if(NOT "$ENV{HOME}" STREQUAL "")
     set(_orvane_prefisso "$ENV{HOME}/.local/share/orvane/Tervan")
   else()
-    set(_orvane_prefisso "/opt/orvane/Tervan")
+    set(_orvane_prefisso "/opt/orvane/tervan")
   endif()
   set(CMAKE_INSTALL_PREFIX "${_orvane_prefisso}" CACHE PATH
       "The program folder (Tervan, its libraries, tools and store)" FORCE)
@@ -21,13 +23,14 @@ set(ORVANE_PREFISSO_PREDEFINITO ON CACHE INTERNAL "The install prefix's default 
 
 # What ships: no test, test server, reference service, benchmark or fuzzer.
 install(TARGETS Tervan Quomaro brisko quomaro orvane-reg brisko-designer
-  RUNTIME DESTINATION .
-  LIBRARY DESTINATION .)
-install(FILES "${TERVAN_MDB_VUOTO}" DESTINATION .)
+  RUNTIME DESTINATION . COMPONENT programma
+  LIBRARY DESTINATION . COMPONENT programma)
+install(FILES "${TERVAN_MDB_VUOTO}" DESTINATION . COMPONENT programma)
 # The maker's public key: with it Tervan places only packages signed for their name.
 set(ORVANE_CHIAVE_AGGIORNAMENTI "${PROJECT_SOURCE_DIR}/aggiornamenti.pub" CACHE FILEPATH
     "The maker's minisign public key, installed beside Tervan when the file exists")
-install(FILES "${ORVANE_CHIAVE_AGGIORNAMENTI}" DESTINATION . RENAME aggiornamenti.pub OPTIONAL)
+install(FILES "${ORVANE_CHIAVE_AGGIORNAMENTI}" DESTINATION . RENAME aggiornamenti.pub OPTIONAL
+  COMPONENT programma)
 
 # The menu entry holds the absolute path of the installed Tervan, known only
 # when installing (`--prefix`); so do the desktop's folders.
@@ -38,4 +41,6 @@ install(CODE "
   set(ORVANE_ICONE_DIR \"${TERVAN_ICONE_DIR}\")
   set(ORVANE_ICONE_LATI \"${TERVAN_ICONE_LATI}\")
   include(\"${PROJECT_SOURCE_DIR}/cmake/InstallaMenu.cmake\")
-")
+" COMPONENT menu)
+
+include(Pacchetto)

@@ -125,7 +125,7 @@ LSTATUS ImportaRegistro(std::string_view testo, std::vector<ProblemaRegistro>& p
       if (comando) {
         ScriviVoceAutostart(CartellaAutostart(), nome, *comando, registro::S().osservatore);
       } else {
-        (void)CancellaVoceAutostart(CartellaAutostart(), nome);
+        (void)CancellaVoceAutostart(CartellaAutostart(), nome, registro::S().osservatore);
       }
     }
     return ERROR_SUCCESS;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <stdexcept>
 #include <system_error>
 
@@ -19,6 +20,17 @@ constexpr std::string_view kGruppo = "[Desktop Entry]";
 constexpr std::string_view kChiaveComando = "X-Orvane-Comando";
 constexpr std::size_t kNomeFileMassimo = 255;
 constexpr std::size_t kVoceMassima = 1U << 20U;
+
+// How the system's own log-on entry shows in the desktop's session settings.
+struct Presentazione {
+  std::string_view nome;
+  std::string_view icona;
+  std::string_view commento;
+};
+constexpr std::array kPresentazioni{
+    Presentazione{"Orvane Software - Aggiornamenti automatici", "orvane-tervan",
+                  "Cerca e scarica gli aggiornamenti dei programmi Orvane installati"},
+};
 
 // Escapes of string values in desktop entries.
 std::string EscapeStringa(std::string_view s) {
@@ -199,7 +211,40 @@ std::optional<VoceAutostart> Trova(std::vector<VoceAutostart> voci,
   return std::nullopt;
 }
 
+// The entry of a value name in one folder, hidden ones included.
+std::optional<VoceAutostart> TrovaIn(const std::filesystem::path& cartella, std::string_view nome) {
+  return Trova(VociAutostart(cartella, true), cartella, nome);
+}
+
+// The first machine-wide entry of a value name, hidden or not.
+std::optional<VoceAutostart> TrovaNelSistema(std::string_view nome) {
+  for (const auto& cartella : CartelleAutostartSistema()) {
+    if (auto voce = TrovaIn(cartella, nome)) return voce;
+  }
+  return std::nullopt;
+}
+
+bool StessoComando(std::string_view a, std::string_view b) {
+  return RigaExec(a) == RigaExec(b);
+}
+
 }  // namespace
+
+std::vector<std::filesystem::path> CartelleAutostartSistema() {
+  std::vector<std::filesystem::path> cartelle;
+  const char* elenco = std::getenv("XDG_CONFIG_DIRS");
+  std::string_view resto = elenco == nullptr ? std::string_view() : std::string_view(elenco);
+  while (!resto.empty()) {
+    const std::size_t due = resto.find(':');
+    const std::string_view voce = resto.substr(0, due);
+    resto = due == std::string_view::npos ? std::string_view() : resto.substr(due + 1);
+    // Relative folders are invalid there and ignored.
+    if (!voce.empty() && voce.front() == '/')
+      cartelle.push_back(std::filesystem::path(voce) / "autostart");
+  }
+  if (cartelle.empty()) cartelle.emplace_back("/etc/xdg/autostart");
+  return cartelle;
+}
 
 const std::vector<std::string>& PercorsoChiaveAutostart() {
   static const std::vector<std::string> kPercorso{"SOFTWARE", "Microsoft", "Windows",
@@ -308,13 +353,21 @@ std::string ComandoDaRigaExec(std::string_view exec) {
   return RigaWindows(argomenti);
 }
 
-std::string TestoVoceAutostart(std::string_view nome, std::string_view comando) {
+std::string TestoVoceAutostart(std::string_view nome, std::string_view comando, bool nascosta) {
   std::string t(kGruppo);
   t += "\nType=Application\nName=";
   t += EscapeStringa(nome);
+  for (const auto& p : kPresentazioni) {
+    if (p.nome != nome) continue;
+    t += "\nComment=";
+    t += p.commento;
+    t += "\nIcon=";
+    t += p.icona;
+  }
   t += "\nExec=";
   t += RigaExec(comando);
   t += "\nX-GNOME-Autostart-enabled=true\n";
+  if (nascosta) t += "Hidden=true\n";
   t += kChiaveComando;
   t += '=';
   t += EscapeStringa(comando);
@@ -344,14 +397,30 @@ std::vector<VoceAutostart> VociAutostart(const std::filesystem::path& cartella,
 }
 
 std::vector<VoceAutostart> VociAutostartProprie(const std::filesystem::path& cartella) {
-  auto voci = VociAutostart(cartella);
-  std::erase_if(voci, [](const VoceAutostart& v) { return !v.propria; });
-  return voci;
+  std::vector<VoceAutostart> tutte = VociAutostart(cartella, true);
+  std::vector<std::string> visti;
+  for (const auto& v : tutte)
+    visti.push_back(v.file.filename().string());
+  // A machine-wide entry counts where no more important one of its file
+  // name exists, whatever that one says.
+  for (const auto& sistema : CartelleAutostartSistema()) {
+    for (auto& v : VociAutostart(sistema, true)) {
+      std::string nomeFile = v.file.filename().string();
+      if (std::find(visti.begin(), visti.end(), nomeFile) != visti.end()) continue;
+      visti.push_back(std::move(nomeFile));
+      tutte.push_back(std::move(v));
+    }
+  }
+  std::erase_if(tutte, [](const VoceAutostart& v) { return !v.propria || v.nascosta; });
+  return tutte;
 }
 
 std::optional<VoceAutostart> TrovaVoceAutostart(const std::filesystem::path& cartella,
-                                                std::string_view nome, bool ancheNascoste) {
-  return Trova(VociAutostart(cartella, ancheNascoste), cartella, nome);
+                                                std::string_view nome) {
+  auto voce = TrovaIn(cartella, nome);
+  if (!voce) voce = TrovaNelSistema(nome);
+  if (voce && voce->nascosta) return std::nullopt;
+  return voce;
 }
 
 void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view nome,
@@ -361,18 +430,41 @@ void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view
   if (nomeFile.size() > kNomeFileMassimo) {
     throw std::invalid_argument("nome di valore troppo lungo per una voce di avvio automatico");
   }
-  const auto esistente = TrovaVoceAutostart(cartella, nome, true);
-  const std::filesystem::path file = esistente ? esistente->file : cartella / nomeFile;
+  const auto esistente = TrovaIn(cartella, nome);
+  const auto sistema = TrovaNelSistema(nome);
+  if (sistema && !sistema->nascosta && sistema->propria &&
+      StessoComando(sistema->comando, comando)) {
+    if (esistente) std::filesystem::remove(esistente->file);
+    return;
+  }
+  // The user's entry overrides the machine-wide one by its file name.
+  const std::filesystem::path file =
+      esistente ? esistente->file
+                : cartella / (sistema ? sistema->file.filename() : std::filesystem::path(nomeFile));
   std::filesystem::create_directories(cartella);
   RimuoviTemporaneiOrfani(file);
   ScriviFileAtomico(file, TestoVoceAutostart(nome, comando), 0644, osservatore);
 }
 
-LSTATUS CancellaVoceAutostart(const std::filesystem::path& cartella, std::string_view nome) {
+LSTATUS CancellaVoceAutostart(const std::filesystem::path& cartella, std::string_view nome,
+                              const OsservatoreScritturaRegistro& osservatore) {
+  const auto voce = TrovaVoceAutostart(cartella, nome);
   // Other programs' entries are theirs to remove.
-  const auto voce = Trova(VociAutostartProprie(cartella), cartella, nome);
-  if (!voce) return TrovaVoceAutostart(cartella, nome) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
-  std::filesystem::remove(voce->file);
+  if (!voce) return ERROR_FILE_NOT_FOUND;
+  if (!voce->propria) return ERROR_ACCESS_DENIED;
+  const auto sistema = TrovaNelSistema(nome);
+  if (!sistema || sistema->nascosta || !sistema->propria) {
+    std::filesystem::remove(voce->file);
+    return ERROR_SUCCESS;
+  }
+  // A machine-wide entry stays; the user's override hides it.
+  const std::filesystem::path file = cartella / sistema->file.filename();
+  if (voce->file != file && voce->file.parent_path() == cartella)
+    std::filesystem::remove(voce->file);
+  std::filesystem::create_directories(cartella);
+  RimuoviTemporaneiOrfani(file);
+  ScriviFileAtomico(file, TestoVoceAutostart(sistema->nome, sistema->comando, true), 0644,
+                    osservatore);
   return ERROR_SUCCESS;
 }
 

@@ -20,6 +20,11 @@ namespace platform {
 /// The path of that key below its root.
 [[nodiscard]] const std::vector<std::string>& PercorsoChiaveAutostart();
 
+/// The machine-wide folders of autostart entries, the most important first:
+/// autostart/ below each absolute folder of $XDG_CONFIG_DIRS (/etc/xdg when
+/// it is unset or names none). Read at every call.
+[[nodiscard]] std::vector<std::filesystem::path> CartelleAutostartSistema();
+
 /// An autostart entry seen as a registry value: its name and its command.
 struct VoceAutostart {
   std::string nome;
@@ -34,26 +39,37 @@ struct VoceAutostart {
 [[nodiscard]] std::vector<VoceAutostart> VociAutostart(const std::filesystem::path& cartella,
                                                        bool ancheNascoste = false);
 
-/// The entries written through the registry, hidden ones left out: the
-/// values the Run key lists, exports and deletes. Other programs' entries
-/// read by name but are never listed, so deleting every value leaves them.
+/// The entries written through the registry that start at log-on: the
+/// values the Run key lists, exports and deletes. They are the user's own
+/// (`cartella`) and the machine-wide ones (CartelleAutostartSistema) that no
+/// user entry of the same file name overrides, hidden ones left out. Other
+/// programs' entries read by name but are never listed, so deleting every
+/// value leaves them.
 [[nodiscard]] std::vector<VoceAutostart> VociAutostartProprie(
     const std::filesystem::path& cartella);
 
-/// The entry of a value name (without regard to case).
+/// The entry of a value name (without regard to case) that the desktop
+/// follows at log-on: the user's, else the first machine-wide one; a hidden
+/// entry found first means there is none.
 [[nodiscard]] std::optional<VoceAutostart> TrovaVoceAutostart(const std::filesystem::path& cartella,
-                                                              std::string_view nome,
-                                                              bool ancheNascoste = false);
+                                                              std::string_view nome);
 
-/// Writes the entry of a value (replacing the one of that name); throws
-/// std::system_error, std::invalid_argument for a name too long for a file.
+/// Writes the entry of a value (replacing the user's one of that name);
+/// throws std::system_error, std::invalid_argument for a name too long for a
+/// file. When a machine-wide entry of that name already starts the same
+/// command, the user's entry (an override that hid it, say) is removed
+/// instead, so the program never starts twice at log-on.
 void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view nome,
                          std::string_view comando, const OsservatoreScritturaRegistro& osservatore);
 
 /// Deletes the entry of a value written through the registry:
 /// ERROR_FILE_NOT_FOUND when there is no entry of that name,
-/// ERROR_ACCESS_DENIED when the only one is another program's.
-LSTATUS CancellaVoceAutostart(const std::filesystem::path& cartella, std::string_view nome);
+/// ERROR_ACCESS_DENIED when the one in effect is another program's. A
+/// machine-wide entry is not the user's to delete: the user gets an entry
+/// of the same file name with Hidden=true, the override that XDG autostart
+/// defines.
+LSTATUS CancellaVoceAutostart(const std::filesystem::path& cartella, std::string_view nome,
+                              const OsservatoreScritturaRegistro& osservatore);
 
 /// The file name of a value's entry: the name with every character that is
 /// unsafe in a file name written %XX ("/" and a leading "." among them, so
@@ -62,8 +78,11 @@ LSTATUS CancellaVoceAutostart(const std::filesystem::path& cartella, std::string
 [[nodiscard]] std::string NomeFileAutostart(std::string_view nome);
 [[nodiscard]] std::string NomeDaFileAutostart(std::string_view radiceNomeFile);
 
-/// The content of the entry of a value.
-[[nodiscard]] std::string TestoVoceAutostart(std::string_view nome, std::string_view comando);
+/// The content of the entry of a value; a hidden one is the override of a
+/// machine-wide entry. The system's own log-on entry also carries its
+/// program's icon and a comment.
+[[nodiscard]] std::string TestoVoceAutostart(std::string_view nome, std::string_view comando,
+                                             bool nascosta = false);
 
 /// A command line (program and arguments, split as a Windows command line
 /// is) written as the value of an Exec key, with the quoting and escaping

@@ -79,7 +79,7 @@ class ValoriAutostart final : public ValoriChiave {
   LSTATUS Cancella(const Riferimento& r, std::string_view nome, Contesto& c) const override {
     const BloccoCartellaRegistro blocco(CartellaRegistro());
     if (const LSTATUS e = ChiaveEsistente(r, c); e != ERROR_SUCCESS) return e;
-    return CancellaVoceAutostart(CartellaAutostart(), nome);
+    return CancellaVoceAutostart(CartellaAutostart(), nome, S().osservatore);
   }
   bool ChiaveCancellabile() const override { return false; }
 

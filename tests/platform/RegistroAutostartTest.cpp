@@ -59,6 +59,8 @@ TEST_F(AutostartTest, RunValueIsAnXdgAutostartEntryThatReadsBackAndDeletesWithTh
             "[Desktop Entry]\n"
             "Type=Application\n"
             "Name=Orvane Software - Aggiornamenti automatici\n"
+            "Comment=Cerca e scarica gli aggiornamenti dei programmi Orvane installati\n"
+            "Icon=orvane-tervan\n"
             "Exec=/opt/orvane/programma/Tervan VERIFICA\n"
             "X-GNOME-Autostart-enabled=true\n"
             "X-Orvane-Comando=/opt/orvane/programma/Tervan VERIFICA\n");
@@ -77,6 +79,50 @@ TEST_F(AutostartTest, RunValueIsAnXdgAutostartEntryThatReadsBackAndDeletesWithTh
   EXPECT_EQ(RegDeleteValue(run_, "Orvane Software - Aggiornamenti automatici"),
             ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(Leggi("Orvane Software - Aggiornamenti automatici"), std::nullopt);
+}
+
+TEST_F(AutostartTest, AMachineWideEntryIsHiddenPerUserAndShownAgainByTheSameCommand) {
+  const std::string nome = "Orvane Software - Aggiornamenti automatici";
+  const std::string nomeFile = nome + ".desktop";
+  const std::string sistema = "/opt/orvane/tervan/Tervan VERIFICA";
+  const std::string testoSistema = "[Desktop Entry]\nType=Application\nName=" + nome +
+                                   "\nExec=" + sistema + "\nX-Orvane-Comando=" + sistema + "\n";
+  ScriviFile(macchina_.AutostartSistema() / nomeFile, testoSistema);
+  const auto utente = macchina_.Autostart() / nomeFile;
+  EXPECT_EQ(Leggi(nome), sistema);
+  EXPECT_EQ(Nomi(run_), std::vector<std::string>{nome});
+
+  // Ticking the box writes nothing beside the machine-wide entry.
+  Scrivi(nome, sistema);
+  EXPECT_FALSE(std::filesystem::exists(utente));
+
+  // Unticking it hides the entry for this user only.
+  ASSERT_EQ(RegDeleteValue(run_, nome), ERROR_SUCCESS);
+  EXPECT_THAT(LeggiFile(utente), HasSubstr("\nHidden=true\n"));
+  EXPECT_EQ(LeggiFile(macchina_.AutostartSistema() / nomeFile), testoSistema);
+  EXPECT_EQ(Leggi(nome), std::nullopt);
+  EXPECT_TRUE(Nomi(run_).empty());
+  EXPECT_EQ(RegDeleteValue(run_, nome), ERROR_FILE_NOT_FOUND);
+
+  // Ticking it again removes the override.
+  Scrivi(nome, sistema);
+  EXPECT_FALSE(std::filesystem::exists(utente));
+  EXPECT_EQ(Leggi(nome), sistema);
+
+  // Another Tervan of the user's own takes the entry's place under its name,
+  // so only one of them starts, and gives it back when it is the same again.
+  Scrivi(nome, "/home/anna/Tervan VERIFICA");
+  EXPECT_EQ(Leggi(nome), "/home/anna/Tervan VERIFICA");
+  EXPECT_THAT(LeggiFile(utente), Not(HasSubstr("Hidden")));
+  Scrivi(nome, sistema);
+  EXPECT_FALSE(std::filesystem::exists(utente));
+
+  // A machine-wide entry that is not ours is not ours to hide.
+  ScriviFile(macchina_.AutostartSistema() / "org.example.Sync.desktop",
+             "[Desktop Entry]\nType=Application\nName=Sync\nExec=sync-client\n");
+  EXPECT_EQ(Leggi("org.example.Sync"), "sync-client");
+  EXPECT_EQ(RegDeleteValue(run_, "org.example.Sync"), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(std::filesystem::exists(macchina_.Autostart() / "org.example.Sync.desktop"));
 }
 
 TEST_F(AutostartTest, UnsafeValueNamesNeverLeaveTheAutostartFolder) {

@@ -15,6 +15,7 @@ MacchinaFinta::MacchinaFinta() {
   Imposta("ORVANE_REGISTRY", Registro().string());
   Imposta("XDG_CONFIG_HOME", Configurazione().string());
   Imposta("XDG_DATA_HOME", Dati().string());
+  Imposta("XDG_CONFIG_DIRS", ConfigurazioneSistema().string());
   Imposta("ORVANE_DRIVE_C", std::nullopt);
   // The runtime folder is the user's alone, as the session makes it.
   std::filesystem::create_directory(Esecuzione());

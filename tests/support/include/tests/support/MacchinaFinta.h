@@ -26,6 +26,11 @@ class MacchinaFinta {
   [[nodiscard]] std::filesystem::path Registro() const { return cartella_ / "registro"; }
   [[nodiscard]] std::filesystem::path Configurazione() const { return cartella_ / "config"; }
   [[nodiscard]] std::filesystem::path Autostart() const { return Configurazione() / "autostart"; }
+  /// The machine-wide configuration folder ($XDG_CONFIG_DIRS) and its log-on entries.
+  [[nodiscard]] std::filesystem::path ConfigurazioneSistema() const { return cartella_ / "xdg"; }
+  [[nodiscard]] std::filesystem::path AutostartSistema() const {
+    return ConfigurazioneSistema() / "autostart";
+  }
   [[nodiscard]] std::filesystem::path Dati() const { return cartella_ / "dati"; }
   [[nodiscard]] std::filesystem::path Esecuzione() const { return cartella_ / "run"; }
   [[nodiscard]] std::filesystem::path FileRadice(const std::string& radice) const {
