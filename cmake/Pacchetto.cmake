@@ -10,8 +10,8 @@
 #     Run value projects into each user's autostart folder, so the user's
 #     entry of that name (Tervan's own, or the Hidden=true override a user
 #     who unticks the box gets) wins and Tervan never starts twice;
-#   - a postrm that on purge also takes what root's own run wrote in the
-#     program folder;
+#   - the mark of a system install in the program folder, so that nobody,
+#     root included, writes there (each user's files go to their own folders);
 #   - the copyright, the changelog and lintian's overrides for what a
 #     program under /opt does on purpose.
 # The package's files are component `pacchetto`, left out of a plain
@@ -90,6 +90,8 @@ file(CREATE_LINK "../orvane/avvio.desktop" "${_pacchetto_dir}/collegamento/${_vo
   SYMBOLIC)
 install(FILES "${_pacchetto_dir}/collegamento/${_voce_avvio}.desktop"
   DESTINATION /etc/xdg/autostart COMPONENT pacchetto EXCLUDE_FROM_ALL)
+install(FILES "${CMAKE_CURRENT_LIST_DIR}/pacchetto/installazione-di-sistema"
+  DESTINATION . COMPONENT pacchetto EXCLUDE_FROM_ALL)
 install(FILES "${CMAKE_CURRENT_LIST_DIR}/pacchetto/copyright" "${_pacchetto_dir}/changelog.gz"
   DESTINATION /usr/share/doc/${_pacchetto_nome} COMPONENT pacchetto EXCLUDE_FROM_ALL)
 install(FILES "${CMAKE_CURRENT_LIST_DIR}/pacchetto/lintian-overrides" RENAME ${_pacchetto_nome}
@@ -126,9 +128,9 @@ The update server for the whole computer is set in
 # libraries of the program folder are the package's own.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${ORVANE_PACCHETTO_CARTELLA}")
-# Not libraries: the window's fonts and the browser opener for the history page.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, fonts-dejavu-core, xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${_pacchetto_dir}/conffiles"
-    "${CMAKE_CURRENT_LIST_DIR}/pacchetto/postrm")
+# Not libraries: the window's fonts, the browser opener for the history page
+# and Qt's own Italian texts.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, fonts-dejavu-core, xdg-utils, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${_pacchetto_dir}/conffiles")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -159,7 +159,9 @@ std::string NomeFile(FileSistema quale, const fs::path& cartella) {
 
 bool CartellaPropria(const fs::path& cartella) {
   struct stat info {};
-  return ::stat(cartella.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+  struct stat segno {};
+  return ::lstat((cartella / kSegnoInstallazioneSistema).c_str(), &segno) != 0 &&
+         ::stat(cartella.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
          info.st_uid == ::geteuid() && (info.st_mode & 022U) == 0 &&
          ::faccessat(AT_FDCWD, cartella.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "tests/support/AltroUtente.h"
+#include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
 
 namespace platform {
@@ -56,6 +57,12 @@ TEST_F(Collocazione, FilesStayBesideAProgramFolderOnlyItsUserAloneMayWrite) {
   EXPECT_EQ(PreparaPostoFile(FileSistema::LogErrori, Programma()), Propria() / "Tarvik.Log");
   EXPECT_EQ(Modo(Propria()), 0700U);
   EXPECT_EQ(Modo(Stato() / "orvane"), 0700U);
+
+  // A system install's folder stays as its package left it, also for its
+  // owner (root): the store shipped there is the empty one every user copies.
+  ASSERT_EQ(::chmod(Programma().c_str(), 0755), 0);
+  orvane::test::ScriviFile(Programma() / kSegnoInstallazioneSistema, "");
+  EXPECT_EQ(PostoFile(FileSistema::Archivio, Programma()), Propria() / "Tervan.mdb");
 }
 
 TEST_F(Collocazione, AUserWhoCannotWriteTheProgramFolderGetsFoldersOfTheirOwn) {

@@ -13,11 +13,16 @@ enum class FileSistema {
   CanaleIstanza,   ///< the socket on which a running Tervan listens
 };
 
+/// The file that marks a system install's program folder (the Debian
+/// package ships it): no user, root included, keeps files beside the
+/// programs there, so the folder stays exactly as the package left it.
+inline constexpr const char* kSegnoInstallazioneSistema = "installazione-di-sistema";
+
 /// Whether the running user may keep files beside a deliverable in
 /// `cartella`: the folder is theirs, they can write it and nobody else can
-/// (no group or other write bit). A user's own install passes; a system
-/// install (root's, read-only for users) and a folder shared with a group
-/// do not.
+/// (no group or other write bit), and it is not marked as a system install.
+/// A user's own install passes; a system install (root's, read-only for
+/// users, marked) and a folder shared with a group do not.
 [[nodiscard]] bool CartellaPropria(const std::filesystem::path& cartella);
 
 /// The user's own folder for the system's files: $XDG_STATE_HOME (else
