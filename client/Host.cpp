@@ -25,6 +25,10 @@ void ImpostaFineRichiesta(std::function<bool()> finita) {
   Finita() = std::move(finita);
 }
 
+bool ProgrammaInChiusura() {
+  return FineRichiesta();
+}
+
 void ImpostaPortaMessaggi(platform::PortaMessaggi porta) {
   platform::ImpostaPortaMessaggi(std::move(porta));
 }

@@ -25,6 +25,7 @@
 #include "platform/TestoSql.h"
 #include "platform/TestoUtf8.h"
 #include "quomaro/Configurazione.h"
+#include "quomaro/Host.h"
 #include "quomaro/Scaricamento.h"
 #include "quomaro/clsCA.h"
 #include "quomaro/clsSOAP.h"
@@ -307,7 +308,7 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
   if (!ArchivioZip(esito.corpo).Integro([this] { DownloadProgressione(dimensioneFile_); }))
     throw orvane::Errore(orvane::kErroreIO,
                          indirizzo + ": il pacchetto non è un archivio zip integro");
-  if (stato_.SessioneFinita) throw SessioneTerminata{};
+  if (stato_.SessioneFinita || quomaro::ProgrammaInChiusura()) throw SessioneTerminata{};
 
   // The data folder must exist; its "Aggiornamenti" folder is made when missing.
   const platform::Descrittore cartellaDati = platform::ApriCartella(dati);
@@ -317,11 +318,14 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
 
   if (!stato_.ServizioCA)
     throw orvane::Errore(orvane::kOggettoNonImpostato, "Variabile oggetto non impostata");
-  // A package on disk without its record is a failure of that package.
+  // A package on disk without its record is a failure of that package,
+  // unless the record was given up because the program is ending.
   if (!stato_.ServizioCA->InviaComandoSQL(
-          ComandoRegistrazione(Adesso(), utente, codice, descrizione, stato_.IdSessione)))
+          ComandoRegistrazione(Adesso(), utente, codice, descrizione, stato_.IdSessione))) {
+    if (quomaro::ProgrammaInChiusura()) throw SessioneTerminata{};
     throw orvane::Errore(orvane::kErroreIO,
                          "Registrazione del download non riuscita: " + NomeDownload(codice));
+  }
 }
 
 void ScaricamentoAggiornamenti::DownloadProgressione(long ByteLetti) {

@@ -29,6 +29,10 @@ QUOMARO_API void ImpostaPompaMessaggi(std::function<void()> pompa);
 /// It is called often, from the library's waits: it must be quick.
 QUOMARO_API void ImpostaFineRichiesta(std::function<bool()> finita);
 
+/// Whether the host's function (ImpostaFineRichiesta) says now that the
+/// program is ending; false without one.
+[[nodiscard]] QUOMARO_API bool ProgrammaInChiusura();
+
 /// The clock that the library's timeouts read; an empty function restores the
 /// system clock. For tests.
 QUOMARO_API void ImpostaOrologio(std::function<platform::Istante()> orologio);
