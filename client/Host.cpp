@@ -2,10 +2,32 @@
 
 #include <utility>
 
+#include "FineRichiesta.h"
 #include "platform/PompaMessaggi.h"
 #include "platform/RigaDiComando.h"
 
 namespace quomaro {
+namespace {
+
+std::function<bool()>& Finita() {
+  static std::function<bool()> finita;
+  return finita;
+}
+
+}  // namespace
+
+bool FineRichiesta() {
+  const auto& finita = Finita();
+  return finita && finita();
+}
+
+void ImpostaFineRichiesta(std::function<bool()> finita) {
+  Finita() = std::move(finita);
+}
+
+bool ProgrammaInChiusura() {
+  return FineRichiesta();
+}
 
 void ImpostaPortaMessaggi(platform::PortaMessaggi porta) {
   platform::ImpostaPortaMessaggi(std::move(porta));

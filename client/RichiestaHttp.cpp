@@ -290,6 +290,10 @@ std::string RichiestaHttp::getResponseHeader(std::string_view nome) const {
   return valore;
 }
 
+std::string RichiestaHttp::RilasciaRisposta() {
+  return std::exchange(stato_->risposta, std::string());
+}
+
 const std::string& RichiestaHttp::DescrizioneErrore() const {
   return stato_->errore;
 }

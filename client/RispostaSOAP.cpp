@@ -28,17 +28,30 @@ pugi::xml_node PrimoElemento(const pugi::xml_node radice, const char* nome) {
   return {};
 }
 
+bool Testo(const pugi::xml_node n) {
+  return n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata;
+}
+
+// The element's text without the white space at its two ends, copied once.
 std::string TestoContenuto(const pugi::xml_node elemento) {
+  const pugi::xml_node primo = elemento.first_child();
+  if (!primo.empty() && primo.next_sibling().empty() && Testo(primo))
+    return std::string(platform::SenzaBianchiAiLati(primo.value()));
   std::string testo;
-  for (pugi::xml_node n = elemento.first_child(); !n.empty(); n = Successivo(n, elemento)) {
-    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) testo += n.value();
+  for (pugi::xml_node n = primo; !n.empty(); n = Successivo(n, elemento)) {
+    if (Testo(n)) testo += n.value();
   }
+  const std::string_view senza = platform::SenzaBianchiAiLati(testo);
+  const auto inizio = static_cast<std::size_t>(senza.data() - testo.data());
+  testo.resize(inizio + senza.size());
+  testo.erase(0, inizio);
   return testo;
 }
 
 }  // namespace
 
-std::optional<std::string> TestoRitorno(std::string_view risposta) {
+std::optional<std::string> TestoRitorno(std::string_view risposta,
+                                        const std::function<void()>& rilascia) {
   pugi::xml_document documento;
   // An answer that does not parse whole is no answer: a body cut short after
   // its verdict must not pass for the verdict.
@@ -46,9 +59,10 @@ std::optional<std::string> TestoRitorno(std::string_view risposta) {
   if (!CaricaDocumentoUnico(documento, risposta)) return std::nullopt;
   const pugi::xml_node ritorno = PrimoElemento(documento.root(), "return");
   if (ritorno.empty()) return std::nullopt;
+  if (rilascia) rilascia();
   // Read as the element's text: the white space that indents it is not part
   // of the value.
-  return std::string(platform::SenzaBianchiAiLati(TestoContenuto(ritorno)));
+  return TestoContenuto(ritorno);
 }
 
 }  // namespace quomaro

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,11 @@ namespace quomaro {
 /// Entities are never expanded and a DOCTYPE is skipped, so an answer cannot
 /// make the parser reach outside or grow without bound; the document is
 /// walked without recursion, however deeply it nests.
-[[nodiscard]] std::optional<std::string> TestoRitorno(std::string_view risposta);
+///
+/// `rilascia` is called once the answer is parsed and holds the element,
+/// before its text is copied out: the caller drops the answer's own bytes
+/// there, so that a large answer is never held three times.
+[[nodiscard]] std::optional<std::string> TestoRitorno(std::string_view risposta,
+                                                      const std::function<void()>& rilascia = {});
 
 }  // namespace quomaro

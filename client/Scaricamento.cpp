@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "FineRichiesta.h"
 #include "ManiglieCurl.h"
 #include "platform/Memoria.h"
 
@@ -171,8 +172,16 @@ class Letture {
   std::exception_ptr eccezione_;
 };
 
+// Called by libcurl about once a second, and more often while data moves:
+// a non-zero answer gives the transfer up.
+int Avanzamento(void* /*utente*/, curl_off_t /*attesi*/, curl_off_t /*ricevuti*/,
+                curl_off_t /*daInviare*/, curl_off_t /*inviati*/) {
+  return FineRichiesta() ? 1 : 0;
+}
+
 FineScaricamento Fine(CURLcode codice, bool troppoGrande, long stato) {
   if (troppoGrande) return FineScaricamento::TroppoGrande;
+  if (codice == CURLE_ABORTED_BY_CALLBACK) return FineScaricamento::Abbandonato;
   switch (codice) {
     case CURLE_OK:
       return FineScaricamento::Completo;
@@ -213,6 +222,8 @@ std::string EsitoScaricamento::Descrizione() const {
              " byte: il server ha inviato " + dettaglio;
     case FineScaricamento::TroppoGrande:
       return "file troppo grande" + conDettaglio;
+    case FineScaricamento::Abbandonato:
+      return "download abbandonato: il programma sta terminando";
   }
   return {};
 }
@@ -245,6 +256,8 @@ EsitoScaricamento Scaricamento::Scarica(const std::string& url) const {
   // Nor may a server that sends a trickle hold it for ever.
   curl::Imposta(h, CURLOPT_LOW_SPEED_LIMIT, limiti_.velocitaMinima);
   curl::Imposta(h, CURLOPT_LOW_SPEED_TIME, limiti_.secondiSottoVelocita);
+  curl::Imposta(h, CURLOPT_NOPROGRESS, 0L);
+  curl::Imposta(h, CURLOPT_XFERINFOFUNCTION, &Avanzamento);
   curl::Imposta(h, CURLOPT_WRITEFUNCTION, &Letture::Ricevuto);
   curl::Imposta(h, CURLOPT_WRITEDATA, &letture);
   const CURLcode codice = curl_easy_perform(h);

@@ -62,11 +62,20 @@ std::string clsCA::RichiestaConnessione(const std::string& Utente) {
 }
 
 void clsCA::EseguiComandoSQL(const std::string& Valore) {
-  orvane::Routine(kModulo, "EseguiComandoSQL", [&](int& linea) {
+  static_cast<void>(InviaComandoSQL(Valore));
+}
+
+bool clsCA::InviaComandoSQL(const std::string& Valore) {
+  return orvane::Routine(kModulo, "EseguiComandoSQL", [&](int& linea) {
     linea = 10;
     const std::vector<std::string> Parametri{"strsql;" + Valore, ""};
     linea = 20;
-    static_cast<void>(Trasporto().InviaRichiestaPOST(Parametri, "EseguiComandoSQL"));
+    clsSOAP& soap = Trasporto();
+    static_cast<void>(soap.InviaRichiestaPOST(Parametri, "EseguiComandoSQL"));
+    linea = 30;
+    const std::shared_ptr<RichiestaHttp> http = soap.XmlReq();
+    return soap.RichiestaCostruita() && http && http->readyState() == 4 &&
+           http->DescrizioneErrore().empty() && http->status() >= 200 && http->status() <= 299;
   });
 }
 

@@ -1,6 +1,7 @@
 #include "quomaro/clsSOAP.h"
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -10,6 +11,7 @@
 
 #include <pugixml.hpp>
 
+#include "FineRichiesta.h"
 #include "RispostaSOAP.h"
 #include "common/Errore.h"
 #include "common/Routine.h"
@@ -25,6 +27,7 @@ namespace {
 
 constexpr std::string_view kModulo = "clsSOAP";
 constexpr std::string_view kTimeout = "Connessione al server non disponibile";
+constexpr std::string_view kAbbandonata = "Richiesta abbandonata: il programma sta terminando";
 // Longest wait on the sockets between two turns of the host's message pump.
 constexpr std::chrono::milliseconds kAttesaTraMessaggi{20};
 
@@ -65,8 +68,7 @@ void ControllaTesto(const std::string& nome, const std::string& testo) {
   for (std::size_t i = 0; i < testo.size();) {
     char32_t c = 0;
     const std::size_t lunghezza = platform::DecodificaUtf8(testo, i, c);
-    if (lunghezza == 0 || (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0xFFFE ||
-        c == 0xFFFF) {
+    if (lunghezza == 0 || !platform::CarattereXml(c)) {
       throw orvane::Errore(orvane::kChiamataNonValida,
                            "Carattere non valido nel valore di \"" + nome + "\"");
     }
@@ -103,6 +105,7 @@ std::string AttendiRisposta(RichiestaHttp& richiesta, platform::Istante inizio,
   try {
     while (richiesta.readyState() != 4) {
       platform::ElaboraMessaggiInAttesa();
+      if (FineRichiesta()) return std::string(kAbbandonata);
       if (SecondiTrascorsi(inizio, platform::Adesso()) > secondiMassimi ||
           std::chrono::steady_clock::now() > limiteMonotono) {
         return std::string(kTimeout);
@@ -138,6 +141,10 @@ std::shared_ptr<RichiestaHttp> clsSOAP::XmlReq() const {
   return xmlReq_;
 }
 
+std::string_view clsSOAP::ValoreInviato(std::string_view valore) {
+  return valore.substr(0, valore.find(';'));
+}
+
 void clsSOAP::ImpostaSecondiAttesaMassima(int secondi) {
   secondiAttesaMassima_ = secondi;
 }
@@ -170,9 +177,7 @@ std::string clsSOAP::CreaRichiestaSOAP(const std::string& funzione,
         throw std::out_of_range("parametro senza punto e virgola: " + elemento);
       }
       const std::string nome = elemento.substr(0, primo);
-      const auto secondo = elemento.find(';', primo + 1);
-      const std::string valore = elemento.substr(
-          primo + 1, secondo == std::string::npos ? std::string::npos : secondo - primo - 1);
+      const std::string valore(ValoreInviato(std::string_view(elemento).substr(primo + 1)));
       ControllaNome(nome);
       ControllaTesto(nome, valore);
       pugi::xml_node parametro = operazione.append_child(nome.c_str());
@@ -199,7 +204,9 @@ std::string clsSOAP::InviaRichiestaPOST(const std::vector<std::string>& Parametr
                                         const std::string& funzione) {
   return orvane::Routine(kModulo, "InviaRichiestaPOST", [&](int& linea) -> std::string {
     linea = 10;
+    richiestaCostruita_ = false;
     const std::string richiesta = CreaRichiestaSOAP(funzione, Parametri);
+    richiestaCostruita_ = !richiesta.empty();
     linea = 20;
     xmlReq_ = std::make_shared<RichiestaHttp>();
     // Our own reference: the request lives to the end of this call even if
@@ -220,6 +227,8 @@ std::string clsSOAP::InviaRichiestaPOST(const std::vector<std::string>& Parametr
     linea = 70;
     if (!fallimento.empty()) {
       statoRichiesta_ = fallimento;
+      std::fprintf(stderr, "Quomaro: %s %s: %s\n", funzione.c_str(), uri_.c_str(),
+                   fallimento.c_str());
       return {};
     }
     linea = 80;
@@ -227,7 +236,10 @@ std::string clsSOAP::InviaRichiestaPOST(const std::vector<std::string>& Parametr
       return http.responseText();
     }
     linea = 90;
-    std::optional<std::string> ritorno = TestoRitorno(http.responseText());
+    // Once parsed, the raw answer is let go: a large answer is held at most
+    // twice. An answer without a result stays for the host to read.
+    std::optional<std::string> ritorno =
+        TestoRitorno(http.responseText(), [&http] { (void)http.RilasciaRisposta(); });
     linea = 100;
     if (!ritorno) {
       throw orvane::Errore(orvane::kOggettoNonImpostato,

@@ -1,5 +1,6 @@
 #include "platform/FileAtomico.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -7,9 +8,12 @@
 
 #include <array>
 #include <cerrno>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "platform/Descrittore.h"
 
@@ -17,28 +21,30 @@ namespace platform {
 namespace {
 
 // Temporary files of "X" are ".X." and a suffix of this many letters or
-// digits, in the same folder.
-std::string PrefissoTemporaneo(const std::filesystem::path& file) {
-  return "." + file.filename().string() + ".";
-}
+// digits, in the same folder; a long "X" is cut short in the prefix so that
+// the temporary name is as valid as "X" itself.
 constexpr std::size_t kSuffissoTemporaneo = 6;
+std::string PrefissoTemporaneo(std::string_view nome) {
+  constexpr std::size_t kMassimo = kLunghezzaMassimaNome - kSuffissoTemporaneo - 2;
+  return "." + std::string(nome.substr(0, kMassimo)) + ".";
+}
 constexpr std::string_view kCaratteriSuffisso =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr int kTentativi = 100;
 
-[[noreturn]] void Fallisci(const std::filesystem::path& file) {
+[[noreturn]] void Fallisci(std::string_view cosa) {
   const int errore = errno;
-  throw std::system_error(errore, std::generic_category(), file.string());
+  throw std::system_error(errore, std::generic_category(), std::string(cosa));
 }
 
-std::string SuffissoCasuale(const std::filesystem::path& file) {
+std::string SuffissoCasuale(std::string_view cosa) {
   std::array<unsigned char, kSuffissoTemporaneo> casuali{};
   std::size_t letti = 0;
   while (letti < casuali.size()) {
     const ssize_t n = ::getrandom(casuali.data() + letti, casuali.size() - letti, 0);
     if (n < 0) {
       if (errno == EINTR) continue;
-      Fallisci(file);
+      Fallisci(cosa);
     }
     letti += static_cast<std::size_t>(n);
   }
@@ -48,16 +54,18 @@ std::string SuffissoCasuale(const std::filesystem::path& file) {
   return suffisso;
 }
 
-// A new temporary file for `file`, created exclusively with the permissions
-// `modo` less the umask; its path goes to `temporaneo`.
-Descrittore CreaTemporaneo(const std::filesystem::path& file, mode_t modo,
-                           std::filesystem::path& temporaneo) {
-  const std::string prefisso = PrefissoTemporaneo(file);
+// A new temporary file for `nome` in the folder `cartella`, created
+// exclusively (never through a link) with the permissions `modo` less the
+// umask; its name goes to `temporaneo`.
+Descrittore CreaTemporaneo(int cartella, std::string_view nome, mode_t modo,
+                           std::string& temporaneo, std::string_view cosa) {
+  const std::string prefisso = PrefissoTemporaneo(nome);
   for (int tentativo = 1;; ++tentativo) {
-    temporaneo = file.parent_path() / (prefisso + SuffissoCasuale(file));
-    Descrittore fd(::open(temporaneo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, modo));
+    temporaneo = prefisso + SuffissoCasuale(cosa);
+    Descrittore fd(::openat(cartella, temporaneo.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, modo));
     if (fd.Fd() >= 0) return fd;
-    if (errno != EEXIST || tentativo == kTentativi) Fallisci(file);
+    if (errno != EEXIST || tentativo == kTentativi) Fallisci(cosa);
   }
 }
 
@@ -78,75 +86,131 @@ std::filesystem::path FileReale(const std::filesystem::path& file) {
   throw std::system_error(ELOOP, std::generic_category(), file.string());
 }
 
+std::filesystem::path CartellaDi(const std::filesystem::path& file) {
+  return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+}
+
 // Removes the temporary file when it goes, unless the rename took it.
 class Temporaneo {
  public:
-  explicit Temporaneo(std::filesystem::path percorso) : percorso_(std::move(percorso)) {}
+  Temporaneo(int cartella, std::string nome) : cartella_(cartella), nome_(std::move(nome)) {}
   ~Temporaneo() {
-    if (!percorso_.empty()) ::unlink(percorso_.c_str());
+    if (!nome_.empty()) ::unlinkat(cartella_, nome_.c_str(), 0);
   }
   Temporaneo(const Temporaneo&) = delete;
   Temporaneo& operator=(const Temporaneo&) = delete;
   Temporaneo(Temporaneo&&) = delete;
   Temporaneo& operator=(Temporaneo&&) = delete;
-  [[nodiscard]] const std::filesystem::path& Percorso() const { return percorso_; }
-  void Consegnato() { percorso_.clear(); }
+  [[nodiscard]] const std::string& Nome() const { return nome_; }
+  void Consegnato() { nome_.clear(); }
 
  private:
-  std::filesystem::path percorso_;
+  int cartella_;
+  std::string nome_;
 };
+
+// The write itself, inside the folder `cartella`; `primaDelRename` sees the
+// temporary name once the content is on disk.
+void Scrivi(int cartella, const std::string& nome, std::string_view contenuto,
+            std::optional<mode_t> modo, std::string_view cosa,
+            const std::function<void(const std::string&)>& primaDelRename) {
+  std::string nomeTemporaneo;
+  Descrittore fd = CreaTemporaneo(cartella, nome, modo.value_or(0666), nomeTemporaneo, cosa);
+  Temporaneo temporaneo(cartella, std::move(nomeTemporaneo));
+  // The new file keeps the old one's owner and group: root writing a user's
+  // file must not take it away from the user. Others may not give files
+  // away, and then the file becomes theirs. A link is nobody's file to keep.
+  struct stat vecchio {};
+  if (::fstatat(cartella, nome.c_str(), &vecchio, AT_SYMLINK_NOFOLLOW) == 0 &&
+      S_ISREG(vecchio.st_mode) &&
+      (vecchio.st_uid != ::geteuid() || vecchio.st_gid != ::getegid()) &&
+      ::fchown(fd.Fd(), vecchio.st_uid, vecchio.st_gid) != 0 && errno != EPERM) {
+    Fallisci(cosa);
+  }
+  // The umask narrowed the permissions at creation; asked ones apply whole.
+  if (modo && ::fchmod(fd.Fd(), *modo) != 0) Fallisci(cosa);
+  ScriviTutto(fd.Fd(), contenuto, cosa);
+  if (::fsync(fd.Fd()) != 0) Fallisci(cosa);
+  if (!fd.Chiudi()) Fallisci(cosa);
+  if (primaDelRename) primaDelRename(temporaneo.Nome());
+  // A link named `nome` is replaced itself: rename never follows it.
+  if (::renameat(cartella, temporaneo.Nome().c_str(), cartella, nome.c_str()) != 0) Fallisci(cosa);
+  temporaneo.Consegnato();
+  // The rename itself reaches the disk with the folder.
+  ::fsync(cartella);
+}
 
 }  // namespace
 
 void ScriviFileAtomico(const std::filesystem::path& file, std::string_view contenuto,
                        std::optional<mode_t> modo, const OsservatoreFileAtomico& osservatore) {
   const std::filesystem::path reale = FileReale(file);
-  std::filesystem::path percorso;
-  Descrittore fd = CreaTemporaneo(reale, modo.value_or(0666), percorso);
-  Temporaneo temporaneo(std::move(percorso));
-  // The new file keeps the old one's owner and group: root writing a user's
-  // file must not take it away from the user. Others may not give files
-  // away, and then the file becomes theirs.
-  struct stat vecchio {};
-  if (::stat(reale.c_str(), &vecchio) == 0 &&
-      (vecchio.st_uid != ::geteuid() || vecchio.st_gid != ::getegid()) &&
-      ::fchown(fd.Fd(), vecchio.st_uid, vecchio.st_gid) != 0 && errno != EPERM) {
-    Fallisci(file);
-  }
-  // The umask narrowed the permissions at creation; asked ones apply whole.
-  if (modo && ::fchmod(fd.Fd(), *modo) != 0) Fallisci(file);
-  ScriviTutto(fd.Fd(), contenuto, file.string());
-  if (::fsync(fd.Fd()) != 0) Fallisci(file);
-  if (!fd.Chiudi()) Fallisci(file);
-  if (osservatore) osservatore(temporaneo.Percorso(), reale);
-  if (::rename(temporaneo.Percorso().c_str(), reale.c_str()) != 0) Fallisci(file);
-  temporaneo.Consegnato();
-  // The rename itself reaches the disk with the folder.
-  const std::filesystem::path cartella = reale.has_parent_path() ? reale.parent_path() : ".";
+  const std::filesystem::path cartella = CartellaDi(reale);
   const Descrittore dir(::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.Fd() >= 0) ::fsync(dir.Fd());
+  if (dir.Fd() < 0) Fallisci(file.string());
+  Scrivi(dir.Fd(), reale.filename().string(), contenuto, modo, file.string(),
+         [&](const std::string& temporaneo) {
+           if (osservatore) osservatore(cartella / temporaneo, reale);
+         });
+}
+
+void ScriviFileAtomicoInCartella(int cartella, std::string_view nome, std::string_view contenuto,
+                                 std::optional<mode_t> modo) {
+  const std::string voce(nome);
+  if (voce.empty() || voce == "." || voce == ".." || voce.find('/') != std::string::npos) {
+    errno = EINVAL;
+    Fallisci(voce);
+  }
+  Scrivi(cartella, voce, contenuto, modo, voce, {});
+}
+
+Descrittore ApriSottocartella(int cartella, std::string_view nome, bool crea) {
+  const std::string voce(nome);
+  if (crea && ::mkdirat(cartella, voce.c_str(), 0777) != 0 && errno != EEXIST) Fallisci(voce);
+  Descrittore fd(::openat(cartella, voce.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (fd.Fd() < 0) Fallisci(voce);
+  return fd;
+}
+
+Descrittore ApriCartella(const std::filesystem::path& cartella) {
+  Descrittore fd(::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.Fd() < 0) Fallisci(cartella.string());
+  return fd;
+}
+
+void RimuoviTemporaneiOrfaniInCartella(int cartella, std::string_view nome) {
+  const std::string prefisso = PrefissoTemporaneo(nome);
+  // Only a regular file with exactly the name a writer gives its temporary
+  // is one: a neighbour that merely shares the prefix is someone's file.
+  const auto temporaneo = [&](const std::string& voce) {
+    return voce.size() == prefisso.size() + kSuffissoTemporaneo &&
+           voce.compare(0, prefisso.size(), prefisso) == 0 &&
+           voce.find_first_not_of(kCaratteriSuffisso, prefisso.size()) == std::string::npos;
+  };
+  const int copia = ::fcntl(cartella, F_DUPFD_CLOEXEC, 0);
+  if (copia < 0) return;
+  const std::unique_ptr<DIR, int (*)(DIR*)> elenco(::fdopendir(copia), ::closedir);
+  if (!elenco) {
+    ::close(copia);
+    return;
+  }
+  ::rewinddir(elenco.get());
+  std::vector<std::string> orfani;
+  while (const dirent* voce = ::readdir(elenco.get())) {
+    struct stat st {};
+    if (temporaneo(voce->d_name) &&
+        ::fstatat(cartella, voce->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+      orfani.emplace_back(voce->d_name);
+  }
+  for (const std::string& orfano : orfani)
+    ::unlinkat(cartella, orfano.c_str(), 0);
 }
 
 void RimuoviTemporaneiOrfani(const std::filesystem::path& file) {
   const std::filesystem::path reale = FileReale(file);
-  const std::string prefisso = PrefissoTemporaneo(reale);
-  std::error_code ec;
-  // Only a regular file with exactly the name a writer gives its temporary
-  // is one: a neighbour that merely shares the prefix is someone's file.
-  const auto temporaneo = [&](const std::string& nome) {
-    return nome.size() == prefisso.size() + kSuffissoTemporaneo &&
-           nome.compare(0, prefisso.size(), prefisso) == 0 &&
-           nome.find_first_not_of(kCaratteriSuffisso, prefisso.size()) == std::string::npos;
-  };
   // A bare file name lives in the current folder.
-  const std::filesystem::path cartella = reale.has_parent_path() ? reale.parent_path() : ".";
-  for (const auto& voce : std::filesystem::directory_iterator(cartella, ec)) {
-    std::error_code ecVoce;
-    if (temporaneo(voce.path().filename().string()) && voce.is_regular_file(ecVoce) &&
-        !voce.is_symlink(ecVoce)) {
-      std::filesystem::remove(voce.path(), ecVoce);
-    }
-  }
+  const Descrittore dir(::open(CartellaDi(reale).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.Fd() >= 0) RimuoviTemporaneiOrfaniInCartella(dir.Fd(), reale.filename().string());
 }
 
 }  // namespace platform

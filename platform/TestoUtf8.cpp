@@ -80,6 +80,27 @@ void CodificaUtf8(char32_t c, std::string& out) {
   }
 }
 
+bool CarattereXml(char32_t c) {
+  return (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') && c != 0xFFFE && c != 0xFFFF;
+}
+
+std::string TestoPerXml(std::string_view testo) {
+  std::string risultato;
+  risultato.reserve(testo.size());
+  for (std::size_t i = 0; i < testo.size();) {
+    char32_t c = 0;
+    const std::size_t n = DecodificaUtf8(testo, i, c);
+    if (n == 0 || !CarattereXml(c)) {
+      risultato += ' ';
+      i += n == 0 ? 1 : n;
+    } else {
+      risultato.append(testo.substr(i, n));
+      i += n;
+    }
+  }
+  return risultato;
+}
+
 bool Utf8Valido(std::string_view testo) {
   std::size_t i = 0;
   while (i < testo.size()) {

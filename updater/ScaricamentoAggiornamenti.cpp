@@ -11,18 +11,24 @@
 #include <memory>
 #include <optional>
 #include <system_error>
+#include <vector>
 
 #include "common/Errore.h"
 #include "common/Routine.h"
 #include "common/basUtilxx.h"
+#include "platform/Descrittore.h"
 #include "platform/FileAtomico.h"
 #include "platform/Messaggi.h"
 #include "platform/Orologio.h"
 #include "platform/Percorsi.h"
 #include "platform/PompaMessaggi.h"
 #include "platform/TestoSql.h"
+#include "platform/TestoUtf8.h"
 #include "quomaro/Configurazione.h"
+#include "quomaro/Host.h"
 #include "quomaro/Scaricamento.h"
+#include "quomaro/clsCA.h"
+#include "quomaro/clsSOAP.h"
 #include "updater/DataOraLocale.h"
 #include "updater/FirmaPacchetti.h"
 #include "updater/basTervan.h"
@@ -54,27 +60,52 @@ std::int32_t Intero(const std::string& testo) {
   return static_cast<std::int32_t>(valore);
 }
 
-// Whether `corpo` is a zip archive whose central directory agrees with its
-// entries, with at least one entry.
-bool ArchivioZipCompleto(const std::string& corpo) {
-  if (corpo.empty()) return false;
-  zip_error_t errore;
-  zip_error_init(&errore);
-  zip_source_t* sorgente = zip_source_buffer_create(corpo.data(), corpo.size(), 0, &errore);
-  if (sorgente == nullptr) {
+// The zip archive of a package, opened on its bytes in memory.
+class ArchivioZip {
+ public:
+  explicit ArchivioZip(const std::string& corpo) {
+    if (corpo.empty()) return;
+    zip_error_t errore;
+    zip_error_init(&errore);
+    zip_source_t* sorgente = zip_source_buffer_create(corpo.data(), corpo.size(), 0, &errore);
+    if (sorgente != nullptr) {
+      archivio_ = zip_open_from_source(sorgente, ZIP_CHECKCONS | ZIP_RDONLY, &errore);
+      if (archivio_ == nullptr) zip_source_free(sorgente);
+    }
     zip_error_fini(&errore);
-    return false;
   }
-  zip_t* archivio = zip_open_from_source(sorgente, ZIP_CHECKCONS | ZIP_RDONLY, &errore);
-  zip_error_fini(&errore);
-  if (archivio == nullptr) {
-    zip_source_free(sorgente);
-    return false;
+  ~ArchivioZip() {
+    if (archivio_ != nullptr) zip_discard(archivio_);  // frees the source too
   }
-  const bool voci = zip_get_num_entries(archivio, 0) > 0;
-  zip_discard(archivio);  // frees the source too
-  return voci;
-}
+  ArchivioZip(const ArchivioZip&) = delete;
+  ArchivioZip& operator=(const ArchivioZip&) = delete;
+
+  // Whether the archive's central directory agrees with its entries, it has
+  // at least one entry, and every entry reads through to its end: libzip
+  // checks each entry's CRC there. Entries are read in small blocks, never
+  // held whole; `passo` runs between blocks (it may throw to give up).
+  [[nodiscard]] bool Integro(const std::function<void()>& passo) const {
+    if (archivio_ == nullptr) return false;
+    const zip_int64_t voci = zip_get_num_entries(archivio_, 0);
+    if (voci <= 0) return false;
+    std::vector<char> blocco(std::size_t{1} << 16U);
+    for (zip_int64_t i = 0; i < voci; ++i) {
+      const std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> voce(
+          zip_fopen_index(archivio_, static_cast<zip_uint64_t>(i), 0), zip_fclose);
+      if (!voce) return false;
+      for (;;) {
+        const zip_int64_t letti = zip_fread(voce.get(), blocco.data(), blocco.size());
+        if (letti < 0) return false;
+        if (letti == 0) break;
+        passo();
+      }
+    }
+    return true;
+  }
+
+ private:
+  zip_t* archivio_ = nullptr;
+};
 
 // A name part from the service that must stay a plain name: no separator,
 // no "..", no NUL or control character.
@@ -98,8 +129,10 @@ std::string Adesso() {
   return testo;
 }
 
-std::string SenzaPuntoEVirgola(std::string_view valore) {
-  std::string testo(valore);
+// A value of the download record: text an XML request can carry, and no
+// ";" (which would cut the statement in the transport) but a ",".
+std::string ValoreRecord(std::string_view valore) {
+  std::string testo = platform::TestoPerXml(valore);
   for (char& c : testo)
     if (c == ';') c = ',';
   return platform::LetteraleSql(testo);
@@ -144,7 +177,12 @@ std::string ScaricamentoAggiornamenti::NomeLocale(std::string_view tipo, std::st
   char testo[48];
   std::snprintf(testo, sizeof testo, "-%04d-%02d-%02d-%02d-%02d-%02d-C-%d.zip", d->anno, d->mese,
                 d->giorno, d->ore, d->minuti, d->secondi, static_cast<int>(codice));
-  return std::string(tipo) + testo;
+  std::string nome = std::string(tipo) + testo;
+  if (nome.size() > platform::kLunghezzaMassimaNome)
+    throw orvane::Errore(
+        orvane::kErroreAccessoPercorso,
+        "Nome di pacchetto troppo lungo (" + std::to_string(nome.size()) + " byte): " + nome);
+  return nome;
 }
 
 std::string ScaricamentoAggiornamenti::ComandoRegistrazione(std::string_view adesso,
@@ -152,16 +190,19 @@ std::string ScaricamentoAggiornamenti::ComandoRegistrazione(std::string_view ade
                                                             std::int32_t codice,
                                                             std::string_view descrizione,
                                                             std::string_view sessione) {
+  // The customer recorded is the one the list was asked for: the transport
+  // sends a value up to its first ";".
   return "insert into download(dataxx, utente, codzip, descri, session) values(" +
-         SenzaPuntoEVirgola(adesso) + ", " + SenzaPuntoEVirgola(utente) + ", " +
-         SenzaPuntoEVirgola(std::to_string(codice)) + ", " + SenzaPuntoEVirgola(descrizione) +
-         ", " + SenzaPuntoEVirgola(sessione) + ")";
+         ValoreRecord(adesso) + ", " + ValoreRecord(quomaro::clsSOAP::ValoreInviato(utente)) +
+         ", " + ValoreRecord(std::to_string(codice)) + ", " + ValoreRecord(descrizione) + ", " +
+         ValoreRecord(sessione) + ")";
 }
 
 void ScaricamentoAggiornamenti::ConnessioneAggiornamenti() {
   bool ok = false;
   CopiaAggiornamentiInServer(ok);
-  if (stato_.SessioneFinita) return;
+  // The program is ending: nobody is left to tell.
+  if (stato_.SessioneFinita || abbandonata_) return;
   if (ok) {
     controlli_.NotifyIconCtrl1.MostraFumetto(std::string(kFumettoTesto),
                                              std::string(kFumettoTitolo), 14500);
@@ -186,6 +227,7 @@ void ScaricamentoAggiornamenti::CopiaAggiornamentiInServer(bool& ok) {
     controlli_.vbalProg.setValue(1);
     controlli_.Label2.setVisible(false);
     cronologiaDaMostrare_ = false;
+    abbandonata_ = false;
     const FineCorsa fine(controlli_, inCorso_);
     int contatore = 0;
     linea = 20;
@@ -199,6 +241,7 @@ void ScaricamentoAggiornamenti::CopiaAggiornamentiInServer(bool& ok) {
       try {
         ScaricaPacchetto(i, contatore, righe / 2);
       } catch (const SessioneTerminata&) {
+        abbandonata_ = true;
         return;  // abandoned, nothing written: not a failure
       }
       ok = true;
@@ -227,11 +270,22 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
       NomeLocale(elenco_.Testo(riga, Colonna::kTipo), elenco_.Testo(riga, Colonna::kData), codice);
   const std::filesystem::path cartella =
       platform::PercorsoLocale(elenco_.Testo(riga, Colonna::kCartellaDati) + "\\Aggiornamenti");
+  // The data folder is the program's own and may be reached through a link;
+  // inside it no link is followed, neither for "Aggiornamenti" nor for a
+  // package, since others may write there.
+  const std::filesystem::path dati = cartella.parent_path();
+  const std::string nomeCartella = cartella.filename().string();
+  const std::string nomeFile = platform::VoceInCartella(cartella, nome).filename().string();
 
   // A run killed while it wrote this package left its temporary file: only
   // one Tervan runs at a time, so none is being written now.
-  if (std::error_code ec; std::filesystem::is_directory(cartella, ec))
-    platform::RimuoviTemporaneiOrfani(platform::VoceInCartella(cartella, nome));
+  if (std::error_code ec; std::filesystem::is_directory(cartella, ec)) {
+    orvane::Tacitamente([&] {
+      const platform::Descrittore d = platform::ApriCartella(dati);
+      const platform::Descrittore a = platform::ApriSottocartella(d.Fd(), nomeCartella, false);
+      platform::RimuoviTemporaneiOrfaniInCartella(a.Fd(), nomeFile);
+    });
+  }
 
   const std::string indirizzo =
       quomaro::ServerAggiornamenti() + "/ServizioAggiornamenti/download/" + NomeDownload(codice);
@@ -243,26 +297,38 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
     DownloadProgressione(0);
   });
   quomaro::EsitoScaricamento esito = scaricamento.Scarica(indirizzo);
+  if (esito.fine == quomaro::FineScaricamento::Abbandonato) throw SessioneTerminata{};
   if (!esito.Riuscito())
     throw orvane::Errore(orvane::kErroreIO, indirizzo + ": " + esito.Descrizione());
   if (esito.corpo.size() != static_cast<std::size_t>(dimensioneFile_))
     throw orvane::Errore(orvane::kErroreIO,
                          indirizzo + ": ricevuti " + std::to_string(esito.corpo.size()) +
                              " byte invece di " + std::to_string(dimensioneFile_));
+  // What is placed must be the maker's, and a whole archive: every check of
+  // the package comes here, before anything is written. The signature comes
+  // first, so the archive reader never sees bytes the maker did not sign.
   VerificaFirmaPacchetto(indirizzo, esito.corpo, contatore == 1);
-  if (!ArchivioZipCompleto(esito.corpo))
-    throw orvane::Errore(orvane::kErroreIO, indirizzo + ": il pacchetto non è un archivio zip");
+  if (!ArchivioZip(esito.corpo).Integro([this] { DownloadProgressione(dimensioneFile_); }))
+    throw orvane::Errore(orvane::kErroreIO,
+                         indirizzo + ": il pacchetto non è un archivio zip integro");
+  if (stato_.SessioneFinita || quomaro::ProgrammaInChiusura()) throw SessioneTerminata{};
 
   // The data folder must exist; its "Aggiornamenti" folder is made when missing.
-  std::filesystem::create_directory(cartella);
-  if (!std::filesystem::is_directory(cartella))
-    throw orvane::Errore(orvane::kPercorsoNonTrovato, "Impossibile trovare il percorso");
-  platform::ScriviFileAtomico(platform::VoceInCartella(cartella, nome), esito.corpo);
+  const platform::Descrittore cartellaDati = platform::ApriCartella(dati);
+  const platform::Descrittore aggiornamenti =
+      platform::ApriSottocartella(cartellaDati.Fd(), nomeCartella, true);
+  platform::ScriviFileAtomicoInCartella(aggiornamenti.Fd(), nomeFile, esito.corpo);
 
   if (!stato_.ServizioCA)
     throw orvane::Errore(orvane::kOggettoNonImpostato, "Variabile oggetto non impostata");
-  stato_.ServizioCA->EseguiComandoSQL(
-      ComandoRegistrazione(Adesso(), utente, codice, descrizione, stato_.IdSessione));
+  // A package on disk without its record is a failure of that package,
+  // unless the record was given up because the program is ending.
+  if (!stato_.ServizioCA->InviaComandoSQL(
+          ComandoRegistrazione(Adesso(), utente, codice, descrizione, stato_.IdSessione))) {
+    if (quomaro::ProgrammaInChiusura()) throw SessioneTerminata{};
+    throw orvane::Errore(orvane::kErroreIO,
+                         "Registrazione del download non riuscita: " + NomeDownload(codice));
+  }
 }
 
 void ScaricamentoAggiornamenti::DownloadProgressione(long ByteLetti) {

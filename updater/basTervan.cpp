@@ -21,6 +21,7 @@
 #include "platform/SegnaliFine.h"
 #include "platform/TestoUtf8.h"
 #include "quomaro/Configurazione.h"
+#include "quomaro/Host.h"
 #include "updater/CanaleIstanza.h"
 #include "updater/OpzioniTervan.h"
 #include "updater/PorteQt.h"
@@ -106,8 +107,12 @@ int Main(int argc, char** argv) {
   QApplication::setWindowIcon(finestra.windowIcon());
   const CanaleIstanza canale(cartella, [&] { return finestra.MostraDaAltroAvvio(); });
   std::optional<platform::SegnaliFine> segnali;
-  if (orvane::Tacitamente([&] { segnali.emplace(); }))
+  if (orvane::Tacitamente([&] { segnali.emplace(); })) {
     finestra.OsservaFineSessione(segnali->Descrittore(), [&] { segnali->Svuota(); });
+    // A wait for the service or a package gives up as soon as the session
+    // ends, not when the window's loop next runs.
+    quomaro::ImpostaFineRichiesta([] { return platform::SegnaliFine::Ricevuto(); });
+  }
   finestra.Form_Load();
   if (finestra.CaricamentoTerminato()) return 0;
   return QApplication::exec();

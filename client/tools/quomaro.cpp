@@ -114,9 +114,8 @@ TestoRisposta LeggiRisposta(const std::string& corpo) {
 }
 
 // Why an exchange gave nothing, from the request the library kept.
-std::string Diagnosi(const clsCA& ca) {
+std::string Diagnosi(const std::shared_ptr<quomaro::RichiestaHttp>& richiesta) {
   const std::string servizio = " (servizio " + quomaro::EndpointServizio() + ")";
-  const auto richiesta = ca.XmlReq();
   if (!richiesta) return "la richiesta non è partita" + servizio;
   if (richiesta->readyState() != 4) {
     return "Connessione al server non disponibile: nessuna risposta entro " +
@@ -132,6 +131,10 @@ std::string Diagnosi(const clsCA& ca) {
     return "il servizio ha rifiutato la richiesta (" + http + "): " + *risposta.guasto;
   }
   return "risposta del servizio senza risultato (" + http + ")" + servizio;
+}
+
+std::string Diagnosi(const clsCA& ca) {
+  return Diagnosi(ca.XmlReq());
 }
 
 // Texts sent to the service travel as name;value: a ";" would silently cut
@@ -195,19 +198,19 @@ int Select(const std::string& sql) {
 }
 
 int Sql(const std::string& istruzione) {
-  clsCA ca;
-  ca.EseguiComandoSQL(istruzione);
-  // The library drops the answer; the tool reads it from the request.
-  const auto richiesta = ca.XmlReq();
-  if (richiesta && richiesta->readyState() == 4 && richiesta->DescrizioneErrore().empty() &&
-      richiesta->status() == 200) {
-    const TestoRisposta risposta = LeggiRisposta(richiesta->responseText());
-    if (risposta.ritorno && !risposta.guasto) {
-      std::cout << "Istruzione eseguita (risposta del servizio: " << *risposta.ritorno << ")\n";
-      return kRiuscito;
-    }
+  // clsCA drops the service's answer: the tool posts the operation through
+  // the transport itself, to show it.
+  quomaro::clsSOAP soap;
+  soap.URI(quomaro::EndpointServizio());
+  const std::string risposta =
+      soap.InviaRichiestaPOST({"strsql;" + istruzione, ""}, "EseguiComandoSQL");
+  const auto richiesta = soap.XmlReq();
+  if (!risposta.empty() && richiesta && richiesta->status() == 200 &&
+      richiesta->getResponseHeader("Content-Type").find("text/xml") != std::string::npos) {
+    std::cout << "Istruzione eseguita (risposta del servizio: " << risposta << ")\n";
+    return kRiuscito;
   }
-  return Fallito(Diagnosi(ca));
+  return Fallito(Diagnosi(richiesta));
 }
 
 int Scarica(const std::string& url, const std::string& file,

@@ -153,16 +153,22 @@ TEST_F(ClsCAServizioTest, VerdictsAndTheServicesMessageInXmlStreamUntilTheNextGo
 
 TEST_F(ClsCAServizioTest, RecordedDownloadIsReadBackAndRefusedStatementsChangeNothing) {
   clsCA ca;
-  ca.EseguiComandoSQL(
+  EXPECT_TRUE(ca.InviaComandoSQL(
       "insert into download(dataxx, utente, codzip, descri, session) values('2024/05/06 "
-      "07.08.09', 'ROSSI', '42', 'Stampe & fatture più ''nuove''', 'S1')");
+      "07.08.09', 'ROSSI', '42', 'Stampe & fatture più ''nuove''', 'S1')"));
   EXPECT_EQ(RecordNelLog(), 0);
   // The service refuses anything but a download record: the answer is a
   // fault, logged by the transport, and the table keeps its row.
-  ca.EseguiComandoSQL("delete from download");
+  EXPECT_FALSE(ca.InviaComandoSQL("delete from download"));
   EXPECT_EQ(RecordNelLog(), 1);
+  // A statement that no request can carry does not pass for sent (the
+  // build and the service's fault at the empty body are both logged).
+  EXPECT_FALSE(ca.InviaComandoSQL("insert \x01"));
+  EXPECT_EQ(RecordNelLog(), 3);
+  ca.EseguiComandoSQL("delete from download");
+  EXPECT_EQ(RecordNelLog(), 4);
   EXPECT_EQ(ca.SelectSQL_ADO("delete from download"), nullptr);
-  EXPECT_EQ(RecordNelLog(), 2);
+  EXPECT_EQ(RecordNelLog(), 5);
 
   // Only the text before ";" reaches the service: the select runs alone.
   const auto rs = ca.SelectSQL_ADO(
@@ -179,7 +185,7 @@ TEST_F(ClsCAServizioTest, RecordedDownloadIsReadBackAndRefusedStatementsChangeNo
   ASSERT_NE(vuoto, nullptr);
   EXPECT_TRUE(vuoto->State() == Recordset::adStateOpen && vuoto->BOF() && vuoto->EOF_());
   EXPECT_EQ(vuoto->Colonne().size(), 2U);
-  EXPECT_EQ(RecordNelLog(), 2);
+  EXPECT_EQ(RecordNelLog(), 5);
 }
 
 // What a customer has taken is no longer offered to them; a package shared

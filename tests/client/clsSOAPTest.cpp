@@ -314,7 +314,11 @@ TEST_F(ClsSOAPTest, PeersThatFailOrNeverFinishGiveAnEmptyAnswerAndADescription) 
            {aMeta.Url("/"), kTimeout}}) {
     SCOPED_TRACE(url);
     soap_.URI(url);
+    ::testing::internal::CaptureStderr();
     EXPECT_EQ(Connessione(), "");
+    // Why, and where, is left for the session's journal.
+    EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+                ::testing::AllOf(HasSubstr(url), HasSubstr(soap_.StatoRichiesta())));
     EXPECT_THAT(soap_.StatoRichiesta(), HasSubstr(stato));
   }
   EXPECT_EQ(RecordNelLog(), 0);

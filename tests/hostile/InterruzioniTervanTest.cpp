@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "ServerOstile.h"
 #include "platform/RegistroFormato.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
@@ -219,6 +221,31 @@ TEST_F(InterruzioniTervan, ATervanKilledDuringItsDownloadsLeavesEveryFileOldOrWh
   Ripristina();
   EXPECT_TRUE(Completa());
   EXPECT_EQ(Temporanei(), 0U);
+}
+
+// The desktop session ends while the service never answers: Tervan gives
+// the exchange up and ends at once, and says on standard error where it was
+// waiting and why it stopped.
+TEST_F(InterruzioniTervan, SigtermWhileTheServiceNeverAnswersEndsTervanAtOnce) {
+  std::atomic<int> richieste = 0;
+  ServerOstile muto;
+  muto.Imposta([&](int s) {
+    ++richieste;
+    return ServerOstile::Muto()(s);
+  });
+  const std::string server = muto.Url("");
+  auto tervan = tervan_.Avvia({"VERIFICA"}, {{"ORVANE_UPDATE_SERVER", server},
+                                             {"ORVANE_WEB_SITE", server},
+                                             {"TERVAN_INTERVALLO_RICERCA_MS", "100"}});
+  const auto limite = std::chrono::steady_clock::now() + 60s;
+  while (richieste == 0 && tervan->InEsecuzione() && std::chrono::steady_clock::now() < limite)
+    std::this_thread::sleep_for(10ms);
+  ASSERT_GT(richieste, 0) << tervan_.Errori(1);
+
+  const auto inizio = std::chrono::steady_clock::now();
+  EXPECT_EQ(tervan->Termina(SIGTERM), 0) << tervan_.Errori(1);
+  EXPECT_LT(std::chrono::steady_clock::now() - inizio, 5s);
+  EXPECT_NE(tervan_.Errori(1).find(server), std::string::npos) << tervan_.Errori(1);
 }
 
 }  // namespace

@@ -6,11 +6,14 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "ProvaOstile.h"
+#include "quomaro/Host.h"
+#include "quomaro/Scaricamento.h"
 #include "quomaro/clsCA.h"
 #include "quomaro/clsSOAP.h"
 
@@ -239,6 +242,87 @@ TEST_P(ElencoOstileTest, GivesAnOpenOrClosedRecordsetAndTheAnswerToRead) {
 
 INSTANTIATE_TEST_SUITE_P(Servizio, ElencoOstileTest, ::testing::ValuesIn(kCasiElenco),
                          [](const auto& caso) { return std::string(caso.param.nome); });
+
+}  // namespace
+}  // namespace orvane::test::ostile
+
+// --- The program ending ------------------------------------------------------
+
+namespace orvane::test::ostile {
+namespace {
+
+// Once the host says the program is ending, neither an answer that never
+// comes nor a package that arrives a byte at a time holds it: each wait gives
+// up within a second, without waiting for its own limits.
+TEST_F(ProvaOstile, EveryWaitGivesUpSoonAfterTheHostSaysTheProgramIsEnding) {
+  struct Dopo {
+    Cronometro cronometro;
+    bool operator()() const { return cronometro.Trascorso() > 500ms; }
+  };
+  Server().Imposta(ServerOstile::Muto());
+  quomaro::clsSOAP soap;
+  soap.URI(Server().Url("/ServizioAggiornamenti/ServizioAggiornamenti.php"));
+  quomaro::ImpostaFineRichiesta(Dopo{});
+  Cronometro cronometro;
+  EXPECT_EQ(soap.InviaRichiestaPOST({"Utente;ROSSI", ""}, "RichiestaConnessione"), "");
+  EXPECT_LT(cronometro.Trascorso(), 5s);
+  EXPECT_THAT(soap.StatoRichiesta(), HasSubstr("abbandonata"));
+
+  Server().Imposta(Server().Goccia(Testa(200, "application/zip", 100), std::string(100, 'x'), 1s));
+  quomaro::ImpostaFineRichiesta(Dopo{});
+  cronometro = {};
+  const quomaro::EsitoScaricamento esito =
+      quomaro::Scaricamento().Scarica(Server().Url("/Aggiornamento00001.zip"));
+  EXPECT_LT(cronometro.Trascorso(), 5s);
+  EXPECT_EQ(esito.fine, quomaro::FineScaricamento::Abbandonato);
+  EXPECT_EQ(esito.corpo, "");
+  quomaro::ImpostaFineRichiesta({});
+  EXPECT_EQ(RecordNelLog(), 0);
+}
+
+}  // namespace
+}  // namespace orvane::test::ostile
+
+// --- A large answer ------------------------------------------------------------
+
+namespace orvane::test::ostile {
+namespace {
+
+// "VmRSS" or "VmHWM" of this process, in bytes.
+std::size_t Memoria(std::string_view voce) {
+  std::ifstream in("/proc/self/status");
+  for (std::string riga; std::getline(in, riga);) {
+    if (riga.starts_with(voce)) return std::stoul(riga.substr(voce.size() + 1)) * 1024;
+  }
+  return 0;
+}
+
+TEST_F(ProvaOstile, ALargeAnswerIsReadWithAtMostTwiceItsSizeInMemory) {
+  // A recordset's rows as the service escapes them, 60 MB in all.
+  const std::string riga = "&lt;z:row codice=&quot;42&quot; Filexx=&quot;Stampe&quot;/&gt;";
+  std::string testo;
+  testo.reserve(60 * kMega);
+  while (testo.size() + riga.size() <= 60 * kMega)
+    testo += riga;
+  const std::string corpo = Busta("<return>" + testo + "</return>");
+  Server().Imposta([&corpo](int s) {
+    static_cast<void>(ServerGrezzo::LeggiRichiesta(s));
+    ServerGrezzo::Scrivi(s, Testa(200, "text/xml", static_cast<long long>(corpo.size())) + "\r\n");
+    ServerGrezzo::Scrivi(s, corpo);
+    return true;
+  });
+  quomaro::clsSOAP soap;
+  soap.URI(Server().Url("/ServizioAggiornamenti/ServizioAggiornamenti.php"));
+  // The peak is measured from here: what the test itself holds is already in.
+  std::ofstream("/proc/self/clear_refs") << "5";
+  const std::size_t prima = Memoria("VmRSS:");
+  const std::string risposta = soap.InviaRichiestaPOST({"Utente;ROSSI", ""}, "getFILEXX");
+  const std::size_t picco = Memoria("VmHWM:");
+  ASSERT_EQ(risposta.size(),
+            testo.size() / riga.size() *
+                std::string_view(R"(<z:row codice="42" Filexx="Stampe"/>)").size());
+  EXPECT_LE(picco - prima, 2 * corpo.size() + 32 * kMega) << picco - prima;
+}
 
 }  // namespace
 }  // namespace orvane::test::ostile

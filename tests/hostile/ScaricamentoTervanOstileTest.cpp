@@ -50,23 +50,23 @@ std::string Riempitivo(int seme, std::size_t lunghezza) {
   return testo;
 }
 
-// ROSSI sees three TARVIK packages, oldest first: 1, 2 of type `tipo` (a
-// JSON string body) and 3.
-std::string Catalogo(const std::string& tipo) {
-  const auto pacchetto = [](int codice, const std::string& t) {
+// ROSSI sees three TARVIK packages, oldest first: 1, 2 of type `tipo` and
+// description `filexx` (JSON string bodies) and 3.
+std::string Catalogo(const std::string& tipo, const std::string& filexx = "Pacchetto 2") {
+  const auto pacchetto = [](int codice, const std::string& t, const std::string& f) {
     const std::string n = std::to_string(codice);
     return R"({ "codice": )" + n + R"(, "dataxx": "2008-0)" + n + R"(-01T10:00:00", )" +
-           R"("progra": "TARVIK", "TipoXx": ")" + t + R"(", "Filexx": "Pacchetto )" + n +
+           R"("progra": "TARVIK", "TipoXx": ")" + t + R"(", "Filexx": ")" + f +
            R"(", "contenuto": { "LEGGIMI.txt": ")" + Riempitivo(codice, 20000) +
            R"(" }, "clienti": ["ROSSI"] })";
   };
   return R"({ "clienti": [ { "userid": "ROSSI", "abilitato": "S" } ], "pacchetti": [ )" +
-         pacchetto(1, "TARVIK") + ", " + pacchetto(kVittima, tipo) + ", " + pacchetto(3, "TARVIK") +
-         " ] }";
+         pacchetto(1, "TARVIK", "Pacchetto 1") + ", " + pacchetto(kVittima, tipo, filexx) + ", " +
+         pacchetto(3, "TARVIK", "Pacchetto 3") + " ] }";
 }
 
-std::string Nome(int codice) {
-  return "TARVIK-2008-0" + std::to_string(codice) + "-01-10-00-00-C-" + std::to_string(codice) +
+std::string Nome(int codice, const std::string& tipo = "TARVIK") {
+  return tipo + "-2008-0" + std::to_string(codice) + "-01-10-00-00-C-" + std::to_string(codice) +
          ".zip";
 }
 
@@ -85,6 +85,21 @@ std::string DirectoryIncoerente(std::string zip) {
   return zip;
 }
 
+// The package with the CRC of its first entry changed alike in the local
+// header and the central directory: the archive is consistent, its data
+// fails the check.
+std::string CrcErrato(std::string zip) {
+  const auto locale = zip.find(std::string("PK\x03\x04", 4));
+  const auto centrale = zip.rfind(std::string("PK\x01\x02", 4));
+  if (locale != std::string::npos && centrale != std::string::npos) {
+    zip[locale + 14] ^= 0x01;
+    zip[centrale + 16] ^= 0x01;
+  }
+  return zip;
+}
+
+const std::string kTipoLungo(222, 'T');
+
 struct CasoTervan {
   const char* nome;
   std::string tipo;  // the spoiled package's type, as JSON
@@ -93,6 +108,11 @@ struct CasoTervan {
   bool servizioCade = false;
   // A type that XML cannot carry, put straight into the list.
   std::string tipoNellaGriglia = {};
+  // The spoiled package's description as JSON, and the placed one's type.
+  std::string filexx = "Pacchetto 2";
+  std::string tipoPosato = "TARVIK";
+  // What the log must say of a package that is not placed.
+  std::string motivo = {};
 };
 
 void PrintTo(const CasoTervan& c, std::ostream* os) {
@@ -146,6 +166,19 @@ const std::vector<CasoTervan> kCasiTervan{
     {"TipoConCarattereDiControllo", R"(x\u001by)", {}, kPrimo},
     {"TipoConACapo", R"(x\ny)", {}, kPrimo},
     {"ServizioCadutoTraElencoEDownload", "TARVIK", {}, {}, true},
+    {"DatiCheFallisconoIlCrc", "TARVIK",
+     [](const std::string& p) { return Risposta(200, "application/zip", CrcErrato(p)); }, kPrimo},
+    {"TipoCheRiempieIlNome", kTipoLungo, {}, kTutti, false, {}, "Pacchetto 2", kTipoLungo},
+    {"TipoCheSuperaIlNome",
+     std::string(228, 'T'),
+     {},
+     kPrimo,
+     false,
+     {},
+     "Pacchetto 2",
+     "",
+     "troppo lungo"},
+    {"DescrizioneConCarattereDiControllo", "TARVIK", {}, kTutti, false, {}, R"(Pacchetto\u00012)"},
 };
 
 // The regular files below `cartella` outside the "Aggiornamenti" folders
@@ -179,8 +212,8 @@ std::vector<std::string> Contenuto(const fs::path& cartella) {
 // whole, or spoils one, while the records still go to the service.
 class ScaricamentoTervanOstile : public ProvaOstile {
  protected:
-  void Prepara(const std::string& tipo) {
-    servizio_ = std::make_unique<ServizioFiglio>(Catalogo(tipo));
+  void Prepara(const std::string& tipo, const std::string& filexx = "Pacchetto 2") {
+    servizio_ = std::make_unique<ServizioFiglio>(Catalogo(tipo, filexx));
     banco_ = std::make_unique<tervan::test::BancoFinestra>();
     scarica_ = std::make_unique<ScaricamentoAggiornamenti>(banco_->stato, banco_->controlli,
                                                            banco_->elenco);
@@ -248,7 +281,7 @@ class ScaricamentoTervanOstileTest : public ScaricamentoTervanOstile,
 
 TEST_P(ScaricamentoTervanOstileTest, StopsAtTheSpoiledPackageAndLeavesOnlyWholeFiles) {
   const CasoTervan& c = GetParam();
-  Prepara(c.tipo);
+  Prepara(c.tipo, c.filexx);
   ASSERT_EQ(banco_->Elencati(), (std::vector<std::string>{"1/TARVIK", "2/TARVIK", "3/TARVIK"}));
   if (!c.tipoNellaGriglia.empty()) {
     banco_->grdAggior.item(2, ElencoAggiornamenti::kTipo - 1)
@@ -271,9 +304,10 @@ TEST_P(ScaricamentoTervanOstileTest, StopsAtTheSpoiledPackageAndLeavesOnlyWholeF
   std::vector<std::string> attesi{"TARVIK-2007-01-01-10-00-00-C-9.zip"};
   std::vector<std::string> registrati;
   for (const int codice : c.posati) {
-    attesi.push_back(Nome(codice));
+    const std::string nome = Nome(codice, codice == kVittima ? c.tipoPosato : "TARVIK");
+    attesi.push_back(nome);
     registrati.push_back(std::to_string(codice));
-    EXPECT_EQ(LeggiFile(aggiornamenti_ / Nome(codice)), pacchetti[codice]) << codice;
+    EXPECT_EQ(LeggiFile(aggiornamenti_ / nome), pacchetti[codice]) << codice;
   }
   if (!tutti) attesi.push_back(Nome(3));
   std::sort(attesi.begin(), attesi.end());
@@ -287,16 +321,50 @@ TEST_P(ScaricamentoTervanOstileTest, StopsAtTheSpoiledPackageAndLeavesOnlyWholeF
   if (!c.servizioCade) {
     EXPECT_THAT(CodiciRegistrati(), ElementsAreArray(registrati));
   }
+  // A description XML cannot carry goes out with a blank in its place.
+  if (tutti) {
+    EXPECT_THAT(servizio_->Registrati().at(1), ::testing::StartsWith("ROSSI|2|Pacchetto 2|"));
+  }
   EXPECT_EQ(scarica_->CronologiaDaMostrare(), !c.posati.empty());
   EXPECT_EQ(orvane::test::RecordNelLog(MacchinaFinta::Log()), log + (tutti ? 0 : 1))
       << MacchinaFinta::Log();
   if (!tutti) {
     EXPECT_THAT(MacchinaFinta::Log(), HasSubstr("CopiaAggiornamentiInServer"));
+    EXPECT_THAT(MacchinaFinta::Log(), HasSubstr(c.motivo));
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Pacchetti, ScaricamentoTervanOstileTest, ::testing::ValuesIn(kCasiTervan),
                          [](const auto& caso) { return std::string(caso.param.nome); });
+
+// --- Links planted in the data folder ----------------------------------------
+
+TEST_F(ScaricamentoTervanOstile, APackageNameOrAFolderThatIsALinkIsNeverWrittenThrough) {
+  Prepara("TARVIK");
+  const fs::path altrui = banco_->macchina.Percorso() / "altrui.txt";
+  ScriviFile(altrui, "file di un altro utente");
+  fs::create_symlink(altrui, aggiornamenti_ / Nome(1));
+  const std::string pacchetto1 =
+      LeggiFile(servizio_->FilePacchetto(ScaricamentoAggiornamenti::NomeDownload(1)));
+  Servi({});
+  Scarica(Server().Url(""));
+  // The link itself is replaced by the package; its target stays.
+  EXPECT_EQ(LeggiFile(altrui), "file di un altro utente");
+  EXPECT_FALSE(fs::is_symlink(aggiornamenti_ / Nome(1)));
+  EXPECT_EQ(LeggiFile(aggiornamenti_ / Nome(1)), pacchetto1);
+  EXPECT_THAT(CodiciRegistrati(), ElementsAreArray({"1", "2", "3"}));
+
+  // "Aggiornamenti" a link to another user's folder: nothing goes there.
+  const fs::path altrove = banco_->macchina.Percorso() / "altrove";
+  fs::create_directory(altrove);
+  fs::remove_all(aggiornamenti_);
+  fs::create_directory_symlink(altrove, aggiornamenti_);
+  const std::size_t log = orvane::test::RecordNelLog(MacchinaFinta::Log());
+  Scarica(Server().Url(""));
+  EXPECT_THAT(Contenuto(altrove), ::testing::IsEmpty());
+  EXPECT_THAT(CodiciRegistrati(), ElementsAreArray({"1", "2", "3"}));
+  EXPECT_EQ(orvane::test::RecordNelLog(MacchinaFinta::Log()), log + 1);
+}
 
 // --- A full disk during the package write -----------------------------------
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <system_error>
 
 #include "tests/support/MacchinaFinta.h"
 
@@ -79,6 +80,43 @@ TEST(FileAtomico, PermissionsAreExactUnderARestrictiveUmask) {
   EXPECT_EQ(Permessi(soap), 0644U);
   EXPECT_EQ(LeggiFile(soap), "<b/>");
   EXPECT_EQ(Permessi(libero), 0600U);
+}
+
+TEST(FileAtomico, InAFolderOthersWriteNoLinkIsFollowed) {
+  CartellaTemporanea cartella;
+  const auto dentro = cartella / "Aggiornamenti";
+  std::filesystem::create_directory(dentro);
+  const auto altrui = cartella / "altrui.txt";
+  ScriviFile(altrui, "file di un altro utente");
+  std::filesystem::create_symlink(altrui, dentro / "pacchetto.zip");
+  std::filesystem::create_symlink(cartella.Percorso(), cartella / "collegamento");
+  const Descrittore radice = ApriCartella(cartella.Percorso());
+  const Descrittore fd = ApriSottocartella(radice.Fd(), "Aggiornamenti", false);
+
+  // The link is replaced by the file; what it pointed to stays as it was.
+  ScriviFileAtomicoInCartella(fd.Fd(), "pacchetto.zip", "nuovo");
+  EXPECT_FALSE(std::filesystem::is_symlink(dentro / "pacchetto.zip"));
+  EXPECT_EQ(LeggiFile(dentro / "pacchetto.zip"), "nuovo");
+  EXPECT_EQ(LeggiFile(altrui), "file di un altro utente");
+  // A folder that is a link is refused, also when asked to create it.
+  EXPECT_THROW((void)ApriSottocartella(radice.Fd(), "collegamento", true), std::system_error);
+  EXPECT_THROW(ScriviFileAtomicoInCartella(fd.Fd(), "../fuori", "x"), std::system_error);
+}
+
+TEST(FileAtomico, ANameAtTheLengthLimitIsWrittenAndItsOrphansCleared) {
+  CartellaTemporanea cartella;
+  const Descrittore fd = ApriCartella(cartella.Percorso());
+  for (const std::size_t lunghezza : {kLunghezzaMassimaNome - 8, kLunghezzaMassimaNome}) {
+    const std::string nome(lunghezza, 'T');
+    ScriviFileAtomicoInCartella(fd.Fd(), nome, "contenuto");
+    EXPECT_EQ(LeggiFile(cartella / nome), "contenuto");
+    // What a writer killed before its rename left: the prefix cut short.
+    const std::string orfano = "." + nome.substr(0, kLunghezzaMassimaNome - 8) + ".Ab12Cd";
+    ScriviFile(cartella / orfano, "orfano");
+    RimuoviTemporaneiOrfaniInCartella(fd.Fd(), nome);
+    EXPECT_EQ(Voci(cartella.Percorso()), std::set<std::string>{nome}) << lunghezza;
+    std::filesystem::remove(cartella / nome);
+  }
 }
 
 }  // namespace

@@ -232,6 +232,12 @@ TEST(ScaricamentoNomi, DownloadAndLocalNamesAndTheRecordStatement) {
       ScaricamentoAggiornamenti::ComandoRegistrazione("2026/12/06 10.00.00", "O'B", 42, "a;b", ""),
       "insert into download(dataxx, utente, codzip, descri, session) "
       "values('2026/12/06 10.00.00', 'O''B', '42', 'a,b', '')");
+  // The customer the list was asked for (up to the first ";"), and text an
+  // XML request can carry.
+  EXPECT_EQ(ScaricamentoAggiornamenti::ComandoRegistrazione("2026/12/06 10.00.00", "D'ANGELO;SRL",
+                                                            42, "a\001b\tc", ""),
+            "insert into download(dataxx, utente, codzip, descri, session) "
+            "values('2026/12/06 10.00.00', 'D''ANGELO', '42', 'a b\tc', '')");
 }
 
 }  // namespace

@@ -23,6 +23,16 @@ QUOMARO_API void ImpostaPortaMessaggi(platform::PortaMessaggi porta);
 /// empty function removes it.
 QUOMARO_API void ImpostaPompaMessaggi(std::function<void()> pompa);
 
+/// How the library learns that the program is ending (the desktop session
+/// ends): while `finita` answers true, a wait for the service or a download
+/// is abandoned within a second and fails. An empty function removes it.
+/// It is called often, from the library's waits: it must be quick.
+QUOMARO_API void ImpostaFineRichiesta(std::function<bool()> finita);
+
+/// Whether the host's function (ImpostaFineRichiesta) says now that the
+/// program is ending; false without one.
+[[nodiscard]] QUOMARO_API bool ProgrammaInChiusura();
+
 /// The clock that the library's timeouts read; an empty function restores the
 /// system clock. For tests.
 QUOMARO_API void ImpostaOrologio(std::function<platform::Istante()> orologio);

@@ -67,6 +67,10 @@ class QUOMARO_API RichiestaHttp {
   /// Value of the answer header `nome` (case-insensitive), several
   /// occurrences joined by ", "; empty when the answer has none.
   [[nodiscard]] std::string getResponseHeader(std::string_view nome) const;
+  /// Hands the answer body over to the caller, who takes it out of the
+  /// request: responseText() is empty afterwards. A large answer need not be
+  /// held twice once it is read.
+  [[nodiscard]] std::string RilasciaRisposta();
   /// Why the transfer failed; empty while it has not failed.
   [[nodiscard]] const std::string& DescrizioneErrore() const;
 

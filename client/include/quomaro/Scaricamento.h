@@ -22,6 +22,7 @@ enum class FineScaricamento {
   Interrotto,       ///< the connection broke off during the answer
   Lento,            ///< abandoned: slower than the minimum speed for too long
   TroppoGrande,     ///< the body (declared or received) passes the byte limit
+  Abbandonato,      ///< given up because the program is ending (ImpostaFineRichiesta)
 };
 
 /// What a download brought: the body and the whole truth about it.
@@ -54,6 +55,8 @@ struct LimitiScaricamento {
 /// "VB Project", the environment's proxy, never from a cache, redirects
 /// followed on http and https only), reporting DownloadProgressione after
 /// every read of at most 2048 bytes and one last time with the final total.
+/// Once the host says the program is ending, the transfer is given up within
+/// a second, however slowly the server sends (FineScaricamento::Abbandonato).
 ///
 /// Memory: a declared length is reserved once; a body of unknown length is
 /// kept in blocks joined once at the end, so a download holds at most the

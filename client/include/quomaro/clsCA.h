@@ -54,6 +54,13 @@ class QUOMARO_API clsCA {
   /// is dropped: the caller learns nothing of the statement's outcome.
   void EseguiComandoSQL(const std::string& Valore);
 
+  /// Sends the statement as EseguiComandoSQL does and tells whether the
+  /// service took it: true only when the request went out whole and the
+  /// service answered it with a success status. Not part of the component's
+  /// contract: for the Orvane programs, which must know whether a record
+  /// reached the service.
+  [[nodiscard]] bool InviaComandoSQL(const std::string& Valore);
+
   /// The packages the service lists for the customer and the program (the
   /// service may list those of every program; callers keep the rows whose
   /// `progra` they want). Always a recordset once the request went out: open

@@ -19,7 +19,11 @@ namespace quomaro {
 /// failures are written to the library's error log (module "clsSOAP"), and
 /// those met while sending or waiting are kept in StatoRichiesta instead.
 /// Requests go to URI itself: a redirect answer is returned as the answer,
-/// never followed with the request body.
+/// never followed with the request body. Why an exchange failed (no
+/// connection, a refused or broken transfer, the timeout) is also written to
+/// standard error with the endpoint, where the session's journal keeps it.
+/// Once the host says the program is ending (ImpostaFineRichiesta) the wait
+/// is abandoned at once, as a failed exchange.
 ///
 /// The object must outlive each call of InviaRichiestaPOST: the host's
 /// messages run during the wait, and a handler must not release it then.
@@ -51,6 +55,8 @@ class QUOMARO_API clsSOAP {
   /// The request of the most recent InviaRichiestaPOST (empty before the
   /// first call), kept after the call, also unfinished after a timeout; an
   /// unfinished request stays as the timeout found it (nothing drives it on).
+  /// Its body is let go once the result of an XML answer was read from it;
+  /// an answer without a result, or not XML, stays whole.
   [[nodiscard]] std::shared_ptr<RichiestaHttp> XmlReq() const;
 
   /// Posts the operation `funzione` with the parameters `Parametri` and
@@ -62,6 +68,15 @@ class QUOMARO_API clsSOAP {
   /// a second ";" is not sent.
   std::string InviaRichiestaPOST(const std::vector<std::string>& Parametri,
                                  const std::string& funzione);
+
+  /// What of a parameter's value reaches the service: the text before its
+  /// first ";". Callers that must name what they asked about (a download
+  /// record names the customer of its list) use the same rule.
+  [[nodiscard]] static std::string_view ValoreInviato(std::string_view valore);
+
+  /// Whether the latest InviaRichiestaPOST built its request whole (false
+  /// when building it failed and an empty body went out).
+  [[nodiscard]] bool RichiestaCostruita() const { return richiestaCostruita_; }
 
   /// Changes the time limit of the wait for this object (tests use a short
   /// one); kSecondiAttesaMassima until changed.
@@ -75,6 +90,7 @@ class QUOMARO_API clsSOAP {
   std::string statoRichiesta_;
   std::shared_ptr<RichiestaHttp> xmlReq_;
   int secondiAttesaMassima_ = kSecondiAttesaMassima;
+  bool richiestaCostruita_ = false;
 };
 
 }  // namespace quomaro

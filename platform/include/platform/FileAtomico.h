@@ -2,10 +2,13 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string_view>
+
+#include "platform/Descrittore.h"
 
 namespace platform {
 
@@ -15,10 +18,14 @@ namespace platform {
 using OsservatoreFileAtomico = std::function<void(const std::filesystem::path& temporaneo,
                                                   const std::filesystem::path& destinazione)>;
 
+/// Longest name of a folder entry that the file systems we write to take.
+inline constexpr std::size_t kLunghezzaMassimaNome = 255;
+
 /// Replaces `file` with `contenuto` so that the file is always either the
 /// old or the whole new content, even across a crash: a temporary file in
 /// the same folder (named "." + the file's name + "." + six letters or
-/// digits) is written and flushed to disk, renamed over `file`, and the
+/// digits, the name cut short so that the whole stays within
+/// kLunghezzaMassimaNome) is written and flushed to disk, renamed over `file`, and the
 /// folder is flushed. `modo` gives the new file's permissions exactly;
 /// without it the umask decides them, as for any new file. The new file
 /// keeps the owner and group of the file it replaces where the writer may
@@ -30,11 +37,33 @@ void ScriviFileAtomico(const std::filesystem::path& file, std::string_view conte
                        std::optional<mode_t> modo = std::nullopt,
                        const OsservatoreFileAtomico& osservatore = {});
 
+/// The same write of the entry `nome` of the folder open on `cartella`,
+/// where others may create entries: no link is ever followed. An entry
+/// `nome` that is a symbolic link is itself replaced by the new file; the
+/// temporary file is created exclusively, so a link planted under its name
+/// fails the write. Throws std::system_error whose text names `nome`.
+void ScriviFileAtomicoInCartella(int cartella, std::string_view nome, std::string_view contenuto,
+                                 std::optional<mode_t> modo = std::nullopt);
+
+/// The sub-folder `nome` of the folder open on `cartella`, opened without
+/// following a link: a link there fails with ELOOP or ENOTDIR. With `crea`
+/// a missing one is made (0777 less the umask). Throws std::system_error
+/// whose text names `nome`.
+[[nodiscard]] Descrittore ApriSottocartella(int cartella, std::string_view nome, bool crea);
+
+/// The folder `cartella` itself, links on its path followed (a path the
+/// program was configured with). Throws std::system_error naming it.
+[[nodiscard]] Descrittore ApriCartella(const std::filesystem::path& cartella);
+
 /// Removes the temporary files (beside the file a link points to, for a
 /// link) that writers of `file` killed before their rename left behind:
 /// regular files named exactly as a writer names its temporaries, nothing
 /// else. Only safe where no other writer of `file` can be at
 /// work, that is under a lock every writer takes.
 void RimuoviTemporaneiOrfani(const std::filesystem::path& file);
+
+/// The same clean-up for the entry `nome` of the folder open on `cartella`,
+/// removing only regular files and following no link.
+void RimuoviTemporaneiOrfaniInCartella(int cartella, std::string_view nome);
 
 }  // namespace platform

@@ -17,6 +17,15 @@ void CodificaUtf8(char32_t c, std::string& out);
 /// Whether the bytes are valid UTF-8 throughout.
 [[nodiscard]] bool Utf8Valido(std::string_view testo);
 
+/// Whether an XML 1.0 document can carry `c` as text: not a control
+/// character other than tab, line feed and carriage return, nor U+FFFE or
+/// U+FFFF.
+[[nodiscard]] bool CarattereXml(char32_t c);
+
+/// `testo` with every character an XML document cannot carry (see
+/// CarattereXml), and every byte that is not UTF-8, replaced by a blank.
+[[nodiscard]] std::string TestoPerXml(std::string_view testo);
+
 // The project's one home for case folding and trimming: every layer uses
 // these, and each name says its semantics.
 

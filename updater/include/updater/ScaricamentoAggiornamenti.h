@@ -20,8 +20,10 @@ namespace tervan {
 /// live mode, opens the customer's download history.
 ///
 /// A package is placed only whole: a 2xx answer whose body has the size the
-/// list announced and is a consistent zip archive, written to a temporary
-/// file beside the final one and renamed over it. Anything else stops the
+/// list announced and is a consistent zip archive whose every entry reads
+/// through with its CRC, written to a temporary file beside the final one and
+/// renamed over it, following no link inside the program's data folder; and
+/// it counts only once its record reached the service. Anything else stops the
 /// run with the failure logged; nothing of that package is written or
 /// recorded and an earlier file of the same name stays as it was.
 class ScaricamentoAggiornamenti : public quomaro::DownloadEventi {
@@ -68,8 +70,10 @@ class ScaricamentoAggiornamenti : public quomaro::DownloadEventi {
   /// the date would not make a plain name inside the folder.
   [[nodiscard]] static std::string NomeLocale(std::string_view tipo, std::string_view data,
                                               std::int32_t codice);
-  /// The download record's statement; every value an SQL literal, with ";"
-  /// (which would cut the statement in the transport) turned into ",".
+  /// The download record's statement; every value an SQL literal of text an
+  /// XML request can carry (other characters become blanks), with ";" (which
+  /// would cut the statement in the transport) turned into ",". The customer
+  /// is the one the service was asked about: `utente` up to its first ";".
   [[nodiscard]] static std::string ComandoRegistrazione(std::string_view adesso,
                                                         std::string_view utente,
                                                         std::int32_t codice,
@@ -84,6 +88,8 @@ class ScaricamentoAggiornamenti : public quomaro::DownloadEventi {
   ElencoAggiornamenti& elenco_;
   bool inCorso_ = false;
   bool cronologiaDaMostrare_ = false;
+  // The current run was given up because the program is ending.
+  bool abbandonata_ = false;
   std::int32_t dimensioneFile_ = 0;
   std::chrono::steady_clock::time_point ultimoRidisegno_{};
 };
