@@ -19,8 +19,11 @@ command -v curl >/dev/null || { echo "manca curl" >&2; exit 2; }
 shm=$(mktemp -p /dev/shm bench-XXXXXX 2>/dev/null || mktemp)
 # The server lives as long as its standard input stays open.
 coproc SERVER { exec "$bin/orvane_bench_server"; }
+# shellcheck disable=SC2153 # coproc sets SERVER_PID
 server_pid=$SERVER_PID
-trap 'rm -f "$shm"; exec {SERVER[1]}>&-; wait "$server_pid" 2>/dev/null || true' EXIT
+# shellcheck disable=SC2034 # closed by the trap below
+server_in=${SERVER[1]}
+trap 'rm -f "$shm"; exec {server_in}>&-; wait "$server_pid" 2>/dev/null || true' EXIT
 read -r porta <&"${SERVER[0]}"
 base="http://127.0.0.1:$porta"
 export no_proxy='*'
