@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/clsEditxx.h"
 #include "updater/CicloControllo.h"
@@ -126,8 +127,8 @@ class frmTervan : public QWidget {
 
  private:
   void CostruisciControlli();
-  void ScriviRiga(const std::string& softxx, const std::string& PercXx, const std::string& Server,
-                  const std::string& Filexx, const std::string& userid);
+  void ScriviRiga(std::string_view softxx, const std::string& PercXx, const std::string& Server,
+                  std::string_view Filexx, const std::string& userid);
   void NotifyIconCtrl1_MouseDown(int Button);
   [[nodiscard]] bool HaProgrammi() const;
   void tmrRicerca_Timer();
