@@ -115,9 +115,19 @@ QIcon IconaProgramma() {
 
 frmTervan::frmTervan()
     : NotifyIconCtrl1_(IconaProgramma(), this),
-      controlli_{*this,         *grdAggior_, *Label2_,        *Label4_, *Text1_,
-                 *Command_Esc_, *Check1_,    *Label3_,        *Combo1_, *Command_Nas_,
-                 *Label1_,      *vbalProg_,  NotifyIconCtrl1_},
+      controlli_{.finestra = *this,
+                 .Check1 = *Check1_,
+                 .Label3 = *Label3_,
+                 .Combo1 = *Combo1_,
+                 .Text1 = *Text1_,
+                 .grdAggior = *grdAggior_,
+                 .Label2 = *Label2_,
+                 .Label4 = *Label4_,
+                 .Label1 = *Label1_,
+                 .vbalProg = *vbalProg_,
+                 .Command_Nas = *Command_Nas_,
+                 .Command_Esc = *Command_Esc_,
+                 .NotifyIconCtrl1 = NotifyIconCtrl1_},
       elenco_(stato_, controlli_),
       ciclo_(stato_, controlli_, elenco_, [this] { VerificaProgrammiInstallati(); }),
       scaricamento_(stato_, controlli_, elenco_) {
@@ -129,12 +139,16 @@ frmTervan::frmTervan()
   setObjectName("frmTervan");
   setWindowTitle(QString::fromUtf8(kTitolo));
   setWindowIcon(IconaProgramma());
-  CostruisciControlli();
+  ImpostaTesti();
+  CreaMenuVassoio();
+  ImpostaLayout();
+  CollegaComandi();
+  ImpostaTastiera();
 }
 
 frmTervan::~frmTervan() = default;
 
-void frmTervan::CostruisciControlli() {
+void frmTervan::ImpostaTesti() {
   const auto nomina = [](QWidget* w, const char* nome, const char* testo = nullptr) {
     w->setObjectName(QString::fromLatin1(nome));
     if (testo == nullptr) return;
@@ -160,14 +174,17 @@ void frmTervan::CostruisciControlli() {
   nomina(Command_F10_, "Command_F10", "F10-Download");
   nomina(Command_Nas_, "Command_Nas", "Nascondi");
   nomina(Command_Esc_, "Command_Esc", "Esc-Uscita");
+}
+
+void frmTervan::CreaMenuVassoio() {
   mnuVestrum_.setObjectName("mnuVestrum");
-  QAction* esci = mnuVestrum_.addAction(QStringLiteral("Esci"));
-  esci->setObjectName("Escixx");
+  Escixx_ = mnuVestrum_.addAction(QStringLiteral("Esci"));
+  Escixx_->setObjectName("Escixx");
   tmrRicerca_.setObjectName("tmrRicerca");
   tmrRicerca_.setInterval(IntervalloRicerca());
+}
 
-  // The list is the heart of the window: settings and date above it, the
-  // status lines and the progress of a download below, the buttons last.
+QLayout* frmTervan::CreaRigaImpostazioni() {
   auto* impostazioni = new QHBoxLayout;
   impostazioni->addWidget(Check1_);
   impostazioni->addStretch(1);
@@ -182,14 +199,20 @@ void frmTervan::CostruisciControlli() {
   Text1_->setMaxLength(10);
   Text1_->setFixedWidth(Text1_->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) +
                         12);
+  return impostazioni;
+}
 
+QLayout* frmTervan::CreaRigaStato() {
   auto* stato = new QHBoxLayout;
   stato->addWidget(Label2_, 1);
   stato->addWidget(Label4_);
   Label2_->setTextFormat(Qt::PlainText);
   Label4_->setTextFormat(Qt::PlainText);
   Label1_->setTextFormat(Qt::PlainText);
+  return stato;
+}
 
+QLayout* frmTervan::CreaRigaAvanzamento() {
   auto* avanzamento = new QHBoxLayout;
   avanzamento->addWidget(Label1_, 3);
   avanzamento->addWidget(vbalProg_, 2);
@@ -203,7 +226,10 @@ void frmTervan::CostruisciControlli() {
     w->setSizePolicy(politica);
     w->setVisible(false);
   }
+  return avanzamento;
+}
 
+QWidget* frmTervan::CreaBarraPulsanti() {
   auto* pulsanti = new QHBoxLayout(navdat_);
   pulsanti->setContentsMargins(6, 6, 6, 6);
   for (QPushButton* b : {Command_F1_, Command_F4_, Command_F5_, Command_F8_, Command_F10_}) {
@@ -221,9 +247,10 @@ void frmTervan::CostruisciControlli() {
   }
   navdat_->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
   Label6_->setEnabled(false);
+  return navdat_;
+}
 
-  auto* finestra = new QVBoxLayout(this);
-  finestra->addLayout(impostazioni);
+QWidget* frmTervan::CreaSchede() {
   // The tab strip xpVantelTab1 frames the grid: its one tab above, the grid
   // inside its body.
   xpVantelTab1_ = new brisko::xpVantelTab(this);
@@ -235,12 +262,26 @@ void frmTervan::CostruisciControlli() {
   auto* corpoSchede = new QVBoxLayout(xpVantelTab1_);
   corpoSchede->setContentsMargins(3, xpVantelTab1_->TabHeight() + 3, 3, 3);
   corpoSchede->addWidget(grdAggior_);
-  finestra->addWidget(xpVantelTab1_, 1);
+  return xpVantelTab1_;
+}
+
+void frmTervan::ImpostaLayout() {
+  // The list is the heart of the window: settings and date above it, the
+  // status lines and the progress of a download below, the buttons last.
+  QLayout* impostazioni = CreaRigaImpostazioni();
+  QLayout* stato = CreaRigaStato();
+  QLayout* avanzamento = CreaRigaAvanzamento();
+  QWidget* pulsanti = CreaBarraPulsanti();
+  auto* finestra = new QVBoxLayout(this);
+  finestra->addLayout(impostazioni);
+  finestra->addWidget(CreaSchede(), 1);
   finestra->addLayout(stato);
   finestra->addLayout(avanzamento);
-  finestra->addWidget(navdat_);
+  finestra->addWidget(pulsanti);
   resize(780, 520);
+}
 
+void frmTervan::CollegaComandi() {
   connect(Command_F1_, &QPushButton::clicked, this, &frmTervan::Command_F1_Click);
   connect(Command_F4_, &QPushButton::clicked, this, &frmTervan::Command_F4_Click);
   connect(Command_F5_, &QPushButton::clicked, this, &frmTervan::Command_F5_Click);
@@ -248,7 +289,7 @@ void frmTervan::CostruisciControlli() {
   connect(Command_F10_, &QPushButton::clicked, this, &frmTervan::Command_F10_Click);
   connect(Command_Nas_, &QPushButton::clicked, this, &frmTervan::Command_Nas_Click);
   connect(Command_Esc_, &QPushButton::clicked, this, &frmTervan::Command_Esc_Click);
-  connect(esci, &QAction::triggered, this, &frmTervan::Escixx_Click);
+  connect(Escixx_, &QAction::triggered, this, &frmTervan::Escixx_Click);
   // Only the user's own choices: the load sets both through the routines.
   connect(Check1_, &QCheckBox::clicked, this, &frmTervan::Check1_Click);
   connect(Combo1_, &QComboBox::activated, this, &frmTervan::Combo1_Click);
@@ -275,7 +316,9 @@ void frmTervan::CostruisciControlli() {
           [this](int riga, int colonna, int rigaPrima, int /*colonnaPrima*/) {
             if (riga != rigaPrima) elenco_.grdAggior_SelectionChange(riga + 1, colonna + 1);
           });
+}
 
+void frmTervan::ImpostaTastiera() {
   // Tab goes through the window's controls; inside the list the cursor
   // keys move.
   grdAggior_->setTabKeyNavigation(false);

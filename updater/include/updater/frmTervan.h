@@ -126,7 +126,22 @@ class frmTervan : public QWidget {
   bool eventFilter(QObject* oggetto, QEvent* evento) override;
 
  private:
-  void CostruisciControlli();
+  // The builders the constructor runs, in this order.
+  /// The controls' names (objectName) and fixed texts.
+  void ImpostaTesti();
+  /// The tray menu mnuVestrum with its entry Escixx, and the timer.
+  void CreaMenuVassoio();
+  /// The rows of the window, top to bottom, each made by its own builder.
+  void ImpostaLayout();
+  [[nodiscard]] QLayout* CreaRigaImpostazioni();
+  [[nodiscard]] QWidget* CreaSchede();
+  [[nodiscard]] QLayout* CreaRigaStato();
+  [[nodiscard]] QLayout* CreaRigaAvanzamento();
+  [[nodiscard]] QWidget* CreaBarraPulsanti();
+  /// Buttons, menu, settings, tray, timers and list to their routines.
+  void CollegaComandi();
+  /// The tab order, and every key of every control through Form_KeyDown.
+  void ImpostaTastiera();
   void ScriviRiga(std::string_view softxx, const std::string& PercXx, const std::string& Server,
                   std::string_view Filexx, const std::string& userid);
   void NotifyIconCtrl1_MouseDown(int Button);
@@ -136,7 +151,9 @@ class frmTervan : public QWidget {
   [[nodiscard]] orvane::clsEditxx& Editxx();
 
   StatoFinestra stato_;
-  // Controls, each named after its role (objectName).
+  // Controls, under the window's own names (also their objectName); the
+  // roles of those the cycle, the list and the download share are in
+  // ControlliFinestra.
   QCheckBox* Check1_ = new QCheckBox(this);
   QLabel* Label3_ = new QLabel(this);
   QComboBox* Combo1_ = new QComboBox(this);
@@ -159,6 +176,7 @@ class frmTervan : public QWidget {
   // The tab strip around the grid; the window needs no behaviour of it.
   brisko::xpVantelTab* xpVantelTab1_ = nullptr;
   QMenu mnuVestrum_;
+  QAction* Escixx_ = nullptr;
   NotifyIconCtrl NotifyIconCtrl1_;
   QTimer tmrRicerca_;
 
