@@ -151,28 +151,28 @@ class frmTervan : public QWidget {
   [[nodiscard]] orvane::clsEditxx& Editxx();
 
   StatoFinestra stato_;
-  // Controls, under the window's own names (also their objectName); the
-  // roles of those the cycle, the list and the download share are in
-  // ControlliFinestra.
-  QCheckBox* Check1_ = new QCheckBox(this);
-  QLabel* Label3_ = new QLabel(this);
-  QComboBox* Combo1_ = new QComboBox(this);
-  QLabel* Label5_ = new QLabel(this);
-  QLineEdit* Text1_ = new QLineEdit(this);
-  QLabel* Label2_ = new QLabel(this);
-  QLabel* Label1_ = new QLabel(this);
-  QLabel* Label4_ = new QLabel(this);
-  QLabel* Label6_ = new QLabel(this);
-  QTableWidget* grdAggior_ = new QTableWidget(this);
-  QProgressBar* vbalProg_ = new QProgressBar(this);
-  QFrame* navdat_ = new QFrame(this);
-  QPushButton* Command_F1_ = new QPushButton(this);
-  QPushButton* Command_F4_ = new QPushButton(this);
-  QPushButton* Command_F5_ = new QPushButton(this);
-  QPushButton* Command_F8_ = new QPushButton(this);
-  QPushButton* Command_F10_ = new QPushButton(this);
-  QPushButton* Command_Nas_ = new QPushButton(this);
-  QPushButton* Command_Esc_ = new QPushButton(this);
+  // Controls, under the window's own names (also their objectName), created
+  // in this order; those the cycle, the list and the download share are
+  // described in ControlliFinestra.
+  QCheckBox* Check1_ = new QCheckBox(this);           // autostart at log-on
+  QLabel* Label3_ = new QLabel(this);                 // "Aggiorna ogni"
+  QComboBox* Combo1_ = new QComboBox(this);           // check interval
+  QLabel* Label5_ = new QLabel(this);                 // "Data ultimo aggiornamento"
+  QLineEdit* Text1_ = new QLineEdit(this);            // date of the last update
+  QLabel* Label2_ = new QLabel(this);                 // status line
+  QLabel* Label1_ = new QLabel(this);                 // progress line of a download
+  QLabel* Label4_ = new QLabel(this);                 // count line of a search
+  QLabel* Label6_ = new QLabel(this);                 // version line
+  QTableWidget* grdAggior_ = new QTableWidget(this);  // the update list
+  QProgressBar* vbalProg_ = new QProgressBar(this);   // download progress
+  QFrame* navdat_ = new QFrame(this);                 // holds the command buttons
+  QPushButton* Command_F1_ = new QPushButton(this);   // "F1-Guida", no action
+  QPushButton* Command_F4_ = new QPushButton(this);   // search now
+  QPushButton* Command_F5_ = new QPushButton(this);   // clear all marks
+  QPushButton* Command_F8_ = new QPushButton(this);   // mark all
+  QPushButton* Command_F10_ = new QPushButton(this);  // download the marked updates
+  QPushButton* Command_Nas_ = new QPushButton(this);  // hide into the tray
+  QPushButton* Command_Esc_ = new QPushButton(this);  // exit or hide; the busy signal
   // The tab strip around the grid; the window needs no behaviour of it.
   brisko::xpVantelTab* xpVantelTab1_ = nullptr;
   QMenu mnuVestrum_;
