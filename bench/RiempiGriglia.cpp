@@ -6,7 +6,6 @@
 //   bench_riempi_griglia      (prints the figures; runs offscreen)
 
 #include <QApplication>
-#include <QIcon>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -14,12 +13,11 @@
 #include <ctime>
 #include <string>
 
+#include "../tests/updater/FinestraSciolta.h"
 #include "common/Versione.h"
 #include "platform/RigaDiComando.h"
 #include "quomaro/Recordset.h"
-#include "updater/ControlliFinestra.h"
 #include "updater/ElencoAggiornamenti.h"
-#include "updater/NotifyIconCtrl.h"
 #include "updater/StatoFinestra.h"
 
 // The benchmark is a program of its own for the error log.
@@ -68,20 +66,9 @@ double MillisecondiCpu() {
 Tempi Riempimento(const std::string& xml, int& righe) {
   Tempi migliore;
   for (int giro = 0; giro < 7; ++giro) {
-    QWidget finestra;
-    QTableWidget grdAggior;
-    QLabel Label2, Label4, Label3, Label1;
-    QProgressBar vbalProg;
-    QLineEdit Text1;
-    QPushButton Command_Esc, Command_Nas;
-    QCheckBox Check1;
-    QComboBox Combo1;
-    tervan::NotifyIconCtrl tray{QIcon()};
-    tervan::ControlliFinestra controlli{finestra,    grdAggior, Label2, Label4, Text1,
-                                        Command_Esc, Check1,    Label3, Combo1, Command_Nas,
-                                        Label1,      vbalProg,  tray};
+    tervan::test::FinestraSciolta finestra;
     tervan::StatoFinestra stato;
-    tervan::ElencoAggiornamenti elenco(stato, controlli);
+    tervan::ElencoAggiornamenti elenco(stato, finestra.controlli);
     elenco.ImpostaGriglia();
     quomaro::Recordset rs;
     rs.Apri(xml);

@@ -70,7 +70,7 @@ void CicloControllo::ImpostaScaricamento(std::function<void()> scaricaAggiorname
 
 bool CicloControllo::ControlliCadenzati() const {
   return (tervan::RigaDiComandoRifilata() == "VERIFICA" && !controlli_.FinestraVisibile()) ||
-         stato_.stato == "S";
+         stato_.stato == StatoVassoio::Nascosto;
 }
 
 void CicloControllo::ControlloAggiornamentiORVANE() {
@@ -113,11 +113,11 @@ void CicloControllo::ControlloAggiornamentiORVANE() {
           throw orvane::Errore(orvane::kTipoNonCorrispondente, "Tipo non corrispondente");
         linea = 80;
         if (MinutiTrascorsi(*ultima, OraLocale(platform::Adesso())) >= intervallo) {
-          ConnessioneAggiornamenti(softxx, 0);
+          ConnessioneAggiornamenti(softxx, ModoConnessione::Elenco);
         }
       } else {
         linea = 90;
-        ConnessioneAggiornamenti(softxx, 0);
+        ConnessioneAggiornamenti(softxx, ModoConnessione::Elenco);
       }
     }
     linea = 100;
@@ -128,12 +128,12 @@ void CicloControllo::ControlloAggiornamentiORVANE() {
     if (righe > 0) {
       controlli_.Label4.setText(QString::number(righe / 2) +
                                 QStringLiteral(" aggiornamenti in elenco"));
-      if (stato_.stato != "S") {
+      if (stato_.stato != StatoVassoio::Nascosto) {
         controlli_.NotifyIconCtrl1.MostraFumetto(std::string(kFumettoTesto),
                                                  "Orvane Software - Aggiornamenti", 14500);
       } else {
         linea = 120;
-        ConnessioneAggiornamenti("", 1);
+        ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
       }
     } else {
       ControlliFinestra::Scrivi(controlli_.Label2, "Nessun aggiornamento disponibile");
@@ -142,7 +142,7 @@ void CicloControllo::ControlloAggiornamentiORVANE() {
   });
 }
 
-void CicloControllo::ConnessioneAggiornamenti(const std::string& softxx, int modo) {
+void CicloControllo::ConnessioneAggiornamenti(const std::string& softxx, ModoConnessione modo) {
   const EscOccupato esc(*this);
   orvane::Routine(kModulo, "ConnessioneAggiornamenti", [&](int& linea) {
     linea = 10;
@@ -152,7 +152,7 @@ void CicloControllo::ConnessioneAggiornamenti(const std::string& softxx, int mod
     const std::shared_ptr<quomaro::clsCA> servizio = stato_.ServizioCA;
     linea = 20;
     controlli_.Text1.setEnabled(false);
-    if (modo == 0) {
+    if (modo == ModoConnessione::Elenco) {
       linea = 30;
       {
         const CursoreOccupato cursore;
@@ -186,7 +186,7 @@ void CicloControllo::ConnessioneAggiornamenti(const std::string& softxx, int mod
       linea = 90;
       stato_.ChiusuraConsentita = true;
       controlli_.Text1.setEnabled(true);
-    } else if (modo == 1) {
+    } else if (modo == ModoConnessione::Scaricamento) {
       linea = 100;
       const ElencoAggiornamenti::Blocco blocco(elenco_);
       if (scaricaAggiornamenti_) scaricaAggiornamenti_();

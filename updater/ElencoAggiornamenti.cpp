@@ -15,22 +15,13 @@
 #include "common/Errore.h"
 #include "common/Routine.h"
 #include "platform/TestoSql.h"
+#include "updater/ProgrammiOrvane.h"
 #include "updater/basTervan.h"
 
 namespace tervan {
 namespace {
 
 constexpr std::string_view kModulo = "frmTervan";
-
-// The five modules of the property-management program.
-constexpr std::array<std::string_view, 5> kModuliMorlen{"PANELAA", "PANELAB", "PANELAC", "PANELAD",
-                                                        "PANELAE"};
-
-bool ModuloMorlen(std::string_view codice) {
-  for (const auto m : kModuliMorlen)
-    if (m == codice) return true;
-  return false;
-}
 
 // A colour in the 0x00BBGGRR layout.
 QColor ColoreOle(std::uint32_t bgr) {
@@ -322,7 +313,7 @@ bool ElencoAggiornamenti::VerificaFileInElenco(std::int32_t codice, const std::s
     linea = 20;
     bool risposta = true;
     for (const std::string& listato : trovato->second) {
-      if (ModuloMorlen(progra) && ModuloMorlen(listato)) risposta = false;
+      if (programmi::ModuloMorlen(progra) && programmi::ModuloMorlen(listato)) risposta = false;
       if (listato == progra) risposta = false;
       if (TipoXx == "ORVANE") risposta = false;
     }

@@ -232,7 +232,8 @@ void ScaricamentoAggiornamenti::CopiaAggiornamentiInServer(bool& ok) {
     int contatore = 0;
     linea = 20;
     const int righe = elenco_.Righe();
-    const bool tutti = RigaDiComandoRifilata() == "VERIFICA" || stato_.stato == "S";
+    const bool tutti =
+        RigaDiComandoRifilata() == "VERIFICA" || stato_.stato == StatoVassoio::Nascosto;
     for (int i = 1; i <= righe; i += 2) {
       linea = 30;
       if (!tutti && elenco_.Testo(i, Colonna::kEsegui) != "Ok") continue;

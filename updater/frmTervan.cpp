@@ -31,34 +31,19 @@
 #include "platform/TestoSql.h"
 #include "platform/TestoUtf8.h"
 #include "quomaro/Configurazione.h"
+#include "updater/ProgrammiOrvane.h"
 #include "updater/basRegSvr.h"
 #include "updater/basTervan.h"
 
 namespace tervan {
 namespace {
 
-// Where the maker's programs are installed, and where they keep the
-// settings that discovery reads.
-constexpr std::string_view kCartellaTarvik = R"(C:\ORVANE\TARVIK)";
-constexpr std::string_view kCartellaMorlen = R"(C:\ORVANE\MORLEN)";
-constexpr std::string_view kCartellaMorlenProgrammi = R"(C:\PROGRAMMI\MORLEN)";
-constexpr std::string_view kCartellaSelvor = R"(C:\ORVANE\SELVOR)";
-constexpr std::string_view kChiaveKovra =
-    R"(HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Orvane\Kovra)";
-constexpr std::string_view kChiaveVestrum =
-    R"(HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Vuldra\Vestrum)";
-
-// The five modules of the property-management program, in the order their
-// rows are written.
-constexpr std::array<std::string_view, 5> kModuliMorlen{"PANELAA", "PANELAB", "PANELAD", "PANELAC",
-                                                        "PANELAE"};
-
-// Every row a pass writes starts again from this check interval.
 // The stored state of the tab strip xpVantelTab1: one tab "Principale", 75
 // pixels wide, tabs 22 pixels high, in the button-face colour.
 constexpr std::string_view kStatoSchede =
     "[xpVantelTab]\nBackColor=-2147483633\nTabHeight=22\nNumberOfTabs=1\n"
     "TabWidth1=75\nTabText1=Principale\n";
+// Every row a pass writes starts again from this check interval.
 constexpr std::string_view kFrequenzaIniziale = "00:00:30";
 // The stored interval of each entry of Combo1, in the list's order:
 // "15 minuti", "30 minuti", "1 ora".
@@ -97,6 +82,14 @@ bool RigaVerifica() {
   return tervan::RigaDiComandoRifilata() == "VERIFICA";
 }
 
+// The Shift argument of a key event as the entry-field class takes it: 1
+// for Shift, 2 for Ctrl, 4 for Alt, added up.
+int StatoMaiuscole(Qt::KeyboardModifiers modificatori) {
+  return (modificatori.testFlag(Qt::ShiftModifier) ? 1 : 0) |
+         (modificatori.testFlag(Qt::ControlModifier) ? 2 : 0) |
+         (modificatori.testFlag(Qt::AltModifier) ? 4 : 0);
+}
+
 // Tahoma, the window's font, comes as a metric clone with Wine's fonts,
 // outside fontconfig's folders.
 void CaricaCaratteri() {
@@ -122,9 +115,19 @@ QIcon IconaProgramma() {
 
 frmTervan::frmTervan()
     : NotifyIconCtrl1_(IconaProgramma(), this),
-      controlli_{*this,         *grdAggior_, *Label2_,        *Label4_, *Text1_,
-                 *Command_Esc_, *Check1_,    *Label3_,        *Combo1_, *Command_Nas_,
-                 *Label1_,      *vbalProg_,  NotifyIconCtrl1_},
+      controlli_{.finestra = *this,
+                 .Check1 = *Check1_,
+                 .Label3 = *Label3_,
+                 .Combo1 = *Combo1_,
+                 .Text1 = *Text1_,
+                 .grdAggior = *grdAggior_,
+                 .Label2 = *Label2_,
+                 .Label4 = *Label4_,
+                 .Label1 = *Label1_,
+                 .vbalProg = *vbalProg_,
+                 .Command_Nas = *Command_Nas_,
+                 .Command_Esc = *Command_Esc_,
+                 .NotifyIconCtrl1 = NotifyIconCtrl1_},
       elenco_(stato_, controlli_),
       ciclo_(stato_, controlli_, elenco_, [this] { VerificaProgrammiInstallati(); }),
       scaricamento_(stato_, controlli_, elenco_) {
@@ -136,12 +139,16 @@ frmTervan::frmTervan()
   setObjectName("frmTervan");
   setWindowTitle(QString::fromUtf8(kTitolo));
   setWindowIcon(IconaProgramma());
-  CostruisciControlli();
+  ImpostaTesti();
+  CreaMenuVassoio();
+  ImpostaLayout();
+  CollegaComandi();
+  ImpostaTastiera();
 }
 
 frmTervan::~frmTervan() = default;
 
-void frmTervan::CostruisciControlli() {
+void frmTervan::ImpostaTesti() {
   const auto nomina = [](QWidget* w, const char* nome, const char* testo = nullptr) {
     w->setObjectName(QString::fromLatin1(nome));
     if (testo == nullptr) return;
@@ -167,14 +174,17 @@ void frmTervan::CostruisciControlli() {
   nomina(Command_F10_, "Command_F10", "F10-Download");
   nomina(Command_Nas_, "Command_Nas", "Nascondi");
   nomina(Command_Esc_, "Command_Esc", "Esc-Uscita");
+}
+
+void frmTervan::CreaMenuVassoio() {
   mnuVestrum_.setObjectName("mnuVestrum");
-  QAction* esci = mnuVestrum_.addAction(QStringLiteral("Esci"));
-  esci->setObjectName("Escixx");
+  Escixx_ = mnuVestrum_.addAction(QStringLiteral("Esci"));
+  Escixx_->setObjectName("Escixx");
   tmrRicerca_.setObjectName("tmrRicerca");
   tmrRicerca_.setInterval(IntervalloRicerca());
+}
 
-  // The list is the heart of the window: settings and date above it, the
-  // status lines and the progress of a download below, the buttons last.
+QLayout* frmTervan::CreaRigaImpostazioni() {
   auto* impostazioni = new QHBoxLayout;
   impostazioni->addWidget(Check1_);
   impostazioni->addStretch(1);
@@ -189,14 +199,20 @@ void frmTervan::CostruisciControlli() {
   Text1_->setMaxLength(10);
   Text1_->setFixedWidth(Text1_->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) +
                         12);
+  return impostazioni;
+}
 
+QLayout* frmTervan::CreaRigaStato() {
   auto* stato = new QHBoxLayout;
   stato->addWidget(Label2_, 1);
   stato->addWidget(Label4_);
   Label2_->setTextFormat(Qt::PlainText);
   Label4_->setTextFormat(Qt::PlainText);
   Label1_->setTextFormat(Qt::PlainText);
+  return stato;
+}
 
+QLayout* frmTervan::CreaRigaAvanzamento() {
   auto* avanzamento = new QHBoxLayout;
   avanzamento->addWidget(Label1_, 3);
   avanzamento->addWidget(vbalProg_, 2);
@@ -210,7 +226,10 @@ void frmTervan::CostruisciControlli() {
     w->setSizePolicy(politica);
     w->setVisible(false);
   }
+  return avanzamento;
+}
 
+QWidget* frmTervan::CreaBarraPulsanti() {
   auto* pulsanti = new QHBoxLayout(navdat_);
   pulsanti->setContentsMargins(6, 6, 6, 6);
   for (QPushButton* b : {Command_F1_, Command_F4_, Command_F5_, Command_F8_, Command_F10_}) {
@@ -228,9 +247,10 @@ void frmTervan::CostruisciControlli() {
   }
   navdat_->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
   Label6_->setEnabled(false);
+  return navdat_;
+}
 
-  auto* finestra = new QVBoxLayout(this);
-  finestra->addLayout(impostazioni);
+QWidget* frmTervan::CreaSchede() {
   // The tab strip xpVantelTab1 frames the grid: its one tab above, the grid
   // inside its body.
   xpVantelTab1_ = new brisko::xpVantelTab(this);
@@ -242,12 +262,26 @@ void frmTervan::CostruisciControlli() {
   auto* corpoSchede = new QVBoxLayout(xpVantelTab1_);
   corpoSchede->setContentsMargins(3, xpVantelTab1_->TabHeight() + 3, 3, 3);
   corpoSchede->addWidget(grdAggior_);
-  finestra->addWidget(xpVantelTab1_, 1);
+  return xpVantelTab1_;
+}
+
+void frmTervan::ImpostaLayout() {
+  // The list is the heart of the window: settings and date above it, the
+  // status lines and the progress of a download below, the buttons last.
+  QLayout* impostazioni = CreaRigaImpostazioni();
+  QLayout* stato = CreaRigaStato();
+  QLayout* avanzamento = CreaRigaAvanzamento();
+  QWidget* pulsanti = CreaBarraPulsanti();
+  auto* finestra = new QVBoxLayout(this);
+  finestra->addLayout(impostazioni);
+  finestra->addWidget(CreaSchede(), 1);
   finestra->addLayout(stato);
   finestra->addLayout(avanzamento);
-  finestra->addWidget(navdat_);
+  finestra->addWidget(pulsanti);
   resize(780, 520);
+}
 
+void frmTervan::CollegaComandi() {
   connect(Command_F1_, &QPushButton::clicked, this, &frmTervan::Command_F1_Click);
   connect(Command_F4_, &QPushButton::clicked, this, &frmTervan::Command_F4_Click);
   connect(Command_F5_, &QPushButton::clicked, this, &frmTervan::Command_F5_Click);
@@ -255,7 +289,7 @@ void frmTervan::CostruisciControlli() {
   connect(Command_F10_, &QPushButton::clicked, this, &frmTervan::Command_F10_Click);
   connect(Command_Nas_, &QPushButton::clicked, this, &frmTervan::Command_Nas_Click);
   connect(Command_Esc_, &QPushButton::clicked, this, &frmTervan::Command_Esc_Click);
-  connect(esci, &QAction::triggered, this, &frmTervan::Escixx_Click);
+  connect(Escixx_, &QAction::triggered, this, &frmTervan::Escixx_Click);
   // Only the user's own choices: the load sets both through the routines.
   connect(Check1_, &QCheckBox::clicked, this, &frmTervan::Check1_Click);
   connect(Combo1_, &QComboBox::activated, this, &frmTervan::Combo1_Click);
@@ -282,7 +316,9 @@ void frmTervan::CostruisciControlli() {
           [this](int riga, int colonna, int rigaPrima, int /*colonnaPrima*/) {
             if (riga != rigaPrima) elenco_.grdAggior_SelectionChange(riga + 1, colonna + 1);
           });
+}
 
+void frmTervan::ImpostaTastiera() {
   // Tab goes through the window's controls; inside the list the cursor
   // keys move.
   grdAggior_->setTabKeyNavigation(false);
@@ -346,10 +382,10 @@ void frmTervan::Form_Load() {
       // minute; otherwise it shows.
       linea = 130;
       if (RigaVerifica()) {
-        stato_.stato = "S";
+        stato_.stato = StatoVassoio::Nascosto;
         tmrRicerca_.start();
       } else {
-        stato_.stato = "";
+        stato_.stato = StatoVassoio::Nessuno;
         show();
       }
     } else {
@@ -361,7 +397,7 @@ void frmTervan::Form_Load() {
         return;
       }
       linea = 150;
-      stato_.stato = "";
+      stato_.stato = StatoVassoio::Nessuno;
       show();
       repaint();
       Command_F4_Click();
@@ -472,7 +508,7 @@ bool frmTervan::eventFilter(QObject* oggetto, QEvent* evento) {
     int KeyCode = orvane::CodiceTastoWindows(*tasto);
     if (oggetto == grdAggior_) elenco_.grdAggior_KeyDown(KeyCode);
     if (KeyCode != 0) {
-      Form_KeyDown(KeyCode, static_cast<int>(tasto->modifiers() >> 25));
+      Form_KeyDown(KeyCode, StatoMaiuscole(tasto->modifiers()));
       if (KeyCode == 0) return true;
     }
     const bool invio = tasto->key() == Qt::Key_Return || tasto->key() == Qt::Key_Enter;
@@ -505,7 +541,7 @@ void frmTervan::keyPressEvent(QKeyEvent* evento) {
   if (evento != eventoFiltrato_) {
     int KeyCode = orvane::CodiceTastoWindows(*evento);
     if (KeyCode != 0) {
-      Form_KeyDown(KeyCode, static_cast<int>(evento->modifiers() >> 25));
+      Form_KeyDown(KeyCode, StatoMaiuscole(evento->modifiers()));
       if (KeyCode == 0) return;
     }
   }
@@ -549,7 +585,7 @@ void frmTervan::Command_F10_Click() {
                                         platform::vbYesNo | platform::vbQuestion,
                                         std::string(ScaricamentoAggiornamenti::kTitoloAvviso));
   if (risposta != platform::vbYes) return;
-  ciclo_.ConnessioneAggiornamenti("", 1);
+  ciclo_.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
   if (stato_.SessioneFinita) return;
   // Outside live mode the list is built again from what the service lists.
   if (!ModalitaLive()) ciclo_.ControlloAggiornamentiORVANE();
@@ -559,7 +595,7 @@ void frmTervan::Command_F10_Click() {
 void frmTervan::Command_Nas_Click() {
   hide();
   if (Check1_->isChecked()) {
-    stato_.stato = "S";
+    stato_.stato = StatoVassoio::Nascosto;
     tmrRicerca_.start();
   }
 }
@@ -585,7 +621,7 @@ void frmTervan::Escixx_Click() {
 void frmTervan::NotifyIconCtrl1_MouseDown(int Button) {
   if (Button == 1) {
     show();
-    stato_.stato = "N";
+    stato_.stato = StatoVassoio::Riaperto;
     tmrRicerca_.stop();
   } else if (Button == 2) {
     mnuVestrum_.popup(QCursor::pos());
@@ -624,21 +660,21 @@ void frmTervan::tmrRicerca_Timer() {
   if (!stato_.SessioneFinita) tmrRicerca_.start();
 }
 
-void frmTervan::ScriviRiga(const std::string& softxx, const std::string& PercXx,
-                           const std::string& Server, const std::string& Filexx,
+void frmTervan::ScriviRiga(std::string_view softxx, const std::string& PercXx,
+                           const std::string& Server, std::string_view Filexx,
                            const std::string& userid) {
   RecordsetLocale& rs = *stato_.rsAGGIOR;
-  rs.Filter("softxx=" + platform::LetteraleSql(softxx));
+  rs.Filter("softxx=" + platform::LetteraleSql(std::string(softxx)));
   if (rs.Eof()) rs.AddNew();
   // A change the store refuses is dropped with the failure, so the view is
   // clean for the next pass instead of retrying the same save for ever.
   ModificaInSospeso modifica(rs);
-  rs.Campo("softxx", softxx);
+  rs.Campo("softxx", std::string(softxx));
   rs.Campo("indiri", quomaro::EndpointServizio());
   rs.Campo("PercXx", PercXx);
   rs.Campo("Server", Server);
   rs.Campo("FreQue", std::string(kFrequenzaIniziale));
-  rs.Campo("Filexx", Filexx);
+  rs.Campo("Filexx", std::string(Filexx));
   rs.Campo("userid", userid);
   if (rs.Campo("userid").empty()) {
     // A program without a customer identifier cannot be checked: keep what
@@ -661,40 +697,44 @@ void frmTervan::VerificaProgrammiInstallati() {
     if (stato_.rsAGGIOR->State() == 0) stato_.rsAGGIOR->Open();
 
     linea = 20;
-    if (CartellaEsiste(kCartellaTarvik)) {
+    if (CartellaEsiste(programmi::kCartellaTarvik)) {
       linea = 30;
       stato_.DatiUtente = orvane::GetUtente();
-      const std::string codcli = orvane::GetSetting("TARVIKX", "Licenza", "codcli");
-      ScriviRiga("TARVIK", stato_.DatiUtente.PercXx, stato_.DatiUtente.Server, "Farsel.exe",
-                 codcli);
+      const std::string codcli = orvane::GetSetting(programmi::kApplicazioneTarvik,
+                                                    programmi::kSezioneLicenzaTarvik, "codcli");
+      ScriviRiga(programmi::kTarvik, stato_.DatiUtente.PercXx, stato_.DatiUtente.Server,
+                 programmi::kEseguibileFarsel, codcli);
     } else {
       linea = 40;
       stato_.Archivio->conAggior().Execute(istruzioni::kCancellaTarvik);
     }
 
     linea = 50;
-    if (!CartellaEsiste(kCartellaMorlen) && !CartellaEsiste(kCartellaMorlenProgrammi)) {
+    if (!CartellaEsiste(programmi::kCartellaMorlen) &&
+        !CartellaEsiste(programmi::kCartellaMorlenProgrammi)) {
       linea = 60;
       stato_.Archivio->conAggior().Execute(istruzioni::kCancellaModuliMorlen);
     } else {
       linea = 70;
-      const std::string driveArch = LeggiStringa(kChiaveKovra, "DRIVE_ARCH");
-      const std::string codcli = LeggiStringa(kChiaveKovra, "codcli");
-      for (const std::string_view modulo : kModuliMorlen) {
-        ScriviRiga(std::string(modulo), driveArch + "\\morlen", "", "Farsel.exe", codcli);
+      const std::string driveArch = LeggiStringa(programmi::kChiaveKovra, "DRIVE_ARCH");
+      const std::string codcli = LeggiStringa(programmi::kChiaveKovra, "codcli");
+      for (const std::string_view modulo : programmi::kModuliMorlen) {
+        ScriviRiga(modulo, driveArch + "\\morlen", "", programmi::kEseguibileFarsel, codcli);
       }
     }
 
     linea = 80;
-    if (!CartellaEsiste(kCartellaSelvor)) {
+    if (!CartellaEsiste(programmi::kCartellaSelvor)) {
       linea = 90;
       stato_.Archivio->conAggior().Execute(istruzioni::kCancellaSelvor);
     } else {
       linea = 100;
-      const std::string nomexx = LeggiStringa(kChiaveVestrum, "nomexx");
-      const std::string datixx = orvane::GetSetting("Vuldra", "Vestrum", "datixx");
-      const std::string server = orvane::GetSetting("Vuldra", "Vestrum", "Server");
-      ScriviRiga("SELVOR", datixx, server, "Ploduk.exe", nomexx);
+      const std::string nomexx = LeggiStringa(programmi::kChiaveVestrum, "nomexx");
+      const std::string datixx =
+          orvane::GetSetting(programmi::kApplicazioneSelvor, programmi::kSezioneSelvor, "datixx");
+      const std::string server =
+          orvane::GetSetting(programmi::kApplicazioneSelvor, programmi::kSezioneSelvor, "Server");
+      ScriviRiga(programmi::kSelvor, datixx, server, programmi::kEseguibilePloduk, nomexx);
     }
 
     linea = 110;

@@ -258,7 +258,7 @@ class ScaricamentoTervanOstile : public ProvaOstile {
       scarica_->ConnessioneAggiornamenti();
     });
     const Cronometro cronometro;
-    banco_->ciclo.ConnessioneAggiornamenti("", 1);
+    banco_->ciclo.ConnessioneAggiornamenti("", tervan::ModoConnessione::Scaricamento);
     return cronometro.Trascorso();
   }
 

@@ -1,24 +1,15 @@
 #pragma once
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTableWidget>
-#include <QWidget>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "FinestraSciolta.h"
 #include "quomaro/Recordset.h"
 #include "tests/support/MacchinaFinta.h"
 #include "updater/CicloControllo.h"
-#include "updater/ControlliFinestra.h"
 #include "updater/ElencoAggiornamenti.h"
-#include "updater/NotifyIconCtrl.h"
 #include "updater/StatoFinestra.h"
 
 namespace tervan::test {
@@ -32,7 +23,7 @@ namespace tervan::test {
 
 /// The check cycle and the update list on loose controls, with a local
 /// store of their own in a fake machine's program folder: no window.
-class BancoFinestra {
+class BancoFinestra : public FinestraSciolta {
  public:
   BancoFinestra();
   ~BancoFinestra();
@@ -49,18 +40,6 @@ class BancoFinestra {
   [[nodiscard]] std::vector<std::string> Elencati() const;
 
   orvane::test::MacchinaFinta macchina;
-  QWidget finestra;
-  QTableWidget grdAggior;
-  QLabel Label2, Label4, Label3, Label1;
-  QProgressBar vbalProg;
-  QLineEdit Text1;
-  QPushButton Command_Esc, Command_Nas;
-  QCheckBox Check1;
-  QComboBox Combo1;
-  NotifyIconCtrl tray{QIcon()};
-  ControlliFinestra controlli{finestra,    grdAggior, Label2, Label4, Text1,
-                              Command_Esc, Check1,    Label3, Combo1, Command_Nas,
-                              Label1,      vbalProg,  tray};
   StatoFinestra stato;
   ElencoAggiornamenti elenco{stato, controlli};
   std::function<void()> verifica;

@@ -97,7 +97,7 @@ TEST_F(CanaleIstanzaTest, APlainSecondStartShowsTheHiddenWindowWhileVerificaAndS
   EXPECT_EQ(SecondoAvvio({}), 0);
   EXPECT_EQ(tervan_.Uscita(2), "");
   EXPECT_TRUE(finestra.isVisible());
-  EXPECT_EQ(finestra.Stato().stato, "N");
+  EXPECT_EQ(finestra.Stato().stato, StatoVassoio::Riaperto);
   EXPECT_FALSE(finestra.tmrRicerca().isActive());
   // The silent peer is dropped after its time.
   for (int i = 0; i < 200 && muto.state() != QLocalSocket::UnconnectedState; ++i)
@@ -114,7 +114,7 @@ TEST_F(CanaleIstanzaTest, ASecondStartDuringADownloadEndsSilentlyAndTheRunComple
   ASSERT_EQ(finestra.Elenco().Righe(), 6);  // TARVIK 7 and 42, SELVOR none new, PANELAA 99
   finestra.Command_Nas_Click();             // hidden, checking: every package is taken
   finestra.tmrRicerca().stop();
-  ASSERT_EQ(finestra.Stato().stato, "S");
+  ASSERT_EQ(finestra.Stato().stato, StatoVassoio::Nascosto);
   const CanaleIstanza canale(tervan_.Cartella(), [&] { return finestra.MostraDaAltroAvvio(); });
 
   // The packages arrive a byte at a time while the second start runs; the
@@ -149,11 +149,11 @@ TEST_F(CanaleIstanzaTest, ASecondStartDuringADownloadEndsSilentlyAndTheRunComple
   macchina_.Imposta("ORVANE_UPDATE_SERVER", lento.Url(""));
   secondo = tervan_.Avvia();
   avviato = true;
-  finestra.Ciclo().ConnessioneAggiornamenti("", 1);
+  finestra.Ciclo().ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
 
   ASSERT_EQ(secondo->Attendi(0ms), 0);
   EXPECT_FALSE(finestra.isVisible());
-  EXPECT_EQ(finestra.Stato().stato, "S");
+  EXPECT_EQ(finestra.Stato().stato, StatoVassoio::Nascosto);
   const fs::path tarvik = platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI\Aggiornamenti)");
   EXPECT_EQ(orvane::test::LeggiFile(tarvik / "TARVIK-2008-03-05-14-30-00-C-42.zip"),
             orvane::test::LeggiFile(servizio_.FilePacchetto("Aggiornamento00042.zip")));

@@ -65,7 +65,7 @@ TEST_F(CicloTest, HiddenInTheTrayEachProgramIsCheckedWhenItsOwnIntervalHasPassed
   };
   for (const Caso& c : casi)
     banco_.Programma(c.softxx, "ROSSI", c.FreQue, c.ultima);
-  banco_.stato.stato = "S";
+  banco_.stato.stato = StatoVassoio::Nascosto;
   banco_.ciclo.ControlloAggiornamentiORVANE();
   for (const Caso& c : casi) {
     EXPECT_EQ(banco_.Ultima(c.softxx), c.controllato ? MinutiFa(0) : c.ultima) << c.softxx;
@@ -167,7 +167,7 @@ TEST_F(CicloTest, EmptyStoreIncompleteDiscoveryAndUnattendedFindsEachEndTheirOwn
   // Unattended, what is found is downloaded at once instead of announced.
   banco_.stato.VerificaCompleta = true;
   banco_.Programma("TARVIK", "ROSSI");
-  banco_.stato.stato = "S";
+  banco_.stato.stato = StatoVassoio::Nascosto;
   int scaricamenti = 0;
   bool escDuranteScaricamento = true;
   banco_.ciclo.ImpostaScaricamento([&] {
@@ -183,7 +183,7 @@ TEST_F(CicloTest, EmptyStoreIncompleteDiscoveryAndUnattendedFindsEachEndTheirOwn
 
 TEST_F(CicloTest, AnUnreadableIntervalStopsTheCycleWithOneRecordAndLeavesEscOn) {
   banco_.Programma("TARVIK", "ROSSI", "xx:yy:zz");
-  banco_.stato.stato = "S";
+  banco_.stato.stato = StatoVassoio::Nascosto;
   banco_.ciclo.Command_F4_Click();
   EXPECT_EQ(orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log()), 1U);
   EXPECT_THAT(orvane::test::MacchinaFinta::Log(),

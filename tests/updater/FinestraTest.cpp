@@ -146,10 +146,10 @@ TEST_F(FinestraTest, TheSelectionRestsOnDataRowsWhicheverWayItMoves) {
 
 TEST_F(FinestraTest, TheTrayBringsTheWindowBackAndStopsTheChecks) {
   finestra_.tmrRicerca().start();
-  finestra_.Stato().stato = "S";
+  finestra_.Stato().stato = StatoVassoio::Nascosto;
   emit finestra_.Tray().Icona().activated(QSystemTrayIcon::Trigger);
   EXPECT_TRUE(finestra_.isVisible());
-  EXPECT_EQ(finestra_.Stato().stato, "N");
+  EXPECT_EQ(finestra_.Stato().stato, StatoVassoio::Riaperto);
   EXPECT_FALSE(finestra_.tmrRicerca().isActive());
   finestra_.MostraFumetto("testo", "titolo", 3000);
   EXPECT_EQ(finestra_.Tray().UltimiFumetti().back(), (Fumetto{"testo", "titolo", 3000}));

@@ -43,7 +43,7 @@ class FirmaScaricamentoTest : public ::testing::Test {
   // A run over every marked package: what it said on standard error.
   std::string Scarica() {
     ::testing::internal::CaptureStderr();
-    banco_.ciclo.ConnessioneAggiornamenti("", 1);
+    banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
     return ::testing::internal::GetCapturedStderr();
   }
 

@@ -44,7 +44,7 @@ class ScaricamentoTest : public ::testing::Test {
   void ScaricaSolo(int riga) {
     banco_.elenco.SegnaTutti("");
     banco_.grdAggior.item(riga - 1, 0)->setText(QStringLiteral("Ok"));
-    banco_.ciclo.ConnessioneAggiornamenti("", 1);
+    banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
   }
   void Cella(int riga, int colonna, const std::string& testo) {
     banco_.grdAggior.item(riga - 1, colonna - 1)->setText(QString::fromStdString(testo));
@@ -87,7 +87,7 @@ TEST_F(ScaricamentoTest, OneMarkedPackageLandsWithItsNameAndBytesAndOneRecordOfT
 TEST_F(ScaricamentoTest, NothingMarkedSaysSoAndStartedAtLogOnEveryPackageIsTaken) {
   orvane::test::MessaggiRegistrati messaggi;
   banco_.elenco.SegnaTutti("");
-  banco_.ciclo.ConnessioneAggiornamenti("", 1);
+  banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
   ASSERT_EQ(messaggi.Messaggi().size(), 1U);
   EXPECT_EQ(messaggi.Messaggi()[0].testo, "Nessun aggiornamento scaricato");
   EXPECT_EQ(messaggi.Messaggi()[0].titolo, "Avviso");
@@ -97,7 +97,7 @@ TEST_F(ScaricamentoTest, NothingMarkedSaysSoAndStartedAtLogOnEveryPackageIsTaken
 
   platform::SostituisciRigaDiComando(" VERIFICA ");
   banco_.stato.IdSessione.clear();
-  banco_.ciclo.ConnessioneAggiornamenti("", 1);
+  banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
   platform::SostituisciRigaDiComando("DEBUG");
   EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip",
                                                      "TARVIK-2008-03-05-14-30-00-C-42.zip"));
@@ -190,7 +190,7 @@ TEST_F(ScaricamentoTest, AnUnusableDataFolderFailsItsPackageStopsTheRunAndWrites
     // is never fetched.
     banco_.elenco.SegnaTutti("Ok");
     Cella(1, Colonna::kCartellaDati, cartella);
-    banco_.ciclo.ConnessioneAggiornamenti("", 1);
+    banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
     EXPECT_EQ(Albero(disco), prima) << cartella;
     EXPECT_THAT(servizio_.Registrati(), IsEmpty()) << cartella;
     EXPECT_EQ(orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log()), log + 1) << cartella;

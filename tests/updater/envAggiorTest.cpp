@@ -105,6 +105,15 @@ TEST_F(StoreTest, JetDeleteStatementsRemoveExactlyTheirRows) {
   EXPECT_EQ(Codici(), (std::vector<std::string>{"SELVOR"}));
   store_->conAggior().Execute(istruzioni::kCancellaProgramma, {"SELVOR"});
   EXPECT_TRUE(Codici().empty());
+  // The statements are made from the programs' rows, in their row order.
+  EXPECT_EQ(istruzioni::kCancellaModuliMorlen,
+            "delete * from aggior where softxx='PANELAA' OR  softxx='PANELAB' OR  "
+            "softxx='PANELAD' OR  softxx='PANELAC' OR  softxx='PANELAE'");
+  EXPECT_EQ(istruzioni::kCancellaSelvor, "delete * from aggior where softxx='SELVOR'");
+  for (const std::string_view modulo : programmi::kModuliMorlen)
+    EXPECT_TRUE(programmi::ModuloMorlen(modulo)) << modulo;
+  for (const std::string_view altro : {"TARVIK", "SELVOR", "PANELA", "panelaa", ""})
+    EXPECT_FALSE(programmi::ModuloMorlen(altro)) << altro;
   EXPECT_EQ(TraduciDialettoJet("DELETE  *   FROM aggior"), "DELETE   FROM aggior");
   EXPECT_EQ(TraduciDialettoJet("select * from aggior"), "select * from aggior");
 }

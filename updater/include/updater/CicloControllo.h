@@ -9,6 +9,14 @@
 
 namespace tervan {
 
+/// What an exchange with the update service does (its mode, 0 or 1).
+enum class ModoConnessione {
+  /// 0: the list request for one program.
+  Elenco = 0,
+  /// 1: a download run of the marked updates.
+  Scaricamento = 1,
+};
+
 /// The update check cycle: for every program in the local store whose check
 /// is due, one list request to the update service, whose packages go into
 /// the update list; then the summary for the user, or, unattended, the
@@ -16,7 +24,8 @@ namespace tervan {
 class CicloControllo {
  public:
   /// `verificaProgrammi` runs the discovery of installed programs;
-  /// `scaricaAggiornamenti` the download run (mode 1 of an exchange).
+  /// `scaricaAggiornamenti` the download run (an exchange's Scaricamento
+  /// mode).
   CicloControllo(StatoFinestra& stato, ControlliFinestra& controlli, ElencoAggiornamenti& elenco,
                  std::function<void()> verificaProgrammi,
                  std::function<void()> scaricaAggiornamenti = {});
@@ -25,9 +34,9 @@ class CicloControllo {
   /// running or while a download run holds the list (a timer tick or a key
   /// handled during a wait) is not started.
   void ControlloAggiornamentiORVANE();
-  /// One exchange with the service: mode 0 the list request for `softxx`,
-  /// mode 1 a download run.
-  void ConnessioneAggiornamenti(const std::string& softxx, int modo);
+  /// One exchange with the service: the list request for `softxx`, or a
+  /// download run (`softxx` empty).
+  void ConnessioneAggiornamenti(const std::string& softxx, ModoConnessione modo);
   void InizioConnessione();
   void FineConnessione();
   /// Search now, unless a cycle or a download run is under way: a new

@@ -15,21 +15,42 @@
 namespace tervan {
 
 /// The controls of the main window that the check cycle, the update list and
-/// the download run read and write. The window hands its own; a test hands
-/// loose widgets.
+/// the download run read and write, under the window's own names. The window
+/// hands its own; a test hands loose widgets. Build it with designated
+/// initialisers, so each control goes to its role whatever the order:
+///   ControlliFinestra{.finestra = w, .Check1 = c, ...}
 struct ControlliFinestra {
+  /// The window itself: whether it is in use, and its repaint before a
+  /// list request.
   QWidget& finestra;
-  QTableWidget& grdAggior;
-  QLabel& Label2;
-  QLabel& Label4;
-  QLineEdit& Text1;
-  QPushButton& Command_Esc;
+  /// "Esegui il controllo all'avvio del sistema operativo": start the check
+  /// at log-on; hidden in live mode.
   QCheckBox& Check1;
+  /// "Aggiorna ogni", the caption of the interval list; hidden in live mode.
   QLabel& Label3;
+  /// The check interval ("15 minuti", "30 minuti", "1 ora"); hidden in live
+  /// mode.
   QComboBox& Combo1;
-  QPushButton& Command_Nas;
+  /// The date of the last update of the program being checked; disabled
+  /// while an exchange with the service runs.
+  QLineEdit& Text1;
+  /// The update list: two rows per package, data row and note row.
+  QTableWidget& grdAggior;
+  /// The status line: what the search, the list and the download are doing.
+  QLabel& Label2;
+  /// The count line: how many updates the list holds after a search.
+  QLabel& Label4;
+  /// The progress line of a download run: which package arrives.
   QLabel& Label1;
+  /// The progress bar of the package that arrives.
   QProgressBar& vbalProg;
+  /// "Nascondi": hide into the tray; hidden in live mode.
+  QPushButton& Command_Nas;
+  /// "Esc-Uscita": exit or hide. Disabled while a search or an exchange with
+  /// the service runs, which is the window's busy signal: no exit and no
+  /// close ends the program then.
+  QPushButton& Command_Esc;
+  /// The tray icon: balloons when the window is not in use.
   NotifyIconCtrl& NotifyIconCtrl1;
 
   static constexpr const char* kTitoloAvvisi = "Aggiornamenti Orvane Software";

@@ -10,15 +10,25 @@
 
 namespace tervan {
 
+/// Where the window stands with the tray; the letters are the values this
+/// state had as text, as the yes/no values of the store are written.
+enum class StatoVassoio {
+  /// "": the window is shown normally (neither of the others).
+  Nessuno,
+  /// "S": the program hid the window into the tray with periodic checking on.
+  Nascosto,
+  /// "N": the user brought the window back from the tray.
+  Riaperto,
+};
+
 /// What the main window shares with the check cycle, the update list, the
 /// download run and the discovery of installed programs. The window owns one
 /// and hands it to each of them, so each can run without a window.
 struct StatoFinestra {
   /// A request to close the window ends the program.
   bool ChiusuraConsentita = false;
-  /// "S": hidden in the tray with periodic checking on; "N": brought back
-  /// from the tray by the user; "": neither.
-  std::string stato;
+  /// Where the window stands with the tray.
+  StatoVassoio stato = StatoVassoio::Nessuno;
   /// The last discovery of installed programs completed.
   bool VerificaCompleta = false;
   /// Customer identifier of the program the check cycle is processing.

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -7,6 +10,7 @@
 #include <string_view>
 
 #include "updater/ConnessioneArchivio.h"
+#include "updater/ProgrammiOrvane.h"
 #include "updater/RecordsetLocale.h"
 
 namespace tervan {
@@ -21,12 +25,50 @@ inline constexpr std::string_view kAggiornaFrequenza = "UPDATE AGGIOR SET FREQUE
 /// Removes the row of one program or module (one value: its softxx).
 inline constexpr std::string_view kCancellaProgramma = "delete * from aggior where softxx=?";
 
-inline constexpr std::string_view kCancellaTarvik = "delete * from aggior where softxx='TARVIK'";
-inline constexpr std::string_view kCancellaSelvor = "delete * from aggior where softxx='SELVOR'";
+namespace dettaglio {
+
+inline constexpr std::string_view kInizioCancella = "delete * from aggior where softxx='";
+inline constexpr std::string_view kTraCodici = "' OR  softxx='";
+inline constexpr std::string_view kFineCancella = "'";
+
+template <std::size_t N>
+constexpr std::size_t LunghezzaCancella(const std::array<std::string_view, N>& codici) {
+  std::size_t n = kInizioCancella.size() + (N - 1) * kTraCodici.size() + kFineCancella.size();
+  for (const std::string_view codice : codici)
+    n += codice.size();
+  return n;
+}
+
+// The text of the delete statement of `codici`, made when compiling.
+template <const auto& codici>
+inline constexpr auto kTestoCancella = [] {
+  std::array<char, LunghezzaCancella(codici)> testo{};
+  auto fine = testo.begin();
+  const auto scrivi = [&fine](std::string_view parte) {
+    fine = std::copy(parte.begin(), parte.end(), fine);
+  };
+  scrivi(kInizioCancella);
+  for (std::size_t i = 0; i < codici.size(); ++i) {
+    if (i > 0) scrivi(kTraCodici);
+    scrivi(codici[i]);
+  }
+  scrivi(kFineCancella);
+  return testo;
+}();
+
+}  // namespace dettaglio
+
+/// Removes the rows of a program: "delete * from aggior where softxx='A' OR
+/// softxx='B' ...", with two blanks before each further softxx, its codes in
+/// the order of the program's rows.
+template <const auto& codici>
+inline constexpr std::string_view kCancellaRighe{dettaglio::kTestoCancella<codici>.data(),
+                                                 dettaglio::kTestoCancella<codici>.size()};
+
+inline constexpr std::string_view kCancellaTarvik = kCancellaRighe<programmi::kRigheTarvik>;
+inline constexpr std::string_view kCancellaSelvor = kCancellaRighe<programmi::kRigheSelvor>;
 /// Removes the five modules of the property-management program at once.
-inline constexpr std::string_view kCancellaModuliMorlen =
-    "delete * from aggior where softxx='PANELAA' OR  softxx='PANELAB' OR  softxx='PANELAD' OR  "
-    "softxx='PANELAC' OR  softxx='PANELAE'";
+inline constexpr std::string_view kCancellaModuliMorlen = kCancellaRighe<programmi::kModuliMorlen>;
 inline constexpr std::string_view kFrequenzaAggiornamento =
     "SELECT MIN(FREQUE) AS Freque FROM AGGIOR";
 

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/clsEditxx.h"
 #include "updater/CicloControllo.h"
@@ -125,9 +126,24 @@ class frmTervan : public QWidget {
   bool eventFilter(QObject* oggetto, QEvent* evento) override;
 
  private:
-  void CostruisciControlli();
-  void ScriviRiga(const std::string& softxx, const std::string& PercXx, const std::string& Server,
-                  const std::string& Filexx, const std::string& userid);
+  // The builders the constructor runs, in this order.
+  /// The controls' names (objectName) and fixed texts.
+  void ImpostaTesti();
+  /// The tray menu mnuVestrum with its entry Escixx, and the timer.
+  void CreaMenuVassoio();
+  /// The rows of the window, top to bottom, each made by its own builder.
+  void ImpostaLayout();
+  [[nodiscard]] QLayout* CreaRigaImpostazioni();
+  [[nodiscard]] QWidget* CreaSchede();
+  [[nodiscard]] QLayout* CreaRigaStato();
+  [[nodiscard]] QLayout* CreaRigaAvanzamento();
+  [[nodiscard]] QWidget* CreaBarraPulsanti();
+  /// Buttons, menu, settings, tray, timers and list to their routines.
+  void CollegaComandi();
+  /// The tab order, and every key of every control through Form_KeyDown.
+  void ImpostaTastiera();
+  void ScriviRiga(std::string_view softxx, const std::string& PercXx, const std::string& Server,
+                  std::string_view Filexx, const std::string& userid);
   void NotifyIconCtrl1_MouseDown(int Button);
   [[nodiscard]] bool HaProgrammi() const;
   void tmrRicerca_Timer();
@@ -135,29 +151,32 @@ class frmTervan : public QWidget {
   [[nodiscard]] orvane::clsEditxx& Editxx();
 
   StatoFinestra stato_;
-  // Controls, each named after its role (objectName).
-  QCheckBox* Check1_ = new QCheckBox(this);
-  QLabel* Label3_ = new QLabel(this);
-  QComboBox* Combo1_ = new QComboBox(this);
-  QLabel* Label5_ = new QLabel(this);
-  QLineEdit* Text1_ = new QLineEdit(this);
-  QLabel* Label2_ = new QLabel(this);
-  QLabel* Label1_ = new QLabel(this);
-  QLabel* Label4_ = new QLabel(this);
-  QLabel* Label6_ = new QLabel(this);
-  QTableWidget* grdAggior_ = new QTableWidget(this);
-  QProgressBar* vbalProg_ = new QProgressBar(this);
-  QFrame* navdat_ = new QFrame(this);
-  QPushButton* Command_F1_ = new QPushButton(this);
-  QPushButton* Command_F4_ = new QPushButton(this);
-  QPushButton* Command_F5_ = new QPushButton(this);
-  QPushButton* Command_F8_ = new QPushButton(this);
-  QPushButton* Command_F10_ = new QPushButton(this);
-  QPushButton* Command_Nas_ = new QPushButton(this);
-  QPushButton* Command_Esc_ = new QPushButton(this);
+  // Controls, under the window's own names (also their objectName), created
+  // in this order; those the cycle, the list and the download share are
+  // described in ControlliFinestra.
+  QCheckBox* Check1_ = new QCheckBox(this);           // autostart at log-on
+  QLabel* Label3_ = new QLabel(this);                 // "Aggiorna ogni"
+  QComboBox* Combo1_ = new QComboBox(this);           // check interval
+  QLabel* Label5_ = new QLabel(this);                 // "Data ultimo aggiornamento"
+  QLineEdit* Text1_ = new QLineEdit(this);            // date of the last update
+  QLabel* Label2_ = new QLabel(this);                 // status line
+  QLabel* Label1_ = new QLabel(this);                 // progress line of a download
+  QLabel* Label4_ = new QLabel(this);                 // count line of a search
+  QLabel* Label6_ = new QLabel(this);                 // version line
+  QTableWidget* grdAggior_ = new QTableWidget(this);  // the update list
+  QProgressBar* vbalProg_ = new QProgressBar(this);   // download progress
+  QFrame* navdat_ = new QFrame(this);                 // holds the command buttons
+  QPushButton* Command_F1_ = new QPushButton(this);   // "F1-Guida", no action
+  QPushButton* Command_F4_ = new QPushButton(this);   // search now
+  QPushButton* Command_F5_ = new QPushButton(this);   // clear all marks
+  QPushButton* Command_F8_ = new QPushButton(this);   // mark all
+  QPushButton* Command_F10_ = new QPushButton(this);  // download the marked updates
+  QPushButton* Command_Nas_ = new QPushButton(this);  // hide into the tray
+  QPushButton* Command_Esc_ = new QPushButton(this);  // exit or hide; the busy signal
   // The tab strip around the grid; the window needs no behaviour of it.
   brisko::xpVantelTab* xpVantelTab1_ = nullptr;
   QMenu mnuVestrum_;
+  QAction* Escixx_ = nullptr;
   NotifyIconCtrl NotifyIconCtrl1_;
   QTimer tmrRicerca_;
 
