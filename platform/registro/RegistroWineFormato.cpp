@@ -25,18 +25,6 @@ bool CifraOttale(char c) {
   return c >= '0' && c <= '7';
 }
 
-// A number of 1 to 8 hex digits, nothing else.
-std::optional<std::uint32_t> Esadecimale(std::string_view s) {
-  if (s.empty() || s.size() > 8) return std::nullopt;
-  std::uint32_t n = 0;
-  for (const char c : s) {
-    const int v = ValoreCifraEsadecimale(c);
-    if (v < 0) return std::nullopt;
-    n = (n << 4U) | static_cast<std::uint32_t>(v);
-  }
-  return n;
-}
-
 // Text written with Wine's escapes, from s[i] up to the unescaped `fine`,
 // as UTF-16LE bytes; the position after `fine`, or nullopt with `errore`.
 std::optional<std::size_t> TestoWine(std::string_view s, std::size_t i, char fine,
@@ -96,7 +84,7 @@ std::optional<std::size_t> TestoWine(std::string_view s, std::size_t i, char fin
           errore = "\\x senza cifre esadecimali";
           return std::nullopt;
         }
-        u = *Esadecimale(s.substr(i, cifre));
+        u = *NumeroEsadecimale(s.substr(i, cifre));
         i += cifre;
         break;
       }
@@ -296,8 +284,9 @@ class AnalizzatoreWine {
     v.tipo = REG_SZ;
     if (dati.starts_with("str(") || dati.starts_with("hex(")) {
       const std::size_t chiusa = dati.find("):");
-      const auto tipo =
-          chiusa == std::string_view::npos ? std::nullopt : Esadecimale(dati.substr(4, chiusa - 4));
+      const auto tipo = chiusa == std::string_view::npos
+                            ? std::nullopt
+                            : NumeroEsadecimale(dati.substr(4, chiusa - 4));
       if (!tipo) {
         errore = "tipo di valore non valido";
         return std::nullopt;
@@ -310,7 +299,7 @@ class AnalizzatoreWine {
       v.tipo = REG_BINARY;
       return Esadecimali(std::move(v), dati.substr(4), errore);
     } else if (dati.starts_with("dword:")) {
-      const auto n = dati.size() == 14 ? Esadecimale(dati.substr(6)) : std::nullopt;
+      const auto n = dati.size() == 14 ? NumeroEsadecimale(dati.substr(6)) : std::nullopt;
       if (!n) {
         errore = "numero dword non valido";
         return std::nullopt;

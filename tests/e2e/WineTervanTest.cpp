@@ -25,28 +25,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using orvane::test::LeggiFile;
+using orvane::test::NomiInCartella;
 using ::testing::ElementsAre;
 using ::testing::UnorderedElementsAre;
-
-bool InPath(const std::string& programma) {
-  const char* path = std::getenv("PATH");
-  std::string_view resto = path == nullptr ? "" : path;
-  while (!resto.empty()) {
-    const std::size_t fine = std::min(resto.find(':'), resto.size());
-    std::error_code e;
-    if (fs::exists(fs::path(resto.substr(0, fine)) / programma, e)) return true;
-    resto.remove_prefix(std::min(fine + 1, resto.size()));
-  }
-  return false;
-}
-
-std::vector<std::string> Contenuto(const fs::path& cartella) {
-  std::vector<std::string> nomi;
-  std::error_code ec;
-  for (const auto& v : fs::directory_iterator(cartella, ec))
-    nomi.push_back(v.path().filename().string());
-  return nomi;
-}
 
 // The store's rows as "softxx|PercXx|Server|userid", by program code.
 std::vector<std::string> Righe(const fs::path& archivio) {
@@ -91,7 +72,7 @@ class TervanSottoWine : public ::testing::Test {
 };
 
 TEST_F(TervanSottoWine, FindsTheProgramsOfAPrefixAndDeliversTheirPackagesWhereTheyLook) {
-  if (!InPath("wine")) {
+  if (!orvane::test::NelPath("wine")) {
     GTEST_SKIP() << "wine is not installed (Debian packages wine and wine64): Tervan is not "
                     "tested against a real Wine prefix";
   }
@@ -137,13 +118,13 @@ TEST_F(TervanSottoWine, FindsTheProgramsOfAPrefixAndDeliversTheirPackagesWhereTh
               UnorderedElementsAre("ROSSI|7|Motore comune|", "ROSSI|42|Stampe & <fatture>|",
                                    "ROSSI|99|Schede però nuove|"))
       << tervan.Errori(1);
-  EXPECT_THAT(Contenuto(d / "Dati" / "Contabilità" / "Aggiornamenti"),
+  EXPECT_THAT(NomiInCartella(d / "Dati" / "Contabilità" / "Aggiornamenti"),
               UnorderedElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip",
                                    "TARVIK-2008-03-05-14-30-00-C-42.zip"));
   EXPECT_EQ(LeggiFile(d / "Dati" / "Contabilità" / "Aggiornamenti" /
                       "TARVIK-2008-03-05-14-30-00-C-42.zip"),
             LeggiFile(servizio.FilePacchetto("Aggiornamento00042.zip")));
-  EXPECT_THAT(Contenuto(c / "Archivi" / "morlen" / "Aggiornamenti"),
+  EXPECT_THAT(NomiInCartella(c / "Archivi" / "morlen" / "Aggiornamenti"),
               ElementsAre("MORLEN-2009-01-01-00-00-00-C-99.zip"));
   EXPECT_THAT(
       Righe(tervan.Cartella() / "Tervan.mdb"),
