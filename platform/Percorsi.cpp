@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/PrefissoWine.h"
 #include "platform/TestoUtf8.h"
 
 namespace platform {
@@ -73,6 +74,9 @@ std::optional<std::string> VoceEsistente(const std::filesystem::path& cartella,
 std::filesystem::path CartellaUnita(char lettera) {
   const char l = MaiuscolaAscii(lettera);
   if (auto cartella = Variabile(std::string("ORVANE_DRIVE_") + l)) return *cartella;
+  if (const auto prefisso = PrefissoWine()) {
+    if (auto cartella = CartellaUnitaWine(*prefisso, l)) return *cartella;
+  }
   return CartellaDatiUtente() / "orvane" /
          (std::string("drive_") + static_cast<char>(l - 'A' + 'a'));
 }

@@ -209,4 +209,15 @@ int ValoreCifraEsadecimale(char c) {
   return -1;
 }
 
+std::optional<std::uint32_t> NumeroEsadecimale(std::string_view testo) {
+  if (testo.empty() || testo.size() > 8) return std::nullopt;
+  std::uint32_t n = 0;
+  for (const char c : testo) {
+    const int v = ValoreCifraEsadecimale(c);
+    if (v < 0) return std::nullopt;
+    n = (n << 4U) | static_cast<std::uint32_t>(v);
+  }
+  return n;
+}
+
 }  // namespace platform

@@ -13,6 +13,10 @@ constexpr std::size_t kNomeValoreMassimo = 16383;
 }  // namespace
 
 Nodo* Nodo::Figlio(std::string_view n) {
+  return const_cast<Nodo*>(std::as_const(*this).Figlio(n));
+}
+
+const Nodo* Nodo::Figlio(std::string_view n) const {
   const auto it = figli.find(MaiuscoloPerConfrontoUtf8(n));
   return it == figli.end() ? nullptr : it->second.get();
 }
@@ -76,7 +80,11 @@ bool Nodo::CancellaValore(std::string_view n) {
 }
 
 Nodo* Trova(Nodo& radice, const Percorso& percorso, std::size_t quanti) {
-  Nodo* n = &radice;
+  return const_cast<Nodo*>(Trova(std::as_const(radice), percorso, quanti));
+}
+
+const Nodo* Trova(const Nodo& radice, const Percorso& percorso, std::size_t quanti) {
+  const Nodo* n = &radice;
   for (std::size_t i = 0; i < percorso.size() && i < quanti && n != nullptr; ++i) {
     n = n->Figlio(percorso[i]);
   }

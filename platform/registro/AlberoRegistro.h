@@ -33,6 +33,7 @@ struct Nodo {
   std::map<std::string, std::unique_ptr<Nodo>> figli;  // by MaiuscoloPerConfrontoUtf8
 
   [[nodiscard]] Nodo* Figlio(std::string_view n);
+  [[nodiscard]] const Nodo* Figlio(std::string_view n) const;
   Nodo& FiglioOCrea(std::string_view n, bool virt, bool* creato = nullptr);
   /// The subkey that a key creation goes through or creates: a key that
   /// only stood for the autostart path becomes real, with the caller's
@@ -50,6 +51,8 @@ struct Nodo {
 
 /// The key at `percorso` (only its first `quanti` names), or nullptr.
 [[nodiscard]] Nodo* Trova(Nodo& radice, const Percorso& percorso, std::size_t quanti = SIZE_MAX);
+[[nodiscard]] const Nodo* Trova(const Nodo& radice, const Percorso& percorso,
+                                std::size_t quanti = SIZE_MAX);
 
 /// Splits a subkey path; a single trailing "\" is allowed, a leading one or
 /// an empty name between two is not (ERROR_BAD_PATHNAME).

@@ -8,6 +8,7 @@
 
 #include "RegistroAutostart.h"
 #include "RegistroFile.h"
+#include "StratoWine.h"
 #include "platform/RegistroFormato.h"
 #include "platform/TestoUtf8.h"
 
@@ -118,24 +119,42 @@ Alveare Carica(std::size_t radice, Contesto& c) {
 }
 
 LSTATUS ApriChiave(HKEY h, std::string_view sottochiave, std::uint32_t accesso, Contesto& c,
-                   ChiaveAperta& out) {
+                   ChiaveAperta& out, bool profondo) {
   const auto r = Risolvi(h);
   if (!r) return ERROR_INVALID_HANDLE;
-  return ApriChiave(*r, sottochiave, accesso, c, out);
+  return ApriChiave(*r, sottochiave, accesso, c, out, profondo);
 }
 
 LSTATUS ApriChiave(const Riferimento& r, std::string_view sottochiave, std::uint32_t accesso,
-                   Contesto& c, ChiaveAperta& out) {
+                   Contesto& c, ChiaveAperta& out, bool profondo) {
   if ((r.accesso & accesso) != accesso) return ERROR_ACCESS_DENIED;
   Percorso sotto;
   if (const LSTATUS e = DividiPercorso(sottochiave, sotto); e != ERROR_SUCCESS) return e;
   out.alveare = Carica(r.radice, c);
   if (out.alveare.errore != ERROR_SUCCESS) return out.alveare.errore;
-  Nodo* base = Trova(out.alveare.radice, r.percorso);
-  if (base == nullptr) return ERROR_KEY_DELETED;
-  out.nodo = Trova(*base, sotto);
-  if (out.nodo == nullptr) return ERROR_FILE_NOT_FOUND;
-  out.chiave = {r.radice, Unisci(r.percorso, sotto), r.accesso};
+  out.wine = AlberoWine(r.radice, c);
+  if (Trova(out.alveare.radice, r.percorso) == nullptr && NodoWine(out.wine, r.percorso) == nullptr)
+    return ERROR_KEY_DELETED;
+  const Percorso percorso = Unisci(r.percorso, sotto);
+  Nodo* proprio = Trova(out.alveare.radice, percorso);
+  const Nodo* wine = NodoWine(out.wine, percorso);
+  if (proprio == nullptr && wine == nullptr) return ERROR_FILE_NOT_FOUND;
+  if (wine == nullptr) {
+    out.nodo = proprio;
+  } else {
+    Sovrapponi(wine, proprio, profondo, out.vista);
+    out.nodo = &out.vista;
+  }
+  // The spelling of each name: the store's where it has the key.
+  const Nodo* p = &out.alveare.radice;
+  const Nodo* w = out.wine.get();
+  out.nomi.clear();
+  for (const auto& nome : percorso) {
+    p = p == nullptr ? nullptr : p->Figlio(nome);
+    w = w == nullptr ? nullptr : w->Figlio(nome);
+    out.nomi.push_back(p != nullptr ? p->nome : w->nome);
+  }
+  out.chiave = {r.radice, percorso, r.accesso};
   return ERROR_SUCCESS;
 }
 

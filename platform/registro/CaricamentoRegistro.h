@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "AlberoRegistro.h"
@@ -33,6 +34,9 @@ struct ChiaveAperta {
 
   Riferimento chiave;  // the root, the whole path of the key, the handle's access
   Alveare alveare;
+  std::shared_ptr<const Nodo> wine;  // the Wine prefix's tree below the root, if any
+  Nodo vista;                        // the key as seen through both, when the prefix has it
+  Percorso nomi;                     // the key's path as spelt where it was found
   Nodo* nodo = nullptr;
 };
 
@@ -40,11 +44,14 @@ struct ChiaveAperta {
 /// the handle (ERROR_INVALID_HANDLE), checks that it grants `accesso`
 /// (ERROR_ACCESS_DENIED), splits `sottochiave` (ERROR_BAD_PATHNAME), reads
 /// the root's file (its failure), finds the handle's key
-/// (ERROR_KEY_DELETED) and the subkey below it (ERROR_FILE_NOT_FOUND).
+/// (ERROR_KEY_DELETED) and the subkey below it (ERROR_FILE_NOT_FOUND). A
+/// key is found in the store or in the Wine prefix below it; where the
+/// prefix has it, `nodo` is the view of both (the store's values win), with
+/// the subkeys as names only unless `profondo`.
 LSTATUS ApriChiave(HKEY h, std::string_view sottochiave, std::uint32_t accesso, Contesto& c,
-                   ChiaveAperta& out);
+                   ChiaveAperta& out, bool profondo = false);
 /// The same, for a key already resolved.
 LSTATUS ApriChiave(const Riferimento& r, std::string_view sottochiave, std::uint32_t accesso,
-                   Contesto& c, ChiaveAperta& out);
+                   Contesto& c, ChiaveAperta& out, bool profondo = false);
 
 }  // namespace platform::registro

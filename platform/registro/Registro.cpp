@@ -17,7 +17,9 @@
 #include "AlberoRegistro.h"
 #include "CaricamentoRegistro.h"
 #include "ManiglieRegistro.h"
+#include "RegistroAutostart.h"
 #include "SalvataggioRegistro.h"
+#include "StratoWine.h"
 #include "ValoriChiave.h"
 #include "platform/Percorsi.h"
 #include "platform/RegistroFormato.h"
@@ -55,6 +57,12 @@ LSTATUS LeggiValore(HKEY h, std::string_view nome, Contesto& c, ValoreNodo& out)
   ChiaveAperta k;
   if (const LSTATUS e = ApriChiave(h, {}, KEY_QUERY_VALUE, c, k); e != ERROR_SUCCESS) return e;
   return ValoriDi(k.chiave.radice, k.chiave.percorso).Leggi(*k.nodo, nome, out);
+}
+
+// Whether the Wine prefix below the store holds the key: the store never
+// changes the prefix, so such a key cannot be deleted.
+bool NelPrefisso(std::size_t radice, const Percorso& percorso, Contesto& c) {
+  return registro::NodoWine(registro::AlberoWine(radice, c), percorso) != nullptr;
 }
 
 }  // namespace
@@ -120,7 +128,7 @@ LSTATUS RegCreateKeyEx(HKEY hKey, std::string_view sottochiave, std::uint32_t /*
     if (!sotto.empty() && (r->accesso & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
     bool creata = false;
     const LSTATUS e = registro::ModificaRadice(r->radice, c, [&](Nodo& albero, bool& cambiato) {
-      Nodo* n = Trova(albero, r->percorso);
+      Nodo* n = registro::TrovaOCopia(albero, r->radice, r->percorso, c, cambiato);
       if (n == nullptr) return ERROR_KEY_DELETED;
       for (const auto& nome : sotto)
         n = &n->FiglioReale(nome, creata, cambiato);
@@ -199,7 +207,10 @@ LSTATUS RegDeleteKey(HKEY hKey, std::string_view sottochiave) noexcept {
     }
     const Percorso bersaglio = registro::Unisci(r->percorso, sotto);
     if (bersaglio.empty()) return ERROR_ACCESS_DENIED;
-    if (!ValoriDi(r->radice, bersaglio).ChiaveCancellabile()) return ERROR_ACCESS_DENIED;
+    if (!ValoriDi(r->radice, bersaglio).ChiaveCancellabile() ||
+        NelPrefisso(r->radice, bersaglio, c)) {
+      return ERROR_ACCESS_DENIED;
+    }
     return registro::ModificaRadice(r->radice, c, [&](Nodo& albero, bool& cambiato) {
       if (Trova(albero, r->percorso) == nullptr) return ERROR_KEY_DELETED;
       Nodo* padre = Trova(albero, bersaglio, bersaglio.size() - 1);
@@ -222,6 +233,7 @@ LSTATUS RegDeleteTree(HKEY hKey, std::string_view sottochiave) noexcept {
       return e;
     }
     const Percorso bersaglio = registro::Unisci(r->percorso, sotto);
+    if (NelPrefisso(r->radice, bersaglio, c)) return ERROR_ACCESS_DENIED;
     return registro::ModificaRadice(r->radice, c, [&](Nodo& albero, bool& cambiato) {
       if (Trova(albero, r->percorso) == nullptr) return ERROR_KEY_DELETED;
       Nodo* n = Trova(albero, bersaglio);
@@ -272,19 +284,38 @@ LSTATUS RegCloseKey(HKEY hKey) noexcept {
   return Esegui([&](Contesto&) -> LSTATUS { return registro::ChiudiHandle(hKey); });
 }
 
+LSTATUS OrigineValore(HKEY hKey, std::string_view nome, OrigineValoreRegistro& origine) noexcept {
+  return Esegui([&](Contesto& c) -> LSTATUS {
+    ChiaveAperta k;
+    if (const LSTATUS e = ApriChiave(hKey, {}, KEY_QUERY_VALUE, c, k); e != ERROR_SUCCESS) return e;
+    const std::size_t radice = k.chiave.radice;
+    ValoreNodo v;
+    if (const LSTATUS e = ValoriDi(radice, k.chiave.percorso).Leggi(*k.nodo, nome, v);
+        e != ERROR_SUCCESS) {
+      return e;
+    }
+    if (ChiaveAutostart(registro::HandleRadice(radice), k.chiave.percorso)) {
+      origine = {false, CartellaAutostart()};
+      return ERROR_SUCCESS;
+    }
+    const Nodo* proprio = Trova(k.alveare.radice, k.chiave.percorso);
+    const bool wine = proprio == nullptr || proprio->Valore(nome) == nullptr;
+    origine = {wine, wine ? *registro::FileWine(radice) : registro::FileRadice(radice)};
+    return ERROR_SUCCESS;
+  });
+}
+
 LSTATUS EsportaRegistro(HKEY hKey, std::string_view sottochiave, std::string& testo) noexcept {
   return Esegui([&](Contesto& c) -> LSTATUS {
     ChiaveAperta k;
-    if (const LSTATUS e = ApriChiave(hKey, sottochiave, 0, c, k); e != ERROR_SUCCESS) return e;
-    // The key's own spelling, from the root down.
-    Percorso percorso;
-    std::string prefisso(kNomiRadici.at(k.chiave.radice));
-    Nodo* n = &k.alveare.radice;
-    for (const auto& nome : k.chiave.percorso) {
-      n = n->Figlio(nome);
-      percorso.push_back(n->nome);
-      prefisso += "\\" + n->nome;
+    if (const LSTATUS e = ApriChiave(hKey, sottochiave, 0, c, k, true); e != ERROR_SUCCESS) {
+      return e;
     }
+    // The key's own spelling, from the root down.
+    Percorso percorso = k.nomi;
+    std::string prefisso(kNomiRadici.at(k.chiave.radice));
+    for (const auto& nome : percorso)
+      prefisso += "\\" + nome;
     std::vector<SezioneFileRegistro> sezioni;
     registro::Sezioni(*k.nodo, k.chiave.radice, percorso, prefisso, true, sezioni);
     testo = TestoFileRegistro(sezioni);

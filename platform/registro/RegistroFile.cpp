@@ -19,7 +19,19 @@ const std::filesystem::path& CartellaCreata(const std::filesystem::path& cartell
   return cartella;
 }
 
+std::string Firma(const std::filesystem::path& file, const struct stat& st) {
+  return file.string() + ":" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+         std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+         std::to_string(st.st_mtim.tv_nsec);
+}
+
 }  // namespace
+
+std::string FirmaFileRegistro(const std::filesystem::path& file) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) return {};
+  return Firma(file, st);
+}
 
 BloccoCartellaRegistro::BloccoCartellaRegistro(const std::filesystem::path& cartella)
     : blocco_(CartellaCreata(cartella)) {}
@@ -48,9 +60,7 @@ LetturaFileRegistro LeggiFileRegistro(const std::filesystem::path& file, std::si
   } else if (static_cast<std::size_t>(st.st_size) > limite) {
     l.errore = EFBIG;
   }
-  l.firma = file.string() + ":" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) +
-            ":" + std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
-            std::to_string(st.st_mtim.tv_nsec);
+  l.firma = Firma(file, st);
   if (l.errore != 0) return l;
   l.contenuto.resize(static_cast<std::size_t>(st.st_size));
   std::size_t letti = 0;

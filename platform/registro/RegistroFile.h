@@ -31,6 +31,10 @@ struct LetturaFileRegistro {
   std::string firma;
 };
 
+/// The signature LeggiFileRegistro would give the file as it is now; ""
+/// when it cannot be looked at.
+[[nodiscard]] std::string FirmaFileRegistro(const std::filesystem::path& file);
+
 /// Reads a file of at most `limite` bytes (a larger one reads as EFBIG).
 [[nodiscard]] LetturaFileRegistro LeggiFileRegistro(const std::filesystem::path& file,
                                                     std::size_t limite);

@@ -221,18 +221,6 @@ std::string Utf8DaCp1252(std::string_view byte) {
 
 // ------------------------------------------------------------------ reading
 
-// A number of 1 to 8 hex digits, nothing else.
-std::optional<std::uint32_t> NumeroEsadecimale(std::string_view s) {
-  if (s.empty() || s.size() > 8) return std::nullopt;
-  std::uint32_t n = 0;
-  for (const char c : s) {
-    const int v = ValoreCifraEsadecimale(c);
-    if (v < 0) return std::nullopt;
-    n = (n << 4U) | static_cast<std::uint32_t>(v);
-  }
-  return n;
-}
-
 bool TipoStringa(std::uint32_t tipo) {
   return tipo == REG_SZ || tipo == REG_EXPAND_SZ || tipo == REG_MULTI_SZ;
 }

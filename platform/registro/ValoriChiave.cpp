@@ -4,6 +4,7 @@
 #include "RegistroAutostart.h"
 #include "RegistroFile.h"
 #include "SalvataggioRegistro.h"
+#include "StratoWine.h"
 
 namespace platform::registro {
 namespace {
@@ -26,18 +27,24 @@ class ValoriAlbero final : public ValoriChiave {
   LSTATUS Imposta(const Riferimento& r, std::string_view nome, std::uint32_t tipo, std::string dati,
                   Contesto& c) const override {
     return ModificaRadice(r.radice, c, [&](Nodo& albero, bool& cambiato) {
-      Nodo* n = Trova(albero, r.percorso);
+      // A key that only the Wine prefix holds takes the value in the store.
+      Nodo* n = TrovaOCopia(albero, r.radice, r.percorso, c, cambiato);
       if (n == nullptr) return ERROR_KEY_DELETED;
-      cambiato = n->ImpostaValore(nome, tipo, std::move(dati));
+      cambiato = n->ImpostaValore(nome, tipo, std::move(dati)) || cambiato;
       return ERROR_SUCCESS;
     });
   }
   LSTATUS Cancella(const Riferimento& r, std::string_view nome, Contesto& c) const override {
     return ModificaRadice(r.radice, c, [&](Nodo& albero, bool& cambiato) {
       Nodo* n = Trova(albero, r.percorso);
-      if (n == nullptr) return ERROR_KEY_DELETED;
-      cambiato = n->CancellaValore(nome);
-      return cambiato ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+      if (n != nullptr && n->CancellaValore(nome)) {
+        cambiato = true;
+        return ERROR_SUCCESS;
+      }
+      // A value of the Wine prefix stays: the store never changes the prefix.
+      const Nodo* wine = NodoWine(AlberoWine(r.radice, c), r.percorso);
+      if (wine != nullptr && wine->Valore(nome) != nullptr) return ERROR_ACCESS_DENIED;
+      return n == nullptr && wine == nullptr ? ERROR_KEY_DELETED : ERROR_FILE_NOT_FOUND;
     });
   }
   bool ChiaveCancellabile() const override { return true; }

@@ -54,7 +54,11 @@ constexpr std::string_view kUso =
     "i file in UTF-8 e i file \"REGEDIT4\" (codifica Windows-1252).\n"
     "\n"
     "Il registro sta nella cartella $ORVANE_REGISTRY (predefinita:\n"
-    "$XDG_CONFIG_HOME/orvane/registry). Esito: 0 riuscito, 1 non riuscito, 2 uso errato.\n";
+    "$XDG_CONFIG_HOME/orvane/registry). Sotto HKCU e HKLM si leggono anche, senza mai\n"
+    "modificarli, user.reg e system.reg del prefisso Wine ($ORVANE_WINEPREFIX, oppure\n"
+    "$WINEPREFIX o ~/.wine se contiene system.reg): query indica i valori che vengono da lì\n"
+    "con \"[Wine: FILE]\"; un valore scritto qui prevale su quello del prefisso.\n"
+    "Esito: 0 riuscito, 1 non riuscito, 2 uso errato.\n";
 
 int UsoErrato(const std::string& messaggio) {
   std::cerr << "orvane-reg: " << messaggio << "\n\n" << kUso;
@@ -71,7 +75,8 @@ std::string DescriviCodice(LSTATUS codice) {
     case platform::ERROR_FILE_NOT_FOUND:
       return "chiave o valore inesistente";
     case platform::ERROR_ACCESS_DENIED:
-      return "accesso negato (una chiave con sottochiavi si cancella solo intera)";
+      return "accesso negato (una chiave con sottochiavi si cancella solo intera; il prefisso "
+             "Wine non viene mai modificato)";
     case platform::ERROR_INVALID_HANDLE:
       return "radice sconosciuta";
     case platform::ERROR_INVALID_PARAMETER:
@@ -288,6 +293,17 @@ std::string NomeMostrato(const std::string& nome) {
   return nome.empty() ? "(Predefinito)" : nome;
 }
 
+// One value as query shows it; a value read from the Wine prefix says so.
+void StampaValore(HKEY h, const std::string& nome, std::uint32_t tipo, const std::string& dati) {
+  std::cout << "    " << NomeMostrato(nome) << "    " << NomeTipo(tipo) << "    "
+            << TestoDati(tipo, dati);
+  platform::OrigineValoreRegistro origine;
+  if (platform::OrigineValore(h, nome, origine) == platform::ERROR_SUCCESS && origine.wine) {
+    std::cout << "    [Wine: " << origine.file.string() << "]";
+  }
+  std::cout << "\n";
+}
+
 int StampaChiave(HKEY h, const std::string& percorso, bool ricorsivo) {
   std::cout << percorso << "\n";
   std::string nome;
@@ -297,8 +313,7 @@ int StampaChiave(HKEY h, const std::string& percorso, bool ricorsivo) {
     const LSTATUS r = platform::RegEnumValue(h, i, nome, &tipo, &dati);
     if (r == platform::ERROR_NO_MORE_ITEMS) break;
     if (r != platform::ERROR_SUCCESS) return Fallito(DescriviCodice(r));
-    std::cout << "    " << NomeMostrato(nome) << "    " << NomeTipo(tipo) << "    "
-              << TestoDati(tipo, dati) << "\n";
+    StampaValore(h, nome, tipo, dati);
   }
   std::cout << "\n";
   std::vector<std::string> sottochiavi;
@@ -338,8 +353,8 @@ int Query(const Argomenti& a) {
       r != platform::ERROR_SUCCESS) {
     return Fallito(DescriviCodice(r));
   }
-  std::cout << a.testoChiave << "\n    " << NomeMostrato(*a.valore) << "    " << NomeTipo(tipo)
-            << "    " << TestoDati(tipo, dati) << "\n";
+  std::cout << a.testoChiave << "\n";
+  StampaValore(k.H(), *a.valore, tipo, dati);
   return kRiuscito;
 }
 

@@ -31,6 +31,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using orvane::test::NomiInCartella;
 using orvane::test::Processo;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -38,18 +39,10 @@ using ::testing::UnorderedElementsAre;
 
 constexpr const char* kTitoloFinestra = "Aggiornamenti automatici - Orvane Software";
 
-std::vector<std::string> Contenuto(const fs::path& cartella) {
-  std::vector<std::string> nomi;
-  std::error_code ec;
-  for (const auto& v : fs::directory_iterator(cartella, ec))
-    nomi.push_back(v.path().filename().string());
-  return nomi;
-}
-
 // The user's sockets in the runtime folder.
 std::vector<std::string> Socket(const fs::path& cartella) {
   std::vector<std::string> nomi;
-  for (const std::string& n : Contenuto(cartella))
+  for (const std::string& n : NomiInCartella(cartella))
     if (fs::is_socket(cartella / n)) nomi.push_back(n);
   return nomi;
 }
@@ -130,7 +123,7 @@ TEST_F(VerificaTervan, DownloadsEveryListedPackageUnseenAnnouncesItAndEndsCleanl
   const auto pacchetto = [&](const char* nome) {
     return orvane::test::LeggiFile(servizio_.FilePacchetto(nome));
   };
-  EXPECT_THAT(Contenuto(dati_.tarvik / "Aggiornamenti"),
+  EXPECT_THAT(NomiInCartella(dati_.tarvik / "Aggiornamenti"),
               UnorderedElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip",
                                    "TARVIK-2008-03-05-14-30-00-C-42.zip"));
   EXPECT_EQ(orvane::test::LeggiFile(dati_.tarvik / "Aggiornamenti" /
@@ -139,13 +132,13 @@ TEST_F(VerificaTervan, DownloadsEveryListedPackageUnseenAnnouncesItAndEndsCleanl
   EXPECT_EQ(orvane::test::LeggiFile(dati_.tarvik / "Aggiornamenti" /
                                     "TARVIK-2008-03-05-14-30-00-C-42.zip"),
             pacchetto("Aggiornamento00042.zip"));
-  EXPECT_THAT(Contenuto(dati_.morlen / "Aggiornamenti"),
+  EXPECT_THAT(NomiInCartella(dati_.morlen / "Aggiornamenti"),
               ElementsAre("MORLEN-2009-01-01-00-00-00-C-99.zip"));
   EXPECT_EQ(orvane::test::LeggiFile(dati_.morlen / "Aggiornamenti" /
                                     "MORLEN-2009-01-01-00-00-00-C-99.zip"),
             pacchetto("Aggiornamento00099.zip"));
   // The common package went with the first program that listed it.
-  EXPECT_THAT(Contenuto(dati_.selvor / "Aggiornamenti"), IsEmpty());
+  EXPECT_THAT(NomiInCartella(dati_.selvor / "Aggiornamenti"), IsEmpty());
   EXPECT_THAT(servizio_.Registrati(),
               UnorderedElementsAre("ROSSI|7|Motore comune|", "ROSSI|42|Stampe & <fatture>|",
                                    "ROSSI|99|Schede però nuove|"));
@@ -204,7 +197,7 @@ TEST_F(VerificaTervan, SigtermDuringAPackageLeavesThePreviousFileAndNoTemporary)
   auto tervan = Avvia({"VERIFICA"}, server, "200");
   ASSERT_TRUE(Attendi([&] { return blocchi >= 3; })) << tervan_.Errori(1);
   EXPECT_EQ(tervan->Termina(SIGTERM), 0) << tervan_.Errori(1);
-  EXPECT_THAT(Contenuto(cartella), ElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip"));
+  EXPECT_THAT(NomiInCartella(cartella), ElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip"));
   EXPECT_EQ(orvane::test::LeggiFile(cartella / "ORVANE-2008-01-10-09-00-00-C-7.zip"),
             "pacchetto precedente");
   EXPECT_THAT(servizio_.Registrati(), IsEmpty());

@@ -29,20 +29,6 @@ std::string Sz(std::string_view testo) {
   return std::string(testo) + '\0';
 }
 
-bool InPath(const std::string& programma) {
-  const char* path = std::getenv("PATH");
-  std::string_view resto = path == nullptr ? "" : path;
-  while (!resto.empty()) {
-    const std::size_t fine = std::min(resto.find(':'), resto.size());
-    std::error_code e;
-    if (std::filesystem::exists(std::filesystem::path(resto.substr(0, fine)) / programma, e)) {
-      return true;
-    }
-    resto.remove_prefix(std::min(fine + 1, resto.size()));
-  }
-  return false;
-}
-
 // Every value of a key and of the keys below it: key path -> value name ->
 // type and bytes.
 using Valori = std::map<std::string, std::map<std::string, std::pair<std::uint32_t, std::string>>>;
@@ -67,7 +53,7 @@ void Raccogli(HKEY radice, const std::string& percorso, Valori& out) {
 class RegistroWineTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!InPath("wine")) return;
+    if (!orvane::test::NelPath("wine")) return;
     prefisso_ = std::make_unique<orvane::test::CartellaTemporanea>();
     ambiente_ = {{"WINEPREFIX", (prefisso_->Percorso() / "wine").string()},
                  {"WINEDEBUG", "-all"},

@@ -32,6 +32,14 @@ std::string LeggiFile(const std::filesystem::path& file) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::vector<std::string> NomiInCartella(const std::filesystem::path& cartella) {
+  std::vector<std::string> nomi;
+  std::error_code ec;
+  for (const auto& v : std::filesystem::directory_iterator(cartella, ec))
+    nomi.push_back(v.path().filename().string());
+  return nomi;
+}
+
 void ScriviFile(const std::filesystem::path& file, std::string_view contenuto) {
   if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
   std::ofstream out(file, std::ios::binary | std::ios::trunc);

@@ -17,6 +17,10 @@ MacchinaFinta::MacchinaFinta() {
   Imposta("XDG_DATA_HOME", Dati().string());
   Imposta("XDG_CONFIG_DIRS", ConfigurazioneSistema().string());
   Imposta("ORVANE_DRIVE_C", std::nullopt);
+  // No Wine prefix of the user running the tests: one is used only where a
+  // test makes it, in Wine().
+  Imposta("ORVANE_WINEPREFIX", std::nullopt);
+  Imposta("WINEPREFIX", Wine().string());
   // The runtime folder is the user's alone, as the session makes it.
   std::filesystem::create_directory(Esecuzione());
   std::filesystem::permissions(Esecuzione(), std::filesystem::perms::owner_all);

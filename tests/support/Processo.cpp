@@ -6,7 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 #include <thread>
 
@@ -86,6 +89,19 @@ int Processo::Termina(int segnale) {
     esito_ = WIFEXITED(stato) ? WEXITSTATUS(stato) : -WTERMSIG(stato);
   }
   return *esito_;
+}
+
+bool NelPath(const std::string& programma) {
+  const char* path = std::getenv("PATH");
+  std::string_view resto = path == nullptr ? "" : path;
+  while (!resto.empty()) {
+    const std::size_t fine = std::min(resto.find(':'), resto.size());
+    std::error_code e;
+    if (std::filesystem::exists(std::filesystem::path(resto.substr(0, fine)) / programma, e))
+      return true;
+    resto.remove_prefix(std::min(fine + 1, resto.size()));
+  }
+  return false;
 }
 
 Esito Esegui(const std::filesystem::path& programma, const std::vector<std::string>& argomenti,

@@ -14,7 +14,8 @@ namespace platform {
 [[nodiscard]] std::filesystem::path CartellaDatiUtente();
 
 /// The folder that stands for a drive letter: $ORVANE_DRIVE_<L> (letter in
-/// upper case), else $XDG_DATA_HOME/orvane/drive_<l>, else
+/// upper case), else the folder the Wine prefix (PrefissoWine) maps the
+/// letter to, else $XDG_DATA_HOME/orvane/drive_<l>, else
 /// ~/.local/share/orvane/drive_<l>. Read at every call.
 [[nodiscard]] std::filesystem::path CartellaUnita(char lettera);
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -78,5 +80,8 @@ void CodificaUtf8(char32_t c, std::string& out);
 /// The value of one hexadecimal digit (0-9, a-f, A-F), -1 for any other
 /// character.
 [[nodiscard]] int ValoreCifraEsadecimale(char c);
+
+/// The number that 1 to 8 hexadecimal digits, and nothing else, write.
+[[nodiscard]] std::optional<std::uint32_t> NumeroEsadecimale(std::string_view testo);
 
 }  // namespace platform

@@ -32,6 +32,16 @@ namespace platform {
 /// only the entries this store wrote; other programs' entries can be read by
 /// name but are never listed or deleted.
 
+/// Below HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE lies, read only, the
+/// registry of the Wine prefix the maker's programs run in (PrefissoWine:
+/// "user.reg" and "system.reg" in Wine's own format). A key exists when the
+/// store or the prefix holds it; a value the store holds wins over the
+/// prefix's. Every change goes to the store: a value written under a key
+/// that only the prefix holds makes that key in the store, and deleting a
+/// key or value that the prefix holds fails with ERROR_ACCESS_DENIED. A
+/// prefix file that cannot be read or used is reported once and counts as
+/// empty.
+
 /// A key handle, 32 bits wide as on Windows.
 using HKEY = std::uint32_t;
 /// A Windows error code (ERROR_SUCCESS on success).
@@ -132,6 +142,15 @@ LSTATUS RegCloseKey(HKEY hKey) noexcept;
 /// Reads a whole value in one call: its type and its bytes.
 LSTATUS LeggiValoreRegistro(HKEY hKey, std::string_view nome, std::uint32_t& tipo,
                             std::string& dati) noexcept;
+
+/// Where a value that RegQueryValueEx reads comes from: the store's own
+/// file (or autostart entry), or the registry file of the Wine prefix below
+/// the store (`wine` true).
+struct OrigineValoreRegistro {
+  bool wine = false;
+  std::filesystem::path file;
+};
+LSTATUS OrigineValore(HKEY hKey, std::string_view nome, OrigineValoreRegistro& origine) noexcept;
 
 /// The registry file text of the key `sottochiave` below `hKey` and of
 /// everything below it (autostart entries included), ready for the Windows

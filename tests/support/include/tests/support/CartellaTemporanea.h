@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvane::test {
 
@@ -29,5 +30,9 @@ class CartellaTemporanea {
 
 /// Writes `contenuto` to `file`, creating the folders above it.
 void ScriviFile(const std::filesystem::path& file, std::string_view contenuto);
+
+/// The names in a folder, in the order the folder lists them (none when it
+/// cannot be read).
+[[nodiscard]] std::vector<std::string> NomiInCartella(const std::filesystem::path& cartella);
 
 }  // namespace orvane::test

@@ -12,7 +12,8 @@
 namespace orvane::test {
 
 /// A whole user's machine in a temporary folder for the length of a test:
-/// registry folder, XDG configuration (autostart), data (drive C:) and
+/// registry folder, XDG configuration (autostart), data (drive C:), Wine prefix (none until a test
+/// makes one) and
 /// runtime (the user's sockets) folders, set through the environment exactly as a real session sets
 /// them. The command line reads "DEBUG" (no message boxes) and this program's error log starts
 /// empty. Everything is put back when the object goes.
@@ -33,6 +34,8 @@ class MacchinaFinta {
   }
   [[nodiscard]] std::filesystem::path Dati() const { return cartella_ / "dati"; }
   [[nodiscard]] std::filesystem::path Esecuzione() const { return cartella_ / "run"; }
+  /// $WINEPREFIX: a prefix once a test puts a "system.reg" in it.
+  [[nodiscard]] std::filesystem::path Wine() const { return cartella_ / "wine"; }
   [[nodiscard]] std::filesystem::path FileRadice(const std::string& radice) const {
     return Registro() / (radice + ".reg");
   }

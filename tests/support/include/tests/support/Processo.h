@@ -44,6 +44,9 @@ struct Esito {
   std::string err;
 };
 
+/// Whether a program of that name is in one of the folders of $PATH.
+[[nodiscard]] bool NelPath(const std::string& programma);
+
 /// Runs a program to its end (killed after `limite`, code -1000).
 Esito Esegui(const std::filesystem::path& programma, const std::vector<std::string>& argomenti,
              const std::map<std::string, std::string>& ambiente = {},

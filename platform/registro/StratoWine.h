@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "AlberoRegistro.h"
+#include "ManiglieRegistro.h"
+
+namespace platform::registro {
+
+/// The registry file of a Wine prefix that lies below a root of the store:
+/// "user.reg" below HKEY_CURRENT_USER, "system.reg" below
+/// HKEY_LOCAL_MACHINE; nullopt for other roots or without a prefix.
+[[nodiscard]] std::optional<std::filesystem::path> FileWine(std::size_t radice);
+
+/// The tree of that file, read only and shared while the file stays the
+/// same; nullptr when there is none. A file that cannot be read, or holds
+/// anything it should not, is reported once through `c` and counts as
+/// empty: never half-read.
+[[nodiscard]] std::shared_ptr<const Nodo> AlberoWine(std::size_t radice, Contesto& c);
+
+/// The view of one key: the values and subkeys of `sotto` (the prefix's)
+/// with those of `sopra` (the store's) over them, value by value; either
+/// may be null. The subkeys are names only unless `profondo`.
+void Sovrapponi(const Nodo* sotto, const Nodo* sopra, bool profondo, Nodo& out);
+
+/// The store's key at `percorso` in `albero`; a key that only the prefix
+/// holds is made in the store first (with the prefix's spelling), so a
+/// write lands in the store. nullptr when neither holds it.
+[[nodiscard]] Nodo* TrovaOCopia(Nodo& albero, std::size_t radice, const Percorso& percorso,
+                                Contesto& c, bool& cambiato);
+
+/// The prefix's key at `percorso` of a root, if it has one.
+[[nodiscard]] const Nodo* NodoWine(const std::shared_ptr<const Nodo>& albero,
+                                   const Percorso& percorso);
+
+}  // namespace platform::registro

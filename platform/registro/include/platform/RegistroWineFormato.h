@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string_view>
+
+#include "platform/RegistroFormato.h"
+
+namespace platform {
+
+/// Reads a registry file of a Wine prefix ("user.reg", "system.reg"): the
+/// header line "WINE REGISTRY Version 2", comment lines (";"), option lines
+/// ("#arch=" before the first key; "#time=", "#class=", "#link" inside a
+/// key), key lines "[Software\\Orvane] 1700000000" (path relative to the
+/// file's root, optional time stamp) and value lines ("name" or @, then
+/// "text", str(N):"text", dword:, hex: or hex(N): with "\"-wrapped lines).
+/// Quoted text uses Wine's escapes (\\ \" \[ \] \a \b \t \n \v \f \r \e,
+/// octal \ooo, \xhhhh for one UTF-16 unit); anything else, a raw byte
+/// outside printable ASCII, or a last line without its line end (a file cut
+/// short) is a problem. Sections carry the key path without a root name,
+/// names and string data as the store keeps them (UTF-8, strings with their
+/// terminating zero). A file with any problem must not be used at all.
+[[nodiscard]] FileRegistro AnalizzaFileRegistroWine(std::string_view contenuto);
+
+}  // namespace platform

@@ -1,0 +1,142 @@
+// The maker's programs installed in a real Wine prefix, their settings
+// written by Wine's own "reg", and nothing configured for Tervan: Tervan
+// started at log-on finds them, checks them against the reference service
+// and puts their packages where the Windows programs, started by Wine, will
+// look. Without Wine the test reports itself skipped.
+#include <gmock/gmock.h>
+#include <signal.h>
+#include <sqlite3.h>
+
+#include <QTest>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/MacchinaFinta.h"
+#include "tests/support/Processo.h"
+#include "tests/support/ServizioFiglio.h"
+#include "tests/support/TervanFiglio.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using orvane::test::LeggiFile;
+using orvane::test::NomiInCartella;
+using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
+
+// The store's rows as "softxx|PercXx|Server|userid", by program code.
+std::vector<std::string> Righe(const fs::path& archivio) {
+  std::vector<std::string> righe;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(archivio.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "select softxx, PercXx, Server, userid from AGGIOR order by softxx", -1,
+                       &s, nullptr);
+    while (s != nullptr && sqlite3_step(s) == SQLITE_ROW) {
+      std::string riga;
+      for (int i = 0; i < 4; ++i) {
+        const auto* testo = sqlite3_column_text(s, i);
+        riga += (i > 0 ? "|" : "") +
+                std::string(testo == nullptr ? "" : reinterpret_cast<const char*>(testo));
+      }
+      righe.push_back(riga);
+    }
+    sqlite3_finalize(s);
+  }
+  sqlite3_close(db);
+  return righe;
+}
+
+class TervanSottoWine : public ::testing::Test {
+ protected:
+  void Wine(const std::vector<std::string>& argomenti,
+            std::chrono::milliseconds limite = std::chrono::minutes(1)) {
+    const orvane::test::Esito e = orvane::test::Esegui("wine", argomenti, ambiente_, limite);
+    ASSERT_EQ(e.codice, 0) << testing::PrintToString(argomenti) << e.out << e.err;
+  }
+
+  orvane::test::MacchinaFinta macchina_;
+  std::map<std::string, std::string> ambiente_{
+      {"WINEPREFIX", macchina_.Wine().string()},
+      {"WINEDEBUG", "-all"},
+      {"LC_ALL", "C.UTF-8"},
+      // No display, no installers of optional parts, no menu entries.
+      {"DISPLAY", ""},
+      {"WAYLAND_DISPLAY", ""},
+      {"WINEDLLOVERRIDES", "mscoree,mshtml,winemenubuilder.exe=d"}};
+};
+
+TEST_F(TervanSottoWine, FindsTheProgramsOfAPrefixAndDeliversTheirPackagesWhereTheyLook) {
+  if (!orvane::test::NelPath("wine")) {
+    GTEST_SKIP() << "wine is not installed (Debian packages wine and wine64): Tervan is not "
+                    "tested against a real Wine prefix";
+  }
+  Wine({"wineboot", "--init"}, std::chrono::minutes(3));
+  const std::string impostazioni = R"(HKCU\Software\VB and VBA Program Settings\)";
+  const std::vector<std::vector<std::string>> valori{
+      {R"(TARVIKX\Utente)", "PercXx", R"(D:\Dati\Contabilità)"},
+      {R"(TARVIKX\Utente)", "Server", R"(UFFICIO\SQLEXPRESS)"},
+      {R"(TARVIKX\Licenza)", "codcli", "ROSSI"},
+      {R"(Orvane\Kovra)", "DRIVE_ARCH", R"(C:\Archivi)"},
+      {R"(Orvane\Kovra)", "codcli", "ROSSI"},
+      {R"(Vuldra\Vestrum)", "nomexx", "ROSSI"},
+      {R"(Vuldra\Vestrum)", "datixx", R"(C:\Selvor\Dati)"},
+      {R"(Vuldra\Vestrum)", "Server", "Agenzia è qui"},
+  };
+  for (const auto& v : valori)
+    Wine({"reg", "add", impostazioni + v[0], "/v", v[1], "/d", v[2], "/f"});
+  // The programs as their installers leave them, and drive D: on a folder
+  // outside the prefix.
+  const fs::path c = macchina_.Wine() / "drive_c";
+  const fs::path d = macchina_.Percorso() / "disco d";
+  for (const fs::path& cartella :
+       {c / "Orvane" / "Tarvik", c / "Orvane" / "Morlen", c / "Orvane" / "Selvor",
+        c / "Archivi" / "morlen", c / "Selvor" / "Dati", d / "Dati" / "Contabilità"})
+    fs::create_directories(cartella);
+  fs::create_directory_symlink(d, macchina_.Wine() / "dosdevices" / "d:");
+  // Wine's files on disk, as Wine leaves them when its last program ends.
+  ASSERT_EQ(orvane::test::Esegui("wineserver", {"-w"}, ambiente_).codice, 0);
+  const std::string utente = LeggiFile(macchina_.Wine() / "user.reg");
+  const std::string sistema = LeggiFile(macchina_.Wine() / "system.reg");
+
+  orvane::test::ServizioFiglio servizio;
+  orvane::test::TervanFiglio tervan(macchina_.Percorso() / "programma");
+  auto processo = tervan.Avvia({"VERIFICA"}, {{"ORVANE_UPDATE_SERVER", servizio.Server()},
+                                              {"ORVANE_WEB_SITE", "http://127.0.0.1:9"},
+                                              {"TERVAN_INTERVALLO_RICERCA_MS", "200"}});
+  for (auto fine = std::chrono::steady_clock::now() + 60s;
+       servizio.Registrati().size() < 3 && std::chrono::steady_clock::now() < fine;)
+    QTest::qWait(50);
+  EXPECT_EQ(processo->Termina(SIGTERM), 0) << tervan.Errori(1);
+
+  EXPECT_THAT(servizio.Registrati(),
+              UnorderedElementsAre("ROSSI|7|Motore comune|", "ROSSI|42|Stampe & <fatture>|",
+                                   "ROSSI|99|Schede però nuove|"))
+      << tervan.Errori(1);
+  EXPECT_THAT(NomiInCartella(d / "Dati" / "Contabilità" / "Aggiornamenti"),
+              UnorderedElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip",
+                                   "TARVIK-2008-03-05-14-30-00-C-42.zip"));
+  EXPECT_EQ(LeggiFile(d / "Dati" / "Contabilità" / "Aggiornamenti" /
+                      "TARVIK-2008-03-05-14-30-00-C-42.zip"),
+            LeggiFile(servizio.FilePacchetto("Aggiornamento00042.zip")));
+  EXPECT_THAT(NomiInCartella(c / "Archivi" / "morlen" / "Aggiornamenti"),
+              ElementsAre("MORLEN-2009-01-01-00-00-00-C-99.zip"));
+  EXPECT_THAT(
+      Righe(tervan.Cartella() / "Tervan.mdb"),
+      ElementsAre(R"(PANELAA|C:\Archivi\morlen||ROSSI)", R"(PANELAB|C:\Archivi\morlen||ROSSI)",
+                  R"(PANELAC|C:\Archivi\morlen||ROSSI)", R"(PANELAD|C:\Archivi\morlen||ROSSI)",
+                  R"(PANELAE|C:\Archivi\morlen||ROSSI)",
+                  R"(SELVOR|C:\Selvor\Dati|Agenzia è qui|ROSSI)",
+                  R"(TARVIK|D:\Dati\Contabilità|UFFICIO\SQLEXPRESS|ROSSI)"));
+  // The prefix was only read.
+  EXPECT_EQ(LeggiFile(macchina_.Wine() / "user.reg"), utente);
+  EXPECT_EQ(LeggiFile(macchina_.Wine() / "system.reg"), sistema);
+  (void)orvane::test::Esegui("wineserver", {"-k"}, ambiente_);
+}
+
+}  // namespace

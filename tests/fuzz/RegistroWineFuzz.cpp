@@ -1,0 +1,28 @@
+// Reader of Wine's registry files: any bytes must be read without a crash;
+// what it accepts must name valid keys and write out, under a root, as a
+// registry file that reads back cleanly to the same sections.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/RegistroFormato.h"
+#include "platform/RegistroWineFormato.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dati, std::size_t dimensione) {
+  const std::string_view testo(reinterpret_cast<const char*>(dati), dimensione);
+  platform::FileRegistro file = platform::AnalizzaFileRegistroWine(testo);
+  if (file.numeroProblemi != 0) {
+    if (file.problemi.empty()) std::abort();
+    return 0;
+  }
+  if (!file.riconosciuto) std::abort();
+  for (auto& s : file.sezioni) {
+    if (s.chiave.empty() || s.chiave.front() == '\\' || s.chiave.back() == '\\') std::abort();
+    s.chiave = "HKEY_CURRENT_USER\\" + s.chiave;
+  }
+  const platform::FileRegistro riletto =
+      platform::AnalizzaFileRegistro(platform::TestoFileRegistro(file.sezioni));
+  if (riletto.numeroProblemi != 0 || riletto.sezioni != file.sezioni) std::abort();
+  return 0;
+}

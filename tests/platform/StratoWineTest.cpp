@@ -1,0 +1,267 @@
+// The Wine prefix below the registry store and the drive letters: Wine's
+// registry file format, the store's precedence over the prefix, a prefix
+// that is never written, files that cannot be used, and how the prefix and
+// its drives are found.
+#include <gmock/gmock.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/Percorsi.h"
+#include "platform/PrefissoWine.h"
+#include "platform/Registro.h"
+#include "platform/RegistroFormato.h"
+#include "platform/RegistroWineFormato.h"
+#include "tests/support/MacchinaFinta.h"
+#include "tests/support/Processo.h"
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+using orvane::test::LeggiFile;
+using orvane::test::LeggiTesto;
+using orvane::test::ScriviFile;
+using orvane::test::ScriviTesto;
+using ::testing::ElementsAre;
+using ::testing::SizeIs;
+
+constexpr std::string_view kIntestazione =
+    "WINE REGISTRY Version 2\n"
+    ";; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n"
+    "\n"
+    "#arch=win64\n"
+    "\n";
+const std::string kUtente = R"(Software\VB and VBA Program Settings\TARVIKX\Utente)";
+
+TEST(RegistroWineFormatoTest, ReadsEveryFormWineWrites) {
+  const std::string testo = std::string(kIntestazione) +
+                            "[Software\\\\VB and VBA Program Settings\\\\TARVIKX\\\\Utente] "
+                            "1796621194\n"
+                            "#time=1dd860b863a5af6\n"
+                            "@=\"predefinito\"\n"
+                            "\"PercXx\"=\"D:\\\\Dati\\\\Contabilit\\xe0\"\n"
+                            "\"Segni\"=\"a\\tb\\\"c\\033\\x20ac\\x00e9x\\xd83d\\xde00\"\n"
+                            "\"Nom\\xe8\"=str(2):\"%HOME%\\\\x\"\n"
+                            "\"Multi\"=str(7):\"uno\\0due\\0\"\n"
+                            "\"Numero\"=dword:0000002a\n"
+                            "\"Bin\"=hex:01,02,\\\n"
+                            "  ff\n"
+                            "\"Lista\"=hex(7):61,00,00,00,00,00\n"
+                            "\n"
+                            "[Software\\\\Chiave \\[con\\] parentesi] 1796621194\n"
+                            "#link\n"
+                            "#class=\"x\"\n"
+                            "\"SymbolicLinkValue\"=hex(6):5c,00\n";
+  const FileRegistro f = AnalizzaFileRegistroWine(testo);
+  ASSERT_EQ(f.numeroProblemi, 0U) << f.problemi.front().riga << f.problemi.front().descrizione;
+  ASSERT_THAT(f.sezioni, SizeIs(2));
+  EXPECT_EQ(f.sezioni[0].chiave, kUtente);
+  EXPECT_THAT(f.sezioni[0].valori,
+              ElementsAre(ValoreFileRegistro{"", REG_SZ, "predefinito\0"s},
+                          ValoreFileRegistro{"PercXx", REG_SZ, "D:\\Dati\\Contabilità\0"s},
+                          ValoreFileRegistro{"Segni", REG_SZ, "a\tb\"c\x1b€éx😀\0"s},
+                          ValoreFileRegistro{"Nomè", REG_EXPAND_SZ, "%HOME%\\x\0"s},
+                          ValoreFileRegistro{"Multi", REG_MULTI_SZ, "uno\0due\0\0"s},
+                          ValoreFileRegistro{"Numero", REG_DWORD, "\x2a\0\0\0"s},
+                          ValoreFileRegistro{"Bin", REG_BINARY, "\x01\x02\xff"s},
+                          ValoreFileRegistro{"Lista", REG_MULTI_SZ, "a\0\0"s}));
+  EXPECT_EQ(f.sezioni[1].chiave, R"(Software\Chiave [con] parentesi)");
+  EXPECT_THAT(f.sezioni[1].valori,
+              ElementsAre(ValoreFileRegistro{"SymbolicLinkValue", 6, "\\\0"s}));
+}
+
+TEST(RegistroWineFormatoTest, HostileFilesAreRefused) {
+  const std::string chiave = std::string(kIntestazione) + "[Software\\\\Orvane] 1\n";
+  const struct {
+    const char* caso;
+    std::string testo;
+  } casi[] = {
+      {"empty", ""},
+      {"header of the Windows editor",
+       "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER]\n"},
+      {"header only, cut before its line end", "WINE REGISTRY Version 2"},
+      {"cut inside a string", chiave + "\"a\"=\"D:\\\\Da"},
+      {"cut after a complete value, without its line end", chiave + "\"a\"=\"x\""},
+      {"cut inside wrapped hex data", chiave + "\"a\"=hex:01,\\\n"},
+      {"unknown escape", chiave + "\"a\"=\"\\q\"\n"},
+      {"\\x without digits", chiave + "\"a\"=\"\\xg\"\n"},
+      {"backslash before the line end", chiave + "\"a\"=\"x\\\n"},
+      {"raw byte outside ASCII", chiave + "\"a\"=\"perch\xc3\xa9\"\n"},
+      {"odd hex digit", chiave + "\"a\"=hex:0\n"},
+      {"dword too long", chiave + "\"a\"=dword:0000000001\n"},
+      {"value before any key", std::string(kIntestazione) + "\"a\"=\"x\"\n"},
+      {"empty key name", std::string(kIntestazione) + "[Software\\\\\\\\x] 1\n"},
+      {"key name too long", std::string(kIntestazione) + "[" + std::string(300, 'k') + "] 1\n"},
+      {"unknown option", chiave + "#ignota\n"},
+      {"enormous unterminated line", chiave + "\"a\"=\"" + std::string(2U << 20U, 'x') + "\n"},
+      {"enormous line of bad hex", chiave + "\"a\"=hex:" + std::string(2U << 20U, ',') + "\n"},
+  };
+  for (const auto& c : casi) {
+    const FileRegistro f = AnalizzaFileRegistroWine(c.testo);
+    EXPECT_GT(f.numeroProblemi, 0U) << c.caso;
+    EXPECT_FALSE(f.problemi.empty()) << c.caso;
+  }
+}
+
+class StratoWineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(macchina_.Wine() / "dosdevices");
+    ScriviFile(
+        macchina_.Wine() / "system.reg",
+        "WINE REGISTRY Version 2\n\n[Software\\\\Orvane\\\\Macchina] 1\n\"Sede\"=\"Roma\"\n");
+    ScriviFile(macchina_.Wine() / "user.reg",
+               std::string(kIntestazione) +
+                   "[Software\\\\VB and VBA Program Settings\\\\TARVIKX\\\\Utente] 1\n"
+                   "\"PercXx\"=\"D:\\\\Wine\"\n\"Server\"=\"SRV\\\\SQL\"\n"
+                   "[Software\\\\VB and VBA Program Settings\\\\Orvane\\\\Kovra] 1\n"
+                   "\"DRIVE_ARCH\"=\"C:\\\\Archivi\"\n");
+    ImpostaSegnalazioneRegistro(
+        [this](const SegnalazioneRegistro& s) { segnalazioni_.push_back(s.descrizione); });
+  }
+  void TearDown() override { ImpostaSegnalazioneRegistro({}); }
+
+  orvane::test::MacchinaFinta macchina_;
+  std::vector<std::string> segnalazioni_;
+};
+
+TEST_F(StratoWineTest, TheStoreWinsValueByValueAndEveryChangeStaysInTheStore) {
+  const std::string utente = LeggiFile(macchina_.Wine() / "user.reg");
+  ScriviTesto(HKEY_CURRENT_USER, kUtente, "PercXx", R"(C:\Mio)");
+
+  EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "PercXx"), R"(C:\Mio)");
+  EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), R"(SRV\SQL)");
+  EXPECT_EQ(LeggiTesto(HKEY_LOCAL_MACHINE, R"(SOFTWARE\ORVANE\Macchina)", "Sede"), "Roma");
+  OrigineValoreRegistro origine;
+  HKEY h = 0;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, kUtente, 0, KEY_ALL_ACCESS, h), ERROR_SUCCESS);
+  ASSERT_EQ(OrigineValore(h, "Server", origine), ERROR_SUCCESS);
+  EXPECT_TRUE(origine.wine);
+  EXPECT_EQ(origine.file, macchina_.Wine() / "user.reg");
+  ASSERT_EQ(OrigineValore(h, "PercXx", origine), ERROR_SUCCESS);
+  EXPECT_FALSE(origine.wine);
+
+  // Deleting the store's value shows the prefix's again; the prefix's own
+  // values and keys cannot be deleted.
+  EXPECT_EQ(RegDeleteValue(h, "PercXx"), ERROR_SUCCESS);
+  EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "PercXx"), R"(D:\Wine)");
+  EXPECT_EQ(RegDeleteValue(h, "Server"), ERROR_ACCESS_DENIED);
+  RegCloseKey(h);
+  EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, R"(Software\VB and VBA Program Settings)"),
+            ERROR_ACCESS_DENIED);
+  // A key only the prefix holds takes a value in the store, and both
+  // programs' keys are listed.
+  ScriviTesto(HKEY_CURRENT_USER, R"(Software\VB and VBA Program Settings\Orvane\Kovra)", "Nuovo",
+              "sì");
+  EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, R"(Software\VB and VBA Program Settings\Orvane\Kovra)",
+                       "DRIVE_ARCH"),
+            R"(C:\Archivi)");
+  ASSERT_EQ(
+      RegOpenKeyEx(HKEY_CURRENT_USER, R"(Software\VB and VBA Program Settings)", 0, KEY_READ, h),
+      ERROR_SUCCESS);
+  std::vector<std::string> figli;
+  std::string nome;
+  for (std::uint32_t i = 0; RegEnumKeyEx(h, i, nome) == ERROR_SUCCESS; ++i)
+    figli.push_back(nome);
+  RegCloseKey(h);
+  EXPECT_THAT(figli, ElementsAre("Orvane", "TARVIKX"));
+  EXPECT_THAT(
+      orvane::test::EsportaReg(HKEY_CURRENT_USER, R"(Software\VB and VBA Program Settings\Orvane)"),
+      ::testing::HasSubstr("\"Nuovo\"=\"sì\""));
+
+  // Support staff see where each value comes from.
+  ScriviTesto(HKEY_CURRENT_USER, kUtente, "CodAzi", "01");
+  const orvane::test::Esito e = orvane::test::Esegui(ORVANE_REG, {"query", "HKCU\\" + kUtente});
+  EXPECT_EQ(e.codice, 0) << e.err;
+  EXPECT_THAT(e.out, ::testing::AllOf(
+                         ::testing::HasSubstr("    CodAzi    REG_SZ    01\n"),
+                         ::testing::HasSubstr("    Server    REG_SZ    SRV\\SQL    [Wine: " +
+                                              (macchina_.Wine() / "user.reg").string() + "]\n")));
+
+  EXPECT_EQ(LeggiFile(macchina_.Wine() / "user.reg"), utente);
+  // The store holds only what was written to it.
+  EXPECT_THAT(TestoUtf8DelFileRegistro(LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER"))),
+              ::testing::AllOf(::testing::HasSubstr("\"Nuovo\"=\"sì\""),
+                               ::testing::Not(::testing::HasSubstr("SRV"))));
+  EXPECT_TRUE(segnalazioni_.empty());
+}
+
+TEST_F(StratoWineTest, APrefixFileThatCannotBeUsedIsReportedOnceAndReadAsEmpty) {
+  ScriviTesto(HKEY_CURRENT_USER, kUtente, "CodAzi", "01");
+  const std::string buono = LeggiFile(macchina_.Wine() / "user.reg");
+  for (const bool cartella : {false, true}) {
+    segnalazioni_.clear();
+    fs::remove(macchina_.Wine() / "user.reg");
+    if (cartella) {
+      fs::create_directory(macchina_.Wine() / "user.reg");
+    } else {
+      // Good values first, a broken line last: nothing of it is used.
+      ScriviFile(macchina_.Wine() / "user.reg", buono + "\"Rotto\"=\"\\q\"\n");
+    }
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), std::nullopt);
+      EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "CodAzi"), "01");
+    }
+    EXPECT_EQ(LeggiTesto(HKEY_LOCAL_MACHINE, R"(Software\Orvane\Macchina)", "Sede"), "Roma");
+    ASSERT_THAT(segnalazioni_, SizeIs(1)) << cartella;
+    EXPECT_THAT(segnalazioni_[0], ::testing::HasSubstr((macchina_.Wine() / "user.reg").string()));
+    fs::remove(macchina_.Wine() / "user.reg");
+  }
+  // Mended, it is read again.
+  ScriviFile(macchina_.Wine() / "user.reg", buono);
+  EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), R"(SRV\SQL)");
+}
+
+TEST_F(StratoWineTest, DrivesMapThroughTheLinksOfDosdevicesUnlessTheEnvironmentNamesThem) {
+  const fs::path dd = macchina_.Wine() / "dosdevices";
+  fs::create_directories(macchina_.Wine() / "drive_c" / "Orvane" / "Tarvik");
+  fs::create_directories(macchina_.Percorso() / "dati d");
+  fs::create_directory_symlink("../drive_c", dd / "c:");
+  fs::create_directory_symlink(macchina_.Percorso() / "dati d", dd / "d:");
+  fs::create_directory_symlink(macchina_.Percorso() / "manca", dd / "e:");
+
+  const fs::path c = fs::canonical(macchina_.Wine() / "drive_c");
+  EXPECT_EQ(PercorsoLocale(R"(C:\ORVANE\TARVIK)"), c / "Orvane" / "Tarvik");
+  EXPECT_EQ(CartellaUnita('d'), fs::canonical(macchina_.Percorso() / "dati d"));
+  // A link to nothing, and a letter the prefix lacks, keep Tervan's own folders.
+  EXPECT_EQ(CartellaUnita('E'), macchina_.Dati() / "orvane" / "drive_e");
+  EXPECT_EQ(CartellaUnita('F'), macchina_.Dati() / "orvane" / "drive_f");
+  macchina_.Imposta("ORVANE_DRIVE_C", (macchina_.Percorso() / "mio c").string());
+  EXPECT_EQ(CartellaUnita('C'), macchina_.Percorso() / "mio c");
+}
+
+TEST_F(StratoWineTest, ThePrefixIsTheNamedOneElseWinesOwnWhenItHoldsASystemReg) {
+  EXPECT_EQ(PrefissoWine(), macchina_.Wine());
+  fs::remove(macchina_.Wine() / "system.reg");
+  EXPECT_EQ(PrefissoWine(), std::nullopt);
+  EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), std::nullopt);
+
+  // Without $WINEPREFIX, ~/.wine.
+  macchina_.Imposta("HOME", macchina_.Percorso().string());
+  macchina_.Imposta("WINEPREFIX", std::nullopt);
+  fs::create_directory(macchina_.Percorso() / ".wine");
+  EXPECT_EQ(PrefissoWine(), std::nullopt);
+  ScriviFile(macchina_.Percorso() / ".wine" / "system.reg", "WINE REGISTRY Version 2\n");
+  EXPECT_EQ(PrefissoWine(), macchina_.Percorso() / ".wine");
+
+  // Named, it needs no system.reg; "~" is the home folder.
+  macchina_.Imposta("ORVANE_WINEPREFIX", "~/wine");
+  EXPECT_EQ(PrefissoWine(), macchina_.Wine());
+  EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), R"(SRV\SQL)");
+  macchina_.Imposta("ORVANE_WINEPREFIX", "relativo/wine");
+  EXPECT_EQ(PrefissoWine(), std::nullopt);
+
+  // Wine runs in no prefix of another user, and neither does Tervan.
+  macchina_.Imposta("ORVANE_WINEPREFIX", macchina_.Wine().string());
+  if (::getuid() != 0) GTEST_SKIP() << "only root can give the prefix to another user";
+  ASSERT_EQ(::chown(macchina_.Wine().c_str(), 65534, 65534), 0);
+  EXPECT_EQ(PrefissoWine(), std::nullopt);
+  EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace platform
