@@ -139,6 +139,9 @@ TEST_F(DiscoPienoTest, ARegistryWriteFailsAndKeepsTheOldFileWhole) {
 TEST_F(DiscoPienoTest, ALogWriteFailsWholeAndTheRecordGoesToStandardError) {
   const auto programma = radice_ / "scrivi_ostile";
   std::filesystem::copy_file(SCRIVI_OSTILE, programma);
+  // A folder of the program's own user alone, so the log is kept beside it
+  // (a new tmpfs is open to everyone).
+  std::filesystem::permissions(radice_, std::filesystem::perms(0755));
   // An earlier log whose last page has room for less than one record.
   const std::string precedente(4096 - 100, 'p');
   { std::ofstream(radice_ / "Tarvik.Log", std::ios::binary) << precedente; }
