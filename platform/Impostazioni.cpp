@@ -39,6 +39,15 @@ bool IndirizzoValido(std::string_view valore) {
   return true;
 }
 
+bool CartellaValida(std::string_view valore) {
+  if (valore.empty() || (valore.front() != '/' && valore != "~" && !valore.starts_with("~/")))
+    return false;
+  for (const char c : valore) {
+    if (static_cast<unsigned char>(c) < 0x20) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<fs::path> FileImpostazioni() {
@@ -78,15 +87,24 @@ ImpostazioniSito LeggiFileImpostazioni(const fs::path& file) {
       posto = &letto.server;
     } else if (chiave == "sito") {
       posto = &letto.sito;
+    } else if (chiave == "wineprefix") {
+      posto = &letto.wineprefix;
     } else {
-      Errore(file, numero, "chiave sconosciuta \"" + chiave + "\" (ammesse: server, sito)");
+      Errore(file, numero,
+             "chiave sconosciuta \"" + chiave + "\" (ammesse: server, sito, wineprefix)");
     }
     if (*posto) {
       Errore(file, numero,
              "chiave \"" + chiave + "\" ripetuta (già alla riga " + std::to_string((*posto)->riga) +
                  ")");
     }
-    if (!IndirizzoValido(valore)) {
+    if (posto == &letto.wineprefix) {
+      if (!CartellaValida(valore)) {
+        Errore(file, numero,
+               "cartella non valida per \"wineprefix\": \"" + valore +
+                   "\" (attesa una cartella che inizia con / o con ~)");
+      }
+    } else if (!IndirizzoValido(valore)) {
       Errore(file, numero,
              "indirizzo non valido per \"" + chiave + "\": \"" + valore +
                  "\" (atteso schema, host e porta, per esempio " + std::string(kEsempio) + ")");
@@ -110,6 +128,7 @@ ImpostazioniSito LeggiImpostazioniSito() {
     const ImpostazioniSito letto = LeggiFileImpostazioni(file);
     if (!risultato.server) risultato.server = letto.server;
     if (!risultato.sito) risultato.sito = letto.sito;
+    if (!risultato.wineprefix) risultato.wineprefix = letto.wineprefix;
   }
   return risultato;
 }

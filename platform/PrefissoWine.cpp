@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/Impostazioni.h"
 #include "platform/Percorsi.h"
 #include "platform/TestoUtf8.h"
 
@@ -36,6 +37,11 @@ bool CartellaDellUtente(const std::filesystem::path& cartella) {
 
 std::optional<std::filesystem::path> PrefissoWineIndicato() {
   if (auto p = Variabile("ORVANE_WINEPREFIX")) return ConHome(*p);
+  try {
+    if (const auto letto = LeggiImpostazioniSito().wineprefix) return ConHome(letto->valore);
+  } catch (const ErroreImpostazioni&) {
+    // Reported, and refused, where Tervan starts.
+  }
   return std::nullopt;
 }
 

@@ -5,6 +5,7 @@
 #include "common/basUtilxx.h"
 #include "platform/Collocazione.h"
 #include "platform/Impostazioni.h"
+#include "platform/PrefissoWine.h"
 #include "quomaro/Configurazione.h"
 
 namespace tervan {
@@ -28,7 +29,8 @@ constexpr std::string_view kUso =
     "\n"
     "File di impostazioni: orvane/tervan.conf, righe \"chiave = valore\" (le righe\n"
     "che iniziano con # sono commenti), chiavi server (il server degli\n"
-    "aggiornamenti) e sito (il sito web), per esempio\n"
+    "aggiornamenti), sito (il sito web) e wineprefix (il prefisso Wine in cui\n"
+    "girano i programmi Orvane), per esempio\n"
     "    server = http://aggiornamenti.example:8080\n"
     "Ogni chiave viene dal primo file che la contiene tra $XDG_CONFIG_HOME\n"
     "(~/.config) e le cartelle di $XDG_CONFIG_DIRS (/etc/xdg).\n"
@@ -37,7 +39,9 @@ constexpr std::string_view kUso =
     "  ORVANE_UPDATE_SERVER  server degli aggiornamenti (vince sul file)\n"
     "  ORVANE_WEB_SITE       sito web (vince sul file)\n"
     "  ORVANE_REGISTRY       cartella del registro (~/.config/orvane/registry)\n"
-    "  ORVANE_DRIVE_C        cartella dell'unità C: (~/.local/share/orvane/drive_c)\n";
+    "  ORVANE_DRIVE_C        cartella dell'unità C: (~/.local/share/orvane/drive_c)\n"
+    "  ORVANE_WINEPREFIX     prefisso Wine dei programmi (vince sul file; altrimenti\n"
+    "                        $WINEPREFIX o ~/.wine, se contengono system.reg)\n";
 
 int MostraConfigurazione(const std::filesystem::path& cartella, std::ostream& uscita,
                          std::ostream& errori) {
@@ -49,8 +53,10 @@ int MostraConfigurazione(const std::filesystem::path& cartella, std::ostream& us
   const auto posto = [&](platform::FileSistema quale) {
     return platform::PostoFile(quale, cartella).string();
   };
+  const auto wine = platform::PrefissoWine();
   uscita << "server = " << c.server.valore << "  (" << c.server.origine << ")\n"
          << "sito = " << c.sito.valore << "  (" << c.sito.origine << ")\n"
+         << "prefisso Wine = " << (wine ? wine->string() : std::string("nessuno")) << "\n"
          << "\nFile di impostazioni, nell'ordine:\n";
   for (const auto& file : platform::FileImpostazioni())
     uscita << "  " << file.string() << "\n";

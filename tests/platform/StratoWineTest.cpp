@@ -255,6 +255,14 @@ TEST_F(StratoWineTest, ThePrefixIsTheNamedOneElseWinesOwnWhenItHoldsASystemReg) 
   macchina_.Imposta("ORVANE_WINEPREFIX", "relativo/wine");
   EXPECT_EQ(PrefissoWine(), std::nullopt);
 
+  // The site settings name it below the environment.
+  const fs::path conf = macchina_.Configurazione() / "orvane" / "tervan.conf";
+  ScriviFile(conf, "wineprefix = ~/wine\n");
+  EXPECT_EQ(PrefissoWine(), std::nullopt);
+  macchina_.Imposta("ORVANE_WINEPREFIX", std::nullopt);
+  EXPECT_EQ(PrefissoWine(), macchina_.Wine());
+  fs::remove(conf);
+
   // Wine runs in no prefix of another user, and neither does Tervan.
   macchina_.Imposta("ORVANE_WINEPREFIX", macchina_.Wine().string());
   if (::getuid() != 0) GTEST_SKIP() << "only root can give the prefix to another user";

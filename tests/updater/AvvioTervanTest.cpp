@@ -92,6 +92,7 @@ TEST_F(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
                                                       settings.string() + ", riga 1)\n"));
   EXPECT_THAT(tervan_.Uscita(3),
               ::testing::HasSubstr("sito = http://sito:9  (variabile ORVANE_WEB_SITE)\n"));
+  EXPECT_THAT(tervan_.Uscita(3), ::testing::HasSubstr("\nprefisso Wine = "));
   EXPECT_FALSE(fs::exists(macchina_.Autostart()));
   EXPECT_FALSE(fs::exists(macchina_.FileRadice("HKEY_CLASSES_ROOT")));
 

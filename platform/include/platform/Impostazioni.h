@@ -16,10 +16,13 @@ struct ImpostazioneLetta {
 };
 
 /// What the site settings files set: the update server (key "server") and
-/// the maker's web site (key "sito"), each as scheme, host and port.
+/// the maker's web site (key "sito"), each as scheme, host and port, and
+/// the Wine prefix the maker's programs run in (key "wineprefix", an
+/// absolute folder or one below "~").
 struct ImpostazioniSito {
   std::optional<ImpostazioneLetta> server;
   std::optional<ImpostazioneLetta> sito;
+  std::optional<ImpostazioneLetta> wineprefix;
 };
 
 /// A settings file that cannot be read or holds a line that is not a known
@@ -36,8 +39,9 @@ class ErroreImpostazioni : public std::runtime_error {
 
 /// Reads one settings file: "key = value" lines, blanks around both ignored;
 /// empty lines and lines whose first non-blank character is "#" are
-/// comments. Each key may appear once, with an address that begins with
-/// "http://" or "https://". Throws ErroreImpostazioni.
+/// comments. Each key may appear once: server and sito with an address that
+/// begins with "http://" or "https://", wineprefix with a folder that begins
+/// with "/" or "~". Throws ErroreImpostazioni.
 [[nodiscard]] ImpostazioniSito LeggiFileImpostazioni(const std::filesystem::path& file);
 
 /// Every settings file of FileImpostazioni() that exists, each key taken

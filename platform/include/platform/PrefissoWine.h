@@ -13,9 +13,10 @@ namespace platform {
 /// cannot be running there. Read at every call.
 [[nodiscard]] std::optional<std::filesystem::path> PrefissoWine();
 
-/// The prefix named explicitly: $ORVANE_WINEPREFIX ("~" and "~/..." stand
-/// for the home folder). This is the one place a setting of the prefix is
-/// read; a settings-file key goes here, below the environment.
+/// The prefix named explicitly: $ORVANE_WINEPREFIX, else the key
+/// "wineprefix" of the site settings files ("~" and "~/..." stand for the
+/// home folder). A settings file that cannot be read names no prefix here:
+/// Tervan refuses to start with it anyway.
 [[nodiscard]] std::optional<std::filesystem::path> PrefissoWineIndicato();
 
 /// The folder Wine maps drive `lettera` to in `prefisso`: the target of the
