@@ -234,7 +234,7 @@ TEST_F(VerificaTervan, ACheckAfterTheFirstDownloadsAndRecordsNothingMore) {
   const auto cartelle = [&] {
     std::map<std::string, fs::file_time_type> file;
     for (const fs::path& dati : {dati_.tarvik, dati_.morlen, dati_.selvor})
-      for (const auto& nome : Contenuto(dati / "Aggiornamenti"))
+      for (const auto& nome : NomiInCartella(dati / "Aggiornamenti"))
         file[nome] = fs::last_write_time(dati / "Aggiornamenti" / nome);
     return file;
   };
@@ -277,10 +277,10 @@ TEST_F(VerificaTervan, WithTheMakersKeyOnlyPackagesSignedForTheirOwnNameArePlace
   EXPECT_THAT(orvane::test::LeggiFile(log),
               ::testing::HasSubstr("Aggiornamento00099.zip non accettato: la firma è di un altro "
                                    "file (commento fidato: timestamp:"));
-  EXPECT_THAT(Contenuto(dati_.tarvik / "Aggiornamenti"),
+  EXPECT_THAT(NomiInCartella(dati_.tarvik / "Aggiornamenti"),
               UnorderedElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip",
                                    "TARVIK-2008-03-05-14-30-00-C-42.zip"));
-  EXPECT_THAT(Contenuto(dati_.morlen / "Aggiornamenti"), IsEmpty());
+  EXPECT_THAT(NomiInCartella(dati_.morlen / "Aggiornamenti"), IsEmpty());
   EXPECT_THAT(servizio_.Registrati(),
               UnorderedElementsAre("ROSSI|7|Motore comune|", "ROSSI|42|Stampe & <fatture>|"));
 }
