@@ -62,7 +62,8 @@ TEST(ConfigurazioneTest, EnvironmentThenUserFileThenSystemFileThenBuiltInValueEa
   orvane::test::ScriviFile(sistema, "server = http://sistema:81\nporta = 81\n");
   c = LeggiConfigurazione();
   EXPECT_EQ(c.errore,
-            sistema.string() + ", riga 2: chiave sconosciuta \"porta\" (ammesse: server, sito)");
+            sistema.string() +
+                ", riga 2: chiave sconosciuta \"porta\" (ammesse: server, sito, wineprefix)");
   EXPECT_EQ(c.server.valore, "");
   EXPECT_THROW((void)ServerAggiornamenti(), std::exception);
   EXPECT_THROW((void)SitoWeb(), std::exception);
