@@ -308,7 +308,13 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
   // What is placed must be the maker's, and a whole archive: every check of
   // the package comes here, before anything is written. The signature comes
   // first, so the archive reader never sees bytes the maker did not sign.
-  VerificaFirmaPacchetto(indirizzo, esito.corpo, contatore == 1);
+  try {
+    VerificaFirmaPacchetto(indirizzo, esito.corpo, contatore == 1);
+  } catch (const orvane::Errore&) {
+    // A signature fetch that the program's end cut short is no verdict.
+    if (quomaro::ProgrammaInChiusura()) throw SessioneTerminata{};
+    throw;
+  }
   if (!ArchivioZip(esito.corpo).Integro([this] { DownloadProgressione(dimensioneFile_); }))
     throw orvane::Errore(orvane::kErroreIO,
                          indirizzo + ": il pacchetto non è un archivio zip integro");
