@@ -83,14 +83,16 @@ std::optional<ChiavePubblica> ChiavePubblica::Leggi(std::string_view testo) {
 }
 
 std::string ChiavePubblica::IdTesto() const {
-  // minisign shows the id as a little-endian number.
+  // minisign shows the id as a little-endian number in hexadecimal, without
+  // leading zeros: written the same way, the two can be compared by eye.
   std::string testo;
   for (auto b = id.rbegin(); b != id.rend(); ++b) {
     char cifre[3];
     std::snprintf(cifre, sizeof cifre, "%02X", *b);
     testo += cifre;
   }
-  return testo;
+  const auto prima = testo.find_first_not_of('0');
+  return prima == std::string::npos ? "0" : testo.substr(prima);
 }
 
 std::optional<FirmaMinisign> FirmaMinisign::Leggi(std::string_view testo) {

@@ -114,8 +114,8 @@ TEST_F(FirmaPacchettoTest, NoKeyFileIsNoKeyButAnUnusableOneFails) {
   EXPECT_FALSE(LeggiFileChiave(cartella / "aggiornamenti.pub"));
   const auto chiave = LeggiFileChiave(maker_.Pubblica());
   ASSERT_TRUE(chiave);
-  // minisign prints the key id on the key's comment line.
-  EXPECT_THAT(LeggiFile(maker_.Pubblica()), HasSubstr(chiave->IdTesto()));
+  // minisign prints the key id on the key's comment line, as we show it.
+  EXPECT_THAT(LeggiFile(maker_.Pubblica()), HasSubstr("public key " + chiave->IdTesto() + "\n"));
 
   fs::create_symlink(cartella / "altrove.pub", cartella / "collegamento.pub");
   ScriviFile(cartella / "firma.pub", LeggiFile(servizio_.FilePacchetto("Aggiornamento00007.zip")));

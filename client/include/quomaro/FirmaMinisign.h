@@ -21,7 +21,8 @@ struct QUOMARO_API ChiavePubblica {
 
   /// The key in a key file's text; std::nullopt when the text is not one.
   [[nodiscard]] static std::optional<ChiavePubblica> Leggi(std::string_view testo);
-  /// The key id as minisign prints it (16 hexadecimal digits, upper case).
+  /// The key id as minisign prints it (hexadecimal, upper case, no leading
+  /// zeros).
   [[nodiscard]] std::string IdTesto() const;
 };
 
