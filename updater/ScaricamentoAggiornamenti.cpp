@@ -330,7 +330,8 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
     file = std::make_unique<platform::FileAtomicoInCartella>(aggiornamenti.Fd(), nomeFile,
                                                              std::nullopt, kScritturaAltrui);
     // A disk without room for the package says so before it arrives.
-    platform::RiservaInCoda(file->Fd(), static_cast<std::size_t>(dimensioneFile_), nomeFile);
+    platform::RiservaInCoda(file->Fd(), static_cast<std::size_t>(std::max(dimensioneFile_, 0)),
+                            nomeFile);
   });
   const quomaro::EsitoScaricamento esito =
       scaricamento.ScaricaIn(indirizzo, [&](std::string_view parte) {
