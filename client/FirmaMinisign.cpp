@@ -69,6 +69,42 @@ const unsigned char* Byte(std::string_view testo) {
   return reinterpret_cast<const unsigned char*>(testo.data());
 }
 
+// An Ed25519 signature over a message read block by block: the check of
+// crypto_sign_verify_detached, with the message's hash taken as it is read.
+// R = [S]B - [h]A, where h = SHA-512(R || A || message) reduced mod L.
+bool VerificaAPezzi(const std::array<unsigned char, 64>& firma, const LetturaPacchetto& messaggio,
+                    const ChiavePubblica& chiave) {
+  const unsigned char* r = firma.data();
+  const unsigned char* s = firma.data() + 32;
+  // S must be a scalar below L (the reduction leaves it as it is), R and A
+  // points of the main subgroup in their canonical encoding.
+  std::array<unsigned char, 64> esteso{};
+  std::copy_n(s, 32, esteso.begin());
+  std::array<unsigned char, 32> ridotto{};
+  crypto_core_ed25519_scalar_reduce(ridotto.data(), esteso.data());
+  if (sodium_memcmp(ridotto.data(), s, 32) != 0 || crypto_core_ed25519_is_valid_point(r) == 0 ||
+      crypto_core_ed25519_is_valid_point(chiave.chiave.data()) == 0)
+    return false;
+  crypto_hash_sha512_state stato;
+  crypto_hash_sha512_init(&stato);
+  crypto_hash_sha512_update(&stato, r, 32);
+  crypto_hash_sha512_update(&stato, chiave.chiave.data(), chiave.chiave.size());
+  messaggio([&stato](std::string_view blocco) {
+    crypto_hash_sha512_update(&stato, Byte(blocco), blocco.size());
+  });
+  std::array<unsigned char, 64> impronta{};
+  crypto_hash_sha512_final(&stato, impronta.data());
+  std::array<unsigned char, 32> h{};
+  crypto_core_ed25519_scalar_reduce(h.data(), impronta.data());
+  std::array<unsigned char, 32> sb{};
+  std::array<unsigned char, 32> ha{};
+  std::array<unsigned char, 32> atteso{};
+  return crypto_scalarmult_ed25519_base_noclamp(sb.data(), s) == 0 &&
+         crypto_scalarmult_ed25519_noclamp(ha.data(), h.data(), chiave.chiave.data()) == 0 &&
+         crypto_core_ed25519_sub(atteso.data(), sb.data(), ha.data()) == 0 &&
+         sodium_memcmp(atteso.data(), r, 32) == 0;
+}
+
 }  // namespace
 
 std::optional<ChiavePubblica> ChiavePubblica::Leggi(std::string_view testo) {
@@ -140,6 +176,14 @@ std::string VerificaFirma::Descrizione() const {
 
 VerificaFirma VerificaFirmaMinisign(const ChiavePubblica& chiave, std::string_view firma,
                                     std::string_view pacchetto, std::string_view nome) {
+  return VerificaFirmaMinisign(
+      chiave, firma,
+      [pacchetto](const std::function<void(std::string_view)>& blocco) { blocco(pacchetto); },
+      nome);
+}
+
+VerificaFirma VerificaFirmaMinisign(const ChiavePubblica& chiave, std::string_view firma,
+                                    const LetturaPacchetto& pacchetto, std::string_view nome) {
   InizializzaSodium();
   const auto f = FirmaMinisign::Leggi(firma);
   if (!f) return {EsitoFirma::Malformata, firma.empty() ? "file vuoto" : ""};
@@ -151,12 +195,16 @@ VerificaFirma VerificaFirmaMinisign(const ChiavePubblica& chiave, std::string_vi
   }
   bool valida = false;
   if (f->prehash) {
+    crypto_generichash_state stato;
     std::array<unsigned char, crypto_generichash_BYTES_MAX> impronta{};
-    crypto_generichash(impronta.data(), impronta.size(), Byte(pacchetto), pacchetto.size(), nullptr,
-                       0);
+    crypto_generichash_init(&stato, nullptr, 0, impronta.size());
+    pacchetto([&stato](std::string_view blocco) {
+      crypto_generichash_update(&stato, Byte(blocco), blocco.size());
+    });
+    crypto_generichash_final(&stato, impronta.data(), impronta.size());
     valida = Verifica(f->firma.data(), impronta.data(), impronta.size(), chiave);
   } else {
-    valida = Verifica(f->firma.data(), Byte(pacchetto), pacchetto.size(), chiave);
+    valida = VerificaAPezzi(f->firma, pacchetto, chiave);
   }
   if (!valida) return {EsitoFirma::NonValida, {}};
 

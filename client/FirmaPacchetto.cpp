@@ -41,10 +41,18 @@ std::string NomePubblicato(std::string_view url) {
 
 VerificaFirma VerificaPacchettoScaricato(const ChiavePubblica& chiave, const std::string& url,
                                          std::string_view pacchetto) {
+  return VerificaPacchettoScaricato(
+      chiave, url,
+      [pacchetto](const std::function<void(std::string_view)>& blocco) { blocco(pacchetto); });
+}
+
+VerificaFirma VerificaPacchettoScaricato(const ChiavePubblica& chiave, const std::string& url,
+                                         const LetturaPacchetto& pacchetto,
+                                         ConnessioneScaricamento* connessione) {
   LimitiScaricamento limiti;
   limiti.byteMassimi = kByteMassimiFirma;
   const std::string indirizzo = url.substr(0, url.find_first_of("?#")) + ".minisig";
-  const EsitoScaricamento firma = Scaricamento(nullptr, limiti).Scarica(indirizzo);
+  const EsitoScaricamento firma = Scaricamento(nullptr, limiti, connessione).Scarica(indirizzo);
   if (firma.fine == FineScaricamento::Completo && (firma.stato == 404 || firma.stato == 410))
     return {EsitoFirma::Mancante, indirizzo + ": HTTP " + std::to_string(firma.stato)};
   if (!firma.Riuscito()) return {EsitoFirma::NonScaricata, indirizzo + ": " + firma.Descrizione()};

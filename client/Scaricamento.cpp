@@ -98,8 +98,13 @@ std::optional<long long> Dichiarati(CURL* easy) {
 class Letture {
  public:
   Letture(CURL* easy, DownloadEventi* eventi, const LimitiScaricamento& limiti,
-          const Scaricamento::OsservatoreRisposta& osservatore)
-      : easy_(easy), eventi_(eventi), limiti_(limiti), osservatore_(osservatore) {}
+          const Scaricamento::OsservatoreRisposta& osservatore,
+          const Scaricamento::Destinazione* destinazione)
+      : easy_(easy),
+        eventi_(eventi),
+        limiti_(limiti),
+        osservatore_(osservatore),
+        destinazione_(destinazione) {}
 
   static std::size_t Ricevuto(char* dati, std::size_t /*uno*/, std::size_t n, void* utente) {
     auto* l = static_cast<Letture*>(utente);
@@ -138,13 +143,17 @@ class Letture {
         return false;
       }
       if (osservatore_) osservatore_(Stato(easy_), dichiarati);
-      corpo_.Prepara(dichiarati);
+      if (destinazione_ == nullptr) corpo_.Prepara(dichiarati);
     }
     if (static_cast<long long>(n) > limiti_.byteMassimi - ricevuti_) {
       troppoGrande_ = true;
       return false;
     }
-    corpo_.Accoda(dati, n);
+    if (destinazione_ != nullptr) {
+      (*destinazione_)(std::string_view(dati, n));
+    } else {
+      corpo_.Accoda(dati, n);
+    }
     ricevuti_ += static_cast<long long>(n);
     inAttesa_ += n;
     while (inAttesa_ >= kBloccoLettura) {
@@ -163,6 +172,7 @@ class Letture {
   DownloadEventi* eventi_;
   const LimitiScaricamento& limiti_;
   const Scaricamento::OsservatoreRisposta& osservatore_;
+  const Scaricamento::Destinazione* destinazione_;
   Corpo corpo_;
   bool iniziato_ = false;
   bool troppoGrande_ = false;
@@ -228,18 +238,49 @@ std::string EsitoScaricamento::Descrizione() const {
   return {};
 }
 
-Scaricamento::Scaricamento(DownloadEventi* eventi, LimitiScaricamento limiti)
-    : eventi_(eventi), limiti_(limiti) {}
+struct ConnessioneScaricamento::Maniglia {
+  curl::Easy easy = curl::NuovaEasy();
+};
+
+ConnessioneScaricamento::ConnessioneScaricamento() : maniglia_(std::make_unique<Maniglia>()) {}
+
+ConnessioneScaricamento::~ConnessioneScaricamento() = default;
+
+Scaricamento::Scaricamento(DownloadEventi* eventi, LimitiScaricamento limiti,
+                           ConnessioneScaricamento* connessione)
+    : eventi_(eventi), limiti_(limiti), connessione_(connessione) {}
 
 EsitoScaricamento Scaricamento::Scarica(const std::string& url) const {
-  curl::Easy easy = curl::NuovaEasy();
-  CURL* h = easy.get();
+  return Esegui(url, nullptr);
+}
+
+EsitoScaricamento Scaricamento::ScaricaIn(const std::string& url,
+                                          const Destinazione& destinazione) const {
+  return Esegui(url, &destinazione);
+}
+
+EsitoScaricamento Scaricamento::Esegui(const std::string& url,
+                                       const Destinazione* destinazione) const {
+  // A kept handle starts each download from no options at all, keeping only
+  // its open connections (and what libcurl caches beside them).
+  curl::Easy propria;
+  CURL* h = nullptr;
+  if (connessione_ != nullptr) {
+    h = connessione_->maniglia_->easy.get();
+    curl_easy_reset(h);
+  } else {
+    propria = curl::NuovaEasy();
+    h = propria.get();
+  }
+  // Nor does a kept handle keep pointers to this call's buffers once it ends.
+  const std::unique_ptr<CURL, void (*)(CURL*)> azzera(connessione_ != nullptr ? h : nullptr,
+                                                      curl_easy_reset);
   curl::Lista intestazioni;
   // Always from the server, never from a cache on the way.
   curl::Accoda(intestazioni, "Cache-Control: no-cache");
   curl::Accoda(intestazioni, "Pragma: no-cache");
   std::array<char, CURL_ERROR_SIZE> errore{};
-  Letture letture(h, eventi_, limiti_, osservatore_);
+  Letture letture(h, eventi_, limiti_, osservatore_, destinazione);
   curl::Imposta(h, CURLOPT_URL, url.c_str());
   curl::Imposta(h, CURLOPT_USERAGENT, "VB Project");
   curl::Imposta(h, CURLOPT_HTTPHEADER, intestazioni.get());
@@ -281,7 +322,8 @@ EsitoScaricamento Scaricamento::Scarica(const std::string& url) const {
     return esito;
   }
   letture.Termina();
-  if (esito.fine == FineScaricamento::Completo) esito.corpo = std::move(letture).Contenuto();
+  if (esito.fine == FineScaricamento::Completo && destinazione == nullptr)
+    esito.corpo = std::move(letture).Contenuto();
   return esito;
 }
 

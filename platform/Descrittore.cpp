@@ -49,6 +49,32 @@ void ScriviTutto(int fd, std::string_view dati, std::string_view cosa) {
   }
 }
 
+void LeggiDaCapo(int fd, const std::function<void(std::string_view)>& blocco,
+                 std::string_view cosa) {
+  constexpr std::size_t kBlocco = std::size_t{64} * 1024;
+  std::string buffer(kBlocco, '\0');
+  for (off_t posizione = 0;;) {
+    const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), posizione);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int errore = errno;
+      throw std::system_error(errore, std::generic_category(), std::string(cosa));
+    }
+    if (n == 0) return;
+    blocco(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+    posizione += n;
+  }
+}
+
+Descrittore Duplica(int fd, std::string_view cosa) {
+  Descrittore copia(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+  if (copia.Fd() < 0) {
+    const int errore = errno;
+    throw std::system_error(errore, std::generic_category(), std::string(cosa));
+  }
+  return copia;
+}
+
 void RiservaInCoda(int fd, std::size_t n, std::string_view cosa) {
   struct stat st {};
   if (n == 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;

@@ -56,14 +56,14 @@ std::string SuffissoCasuale(std::string_view cosa) {
 
 // A new temporary file for `nome` in the folder `cartella`, created
 // exclusively (never through a link) with the permissions `modo` less the
-// umask; its name goes to `temporaneo`.
+// umask, open for reading and writing; its name goes to `temporaneo`.
 Descrittore CreaTemporaneo(int cartella, std::string_view nome, mode_t modo,
                            std::string& temporaneo, std::string_view cosa) {
   const std::string prefisso = PrefissoTemporaneo(nome);
   for (int tentativo = 1;; ++tentativo) {
     temporaneo = prefisso + SuffissoCasuale(cosa);
     Descrittore fd(::openat(cartella, temporaneo.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, modo));
+                            O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, modo));
     if (fd.Fd() >= 0) return fd;
     if (errno != EEXIST || tentativo == kTentativi) Fallisci(cosa);
   }
@@ -90,54 +90,18 @@ std::filesystem::path CartellaDi(const std::filesystem::path& file) {
   return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
 }
 
-// Removes the temporary file when it goes, unless the rename took it.
-class Temporaneo {
- public:
-  Temporaneo(int cartella, std::string nome) : cartella_(cartella), nome_(std::move(nome)) {}
-  ~Temporaneo() {
-    if (!nome_.empty()) ::unlinkat(cartella_, nome_.c_str(), 0);
-  }
-  Temporaneo(const Temporaneo&) = delete;
-  Temporaneo& operator=(const Temporaneo&) = delete;
-  Temporaneo(Temporaneo&&) = delete;
-  Temporaneo& operator=(Temporaneo&&) = delete;
-  [[nodiscard]] const std::string& Nome() const { return nome_; }
-  void Consegnato() { nome_.clear(); }
-
- private:
-  int cartella_;
-  std::string nome_;
-};
-
-// The write itself, inside the folder `cartella`; `primaDelRename` sees the
-// temporary name once the content is on disk.
+// The write of a whole content, inside the folder `cartella`;
+// `primaDelRename` sees the temporary name once the content is on disk.
 void Scrivi(int cartella, const std::string& nome, std::string_view contenuto,
-            std::optional<mode_t> modo, std::string_view cosa,
+            std::optional<mode_t> modo,
             const std::function<void(const std::string&)>& primaDelRename) {
-  std::string nomeTemporaneo;
-  Descrittore fd = CreaTemporaneo(cartella, nome, modo.value_or(0666), nomeTemporaneo, cosa);
-  Temporaneo temporaneo(cartella, std::move(nomeTemporaneo));
-  // The new file keeps the old one's owner and group: root writing a user's
-  // file must not take it away from the user. Others may not give files
-  // away, and then the file becomes theirs. A link is nobody's file to keep.
-  struct stat vecchio {};
-  if (::fstatat(cartella, nome.c_str(), &vecchio, AT_SYMLINK_NOFOLLOW) == 0 &&
-      S_ISREG(vecchio.st_mode) &&
-      (vecchio.st_uid != ::geteuid() || vecchio.st_gid != ::getegid()) &&
-      ::fchown(fd.Fd(), vecchio.st_uid, vecchio.st_gid) != 0 && errno != EPERM) {
-    Fallisci(cosa);
+  FileAtomicoInCartella file(cartella, nome, modo);
+  file.Scrivi(contenuto);
+  if (primaDelRename) {
+    if (::fsync(file.Fd()) != 0) Fallisci(nome);
+    primaDelRename(file.Temporaneo());
   }
-  // The umask narrowed the permissions at creation; asked ones apply whole.
-  if (modo && ::fchmod(fd.Fd(), *modo) != 0) Fallisci(cosa);
-  ScriviTutto(fd.Fd(), contenuto, cosa);
-  if (::fsync(fd.Fd()) != 0) Fallisci(cosa);
-  if (!fd.Chiudi()) Fallisci(cosa);
-  if (primaDelRename) primaDelRename(temporaneo.Nome());
-  // A link named `nome` is replaced itself: rename never follows it.
-  if (::renameat(cartella, temporaneo.Nome().c_str(), cartella, nome.c_str()) != 0) Fallisci(cosa);
-  temporaneo.Consegnato();
-  // The rename itself reaches the disk with the folder.
-  ::fsync(cartella);
+  file.Consegna();
 }
 
 }  // namespace
@@ -148,10 +112,15 @@ void ScriviFileAtomico(const std::filesystem::path& file, std::string_view conte
   const std::filesystem::path cartella = CartellaDi(reale);
   const Descrittore dir(::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.Fd() < 0) Fallisci(file.string());
-  Scrivi(dir.Fd(), reale.filename().string(), contenuto, modo, file.string(),
-         [&](const std::string& temporaneo) {
-           if (osservatore) osservatore(cartella / temporaneo, reale);
-         });
+  try {
+    Scrivi(dir.Fd(), reale.filename().string(), contenuto, modo,
+           [&](const std::string& temporaneo) {
+             if (osservatore) osservatore(cartella / temporaneo, reale);
+           });
+  } catch (const std::system_error& e) {
+    // The caller named the file by this path.
+    throw std::system_error(e.code(), file.string());
+  }
 }
 
 void ScriviFileAtomicoInCartella(int cartella, std::string_view nome, std::string_view contenuto,
@@ -161,7 +130,64 @@ void ScriviFileAtomicoInCartella(int cartella, std::string_view nome, std::strin
     errno = EINVAL;
     Fallisci(voce);
   }
-  Scrivi(cartella, voce, contenuto, modo, voce, {});
+  Scrivi(cartella, voce, contenuto, modo, {});
+}
+
+FileAtomicoInCartella::FileAtomicoInCartella(int cartella, std::string_view nome,
+                                             std::optional<mode_t> modo, mode_t vietati)
+    : cartella_(cartella), nome_(nome) {
+  if (nome_.empty() || nome_ == "." || nome_ == ".." || nome_.find('/') != std::string::npos) {
+    errno = EINVAL;
+    Fallisci(nome_);
+  }
+  fd_ = CreaTemporaneo(cartella, nome_, modo.value_or(0666) & ~vietati, temporaneo_, nome_);
+  try {
+    // The new file keeps the old one's owner and group: root writing a
+    // user's file must not take it away from the user. Others may not give
+    // files away, and then the file becomes theirs. A link is nobody's file
+    // to keep.
+    struct stat vecchio {};
+    if (::fstatat(cartella, nome_.c_str(), &vecchio, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(vecchio.st_mode) &&
+        (vecchio.st_uid != ::geteuid() || vecchio.st_gid != ::getegid()) &&
+        ::fchown(fd_.Fd(), vecchio.st_uid, vecchio.st_gid) != 0 && errno != EPERM) {
+      Fallisci(nome_);
+    }
+    // The umask narrowed the permissions at creation; asked ones apply whole.
+    if (modo && ::fchmod(fd_.Fd(), *modo & ~vietati) != 0) Fallisci(nome_);
+  } catch (...) {
+    ::unlinkat(cartella_, temporaneo_.c_str(), 0);
+    throw;
+  }
+}
+
+FileAtomicoInCartella::~FileAtomicoInCartella() {
+  if (!temporaneo_.empty()) ::unlinkat(cartella_, temporaneo_.c_str(), 0);
+}
+
+void FileAtomicoInCartella::Scrivi(std::string_view parte) {
+  ScriviTutto(fd_.Fd(), parte, nome_);
+}
+
+void FileAtomicoInCartella::Consegna() {
+  if (::fsync(fd_.Fd()) != 0) Fallisci(nome_);
+  // Whoever may write the folder may have put another file under the
+  // temporary name: that one is neither placed nor removed.
+  struct stat nostro {};
+  struct stat trovato {};
+  if (::fstat(fd_.Fd(), &nostro) != 0) Fallisci(nome_);
+  if (::fstatat(cartella_, temporaneo_.c_str(), &trovato, AT_SYMLINK_NOFOLLOW) != 0 ||
+      trovato.st_dev != nostro.st_dev || trovato.st_ino != nostro.st_ino) {
+    temporaneo_.clear();
+    errno = ESTALE;
+    Fallisci(nome_);
+  }
+  if (!fd_.Chiudi()) Fallisci(nome_);
+  // A link named `nome` is replaced itself: rename never follows it.
+  if (::renameat(cartella_, temporaneo_.c_str(), cartella_, nome_.c_str()) != 0) Fallisci(nome_);
+  temporaneo_.clear();
+  // The rename itself reaches the disk with the folder.
+  ::fsync(cartella_);
 }
 
 Descrittore ApriSottocartella(int cartella, std::string_view nome, bool crea) {

@@ -10,8 +10,9 @@
 
 namespace tervan {
 
-void VerificaFirmaPacchetto(const std::string& indirizzo, std::string_view corpo,
-                            bool primoDellaCorsa) {
+void VerificaFirmaPacchetto(const std::string& indirizzo,
+                            const quomaro::LetturaPacchetto& pacchetto, bool primoDellaCorsa,
+                            quomaro::ConnessioneScaricamento* connessione) {
   const std::string nome = quomaro::NomePubblicato(indirizzo);
   const auto fallito = [&nome](const std::string& motivo) {
     return orvane::Errore(orvane::kErroreIO, nome + " non accettato: " + motivo);
@@ -30,7 +31,7 @@ void VerificaFirmaPacchetto(const std::string& indirizzo, std::string_view corpo
     return;
   }
   const quomaro::VerificaFirma verifica =
-      quomaro::VerificaPacchettoScaricato(*chiave, indirizzo, corpo);
+      quomaro::VerificaPacchettoScaricato(*chiave, indirizzo, pacchetto, connessione);
   if (!verifica.Valida()) throw fallito(verifica.Descrizione());
 }
 

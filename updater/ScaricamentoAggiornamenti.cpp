@@ -1,5 +1,6 @@
 #include "updater/ScaricamentoAggiornamenti.h"
 
+#include <sys/stat.h>
 #include <zip.h>
 
 #include <QApplication>
@@ -60,22 +61,17 @@ std::int32_t Intero(const std::string& testo) {
   return static_cast<std::int32_t>(valore);
 }
 
-// The zip archive of a package, opened on its bytes in memory.
+// The zip archive of a package, opened on the file it was written to.
 class ArchivioZip {
  public:
-  explicit ArchivioZip(const std::string& corpo) {
-    if (corpo.empty()) return;
-    zip_error_t errore;
-    zip_error_init(&errore);
-    zip_source_t* sorgente = zip_source_buffer_create(corpo.data(), corpo.size(), 0, &errore);
-    if (sorgente != nullptr) {
-      archivio_ = zip_open_from_source(sorgente, ZIP_CHECKCONS | ZIP_RDONLY, &errore);
-      if (archivio_ == nullptr) zip_source_free(sorgente);
-    }
-    zip_error_fini(&errore);
+  explicit ArchivioZip(int fd) {
+    platform::Descrittore copia = platform::Duplica(fd);
+    int errore = 0;
+    archivio_ = zip_fdopen(copia.Fd(), ZIP_CHECKCONS | ZIP_RDONLY, &errore);
+    if (archivio_ != nullptr) (void)copia.Rilascia();  // libzip closes it now
   }
   ~ArchivioZip() {
-    if (archivio_ != nullptr) zip_discard(archivio_);  // frees the source too
+    if (archivio_ != nullptr) zip_discard(archivio_);
   }
   ArchivioZip(const ArchivioZip&) = delete;
   ArchivioZip& operator=(const ArchivioZip&) = delete;
@@ -156,6 +152,22 @@ class FineCorsa {
   bool& inCorso_;
 };
 
+// A package file is nobody else's to change, whatever the umask.
+constexpr mode_t kScritturaAltrui = S_IWGRP | S_IWOTH;
+
+// The "Aggiornamenti" folder made for a package that was then not placed:
+// removed again when it stayed empty.
+struct CartellaNuova {
+  std::filesystem::path cartella;
+  CartellaNuova() = default;
+  ~CartellaNuova() {
+    std::error_code ec;
+    if (!cartella.empty()) std::filesystem::remove(cartella, ec);
+  }
+  CartellaNuova(const CartellaNuova&) = delete;
+  CartellaNuova& operator=(const CartellaNuova&) = delete;
+};
+
 }  // namespace
 
 ScaricamentoAggiornamenti::ScaricamentoAggiornamenti(StatoFinestra& stato,
@@ -229,6 +241,9 @@ void ScaricamentoAggiornamenti::CopiaAggiornamentiInServer(bool& ok) {
     cronologiaDaMostrare_ = false;
     abbandonata_ = false;
     const FineCorsa fine(controlli_, inCorso_);
+    // One connection to the update server for every package of the run and
+    // its signature, released when the run ends.
+    quomaro::ConnessioneScaricamento connessione;
     int contatore = 0;
     linea = 20;
     const int righe = elenco_.Righe();
@@ -240,7 +255,7 @@ void ScaricamentoAggiornamenti::CopiaAggiornamentiInServer(bool& ok) {
       ++contatore;
       linea = 40;
       try {
-        ScaricaPacchetto(i, contatore, righe / 2);
+        ScaricaPacchetto(i, contatore, righe / 2, connessione);
       } catch (const SessioneTerminata&) {
         abbandonata_ = true;
         return;  // abandoned, nothing written: not a failure
@@ -252,7 +267,8 @@ void ScaricamentoAggiornamenti::CopiaAggiornamentiInServer(bool& ok) {
   });
 }
 
-void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int elencati) {
+void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int elencati,
+                                                 quomaro::ConnessioneScaricamento& connessione) {
   const std::string utente = elenco_.Testo(riga, Colonna::kUtente);
   const std::string descrizione = elenco_.Testo(riga, Colonna::kContenuto);
   controlli_.vbalProg.setFormat(
@@ -290,41 +306,71 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
 
   const std::string indirizzo =
       quomaro::ServerAggiornamenti() + "/ServizioAggiornamenti/download/" + NomeDownload(codice);
-  quomaro::Scaricamento scaricamento(this);
+  // The body goes straight into a temporary file beside the package's final
+  // name, made when a 2xx answer starts; nothing more than the list
+  // announced is taken. The temporary file goes with any failure, and so
+  // does an "Aggiornamenti" folder made for it.
+  CartellaNuova nuova;
+  platform::Descrittore aggiornamenti;
+  std::unique_ptr<platform::FileAtomicoInCartella> file;
+  quomaro::LimitiScaricamento limiti;
+  limiti.byteMassimi = std::min<long long>(limiti.byteMassimi, std::max(dimensioneFile_, 0));
+  quomaro::Scaricamento scaricamento(this, limiti, &connessione);
   // The first read may be far off on a slow line: the window is brought up
   // to date as soon as the answer starts.
-  scaricamento.QuandoRisposta([this](long, std::optional<long long>) {
+  scaricamento.QuandoRisposta([&](long stato, std::optional<long long>) {
     ultimoRidisegno_ = {};
     DownloadProgressione(0);
+    if (stato < 200 || stato > 299) return;
+    // The data folder must exist; its "Aggiornamenti" folder is made when missing.
+    const platform::Descrittore cartellaDati = platform::ApriCartella(dati);
+    if (std::error_code ec; !std::filesystem::exists(std::filesystem::symlink_status(cartella, ec)))
+      nuova.cartella = cartella;
+    aggiornamenti = platform::ApriSottocartella(cartellaDati.Fd(), nomeCartella, true);
+    file = std::make_unique<platform::FileAtomicoInCartella>(aggiornamenti.Fd(), nomeFile,
+                                                             std::nullopt, kScritturaAltrui);
+    // A disk without room for the package says so before it arrives.
+    platform::RiservaInCoda(file->Fd(), static_cast<std::size_t>(std::max(dimensioneFile_, 0)),
+                            nomeFile);
   });
-  quomaro::EsitoScaricamento esito = scaricamento.Scarica(indirizzo);
+  const quomaro::EsitoScaricamento esito =
+      scaricamento.ScaricaIn(indirizzo, [&](std::string_view parte) {
+        if (file) file->Scrivi(parte);
+      });
   if (esito.fine == quomaro::FineScaricamento::Abbandonato) throw SessioneTerminata{};
   if (!esito.Riuscito())
     throw orvane::Errore(orvane::kErroreIO, indirizzo + ": " + esito.Descrizione());
-  if (esito.corpo.size() != static_cast<std::size_t>(dimensioneFile_))
+  if (esito.ricevuti != dimensioneFile_)
     throw orvane::Errore(orvane::kErroreIO,
-                         indirizzo + ": ricevuti " + std::to_string(esito.corpo.size()) +
+                         indirizzo + ": ricevuti " + std::to_string(esito.ricevuti) +
                              " byte invece di " + std::to_string(dimensioneFile_));
   // What is placed must be the maker's, and a whole archive: every check of
-  // the package comes here, before anything is written. The signature comes
+  // the package runs on the file before it is placed. The signature comes
   // first, so the archive reader never sees bytes the maker did not sign.
+  const quomaro::LetturaPacchetto pacchetto =
+      [&](const std::function<void(std::string_view)>& blocco) {
+        if (!file) return;
+        platform::LeggiDaCapo(
+            file->Fd(),
+            [&](std::string_view b) {
+              blocco(b);
+              DownloadProgressione(dimensioneFile_);
+            },
+            nomeFile);
+      };
   try {
-    VerificaFirmaPacchetto(indirizzo, esito.corpo, contatore == 1);
+    VerificaFirmaPacchetto(indirizzo, pacchetto, contatore == 1, &connessione);
   } catch (const orvane::Errore&) {
     // A signature fetch that the program's end cut short is no verdict.
     if (quomaro::ProgrammaInChiusura()) throw SessioneTerminata{};
     throw;
   }
-  if (!ArchivioZip(esito.corpo).Integro([this] { DownloadProgressione(dimensioneFile_); }))
+  if (!file || !ArchivioZip(file->Fd()).Integro([this] { DownloadProgressione(dimensioneFile_); }))
     throw orvane::Errore(orvane::kErroreIO,
                          indirizzo + ": il pacchetto non è un archivio zip integro");
   if (stato_.SessioneFinita || quomaro::ProgrammaInChiusura()) throw SessioneTerminata{};
-
-  // The data folder must exist; its "Aggiornamenti" folder is made when missing.
-  const platform::Descrittore cartellaDati = platform::ApriCartella(dati);
-  const platform::Descrittore aggiornamenti =
-      platform::ApriSottocartella(cartellaDati.Fd(), nomeCartella, true);
-  platform::ScriviFileAtomicoInCartella(aggiornamenti.Fd(), nomeFile, esito.corpo);
+  file->Consegna();
+  nuova.cartella.clear();
 
   if (!stato_.ServizioCA)
     throw orvane::Errore(orvane::kOggettoNonImpostato, "Variabile oggetto non impostata");

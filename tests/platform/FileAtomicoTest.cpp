@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "tests/support/MacchinaFinta.h"
@@ -101,6 +102,45 @@ TEST(FileAtomico, InAFolderOthersWriteNoLinkIsFollowed) {
   // A folder that is a link is refused, also when asked to create it.
   EXPECT_THROW((void)ApriSottocartella(radice.Fd(), "collegamento", true), std::system_error);
   EXPECT_THROW(ScriviFileAtomicoInCartella(fd.Fd(), "../fuori", "x"), std::system_error);
+}
+
+TEST(FileAtomico, APieceByPieceWriteIsPlacedOnlyWholeAndOnlyFromItsOwnTemporary) {
+  CartellaTemporanea cartella;
+  ScriviFile(cartella / "pacchetto.zip", "precedente");
+  const Descrittore fd = ApriCartella(cartella.Percorso());
+  const mode_t prima = ::umask(0);
+  {
+    // Dropped before it is placed: nothing of it stays.
+    FileAtomicoInCartella file(fd.Fd(), "pacchetto.zip");
+    file.Scrivi("mezzo");
+  }
+  EXPECT_EQ(Voci(cartella.Percorso()), std::set<std::string>{"pacchetto.zip"});
+  {
+    // Read back before it is placed; placed without write for others.
+    FileAtomicoInCartella file(fd.Fd(), "pacchetto.zip", std::nullopt, S_IWGRP | S_IWOTH);
+    file.Scrivi("nuo");
+    file.Scrivi("vo");
+    std::string letto;
+    LeggiDaCapo(file.Fd(), [&](std::string_view b) { letto += b; });
+    EXPECT_EQ(letto, "nuovo");
+    file.Consegna();
+  }
+  ::umask(prima);
+  EXPECT_EQ(LeggiFile(cartella / "pacchetto.zip"), "nuovo");
+  EXPECT_EQ(Permessi(cartella / "pacchetto.zip"), 0644U);
+  EXPECT_EQ(Voci(cartella.Percorso()), std::set<std::string>{"pacchetto.zip"});
+
+  // Someone who may write the folder swaps the temporary file for one of
+  // theirs: it is neither placed nor removed.
+  {
+    FileAtomicoInCartella file(fd.Fd(), "pacchetto.zip");
+    file.Scrivi("mio");
+    std::filesystem::remove(cartella / file.Temporaneo());
+    ScriviFile(cartella / file.Temporaneo(), "altrui");
+    EXPECT_THROW(file.Consegna(), std::system_error);
+  }
+  EXPECT_EQ(LeggiFile(cartella / "pacchetto.zip"), "nuovo");
+  EXPECT_EQ(Voci(cartella.Percorso()).size(), 2U);
 }
 
 TEST(FileAtomico, ANameAtTheLengthLimitIsWrittenAndItsOrphansCleared) {

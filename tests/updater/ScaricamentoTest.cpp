@@ -6,15 +6,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "BancoFinestra.h"
+#include "platform/Cartelle.h"
 #include "platform/Percorsi.h"
 #include "platform/RigaDiComando.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MessaggiRegistrati.h"
+#include "tests/support/Minisign.h"
 #include "tests/support/ServerDiProva.h"
 #include "tests/support/ServizioFiglio.h"
 #include "updater/ScaricamentoAggiornamenti.h"
@@ -216,6 +220,85 @@ TEST_F(ScaricamentoTest, NamesThatWouldLeaveTheFolderFailAndQuotesAndSemicolonsA
   EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre("T-2008-03-05-14-30-00-C-42.zip"));
   EXPECT_THAT(servizio_.Registrati(),
               ElementsAre("ROSSI|42|Novità dell'anno, seconda parte|" + banco_.stato.IdSessione));
+}
+
+// Three TARVIK packages for ROSSI, the second of 24 MB that do not compress.
+std::string CatalogoConGrande() {
+  const auto pacchetto = [](int codice, const std::string& contenuto) {
+    const std::string n = std::to_string(codice);
+    return R"({ "codice": )" + n + R"(, "dataxx": "2008-0)" + n + R"(-01T10:00:00", )" +
+           R"("progra": "TARVIK", "TipoXx": "TARVIK", "Filexx": "Pacchetto )" + n +
+           R"(", "contenuto": { )" + contenuto + R"( }, "clienti": ["ROSSI"] })";
+  };
+  return R"({ "clienti": [ { "userid": "ROSSI", "abilitato": "S" } ], "pacchetti": [ )" +
+         pacchetto(1, R"("LEGGIMI.txt": "primo")") + ", " +
+         pacchetto(2, R"("dati.bin": { "casuali": 25165824 })") + ", " +
+         pacchetto(3, R"("LEGGIMI.txt": "terzo")") + " ] }";
+}
+
+TEST(ScaricamentoConnessione, ARunFetchesEveryPackageAndSignatureOverOneConnectionLargeOnesWhole) {
+  orvane::test::ServizioFiglio servizio(CatalogoConGrande());
+  test::BancoFinestra banco;
+  ScaricamentoAggiornamenti scarica{banco.stato, banco.controlli, banco.elenco};
+  banco.macchina.Imposta("ORVANE_UPDATE_SERVER", servizio.Server());
+  const fs::path aggiornamenti = platform::PercorsoLocale(kDatiTarvik) / "Aggiornamenti";
+  fs::create_directories(aggiornamenti.parent_path());
+  const orvane::test::ChiaviMinisign maker;
+  fs::copy_file(maker.Pubblica(), platform::CartellaProgramma() / "aggiornamenti.pub");
+  for (int codice = 1; codice <= 3; ++codice)
+    maker.Firma(servizio.FilePacchetto(ScaricamentoAggiornamenti::NomeDownload(codice)));
+
+  // The service's packages and signatures, over connections kept open for
+  // as long as the client keeps them.
+  std::atomic<int> connessioni = 0;
+  std::mutex mutex;
+  std::vector<std::string> richiesti;
+  orvane::test::ServerGrezzo server([&](int s) {
+    ++connessioni;
+    for (std::string r; !(r = orvane::test::ServerGrezzo::LeggiRichiesta(s)).empty();) {
+      const auto inizio = r.find("Aggiornamento");
+      const std::string nome =
+          inizio == std::string::npos ? "" : r.substr(inizio, r.find(' ', inizio) - inizio);
+      const fs::path file = servizio.FilePacchetto(nome.empty() ? "-" : nome);
+      const std::string corpo =
+          fs::is_regular_file(file) ? orvane::test::LeggiFile(file) : std::string();
+      orvane::test::ServerGrezzo::Scrivi(
+          s, std::string(corpo.empty() ? "HTTP/1.1 404 Not Found" : "HTTP/1.1 200 OK") +
+                 "\r\nContent-Length: " + std::to_string(corpo.size()) + "\r\n\r\n" + corpo);
+      const std::lock_guard blocco(mutex);
+      richiesti.push_back(nome);
+    }
+    return true;
+  });
+  banco.Programma("TARVIK", "ROSSI", "00:00:30", "", kDatiTarvik);
+  banco.finestra.show();
+  banco.ciclo.Command_F4_Click();
+  banco.ciclo.ImpostaScaricamento([&] {
+    banco.macchina.Imposta("ORVANE_UPDATE_SERVER", server.Url(""));
+    scarica.ConnessioneAggiornamenti();
+  });
+  banco.elenco.SegnaTutti("Ok");
+  banco.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
+
+  EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
+  std::vector<std::string> posati;
+  for (int codice = 1; codice <= 3; ++codice) {
+    const std::string nome = "TARVIK-2008-0" + std::to_string(codice) + "-01-10-00-00-C-" +
+                             std::to_string(codice) + ".zip";
+    posati.push_back(nome);
+    const std::string atteso = orvane::test::LeggiFile(
+        servizio.FilePacchetto(ScaricamentoAggiornamenti::NomeDownload(codice)));
+    // Compared whole, without printing megabytes on a failure.
+    EXPECT_TRUE(orvane::test::LeggiFile(aggiornamenti / nome) == atteso) << nome;
+  }
+  EXPECT_GT(fs::file_size(aggiornamenti / posati[1]), 25165824U);
+  EXPECT_EQ(test::Contenuto(aggiornamenti), posati);
+  EXPECT_EQ(servizio.Registrati().size(), 3U);
+  EXPECT_EQ(connessioni, 1);
+  const std::lock_guard blocco(mutex);
+  EXPECT_THAT(richiesti, ElementsAre("Aggiornamento00001.zip", "Aggiornamento00001.zip.minisig",
+                                     "Aggiornamento00002.zip", "Aggiornamento00002.zip.minisig",
+                                     "Aggiornamento00003.zip", "Aggiornamento00003.zip.minisig"));
 }
 
 TEST(ScaricamentoNomi, DownloadAndLocalNamesAndTheRecordStatement) {

@@ -4,6 +4,7 @@
 // `quomaro`): not part of Quomaro's component contract.
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -65,6 +66,11 @@ struct QUOMARO_API VerificaFirma {
   [[nodiscard]] std::string Descrizione() const;
 };
 
+/// The bytes of a package, handed block by block and in order to
+/// `blocco`; a reader may throw to give up.
+using LetturaPacchetto =
+    std::function<void(const std::function<void(std::string_view blocco)>& blocco)>;
+
 /// Verifies `firma` (the text of a `.minisig` file) for the bytes of
 /// `pacchetto` published as `nome`: the key id, the signature over the
 /// package, the global signature over the trusted comment and, in the
@@ -73,6 +79,13 @@ struct QUOMARO_API VerificaFirma {
 [[nodiscard]] QUOMARO_API VerificaFirma VerificaFirmaMinisign(const ChiavePubblica& chiave,
                                                               std::string_view firma,
                                                               std::string_view pacchetto,
+                                                              std::string_view nome);
+
+/// The same verification over a package read block by block, never held
+/// whole: memory stays the same whatever the package's length.
+[[nodiscard]] QUOMARO_API VerificaFirma VerificaFirmaMinisign(const ChiavePubblica& chiave,
+                                                              std::string_view firma,
+                                                              const LetturaPacchetto& pacchetto,
                                                               std::string_view nome);
 
 }  // namespace quomaro

@@ -10,6 +10,7 @@
 
 #include "quomaro/Esporta.h"
 #include "quomaro/FirmaMinisign.h"
+#include "quomaro/Scaricamento.h"
 
 namespace quomaro {
 
@@ -33,5 +34,11 @@ inline constexpr std::string_view kFileChiave = "aggiornamenti.pub";
 [[nodiscard]] QUOMARO_API VerificaFirma VerificaPacchettoScaricato(const ChiavePubblica& chiave,
                                                                    const std::string& url,
                                                                    std::string_view pacchetto);
+
+/// The same for a package read block by block, with the signature fetched
+/// over `connessione` when one is given.
+[[nodiscard]] QUOMARO_API VerificaFirma VerificaPacchettoScaricato(
+    const ChiavePubblica& chiave, const std::string& url, const LetturaPacchetto& pacchetto,
+    ConnessioneScaricamento* connessione = nullptr);
 
 }  // namespace quomaro

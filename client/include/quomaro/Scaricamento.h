@@ -5,8 +5,10 @@
 // which is clsDownload::OpenURL. It may change with the programs that use it.
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "quomaro/Esporta.h"
@@ -51,6 +53,24 @@ struct LimitiScaricamento {
   long long byteMassimi = clsDownload::kByteMassimi;
 };
 
+/// A connection kept from one download to the next: downloads made through
+/// the same object reuse the connection to a server that keeps it open,
+/// instead of opening one each. Released when the object goes.
+class QUOMARO_API ConnessioneScaricamento {
+ public:
+  ConnessioneScaricamento();
+  ~ConnessioneScaricamento();
+  ConnessioneScaricamento(const ConnessioneScaricamento&) = delete;
+  ConnessioneScaricamento& operator=(const ConnessioneScaricamento&) = delete;
+  ConnessioneScaricamento(ConnessioneScaricamento&&) = delete;
+  ConnessioneScaricamento& operator=(ConnessioneScaricamento&&) = delete;
+
+ private:
+  friend class Scaricamento;
+  struct Maniglia;
+  std::unique_ptr<Maniglia> maniglia_;
+};
+
 /// One HTTP GET of a whole resource, as clsDownload makes it (user agent
 /// "VB Project", the environment's proxy, never from a cache, redirects
 /// followed on http and https only), reporting DownloadProgressione after
@@ -68,7 +88,13 @@ class QUOMARO_API Scaricamento {
   /// body is not announced).
   using OsservatoreRisposta = std::function<void(long stato, std::optional<long long> dichiarati)>;
 
-  explicit Scaricamento(DownloadEventi* eventi = nullptr, LimitiScaricamento limiti = {});
+  /// Takes every piece of the final answer's body as it arrives, in order.
+  using Destinazione = std::function<void(std::string_view parte)>;
+
+  /// With `connessione`, the download goes over that connection, which
+  /// must outlive the object and serve one download at a time.
+  explicit Scaricamento(DownloadEventi* eventi = nullptr, LimitiScaricamento limiti = {},
+                        ConnessioneScaricamento* connessione = nullptr);
 
   void QuandoRisposta(OsservatoreRisposta osservatore) { osservatore_ = std::move(osservatore); }
 
@@ -77,9 +103,21 @@ class QUOMARO_API Scaricamento {
   /// leaves as an exception.
   [[nodiscard]] EsitoScaricamento Scarica(const std::string& url) const;
 
+  /// Downloads `url` as Scarica does, handing the body to `destinazione`
+  /// piece by piece instead of keeping it: the result's `corpo` stays
+  /// empty, and memory stays the same whatever the body's length. A
+  /// failure thrown by `destinazione` stops the transfer and leaves as an
+  /// exception.
+  [[nodiscard]] EsitoScaricamento ScaricaIn(const std::string& url,
+                                            const Destinazione& destinazione) const;
+
  private:
+  [[nodiscard]] EsitoScaricamento Esegui(const std::string& url,
+                                         const Destinazione* destinazione) const;
+
   DownloadEventi* eventi_;
   LimitiScaricamento limiti_;
+  ConnessioneScaricamento* connessione_;
   OsservatoreRisposta osservatore_;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string_view>
 
 namespace platform {
@@ -36,6 +37,16 @@ class Descrittore {
 /// interrupted by a signal. Throws std::system_error (errno in the generic
 /// category) whose text is `cosa`, usually the name of the file.
 void ScriviTutto(int fd, std::string_view dati, std::string_view cosa = "write");
+
+/// Reads the file open on `fd` from its start to its end, whatever its
+/// offset, handing each block read (at most 64 KB) to `blocco`. Throws
+/// std::system_error (text `cosa`) when a read fails.
+void LeggiDaCapo(int fd, const std::function<void(std::string_view blocco)>& blocco,
+                 std::string_view cosa = "read");
+
+/// A second descriptor (closed on exec) of the file open on `fd`. Throws
+/// std::system_error (text `cosa`) when none can be had.
+[[nodiscard]] Descrittore Duplica(int fd, std::string_view cosa = "dup");
 
 /// Reserves room on the disk for `n` more bytes after the end of the file
 /// open on `fd`, leaving its length as it is, so that appending them cannot

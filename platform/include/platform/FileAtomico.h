@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/Descrittore.h"
@@ -44,6 +45,43 @@ void ScriviFileAtomico(const std::filesystem::path& file, std::string_view conte
 /// fails the write. Throws std::system_error whose text names `nome`.
 void ScriviFileAtomicoInCartella(int cartella, std::string_view nome, std::string_view contenuto,
                                  std::optional<mode_t> modo = std::nullopt);
+
+/// A new content for the entry `nome` of the folder open on `cartella`,
+/// written piece by piece under a temporary name with the rules of
+/// ScriviFileAtomicoInCartella, and renamed over `nome` only by Consegna:
+/// until then `nome` is untouched, and an object that goes without it
+/// removes its temporary file. `vietati` are permission bits the new file
+/// never has, whatever the umask. The folder must stay open as long as the
+/// object lives. Every failure throws std::system_error whose text names
+/// `nome`.
+class FileAtomicoInCartella {
+ public:
+  FileAtomicoInCartella(int cartella, std::string_view nome,
+                        std::optional<mode_t> modo = std::nullopt, mode_t vietati = 0);
+  ~FileAtomicoInCartella();
+  FileAtomicoInCartella(const FileAtomicoInCartella&) = delete;
+  FileAtomicoInCartella& operator=(const FileAtomicoInCartella&) = delete;
+  FileAtomicoInCartella(FileAtomicoInCartella&&) = delete;
+  FileAtomicoInCartella& operator=(FileAtomicoInCartella&&) = delete;
+
+  /// Appends `parte` to the new content.
+  void Scrivi(std::string_view parte);
+  /// The temporary file, open for reading too: what was written can be
+  /// read back (with pread, or a duplicate) before it is placed.
+  [[nodiscard]] int Fd() const noexcept { return fd_.Fd(); }
+  /// The temporary file's name in the folder.
+  [[nodiscard]] const std::string& Temporaneo() const noexcept { return temporaneo_; }
+  /// Flushes the new content to disk and renames it over `nome`, then
+  /// flushes the folder. A temporary name that no longer holds this file
+  /// (someone with write access to the folder moved it) places nothing.
+  void Consegna();
+
+ private:
+  int cartella_;
+  std::string nome_;
+  std::string temporaneo_;
+  Descrittore fd_;
+};
 
 /// The sub-folder `nome` of the folder open on `cartella`, opened without
 /// following a link: a link there fails with ELOOP or ENOTDIR. With `crea`

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "quomaro/Scaricamento.h"
 #include "quomaro/clsDownload.h"
 #include "updater/ControlliFinestra.h"
 #include "updater/ElencoAggiornamenti.h"
@@ -21,9 +22,12 @@ namespace tervan {
 ///
 /// A package is placed only whole: a 2xx answer whose body has the size the
 /// list announced and is a consistent zip archive whose every entry reads
-/// through with its CRC, written to a temporary file beside the final one and
-/// renamed over it, following no link inside the program's data folder; and
-/// it counts only once its record reached the service. Anything else stops the
+/// through with its CRC. The body streams into a temporary file beside the
+/// final one (never writable by group or others), is checked there and
+/// renamed over the final one, following no link inside the program's data
+/// folder; all packages of a run and their signatures come over one
+/// connection to the server that keeps it open. A package counts only
+/// once its record reached the service. Anything else stops the
 /// run with the failure logged; nothing of that package is written or
 /// recorded and an earlier file of the same name stays as it was.
 class ScaricamentoAggiornamenti : public quomaro::DownloadEventi {
@@ -81,7 +85,8 @@ class ScaricamentoAggiornamenti : public quomaro::DownloadEventi {
                                                         std::string_view sessione);
 
  private:
-  void ScaricaPacchetto(int riga, int contatore, int elencati);
+  void ScaricaPacchetto(int riga, int contatore, int elencati,
+                        quomaro::ConnessioneScaricamento& connessione);
 
   StatoFinestra& stato_;
   ControlliFinestra& controlli_;
