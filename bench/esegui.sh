@@ -4,6 +4,8 @@
 #  2. a 256 MB loopback download: wall time against `curl -s -o /dev/null`
 #     on the same server in the same run, and peak resident memory against
 #     the body size.
+# Each figure ends in a line "esito: FIGURE | TARGET | MEASURED | VERDICT"
+# (the form bench/tutto gathers); exits 1 when a target is missed.
 # Usage: bench/esegui.sh [build folder]   (build/ci by default; build it first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,8 +30,9 @@ read -r porta <&"${SERVER[0]}"
 base="http://127.0.0.1:$porta"
 export no_proxy='*'
 
+mancato=0
 echo "== Attesa di una risposta SOAP lenta (10 s)"
-"$bin/bench_attesa_soap" "$base/lento?secondi=10"
+"$bin/bench_attesa_soap" "$base/lento?secondi=10" || mancato=1
 
 echo "== Scaricamento di 256 MB in loopback"
 byte=$((256 * 1024 * 1024))
@@ -51,9 +54,14 @@ for giro in 1 2 3; do
   migliore_nostro=$(awk -v a="$migliore_nostro" -v b="$s" 'BEGIN { print (a == "" || b < a) ? b : a }')
   [ "$kb" -gt "$rss" ] && rss=$kb
 done
-awk -v c="$migliore_curl" -v m="$migliore_memoria" -v q="$migliore_nostro" -v kb="$rss" -v byte="$byte" 'BEGIN {
+awk -v c="$migliore_curl" -v m="$migliore_memoria" -v q="$migliore_nostro" -v kb="$rss" -v byte="$byte" -v mancato="$mancato" 'BEGIN {
   printf "tempo: clsDownload %.3f s / curl %.3f s = %.2fx (obiettivo <= 1.2x)\n", q, c, q / c
   printf "       clsDownload %.3f s / curl che tiene il corpo in memoria %.3f s = %.2fx\n", q, m, q / m
   corpo = byte / 1048576; picco = kb / 1024
   printf "memoria: picco RSS %.0f MB per un corpo di %.0f MB = corpo + %.0f MB (obiettivo <= corpo + 64 MB)\n", picco, corpo, picco - corpo
+  ok = q / c <= 1.2; mancato = mancato || !ok
+  printf "esito: clsDownload 256 MB, tempo rispetto a curl | <= 1.2x | %.2fx | %s\n", q / c, ok ? "raggiunto" : "MANCATO"
+  ok = picco - corpo <= 64; mancato = mancato || !ok
+  printf "esito: clsDownload 256 MB, picco RSS oltre il corpo | <= 64 MB | %.0f MB | %s\n", picco - corpo, ok ? "raggiunto" : "MANCATO"
+  exit mancato
 }'

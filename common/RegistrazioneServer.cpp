@@ -121,13 +121,15 @@ HRESULT RegistraServer(const ServerComponenti& server,
   bool riuscita = false;
   // Registration reports through its result alone: it runs on a worker
   // thread of whoever registers the library, where no dialog may appear.
+  // Every start registers again what is already there: one pass over the
+  // store reads it once and writes only where something differs.
   Tacitamente([&] {
-    for (const VoceRegistrazione& v : VociRegistrazione(server, modulo)) {
-      ChiaveRegistro chiave;
-      if (ChiaveRegistro::Crea(HKEY_CLASSES_ROOT, v.chiave, chiave) != ERROR_SUCCESS) return;
-      if (v.scriviValore && chiave.ScriviTesto(v.nome, v.dati) != ERROR_SUCCESS) return;
-    }
-    riuscita = true;
+    const std::vector<VoceRegistrazione> voci = VociRegistrazione(server, modulo);
+    std::vector<platform::VoceTestoRegistro> testi;
+    testi.reserve(voci.size());
+    for (const VoceRegistrazione& v : voci)
+      testi.push_back({v.chiave, v.nome, v.dati, !v.scriviValore});
+    riuscita = platform::RegImpostaTesti(HKEY_CLASSES_ROOT, testi) == ERROR_SUCCESS;
   });
   return riuscita ? S_OK : SELFREG_E_CLASS;
 }

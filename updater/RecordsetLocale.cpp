@@ -264,7 +264,7 @@ void RecordsetLocale::SalvaInSospeso() {
     while (connessione_->Passo(istruzione.get())) {
     }
     riga.rowid = connessione_->UltimoRowid();
-  } else if (!nomi.empty()) {
+  } else if (!nomi.empty() && !RigaGiaUguale(riga.rowid, nomi, valori)) {
     std::string sql = "UPDATE " + sorgente_ + " SET ";
     for (std::size_t i = 0; i < nomi.size(); ++i)
       sql += (i == 0 ? "" : ", ") + nomi[i] + " = ?";
@@ -283,6 +283,20 @@ void RecordsetLocale::SalvaInSospeso() {
   riga.cambiati.assign(colonne_.size(), false);
   inAggiunta_ = false;
   inModifica_ = false;
+}
+
+bool RecordsetLocale::RigaGiaUguale(std::int64_t rowid, const std::vector<std::string>& nomi,
+                                    const std::vector<std::string>& valori) {
+  // Compared as the UPDATE would store them: the column's affinity applies
+  // to each bound value. A row gone since it was read does not match, so
+  // the UPDATE still runs and reports it.
+  std::string sql = "SELECT count(*) FROM " + sorgente_ + " WHERE rowid = ?";
+  for (const std::string& nome : nomi)
+    sql += " AND " + nome + " IS ?";
+  std::vector<std::string> argomenti{std::to_string(rowid)};
+  argomenti.insert(argomenti.end(), valori.begin(), valori.end());
+  Istruzione istruzione = connessione_->Prepara(sql, argomenti);
+  return connessione_->Passo(istruzione.get()) && sqlite3_column_int64(istruzione.get(), 0) == 1;
 }
 
 void RecordsetLocale::CancelUpdate() {

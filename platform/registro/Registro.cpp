@@ -188,6 +188,44 @@ LSTATUS RegSetValueEx(HKEY hKey, std::string_view nome, std::uint32_t tipo, cons
   });
 }
 
+LSTATUS RegImpostaTesti(HKEY hKey, std::span<const VoceTestoRegistro> voci) noexcept {
+  return Esegui([&](Contesto& c) -> LSTATUS {
+    const auto r = registro::Risolvi(hKey);
+    if (!r) return ERROR_INVALID_HANDLE;
+    if ((r->accesso & KEY_SET_VALUE) == 0 || (r->accesso & KEY_CREATE_SUB_KEY) == 0)
+      return ERROR_ACCESS_DENIED;
+    // Every entry checked before the file is touched.
+    std::vector<Percorso> percorsi(voci.size());
+    for (std::size_t i = 0; i < voci.size(); ++i) {
+      if (const LSTATUS e = registro::DividiPercorso(voci[i].chiave, percorsi[i]);
+          e != ERROR_SUCCESS) {
+        return e;
+      }
+      if (!std::all_of(percorsi[i].begin(), percorsi[i].end(),
+                       [](const std::string& n) { return registro::NomeChiaveValido(n); }) ||
+          (!voci[i].soloChiave && !registro::NomeValoreValido(voci[i].nome)) ||
+          ChiaveAutostart(registro::HandleRadice(r->radice),
+                          registro::Unisci(r->percorso, percorsi[i]))) {
+        return ERROR_INVALID_PARAMETER;
+      }
+    }
+    return registro::ModificaRadice(r->radice, c, [&](Nodo& albero, bool& cambiato) {
+      for (std::size_t i = 0; i < voci.size(); ++i) {
+        Nodo* n = registro::TrovaOCopia(albero, r->radice, r->percorso, c, cambiato);
+        if (n == nullptr) return ERROR_KEY_DELETED;
+        bool creata = false;
+        for (const auto& nome : percorsi[i])
+          n = &n->FiglioReale(nome, creata, cambiato);
+        if (voci[i].soloChiave) continue;
+        std::string dati(voci[i].testo);
+        dati += '\0';
+        cambiato = n->ImpostaValore(voci[i].nome, REG_SZ, std::move(dati)) || cambiato;
+      }
+      return ERROR_SUCCESS;
+    });
+  });
+}
+
 LSTATUS RegDeleteValue(HKEY hKey, std::string_view nome) noexcept {
   return Esegui([&](Contesto& c) -> LSTATUS {
     const auto r = registro::Risolvi(hKey);

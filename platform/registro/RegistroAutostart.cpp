@@ -224,6 +224,18 @@ std::optional<VoceAutostart> TrovaNelSistema(std::string_view nome) {
   return std::nullopt;
 }
 
+// Whether `file` is already a plain file of ours holding exactly `testo`,
+// as writing it would leave it: the value is set again at every start.
+bool GiaScritta(const std::filesystem::path& file, std::string_view testo) {
+  std::error_code ec;
+  const auto stato = std::filesystem::symlink_status(file, ec);
+  if (ec || !std::filesystem::is_regular_file(stato) ||
+      stato.permissions() != static_cast<std::filesystem::perms>(0644))
+    return false;
+  const LetturaFileRegistro l = LeggiFileRegistro(file, testo.size() + 1);
+  return l.esiste && l.errore == 0 && l.contenuto == testo;
+}
+
 bool StessoComando(std::string_view a, std::string_view b) {
   return RigaExec(a) == RigaExec(b);
 }
@@ -441,9 +453,11 @@ void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view
   const std::filesystem::path file =
       esistente ? esistente->file
                 : cartella / (sistema ? sistema->file.filename() : std::filesystem::path(nomeFile));
+  const std::string testo = TestoVoceAutostart(nome, comando);
+  if (esistente && GiaScritta(file, testo)) return;
   std::filesystem::create_directories(cartella);
   RimuoviTemporaneiOrfani(file);
-  ScriviFileAtomico(file, TestoVoceAutostart(nome, comando), 0644, osservatore);
+  ScriviFileAtomico(file, testo, 0644, osservatore);
 }
 
 LSTATUS CancellaVoceAutostart(const std::filesystem::path& cartella, std::string_view nome,

@@ -1,4 +1,5 @@
 #include <gmock/gmock.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <optional>
@@ -64,6 +65,20 @@ TEST_F(AutostartTest, RunValueIsAnXdgAutostartEntryThatReadsBackAndDeletesWithTh
             "Exec=/opt/orvane/programma/Tervan VERIFICA\n"
             "X-GNOME-Autostart-enabled=true\n"
             "X-Orvane-Comando=/opt/orvane/programma/Tervan VERIFICA\n");
+  // Set again at every start: the same command leaves the file as it is
+  // (an atomic rewrite would give it a new inode), another one rewrites it.
+  const auto inode = [&] {
+    struct stat st {};
+    EXPECT_EQ(::stat(file.c_str(), &st), 0);
+    return st.st_ino;
+  };
+  const auto prima = inode();
+  Scrivi("Orvane Software - Aggiornamenti automatici", "/opt/orvane/programma/Tervan VERIFICA");
+  EXPECT_EQ(inode(), prima);
+  Scrivi("Orvane Software - Aggiornamenti automatici", "/opt/orvane/Tervan VERIFICA");
+  EXPECT_NE(inode(), prima);
+  EXPECT_THAT(LeggiFile(file), HasSubstr("Exec=/opt/orvane/Tervan VERIFICA\n"));
+  Scrivi("Orvane Software - Aggiornamenti automatici", "/opt/orvane/programma/Tervan VERIFICA");
   // Not in the registry file: the Run key exists without it.
   EXPECT_FALSE(std::filesystem::exists(macchina_.FileRadice("HKEY_LOCAL_MACHINE")));
   EXPECT_EQ(Leggi("orvane software - aggiornamenti automatici"),

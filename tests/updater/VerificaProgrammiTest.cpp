@@ -191,6 +191,9 @@ TEST_F(DiscoveryTest, UnusableStoreIsLoggedAndLeavesDiscoveryIncomplete) {
 TEST_F(DiscoveryTest, ARowTheStoreRefusesFailsItsPassButLeavesTheNextOneClean) {
   InstallaTutto();
   Passo();
+  // The pass has something to save: a row holding what it writes is left alone.
+  finestra_.Stato().Archivio->conAggior().Execute(
+      "UPDATE AGGIOR SET FreQue = '00:01:00' WHERE softxx = 'SELVOR'");
   finestra_.Stato().Archivio->conAggior().Execute(
       "CREATE TRIGGER rifiuta BEFORE UPDATE ON AGGIOR WHEN NEW.softxx = 'SELVOR' "
       "BEGIN SELECT RAISE(ABORT, 'rifiutata'); END");

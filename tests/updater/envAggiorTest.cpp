@@ -93,6 +93,26 @@ TEST_F(StoreTest, CancellingDiscardsANewRowAndRestoresAnEditedOne) {
   EXPECT_EQ(rs().Campo("userid"), "CLIENTE1");
 }
 
+TEST_F(StoreTest, SavingWhatTheRowHoldsWritesNothingWhileAChangeOrAVanishedRowStillCount) {
+  // The file change counter in the database header moves with every write.
+  const auto contatore = [&] { return LeggiFile(programma_ / "Tervan.mdb").substr(24, 4); };
+  ScriviRiga("TARVIK", "CLIENTE1");
+  const std::string prima = contatore();
+  ScriviRiga("TARVIK", "CLIENTE1");
+  EXPECT_EQ(contatore(), prima);
+
+  ScriviRiga("TARVIK", "CLIENTE1", "00:01:00");
+  EXPECT_NE(contatore(), prima);
+  store_ = std::make_unique<envAggior>(programma_.Percorso());
+  rs().Filter("softxx='TARVIK'");
+  EXPECT_EQ(rs().Campo("FreQue"), "00:01:00");
+
+  // Removed behind the view: saving the same values still reports it.
+  store_->conAggior().Execute("delete * from AGGIOR");
+  rs().Campo("userid", "CLIENTE1");
+  EXPECT_THROW(rs().Update(), orvane::Errore);
+}
+
 TEST_F(StoreTest, JetDeleteStatementsRemoveExactlyTheirRows) {
   for (const char* c :
        {"TARVIK", "PANELAA", "PANELAB", "PANELAC", "PANELAD", "PANELAE", "SELVOR", "O'K"})

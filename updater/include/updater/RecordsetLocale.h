@@ -78,6 +78,10 @@ class RecordsetLocale {
   [[nodiscard]] std::size_t IndiceColonna(std::string_view nome) const;
   void Leggi();
   void SalvaInSospeso();
+  /// Whether the stored row `rowid` already holds `valori` in the columns
+  /// `nomi` (quoted), so that saving them would change nothing.
+  [[nodiscard]] bool RigaGiaUguale(std::int64_t rowid, const std::vector<std::string>& nomi,
+                                   const std::vector<std::string>& valori);
   [[nodiscard]] bool InSospeso() const noexcept { return inAggiunta_ || inModifica_; }
 
   std::shared_ptr<ConnessioneArchivio> connessione_;

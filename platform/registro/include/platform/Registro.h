@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -108,6 +109,24 @@ LSTATUS RegCreateKeyEx(HKEY hKey, std::string_view sottochiave, std::uint32_t op
 /// size needed. Needs KEY_QUERY_VALUE.
 LSTATUS RegQueryValueEx(HKEY hKey, std::string_view nome, std::uint32_t* tipo, void* dati,
                         std::uint32_t* dimensione) noexcept;
+
+/// One entry of RegImpostaTesti: a key below the handle's key and, unless
+/// `soloChiave`, one REG_SZ value of it.
+struct VoceTestoRegistro {
+  std::string_view chiave;
+  std::string_view nome;  ///< "" is the key's default value
+  std::string_view testo;
+  bool soloChiave = false;
+};
+
+/// Creates each entry's key (with the keys above it) and writes its value,
+/// as RegCreateKeyEx and RegSetValueEx entry by entry would, but in one pass
+/// over the root's file under one lock: a file that already holds them all
+/// is read once and not written, and a batch is written whole or not at
+/// all. A malformed key or value name, or an entry in the autostart key,
+/// gives ERROR_INVALID_PARAMETER before anything is written. Needs
+/// KEY_CREATE_SUB_KEY and KEY_SET_VALUE.
+LSTATUS RegImpostaTesti(HKEY hKey, std::span<const VoceTestoRegistro> voci) noexcept;
 
 /// Writes a value, replacing any value of that name. The key must exist;
 /// nothing is ever created by a value write. Needs KEY_SET_VALUE.
