@@ -11,7 +11,7 @@ namespace {
 
 // Far beyond what minisign writes (a key file is about 100 bytes, a
 // signature file with the longest trusted comment it accepts about 8 KB).
-constexpr long long kByteMassimiFirma = 64 * 1024;
+constexpr long long kByteMassimiFirma = 64LL * 1024;
 
 }  // namespace
 

@@ -10,10 +10,19 @@ target_compile_options(orvane_options INTERFACE
 if(ORVANE_WARNINGS_AS_ERRORS)
   target_compile_options(orvane_options INTERFACE -Werror)
 endif()
-if(ORVANE_SANITIZE)
+if(ORVANE_SANITIZE OR ORVANE_BUILD_FUZZERS)
   set(_orvane_san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_compile_options(orvane_options INTERFACE ${_orvane_san})
   target_link_options(orvane_options INTERFACE ${_orvane_san})
+endif()
+# The fuzz targets link the libraries themselves, so in a tree that builds
+# them every library carries libFuzzer's coverage instrumentation; only the
+# fuzz targets link the fuzzer's own main (tests/fuzz).
+if(ORVANE_BUILD_FUZZERS)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "The fuzz targets need clang (libFuzzer): configure with the fuzz preset")
+  endif()
+  target_compile_options(orvane_options INTERFACE -fsanitize=fuzzer-no-link)
 endif()
 
 # No shared include root: each library publishes its headers from its own

@@ -20,7 +20,7 @@ std::int32_t Himetric(int pixel) {
 }  // namespace
 
 Immagine::Immagine(QImage pixel, TipoImmagine tipo, std::filesystem::path origine)
-    : pixel_(pixel.isNull() ? QImage() : pixel.convertToFormat(QImage::Format_RGB32)),
+    : pixel_(pixel.isNull() ? QImage() : std::move(pixel).convertToFormat(QImage::Format_RGB32)),
       tipo_(tipo),
       larghezza_(Himetric(pixel_.width())),
       altezza_(Himetric(pixel_.height())),

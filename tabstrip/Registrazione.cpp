@@ -16,7 +16,7 @@ FabbricaControllo g_fabbricaControllo;
 
 constexpr std::array<orvane::InterfacciaServer, 3> kInterfacce{{
     {"_xpVantelTab", identita::k_xpVantelTab},
-    {"__xpVantelTab", identita::k__xpVantelTab},
+    {"__xpVantelTab", identita::kDoppio_xpVantelTab},
     {"_Tabs", identita::k_Tabs},
 }};
 

@@ -67,8 +67,8 @@ void xpVantelTab::DrawTabTop() {
   for (std::int32_t i = 1; i <= N; ++i) {
     cTabs& scheda = Scheda(i);
     const std::int32_t w = scheda.TabWidth;
-    scheda.TabLeft = CLng(x);
-    scheda.TabTop = CLng(y);
+    scheda.TabLeft = CLng(static_cast<double>(x));
+    scheda.TabTop = CLng(static_cast<double>(y));
     scheda.TabHeight = h;
     const std::int32_t L = scheda.TabLeft;
     const std::int32_t T = scheda.TabTop;
@@ -142,7 +142,8 @@ void xpVantelTab::DrawTabTop() {
     OffsetRect(Tc, dx, dy);
     if (scheda.TabPicture) {
       pittore.PaintTransparentPicture(dc, scheda.TabPicture.get(), Somma(rettangolo.left, 4), dy,
-                                      CLng(pw), CLng(ph), 0, 0, maskColor_);
+                                      CLng(static_cast<double>(pw)), CLng(static_cast<double>(ph)),
+                                      0, 0, maskColor_);
     }
     const OLE_COLOR colore = i == selectedTab_ ? foreColorActive_
                              : i == hotTab_    ? foreColorHot_

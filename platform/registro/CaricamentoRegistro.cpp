@@ -145,14 +145,16 @@ LSTATUS ApriChiave(const Riferimento& r, std::string_view sottochiave, std::uint
     Sovrapponi(wine, proprio, profondo, out.vista);
     out.nodo = &out.vista;
   }
-  // The spelling of each name: the store's where it has the key.
+  // The spelling of each name: the store's where it has the key. The key
+  // was found above, so one of the two trees has every name on its path;
+  // the name as asked would stand in for one that neither had.
   const Nodo* p = &out.alveare.radice;
   const Nodo* w = out.wine.get();
   out.nomi.clear();
   for (const auto& nome : percorso) {
     p = p == nullptr ? nullptr : p->Figlio(nome);
     w = w == nullptr ? nullptr : w->Figlio(nome);
-    out.nomi.push_back(p != nullptr ? p->nome : w->nome);
+    out.nomi.push_back(p != nullptr ? p->nome : w != nullptr ? w->nome : nome);
   }
   out.chiave = {r.radice, percorso, r.accesso};
   return ERROR_SUCCESS;

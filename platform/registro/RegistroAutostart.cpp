@@ -411,6 +411,7 @@ std::vector<VoceAutostart> VociAutostart(const std::filesystem::path& cartella,
 std::vector<VoceAutostart> VociAutostartProprie(const std::filesystem::path& cartella) {
   std::vector<VoceAutostart> tutte = VociAutostart(cartella, true);
   std::vector<std::string> visti;
+  visti.reserve(tutte.size());
   for (const auto& v : tutte)
     visti.push_back(v.file.filename().string());
   // A machine-wide entry counts where no more important one of its file

@@ -375,8 +375,9 @@ int Add(const Argomenti& a) {
     return Fallito(DescriviCodice(r));
   }
   if (dati) {
-    const LSTATUS r = platform::RegSetValueEx(k.H(), *a.valore, *tipo, dati->data(),
-                                              static_cast<std::uint32_t>(dati->size()));
+    const std::string& byte = *dati;
+    const LSTATUS r = platform::RegSetValueEx(k.H(), *a.valore, *tipo, byte.data(),
+                                              static_cast<std::uint32_t>(byte.size()));
     if (r != platform::ERROR_SUCCESS) return Fallito(DescriviCodice(r));
   }
   std::cout << "Operazione completata.\n";

@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <cstddef>
 #include <filesystem>
 #include <mutex>
 #include <ostream>
@@ -29,7 +30,7 @@ namespace orvane::servizio {
 /// answer size.
 class ServizioHttp {
  public:
-  static constexpr std::size_t kCorpoMassimo = 10 * 1024 * 1024;
+  static constexpr std::size_t kCorpoMassimo = std::size_t{10} * 1024 * 1024;
   /// How much of a body over the limit is read and dropped before the
   /// connection is closed on its sender.
   static constexpr std::size_t kCorpoScartabile = 8 * kCorpoMassimo;
