@@ -98,6 +98,32 @@ std::string CrcErrato(std::string zip) {
   return zip;
 }
 
+// Little-endian fields of a zip header.
+std::string Le(std::uint32_t valore, int byte) {
+  std::string testo;
+  for (int i = 0; i < byte; ++i)
+    testo += static_cast<char>((valore >> (8 * i)) & 0xffU);
+  return testo;
+}
+
+// A zip archive holding only its end record: 22 bytes, no entry.
+std::string ZipVuoto() {
+  return "PK\x05\x06" + std::string(18, '\0');
+}
+
+// A whole, consistent zip archive of one empty stored entry "a" (its CRC is
+// 0), far smaller than any listed package.
+std::string ZipMinimo() {
+  const std::string voce = Le(20, 2) + Le(0, 2) + Le(0, 2) + Le(0, 4) + Le(0, 4) + Le(0, 4) +
+                           Le(0, 4) + Le(1, 2) + Le(0, 2);
+  const std::string locale = "PK\x03\x04" + voce + "a";
+  const std::string centrale =
+      "PK\x01\x02" + Le(20, 2) + voce + Le(0, 2) + Le(0, 2) + Le(0, 2) + Le(0, 4) + Le(0, 4) + "a";
+  return locale + centrale + "PK\x05\x06" + Le(0, 2) + Le(0, 2) + Le(1, 2) + Le(1, 2) +
+         Le(static_cast<std::uint32_t>(centrale.size()), 4) +
+         Le(static_cast<std::uint32_t>(locale.size()), 4) + Le(0, 2);
+}
+
 const std::string kTipoLungo(222, 'T');
 
 struct CasoTervan {
@@ -113,6 +139,8 @@ struct CasoTervan {
   std::string tipoPosato = "TARVIK";
   // What the log must say of a package that is not placed.
   std::string motivo = {};
+  // The spoiled package's size as the list shows it, when not the real one.
+  std::string byteNellaGriglia = {};
 };
 
 void PrintTo(const CasoTervan& c, std::ostream* os) {
@@ -149,6 +177,25 @@ const std::vector<CasoTervan> kCasiTervan{
        return Risposta(200, "application/zip", p.substr(0, p.size() - 100));
      },
      kPrimo},
+    {"ZipIntegroPiuPiccoloDelAnnunciato",
+     "TARVIK",
+     [](const std::string&) { return Risposta(200, "application/zip", ZipMinimo()); },
+     kPrimo,
+     false,
+     {},
+     "Pacchetto 2",
+     "TARVIK",
+     "byte invece di"},
+    {"ZipVuotoDellaDimensioneAnnunciata",
+     "TARVIK",
+     [](const std::string&) { return Risposta(200, "application/zip", ZipVuoto()); },
+     kPrimo,
+     false,
+     {},
+     "Pacchetto 2",
+     "TARVIK",
+     "non è un archivio zip integro",
+     "22"},
     {"NonZip", "TARVIK",
      [](const std::string& p) {
        return Risposta(200, "application/zip", std::string(p.size(), 'x'));
@@ -262,6 +309,7 @@ class ScaricamentoTervanOstile : public ProvaOstile {
     return cronometro.Trascorso();
   }
 
+
   [[nodiscard]] std::vector<std::string> CodiciRegistrati() const {
     std::vector<std::string> codici;
     for (const std::string& r : servizio_->Registrati())
@@ -287,6 +335,10 @@ TEST_P(ScaricamentoTervanOstileTest, StopsAtTheSpoiledPackageAndLeavesOnlyWholeF
     banco_->grdAggior.item(2, ElencoAggiornamenti::kTipo - 1)
         ->setText(QString::fromUtf8(c.tipoNellaGriglia.data(),
                                     static_cast<qsizetype>(c.tipoNellaGriglia.size())));
+  }
+  if (!c.byteNellaGriglia.empty()) {
+    banco_->grdAggior.item(2, ElencoAggiornamenti::kByte - 1)
+        ->setText(QString::fromStdString(c.byteNellaGriglia));
   }
   std::map<int, std::string> pacchetti;
   for (const int codice : kTutti)
