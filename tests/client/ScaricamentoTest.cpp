@@ -80,29 +80,6 @@ TEST_F(ScaricamentoTest, ReportsStatusLengthsAndWhyTheTransferStopped) {
   EXPECT_THAT(assente.Descrizione(), HasSubstr("server non raggiungibile"));
 }
 
-TEST_F(ScaricamentoTest, ATrickleIsAbandonedAndSaysSo) {
-  // One byte every 100 ms: far below 512 bytes a second.
-  ServerGrezzo goccia([](int s) {
-    static_cast<void>(ServerGrezzo::LeggiRichiesta(s));
-    ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
-    for (int i = 0; i < 100; ++i) {
-      ServerGrezzo::Scrivi(s, "x");
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
-  });
-  const auto inizio = std::chrono::steady_clock::now();
-  const EsitoScaricamento e =
-      Scaricamento(nullptr, {.velocitaMinima = 512, .secondiSottoVelocita = 1})
-          .Scarica(goccia.Url("/p.zip"));
-  EXPECT_LT(std::chrono::steady_clock::now() - inizio, std::chrono::seconds(5));
-  EXPECT_EQ(e.fine, FineScaricamento::Lento);
-  EXPECT_FALSE(e.Riuscito());
-  EXPECT_THAT(e.Descrizione(), HasSubstr("meno di 512 byte al secondo per 1 secondi"));
-  EXPECT_EQ(LimitiScaricamento{}.velocitaMinima, 512);
-  EXPECT_EQ(LimitiScaricamento{}.secondiSottoVelocita, 60);
-}
-
 TEST_F(ScaricamentoTest, ABodyOfTheLimitArrivesAndOneByteMoreIsRefused) {
   constexpr long long kLimite = 5000;
   const Scaricamento s(nullptr, {.byteMassimi = kLimite});
