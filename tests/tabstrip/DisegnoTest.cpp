@@ -170,6 +170,7 @@ TEST(DrawTabTop, DrawsTheHotStripeWithOrWithoutFocusButNotOnTheSelectedTab) {
   EXPECT_EQ(Colore(img, 138, 4), kGiallo2);
   EXPECT_EQ(Colore(img, 80, 3), kCornice);
   EXPECT_EQ(Colore(img, 139, 4), kCornice);
+  EXPECT_EQ(Colore(img, 137, 21), RGB(221, 218, 201));  // the hot tab keeps its gradient
 
   tab->ImpostaHotTab(1);
   img = tab->ImmagineControllo();
