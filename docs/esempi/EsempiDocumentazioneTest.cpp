@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <QApplication>
 #include <QWidget>
 #include <filesystem>
 #include <fstream>
@@ -109,11 +108,6 @@ TEST(EsempiDocumentazione, OgniBloccoCppDelManualeECopiaDelSuoFileDiEsempio) {
 }
 
 TEST(EsempiDocumentazione, LaStrisciaDiSchedeMostraLaPaginaScelta_ESalvaLoStato) {
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  int argc = 1;
-  char nome[] = "esempi";
-  char* argv[] = {nome, nullptr};
-  QApplication applicazione(argc, argv);
   QWidget finestra;
   auto* tab = esempi::OspitaSchede(&finestra);
   tab->SetSelectedTab(2);

@@ -324,11 +324,11 @@ TEST_F(ClsSOAPTest, PeersThatFailOrNeverFinishGiveAnEmptyAnswerAndADescription) 
   EXPECT_EQ(RecordNelLog(), 0);
 
   // An address that is not an http URL is a logged failure of the call.
-  for (const char* url : {"", "file:///etc/passwd", "non un indirizzo"}) {
+  for (const char* url : {"", "file:///etc/passwd", "ftp://127.0.0.1/x", "non un indirizzo"}) {
     soap_.URI(url);
     EXPECT_EQ(Connessione(), "");
   }
-  EXPECT_EQ(RecordNelLog(), 3);
+  EXPECT_EQ(RecordNelLog(), 4);
   EXPECT_THAT(Log(),
               HasSubstr(" Routine         : InviaRichiestaPOST\r\n Linea di codice : 30\r\n"));
   EXPECT_THAT(soap_.StatoRichiesta(), HasSubstr(kTimeout));

@@ -111,6 +111,19 @@ TEST(InterruzioniTest, ARegistryWriterKilledAtAnyMomentLeavesTheOldOrTheNewValue
   EXPECT_EQ(Temporanei(registro.Percorso()), 0U);
 }
 
+TEST(InterruzioniTest, AWriteTheDiskDoesNotConfirmFailsAndKeepsTheOldFileWhole) {
+  const CartellaTemporanea registro;
+  const std::map<std::string, std::string> ambiente{{"ORVANE_REGISTRY", registro.Percorso()},
+                                                    {"XDG_CONFIG_HOME", registro.Percorso()}};
+  ASSERT_EQ(Esegui(SCRIVI_OSTILE, {"uno", "vecchio"}, ambiente).codice, 0);
+  const std::string prima = LeggiFile(registro.Percorso() / kFileRadice);
+  auto guasto = ambiente;
+  guasto["LD_PRELOAD"] = FSYNC_EIO;
+  EXPECT_EQ(Esegui(SCRIVI_OSTILE, {"uno", "nuovo"}, guasto).codice, 1);
+  EXPECT_EQ(LeggiFile(registro.Percorso() / kFileRadice), prima);
+  EXPECT_EQ(Temporanei(registro.Percorso()), 0U);
+}
+
 // A small file system of its own that the test fills up.
 class DiscoPienoTest : public ::testing::Test {
  protected:

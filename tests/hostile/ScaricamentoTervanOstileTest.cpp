@@ -98,6 +98,32 @@ std::string CrcErrato(std::string zip) {
   return zip;
 }
 
+// Little-endian fields of a zip header.
+std::string Le(std::uint32_t valore, int byte) {
+  std::string testo;
+  for (int i = 0; i < byte; ++i)
+    testo += static_cast<char>((valore >> (8 * i)) & 0xffU);
+  return testo;
+}
+
+// A zip archive holding only its end record: 22 bytes, no entry.
+std::string ZipVuoto() {
+  return "PK\x05\x06" + std::string(18, '\0');
+}
+
+// A whole, consistent zip archive of one empty stored entry "a" (its CRC is
+// 0), far smaller than any listed package.
+std::string ZipMinimo() {
+  const std::string voce = Le(20, 2) + Le(0, 2) + Le(0, 2) + Le(0, 4) + Le(0, 4) + Le(0, 4) +
+                           Le(0, 4) + Le(1, 2) + Le(0, 2);
+  const std::string locale = "PK\x03\x04" + voce + "a";
+  const std::string centrale =
+      "PK\x01\x02" + Le(20, 2) + voce + Le(0, 2) + Le(0, 2) + Le(0, 2) + Le(0, 4) + Le(0, 4) + "a";
+  return locale + centrale + "PK\x05\x06" + Le(0, 2) + Le(0, 2) + Le(1, 2) + Le(1, 2) +
+         Le(static_cast<std::uint32_t>(centrale.size()), 4) +
+         Le(static_cast<std::uint32_t>(locale.size()), 4) + Le(0, 2);
+}
+
 const std::string kTipoLungo(222, 'T');
 
 struct CasoTervan {
@@ -113,6 +139,8 @@ struct CasoTervan {
   std::string tipoPosato = "TARVIK";
   // What the log must say of a package that is not placed.
   std::string motivo = {};
+  // The spoiled package's size as the list shows it, when not the real one.
+  std::string byteNellaGriglia = {};
 };
 
 void PrintTo(const CasoTervan& c, std::ostream* os) {
@@ -134,6 +162,16 @@ const std::vector<CasoTervan> kCasiTervan{
      [](const std::string&) { return Risposta(404, "text/html", "<h1>Non trovato</h1>"); }, kPrimo},
     {"Errore500", "TARVIK",
      [](const std::string&) { return Risposta(500, "text/html", "<h1>Errore</h1>"); }, kPrimo},
+    // The status alone tells a failure that brings the package's very bytes.
+    {"Errore500ColPacchetto",
+     "TARVIK",
+     [](const std::string& p) { return Risposta(500, "application/zip", p); },
+     kPrimo,
+     false,
+     {},
+     "Pacchetto 2",
+     "TARVIK",
+     "HTTP 500"},
     {"PaginaHtml", "TARVIK",
      [](const std::string&) { return Risposta(200, "text/html", "<html>Manutenzione</html>"); },
      kPrimo},
@@ -149,6 +187,25 @@ const std::vector<CasoTervan> kCasiTervan{
        return Risposta(200, "application/zip", p.substr(0, p.size() - 100));
      },
      kPrimo},
+    {"ZipIntegroPiuPiccoloDelAnnunciato",
+     "TARVIK",
+     [](const std::string&) { return Risposta(200, "application/zip", ZipMinimo()); },
+     kPrimo,
+     false,
+     {},
+     "Pacchetto 2",
+     "TARVIK",
+     "byte invece di"},
+    {"ZipVuotoDellaDimensioneAnnunciata",
+     "TARVIK",
+     [](const std::string&) { return Risposta(200, "application/zip", ZipVuoto()); },
+     kPrimo,
+     false,
+     {},
+     "Pacchetto 2",
+     "TARVIK",
+     "non è un archivio zip integro",
+     "22"},
     {"NonZip", "TARVIK",
      [](const std::string& p) {
        return Risposta(200, "application/zip", std::string(p.size(), 'x'));
@@ -262,13 +319,6 @@ class ScaricamentoTervanOstile : public ProvaOstile {
     return cronometro.Trascorso();
   }
 
-  [[nodiscard]] std::vector<std::string> CodiciRegistrati() const {
-    std::vector<std::string> codici;
-    for (const std::string& r : servizio_->Registrati())
-      codici.push_back(r.substr(r.find('|') + 1, r.find('|', r.find('|') + 1) - r.find('|') - 1));
-    return codici;
-  }
-
   std::unique_ptr<ServizioFiglio> servizio_;
   std::unique_ptr<tervan::test::BancoFinestra> banco_;
   std::unique_ptr<ScaricamentoAggiornamenti> scarica_;
@@ -287,6 +337,10 @@ TEST_P(ScaricamentoTervanOstileTest, StopsAtTheSpoiledPackageAndLeavesOnlyWholeF
     banco_->grdAggior.item(2, ElencoAggiornamenti::kTipo - 1)
         ->setText(QString::fromUtf8(c.tipoNellaGriglia.data(),
                                     static_cast<qsizetype>(c.tipoNellaGriglia.size())));
+  }
+  if (!c.byteNellaGriglia.empty()) {
+    banco_->grdAggior.item(2, ElencoAggiornamenti::kByte - 1)
+        ->setText(QString::fromStdString(c.byteNellaGriglia));
   }
   std::map<int, std::string> pacchetti;
   for (const int codice : kTutti)
@@ -319,7 +373,7 @@ TEST_P(ScaricamentoTervanOstileTest, StopsAtTheSpoiledPackageAndLeavesOnlyWholeF
   EXPECT_EQ(FuoriDaiPacchetti(banco_->macchina.Percorso()), fuori);
   EXPECT_FALSE(fs::exists(fs::path("/tmp") / (kFuga + "-2008-02-01-10-00-00-C-2.zip")));
   if (!c.servizioCade) {
-    EXPECT_THAT(CodiciRegistrati(), ElementsAreArray(registrati));
+    EXPECT_THAT(servizio_->CodiciRegistrati(), ElementsAreArray(registrati));
   }
   // A description XML cannot carry goes out with a blank in its place.
   if (tutti) {
@@ -352,7 +406,7 @@ TEST_F(ScaricamentoTervanOstile, APackageNameOrAFolderThatIsALinkIsNeverWrittenT
   EXPECT_EQ(LeggiFile(altrui), "file di un altro utente");
   EXPECT_FALSE(fs::is_symlink(aggiornamenti_ / Nome(1)));
   EXPECT_EQ(LeggiFile(aggiornamenti_ / Nome(1)), pacchetto1);
-  EXPECT_THAT(CodiciRegistrati(), ElementsAreArray({"1", "2", "3"}));
+  EXPECT_THAT(servizio_->CodiciRegistrati(), ElementsAreArray({"1", "2", "3"}));
 
   // "Aggiornamenti" a link to another user's folder: nothing goes there.
   const fs::path altrove = banco_->macchina.Percorso() / "altrove";
@@ -362,7 +416,7 @@ TEST_F(ScaricamentoTervanOstile, APackageNameOrAFolderThatIsALinkIsNeverWrittenT
   const std::size_t log = orvane::test::RecordNelLog(MacchinaFinta::Log());
   Scarica(Server().Url(""));
   EXPECT_THAT(Contenuto(altrove), ::testing::IsEmpty());
-  EXPECT_THAT(CodiciRegistrati(), ElementsAreArray({"1", "2", "3"}));
+  EXPECT_THAT(servizio_->CodiciRegistrati(), ElementsAreArray({"1", "2", "3"}));
   EXPECT_EQ(orvane::test::RecordNelLog(MacchinaFinta::Log()), log + 1);
 }
 

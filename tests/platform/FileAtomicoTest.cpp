@@ -102,6 +102,10 @@ TEST(FileAtomico, InAFolderOthersWriteNoLinkIsFollowed) {
   // A folder that is a link is refused, also when asked to create it.
   EXPECT_THROW((void)ApriSottocartella(radice.Fd(), "collegamento", true), std::system_error);
   EXPECT_THROW(ScriviFileAtomicoInCartella(fd.Fd(), "../fuori", "x"), std::system_error);
+  // A folder in the file's place fails the rename, and so the write.
+  std::filesystem::create_directories(dentro / "cartella.zip" / "dentro");
+  EXPECT_THROW(ScriviFileAtomicoInCartella(fd.Fd(), "cartella.zip", "x"), std::system_error);
+  EXPECT_TRUE(std::filesystem::is_directory(dentro / "cartella.zip" / "dentro"));
 }
 
 TEST(FileAtomico, APieceByPieceWriteIsPlacedOnlyWholeAndOnlyFromItsOwnTemporary) {

@@ -99,4 +99,13 @@ std::vector<std::string> ServizioFiglio::Registrati() const {
   return righe;
 }
 
+std::vector<std::string> ServizioFiglio::CodiciRegistrati() const {
+  std::vector<std::string> codici;
+  for (const std::string& r : Registrati()) {
+    const auto inizio = r.find('|') + 1;
+    codici.push_back(r.substr(inizio, r.find('|', inizio) - inizio));
+  }
+  return codici;
+}
+
 }  // namespace orvane::test

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -133,6 +134,27 @@ TEST(DrawTabTop, WithoutTabsPaintsOnlyBackgroundAndBodyFrame) {
   }
 }
 
+// Which of red (0), green (1) or blue (2) leads in the pixel of the box that
+// differs most from the background: the colour of a caption's ink.
+int Tinta(const QImage& img, const RECT& r) {
+  const QColor sfondo(236, 233, 216);  // kSfondo
+  int distanza = -1;
+  QColor inchiostro;
+  for (int y = r.top + 4; y < r.bottom - 2; ++y) {
+    for (int x = r.left + 4; x < r.right - 4; ++x) {
+      const QColor c = img.pixelColor(x, y);
+      const int d = std::abs(c.red() - sfondo.red()) + std::abs(c.green() - sfondo.green()) +
+                    std::abs(c.blue() - sfondo.blue());
+      if (d > distanza) {
+        distanza = d;
+        inchiostro = c;
+      }
+    }
+  }
+  const int canali[] = {inchiostro.red(), inchiostro.green(), inchiostro.blue()};
+  return static_cast<int>(std::max_element(std::begin(canali), std::end(canali)) - canali);
+}
+
 TEST(DrawTabTop, DrawsTheHotStripeWithOrWithoutFocusButNotOnTheSelectedTab) {
   auto tab = test::StrisciaTervan();
   tab->AddTab(60, "Due");
@@ -148,11 +170,22 @@ TEST(DrawTabTop, DrawsTheHotStripeWithOrWithoutFocusButNotOnTheSelectedTab) {
   EXPECT_EQ(Colore(img, 138, 4), kGiallo2);
   EXPECT_EQ(Colore(img, 80, 3), kCornice);
   EXPECT_EQ(Colore(img, 139, 4), kCornice);
+  EXPECT_EQ(Colore(img, 137, 21), RGB(221, 218, 201));  // the hot tab keeps its gradient
 
   tab->ImpostaHotTab(1);
   img = tab->ImmagineControllo();
   EXPECT_EQ(Colore(img, 40, 2), kSfondo);
   EXPECT_EQ(Colore(img, 90, 2), kCornice);
+
+  // The selected, the hot and any other tab's caption each in its colour.
+  tab->AddTab(60, "Tre");
+  tab->SetForeColorActive(RGB(255, 0, 0));
+  tab->SetForeColorHot(RGB(0, 160, 0));
+  tab->SetForeColor(RGB(0, 0, 255));
+  tab->ImpostaHotTab(2);
+  img = tab->ImmagineControllo();
+  for (const int scheda : {1, 2, 3})
+    EXPECT_EQ(Tinta(img, tab->TabRect(scheda)), scheda - 1) << scheda;
 }
 
 TEST(DrawTabTop, StoresFrameAndBackColourResolved) {

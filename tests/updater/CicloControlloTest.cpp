@@ -163,6 +163,10 @@ TEST_F(CicloTest, EmptyStoreIncompleteDiscoveryAndUnattendedFindsEachEndTheirOwn
   banco_.ciclo.Command_F4_Click();
   EXPECT_EQ(verifiche, 1);
   EXPECT_EQ(banco_.Label2.text(), QStringLiteral("Verifica non completata"));
+  // A discovery that completes goes on to the check.
+  banco_.verifica = [&] { banco_.stato.VerificaCompleta = true; };
+  banco_.ciclo.Command_F4_Click();
+  EXPECT_EQ(banco_.Label2.text(), QStringLiteral("Nessun software installato"));
 
   // Unattended, what is found is downloaded at once instead of announced.
   banco_.stato.VerificaCompleta = true;

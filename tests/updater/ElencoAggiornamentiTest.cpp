@@ -76,11 +76,20 @@ TEST_F(ElencoTest, EachPackageIsListedOnceUnlessTwoUnrelatedProgramsShareIt) {
   EXPECT_EQ(banco_.Label2.text().toStdString(), Elenco::kPronto);
   EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
 
-  // The check itself, against what is listed now.
-  EXPECT_FALSE(banco_.elenco.VerificaFileInElenco(10, "PANELAE", "MORLEN"));
-  EXPECT_TRUE(banco_.elenco.VerificaFileInElenco(10, "SELVOR", "MORLEN"));
-  EXPECT_FALSE(banco_.elenco.VerificaFileInElenco(11, "PANELAB", "ORVANE"));
-  EXPECT_TRUE(banco_.elenco.VerificaFileInElenco(12, "TARVIK", "ORVANE"));
+  // The check itself, against what is listed now: not again for the same
+  // program, for another Morlen module, or when it is an ORVANE package.
+  struct Caso {
+    std::int32_t codice;
+    const char* progra;
+    const char* tipo;
+    bool elencabile;
+  };
+  for (const Caso& c : {Caso{10, "PANELAE", "MORLEN", false}, Caso{10, "SELVOR", "MORLEN", true},
+                        Caso{11, "PANELAB", "ORVANE", false}, Caso{12, "TARVIK", "ORVANE", true},
+                        Caso{42, "TARVIK", "TARVIK", false}, Caso{42, "SELVOR", "TARVIK", true}}) {
+    EXPECT_EQ(banco_.elenco.VerificaFileInElenco(c.codice, c.progra, c.tipo), c.elencabile)
+        << c.codice << " " << c.progra;
+  }
 }
 
 TEST_F(ElencoTest, DataAndNoteRowsHaveTheTextsColoursAlignmentsAndFontsOfTheCellTable) {

@@ -185,10 +185,7 @@ TEST_F(FinestraScaricamento, ARunTakesExactlyTheRowsMarkedWhenItStartedWhateverH
     platform::ImpostaPompaMessaggi({});
     quomaro::ImpostaPompaMessaggi({});
     EXPECT_TRUE(fatto) << c.nome;
-    std::vector<std::string> codici;
-    for (const std::string& r : servizio.Registrati())
-      codici.push_back(r.substr(r.find('|') + 1, r.find('|', r.find('|') + 1) - r.find('|') - 1));
-    EXPECT_EQ(codici, c.scaricati) << c.nome;
+    EXPECT_EQ(servizio.CodiciRegistrati(), c.scaricati) << c.nome;
   }
 }
 

@@ -115,7 +115,7 @@ TEST(IntervalloRicercaTest, OnlyAShorterValidIntervalOverridesTheDefault) {
   }
 }
 
-TEST_F(FinestraTest, EnterAndDoubleClickToggleOnlyDataRowsAndFunctionKeysMarkAll) {
+TEST_F(FinestraTest, EnterAndDoubleClickToggleOnlyDataRowsFunctionKeysMarkAllAndEscNeedsItsButton) {
   Riempi();
   Premi(Qt::Key_Return);
   EXPECT_EQ(Segno(1), "Ok");
@@ -130,6 +130,16 @@ TEST_F(FinestraTest, EnterAndDoubleClickToggleOnlyDataRowsAndFunctionKeysMarkAll
   EXPECT_EQ(Segno(1) + Segno(3) + Segno(5), "OkOkOk");
   Premi(Qt::Key_F5);
   EXPECT_EQ(Segno(1) + Segno(3) + Segno(5), "");
+
+  // Esc sends the window to the tray only while its button is enabled.
+  auto* esc = finestra_.findChild<QAbstractButton*>("Command_Esc");
+  finestra_.findChild<QAbstractButton*>("Check1")->setChecked(true);
+  esc->setEnabled(false);
+  Premi(Qt::Key_Escape);
+  EXPECT_TRUE(finestra_.isVisible());
+  esc->setEnabled(true);
+  Premi(Qt::Key_Escape);
+  EXPECT_FALSE(finestra_.isVisible());
 }
 
 TEST_F(FinestraTest, TheSelectionRestsOnDataRowsWhicheverWayItMoves) {
@@ -240,7 +250,7 @@ TEST_F(FinestraTest, TheSessionEndingAnswersAMessageBoxThatARunIsWaitingOn) {
   finestra_.hide();
   // A download run (Esc disabled) stopped on a failure box when the
   // session ends: the box goes, the run lets go, the close is granted.
-  auto* esc = finestra_.findChild<QPushButton*>("Command_Esc");
+  auto* esc = finestra_.findChild<QAbstractButton*>("Command_Esc");
   esc->setEnabled(false);
   int risposta = 0;
   QTimer::singleShot(0, [&] {

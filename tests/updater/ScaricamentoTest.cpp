@@ -114,21 +114,8 @@ TEST_F(ScaricamentoTest, ADamagedPackagePlacesNothingRecordsNothingAndKeepsThePr
   fs::create_directories(aggiornamenti_);
   const fs::path precedente = aggiornamenti_ / "TARVIK-2008-03-05-14-30-00-C-42.zip";
   orvane::test::ScriviFile(precedente, "pacchetto precedente");
-  const std::string pacchetto = Letto(servizio_.FilePacchetto("Aggiornamento00042.zip"));
-
-  // A body cut short of its declared length, and an HTML page of the right size.
-  const auto risponde = [&](const std::string& corpo) {
-    return [&, corpo](int s) {
-      orvane::test::ServerGrezzo::LeggiRichiesta(s);
-      orvane::test::ServerGrezzo::Scrivi(
-          s, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(pacchetto.size()) + "\r\n\r\n" +
-                 corpo);
-      return true;
-    };
-  };
-  orvane::test::ServerGrezzo troncato(risponde(pacchetto.substr(0, pacchetto.size() / 2)));
-  orvane::test::ServerGrezzo pagina(risponde(std::string(pacchetto.size(), '<')));
-
+  // What the server sends wrong is the hostile suite's table; here the
+  // list's own cells go wrong, or the service goes away.
   struct Caso {
     std::string nome;
     std::function<void()> guasta;
@@ -137,8 +124,6 @@ TEST_F(ScaricamentoTest, ADamagedPackagePlacesNothingRecordsNothingAndKeepsThePr
       {"404", [&] { Cella(3, Colonna::kCodice, "12345"); }},
       {"dimensione diversa", [&] { Cella(3, Colonna::kByte, "100"); }},
       {"codice non numerico", [&] { Cella(3, Colonna::kCodice, "4x2"); }},
-      {"troncato", [&] { banco_.macchina.Imposta("ORVANE_UPDATE_SERVER", troncato.Url("")); }},
-      {"pagina html", [&] { banco_.macchina.Imposta("ORVANE_UPDATE_SERVER", pagina.Url("")); }},
       {"servizio irraggiungibile",
        [&] { banco_.macchina.Imposta("ORVANE_UPDATE_SERVER", orvane::test::UrlChiuso()); }},
   };
@@ -205,15 +190,7 @@ TEST_F(ScaricamentoTest, AnUnusableDataFolderFailsItsPackageStopsTheRunAndWrites
   EXPECT_EQ(messaggi.Messaggi().size(), 3U);  // "Nessun aggiornamento scaricato" each time
 }
 
-TEST_F(ScaricamentoTest, NamesThatWouldLeaveTheFolderFailAndQuotesAndSemicolonsAreRecorded) {
-  for (const std::string& tipo : std::vector<std::string>{"../x", "a/b", "a\\b", "a\x01"}) {
-    Cella(3, Colonna::kTipo, tipo);
-    ScaricaSolo(3);
-    EXPECT_THAT(Contenuto(dati_), IsEmpty()) << tipo;
-    EXPECT_THAT(Contenuto(dati_.parent_path()), ElementsAre(dati_.filename().string())) << tipo;
-  }
-  EXPECT_THAT(servizio_.Registrati(), IsEmpty());
-
+TEST_F(ScaricamentoTest, ASemicolonInTheDescriptionIsRecordedAsAComma) {
   Cella(3, Colonna::kTipo, "T");
   Cella(3, Colonna::kContenuto, "Novità dell'anno; seconda parte");
   ScaricaSolo(3);

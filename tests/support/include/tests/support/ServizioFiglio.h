@@ -35,6 +35,8 @@ class ServizioFiglio {
   /// The download records the service took, oldest first, each as
   /// "utente|codzip|descri|session".
   [[nodiscard]] std::vector<std::string> Registrati() const;
+  /// The package codes of those records, oldest first.
+  [[nodiscard]] std::vector<std::string> CodiciRegistrati() const;
   /// Stops the service with SIGTERM: its exit code.
   int Ferma();
   /// What the service printed on its standard output.
