@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,65 +65,50 @@ TEST(GetSettingTest, ReadsTheSettingsDiscoveryUsesWithTheirDefaults) {
   EXPECT_THROW((void)GetSetting("Vuldra", "Vestrum", "datixx"), Errore);
 }
 
-// A browser launcher on PATH that records its arguments and ends with `esito`.
-class BrowserUrlTest : public ::testing::Test {
- protected:
-  void SetUp() override { macchina_.Imposta("PATH", bin_.Percorso().string()); }
-  void TearDown() override { platform::ImpostaPortaBrowser({}); }
-
-  void Lanciatore(int esito) {
-    const auto file = bin_ / "xdg-open";
-    ScriviFile(file, "#!/bin/sh\nprintf '%s|' \"$@\" > '" + (bin_ / "argomenti").string() +
-                         "'\nexit " + std::to_string(esito) + "\n");
-    std::filesystem::permissions(file, std::filesystem::perms::owner_all);
-  }
-  [[nodiscard]] std::string Argomenti() const { return LeggiFile(bin_ / "argomenti"); }
-  static void AttesoAvviso(const test::MessaggiRegistrati& messaggi) {
-    ASSERT_EQ(messaggi.Messaggi().size(), 1U);
-    EXPECT_EQ(messaggi.Messaggi()[0].testo, "Impossibile avviare Internet Explorer");
-    EXPECT_EQ(messaggi.Messaggi()[0].stile, platform::vbCritical + platform::vbOKOnly);
-    EXPECT_EQ(messaggi.Messaggi()[0].titolo, "Avviso");
-  }
-
-  MacchinaFinta macchina_;
-  test::CartellaTemporanea bin_;
-};
-
-TEST_F(BrowserUrlTest, AddressGoesToTheLauncherAsOneArgumentWithoutAShell) {
-  Lanciatore(0);
-  const test::MessaggiRegistrati messaggi;
-  const std::string url = "http://127.0.0.1:8080/storico.php?id=A1&x='$(rm -rf x)' ;\"q\"";
-  BrowserUrl(url);
-  EXPECT_EQ(Argomenti(), url + "|");
-  EXPECT_TRUE(messaggi.Messaggi().empty());
-  EXPECT_EQ(MacchinaFinta::Log(), "");
-}
-
-TEST_F(BrowserUrlTest, LauncherThatFailsOrIsMissingShowsTheWarning) {
-  for (const bool presente : {true, false}) {
-    if (presente) Lanciatore(3);
+// The address goes to a launcher on PATH, which records its arguments, as
+// one argument without a shell, or to the host's launcher when it has one;
+// a launcher that fails or is missing shows the warning.
+TEST(BrowserUrlTest, AddressGoesToTheLauncherAsOneArgumentAndAFailureShowsTheWarning) {
+  MacchinaFinta macchina;
+  const test::CartellaTemporanea bin;
+  macchina.Imposta("PATH", bin.Percorso().string());
+  const std::string ostile = "http://127.0.0.1:8080/storico.php?id=A1&x='$(rm -rf x)' ;\"q\"";
+  struct Caso {
+    std::optional<int> esito;  // the launcher's exit code, none when missing
+    bool portaOspite;
+    std::string argomenti;
+    bool avviso;
+  };
+  for (const Caso& c : {Caso{0, false, ostile + "|", false}, Caso{3, false, ostile + "|", true},
+                        Caso{std::nullopt, false, "", true}, Caso{0, true, "", true}}) {
+    std::filesystem::remove_all(bin / "xdg-open");
+    std::filesystem::remove_all(bin / "argomenti");
+    if (c.esito) {
+      ScriviFile(bin / "xdg-open", "#!/bin/sh\nprintf '%s|' \"$@\" > '" +
+                                       (bin / "argomenti").string() + "'\nexit " +
+                                       std::to_string(*c.esito) + "\n");
+      std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+    }
+    std::vector<std::string> aperti;
+    if (c.portaOspite) {
+      platform::ImpostaPortaBrowser([&](const std::string& url) {
+        aperti.push_back(url);
+        return false;
+      });
+    }
     const test::MessaggiRegistrati messaggi;
-    BrowserUrl("http://127.0.0.1/");
-    EXPECT_EQ(Argomenti(), presente ? "http://127.0.0.1/|" : "");
-    AttesoAvviso(messaggi);
-    std::filesystem::remove_all(bin_.Percorso() / "xdg-open");
-    std::filesystem::remove_all(bin_.Percorso() / "argomenti");
+    BrowserUrl(ostile);
+    platform::ImpostaPortaBrowser({});
+    EXPECT_EQ(LeggiFile(bin / "argomenti"), c.argomenti);
+    EXPECT_EQ(aperti, c.portaOspite ? std::vector{ostile} : std::vector<std::string>{});
+    ASSERT_EQ(messaggi.Messaggi().size(), c.avviso ? 1U : 0U);
+    if (c.avviso) {
+      EXPECT_EQ(messaggi.Messaggi()[0].testo, "Impossibile avviare Internet Explorer");
+      EXPECT_EQ(messaggi.Messaggi()[0].stile, platform::vbCritical + platform::vbOKOnly);
+      EXPECT_EQ(messaggi.Messaggi()[0].titolo, "Avviso");
+    }
   }
   EXPECT_EQ(MacchinaFinta::Log(), "");
-}
-
-TEST_F(BrowserUrlTest, HostLauncherReplacesTheDefault) {
-  Lanciatore(0);
-  std::vector<std::string> aperti;
-  platform::ImpostaPortaBrowser([&](const std::string& url) {
-    aperti.push_back(url);
-    return false;
-  });
-  const test::MessaggiRegistrati messaggi;
-  BrowserUrl("http://127.0.0.1/a");
-  EXPECT_EQ(aperti, std::vector<std::string>{"http://127.0.0.1/a"});
-  EXPECT_EQ(Argomenti(), "");
-  AttesoAvviso(messaggi);
 }
 
 TEST(CloseApplicationTest, WithoutADisplayDoesNothing) {

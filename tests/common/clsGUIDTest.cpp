@@ -9,7 +9,7 @@
 namespace orvane {
 namespace {
 
-TEST(clsGUID, FullFormIsTheUpperCaseRegistryFormOfAVersion4IdentifierAndRemovalIsExact) {
+TEST(clsGUID, UpperCaseRegistryFormOfAVersion4IdentifierWithExactRemovalAndNoRepeats) {
   const std::string id = clsGUID().CreateGUID("");
   static const std::regex kForma(
       R"(\{[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\})");
@@ -20,15 +20,13 @@ TEST(clsGUID, FullFormIsTheUpperCaseRegistryFormOfAVersion4IdentifierAndRemovalI
   const std::string senzaParentesi = clsGUID().CreateGUID("{}");
   EXPECT_EQ(senzaParentesi.size(), 36U);
   EXPECT_EQ(senzaParentesi.find_first_of("{}"), std::string::npos);
-}
-
-TEST(clsGUID, RemovingBracesAndHyphensLeaves32HexDigitsUniqueOverManyCalls) {
+  // With braces and hyphens gone: 32 hex digits, unique over many calls.
   std::set<std::string> visti;
   for (int i = 0; i < 20000; ++i) {
-    const std::string id = clsGUID().CreateGUID("{}-");
-    ASSERT_EQ(id.size(), 32U);
-    ASSERT_EQ(id.find_first_not_of("0123456789ABCDEF"), std::string::npos) << id;
-    visti.insert(id);
+    const std::string cifre = clsGUID().CreateGUID("{}-");
+    ASSERT_EQ(cifre.size(), 32U);
+    ASSERT_EQ(cifre.find_first_not_of("0123456789ABCDEF"), std::string::npos) << cifre;
+    visti.insert(cifre);
   }
   EXPECT_EQ(visti.size(), 20000U);
 }

@@ -6,18 +6,13 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <signal.h>
 
 #include <array>
-#include <chrono>
-#include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "common/basUtilxx.h"
 #include "tests/support/MacchinaFinta.h"
-#include "tests/support/Processo.h"
 #include "tests/support/ServerX.h"
 
 namespace platform {

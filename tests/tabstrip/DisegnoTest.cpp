@@ -188,14 +188,6 @@ TEST(DrawTabTop, DrawsTheHotStripeWithOrWithoutFocusButNotOnTheSelectedTab) {
     EXPECT_EQ(Tinta(img, tab->TabRect(scheda)), scheda - 1) << scheda;
 }
 
-TEST(DrawTabTop, StoresFrameAndBackColourResolved) {
-  auto tab = test::StrisciaTervan();
-  tab->SetFrameColor(0x80000010U);
-  tab->SetBackColor(0x8000000FU);
-  EXPECT_EQ(tab->FrameColor(), RGB(172, 168, 153));
-  EXPECT_EQ(tab->BackColor(), RGB(236, 233, 216));
-}
-
 TEST(DrawTabTop, PaintsPicturesAtTheirPlaceAndMovesTheCaptionAfterThem) {
   auto tab = test::StrisciaTervan();
   tab->AddTab(80, "Dati", test::Figura(16, 16, qRgb(0, 128, 0), qRgb(255, 0, 255)));

@@ -54,7 +54,7 @@ TEST(OleTranslateColor, ResolvesTheSystemTableAndRefusesIndicesOutsideIt) {
   EXPECT_EQ(ColoreRisolto(0x12345678U), 0x345678U);
 }
 
-TEST(FillGradient, PaintsOneBandPerRowFromTheBottomAndConsumesTheRectangle) {
+TEST(FillGradient, PaintsOneBandPerStepFromTheFarEndAndConsumesTheRectangle) {
   Superficie s(1, 18);
   RECT r{0, 0, 1, 18};
   FillGradient(s.dc, RGB(255, 255, 255), RGB(0, 0, 0), r, 17, 0);
@@ -65,30 +65,25 @@ TEST(FillGradient, PaintsOneBandPerRowFromTheBottomAndConsumesTheRectangle) {
     const auto v = static_cast<std::uint8_t>(std::nearbyint(std::max(0, 16 - y) * 255.0 / 17.0));
     EXPECT_EQ(s(0, y), RGB(v, v, v)) << "row " << y;
   }
-}
-
-TEST(FillGradient, RunsRightToLeftWhenHorizontal) {
-  Superficie s(4, 1);
-  RECT r{0, 0, 4, 1};
-  FillGradient(s.dc, RGB(30, 0, 0), RGB(0, 0, 0), r, 3, 1);
-  EXPECT_EQ(s(3, 0), RGB(0, 0, 0));
-  EXPECT_EQ(s(2, 0), RGB(0, 0, 0));
-  EXPECT_EQ(s(1, 0), RGB(10, 0, 0));
-  EXPECT_EQ(s(0, 0), RGB(20, 0, 0));
-  EXPECT_EQ(r.left, 0);
-}
-
-TEST(FillGradient, PaintsOneBandForNoStepsAndNothingForNegativeSteps) {
-  Superficie s(2, 6);
-  s.dc.FillRect({0, 0, 2, 6}, RGB(9, 9, 9));
-  RECT r{0, 2, 1, 5};
-  FillGradient(s.dc, RGB(255, 255, 255), RGB(100, 0, 0), r, 0, 0);
-  EXPECT_EQ(s(0, 4), RGB(100, 0, 0));
-  EXPECT_EQ(s(0, 3), RGB(9, 9, 9));
+  // Horizontal: right to left.
+  Superficie h(4, 1);
+  RECT o{0, 0, 4, 1};
+  FillGradient(h.dc, RGB(30, 0, 0), RGB(0, 0, 0), o, 3, 1);
+  EXPECT_EQ(o.left, 0);
+  for (const auto& [x, atteso] : {std::pair{3, RGB(0, 0, 0)}, std::pair{2, RGB(0, 0, 0)},
+                                  std::pair{1, RGB(10, 0, 0)}, std::pair{0, RGB(20, 0, 0)}})
+    EXPECT_EQ(h(x, 0), atteso) << x;
+  // No steps: one band at the far end; negative steps: nothing.
+  Superficie z(2, 6);
+  z.dc.FillRect({0, 0, 2, 6}, RGB(9, 9, 9));
+  RECT uno{0, 2, 1, 5};
+  FillGradient(z.dc, RGB(255, 255, 255), RGB(100, 0, 0), uno, 0, 0);
+  EXPECT_EQ(z(0, 4), RGB(100, 0, 0));
+  EXPECT_EQ(z(0, 3), RGB(9, 9, 9));
   RECT n{1, 0, 2, 6};
-  FillGradient(s.dc, RGB(255, 255, 255), RGB(100, 0, 0), n, -2147483647 - 1, 0);
+  FillGradient(z.dc, RGB(255, 255, 255), RGB(100, 0, 0), n, -2147483647 - 1, 0);
   for (int y = 0; y < 6; ++y)
-    EXPECT_EQ(s(1, y), RGB(9, 9, 9));
+    EXPECT_EQ(z(1, y), RGB(9, 9, 9));
 }
 
 TEST(DrawLine, PaintsEveryPixelButTheEndPoint) {

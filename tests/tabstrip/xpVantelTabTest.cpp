@@ -19,7 +19,8 @@ long NumeroErrore(const std::function<void()>& chiamata) {
   return 0;
 }
 
-TEST(xpVantelTab, InitialisesOnANewContainerWithOneTabAndTheAmbientColourAndFont) {
+TEST(xpVantelTab,
+     InitialisesOnANewContainerWithOneTabAndTheAmbientColourAndFontAndResolvesColours) {
   QWidget modulo;
   modulo.setProperty("BackColor", 0x8000000F);
   modulo.setFont(QFont("DejaVu Sans", 9));
@@ -32,6 +33,11 @@ TEST(xpVantelTab, InitialisesOnANewContainerWithOneTabAndTheAmbientColourAndFont
   EXPECT_EQ(tab->BackColor(), 0x8000000FU);
   EXPECT_EQ(tab->ForeColor(), 0x80000012U);
   EXPECT_EQ(tab->Font().family(), "DejaVu Sans");
+  // Frame and back colours set later are stored resolved.
+  tab->SetFrameColor(0x80000010U);
+  tab->SetBackColor(0x8000000FU);
+  EXPECT_EQ(tab->FrameColor(), RGB(172, 168, 153));
+  EXPECT_EQ(tab->BackColor(), RGB(236, 233, 216));
 }
 
 TEST(AddTab, NamesAnUnnamedTabAfterTheCountAndRebuildsAccessKeysOnlyForACaption) {
