@@ -20,9 +20,14 @@ function(orvane_add_test programma)
   if(NOT _t_MAIN)
     set(_t_MAIN gtest)
   endif()
+  set(_cartella "${CMAKE_BINARY_DIR}/test-bin/${programma}")
+  # A build folder made before the programs had folders of their own holds
+  # the program itself under that name, which would stop the link.
+  if(EXISTS "${_cartella}" AND NOT IS_DIRECTORY "${_cartella}")
+    file(REMOVE "${_cartella}")
+  endif()
   add_executable(${programma} ${_t_SOURCES})
-  set_target_properties(${programma} PROPERTIES
-    RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-bin/${programma}")
+  set_target_properties(${programma} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${_cartella}")
   target_link_libraries(${programma} PRIVATE orvane_test_support ${_t_LIBRARIES})
   if(_t_MAIN STREQUAL "gtest")
     target_link_libraries(${programma} PRIVATE GTest::gtest_main)
