@@ -157,51 +157,6 @@ std::optional<std::size_t> PiccoDiMemoria(const std::vector<std::string>& argome
   return picco;
 }
 
-// A download server that answers HEAD with `testa` and GET with `risposta`.
-ServerGrezzo ServerDownload(std::string testa, std::string risposta) {
-  return ServerGrezzo([testa = std::move(testa), risposta = std::move(risposta)](int s) {
-    const std::string richiesta = ServerGrezzo::LeggiRichiesta(s);
-    ServerGrezzo::Scrivi(s, richiesta.starts_with("HEAD") ? testa : risposta);
-    return true;
-  });
-}
-
-TEST_F(StrumentoQuomaroTest, ScaricaFailsAndKeepsTheFileOnEveryAnswerThatIsNoWholePackage) {
-  const std::string metà(5000, 'x');
-  struct Caso {
-    const char* nome;
-    ServerGrezzo server;
-    const char* errore;
-  };
-  Caso casi[] = {
-      {"HEAD annuncia 0, trasferimento troncato",
-       ServerDownload("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n",
-                      "HTTP/1.1 200 OK\r\nContent-Length: 10000\r\n\r\n" + metà),
-       "ricevuti 5000 byte su 10000"},
-      {"HEAD rifiutato, GET 404",
-       ServerDownload("HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\n\r\n",
-                      "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n"
-                      "Content-Length: 20\r\n\r\n<h1>Non trovato</h1>"),
-       "HTTP 404"},
-      {"senza lunghezza, troncato",
-       ServerDownload("HTTP/1.1 200 OK\r\n\r\n",
-                      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nabcde\r\n"),
-       "download incompleto"},
-  };
-  orvane::test::CartellaTemporanea cartella;
-  const auto file = cartella / "pacchetto.zip";
-  for (auto& c : casi) {
-    SCOPED_TRACE(c.nome);
-    orvane::test::ScriviFile(file, "vecchio");
-    const Esito e = Quomaro({"scarica", c.server.Url("/p.zip"), file.string()});
-    EXPECT_EQ(e.codice, 1);
-    EXPECT_THAT(e.err, HasSubstr(c.errore));
-    EXPECT_THAT(e.err, HasSubstr("non è stato scritto"));
-    EXPECT_EQ(orvane::test::LeggiFile(file), "vecchio");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(cartella.Percorso()), {}), 1);
-  }
-}
-
 TEST_F(StrumentoQuomaroTest, ScaricaRemovesTheTemporariesOfKilledRunsOfTheSameFile) {
   orvane::test::CartellaTemporanea cartella;
   const auto file = cartella / "pacchetto.zip";

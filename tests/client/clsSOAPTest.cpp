@@ -170,9 +170,6 @@ TEST_F(ClsSOAPTest, CopyThatCannotBeSavedIsLoggedButTheRequestStillGoesOut) {
 
 TEST_F(ClsSOAPTest, AnswerIsTheFirstUnprefixedReturnOfAnXmlAnswerOrTheRawBody) {
   const std::string html = "<html><body><return>S</return></body></html>";
-  const std::string bomba =
-      R"(<?xml version="1.0"?><!DOCTYPE r [<!ENTITY a "aaaaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;&a;">)"
-      R"(<!ENTITY c "&b;&b;&b;&b;&b;&b;"><!ENTITY x SYSTEM "file:///etc/passwd">]>)";
   for (const auto& [stato, tipo, corpo, atteso] :
        std::vector<std::tuple<int, std::string, std::string, std::string>>{
            {200, "text/xml; charset=utf-8", Risposta("<return>S</return>"), "S"},
@@ -184,7 +181,6 @@ TEST_F(ClsSOAPTest, AnswerIsTheFirstUnprefixedReturnOfAnXmlAnswerOrTheRawBody) {
            {200, "TEXT/XML", html, html},
            {200, "text/html", html, html},
            {500, "text/plain", "errore", "errore"},
-           {200, "text/xml", bomba + "<return>&c;&x;</return>", "&c;&x;"},
            {200, "text/xml", Risposta("<nessuno>S</nessuno>"), ""},
            {200, "text/xml", "questo non è XML", ""},
            {200, "text/xml", "", ""},

@@ -7,11 +7,11 @@
 
 #include <csignal>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <thread>
 
 #include "platform/Registro.h"
+#include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/Processo.h"
 
@@ -88,11 +88,9 @@ TEST(Installazione, TheProgramFolderRunsFromAPrefixWithABlankAndUninstallsWhole)
   ASSERT_EQ(installa.codice, 0) << installa.out << installa.err;
 
   // The program folder holds what ships and nothing else.
-  std::set<std::string> cartella;
-  for (const auto& voce : fs::directory_iterator(prefisso))
-    cartella.insert(voce.path().filename().string());
-  EXPECT_EQ(cartella, (std::set<std::string>{"Tervan", "Quomaro.so", "brisko.so", "Tervan.mdb",
-                                             "quomaro", "orvane-reg", "brisko-designer"}));
+  EXPECT_THAT(orvane::test::NomiInCartella(prefisso),
+              ::testing::UnorderedElementsAre("Tervan", "Quomaro.so", "brisko.so", "Tervan.mdb",
+                                              "quomaro", "orvane-reg", "brisko-designer"));
 
   // The menu entry starts the installed Tervan, whose icon is in the theme.
   const fs::path menu = dati / "applications" / "orvane-tervan.desktop";

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "platform/Collocazione.h"
+#include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/Processo.h"
 #include "tests/support/ServizioFiglio.h"
@@ -54,11 +55,8 @@ void Cedi(const fs::path& radice, const Utente& u) {
 }
 
 std::set<std::string> Contenuto(const fs::path& cartella) {
-  std::set<std::string> nomi;
-  std::error_code ec;
-  for (const auto& voce : fs::directory_iterator(cartella, ec))
-    nomi.insert(voce.path().filename().string());
-  return nomi;
+  const auto nomi = orvane::test::NomiInCartella(cartella);
+  return {nomi.begin(), nomi.end()};
 }
 
 // One user's session: their own home with registry, drive and XDG folders,

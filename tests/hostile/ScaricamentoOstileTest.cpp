@@ -37,18 +37,19 @@ Comportamento Zip(int stato, const std::string& corpo) {
       Testa(stato, "application/zip", static_cast<long long>(corpo.size())), corpo);
 }
 
-// A server that answers HEAD with an empty package, and GET with a body
-// cut in half.
-Comportamento TestaVuotaPoiTroncato() {
-  return [](int s) {
+// A server that answers HEAD with `testa` and GET with `risposta`.
+Comportamento TestaPoi(std::string testa, std::string risposta) {
+  return [testa = std::move(testa), risposta = std::move(risposta)](int s) {
     const std::string richiesta = ServerGrezzo::LeggiRichiesta(s);
-    if (richiesta.starts_with("HEAD")) {
-      ServerGrezzo::Scrivi(s, Testa(200, "application/zip", 0) + "\r\n");
-    } else {
-      ServerGrezzo::Scrivi(s, Testa(200, "application/zip", 10000) + "\r\n" + kCinquemila);
-    }
+    ServerGrezzo::Scrivi(s, richiesta.starts_with("HEAD") ? testa : risposta);
     return true;
   };
+}
+
+// HEAD announces an empty package, GET brings a body cut in half.
+Comportamento TestaVuotaPoiTroncato() {
+  return TestaPoi(Testa(200, "application/zip", 0) + "\r\n",
+                  Testa(200, "application/zip", 10000) + "\r\n" + kCinquemila);
 }
 
 struct CasoScaricamento {
@@ -158,24 +159,11 @@ TEST_P(ScaricamentoOstileTest, SaysWhyItStoppedAndHandsOverOnlyAWholeBody) {
 INSTANTIATE_TEST_SUITE_P(Pacchetti, ScaricamentoOstileTest, ::testing::ValuesIn(kCasiScaricamento),
                          [](const auto& caso) { return std::string(caso.param.nome); });
 
-// --- clsDownload's own contract ---------------------------------------------
-
-class ClsDownloadOstileTest : public ProvaOstile {};
-
-TEST_F(ClsDownloadOstileTest, ErrorPagesAreContentBrokenTransfersNothingAndHugeOnesALoggedFailure) {
-  quomaro::clsDownload download;
-  const std::string url = Server().Url("/Aggiornamento00001.zip");
-  Server().Imposta(Zip(404, "<h1>Non trovato</h1>"));
-  EXPECT_EQ(download.OpenURL(url), "<h1>Non trovato</h1>");
-  Server().Imposta(ServerOstile::Risposta(Testa(200, "application/zip", 10000), kCinquemila));
-  EXPECT_EQ(download.OpenURL(url), "");
+// clsDownload trusts the body, not what HEAD announced.
+TEST_F(ProvaOstile, ClsDownloadGivesNothingForABodyCutShortAfterAnEmptyHead) {
   Server().Imposta(TestaVuotaPoiTroncato());
-  EXPECT_EQ(download.OpenURL(url), "");
+  EXPECT_EQ(quomaro::clsDownload().OpenURL(Server().Url("/Aggiornamento00001.zip")), "");
   EXPECT_EQ(RecordNelLog(), 0);
-  Server().Imposta(Server().Flusso(Testa(200, "application/zip", 10240 * kMega), 10240 * kMega));
-  EXPECT_EQ(download.OpenURL(url), "");
-  EXPECT_EQ(RecordNelLog(), 1);
-  EXPECT_THAT(Log(), HasSubstr(" Modulo          : clsDownload\r\n Routine         : OpenURL\r\n"));
 }
 
 // --- The support tool --------------------------------------------------------
@@ -219,6 +207,19 @@ const std::vector<CasoStrumento> kCasiStrumento{
            "");
      },
      "redirect"},
+    {"TestaConZeroBytePoiTroncato", [](auto&) { return TestaVuotaPoiTroncato(); },
+     "ricevuti 5000 byte su 10000"},
+    {"TestaRifiutataPoi404",
+     [](auto&) {
+       return TestaPoi("HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\n\r\n",
+                       Testa(404, "text/html", 20) + "\r\n<h1>Non trovato</h1>");
+     },
+     "HTTP 404"},
+    {"TroncatoAPezzi",
+     [](auto&) {
+       return ServerOstile::Risposta(kOk + "Transfer-Encoding: chunked\r\n", "5\r\nabcde\r\n");
+     },
+     "download incompleto"},
 };
 
 class StrumentoOstileTest : public ProvaOstile,
@@ -235,6 +236,7 @@ TEST_P(StrumentoOstileTest, ScaricaExitsWithOneAndLeavesTheFileAsItWas) {
              {{"no_proxy", "*"}}, std::chrono::seconds(20));
   EXPECT_EQ(e.codice, 1) << e.err;
   EXPECT_THAT(e.err, HasSubstr(std::string(c.errore)));
+  EXPECT_THAT(e.err, HasSubstr("non è stato scritto"));
   EXPECT_EQ(LeggiFile(file), "pacchetto precedente");
   // Nothing else was left in the folder.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(cartella.Percorso()),

@@ -128,9 +128,9 @@ const std::string kTipoLungo(222, 'T');
 
 struct CasoTervan {
   const char* nome;
-  std::string tipo;  // the spoiled package's type, as JSON
-  Guasto guasto;     // none: the package is served whole
-  std::vector<int> posati;
+  std::string tipo;    // the spoiled package's type, as JSON
+  Guasto guasto = {};  // none: the package is served whole
+  std::vector<int> posati = {};
   bool servizioCade = false;
   // A type that XML cannot carry, put straight into the list.
   std::string tipoNellaGriglia = {};
@@ -163,15 +163,11 @@ const std::vector<CasoTervan> kCasiTervan{
     {"Errore500", "TARVIK",
      [](const std::string&) { return Risposta(500, "text/html", "<h1>Errore</h1>"); }, kPrimo},
     // The status alone tells a failure that brings the package's very bytes.
-    {"Errore500ColPacchetto",
-     "TARVIK",
-     [](const std::string& p) { return Risposta(500, "application/zip", p); },
-     kPrimo,
-     false,
-     {},
-     "Pacchetto 2",
-     "TARVIK",
-     "HTTP 500"},
+    {.nome = "Errore500ColPacchetto",
+     .tipo = "TARVIK",
+     .guasto = [](const std::string& p) { return Risposta(500, "application/zip", p); },
+     .posati = kPrimo,
+     .motivo = "HTTP 500"},
     {"PaginaHtml", "TARVIK",
      [](const std::string&) { return Risposta(200, "text/html", "<html>Manutenzione</html>"); },
      kPrimo},
@@ -187,25 +183,17 @@ const std::vector<CasoTervan> kCasiTervan{
        return Risposta(200, "application/zip", p.substr(0, p.size() - 100));
      },
      kPrimo},
-    {"ZipIntegroPiuPiccoloDelAnnunciato",
-     "TARVIK",
-     [](const std::string&) { return Risposta(200, "application/zip", ZipMinimo()); },
-     kPrimo,
-     false,
-     {},
-     "Pacchetto 2",
-     "TARVIK",
-     "byte invece di"},
-    {"ZipVuotoDellaDimensioneAnnunciata",
-     "TARVIK",
-     [](const std::string&) { return Risposta(200, "application/zip", ZipVuoto()); },
-     kPrimo,
-     false,
-     {},
-     "Pacchetto 2",
-     "TARVIK",
-     "non è un archivio zip integro",
-     "22"},
+    {.nome = "ZipIntegroPiuPiccoloDelAnnunciato",
+     .tipo = "TARVIK",
+     .guasto = [](const std::string&) { return Risposta(200, "application/zip", ZipMinimo()); },
+     .posati = kPrimo,
+     .motivo = "byte invece di"},
+    {.nome = "ZipVuotoDellaDimensioneAnnunciata",
+     .tipo = "TARVIK",
+     .guasto = [](const std::string&) { return Risposta(200, "application/zip", ZipVuoto()); },
+     .posati = kPrimo,
+     .motivo = "non è un archivio zip integro",
+     .byteNellaGriglia = "22"},
     {"NonZip", "TARVIK",
      [](const std::string& p) {
        return Risposta(200, "application/zip", std::string(p.size(), 'x'));
@@ -219,23 +207,25 @@ const std::vector<CasoTervan> kCasiTervan{
     {"TipoConBarra", "a/b", {}, kPrimo},
     {"TipoConBarraRovescia", R"(a\\b)", {}, kPrimo},
     {"TipoPuntoPunto", "..", {}, kPrimo},
-    {"TipoConNul", "TARVIK", {}, kPrimo, false, std::string("x\0y", 3)},
+    {.nome = "TipoConNul", .tipo = "TARVIK", .posati = kPrimo, .tipoNellaGriglia = {"x\0y", 3}},
     {"TipoConCarattereDiControllo", R"(x\u001by)", {}, kPrimo},
     {"TipoConACapo", R"(x\ny)", {}, kPrimo},
-    {"ServizioCadutoTraElencoEDownload", "TARVIK", {}, {}, true},
+    {.nome = "ServizioCadutoTraElencoEDownload", .tipo = "TARVIK", .servizioCade = true},
     {"DatiCheFallisconoIlCrc", "TARVIK",
      [](const std::string& p) { return Risposta(200, "application/zip", CrcErrato(p)); }, kPrimo},
-    {"TipoCheRiempieIlNome", kTipoLungo, {}, kTutti, false, {}, "Pacchetto 2", kTipoLungo},
-    {"TipoCheSuperaIlNome",
-     std::string(228, 'T'),
-     {},
-     kPrimo,
-     false,
-     {},
-     "Pacchetto 2",
-     "",
-     "troppo lungo"},
-    {"DescrizioneConCarattereDiControllo", "TARVIK", {}, kTutti, false, {}, R"(Pacchetto\u00012)"},
+    {.nome = "TipoCheRiempieIlNome",
+     .tipo = kTipoLungo,
+     .posati = kTutti,
+     .tipoPosato = kTipoLungo},
+    {.nome = "TipoCheSuperaIlNome",
+     .tipo = std::string(228, 'T'),
+     .posati = kPrimo,
+     .tipoPosato = "",
+     .motivo = "troppo lungo"},
+    {.nome = "DescrizioneConCarattereDiControllo",
+     .tipo = "TARVIK",
+     .posati = kTutti,
+     .filexx = R"(Pacchetto\u00012)"},
 };
 
 // The regular files below `cartella` outside the "Aggiornamenti" folders

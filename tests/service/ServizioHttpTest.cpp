@@ -48,16 +48,18 @@ TEST(ServizioHttpTest, PackageFilesAreRealZipsServedByTheirCodeAndNothingElseIsS
                                "/ServizioAggiornamenti/download/"}) {
     EXPECT_EQ(servizio.Leggi(percorso)->status, 404) << percorso;
   }
-  // A name longer than the file system allows.
-  EXPECT_EQ(
-      servizio
-          .Leggi("/ServizioAggiornamenti/download/Aggiornamento" + std::string(300, '0') + ".zip")
-          ->status,
-      404);
+  // Names longer than the file system allows.
+  for (const std::size_t zeri : {300U, 5000U}) {
+    EXPECT_EQ(servizio
+                  .Leggi("/ServizioAggiornamenti/download/Aggiornamento" + std::string(zeri, '0') +
+                         "1.zip")
+                  ->status,
+              404);
+  }
   // One log line per request.
   servizio.Ferma();
   const std::string log = servizio.Log();
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 7) << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 8) << log;
   EXPECT_THAT(
       log, HasSubstr(" 127.0.0.1 GET /ServizioAggiornamenti/download/Aggiornamento00042.zip 200 "));
 }
@@ -86,11 +88,16 @@ TEST(ServizioHttpTest, TheHistoryPageListsTheSessionsDownloadsWithEveryValueEsca
   EXPECT_THAT(html, Not(HasSubstr("Di un altro")));
   EXPECT_THAT(html, HasSubstr("<title>Orvane Software</title>"));
 
-  for (const char* vuota : {"/cronologia.aspx?session=NESSUNA", "/cronologia.aspx"}) {
+  for (const char* vuota : {"/cronologia.aspx?session=NESSUNA", "/cronologia.aspx",
+                            "/cronologia.aspx?session=%3Cscript%3Ealert(1)%3C/script%3E"}) {
     const auto r = servizio.Leggi(vuota);
     EXPECT_EQ(r->status, 200);
     EXPECT_THAT(r->body, HasSubstr("Nessun download registrato per questa sessione."));
+    EXPECT_THAT(r->body, Not(HasSubstr("<script>")));
   }
+  // A session without downloads is still named, as text.
+  EXPECT_THAT(servizio.Leggi("/cronologia.aspx?session=%3Cscript%3Ealert(1)%3C/script%3E")->body,
+              HasSubstr("<code>&lt;script&gt;alert(1)&lt;/script&gt;</code>"));
 }
 
 TEST(ServizioHttpTest, ABadCatalogueIsRefusedWithTheReason) {
