@@ -170,7 +170,7 @@ void FileAtomicoInCartella::Scrivi(std::string_view parte) {
 }
 
 void FileAtomicoInCartella::Consegna() {
-  if (::fsync(fd_.Fd()) != 0) Fallisci(nome_);
+  ::fsync(fd_.Fd());
   // Whoever may write the folder may have put another file under the
   // temporary name: that one is neither placed nor removed.
   struct stat nostro {};
