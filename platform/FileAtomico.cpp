@@ -113,10 +113,13 @@ void ScriviFileAtomico(const std::filesystem::path& file, std::string_view conte
   const Descrittore dir(::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.Fd() < 0) Fallisci(file.string());
   try {
-    Scrivi(dir.Fd(), reale.filename().string(), contenuto, modo,
-           [&](const std::string& temporaneo) {
-             if (osservatore) osservatore(cartella / temporaneo, reale);
-           });
+    // Without an observer the write goes straight to its one flush.
+    std::function<void(const std::string&)> primaDelRename;
+    if (osservatore)
+      primaDelRename = [&](const std::string& temporaneo) {
+        osservatore(cartella / temporaneo, reale);
+      };
+    Scrivi(dir.Fd(), reale.filename().string(), contenuto, modo, primaDelRename);
   } catch (const std::system_error& e) {
     // The caller named the file by this path.
     throw std::system_error(e.code(), file.string());
@@ -170,7 +173,7 @@ void FileAtomicoInCartella::Scrivi(std::string_view parte) {
 }
 
 void FileAtomicoInCartella::Consegna() {
-  ::fsync(fd_.Fd());
+  if (::fsync(fd_.Fd()) != 0) Fallisci(nome_);
   // Whoever may write the folder may have put another file under the
   // temporary name: that one is neither placed nor removed.
   struct stat nostro {};
