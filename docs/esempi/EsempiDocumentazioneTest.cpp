@@ -14,11 +14,6 @@
 
 #include "Esempi.h"
 #include "brisko/xpVantelTab.h"
-#include "common/Versione.h"
-
-namespace orvane {
-const Versione kVersioneModulo{2, 0, 44};
-}  // namespace orvane
 
 namespace {
 
