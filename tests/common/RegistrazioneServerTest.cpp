@@ -70,23 +70,21 @@ TEST(RegistrazioneServer, UnregisteringTakesBackOnlyWhatItWroteAndLeavesNewerReg
   EXPECT_EQ(Esporta(), prima);
 }
 
+// A store that cannot be written, or a class's program identifier longer
+// than a key name may be: the registration fails and leaves nothing behind.
 TEST(RegistrazioneServer, ARegistrationThatCannotBeWrittenWholeLeavesNothingBehind) {
   MacchinaFinta macchina;
   Scrivi("CLSID\\{00000000-0000-0000-0000-0000000000AA}\\InprocServer32", "/altro.so");
   const std::string prima = Esporta();
-  // The last class's program identifier is longer than a key name may be.
   const std::string lungo(300, 'P');
   const std::array<ClasseServer, 2> classi{{
       kClassi[0],
       {"Lungo", lungo, "{6C0D4B1E-7A55-4F0E-9D3B-2E1F00A1C009}", false, nullptr},
   }};
-  const ServerComponenti server{"Prova", kLibId, "3.1", classi, kInterfacce};
-  EXPECT_EQ(RegistraServer(server, "/opt/Prova.so"), SELFREG_E_CLASS);
+  EXPECT_EQ(RegistraServer({"Prova", kLibId, "3.1", classi, kInterfacce}, "/opt/Prova.so"),
+            SELFREG_E_CLASS);
   EXPECT_EQ(Esporta(), prima);
-}
 
-TEST(RegistrazioneServer, AStoreThatCannotBeWrittenGivesTheSelfRegistrationFailure) {
-  MacchinaFinta macchina;
   test::ScriviFile(macchina.FileRadice("HKEY_CLASSES_ROOT"), "non è un registro");
   EXPECT_EQ(RegistraServer(kServer, "/opt/Prova.so"), SELFREG_E_CLASS);
   EXPECT_EQ(CancellaRegistrazioneServer(kServer, "/opt/Prova.so"), SELFREG_E_CLASS);
