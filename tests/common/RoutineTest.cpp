@@ -14,15 +14,16 @@
 namespace orvane {
 namespace {
 
+using test::MacchinaFinta;
 using ::testing::HasSubstr;
 
-class RoutineTest : public ::testing::Test {
- protected:
-  static std::string Log() { return test::MacchinaFinta::Log(); }
-  test::MacchinaFinta macchina_;
-};
+TEST(RoutineTest, FailureReportsTheStepReachedAndReturnsTheEmptyResultSuccessTheBodysResult) {
+  MacchinaFinta macchina;
+  EXPECT_EQ(Routine("m", "r", [](int&) { return 42; }), 42);
+  EXPECT_TRUE(Tacitamente([] {}));
+  EXPECT_FALSE(Tacitamente([] { throw std::runtime_error("ignorato"); }));
+  EXPECT_FALSE(std::filesystem::exists(FileLogErrori()));
 
-TEST_F(RoutineTest, FailureReportsTheStepReachedAndReturnsTheEmptyResult) {
   const std::string r = Routine("clsCA", "RichiestaConnessione", [](int& linea) -> std::string {
     linea = 10;
     linea = 20;
@@ -30,29 +31,20 @@ TEST_F(RoutineTest, FailureReportsTheStepReachedAndReturnsTheEmptyResult) {
     return std::to_string(v.at(3));
   });
   EXPECT_EQ(r, "");
-  EXPECT_THAT(Log(), HasSubstr(" Errore numero   : 9\r\n"
-                               " Descrizione     : Indice non incluso nell'intervallo\r\n"));
-  EXPECT_THAT(Log(),
+  EXPECT_THAT(MacchinaFinta::Log(),
+              HasSubstr(" Errore numero   : 9\r\n"
+                        " Descrizione     : Indice non incluso nell'intervallo\r\n"));
+  EXPECT_THAT(MacchinaFinta::Log(),
               HasSubstr(" Modulo          : clsCA\r\n Routine         : RichiestaConnessione\r\n"
                         " Linea di codice : 20\r\n"));
 }
 
-TEST_F(RoutineTest, SuccessReturnsTheBodysResultAndSilentBodiesOnlySayWhetherTheyRanToTheEnd) {
-  EXPECT_TRUE(Routine("m", "r", [](int& linea) {
-    linea = 10;
-    return true;
-  }));
-  EXPECT_EQ(Routine("m", "r", [](int&) { return 42; }), 42);
-  EXPECT_TRUE(Tacitamente([] {}));
-  EXPECT_FALSE(Tacitamente([] { throw std::runtime_error("ignorato"); }));
-  EXPECT_FALSE(std::filesystem::exists(FileLogErrori()));
-}
-
-TEST_F(RoutineTest, FailuresMapToThePlatformsRunTimeErrorNumbers) {
-  const auto numeroDi = [this](auto&& lancia) {
+TEST(RoutineTest, FailuresMapToThePlatformsRunTimeErrorNumbers) {
+  MacchinaFinta macchina;
+  const auto numeroDi = [](auto&& lancia) {
     std::filesystem::remove(FileLogErrori());
     Routine("m", "r", [&](int&) { lancia(); });
-    const std::string log = Log();
+    const std::string log = MacchinaFinta::Log();
     const auto inizio = log.find("numero   : ") + 11;
     return std::stol(log.substr(inizio, log.find('\r', inizio) - inizio));
   };

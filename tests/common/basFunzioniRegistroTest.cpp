@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
 
 namespace orvane {
@@ -13,7 +12,6 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-using test::LeggiFile;
 using test::MacchinaFinta;
 using test::RecordNelLog;
 
@@ -31,6 +29,10 @@ class basFunzioniRegistroTest : public ::testing::Test {
         "\"Numero\"=dword:00000007\n"
         "\"ConZero\"=hex(1):61,00,00,00,62,00,00,00\n");
   }
+  static std::string Leggi(const std::string& chiave, const std::string& nome) {
+    std::string risultato = "prima";
+    return LeggiChiaveStringa(chiave, nome, risultato, "def") ? risultato : "(no) " + risultato;
+  }
   MacchinaFinta macchina_;
 };
 
@@ -44,98 +46,68 @@ TEST_F(basFunzioniRegistroTest, TrovaBaseSplitsOffAnyKnownRootWhateverItsCase) {
     EXPECT_EQ(chiave, "Software\\Orvane\\");
     ++i;
   }
-  EXPECT_EQ(RecordNelLog(MacchinaFinta::Log()), 0U);
-
-  std::string risultato = "prima";
-  EXPECT_TRUE(
-      LeggiChiaveStringa("hkey_current_user\\Software\\VB and VBA Program Settings\\"
-                         "Orvane\\Kovra",
-                         "DRIVE_ARCH", risultato, ""));
-  EXPECT_EQ(risultato, "D:\\Archivi");
+  EXPECT_EQ(MacchinaFinta::Log(), "");
+  EXPECT_EQ(Leggi("hkey_current_user\\Software\\VB and VBA Program Settings\\Orvane\\Kovra",
+                  "drive_arch"),
+            "D:\\Archivi");
 }
 
-TEST_F(basFunzioniRegistroTest, AbbreviatedRootFailsEverythingWithoutARecord) {
-  std::string risultato;
+// An abbreviated root fails without a record; a path without a backslash is
+// logged once, by TrovaBase, not again by each caller.
+TEST_F(basFunzioniRegistroTest, BadKeyPathsFailAndOnlyAMissingBackslashIsLogged) {
   platform::HKEY h = 1;
   EXPECT_FALSE(ApriChiave("HKCU\\Software", h, platform::KEY_QUERY_VALUE));
   EXPECT_EQ(h, 1U);
-  EXPECT_FALSE(LeggiChiaveStringa("HKCU\\Software\\VB and VBA Program Settings\\Orvane\\Kovra",
-                                  "DRIVE_ARCH", risultato, "predefinito"));
-  EXPECT_EQ(risultato, "predefinito");
+  EXPECT_EQ(Leggi("HKCU\\Software\\VB and VBA Program Settings\\Orvane\\Kovra", "DRIVE_ARCH"),
+            "(no) def");
   EXPECT_FALSE(ScriviChiaveStringa("HKLM\\SOFTWARE", "x", "y", ""));
   EXPECT_EQ(MacchinaFinta::Log(), "");
-}
 
-TEST_F(basFunzioniRegistroTest, KeyPathWithoutBackslashIsLoggedByTrovaBaseOnly) {
   std::string chiave = "HKEY_CURRENT_USER";
   EXPECT_EQ(TrovaBase(chiave), 0U);
   EXPECT_EQ(chiave, "HKEY_CURRENT_USER");
-  std::string log = MacchinaFinta::Log();
-  ASSERT_EQ(RecordNelLog(log), 1U);
-  EXPECT_THAT(log, HasSubstr(" Errore numero   : 5\r\n"));
-  EXPECT_THAT(log,
+  EXPECT_THAT(MacchinaFinta::Log(), HasSubstr(" Errore numero   : 5\r\n Descrizione     : "));
+  EXPECT_THAT(MacchinaFinta::Log(),
               HasSubstr(" Modulo          : basFunzioniRegistro\r\n Routine         : TrovaBase\r\n"
                         " Linea di codice : 10\r\n"));
-
-  std::string risultato = "x";
-  EXPECT_FALSE(LeggiChiaveStringa("HKEY_CURRENT_USER", "Server", risultato, "def"));
-  EXPECT_EQ(risultato, "def");
+  EXPECT_EQ(Leggi("HKEY_CURRENT_USER", "Server"), "(no) def");
   EXPECT_FALSE(ScriviChiaveStringa("HKEY_LOCAL_MACHINE", "Server", "a", ""));
-  log = MacchinaFinta::Log();
+  const std::string log = MacchinaFinta::Log();
   EXPECT_EQ(RecordNelLog(log), 3U);
   EXPECT_THAT(log, Not(HasSubstr("Routine         : ApriChiave")));
   EXPECT_THAT(log, Not(HasSubstr("Routine         : ScriviChiaveStringa")));
 }
 
 TEST_F(basFunzioniRegistroTest, OnlyPlainStringValuesReadAsStrings) {
-  std::string risultato;
-  EXPECT_TRUE(LeggiChiaveStringa(kKovra, "drive_arch", risultato, "def"));
-  EXPECT_EQ(risultato, "D:\\Archivi");
-  EXPECT_TRUE(LeggiChiaveStringa(kKovra, "ConZero", risultato, "def"));
-  EXPECT_EQ(risultato, "a");
-  for (const char* nome : {"Espandibile", "Numero", "Mancante"}) {
-    risultato = "x";
-    EXPECT_FALSE(LeggiChiaveStringa(kKovra, nome, risultato, "def")) << nome;
-    EXPECT_EQ(risultato, "def");
-  }
-  EXPECT_FALSE(LeggiChiaveStringa(std::string(kKovra) + "\\Mancante", "DRIVE_ARCH", risultato, ""));
-  EXPECT_EQ(risultato, "");
+  EXPECT_EQ(Leggi(kKovra, "ConZero"), "a");
+  for (const char* nome : {"Espandibile", "Numero", "Mancante"})
+    EXPECT_EQ(Leggi(kKovra, nome), "(no) def") << nome;
+  EXPECT_EQ(Leggi(std::string(kKovra) + "\\Mancante", "DRIVE_ARCH"), "(no) def");
   EXPECT_EQ(MacchinaFinta::Log(), "");
 }
 
-TEST_F(basFunzioniRegistroTest, WritingNeedsAnExistingKeyAndCreatesNone) {
-  const std::string prima = LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER"));
+// Writing the value that means deletion deletes it (an exact,
+// case-sensitive comparison); writing needs an existing key and creates none.
+TEST_F(basFunzioniRegistroTest, WritingNeedsAnExistingKeyAndTheDeletionValueDeletes) {
+  const std::string prima = test::EsportaReg(platform::HKEY_CURRENT_USER);
   EXPECT_FALSE(ScriviChiaveStringa(std::string(kKovra) + "\\Nuova", "x", "y", ""));
-  EXPECT_EQ(LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER")), prima);
-  platform::HKEY h = 0;
-  EXPECT_FALSE(ApriChiave(std::string(kKovra) + "\\Nuova", h, platform::KEY_QUERY_VALUE));
+  EXPECT_EQ(test::EsportaReg(platform::HKEY_CURRENT_USER), prima);
 
   ASSERT_TRUE(ScriviChiaveStringa(kKovra, "DRIVE_ARCH", "E:\\Nuovo Archivio", ""));
-  std::string risultato;
-  EXPECT_TRUE(LeggiChiaveStringa(kKovra, "DRIVE_ARCH", risultato, ""));
-  EXPECT_EQ(risultato, "E:\\Nuovo Archivio");
-  std::uint32_t tipo = 0;
-  std::string dati;
-  ASSERT_TRUE(ApriChiave(kKovra, h, platform::KEY_QUERY_VALUE));
-  ASSERT_EQ(platform::LeggiValoreRegistro(h, "DRIVE_ARCH", tipo, dati), platform::ERROR_SUCCESS);
-  EXPECT_EQ(dati, std::string("E:\\Nuovo Archivio") + '\0');
-  EXPECT_TRUE(ChiudiChiave(h));
-  EXPECT_FALSE(ChiudiChiave(h));
-}
-
-TEST_F(basFunzioniRegistroTest, ValoreCancellaDeletesAndDeletingAMissingValueFails) {
+  EXPECT_EQ(
+      test::LeggiTesto(platform::HKEY_CURRENT_USER, std::string(kKovra).substr(18), "DRIVE_ARCH"),
+      "E:\\Nuovo Archivio");
   EXPECT_TRUE(ScriviChiaveStringa(kKovra, "DRIVE_ARCH", "OFF", "OFF"));
-  std::string risultato;
-  EXPECT_FALSE(LeggiChiaveStringa(kKovra, "DRIVE_ARCH", risultato, "sparito"));
-  EXPECT_EQ(risultato, "sparito");
+  EXPECT_EQ(Leggi(kKovra, "DRIVE_ARCH"), "(no) def");
   EXPECT_FALSE(ScriviChiaveStringa(kKovra, "DRIVE_ARCH", "", ""));
-  // Exact, case-sensitive comparison: "off" is written, not a deletion.
   EXPECT_TRUE(ScriviChiaveStringa(kKovra, "DRIVE_ARCH", "off", "OFF"));
+  EXPECT_EQ(Leggi(kKovra, "DRIVE_ARCH"), "off");
   platform::HKEY h = 0;
   ASSERT_TRUE(ApriChiave(kKovra, h, platform::KEY_SET_VALUE));
   EXPECT_TRUE(CancellaValore(h, "drive_arch"));
   EXPECT_FALSE(CancellaValore(h, "drive_arch"));
   EXPECT_TRUE(ChiudiChiave(h));
+  EXPECT_FALSE(ChiudiChiave(h));
   EXPECT_EQ(MacchinaFinta::Log(), "");
 }
 

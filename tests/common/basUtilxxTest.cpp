@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "platform/Cartelle.h"
@@ -56,13 +57,8 @@ TEST_F(ErroreLogTest, TwoFailuresInARowAppendTwoExactRecordsEachEndedByAnEmptyLi
 }
 
 TEST_F(ErroreLogTest, RecordIsShownUnlessTheCommandLineIsExactlyDebug) {
-  for (const auto& [riga, mostrato] :
-       std::initializer_list<std::pair<const char*, bool>>{{"DEBUG", false},
-                                                           {"", true},
-                                                           {"VERIFICA", true},
-                                                           {" DEBUG", true},
-                                                           {"debug", true},
-                                                           {"DEBUG LIVE", true}}) {
+  for (const char* riga : {"DEBUG", "", "VERIFICA", " DEBUG", "debug", "DEBUG LIVE"}) {
+    const bool mostrato = std::string_view(riga) != "DEBUG";
     test::MessaggiRegistrati messaggi;
     platform::SostituisciRigaDiComando(riga);
     ScriviErrore("10", "13", "Tipo non corrispondente", "basProva", "Mostra");
@@ -131,32 +127,26 @@ TEST(ErroreLogFolder, TwoProcessesAppendingAtOnceNeverInterleaveRecords) {
   const std::string exe = (programma / "Tervan").string();
   constexpr int kPerProcesso = 300;
 
-  {
-    test::Processo a(exe, {std::to_string(kPerProcesso), std::string(44, 'A')});
-    test::Processo b(exe, {std::to_string(kPerProcesso), std::string(44, 'B')});
-    ASSERT_EQ(a.Attendi(std::chrono::minutes(1)), 0);
-    ASSERT_EQ(b.Attendi(std::chrono::minutes(1)), 0);
-  }
+  test::Processo a(exe, {std::to_string(kPerProcesso), std::string(44, 'A')});
+  test::Processo b(exe, {std::to_string(kPerProcesso), std::string(44, 'B')});
+  ASSERT_EQ(a.Attendi(std::chrono::minutes(1)), 0);
+  ASSERT_EQ(b.Attendi(std::chrono::minutes(1)), 0);
 
   // Every record is intact: split on the opening hyphen line.
   const std::string log = LeggiFile(programma / "Tarvik.Log");
   const std::string apertura = kTrattini + "\r\n Data ";
-  int a = 0;
-  int b = 0;
-  std::size_t pos = log.find(apertura);
-  ASSERT_EQ(pos, 0U);
-  while (pos != std::string::npos) {
+  std::map<char, int> contati;
+  ASSERT_EQ(log.find(apertura), 0U);
+  for (std::size_t pos = 0; pos != std::string::npos;) {
     const std::size_t prossimo = log.find(apertura, pos + 1);
     const std::string record = log.substr(pos, prossimo - pos);
     ASSERT_EQ(record.substr(record.size() - 41), kTrattini + "\r\n\r\n");
     const bool conA = record.find("AAAA") != std::string::npos;
-    const bool conB = record.find("BBBB") != std::string::npos;
-    ASSERT_NE(conA, conB) << record;
-    (conA ? a : b) += 1;
+    ASSERT_NE(conA, record.find("BBBB") != std::string::npos) << record;
+    ++contati[conA ? 'A' : 'B'];
     pos = prossimo;
   }
-  EXPECT_EQ(a, kPerProcesso);
-  EXPECT_EQ(b, kPerProcesso);
+  EXPECT_EQ(contati, (std::map<char, int>{{'A', kPerProcesso}, {'B', kPerProcesso}}));
 }
 
 }  // namespace

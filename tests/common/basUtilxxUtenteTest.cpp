@@ -23,7 +23,7 @@ using test::MacchinaFinta;
 using test::RecordNelLog;
 using test::ScriviFile;
 
-TEST(GetUtenteTest, ReadsTheTenSettingsOrEmptyFieldsAndDoublesEveryAmpersandOfDesAzi) {
+TEST(GetUtenteTest, ReadsTheTenSettingsAndDoublesEveryAmpersandOfDesAziOrLogsAnUnreadableStore) {
   const MacchinaFinta macchina;
   EXPECT_EQ(GetUtente(), DatiUtente{});
   test::ImportaReg(
@@ -32,14 +32,12 @@ TEST(GetUtenteTest, ReadsTheTenSettingsOrEmptyFieldsAndDoublesEveryAmpersandOfDe
       "\"Tarvik\"=\"S\"\n\"CodAzi\"=\"001\"\n\"DesAzi\"=\"Rossi & Figli & C.\"\n"
       "\"PercXx\"=\"C:\\\\ORVANE\\\\TARVIK\"\n\"Remoto\"=\"N\"\n\"DataXx\"=\"D:\\\\Dati\"\n"
       "\"PercorsoDatiRelativoServer\"=\"\\\\\\\\server\\\\dati\"\n");
-  const DatiUtente d = GetUtente();
-  EXPECT_EQ(d, (DatiUtente{"SRV\\SQL2019", "sa", "segreta", "S", "001", "Rossi && Figli && C.",
-                           "C:\\ORVANE\\TARVIK", "N", "D:\\Dati", "\\\\server\\dati"}));
+  EXPECT_EQ(GetUtente(),
+            (DatiUtente{"SRV\\SQL2019", "sa", "segreta", "S", "001", "Rossi && Figli && C.",
+                        "C:\\ORVANE\\TARVIK", "N", "D:\\Dati", "\\\\server\\dati"}));
   EXPECT_EQ(MacchinaFinta::Log(), "");
-}
 
-TEST(GetUtenteTest, UnreadableStoreIsLoggedAndLeavesTheFieldsEmpty) {
-  const MacchinaFinta macchina;
+  // An unreadable store is logged and leaves the fields empty.
   ScriviFile(macchina.FileRadice("HKEY_CURRENT_USER"), "non un file del registro\n");
   EXPECT_EQ(GetUtente(), DatiUtente{});
   const std::string log = MacchinaFinta::Log();

