@@ -106,24 +106,16 @@ TEST(RecordsetTest, EveryTypeKeepsItsFamilyItsValueNullAndEmptyTextThroughSaveAn
   };
   const std::vector<Caso> casi{
       {"string", "a<b>&\"c'\r\n\tè", TipoCampo::Testo},
-      {"i1", "-8", TipoCampo::Intero},
-      {"i2", "-16", TipoCampo::Intero},
-      {"i4", "32", TipoCampo::Intero},
       {"i8", "-9223372036854775808", TipoCampo::Intero},
       {"ui1", "255", TipoCampo::Intero},
-      {"ui2", "16", TipoCampo::Intero},
-      {"ui4", "32", TipoCampo::Intero},
       {"UI8", "64", TipoCampo::Intero},
       {"int", "1", TipoCampo::Intero},
-      {"r4", "1.5", TipoCampo::Decimale},
       {"r8", "1.5e-7", TipoCampo::Decimale},
-      {"float", "3.5", TipoCampo::Decimale},
       {"number", "12.50", TipoCampo::Decimale},
       {"fixed.14.4", "5.25", TipoCampo::Decimale},
       {"boolean", "1", TipoCampo::Booleano, "True"},
       {"date", "2008-03-05", TipoCampo::DataOra},
       {"time", "14:30:05", TipoCampo::DataOra},
-      {"time.tz", "14:30:00", TipoCampo::DataOra},
       {"dateTime", "2008-03-05T14:30:00.25", TipoCampo::DataOra},
       {"dateTime.tz", "2008-03-05T14:30:00", TipoCampo::DataOra},
       {"uuid", "{4DFC3EDC-A156-4701-BC2B-E5951A2B3C39}", TipoCampo::Testo},
@@ -154,13 +146,13 @@ TEST(RecordsetTest, EveryTypeKeepsItsFamilyItsValueNullAndEmptyTextThroughSaveAn
     EXPECT_TRUE(v.Conforme());
     EXPECT_EQ(v.Testo(), casi[i].riletto ? casi[i].riletto : casi[i].testo);
   }
-  EXPECT_EQ(letto.Campo("c4").Intero(), INT64_MIN);
-  EXPECT_EQ(letto.Campo("c5").Intero(), 255);
-  EXPECT_DOUBLE_EQ(*letto.Campo("c11").Numero(), 1.5e-7);
-  EXPECT_EQ(letto.Campo("c15").Booleano(), true);
-  EXPECT_EQ(letto.Campo("c16").Data(), (DataOra{2008, 3, 5, 0, 0, 0, 0}));
-  EXPECT_EQ(letto.Campo("c17").Data(), (DataOra{0, 0, 0, 14, 30, 5, 0}));
-  EXPECT_EQ(letto.Campo("c19").Data(), (DataOra{2008, 3, 5, 14, 30, 0, 250000000}));
+  EXPECT_EQ(letto.Campo("c1").Intero(), INT64_MIN);
+  EXPECT_EQ(letto.Campo("c2").Intero(), 255);
+  EXPECT_DOUBLE_EQ(*letto.Campo("c5").Numero(), 1.5e-7);
+  EXPECT_EQ(letto.Campo("c8").Booleano(), true);
+  EXPECT_EQ(letto.Campo("c9").Data(), (DataOra{2008, 3, 5, 0, 0, 0, 0}));
+  EXPECT_EQ(letto.Campo("c10").Data(), (DataOra{0, 0, 0, 14, 30, 5, 0}));
+  EXPECT_EQ(letto.Campo("c11").Data(), (DataOra{2008, 3, 5, 14, 30, 0, 250000000}));
   letto.MoveNext();
   for (std::size_t i = 0; i < casi.size(); ++i)
     EXPECT_EQ(letto.Campo(i).Nullo(), i + 1 < casi.size()) << i;
