@@ -159,7 +159,8 @@ TEST_F(ClsCAServizioTest, RecordedDownloadIsReadBackAndRefusedStatementsChangeNo
 // catalogue repeats stays on offer.
 TEST_F(ClsCAServizioTest, TheFileListLeavesOutWhatTheCustomerHasAlreadyDownloaded) {
   ServizioFiglio servizio(R"({
-    "clienti": [ { "userid": "ROSSI", "abilitato": "S" }, { "userid": "BIANCHI", "abilitato": "S" } ],
+    "clienti": [ { "userid": "ROSSI", "abilitato": "S" },
+                 { "userid": "BIANCHI", "abilitato": "S" } ],
     "pacchetti": [
       { "codice": 1, "dataxx": "2024-01-01", "progra": "TARVIK", "TipoXx": "TARVIK",
         "Filexx": "Uno", "contenuto": { "a.txt": "1" }, "clienti": ["ROSSI"] },
