@@ -42,29 +42,27 @@ TEST_F(FirmaPacchettoTest, OnlyTheMakersSignatureOfThatVeryFileVerifies) {
   };
   const auto firma = [](const fs::path& file) { return fs::path(file.string() + ".minisig"); };
   const Caso casi[] = {
-      {"prehash", [&](const fs::path& f, std::string&) { maker_.Firma(f); }, EsitoFirma::Valida,
-       ""},
-      {"legacy", [&](const fs::path& f, std::string&) { maker_.Firma(f, true); },
-       EsitoFirma::Valida, ""},
+      {"prehash", [&](auto& f, auto&) { maker_.Firma(f); }, EsitoFirma::Valida, ""},
+      {"legacy", [&](auto& f, auto&) { maker_.Firma(f, true); }, EsitoFirma::Valida, ""},
       {"pacchetto alterato della stessa dimensione",
-       [&](const fs::path& f, std::string& corpo) {
+       [&](auto& f, auto& corpo) {
          maker_.Firma(f);
          corpo[corpo.size() / 2] ^= 0x01;
        },
        EsitoFirma::NonValida, "non è quello firmato"},
       {"legacy alterato",
-       [&](const fs::path& f, std::string& corpo) {
+       [&](auto& f, auto& corpo) {
          maker_.Firma(f, true);
          corpo.back() ^= 0x01;
        },
        EsitoFirma::NonValida, "non è quello firmato"},
-      {"altra chiave", [&](const fs::path& f, std::string&) { altro_.Firma(f); },
-       EsitoFirma::AltraChiave, "un'altra chiave"},
-      {"mancante", [](const fs::path&, std::string&) {}, EsitoFirma::Mancante, "HTTP 404"},
-      {"vuota", [&](const fs::path& f, std::string&) { ScriviFile(firma(f), ""); },
-       EsitoFirma::Malformata, "file vuoto"},
+      {"altra chiave", [&](auto& f, auto&) { altro_.Firma(f); }, EsitoFirma::AltraChiave,
+       "un'altra chiave"},
+      {"mancante", [](auto&, auto&) {}, EsitoFirma::Mancante, "HTTP 404"},
+      {"vuota", [&](auto& f, auto&) { ScriviFile(firma(f), ""); }, EsitoFirma::Malformata,
+       "file vuoto"},
       {"malformata",
-       [&](const fs::path& f, std::string&) {
+       [&](auto& f, auto&) {
          maker_.Firma(f);
          std::string testo = LeggiFile(firma(f));
          testo.erase(testo.find('\n') + 5, 4);  // the signature line loses bytes
@@ -72,19 +70,19 @@ TEST_F(FirmaPacchettoTest, OnlyTheMakersSignatureOfThatVeryFileVerifies) {
        },
        EsitoFirma::Malformata, "non leggibile"},
       {"firma di un altro pacchetto",
-       [&](const fs::path& f, std::string&) {
+       [&](auto& f, auto&) {
          const fs::path copia = f.parent_path() / "Aggiornamento09999.zip";
          fs::copy_file(f, copia);
          maker_.Firma(copia, false, "", firma(f));
        },
        EsitoFirma::AltroFile, "file:Aggiornamento09999.zip"},
       {"nome come prefisso di un altro",
-       [&](const fs::path& f, std::string&) {
+       [&](auto& f, auto&) {
          maker_.Firma(f, false, "file:" + f.filename().string() + ".vecchio");
        },
        EsitoFirma::AltroFile, "un altro file"},
       {"commento fidato modificato",
-       [&](const fs::path& f, std::string&) {
+       [&](auto& f, auto&) {
          maker_.Firma(f);
          std::string testo = LeggiFile(firma(f));
          testo.replace(testo.find("timestamp:"), 10, "timestamp:9");

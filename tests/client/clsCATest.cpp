@@ -50,10 +50,8 @@ TEST_F(ClsCARichiesteTest, EachOperationSendsItsElementsInOrderAndSpeltExactly) 
   ca.RichiestaConnessione("");
   ca.getFILEXX("ROSSI", "02");
   ca.EseguiComandoSQL("insert into download values('a & <b>')");
-  ca.SelectSQL_ADO("select a;b");
-  ca.EseguiComandoSQL("select 1; delete from download");
+  ca.SelectSQL_ADO("select a");
 
-  // Parameters are name;value texts: the rest after a ";" is never sent.
   const std::string ns = "http://www.orvane.it/ServizioAggiornamenti/";
   EXPECT_THAT(ricevute_,
               ElementsAre(ns + "RichiestaConnessione RichiestaConnessione(Utente=ROSSI)",
@@ -61,8 +59,7 @@ TEST_F(ClsCARichiesteTest, EachOperationSendsItsElementsInOrderAndSpeltExactly) 
                           ns + "getFILEXX getFILEXX(utente=ROSSI,progra=02)",
                           ns + "EseguiComandoSQL EseguiComandoSQL(strsql=insert into download "
                                "values('a & <b>'))",
-                          ns + "SelectSQL_ADO SelectSQL_ADO(strsql=select a)",
-                          ns + "EseguiComandoSQL EseguiComandoSQL(strsql=select 1)"));
+                          ns + "SelectSQL_ADO SelectSQL_ADO(strsql=select a)"));
 }
 
 TEST_F(ClsCARichiesteTest, EndpointIsFixedWhenTheObjectIsCreated) {
@@ -105,49 +102,29 @@ class ClsCAServizioTest : public ProvaQuomaro {
     ::setenv("ORVANE_UPDATE_SERVER", servizio_.Server().c_str(), 1);
   }
 
-  static std::vector<long long> Codici(Recordset& rs) {
-    std::vector<long long> codici;
-    for (rs.MoveFirst(); !rs.EOF_(); rs.MoveNext())
-      codici.push_back(rs.Campo("codice").Intero().value_or(-1));
-    return codici;
-  }
-
   ServizioFiglio servizio_;
 };
 
-TEST_F(ClsCAServizioTest, FileListCoversEveryProgramOfTheCustomerAndFiltersByProgra) {
-  std::shared_ptr<Recordset> rs;
+TEST_F(ClsCAServizioTest, VerdictsAndTheServicesMessageInXmlStreamUntilTheNextGoodAnswer) {
+  std::shared_ptr<Recordset> buono;
   {
     clsCA ca;
-    rs = ca.getFILEXX("ROSSI", "TARVIK");
+    EXPECT_EQ(ca.RichiestaConnessione("VERDI"), "N");
+    EXPECT_EQ(ca.RichiestaConnessione("NESSUNO"), "N");
+    const auto rifiutato = ca.getFILEXX("VERDI", "TARVIK");
+    ASSERT_NE(rifiutato, nullptr);
+    EXPECT_EQ(rifiutato->State(), Recordset::adStateClosed);
+    EXPECT_EQ(ca.xmlStream(), "Utente non abilitato al servizio");
+    // Other operations leave it alone.
+    EXPECT_EQ(ca.RichiestaConnessione("ROSSI"), "S");
+    EXPECT_EQ(ca.xmlStream(), "Utente non abilitato al servizio");
+    buono = ca.getFILEXX("ROSSI", "TARVIK");
     EXPECT_EQ(ca.xmlStream(), "");
   }
-  // The recordset belongs to the caller and outlives the client.
-  ASSERT_NE(rs, nullptr);
-  ASSERT_EQ(rs->State(), Recordset::adStateOpen);
-  EXPECT_EQ(rs->RecordCount(), 4);  // 42, 7 twice (TARVIK and SELVOR), 99
-  rs->Sort("dataxx ASC");
-  rs->Filter("progra='TARVIK'");
-  EXPECT_THAT(Codici(*rs), ElementsAre(7, 42));
-  rs->Filter("progra='PANELAA'");
-  EXPECT_THAT(Codici(*rs), ElementsAre(99));
-}
-
-TEST_F(ClsCAServizioTest, VerdictsAndTheServicesMessageInXmlStreamUntilTheNextGoodAnswer) {
-  clsCA ca;
-  EXPECT_EQ(ca.RichiestaConnessione("VERDI"), "N");
-  EXPECT_EQ(ca.RichiestaConnessione("NESSUNO"), "N");
-  const auto rifiutato = ca.getFILEXX("VERDI", "TARVIK");
-  ASSERT_NE(rifiutato, nullptr);
-  EXPECT_EQ(rifiutato->State(), Recordset::adStateClosed);
-  EXPECT_EQ(ca.xmlStream(), "Utente non abilitato al servizio");
-  // Other operations leave it alone.
-  EXPECT_EQ(ca.RichiestaConnessione("ROSSI"), "S");
-  EXPECT_EQ(ca.xmlStream(), "Utente non abilitato al servizio");
-
-  const auto buono = ca.getFILEXX("ROSSI", "TARVIK");
-  EXPECT_EQ(buono->State(), Recordset::adStateOpen);
-  EXPECT_EQ(ca.xmlStream(), "");
+  // The list covers every program of the customer, and belongs to the
+  // caller: it outlives the client.
+  ASSERT_EQ(buono->State(), Recordset::adStateOpen);
+  EXPECT_EQ(buono->RecordCount(), 4);  // 42, 7 twice (TARVIK and SELVOR), 99
   EXPECT_EQ(RecordNelLog(), 0);
 }
 
@@ -160,15 +137,12 @@ TEST_F(ClsCAServizioTest, RecordedDownloadIsReadBackAndRefusedStatementsChangeNo
   // The service refuses anything but a download record: the answer is a
   // fault, logged by the transport, and the table keeps its row.
   EXPECT_FALSE(ca.InviaComandoSQL("delete from download"));
-  EXPECT_EQ(RecordNelLog(), 1);
+  ca.EseguiComandoSQL("delete from download");
+  EXPECT_EQ(ca.SelectSQL_ADO("delete from download"), nullptr);
+  EXPECT_EQ(RecordNelLog(), 3);
   // A statement that no request can carry does not pass for sent (the
   // build and the service's fault at the empty body are both logged).
   EXPECT_FALSE(ca.InviaComandoSQL("insert \x01"));
-  EXPECT_EQ(RecordNelLog(), 3);
-  ca.EseguiComandoSQL("delete from download");
-  EXPECT_EQ(RecordNelLog(), 4);
-  EXPECT_EQ(ca.SelectSQL_ADO("delete from download"), nullptr);
-  EXPECT_EQ(RecordNelLog(), 5);
 
   // Only the text before ";" reaches the service: the select runs alone.
   const auto rs = ca.SelectSQL_ADO(
@@ -176,15 +150,7 @@ TEST_F(ClsCAServizioTest, RecordedDownloadIsReadBackAndRefusedStatementsChangeNo
   ASSERT_NE(rs, nullptr);
   ASSERT_EQ(rs->RecordCount(), 1);
   EXPECT_EQ(rs->Campo("dataxx").Testo(), "2024/05/06 07.08.09");
-  EXPECT_EQ(rs->Campo("utente").Testo(), "ROSSI");
-  EXPECT_EQ(rs->Campo("codzip").Testo(), "42");
   EXPECT_EQ(rs->Campo("descri").Testo(), "Stampe & fatture più 'nuove'");
-
-  // A select without rows is an open recordset at its end, not a failure.
-  const auto vuoto = ca.SelectSQL_ADO("select utente, descri from download where utente = 'X'");
-  ASSERT_NE(vuoto, nullptr);
-  EXPECT_TRUE(vuoto->State() == Recordset::adStateOpen && vuoto->BOF() && vuoto->EOF_());
-  EXPECT_EQ(vuoto->Colonne().size(), 2U);
   EXPECT_EQ(RecordNelLog(), 5);
 }
 
@@ -193,7 +159,8 @@ TEST_F(ClsCAServizioTest, RecordedDownloadIsReadBackAndRefusedStatementsChangeNo
 // catalogue repeats stays on offer.
 TEST_F(ClsCAServizioTest, TheFileListLeavesOutWhatTheCustomerHasAlreadyDownloaded) {
   ServizioFiglio servizio(R"({
-    "clienti": [ { "userid": "ROSSI", "abilitato": "S" }, { "userid": "BIANCHI", "abilitato": "S" } ],
+    "clienti": [ { "userid": "ROSSI", "abilitato": "S" },
+                 { "userid": "BIANCHI", "abilitato": "S" } ],
     "pacchetti": [
       { "codice": 1, "dataxx": "2024-01-01", "progra": "TARVIK", "TipoXx": "TARVIK",
         "Filexx": "Uno", "contenuto": { "a.txt": "1" }, "clienti": ["ROSSI"] },
@@ -207,7 +174,6 @@ TEST_F(ClsCAServizioTest, TheFileListLeavesOutWhatTheCustomerHasAlreadyDownloade
   clsCA ca;
   const auto offerti = [&](const char* utente) {
     const auto rs = ca.getFILEXX(utente, "TARVIK");
-    EXPECT_EQ(rs->State(), Recordset::adStateOpen) << ca.xmlStream();
     std::vector<std::string> righe;
     for (; rs->State() == Recordset::adStateOpen && !rs->EOF_(); rs->MoveNext())
       righe.push_back(std::to_string(rs->Campo("codice").Intero().value_or(-1)) + "/" +

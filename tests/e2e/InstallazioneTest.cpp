@@ -21,54 +21,32 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using orvane::test::Esegui;
 using orvane::test::LeggiFile;
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 
 constexpr const char* kVoceAvvio = "Orvane Software - Aggiornamenti automatici.desktop";
 
 // The build's own install manifest, put back after the test's install has
 // written its own over it, so a developer's uninstall still finds theirs.
-class ManifestoConservato {
- public:
-  ManifestoConservato() {
-    if (fs::exists(file_)) copia_ = LeggiFile(file_);
-  }
+struct ManifestoConservato {
+  ManifestoConservato() : copia(fs::exists(file) ? LeggiFile(file) : "") {}
   ~ManifestoConservato() {
     std::error_code ec;
-    if (copia_.empty()) {
-      fs::remove(file_, ec);
-    } else {
-      orvane::test::ScriviFile(file_, copia_);
-    }
+    if (copia.empty()) fs::remove(file, ec);
+    if (!copia.empty()) orvane::test::ScriviFile(file, copia);
   }
-  ManifestoConservato(const ManifestoConservato&) = delete;
-  ManifestoConservato& operator=(const ManifestoConservato&) = delete;
-  [[nodiscard]] const fs::path& File() const { return file_; }
-
- private:
-  fs::path file_ = fs::path(ORVANE_BINARY_DIR) / "install_manifest.txt";
-  std::string copia_;
+  const fs::path file = fs::path(ORVANE_BINARY_DIR) / "install_manifest.txt";
+  const std::string copia;
 };
 
-// The value of a key in a desktop entry ("" when missing).
-std::string Chiave(const std::string& testo, const std::string& chiave) {
-  const std::string cerca = "\n" + chiave + "=";
-  const auto inizio = ("\n" + testo).find(cerca);
-  if (inizio == std::string::npos) return "";
-  const auto da = inizio + cerca.size() - 1;
-  return testo.substr(da, testo.find('\n', da) - da);
-}
-
-// Width and height of a PNG image, from its header.
-std::pair<unsigned, unsigned> LatiPng(const fs::path& file) {
-  const std::string b = LeggiFile(file);
-  if (b.size() < 24 || b.compare(1, 3, "PNG") != 0) return {0, 0};
-  const auto numero = [&](std::size_t da) {
-    unsigned n = 0;
-    for (std::size_t i = da; i < da + 4; ++i)
-      n = (n << 8U) | static_cast<unsigned char>(b[i]);
-    return n;
+// Width and height of a PNG image, from its header, as "WxH".
+std::string LatiPng(const fs::path& file) {
+  const std::string b = LeggiFile(file) + std::string(24, '\0');
+  const auto n = [&](std::size_t da) {
+    return std::to_string(static_cast<unsigned char>(b[da + 2]) * 256 +
+                          static_cast<unsigned char>(b[da + 3]));
   };
-  return {numero(16), numero(20)};
+  return b.compare(1, 3, "PNG") == 0 ? n(16) + "x" + n(20) : "";
 }
 
 void Valida(const fs::path& voce) {
@@ -94,22 +72,16 @@ TEST(Installazione, TheProgramFolderRunsFromAPrefixWithABlankAndUninstallsWhole)
 
   // The menu entry starts the installed Tervan, whose icon is in the theme.
   const fs::path menu = dati / "applications" / "orvane-tervan.desktop";
-  const std::string voce = LeggiFile(menu);
-  EXPECT_EQ(Chiave(voce, "Exec"), "\"" + prefisso.string() + "/Tervan\"");
-  EXPECT_EQ(Chiave(voce, "Icon"), "orvane-tervan");
+  EXPECT_THAT(LeggiFile(menu), AllOf(HasSubstr("\nExec=\"" + prefisso.string() + "/Tervan\"\n"),
+                                     HasSubstr("\nIcon=orvane-tervan\n")));
   Valida(menu);
-  for (const unsigned lato : {16U, 32U, 48U, 64U, 128U, 256U}) {
-    const std::string misura = std::to_string(lato) + "x" + std::to_string(lato);
-    EXPECT_EQ(LatiPng(dati / "icons/hicolor" / misura / "apps/orvane-tervan.png"),
-              std::pair(lato, lato))
-        << misura;
+  for (const char* misura : {"16x16", "32x32", "48x48", "64x64", "128x128", "256x256"}) {
+    EXPECT_EQ(LatiPng(dati / "icons/hicolor" / misura / "apps/orvane-tervan.png"), misura);
   }
   EXPECT_THAT(LeggiFile(dati / "icons/hicolor/scalable/apps/orvane-tervan.svg"), HasSubstr("<svg"));
 
   // The tools find their libraries in the folder.
-  const auto aiuto = Esegui(prefisso / "quomaro", {"--help"});
-  EXPECT_EQ(aiuto.codice, 0) << aiuto.err;
-  EXPECT_THAT(aiuto.out, HasSubstr("quomaro connessione UTENTE"));
+  EXPECT_THAT(Esegui(prefisso / "quomaro", {"--help"}).out, HasSubstr("quomaro connessione"));
 
   // Tervan runs from there too, with a program to look after, and its
   // log-on entry starts this very Tervan, quoted for the blank.
@@ -129,13 +101,13 @@ TEST(Installazione, TheProgramFolderRunsFromAPrefixWithABlankAndUninstallsWhole)
     ASSERT_TRUE(fs::exists(avvio)) << LeggiFile(macchina.Percorso() / "stderr");
     EXPECT_EQ(tervan.Termina(SIGTERM), 0);
   }
-  EXPECT_EQ(Chiave(LeggiFile(avvio), "Exec"),
-            "\"" + fs::canonical(prefisso).string() + "/Tervan\" VERIFICA");
+  EXPECT_THAT(LeggiFile(avvio),
+              HasSubstr("\nExec=\"" + fs::canonical(prefisso).string() + "/Tervan\" VERIFICA\n"));
   Valida(avvio);
 
   // Uninstalling leaves nothing of it, the log-on entry included.
   const auto disinstalla =
-      Esegui(fs::path(ORVANE_SOURCE_DIR) / "scripts/disinstalla", {manifesto.File().string()});
+      Esegui(fs::path(ORVANE_SOURCE_DIR) / "scripts/disinstalla", {manifesto.file.string()});
   EXPECT_EQ(disinstalla.codice, 0) << disinstalla.out << disinstalla.err;
   EXPECT_FALSE(fs::exists(prefisso));
   EXPECT_FALSE(fs::exists(menu));
