@@ -187,7 +187,7 @@ TEST(DrawTabTop, OutlinesUnselectedTabsAndFillsThemWithTheGradientOfTheBackColou
   }
 }
 
-TEST(DrawTabTop, WithoutTabsPaintsOnlyBackgroundAndBodyFrame) {
+TEST(DrawTabTop, WithoutTabsOrLayoutPaintsOnlyBackgroundAndBodyFrame) {
   xpVantelTab tab;
   tab.SetBackColor(kSfondo);
   tab.SetFrameColor(kCornice);
@@ -202,6 +202,11 @@ TEST(DrawTabTop, WithoutTabsPaintsOnlyBackgroundAndBodyFrame) {
   EXPECT_TRUE(Uniforme(img, 0, 39, 49, 39, kCornice));
   EXPECT_TRUE(Uniforme(img, 0, 22, 0, 39, kCornice));
   EXPECT_TRUE(Uniforme(img, 49, 22, 49, 39, kCornice));
+  // The alignments without a layout show the background at full size.
+  for (const auto allineamento : {tRight, tBottom}) {
+    tab.SetAlignment(allineamento);
+    EXPECT_TRUE(Uniforme(tab.ImmagineControllo(), 0, 0, 49, 39, kSfondo)) << allineamento;
+  }
 }
 
 // Which of red (0), green (1) or blue (2) leads in the pixel of the box that
