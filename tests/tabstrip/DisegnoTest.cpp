@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "Caratteri.h"
-#include "ContestoGrafico.h"
 #include "OleColore.h"
 #include "ProvaSchede.h"
 #include "brisko/PropertyBagIni.h"
-#include "cImageManipulation.h"
 #include "mXPVantel.h"
 
 namespace brisko {
@@ -28,15 +26,6 @@ constexpr COLORREF kArancio = RGB(232, 144, 40);
 constexpr COLORREF kGiallo = RGB(255, 208, 56);
 constexpr COLORREF kGiallo2 = RGB(255, 200, 56);
 constexpr COLORREF kScuro = RGB(221, 218, 201);  // kSfondo shifted by -15
-
-struct Superficie {
-  explicit Superficie(int w, int h) : bitmap(std::make_shared<Bitmap>(w, h, false)) {
-    dc.SelectObject(bitmap);
-  }
-  [[nodiscard]] COLORREF operator()(int x, int y) const { return ColoreDi(bitmap->Leggi(x, y)); }
-  std::shared_ptr<Bitmap> bitmap;
-  ContestoGrafico dc;
-};
 
 // Whether every pixel of [x0, x1] x [y0, y1] is `colore`.
 bool Uniforme(const QImage& img, int x0, int y0, int x1, int y1, COLORREF colore) {
@@ -58,26 +47,6 @@ TEST(ShiftColor, ResolvesSystemColoursAndClampsEachChannelToTheByteRange) {
         {RGB(1, 2, 3), std::numeric_limits<std::int32_t>::max(), RGB(255, 255, 255)}}) {
     EXPECT_EQ(ShiftColor(colore, quanto), atteso) << std::hex << colore << " " << quanto;
   }
-}
-
-TEST(PaintTransparentPicture, ShowsTheBackgroundThroughMaskedPixelsAndPaintsOnlyBitmaps) {
-  Superficie s(8, 8);
-  s.dc.FillRect({0, 0, 8, 8}, RGB(10, 20, 30));
-  cImageManipulation pittore;
-  const auto figura = test::Figura(4, 4, qRgb(200, 0, 0), qRgb(255, 0, 255));
-  pittore.PaintTransparentPicture(s.dc, figura.get(), 2, 2, 4, 4, 0, 0, RGB(255, 0, 255));
-  // Partly outside the surface: clipped.
-  pittore.PaintTransparentPicture(s.dc, figura.get(), -2, 6, 4, 4, 0, 0, RGB(255, 0, 255));
-  EXPECT_EQ(s(2, 2), RGB(10, 20, 30));
-  EXPECT_EQ(s(3, 2), RGB(200, 0, 0));
-  EXPECT_EQ(s(5, 5), RGB(10, 20, 30));
-  EXPECT_EQ(s(0, 7), RGB(200, 0, 0));
-  Superficie vuota(8, 8);
-  const Immagine icona(figura->Pixel(), TipoImmagine::Icona);
-  pittore.PaintTransparentPicture(vuota.dc, &icona, 0, 0, 4, 4, 0, 0, RGB(255, 0, 255));
-  pittore.PaintTransparentPicture(vuota.dc, nullptr, 0, 0, 4, 4, 0, 0, RGB(255, 0, 255));
-  pittore.PaintTransparentPicture(vuota.dc, figura.get(), 0, 0, -4, 2147483647, 0, 0, 0);
-  EXPECT_TRUE(Uniforme(vuota.bitmap->Pixel(), 0, 0, 7, 7, 0));
 }
 
 TEST(GetAccessChar, TakesTheCharacterAfterTheFirstSingleAmpersand) {
@@ -198,7 +167,10 @@ TEST(DrawTabTop, DrawsTheHotStripeOnlyOnAnUnselectedTabAndEachCaptionInItsColour
 
 TEST(DrawTabTop, PaintsPicturesAtTheirPlaceAndMovesTheCaptionAfterThem) {
   auto tab = test::StrisciaTervan();
-  tab->AddTab(80, "Dati", test::Figura(16, 16, qRgb(0, 128, 0), qRgb(255, 0, 255)));
+  const auto figura = test::Figura(16, 16, qRgb(0, 128, 0), qRgb(255, 0, 255));
+  tab->AddTab(80, "Dati", figura);
+  // Only bitmaps are painted, not icons.
+  tab->AddTab(80, "Icona", std::make_shared<Immagine>(figura->Pixel(), TipoImmagine::Icona));
   const QImage img = tab->ImmagineControllo();
   const QFontMetrics metriche(CarattereDaDisegno(tab->Font()));
   const int dy = static_cast<int>(std::nearbyint((22 - metriche.height()) / 2.0));
@@ -209,6 +181,7 @@ TEST(DrawTabTop, PaintsPicturesAtTheirPlaceAndMovesTheCaptionAfterThem) {
   EXPECT_NE(Colore(img, L + 4, dy), RGB(255, 0, 255));
   EXPECT_NE(Colore(img, L + 19, dy + 15), RGB(255, 0, 255));
   EXPECT_NE(Colore(img, L + 20, dy + 8), RGB(0, 128, 0));
+  EXPECT_NE(Colore(img, tab->TabRect(3).left + 8, dy + 8), RGB(0, 128, 0));
   // The caption's dark ink: from L + 24 (a pixel of bearing allowed), within
   // the text's height from dy.
   QRect testo;
@@ -221,6 +194,10 @@ TEST(DrawTabTop, PaintsPicturesAtTheirPlaceAndMovesTheCaptionAfterThem) {
   EXPECT_LE(testo.left(), L + 25);
   EXPECT_GE(testo.top(), dy);
   EXPECT_LE(testo.bottom(), dy + metriche.height() - 1);
+  // A picture cut by the control's edge is clipped.
+  tab->resize(L + 12, 100);
+  tab->DrawTab();
+  EXPECT_EQ(Colore(tab->ImmagineControllo(), L + 5, dy), RGB(0, 128, 0));
 }
 
 TEST(DrawTabTop, SurvivesBadInputWithDefinedResults) {
