@@ -2,14 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
-#include <algorithm>
-#include <array>
 #include <cmath>
 #include <limits>
 #include <vector>
 
 #include "Caratteri.h"
-#include "OleColore.h"
 #include "ProvaSchede.h"
 #include "brisko/PropertyBagIni.h"
 #include "mXPVantel.h"
