@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QImage>
+#include <functional>
 #include <memory>
 
 #include "Bitmap.h"
+#include "brisko/ErroreControllo.h"
 #include "brisko/Tipi.h"
 #include "brisko/xpVantelTab.h"
 
@@ -12,6 +14,16 @@ namespace brisko::test {
 /// The plain colour of pixel (x, y).
 inline COLORREF Colore(const QImage& immagine, int x, int y) {
   return ColoreDi(immagine.pixel(x, y) & 0x00FFFFFFU);
+}
+
+/// The number of the control error that `chiamata` raises, 0 for none.
+inline long NumeroErrore(const std::function<void()>& chiamata) {
+  try {
+    chiamata();
+  } catch (const ErroreControllo& e) {
+    return e.Numero();
+  }
+  return 0;
 }
 
 /// The updater's tab strip: one tab "Principale" 75 pixels wide, TabHeight

@@ -1,37 +1,26 @@
-// The control's model: tab list, setters, events, errors and the
-// late-bound interface.
+// The control's model: tab list, setters, events, errors, the late-bound
+// interface and the stored state.
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
 
 #include "ProvaSchede.h"
-#include "brisko/ErroreControllo.h"
+#include "brisko/PropertyBagIni.h"
+#include "tests/support/CartellaTemporanea.h"
 
 namespace brisko {
 namespace {
 
-long NumeroErrore(const std::function<void()>& chiamata) {
-  try {
-    chiamata();
-  } catch (const ErroreControllo& e) {
-    return e.Numero();
-  }
-  return 0;
-}
+using orvane::test::CartellaTemporanea;
+using test::NumeroErrore;
 
-TEST(xpVantelTab,
-     InitialisesOnANewContainerWithOneTabAndTheAmbientColourAndFontAndResolvesColours) {
+TEST(xpVantelTab, TakesTheAmbientColourAndFontOfANewContainerAndStoresColoursResolved) {
   QWidget modulo;
   modulo.setProperty("BackColor", 0x8000000F);
   modulo.setFont(QFont("DejaVu Sans", 9));
   auto* tab = new xpVantelTab(&modulo);
   tab->InitProperties();
-  EXPECT_EQ(tab->NumberOfTabs(), 1);
-  EXPECT_EQ(tab->TabCaption(1), "Tab1");
-  EXPECT_EQ(tab->TabWidth(1), 60);
-  EXPECT_EQ(tab->TabHeight(), 22);
   EXPECT_EQ(tab->BackColor(), 0x8000000FU);
-  EXPECT_EQ(tab->ForeColor(), 0x80000012U);
   EXPECT_EQ(tab->Font().family(), "DejaVu Sans");
   // Frame and back colours set later are stored resolved.
   tab->SetFrameColor(0x80000010U);
@@ -48,16 +37,14 @@ TEST(AddTab, NamesAnUnnamedTabAfterTheCountAndRebuildsAccessKeysOnlyForACaption)
   std::string testo;
   EXPECT_EQ(tab->AddTab(60, testo), 3);
   EXPECT_EQ(testo, "Tab3");
-  EXPECT_EQ(tab->TabWidth(3), 60);
   EXPECT_EQ(tab->AccessKeys(), "pm");
   EXPECT_EQ(tab->AddTab(80, "&Dati"), 4);
   EXPECT_EQ(tab->AccessKeys(), "pmd");
-  EXPECT_EQ(tab->GetTabAccessKey('m'), 2);
   EXPECT_EQ(tab->GetTabAccessKey('d'), 4);
   EXPECT_EQ(tab->GetTabAccessKey('P'), 0);
 }
 
-TEST(DeleteTab, KeepsTheOnlyTabAndBringsSelectedAndHotTabsBackIntoTheList) {
+TEST(DeleteTab, KeepsTheOnlyTabBringsSelectedAndHotTabsBackAndLeavesNoIndexBeyond) {
   auto tab = test::StrisciaTervan();
   QSignalSpy segnate(tab.get(), &xpVantelTab::PropertyChanged);
   tab->DeleteTab();
@@ -73,7 +60,13 @@ TEST(DeleteTab, KeepsTheOnlyTabAndBringsSelectedAndHotTabsBackIntoTheList) {
   EXPECT_EQ(tab->SelectedTab(), 2);
   EXPECT_EQ(tab->HotTab(), 2);
   EXPECT_EQ(tab->TabRect(2).top, 0);  // painted raised
-  EXPECT_EQ(NumeroErrore([&] { (void)tab->TabCaption(3); }), 9);
+  // Indices outside the list are error 9 and change nothing.
+  for (const std::int32_t i : {0, -1, 3, 2147483647}) {
+    EXPECT_EQ(NumeroErrore([&] { (void)tab->TabWidth(i); }), 9);
+    EXPECT_EQ(NumeroErrore([&] { tab->SetTabCaption(i, "x"); }), 9);
+    EXPECT_EQ(NumeroErrore([&] { tab->SetTabPicture(i, nullptr); }), 9);
+  }
+  EXPECT_EQ(tab->TabCaption(1), "Principale");
 }
 
 TEST(SelectedTab, RaisesTabPressedWithThePreviousTabBeforeRepainting) {
@@ -94,16 +87,6 @@ TEST(SelectedTab, RaisesTabPressedWithThePreviousTabBeforeRepainting) {
   EXPECT_EQ(NumeroErrore([&] { tab->SetSelectedTab(7); }), 9);
 }
 
-TEST(xpVantelTab, ReportsIndicesOutsideTheTabListAsError9AndChangesNothing) {
-  auto tab = test::StrisciaTervan();
-  for (const std::int32_t i : {0, -1, 2, 2147483647}) {
-    EXPECT_EQ(NumeroErrore([&] { (void)tab->TabWidth(i); }), 9);
-    EXPECT_EQ(NumeroErrore([&] { tab->SetTabCaption(i, "x"); }), 9);
-    EXPECT_EQ(NumeroErrore([&] { tab->SetTabPicture(i, nullptr); }), 9);
-  }
-  EXPECT_EQ(tab->TabCaption(1), "Principale");
-}
-
 TEST(ForeColorHot, IsMarkedButShowsOnlyAtTheNextPaint) {
   auto tab = test::StrisciaTervan();
   tab->AddTab(60, "Due");
@@ -118,42 +101,133 @@ TEST(ForeColorHot, IsMarkedButShowsOnlyAtTheNextPaint) {
 }
 
 TEST(Invoke, ReachesPropertiesAndMethodsByTheirDispatchIdentifiers) {
+  using enum TipoInvocazione;
   auto tab = test::StrisciaTervan();
   std::vector<Valore> nessuno;
-  EXPECT_EQ(tab->Invoke(0x68030000, TipoInvocazione::LeggiProprieta, nessuno), Valore(1));
+  EXPECT_EQ(tab->Invoke(0x68030000, LeggiProprieta, nessuno), Valore(1));
   std::vector<Valore> aggiungi{Valore(), std::string()};
-  EXPECT_EQ(tab->Invoke(0x6003001C, TipoInvocazione::Metodo, aggiungi), Valore(2));
+  EXPECT_EQ(tab->Invoke(0x6003001C, Metodo, aggiungi), Valore(2));
   EXPECT_EQ(aggiungi[1], Valore(std::string("Tab2")));
   std::vector<Valore> seleziona{2};
-  tab->Invoke(0x68030000, TipoInvocazione::ScriviProprieta, seleziona);
+  tab->Invoke(0x68030000, ScriviProprieta, seleziona);
   EXPECT_EQ(tab->SelectedTab(), 2);
   // Numbers are rounded as the host converts them: halves to even.
-  for (const auto& [dato, attesa] : {std::pair{Valore(90), 90},
-                                     {Valore(60.7F), 61},
-                                     {Valore(2.5F), 2},
-                                     {Valore(3.5F), 4},
-                                     {Valore(-0.6F), -1}}) {
+  for (const auto& [dato, attesa] :
+       {std::pair{Valore(60.7F), 61}, {Valore(2.5F), 2}, {Valore(3.5F), 4}, {Valore(-0.6F), -1}}) {
     std::vector<Valore> larghezza{2, dato};
-    tab->Invoke(0x68030008, TipoInvocazione::ScriviProprieta, larghezza);
+    tab->Invoke(0x68030008, ScriviProprieta, larghezza);
     EXPECT_EQ(tab->TabWidth(2), attesa) << attesa;
   }
-  std::vector<Valore> enorme{2, 3e9F};
-  EXPECT_EQ(
-      NumeroErrore([&] { tab->Invoke(0x68030008, TipoInvocazione::ScriviProprieta, enorme); }), 6);
-  std::vector<Valore> misura{test::Figura(16, 32, 0, 0), Valore(), Valore()};
-  tab->Invoke(0x6003001E, TipoInvocazione::Metodo, misura);
-  EXPECT_NEAR(std::get<float>(misura[1]), 16.0F, 0.02F);
-  EXPECT_NEAR(std::get<float>(misura[2]), 32.0F, 0.02F);
-  EXPECT_EQ(
-      NumeroErrore([&] { tab->Invoke(0x68030003, TipoInvocazione::ScriviProprieta, seleziona); }),
-      438);
-  EXPECT_EQ(NumeroErrore([&] { tab->Invoke(0x12345, TipoInvocazione::Metodo, nessuno); }), 438);
-  EXPECT_EQ(
-      NumeroErrore([&] { tab->Invoke(0x68030007, TipoInvocazione::LeggiProprieta, nessuno); }),
-      449);
-  std::vector<Valore> testo{std::string("due")};
-  EXPECT_EQ(NumeroErrore([&] { tab->Invoke(0x68030000, TipoInvocazione::ScriviProprieta, testo); }),
-            13);
+  // Overflow, a member that is not there or not writable, a missing
+  // argument, a type mismatch.
+  for (const auto& [dispid, tipo, argomenti, numero] :
+       {std::tuple{0x68030008, ScriviProprieta, std::vector<Valore>{2, 3e9F}, 6L},
+        {0x68030003, ScriviProprieta, seleziona, 438L},
+        {0x12345, Metodo, nessuno, 438L},
+        {0x68030007, LeggiProprieta, nessuno, 449L},
+        {0x68030000, ScriviProprieta, std::vector<Valore>{std::string("due")}, 13L}}) {
+    auto copia = argomenti;
+    EXPECT_EQ(NumeroErrore([&] { tab->Invoke(dispid, tipo, copia); }), numero) << dispid;
+  }
+}
+
+TEST(WriteProperties, StoresEveryKeyInOrderAndReadsItBack) {
+  CartellaTemporanea cartella;
+  const auto figura = test::Figura(4, 4, qRgb(1, 2, 3), qRgb(255, 0, 255));
+  ASSERT_TRUE(figura->Pixel().save(QString::fromStdString((cartella / "a.bmp").string()), "BMP"));
+  auto tab = test::StrisciaTervan();
+  tab->SetTabPicture(1, Immagine::LoadPicture(cartella / "a.bmp"));
+  tab->AddTab(50, " due \"righe\"\nfine");
+  tab->AddTab(40, "", test::Figura(2, 2, 0, 0));  // made in memory
+  tab->SetFont(QFont("Tahoma", 9));
+  tab->SetForeColor(0x80000012U);
+
+  PropertyBagIni bag(cartella / "stato.ini");
+  tab->WriteProperties(bag);
+  bag.Salva();
+  EXPECT_EQ(orvane::test::LeggiFile(cartella / "stato.ini"),
+            "[xpVantelTab]\nAlignment=0\nTabHeight=22\nBackColor=14215660\n"
+            "ForeColor=-2147483630\nForeColorActive=9982008\nForeColorHot=16711680\n"
+            "FrameColor=10526872\nMaskColor=16711935\nSelectedTab=1\nFont=Tahoma,9\n"
+            "NumberOfTabs=3\nTabWidth1=75\nTabText1=Principale\nTabPicture1=a.bmp\n"
+            "TabWidth2=50\nTabText2=\" due \\\"righe\\\"\\nfine\"\nTabWidth3=40\nTabText3=Tab3\n"
+            "TabPicture3=stato.TabPicture3.bmp\n");
+
+  xpVantelTab letto;
+  auto stato = PropertyBagIni::Carica(cartella / "stato.ini");
+  letto.ReadProperties(stato);
+  EXPECT_EQ(letto.TabCaption(2), " due \"righe\"\nfine");
+  ASSERT_NE(letto.TabPicture(1), nullptr);
+  EXPECT_EQ(letto.TabPicture(1)->Pixel().pixel(1, 1) & 0xFFFFFFU, 0x010203U);
+  ASSERT_NE(letto.TabPicture(3), nullptr);
+  EXPECT_EQ(letto.Font().pointSizeF(), 9.0);
+  EXPECT_EQ(letto.ForeColor(), 0x80000012U);
+}
+
+TEST(ReadProperties, TakesTheDefaultOfEveryMissingOrUnreadableKey) {
+  const auto bag = [](const std::string& testo) { return PropertyBagIni::DaTesto(testo); };
+  auto vuoto = bag("");
+  xpVantelTab tab;
+  QSignalSpy premuto(&tab, &xpVantelTab::TabPressed);
+  tab.ReadProperties(vuoto);
+  EXPECT_EQ(tab.TabHeight(), 25);
+  EXPECT_EQ(tab.BackColor(), RGB(240, 240, 224));
+  EXPECT_EQ(tab.NumberOfTabs(), 0);
+  ASSERT_EQ(premuto.count(), 1);
+  EXPECT_EQ(premuto[0][0].value<std::int16_t>(), 0);
+
+  auto sporco =
+      bag("; commento\n[Altro]\nTabHeight=99\n[xpvanteltab]\nTabHeight=&H1E&\nTabHeight=40\n"
+          "BackColor=verde\nFrameColor=4294967295\nriga senza uguale\nFont=Nessuno,zero\n"
+          "NumberOfTabs=3\nTabWidth1=12abc\nTabText1=&Uno\nTabText2=D&ue\nTabPicture2=manca.bmp\n"
+          "TabWidth3=-7\nSelectedTab=9\n");
+  xpVantelTab letto;
+  letto.ReadProperties(sporco);
+  EXPECT_EQ(letto.TabHeight(), 30);
+  EXPECT_EQ(letto.BackColor(), RGB(240, 240, 224));
+  EXPECT_EQ(letto.FrameColor(), 0U);  // a system colour outside the table paints black
+  EXPECT_EQ(letto.NumberOfTabs(), 3);
+  EXPECT_EQ(letto.TabWidth(1), 0);
+  EXPECT_EQ(letto.TabWidth(3), -7);
+  // A picture file that is missing stays named, and is reported.
+  ASSERT_NE(letto.TabPicture(2), nullptr);
+  EXPECT_EQ(letto.TabPicture(2)->Type(), TipoImmagine::Nessuna);
+  ASSERT_EQ(sporco.Avvisi().size(), 1U);
+  EXPECT_NE(sporco.Avvisi()[0].find("TabPicture2: manca.bmp"), std::string::npos);
+  EXPECT_EQ(letto.AccessKeys(), "uu");
+  EXPECT_EQ(letto.SelectedTab(), 3);  // a stored selection beyond the tabs
+
+  // Selections outside the tabs are brought in, so the control paints.
+  // Counts are 32-bit: a large strip is kept and stored whole; a negative or
+  // absurd count gives none.
+  for (const auto& [chiavi, schede, selezione] :
+       {std::tuple{"NumberOfTabs=2\nSelectedTab=0", 2, 0},
+        {"NumberOfTabs=2\nSelectedTab=-4", 2, 1},
+        {"NumberOfTabs=2\nSelectedTab=-2147483648", 2, 1},
+        {"NumberOfTabs=2\nSelectedTab=32768", 2, 2},
+        {"NumberOfTabs=-1", 0, 0},
+        {"NumberOfTabs=&HFFFFFFFF", 0, 0},
+        {"NumberOfTabs=2147483647", 0, 0},
+        {"NumberOfTabs=40000\nTabText40000=Ultima", 40000, 1}}) {
+    auto stato = bag(std::string("[xpVantelTab]\n") + chiavi);
+    xpVantelTab t;
+    t.ReadProperties(stato);
+    EXPECT_EQ(t.NumberOfTabs(), schede) << chiavi;
+    EXPECT_EQ(t.SelectedTab(), selezione) << chiavi;
+    t.resize(200, 60);
+    EXPECT_NO_THROW(t.DrawTab()) << chiavi;
+    PropertyBagIni salvato(std::filesystem::path("stato.ini"));
+    t.WriteProperties(salvato);
+    EXPECT_EQ(salvato.Testo().find("TabText40000=Ultima\n") != std::string::npos, schede > 2);
+  }
+}
+
+TEST(PropertyBagIni, ReportsAMissingFileAndAnUnwritableOne) {
+  CartellaTemporanea cartella;
+  EXPECT_EQ(NumeroErrore([&] { (void)PropertyBagIni::Carica(cartella / "manca.ini"); }), 53);
+  PropertyBagIni bag(cartella / "no" / "stato.ini");
+  bag.WriteProperty("TabHeight", 22);
+  EXPECT_NE(NumeroErrore([&] { bag.Salva(); }), 0);
 }
 
 }  // namespace
