@@ -1,6 +1,5 @@
 // Downloads against a server that misbehaves: the download call says what
-// happened, clsDownload keeps its contract, and the support tool fails
-// leaving the file as it was.
+// happened, and the support tool fails leaving the file as it was.
 
 #include <gmock/gmock.h>
 
@@ -13,7 +12,6 @@
 
 #include "ProvaOstile.h"
 #include "quomaro/Scaricamento.h"
-#include "quomaro/clsDownload.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/Processo.h"
 
@@ -33,16 +31,6 @@ const quomaro::LimitiScaricamento kLimiti{
 const std::string kCinquemila(5000, 'z');
 const std::string kOk = "HTTP/1.1 200 OK\r\n";
 const std::string kZip = "application/zip";
-
-// HEAD announces an empty package, GET brings a body cut in half.
-Comportamento TestaVuotaPoiTroncato() {
-  return [](int s) {
-    const bool testa = ServerGrezzo::LeggiRichiesta(s).starts_with("HEAD");
-    ServerGrezzo::Scrivi(
-        s, testa ? Testa(200, kZip, 0) + "\r\n" : Testa(200, kZip, 10000) + "\r\n" + kCinquemila);
-    return true;
-  };
-}
 
 struct CasoScaricamento {
   const char* nome;
@@ -132,13 +120,6 @@ TEST_P(ScaricamentoOstileTest, SaysWhyItStoppedAndHandsOverOnlyAWholeBody) {
 
 INSTANTIATE_TEST_SUITE_P(Pacchetti, ScaricamentoOstileTest, ::testing::ValuesIn(kCasiScaricamento),
                          [](const auto& caso) { return std::string(caso.param.nome); });
-
-// clsDownload trusts the body, not what HEAD announced.
-TEST_F(ProvaOstile, ClsDownloadGivesNothingForABodyCutShortAfterAnEmptyHead) {
-  Server().Imposta(TestaVuotaPoiTroncato());
-  EXPECT_EQ(quomaro::clsDownload().OpenURL(Server().Url("/Aggiornamento00001.zip")), "");
-  EXPECT_EQ(RecordNelLog(), 0);
-}
 
 }  // namespace
 }  // namespace orvane::test::ostile
