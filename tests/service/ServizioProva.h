@@ -66,26 +66,20 @@ class ServizioProva {
   /// Posts RichiestaConnessione for ROSSI followed by `spazi` blanks as a
   /// chunked body, which declares no length.
   httplib::Result PostaAPezzi(std::size_t spazi) {
-    const std::string richiesta =
+    const std::string corpo =
         "<soap:Envelope xmlns:soap='http://www.w3.org/2001/06/soap-envelope'><soap:Body>"
         "<RichiestaConnessione><Utente>ROSSI</Utente></RichiestaConnessione></soap:Body>"
-        "</soap:Envelope>";
-    const std::string blocco(64 * 1024, ' ');
-    std::size_t inviati = 0;
+        "</soap:Envelope>" +
+        std::string(spazi, ' ');
     return client_->Post(
         ServizioHttp::kPercorsoSOAP,
-        [&](std::size_t /*offset*/, httplib::DataSink& uscita) {
-          if (inviati == 0) {
-            inviati = 1;
-            return uscita.write(richiesta.data(), richiesta.size());
-          }
-          const std::size_t n = std::min(blocco.size(), spazi - (inviati - 1));
-          if (n == 0) {
+        [&corpo](std::size_t inviati, httplib::DataSink& uscita) {
+          if (inviati == corpo.size()) {
             uscita.done();
             return true;
           }
-          inviati += n;
-          return uscita.write(blocco.data(), n);
+          return uscita.write(corpo.data() + inviati,
+                              std::min<std::size_t>(corpo.size() - inviati, 64 * 1024));
         },
         "text/xml; charset=utf-8");
   }
