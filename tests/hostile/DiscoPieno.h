@@ -1,7 +1,13 @@
 #pragma once
 
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <utility>
 
 namespace orvane::test::ostile {
 
@@ -9,8 +15,14 @@ namespace orvane::test::ostile {
 /// for the test to fill up.
 class DiscoPieno {
  public:
-  explicit DiscoPieno(std::filesystem::path cartella);
-  ~DiscoPieno();
+  explicit DiscoPieno(std::filesystem::path cartella) : cartella_(std::move(cartella)) {
+    std::filesystem::create_directories(cartella_);
+    montato_ = ::mount("tmpfs", cartella_.c_str(), "tmpfs", 0, "size=64m") == 0;
+    if (!montato_) motivo_ = std::string("nessun tmpfs disponibile: ") + std::strerror(errno);
+  }
+  ~DiscoPieno() {
+    if (montato_) ::umount2(cartella_.c_str(), MNT_DETACH);
+  }
   DiscoPieno(const DiscoPieno&) = delete;
   DiscoPieno& operator=(const DiscoPieno&) = delete;
 
@@ -20,7 +32,13 @@ class DiscoPieno {
 
   /// Fills the file system: whatever is written from now on finds no room
   /// beyond the pages files already hold.
-  void Riempi() const;
+  void Riempi() const {
+    std::ofstream riempitivo(cartella_ / "riempitivo", std::ios::binary);
+    const std::string blocco(4096, 'x');
+    while (riempitivo.write(blocco.data(), static_cast<std::streamsize>(blocco.size())) &&
+           riempitivo.flush()) {
+    }
+  }
 
  private:
   std::filesystem::path cartella_;

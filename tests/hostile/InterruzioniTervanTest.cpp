@@ -45,22 +45,17 @@ int Giri() {
   return valore != nullptr && std::atoi(valore) > 0 ? std::atoi(valore) : kGiriPredefiniti;
 }
 
-// Packages of half a megabyte or more, so that a kill often falls inside a
-// transfer or a write; offered again after they were recorded, since every
-// run fetches them all.
+// Packages of a megabyte that does not compress, so that a kill often falls
+// inside a transfer or a write; offered again after they were recorded,
+// since every run fetches them all.
 std::string Catalogo() {
   std::string pacchetti;
-  std::mt19937 lettere(7);
   for (int codice = 1; codice <= kPacchetti; ++codice) {
-    std::string testo(1000000, 'a');
-    for (char& c : testo)
-      c = static_cast<char>('a' + lettere() % 26);
     const std::string n = std::to_string(codice);
     pacchetti += std::string(codice > 1 ? ", " : "") + R"({ "codice": )" + n +
                  R"(, "dataxx": "2008-0)" + n + R"(-01T10:00:00", "progra": "TARVIK", )" +
-                 R"("TipoXx": "TARVIK", "Filexx": "Pacchetto )" + n +
-                 R"(", "contenuto": { "LEGGIMI.txt": ")" + testo +
-                 R"(" }, "clienti": ["ROSSI"], "ripeti": true })";
+                 R"("TipoXx": "TARVIK", "Filexx": "Pacchetto )" + n + R"(", "contenuto": { ")" + n +
+                 R"(.bin": { "casuali": 1000000 } }, "clienti": ["ROSSI"], "ripeti": true })";
   }
   return R"({ "clienti": [ { "userid": "ROSSI", "abilitato": "S" } ], "pacchetti": [ )" +
          pacchetti + " ] }";
@@ -100,19 +95,20 @@ class InterruzioniTervan : public ::testing::Test {
   }
 
   // Packages 1 and 3 have an earlier file; 2 has none.
-  void Ripristina() const {
-    fs::remove(aggiornamenti_ / Nome(2));
-    ScriviFile(aggiornamenti_ / Nome(1), "versione precedente di 1");
-    ScriviFile(aggiornamenti_ / Nome(3), "versione precedente di 3");
-  }
-  [[nodiscard]] std::optional<std::string> Precedente(int codice) const {
+  [[nodiscard]] static std::optional<std::string> Precedente(int codice) {
     if (codice == 2) return std::nullopt;
     return "versione precedente di " + std::to_string(codice);
   }
+  void Ripristina() const {
+    for (int codice = 1; codice <= kPacchetti; ++codice) {
+      fs::remove(aggiornamenti_ / Nome(codice));
+      if (Precedente(codice)) ScriviFile(aggiornamenti_ / Nome(codice), *Precedente(codice));
+    }
+  }
 
-  std::unique_ptr<Processo> Avvia() {
-    return tervan_.Avvia({"VERIFICA"}, {{"ORVANE_UPDATE_SERVER", servizio_.Server()},
-                                        {"ORVANE_WEB_SITE", servizio_.Server()},
+  std::unique_ptr<Processo> Avvia(const std::string& server) {
+    return tervan_.Avvia({"VERIFICA"}, {{"ORVANE_UPDATE_SERVER", server},
+                                        {"ORVANE_WEB_SITE", server},
                                         {"TERVAN_INTERVALLO_RICERCA_MS", "100"}});
   }
 
@@ -133,7 +129,7 @@ class InterruzioniTervan : public ::testing::Test {
   // A run to its end: the time until every package was in place.
   std::optional<std::chrono::steady_clock::duration> Completa() {
     const auto inizio = std::chrono::steady_clock::now();
-    auto tervan = Avvia();
+    auto tervan = Avvia(servizio_.Server());
     while (!Completo()) {
       if (std::chrono::steady_clock::now() - inizio > 60s || !tervan->InEsecuzione())
         return std::nullopt;
@@ -199,7 +195,7 @@ TEST_F(InterruzioniTervan, ATervanKilledDuringItsDownloadsLeavesEveryFileOldOrWh
     SCOPED_TRACE("giro " + std::to_string(giro) + ", seme " + std::to_string(seme));
     Ripristina();
     {
-      auto tervan = Avvia();
+      auto tervan = Avvia(servizio_.Server());
       std::this_thread::sleep_for(std::chrono::milliseconds(attesa(caso)));
       tervan->Termina(SIGKILL);
     }
@@ -234,9 +230,7 @@ TEST_F(InterruzioniTervan, SigtermWhileTheServiceNeverAnswersEndsTervanAtOnce) {
     return ServerOstile::Muto()(s);
   });
   const std::string server = muto.Url("");
-  auto tervan = tervan_.Avvia({"VERIFICA"}, {{"ORVANE_UPDATE_SERVER", server},
-                                             {"ORVANE_WEB_SITE", server},
-                                             {"TERVAN_INTERVALLO_RICERCA_MS", "100"}});
+  auto tervan = Avvia(server);
   const auto limite = std::chrono::steady_clock::now() + 60s;
   while (richieste == 0 && tervan->InEsecuzione() && std::chrono::steady_clock::now() < limite)
     std::this_thread::sleep_for(10ms);

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <memory>
-#include <string>
 
 #include "ProvaQuomaro.h"
 #include "ServerOstile.h"
@@ -19,10 +17,16 @@ namespace orvane::test::ostile {
 /// case.
 class ProvaOstile : public quomaro::test::ProvaQuomaro {
  protected:
-  static void SetUpTestSuite();
-  static void TearDownTestSuite();
-  void SetUp() override;
-  void TearDown() override;
+  static void SetUpTestSuite() { server_ = std::make_unique<ServerOstile>(); }
+  static void TearDownTestSuite() { server_.reset(); }
+  void SetUp() override {
+    ProvaQuomaro::SetUp();
+    server_->Imposta({});
+  }
+  void TearDown() override {
+    server_->Imposta({});
+    ProvaQuomaro::TearDown();
+  }
 
   static ServerOstile& Server() { return *server_; }
 

@@ -31,34 +31,26 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using tervan::ElencoAggiornamenti;
 using tervan::ScaricamentoAggiornamenti;
+using tervan::test::Contenuto;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
 constexpr const char* kDatiTarvik = R"(C:\ORVANE\TARVIK\DATI)";
 // The package each case spoils; 1 comes before it and 3 after it.
 constexpr int kVittima = 2;
 const std::string kFuga = "orvane-fuga-" + std::to_string(::getpid());
 
-// Text that compresses poorly, so each package is some kilobytes long.
-std::string Riempitivo(int seme, std::size_t lunghezza) {
-  std::string testo;
-  unsigned stato = static_cast<unsigned>(seme) * 2654435761U + 1;
-  for (std::size_t i = 0; i < lunghezza; ++i) {
-    stato = stato * 1103515245U + 12345U;
-    testo += static_cast<char>('a' + (stato >> 16U) % 26);
-  }
-  return testo;
-}
-
 // ROSSI sees three TARVIK packages, oldest first: 1, 2 of type `tipo` and
-// description `filexx` (JSON string bodies) and 3.
-std::string Catalogo(const std::string& tipo, const std::string& filexx = "Pacchetto 2") {
+// description `filexx` (JSON string bodies) and 3, each some kilobytes that
+// do not compress and differ from the others'.
+std::string Catalogo(const std::string& tipo, const std::string& filexx) {
   const auto pacchetto = [](int codice, const std::string& t, const std::string& f) {
     const std::string n = std::to_string(codice);
     return R"({ "codice": )" + n + R"(, "dataxx": "2008-0)" + n + R"(-01T10:00:00", )" +
            R"("progra": "TARVIK", "TipoXx": ")" + t + R"(", "Filexx": ")" + f +
-           R"(", "contenuto": { "LEGGIMI.txt": ")" + Riempitivo(codice, 20000) +
-           R"(" }, "clienti": ["ROSSI"] })";
+           R"(", "contenuto": { ")" + n +
+           R"(.bin": { "casuali": 20000 } }, "clienti": ["ROSSI"] })";
   };
   return R"({ "clienti": [ { "userid": "ROSSI", "abilitato": "S" } ], "pacchetti": [ )" +
          pacchetto(1, "TARVIK", "Pacchetto 1") + ", " + pacchetto(kVittima, tipo, filexx) + ", " +
@@ -75,6 +67,11 @@ using Guasto = std::function<std::string(const std::string& pacchetto)>;
 
 std::string Risposta(int stato, std::string_view tipo, const std::string& corpo) {
   return Testa(stato, tipo, static_cast<long long>(corpo.size())) + "\r\n" + corpo;
+}
+
+// A zip of what `corpo` makes of the package, with its length declared.
+Guasto Zip(std::function<std::string(std::string)> corpo) {
+  return [corpo](const std::string& p) { return Risposta(200, "application/zip", corpo(p)); };
 }
 
 // The package with the first name in its central directory changed: every
@@ -106,41 +103,32 @@ std::string Le(std::uint32_t valore, int byte) {
   return testo;
 }
 
-// A zip archive holding only its end record: 22 bytes, no entry.
-std::string ZipVuoto() {
-  return "PK\x05\x06" + std::string(18, '\0');
-}
-
-// A whole, consistent zip archive of one empty stored entry "a" (its CRC is
-// 0), far smaller than any listed package.
-std::string ZipMinimo() {
-  const std::string voce = Le(20, 2) + Le(0, 2) + Le(0, 2) + Le(0, 4) + Le(0, 4) + Le(0, 4) +
-                           Le(0, 4) + Le(1, 2) + Le(0, 2);
+// A whole, consistent zip archive of one empty stored entry "a" (its CRC,
+// times and sizes are 0), far smaller than any listed package.
+std::string ZipMinimo(const std::string&) {
+  const std::string voce = Le(20, 2) + std::string(20, '\0') + Le(1, 4);
   const std::string locale = "PK\x03\x04" + voce + "a";
-  const std::string centrale =
-      "PK\x01\x02" + Le(20, 2) + voce + Le(0, 2) + Le(0, 2) + Le(0, 2) + Le(0, 4) + Le(0, 4) + "a";
-  return locale + centrale + "PK\x05\x06" + Le(0, 2) + Le(0, 2) + Le(1, 2) + Le(1, 2) +
+  const std::string centrale = "PK\x01\x02" + Le(20, 2) + voce + std::string(14, '\0') + "a";
+  return locale + centrale + "PK\x05\x06" + Le(0, 4) + Le(0x10001, 4) +
          Le(static_cast<std::uint32_t>(centrale.size()), 4) +
          Le(static_cast<std::uint32_t>(locale.size()), 4) + Le(0, 2);
 }
 
-const std::string kTipoLungo(222, 'T');
-
 struct CasoTervan {
   const char* nome;
-  std::string tipo;    // the spoiled package's type, as JSON
-  Guasto guasto = {};  // none: the package is served whole
-  std::vector<int> posati = {};
+  std::string tipo = "TARVIK";  // the spoiled package's type, as JSON
+  Guasto guasto = {};           // none: the package is served whole
+  std::vector<int> posati = {1};
   bool servizioCade = false;
-  // A type that XML cannot carry, put straight into the list.
-  std::string tipoNellaGriglia = {};
+  bool discoPieno = false;
+  // Cells of the spoiled package's row set straight in the list, by column:
+  // a type that XML cannot carry, a size that is not the real one.
+  std::map<int, std::string> celle = {};
   // The spoiled package's description as JSON, and the placed one's type.
   std::string filexx = "Pacchetto 2";
   std::string tipoPosato = "TARVIK";
   // What the log must say of a package that is not placed.
   std::string motivo = {};
-  // The spoiled package's size as the list shows it, when not the real one.
-  std::string byteNellaGriglia = {};
 };
 
 void PrintTo(const CasoTervan& c, std::ostream* os) {
@@ -148,84 +136,60 @@ void PrintTo(const CasoTervan& c, std::ostream* os) {
 }
 
 const std::vector<int> kTutti{1, 2, 3};
-const std::vector<int> kPrimo{1};
+const std::string kTipoLungo(222, 'T');
 
 const std::vector<CasoTervan> kCasiTervan{
-    {"Intero", "TARVIK", {}, kTutti},
-    {"Troncato", "TARVIK",
-     [](const std::string& p) {
-       return Testa(200, "application/zip", static_cast<long long>(p.size())) + "\r\n" +
-              p.substr(0, p.size() / 2);
-     },
-     kPrimo},
-    {"Errore404", "TARVIK",
-     [](const std::string&) { return Risposta(404, "text/html", "<h1>Non trovato</h1>"); }, kPrimo},
-    {"Errore500", "TARVIK",
-     [](const std::string&) { return Risposta(500, "text/html", "<h1>Errore</h1>"); }, kPrimo},
+    {.nome = "Intero", .posati = kTutti},
+    {.nome = "Troncato",
+     .guasto =
+         [](const std::string& p) {
+           return Testa(200, "application/zip", static_cast<long long>(p.size())) + "\r\n" +
+                  p.substr(0, p.size() / 2);
+         }},
+    {.nome = "Errore404",
+     .guasto = [](auto&) { return Risposta(404, "text/html", "<h1>Non trovato</h1>"); }},
     // The status alone tells a failure that brings the package's very bytes.
     {.nome = "Errore500ColPacchetto",
-     .tipo = "TARVIK",
-     .guasto = [](const std::string& p) { return Risposta(500, "application/zip", p); },
-     .posati = kPrimo,
+     .guasto = [](auto& p) { return Risposta(500, "application/zip", p); },
      .motivo = "HTTP 500"},
-    {"PaginaHtml", "TARVIK",
-     [](const std::string&) { return Risposta(200, "text/html", "<html>Manutenzione</html>"); },
-     kPrimo},
-    {"PaginaHtmlDellaDimensioneAnnunciata", "TARVIK",
-     [](const std::string& p) {
-       return Risposta(200, "text/html", "<html>" + std::string(p.size() - 13, ' ') + "</html>");
-     },
-     kPrimo},
-    {"PiuGrandeDelAnnunciato", "TARVIK",
-     [](const std::string& p) { return Risposta(200, "application/zip", p + "coda"); }, kPrimo},
-    {"PiuPiccoloDelAnnunciato", "TARVIK",
-     [](const std::string& p) {
-       return Risposta(200, "application/zip", p.substr(0, p.size() - 100));
-     },
-     kPrimo},
+    {.nome = "PaginaHtmlDellaDimensioneAnnunciata",
+     .guasto = Zip([](auto p) { return "<html>" + std::string(p.size() - 13, ' ') + "</html>"; })},
+    {.nome = "PiuGrandeDelAnnunciato", .guasto = Zip([](auto p) { return p + "coda"; })},
+    {.nome = "PiuPiccoloDelAnnunciato",
+     .guasto = Zip([](auto p) { return p.substr(0, p.size() - 100); })},
     {.nome = "ZipIntegroPiuPiccoloDelAnnunciato",
-     .tipo = "TARVIK",
-     .guasto = [](const std::string&) { return Risposta(200, "application/zip", ZipMinimo()); },
-     .posati = kPrimo,
+     .guasto = Zip(ZipMinimo),
      .motivo = "byte invece di"},
+    // Only its end record, 22 bytes as the list says: no entry.
     {.nome = "ZipVuotoDellaDimensioneAnnunciata",
-     .tipo = "TARVIK",
-     .guasto = [](const std::string&) { return Risposta(200, "application/zip", ZipVuoto()); },
-     .posati = kPrimo,
-     .motivo = "non è un archivio zip integro",
-     .byteNellaGriglia = "22"},
-    {"NonZip", "TARVIK",
-     [](const std::string& p) {
-       return Risposta(200, "application/zip", std::string(p.size(), 'x'));
-     },
-     kPrimo},
-    {"DirectoryCentraleIncoerente", "TARVIK",
-     [](const std::string& p) { return Risposta(200, "application/zip", DirectoryIncoerente(p)); },
-     kPrimo},
-    {"TipoCheRisale", "../x", {}, kPrimo},
-    {"TipoCheEsceDallaMacchina", "../../../../../../../../../../tmp/" + kFuga, {}, kPrimo},
-    {"TipoConBarra", "a/b", {}, kPrimo},
-    {"TipoConBarraRovescia", R"(a\\b)", {}, kPrimo},
-    {"TipoPuntoPunto", "..", {}, kPrimo},
-    {.nome = "TipoConNul", .tipo = "TARVIK", .posati = kPrimo, .tipoNellaGriglia = {"x\0y", 3}},
-    {"TipoConCarattereDiControllo", R"(x\u001by)", {}, kPrimo},
-    {"TipoConACapo", R"(x\ny)", {}, kPrimo},
-    {.nome = "ServizioCadutoTraElencoEDownload", .tipo = "TARVIK", .servizioCade = true},
-    {"DatiCheFallisconoIlCrc", "TARVIK",
-     [](const std::string& p) { return Risposta(200, "application/zip", CrcErrato(p)); }, kPrimo},
+     .guasto = Zip([](auto) { return "PK\x05\x06" + std::string(18, '\0'); }),
+     .celle = {{ElencoAggiornamenti::kByte, "22"}},
+     .motivo = "non è un archivio zip integro"},
+    {.nome = "DirectoryCentraleIncoerente", .guasto = Zip(DirectoryIncoerente)},
+    {.nome = "DatiCheFallisconoIlCrc", .guasto = Zip(CrcErrato)},
+    {.nome = "TipoCheRisale", .tipo = "../x"},
+    {.nome = "TipoCheEsceDallaMacchina", .tipo = "../../../../../../../../../../tmp/" + kFuga},
+    {.nome = "TipoConBarra", .tipo = "a/b"},
+    {.nome = "TipoConBarraRovescia", .tipo = R"(a\\b)"},
+    {.nome = "TipoPuntoPunto", .tipo = ".."},
+    {.nome = "TipoConNul", .celle = {{ElencoAggiornamenti::kTipo, {"x\0y", 3}}}},
+    {.nome = "TipoConCarattereDiControllo", .tipo = R"(x\u001by)"},
+    {.nome = "TipoConACapo", .tipo = R"(x\ny)"},
     {.nome = "TipoCheRiempieIlNome",
      .tipo = kTipoLungo,
      .posati = kTutti,
      .tipoPosato = kTipoLungo},
     {.nome = "TipoCheSuperaIlNome",
      .tipo = std::string(228, 'T'),
-     .posati = kPrimo,
      .tipoPosato = "",
      .motivo = "troppo lungo"},
     {.nome = "DescrizioneConCarattereDiControllo",
-     .tipo = "TARVIK",
      .posati = kTutti,
      .filexx = R"(Pacchetto\u00012)"},
+    {.nome = "ServizioCadutoTraElencoEDownload", .posati = {}, .servizioCade = true},
+    // The data folder's own small file system, full: the first package finds
+    // no room.
+    {.nome = "DiscoPieno", .posati = {}, .discoPieno = true, .motivo = "Disco pieno"},
 };
 
 // The regular files below `cartella` outside the "Aggiornamenti" folders
@@ -242,16 +206,6 @@ std::set<std::string> FuoriDaiPacchetti(const fs::path& cartella) {
     }
   }
   return file;
-}
-
-std::vector<std::string> Contenuto(const fs::path& cartella) {
-  std::vector<std::string> nomi;
-  if (fs::is_directory(cartella)) {
-    for (const auto& voce : fs::directory_iterator(cartella))
-      nomi.push_back(voce.path().filename().string());
-  }
-  std::sort(nomi.begin(), nomi.end());
-  return nomi;
 }
 
 // The update list of a fake machine filled from the reference service; the
@@ -309,11 +263,24 @@ class ScaricamentoTervanOstile : public ProvaOstile {
     return cronometro.Trascorso();
   }
 
+  // Gives the data folder a small file system of its own, with the earlier
+  // files on it, and fills it up; false when there is none to be had.
+  bool RiempiDisco() {
+    const CartellaTemporanea salvati;
+    fs::copy(dati_, salvati.Percorso(), fs::copy_options::recursive);
+    disco_ = std::make_unique<DiscoPieno>(dati_);
+    if (!disco_->Montato()) return false;
+    fs::copy(salvati.Percorso(), dati_, fs::copy_options::recursive);
+    disco_->Riempi();
+    return true;
+  }
+
   std::unique_ptr<ServizioFiglio> servizio_;
   std::unique_ptr<tervan::test::BancoFinestra> banco_;
   std::unique_ptr<ScaricamentoAggiornamenti> scarica_;
   fs::path dati_;
   fs::path aggiornamenti_;
+  std::unique_ptr<DiscoPieno> disco_;
 };
 
 class ScaricamentoTervanOstileTest : public ScaricamentoTervanOstile,
@@ -323,19 +290,15 @@ TEST_P(ScaricamentoTervanOstileTest, StopsAtTheSpoiledPackageAndLeavesOnlyWholeF
   const CasoTervan& c = GetParam();
   Prepara(c.tipo, c.filexx);
   ASSERT_EQ(banco_->Elencati(), (std::vector<std::string>{"1/TARVIK", "2/TARVIK", "3/TARVIK"}));
-  if (!c.tipoNellaGriglia.empty()) {
-    banco_->grdAggior.item(2, ElencoAggiornamenti::kTipo - 1)
-        ->setText(QString::fromUtf8(c.tipoNellaGriglia.data(),
-                                    static_cast<qsizetype>(c.tipoNellaGriglia.size())));
-  }
-  if (!c.byteNellaGriglia.empty()) {
-    banco_->grdAggior.item(2, ElencoAggiornamenti::kByte - 1)
-        ->setText(QString::fromStdString(c.byteNellaGriglia));
+  for (const auto& [colonna, testo] : c.celle) {
+    banco_->grdAggior.item(2, colonna - 1)
+        ->setText(QString::fromUtf8(testo.data(), static_cast<qsizetype>(testo.size())));
   }
   std::map<int, std::string> pacchetti;
   for (const int codice : kTutti)
     pacchetti[codice] =
         LeggiFile(servizio_->FilePacchetto(ScaricamentoAggiornamenti::NomeDownload(codice)));
+  if (c.discoPieno && !RiempiDisco()) GTEST_SKIP() << disco_->Motivo();
   const auto fuori = FuoriDaiPacchetti(banco_->macchina.Percorso());
   const std::size_t log = orvane::test::RecordNelLog(MacchinaFinta::Log());
   Servi(c.guasto);
@@ -367,7 +330,7 @@ TEST_P(ScaricamentoTervanOstileTest, StopsAtTheSpoiledPackageAndLeavesOnlyWholeF
   }
   // A description XML cannot carry goes out with a blank in its place.
   if (tutti) {
-    EXPECT_THAT(servizio_->Registrati().at(1), ::testing::StartsWith("ROSSI|2|Pacchetto 2|"));
+    EXPECT_THAT(servizio_->Registrati().at(1), StartsWith("ROSSI|2|Pacchetto 2|"));
   }
   EXPECT_EQ(scarica_->CronologiaDaMostrare(), !c.posati.empty());
   EXPECT_EQ(orvane::test::RecordNelLog(MacchinaFinta::Log()), log + (tutti ? 0 : 1))
@@ -381,22 +344,18 @@ TEST_P(ScaricamentoTervanOstileTest, StopsAtTheSpoiledPackageAndLeavesOnlyWholeF
 INSTANTIATE_TEST_SUITE_P(Pacchetti, ScaricamentoTervanOstileTest, ::testing::ValuesIn(kCasiTervan),
                          [](const auto& caso) { return std::string(caso.param.nome); });
 
-// --- Links planted in the data folder ----------------------------------------
-
 TEST_F(ScaricamentoTervanOstile, APackageNameOrAFolderThatIsALinkIsNeverWrittenThrough) {
   Prepara("TARVIK");
   const fs::path altrui = banco_->macchina.Percorso() / "altrui.txt";
   ScriviFile(altrui, "file di un altro utente");
   fs::create_symlink(altrui, aggiornamenti_ / Nome(1));
-  const std::string pacchetto1 =
-      LeggiFile(servizio_->FilePacchetto(ScaricamentoAggiornamenti::NomeDownload(1)));
   Servi({});
   Scarica(Server().Url(""));
   // The link itself is replaced by the package; its target stays.
   EXPECT_EQ(LeggiFile(altrui), "file di un altro utente");
   EXPECT_FALSE(fs::is_symlink(aggiornamenti_ / Nome(1)));
-  EXPECT_EQ(LeggiFile(aggiornamenti_ / Nome(1)), pacchetto1);
-  EXPECT_THAT(servizio_->CodiciRegistrati(), ElementsAreArray({"1", "2", "3"}));
+  EXPECT_EQ(LeggiFile(aggiornamenti_ / Nome(1)),
+            LeggiFile(servizio_->FilePacchetto(ScaricamentoAggiornamenti::NomeDownload(1))));
 
   // "Aggiornamenti" a link to another user's folder: nothing goes there.
   const fs::path altrove = banco_->macchina.Percorso() / "altrove";
@@ -408,31 +367,6 @@ TEST_F(ScaricamentoTervanOstile, APackageNameOrAFolderThatIsALinkIsNeverWrittenT
   EXPECT_THAT(Contenuto(altrove), ::testing::IsEmpty());
   EXPECT_THAT(servizio_->CodiciRegistrati(), ElementsAreArray({"1", "2", "3"}));
   EXPECT_EQ(orvane::test::RecordNelLog(MacchinaFinta::Log()), log + 1);
-}
-
-// --- A full disk during the package write -----------------------------------
-
-TEST_F(ScaricamentoTervanOstile, AFullDiskFailsThePackageAndKeepsThePreviousFile) {
-  Prepara("TARVIK");
-  // The data folder gets a small file system of its own, with the earlier
-  // files on it, and is then filled up.
-  const CartellaTemporanea salvati;
-  fs::copy(dati_, salvati.Percorso(), fs::copy_options::recursive);
-  const DiscoPieno disco(dati_);
-  if (!disco.Montato()) GTEST_SKIP() << disco.Motivo();
-  fs::copy(salvati.Percorso(), dati_, fs::copy_options::recursive);
-  disco.Riempi();
-  const std::size_t log = orvane::test::RecordNelLog(MacchinaFinta::Log());
-  Servi({});
-  Scarica(Server().Url(""));
-
-  // The first package finds no room: nothing of it stays, nothing is recorded.
-  EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAreArray(std::vector<std::string>{
-                                             "TARVIK-2007-01-01-10-00-00-C-9.zip", Nome(3)}));
-  EXPECT_EQ(LeggiFile(aggiornamenti_ / Nome(3)), "versione precedente di 3");
-  EXPECT_THAT(servizio_->Registrati(), ::testing::IsEmpty());
-  EXPECT_EQ(orvane::test::RecordNelLog(MacchinaFinta::Log()), log + 1);
-  EXPECT_THAT(MacchinaFinta::Log(), HasSubstr("Disco pieno"));
 }
 
 }  // namespace

@@ -2,19 +2,25 @@
 
 #include <httplib.h>
 
+#include <pugixml.hpp>
+
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "quomaro/Recordset.h"
 #include "service/ArchivioServizio.h"
+#include "service/CatalogoServizio.h"
 #include "service/InterrogazioneLettura.h"
 #include "service/OperazioniServizio.h"
 #include "service/ServizioHttp.h"
 #include "tests/support/CartellaTemporanea.h"
+#include "tests/support/ServizioFiglio.h"
 
 namespace orvane::servizio::test {
 
@@ -22,35 +28,91 @@ namespace orvane::servizio::test {
 /// port, seeded with the test catalogue in a temporary data folder.
 class ServizioProva {
  public:
-  ServizioProva();
-  ~ServizioProva();
+  ServizioProva() {
+    orvane::test::ScriviFile(cartella_ / "catalogo.json", orvane::test::kCatalogoProva);
+    auto catalogo = CatalogoServizio::Leggi(cartella_ / "catalogo.json");
+    catalogo.CostruisciPacchetti(cartella_ / "download");
+    archivio_ = std::make_unique<ArchivioServizio>(cartella_ / "servizio.sqlite");
+    archivio_->Semina(catalogo.Clienti(), catalogo.Pacchetti());
+    interrogazioni_ = std::make_unique<InterrogazioneLettura>(archivio_->File());
+    operazioni_ = std::make_unique<OperazioniServizio>(*archivio_, *interrogazioni_);
+    http_ = std::make_unique<ServizioHttp>(*operazioni_, *archivio_, cartella_ / "download", log_);
+    client_ = std::make_unique<httplib::Client>("127.0.0.1", http_->Avvia("127.0.0.1", 0));
+  }
+  ~ServizioProva() { Ferma(); }
 
   /// Posts a SOAP request as Quomaro builds it (envelope namespace and
   /// prefix can be changed) with these parameters.
   httplib::Result Soap(const std::string& operazione,
                        const std::vector<std::pair<std::string, std::string>>& parametri,
                        const std::string& spazioBusta = "http://www.w3.org/2001/06/soap-envelope",
-                       const std::string& prefisso = "soap");
+                       const std::string& prefisso = "soap") {
+    pugi::xml_document documento;
+    auto busta = documento.append_child((prefisso + ":Envelope").c_str());
+    busta.append_attribute("xmlns:xsi") = "http://www.w3.org/2001/XMLSchema-instance";
+    busta.append_attribute("xmlns:xsd") = "http://www.w3.org/2001/XMLSchema";
+    busta.append_attribute(("xmlns:" + prefisso).c_str()) = spazioBusta.c_str();
+    auto op = busta.append_child((prefisso + ":Body").c_str()).append_child(operazione.c_str());
+    for (const auto& [nome, valore] : parametri)
+      op.append_child(nome.c_str()).text().set(valore.c_str());
+    std::ostringstream testo;
+    documento.save(testo, "", pugi::format_raw);
+    return Posta(testo.str());
+  }
   /// Posts a raw body to the SOAP endpoint.
-  httplib::Result Posta(const std::string& corpo);
+  httplib::Result Posta(const std::string& corpo) {
+    return client_->Post(ServizioHttp::kPercorsoSOAP, corpo, "text/xml; charset=utf-8");
+  }
   /// Posts RichiestaConnessione for ROSSI followed by `spazi` blanks as a
   /// chunked body, which declares no length.
-  httplib::Result PostaAPezzi(std::size_t spazi);
-  httplib::Result Leggi(const std::string& percorso);
+  httplib::Result PostaAPezzi(std::size_t spazi) {
+    const std::string corpo =
+        "<soap:Envelope xmlns:soap='http://www.w3.org/2001/06/soap-envelope'><soap:Body>"
+        "<RichiestaConnessione><Utente>ROSSI</Utente></RichiestaConnessione></soap:Body>"
+        "</soap:Envelope>" +
+        std::string(spazi, ' ');
+    return client_->Post(
+        ServizioHttp::kPercorsoSOAP,
+        [&corpo](std::size_t inviati, httplib::DataSink& uscita) {
+          if (inviati == corpo.size()) {
+            uscita.done();
+            return true;
+          }
+          return uscita.write(corpo.data() + inviati,
+                              std::min<std::size_t>(corpo.size() - inviati, 64 * 1024));
+        },
+        "text/xml; charset=utf-8");
+  }
+  httplib::Result Leggi(const std::string& percorso) { return client_->Get(percorso.c_str()); }
 
   /// The text of the answer's first unprefixed `return` element (nothing
   /// when there is none).
-  static std::optional<std::string> Ritorno(const std::string& corpo);
+  static std::optional<std::string> Ritorno(const std::string& corpo) {
+    pugi::xml_document documento;
+    if (!documento.load_string(corpo.c_str())) return std::nullopt;
+    const auto ritorno = documento.select_node("//return");
+    if (!ritorno) return std::nullopt;
+    return std::string(ritorno.node().text().get());
+  }
   /// The recordset an answer carries (closed when it carries none).
-  static quomaro::Recordset RecordsetDi(const httplib::Result& risposta);
+  static quomaro::Recordset RecordsetDi(const httplib::Result& risposta) {
+    quomaro::Recordset rs;
+    if (risposta) rs.Apri(Ritorno(risposta->body).value_or(""));
+    return rs;
+  }
 
   /// Rows of a table, read straight from the database file.
-  long long ContaRighe(const std::string& tabella) const;
+  [[nodiscard]] long long ContaRighe(const std::string& tabella) const {
+    ConnessioneSqlite db(cartella_ / "servizio.sqlite", ConnessioneSqlite::Modo::SolaLettura);
+    const auto istruzione = db.Prepara("SELECT count(*) FROM " + tabella);
+    if (sqlite3_step(istruzione.get()) != SQLITE_ROW) throw std::runtime_error("conteggio fallito");
+    return sqlite3_column_int64(istruzione.get(), 0);
+  }
 
   [[nodiscard]] const std::filesystem::path& Dati() const { return cartella_.Percorso(); }
   /// Stops the service; its log is complete only then (a request's line is
   /// written after its answer has gone out).
-  void Ferma();
+  void Ferma() { http_->Ferma(); }
   [[nodiscard]] std::string Log() const { return log_.str(); }
 
  private:
