@@ -20,8 +20,7 @@ namespace tervan {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
-using namespace std::chrono_literals;
+using ::testing::FieldsAre;
 
 // A fixed local time: 6 December 2026, 10:00:00.
 platform::Istante Alle10() {
@@ -107,18 +106,12 @@ TEST_F(CicloTest, RefusalsAndAnUnreachableServiceAreToldByBoxOnlyWhenTheWindowIs
   platform::SostituisciRigaDiComando("DEBUG");
 
   const std::string titolo = "Aggiornamenti Orvane Software";
-  EXPECT_THAT(
-      banco_.tray.UltimiFumetti(),
-      ElementsAre(Fumetto{"Accesso non consentito per l'utente VERDI", titolo, 3000},
-                  Fumetto{"Impossibile connettersi al server Orvane Software", titolo, 3000}));
-  const auto box = messaggi.Messaggi();
-  ASSERT_EQ(box.size(), 2U);
-  EXPECT_EQ(box[0].testo, "Accesso non consentito per l'utente VERDI");
-  EXPECT_EQ(box[1].testo, "Impossibile connettersi al server Orvane Software");
-  for (const auto& m : box) {
-    EXPECT_EQ(m.stile, platform::vbExclamation);
-    EXPECT_EQ(m.titolo, titolo);
-  }
+  const std::string rifiuto = "Accesso non consentito per l'utente VERDI";
+  const std::string guasto = "Impossibile connettersi al server Orvane Software";
+  EXPECT_THAT(banco_.tray.UltimiFumetti(),
+              ElementsAre(Fumetto{rifiuto, titolo, 3000}, Fumetto{guasto, titolo, 3000}));
+  EXPECT_THAT(messaggi.Messaggi(), ElementsAre(FieldsAre(rifiuto, platform::vbExclamation, titolo),
+                                               FieldsAre(guasto, platform::vbExclamation, titolo)));
   EXPECT_EQ(banco_.Label2.text(), QStringLiteral("Nessun aggiornamento disponibile"));
   EXPECT_EQ(banco_.Label4.text(), QString());
 }

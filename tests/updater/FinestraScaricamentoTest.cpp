@@ -2,17 +2,12 @@
 // on a fake machine with the management program installed: the load, the
 // search, the download with F10, the two settings and the close rules.
 #include <gmock/gmock.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QTest>
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "BancoFinestra.h"
@@ -21,11 +16,9 @@
 #include "platform/Percorsi.h"
 #include "platform/PompaMessaggi.h"
 #include "platform/RigaDiComando.h"
-#include "platform/SegnaliFine.h"
 #include "quomaro/Host.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/MessaggiRegistrati.h"
-#include "tests/support/ServerDiProva.h"
 #include "tests/support/ServizioFiglio.h"
 #include "updater/frmTervan.h"
 
@@ -33,6 +26,7 @@ namespace tervan {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::FieldsAre;
 using ::testing::IsEmpty;
 namespace fs = std::filesystem;
 
@@ -111,9 +105,8 @@ TEST_F(FinestraScaricamento, F4ListsEnterMarksOneAndF10YesDownloadsExactlyThatOn
   EXPECT_THAT(servizio_.Registrati(), ElementsAre("ROSSI|42|Stampe & <fatture>|" + sessione));
   const auto box = messaggi.Messaggi();
   ASSERT_GE(box.size(), 1U);
-  EXPECT_EQ(box[0].testo, "Effettuare il download degli aggiornamenti selezionati?");
-  EXPECT_EQ(box[0].titolo, "Avviso");
-  EXPECT_EQ(box[0].stile, platform::vbYesNo | platform::vbQuestion);
+  EXPECT_THAT(box[0], FieldsAre("Effettuare il download degli aggiornamenti selezionati?",
+                                platform::vbYesNo | platform::vbQuestion, "Avviso"));
   // Outside live mode the list is built again, without the package just
   // taken, and the window stays.
   EXPECT_TRUE(finestra.isVisible());
@@ -251,11 +244,9 @@ TEST_F(FinestraScaricamento, WithoutAnInstalledProgramTheLoadEndsSilentlyOrInLiv
   frmTervan finestra;
   finestra.Form_Load();
   EXPECT_TRUE(finestra.CaricamentoTerminato());
-  ASSERT_EQ(messaggi.Messaggi().size(), 1U);
-  EXPECT_EQ(messaggi.Messaggi()[0].testo,
-            "Nessun software Orvane è installato su questo computer.");
-  EXPECT_EQ(messaggi.Messaggi()[0].stile, platform::vbExclamation);
-  EXPECT_EQ(messaggi.Messaggi()[0].titolo, "Avviso");
+  EXPECT_THAT(messaggi.Messaggi(),
+              ElementsAre(FieldsAre("Nessun software Orvane è installato su questo computer.",
+                                    platform::vbExclamation, "Avviso")));
 }
 
 TEST_F(FinestraScaricamento, TheAutostartBoxAndTheIntervalListWriteTheirSettings) {
@@ -313,52 +304,6 @@ TEST_F(FinestraScaricamento, CloseRequestsFollowTheFourRules) {
     EXPECT_EQ(static_cast<bool>(finestra.Stato().Archivio), !c.concessa)
         << c.riga << c.escAbilitato << c.consentita;
   }
-}
-
-TEST_F(FinestraScaricamento, TheSessionEndingAbandonsTheDownloadKeepsThePreviousFileAndCloses) {
-  InstallaTarvik();
-  const fs::path cartella = platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI\Aggiornamenti)");
-  const fs::path precedente = cartella / "TARVIK-2008-03-05-14-30-00-C-42.zip";
-  orvane::test::ScriviFile(precedente, "pacchetto precedente");
-  // A package that arrives 2048 bytes at a time; the session ends after a few.
-  orvane::test::ServerGrezzo lento([](int s) {
-    orvane::test::ServerGrezzo::LeggiRichiesta(s);
-    orvane::test::ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
-    for (int i = 0; i < 400; ++i) {
-      if (::send(s, std::string(2048, 'x').data(), 2048, MSG_NOSIGNAL) < 0) break;
-      if (i == 5) ::kill(::getpid(), SIGTERM);
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-  });
-  platform::SegnaliFine segnali;
-  // The window's own pump, as the program installs it.
-  platform::ImpostaPompaMessaggi([] { QCoreApplication::processEvents(); });
-  orvane::test::MessaggiRegistrati messaggi;
-  messaggi.Rispondi(platform::vbYes);
-  frmTervan finestra;
-  finestra.OsservaFineSessione(segnali.Descrittore(), [&] { segnali.Svuota(); });
-  finestra.Form_Load();
-  finestra.Command_F4_Click();
-  ASSERT_EQ(finestra.Elenco().Righe(), 4);
-  finestra.Command_F5_Click();
-  finestra.findChild<QTableWidget*>("grdAggior")->item(2, 0)->setText(QStringLiteral("Ok"));
-  finestra.findChild<QTableWidget*>("grdAggior")->item(2, 5)->setText(QStringLiteral("1000000"));
-  macchina_.Imposta("ORVANE_UPDATE_SERVER", lento.Url(""));
-  const auto inizio = std::chrono::steady_clock::now();
-  finestra.Command_F10_Click();
-  EXPECT_LT(std::chrono::steady_clock::now() - inizio, std::chrono::seconds(5));
-  EXPECT_TRUE(platform::SegnaliFine::Ricevuto());
-  for (int i = 0; i < 100 && finestra.Stato().Archivio; ++i)
-    QTest::qWait(20);
-  EXPECT_FALSE(finestra.Stato().Archivio);  // the close was granted
-  EXPECT_FALSE(finestra.isVisible());
-  EXPECT_THAT(test::Contenuto(cartella), ElementsAre(precedente.filename().string()));
-  EXPECT_EQ(orvane::test::LeggiFile(precedente), "pacchetto precedente");
-  EXPECT_THAT(servizio_.Registrati(), IsEmpty());
-  EXPECT_THAT(messaggi.Messaggi().size(), 1U);  // the question only
-  EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
-  platform::ImpostaPompaMessaggi({});
 }
 
 }  // namespace
