@@ -1,7 +1,6 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -16,11 +15,9 @@
 namespace tervan {
 namespace {
 
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-using Riga = std::map<std::string, std::string>;
-constexpr const char* kColonne[] = {"softxx", "indiri", "PercXx", "Server", "FreQue",
-                                    "Filexx", "userid", "ultima", "downld"};
 constexpr const char* kImpostazioni = R"(Software\VB and VBA Program Settings\)";
 
 // A user's machine with the updater's program folder and the maker's
@@ -58,24 +55,18 @@ class DiscoveryTest : public ::testing::Test {
     finestra_.VerificaProgrammiInstallati();
   }
 
-  std::vector<Riga> Righe() {
+  // The store's rows, "softxx|PercXx|Server|FreQue|Filexx|userid" each.
+  std::vector<std::string> Righe() {
     envAggior archivio(programma());
     RecordsetLocale& rs = *archivio.rsAGGIOR();
-    std::vector<Riga> righe;
+    std::vector<std::string> righe;
     for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-      Riga riga;
-      for (const char* c : kColonne)
-        riga[c] = rs.Campo(c);
+      std::string riga = rs.Campo("softxx");
+      for (const char* c : {"PercXx", "Server", "FreQue", "Filexx", "userid"})
+        riga += "|" + rs.Campo(c);
       righe.push_back(riga);
     }
     return righe;
-  }
-
-  static std::vector<std::string> Codici(const std::vector<Riga>& righe) {
-    std::vector<std::string> codici;
-    for (const auto& r : righe)
-      codici.push_back(r.at("softxx"));
-    return codici;
   }
 
   void InstallaTutto() {
@@ -99,18 +90,14 @@ TEST_F(DiscoveryTest, MorlenUnderProgrammiAloneWritesItsFiveModuleRowsInOrder) {
   Impostazione(R"(Orvane\Kovra)", "DRIVE_ARCH", R"(D:\ARCHIVI)");
   Impostazione(R"(Orvane\Kovra)", "codcli", "MRL0001");
   Passo();
-
-  const auto righe = Righe();
-  EXPECT_EQ(Codici(righe),
-            (std::vector<std::string>{"PANELAA", "PANELAB", "PANELAD", "PANELAC", "PANELAE"}));
-  for (const Riga& r : righe) {
-    EXPECT_EQ(r.at("indiri"), quomaro::EndpointServizio());
-    EXPECT_EQ(r.at("PercXx"), R"(D:\ARCHIVI\morlen)");
-    EXPECT_EQ(r.at("Server"), "");
-    EXPECT_EQ(r.at("FreQue"), "00:00:30");
-    EXPECT_EQ(r.at("Filexx"), "Farsel.exe");
-    EXPECT_EQ(r.at("userid"), "MRL0001");
-  }
+  std::vector<std::string> attese;
+  for (const char* modulo : {"PANELAA", "PANELAB", "PANELAD", "PANELAC", "PANELAE"})
+    attese.push_back(std::string(modulo) + R"(|D:\ARCHIVI\morlen||00:00:30|Farsel.exe|MRL0001)");
+  EXPECT_EQ(Righe(), attese);
+  envAggior archivio(programma());
+  RecordsetLocale& rs = *archivio.rsAGGIOR();
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+    EXPECT_EQ(rs.Campo("indiri"), quomaro::EndpointServizio());
   EXPECT_TRUE(finestra_.Stato().VerificaCompleta);
   EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
 }
@@ -118,20 +105,14 @@ TEST_F(DiscoveryTest, MorlenUnderProgrammiAloneWritesItsFiveModuleRowsInOrder) {
 TEST_F(DiscoveryTest, RemovedProgramsLoseTheirRowsWhileTheOthersAreRefreshed) {
   InstallaTutto();
   Passo();
-  ASSERT_EQ(Codici(Righe()), (std::vector<std::string>{"TARVIK", "SELVOR"}));
+  EXPECT_THAT(Righe(),
+              ElementsAre(R"(TARVIK|C:\ORVANE\TARVIK\DATI|SRV\SQL|00:00:30|Farsel.exe|TRK0001)",
+                          R"(SELVOR|C:\SELVOR\DATI|SRV2|00:00:30|Ploduk.exe|SLV0001)"));
   EXPECT_EQ(finestra_.Stato().DatiUtente.DesAzi, "Rossi && Figli");
-  const Riga tarvik = Righe()[0];
-  EXPECT_EQ(tarvik.at("PercXx"), R"(C:\ORVANE\TARVIK\DATI)");
-  EXPECT_EQ(tarvik.at("Server"), "SRV\\SQL");
-  EXPECT_EQ(tarvik.at("userid"), "TRK0001");
 
   Disinstalla(R"(C:\ORVANE\TARVIK)");
   Passo();
-  const auto righe = Righe();
-  ASSERT_EQ(Codici(righe), std::vector<std::string>{"SELVOR"});
-  EXPECT_EQ(righe[0].at("PercXx"), R"(C:\SELVOR\DATI)");
-  EXPECT_EQ(righe[0].at("Server"), "SRV2");
-  EXPECT_EQ(righe[0].at("Filexx"), "Ploduk.exe");
+  EXPECT_THAT(Righe(), ElementsAre(::testing::StartsWith("SELVOR|")));
   EXPECT_TRUE(finestra_.Stato().VerificaCompleta);
 
   // With nothing installed the store and the window's view are empty.
@@ -146,20 +127,18 @@ TEST_F(DiscoveryTest, RemovedProgramsLoseTheirRowsWhileTheOthersAreRefreshed) {
 TEST_F(DiscoveryTest, ProgramWithoutCustomerIdentifierKeepsItsOldRowAndLeavesDiscoveryIncomplete) {
   InstallaTutto();
   Passo();
+  const auto prima = Righe();
   Impostazione(R"(Vuldra\Vestrum)", "nomexx", "");
   Impostazione(R"(Vuldra\Vestrum)", "datixx", R"(C:\ALTROVE)");
   Passo();
-  const auto righe = Righe();
-  ASSERT_EQ(Codici(righe), (std::vector<std::string>{"TARVIK", "SELVOR"}));
-  EXPECT_EQ(righe[1].at("userid"), "SLV0001");
-  EXPECT_EQ(righe[1].at("PercXx"), R"(C:\SELVOR\DATI)");
+  EXPECT_EQ(Righe(), prima);
   EXPECT_FALSE(finestra_.Stato().VerificaCompleta);
   EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
 
   // A new program without an identifier is not saved at all.
   Installa(R"(C:\ORVANE\MORLEN)");
   Passo();
-  EXPECT_EQ(Codici(Righe()), (std::vector<std::string>{"TARVIK", "SELVOR"}));
+  EXPECT_EQ(Righe(), prima);
 }
 
 TEST_F(DiscoveryTest, ASecondPassChangesNothingButTheInterval) {
@@ -172,8 +151,10 @@ TEST_F(DiscoveryTest, ASecondPassChangesNothingButTheInterval) {
   auto prima = Righe();
   Passo();
   for (auto& r : prima)
-    r["FreQue"] = "00:00:30";
+    r.replace(r.find("|00:00:15|"), 10, "|00:00:30|");
   EXPECT_EQ(Righe(), prima);
+  finestra_.Stato().rsAGGIOR->Filter("softxx='TARVIK'");
+  EXPECT_EQ(finestra_.Stato().rsAGGIOR->Campo("ultima"), "06/12/2026 10:00:00");
 }
 
 TEST_F(DiscoveryTest, UnusableStoreIsLoggedAndLeavesDiscoveryIncomplete) {
@@ -205,7 +186,7 @@ TEST_F(DiscoveryTest, ARowTheStoreRefusesFailsItsPassButLeavesTheNextOneClean) {
   Disinstalla(R"(C:\ORVANE\SELVOR)");
   Passo();
   EXPECT_TRUE(finestra_.Stato().VerificaCompleta);
-  EXPECT_EQ(Codici(Righe()), std::vector<std::string>{"TARVIK"});
+  EXPECT_THAT(Righe(), ElementsAre(::testing::StartsWith("TARVIK|")));
 }
 
 TEST_F(DiscoveryTest, LoadKeepsTheWindowHiddenOnlyForVerificaWithBlanksAroundIt) {
