@@ -244,15 +244,6 @@ TEST_F(ScaricamentoTest, AnUnusableDataFolderFailsItsPackageStopsTheRunAndWrites
   EXPECT_EQ(messaggi.Messaggi().size(), 3U);  // "Nessun aggiornamento scaricato" each time
 }
 
-TEST_F(ScaricamentoTest, ASemicolonInTheDescriptionIsRecordedAsAComma) {
-  Cella(3, Colonna::kTipo, "T");
-  Cella(3, Colonna::kContenuto, "Novità dell'anno; seconda parte");
-  ScaricaSolo(3);
-  EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre("T-2008-03-05-14-30-00-C-42.zip"));
-  EXPECT_THAT(servizio_.Registrati(),
-              ElementsAre("ROSSI|42|Novità dell'anno, seconda parte|" + banco_.stato.IdSessione));
-}
-
 // Three TARVIK packages for ROSSI, the second of 24 MB that do not compress.
 std::string CatalogoConGrande() {
   const auto pacchetto = [](int codice, const std::string& contenuto) {
