@@ -1,26 +1,35 @@
-// Quomaro and Brisko registering themselves into a temporary registry
-// store, and Quomaro's classes made by name through it.
+// Components registering themselves: test components that fail in the ways
+// a real one may, Quomaro and Brisko into a temporary registry store, and
+// Quomaro's classes made by name through it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
 
 #include "common/CreaOggetto.h"
 #include "common/FabbricaClassi.h"
+#include "platform/Cartelle.h"
+#include "platform/RigaDiComando.h"
 #include "quomaro/Registrazione.h"
 #include "quomaro/clsCA.h"
 #include "quomaro/clsDownload.h"
 #include "quomaro/clsSOAP.h"
+#include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/ServerDiProva.h"
 #include "updater/basRegSvr.h"
+#include "updater/basTervan.h"
 
 namespace tervan {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using orvane::test::CartellaTemporanea;
 using orvane::test::MacchinaFinta;
+using orvane::test::ScriviFile;
 
 std::string NelProgramma(const char* nome) {
   return (fs::path(ORVANE_PROGRAM_DIR) / nome).string();
@@ -126,6 +135,76 @@ TEST(CreateObject, MakesQuomaroObjectsByNameForTheTypeTheyAre) {
   } catch (const orvane::Errore& e) {
     EXPECT_EQ(e.Numero(), 13);
   }
+}
+
+template <class F>
+std::chrono::milliseconds Durata(F&& f) {
+  const auto inizio = std::chrono::steady_clock::now();
+  f();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               inizio);
+}
+
+TEST(RegServer, AnErrorCodeCountsAsRegisteredAThrowAsAFailureAndWindowsNamesFindTheLibrary) {
+  EXPECT_TRUE(RegServer(COMPONENTE_ERRORE, true));
+  EXPECT_TRUE(RegServer(COMPONENTE_ERRORE, false));
+  EXPECT_FALSE(RegServer(COMPONENTE_CHE_LANCIA, true));
+  // A Windows component name finds the library in any case.
+  CartellaTemporanea cartella;
+  fs::copy_file(COMPONENTE_ERRORE, cartella / "Brisko.so");
+  EXPECT_TRUE(RegServer((cartella / "brisko.ocx").string(), true));
+  EXPECT_TRUE(RegServer((cartella / "BRISKO.DLL").string(), true));
+}
+
+TEST(RegServer, SlowEntryPointFailsWhenTheLimitStrikesWithoutBlockingTheCaller) {
+  bool esito = true;
+  const auto durata = Durata([&] { esito = RegServer(COMPONENTE_LENTO, true, 300ms); });
+  EXPECT_FALSE(esito);
+  EXPECT_GE(durata, 300ms);
+  EXPECT_LT(durata, 2500ms);
+  // The abandoned registration finishes later inside a library that stayed loaded.
+}
+
+TEST(RegServer, WhatIsNoRegistrableLibraryFailsAtOnce) {
+  CartellaTemporanea cartella;
+  ScriviFile(cartella / "testo.so", "solo testo, non una libreria");
+  ScriviFile(cartella / "vuoto.so", "");
+  fs::create_directory(cartella / "cartella.so");
+  const auto durata = Durata([&] {
+    EXPECT_FALSE(RegServer((cartella / "manca.dll").string(), true));
+    EXPECT_FALSE(RegServer((cartella / "testo.so").string(), true));
+    EXPECT_FALSE(RegServer((cartella / "vuoto.so").string(), true));
+    EXPECT_FALSE(RegServer((cartella / "cartella.so").string(), true));
+    EXPECT_FALSE(RegServer(SENZA_INGRESSO, true));
+  });
+  EXPECT_LT(durata, 1000ms);
+}
+
+TEST(ModalitaLive, MarkerFileOrExactlyLiveOnTheCommandLine) {
+  CartellaTemporanea programma;
+  platform::ImpostaCartellaProgramma(programma.Percorso());
+  for (const auto& [riga, live] :
+       std::initializer_list<std::pair<const char*, bool>>{{"LIVE", true},
+                                                           {" LIVE", false},
+                                                           {"live", false},
+                                                           {"LIVE ", false},
+                                                           {"", false},
+                                                           {"VERIFICA", false}}) {
+    platform::SostituisciRigaDiComando(riga);
+    EXPECT_EQ(ModalitaLive(), live) << "'" << riga << "'";
+  }
+  platform::SostituisciRigaDiComando("VERIFICA");
+  // The marker is found as Windows finds a file: in any case.
+  for (const char* nome : {"Live.txt", "LIVE.TXT", "live.txt"}) {
+    ScriviFile(programma / nome, "");
+    EXPECT_TRUE(ModalitaLive()) << nome;
+    fs::remove(programma / nome);
+    EXPECT_FALSE(ModalitaLive()) << nome;
+  }
+  fs::create_directory(programma / "LIVE.txt");
+  EXPECT_FALSE(ModalitaLive());
+  platform::SostituisciRigaDiComando(std::nullopt);
+  platform::ImpostaCartellaProgramma(std::nullopt);
 }
 
 }  // namespace

@@ -27,12 +27,22 @@ namespace tervan {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::FieldsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using Colonna = ElencoAggiornamenti::Colonna;
 using test::Contenuto;
 namespace fs = std::filesystem;
 
 constexpr const char* kDatiTarvik = R"(C:\ORVANE\TARVIK\DATI)";
+constexpr const char* kNotaSenzaChiave = "Tervan: pacchetti non verificati";
+
+std::size_t Occorrenze(const std::string& testo, const std::string& cercato) {
+  std::size_t n = 0;
+  for (auto p = testo.find(cercato); p != std::string::npos; p = testo.find(cercato, p + 1))
+    ++n;
+  return n;
+}
 
 class ScaricamentoTest : public ::testing::Test {
  protected:
@@ -49,6 +59,13 @@ class ScaricamentoTest : public ::testing::Test {
     banco_.elenco.SegnaTutti("");
     banco_.grdAggior.item(riga - 1, 0)->setText(QStringLiteral("Ok"));
     banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
+  }
+  // A run over every marked package: what it said on standard error.
+  std::string ScaricaTutti() {
+    banco_.elenco.SegnaTutti("Ok");
+    ::testing::internal::CaptureStderr();
+    banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
+    return ::testing::internal::GetCapturedStderr();
   }
   void Cella(int riga, int colonna, const std::string& testo) {
     banco_.grdAggior.item(riga - 1, colonna - 1)->setText(QString::fromStdString(testo));
@@ -92,10 +109,8 @@ TEST_F(ScaricamentoTest, NothingMarkedSaysSoAndStartedAtLogOnEveryPackageIsTaken
   orvane::test::MessaggiRegistrati messaggi;
   banco_.elenco.SegnaTutti("");
   banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
-  ASSERT_EQ(messaggi.Messaggi().size(), 1U);
-  EXPECT_EQ(messaggi.Messaggi()[0].testo, "Nessun aggiornamento scaricato");
-  EXPECT_EQ(messaggi.Messaggi()[0].titolo, "Avviso");
-  EXPECT_EQ(messaggi.Messaggi()[0].stile, platform::vbInformation);
+  EXPECT_THAT(messaggi.Messaggi(), ElementsAre(FieldsAre("Nessun aggiornamento scaricato",
+                                                         platform::vbInformation, "Avviso")));
   EXPECT_TRUE(banco_.Text1.isEnabled());
   EXPECT_THAT(servizio_.Registrati(), IsEmpty());
 
@@ -147,6 +162,45 @@ TEST_F(ScaricamentoTest, ADamagedPackagePlacesNothingRecordsNothingAndKeepsThePr
   }
 }
 
+// Without the maker's public key beside Tervan every package is placed and
+// the run says once, on standard error, that none is verified.
+TEST_F(ScaricamentoTest, WithoutAKeyEveryPackageIsPlacedAndTheRunSaysOnceThatNoneIsVerified) {
+  orvane::test::MessaggiRegistrati messaggi;
+  const std::string detto = ScaricaTutti();
+  EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip",
+                                                     "TARVIK-2008-03-05-14-30-00-C-42.zip"));
+  EXPECT_EQ(servizio_.Registrati().size(), 2U);
+  EXPECT_EQ(Occorrenze(detto, kNotaSenzaChiave), 1U) << detto;
+  EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
+}
+
+TEST_F(ScaricamentoTest, WithTheKeyAnUnsignedPackageStopsTheRunBeforeTheGoodOneAfterIt) {
+  orvane::test::MessaggiRegistrati messaggi;
+  const orvane::test::ChiaviMinisign maker;
+  fs::copy_file(maker.Pubblica(), platform::CartellaProgramma() / "aggiornamenti.pub");
+  maker.Firma(servizio_.FilePacchetto("Aggiornamento00042.zip"));
+
+  // 7 comes first and has no signature: nothing is placed or recorded, not
+  // even the signed 42 after it.
+  std::string detto = ScaricaTutti();
+  EXPECT_THAT(Contenuto(aggiornamenti_), IsEmpty());
+  EXPECT_THAT(servizio_.Registrati(), IsEmpty());
+  EXPECT_FALSE(scarica_.CronologiaDaMostrare());
+  const std::string log = orvane::test::MacchinaFinta::Log();
+  EXPECT_EQ(orvane::test::RecordNelLog(log), 1U);
+  EXPECT_THAT(log, HasSubstr("Aggiornamento00007.zip non accettato: firma mancante"));
+  EXPECT_THAT(log, HasSubstr("CopiaAggiornamentiInServer"));
+  EXPECT_EQ(Occorrenze(detto, kNotaSenzaChiave), 0U);
+
+  maker.Firma(servizio_.FilePacchetto("Aggiornamento00007.zip"));
+  banco_.ciclo.Command_F4_Click();
+  detto = ScaricaTutti();
+  EXPECT_EQ(Contenuto(aggiornamenti_).size(), 2U);
+  EXPECT_EQ(servizio_.Registrati().size(), 2U);
+  EXPECT_EQ(orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log()), 1U);
+  EXPECT_EQ(Occorrenze(detto, kNotaSenzaChiave), 0U);
+}
+
 // Every entry below `cartella`, with the content of each file.
 std::vector<std::string> Albero(const fs::path& cartella) {
   std::vector<std::string> voci;
@@ -188,15 +242,6 @@ TEST_F(ScaricamentoTest, AnUnusableDataFolderFailsItsPackageStopsTheRunAndWrites
         << cartella;
   }
   EXPECT_EQ(messaggi.Messaggi().size(), 3U);  // "Nessun aggiornamento scaricato" each time
-}
-
-TEST_F(ScaricamentoTest, ASemicolonInTheDescriptionIsRecordedAsAComma) {
-  Cella(3, Colonna::kTipo, "T");
-  Cella(3, Colonna::kContenuto, "Novità dell'anno; seconda parte");
-  ScaricaSolo(3);
-  EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre("T-2008-03-05-14-30-00-C-42.zip"));
-  EXPECT_THAT(servizio_.Registrati(),
-              ElementsAre("ROSSI|42|Novità dell'anno, seconda parte|" + banco_.stato.IdSessione));
 }
 
 // Three TARVIK packages for ROSSI, the second of 24 MB that do not compress.
