@@ -90,36 +90,24 @@ std::filesystem::path CartellaDi(const std::filesystem::path& file) {
   return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
 }
 
-// The write of a whole content, inside the folder `cartella`;
-// `primaDelRename` sees the temporary name once the content is on disk.
+// The write of a whole content, inside the folder `cartella`.
 void Scrivi(int cartella, const std::string& nome, std::string_view contenuto,
-            std::optional<mode_t> modo,
-            const std::function<void(const std::string&)>& primaDelRename) {
+            std::optional<mode_t> modo) {
   FileAtomicoInCartella file(cartella, nome, modo);
   file.Scrivi(contenuto);
-  if (primaDelRename) {
-    if (::fsync(file.Fd()) != 0) Fallisci(nome);
-    primaDelRename(file.Temporaneo());
-  }
   file.Consegna();
 }
 
 }  // namespace
 
 void ScriviFileAtomico(const std::filesystem::path& file, std::string_view contenuto,
-                       std::optional<mode_t> modo, const OsservatoreFileAtomico& osservatore) {
+                       std::optional<mode_t> modo) {
   const std::filesystem::path reale = FileReale(file);
   const std::filesystem::path cartella = CartellaDi(reale);
   const Descrittore dir(::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.Fd() < 0) Fallisci(file.string());
   try {
-    // Without an observer the write goes straight to its one flush.
-    std::function<void(const std::string&)> primaDelRename;
-    if (osservatore)
-      primaDelRename = [&](const std::string& temporaneo) {
-        osservatore(cartella / temporaneo, reale);
-      };
-    Scrivi(dir.Fd(), reale.filename().string(), contenuto, modo, primaDelRename);
+    Scrivi(dir.Fd(), reale.filename().string(), contenuto, modo);
   } catch (const std::system_error& e) {
     // The caller named the file by this path.
     throw std::system_error(e.code(), file.string());
@@ -133,7 +121,7 @@ void ScriviFileAtomicoInCartella(int cartella, std::string_view nome, std::strin
     errno = EINVAL;
     Fallisci(voce);
   }
-  Scrivi(cartella, voce, contenuto, modo, {});
+  Scrivi(cartella, voce, contenuto, modo);
 }
 
 FileAtomicoInCartella::FileAtomicoInCartella(int cartella, std::string_view nome,

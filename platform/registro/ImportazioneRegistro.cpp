@@ -123,9 +123,9 @@ LSTATUS ImportaRegistro(std::string_view testo, std::vector<ProblemaRegistro>& p
     }
     for (const auto& [nome, comando] : autostart) {
       if (comando) {
-        ScriviVoceAutostart(CartellaAutostart(), nome, *comando, registro::S().osservatore);
+        ScriviVoceAutostart(CartellaAutostart(), nome, *comando);
       } else {
-        (void)CancellaVoceAutostart(CartellaAutostart(), nome, registro::S().osservatore);
+        (void)CancellaVoceAutostart(CartellaAutostart(), nome);
       }
     }
     return ERROR_SUCCESS;

@@ -42,7 +42,6 @@ struct Stato {
   HKEY prossimo = 0;
   std::set<std::string> fileSegnalati;
   PortaSegnalazioniRegistro porta;
-  OsservatoreScritturaRegistro osservatore;
 };
 
 /// The one state of the process, never destroyed (registry calls may come

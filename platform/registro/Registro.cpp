@@ -96,11 +96,6 @@ void ImpostaSegnalazioneRegistro(PortaSegnalazioniRegistro porta) {
   registro::S().porta = std::move(porta);
 }
 
-void ImpostaOsservatoreScritturaRegistro(OsservatoreScritturaRegistro osservatore) {
-  const std::scoped_lock lock(registro::S().mutex);
-  registro::S().osservatore = std::move(osservatore);
-}
-
 LSTATUS RegOpenKeyEx(HKEY hKey, std::string_view sottochiave, std::uint32_t /*opzioni*/,
                      std::uint32_t accesso, HKEY& risultato) noexcept {
   return Esegui([&](Contesto& c) -> LSTATUS {

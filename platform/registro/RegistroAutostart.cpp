@@ -437,8 +437,7 @@ std::optional<VoceAutostart> TrovaVoceAutostart(const std::filesystem::path& car
 }
 
 void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view nome,
-                         std::string_view comando,
-                         const OsservatoreScritturaRegistro& osservatore) {
+                         std::string_view comando) {
   const std::string nomeFile = NomeFileAutostart(nome);
   if (nomeFile.size() > kNomeFileMassimo) {
     throw std::invalid_argument("nome di valore troppo lungo per una voce di avvio automatico");
@@ -458,11 +457,10 @@ void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view
   if (esistente && GiaScritta(file, testo)) return;
   std::filesystem::create_directories(cartella);
   RimuoviTemporaneiOrfani(file);
-  ScriviFileAtomico(file, testo, 0644, osservatore);
+  ScriviFileAtomico(file, testo, 0644);
 }
 
-LSTATUS CancellaVoceAutostart(const std::filesystem::path& cartella, std::string_view nome,
-                              const OsservatoreScritturaRegistro& osservatore) {
+LSTATUS CancellaVoceAutostart(const std::filesystem::path& cartella, std::string_view nome) {
   const auto voce = TrovaVoceAutostart(cartella, nome);
   // Other programs' entries are theirs to remove.
   if (!voce) return ERROR_FILE_NOT_FOUND;
@@ -478,8 +476,7 @@ LSTATUS CancellaVoceAutostart(const std::filesystem::path& cartella, std::string
     std::filesystem::remove(voce->file);
   std::filesystem::create_directories(cartella);
   RimuoviTemporaneiOrfani(file);
-  ScriviFileAtomico(file, TestoVoceAutostart(sistema->nome, sistema->comando, true), 0644,
-                    osservatore);
+  ScriviFileAtomico(file, TestoVoceAutostart(sistema->nome, sistema->comando, true), 0644);
   return ERROR_SUCCESS;
 }
 

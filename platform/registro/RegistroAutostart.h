@@ -60,7 +60,7 @@ struct VoceAutostart {
 /// command, the user's entry (an override that hid it, say) is removed
 /// instead, so the program never starts twice at log-on.
 void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view nome,
-                         std::string_view comando, const OsservatoreScritturaRegistro& osservatore);
+                         std::string_view comando);
 
 /// Deletes the entry of a value written through the registry:
 /// ERROR_FILE_NOT_FOUND when there is no entry of that name,
@@ -68,8 +68,7 @@ void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view
 /// machine-wide entry is not the user's to delete: the user gets an entry
 /// of the same file name with Hidden=true, the override that XDG autostart
 /// defines.
-LSTATUS CancellaVoceAutostart(const std::filesystem::path& cartella, std::string_view nome,
-                              const OsservatoreScritturaRegistro& osservatore);
+LSTATUS CancellaVoceAutostart(const std::filesystem::path& cartella, std::string_view nome);
 
 /// The file name of a value's entry: the name with every character that is
 /// unsafe in a file name written %XX ("/" and a leading "." among them, so

@@ -28,7 +28,7 @@ void Salva(std::size_t radice, const Nodo& albero) {
   Percorso percorso;
   Sezioni(albero, radice, percorso, std::string(kNomiRadici.at(radice)), false, sezioni);
   // Registry files may hold passwords: readable by their owner only.
-  ScriviFileAtomico(FileRadice(radice), TestoFileRegistro(sezioni), 0600, S().osservatore);
+  ScriviFileAtomico(FileRadice(radice), TestoFileRegistro(sezioni), 0600);
 }
 
 }  // namespace platform::registro

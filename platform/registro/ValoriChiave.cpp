@@ -79,14 +79,13 @@ class ValoriAutostart final : public ValoriChiave {
     const BloccoCartellaRegistro blocco(CartellaRegistro());
     if (const LSTATUS e = ChiaveEsistente(r, c); e != ERROR_SUCCESS) return e;
     // The command is the text up to the terminating zero.
-    ScriviVoceAutostart(CartellaAutostart(), nome, dati.substr(0, dati.find('\0')),
-                        S().osservatore);
+    ScriviVoceAutostart(CartellaAutostart(), nome, dati.substr(0, dati.find('\0')));
     return ERROR_SUCCESS;
   }
   LSTATUS Cancella(const Riferimento& r, std::string_view nome, Contesto& c) const override {
     const BloccoCartellaRegistro blocco(CartellaRegistro());
     if (const LSTATUS e = ChiaveEsistente(r, c); e != ERROR_SUCCESS) return e;
-    return CancellaVoceAutostart(CartellaAutostart(), nome, S().osservatore);
+    return CancellaVoceAutostart(CartellaAutostart(), nome);
   }
   bool ChiaveCancellabile() const override { return false; }
 

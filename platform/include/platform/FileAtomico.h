@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,12 +11,6 @@
 #include "platform/Descrittore.h"
 
 namespace platform {
-
-/// Called once the new content is on disk under its temporary name and
-/// before it is renamed over the file (tests of crash safety stop a writer
-/// right there).
-using OsservatoreFileAtomico = std::function<void(const std::filesystem::path& temporaneo,
-                                                  const std::filesystem::path& destinazione)>;
 
 /// Longest name of a folder entry that the file systems we write to take.
 inline constexpr std::size_t kLunghezzaMassimaNome = 255;
@@ -35,8 +28,7 @@ inline constexpr std::size_t kLunghezzaMassimaNome = 255;
 /// std::system_error whose text names `file`; the temporary file is then
 /// removed and `file` is untouched.
 void ScriviFileAtomico(const std::filesystem::path& file, std::string_view contenuto,
-                       std::optional<mode_t> modo = std::nullopt,
-                       const OsservatoreFileAtomico& osservatore = {});
+                       std::optional<mode_t> modo = std::nullopt);
 
 /// The same write of the entry `nome` of the folder open on `cartella`,
 /// where others may create entries: no link is ever followed. An entry

@@ -222,11 +222,4 @@ using PortaSegnalazioniRegistro = std::function<void(const SegnalazioneRegistro&
 /// the port may show a dialog and use the registry itself.
 void ImpostaSegnalazioneRegistro(PortaSegnalazioniRegistro porta);
 
-/// Called after a new file content is on disk under its temporary name and
-/// before it is renamed over the old file (tests of crash safety stop a
-/// writer right there). An empty function removes it.
-using OsservatoreScritturaRegistro = std::function<void(const std::filesystem::path& temporaneo,
-                                                        const std::filesystem::path& destinazione)>;
-void ImpostaOsservatoreScritturaRegistro(OsservatoreScritturaRegistro osservatore);
-
 }  // namespace platform
