@@ -184,7 +184,7 @@ TEST_F(StrumentoQuomaroTest, ScaricaWritesTheWholePackageAndRemovesTheTemporarie
 }
 
 TEST_F(StrumentoQuomaroTest, ScaricaHoldsAtMostTheBodyAndSixtyFourMegabytes) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(ORVANE_SANITIZER)
   GTEST_SKIP() << "the sanitizer's quarantine keeps freed memory";
 #endif
   constexpr std::size_t kDimensione = std::size_t{130} << 20U;
