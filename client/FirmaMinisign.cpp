@@ -176,10 +176,7 @@ std::string VerificaFirma::Descrizione() const {
 
 VerificaFirma VerificaFirmaMinisign(const ChiavePubblica& chiave, std::string_view firma,
                                     std::string_view pacchetto, std::string_view nome) {
-  return VerificaFirmaMinisign(
-      chiave, firma,
-      [pacchetto](const std::function<void(std::string_view)>& blocco) { blocco(pacchetto); },
-      nome);
+  return VerificaFirmaMinisign(chiave, firma, LetturaIntera(pacchetto), nome);
 }
 
 VerificaFirma VerificaFirmaMinisign(const ChiavePubblica& chiave, std::string_view firma,

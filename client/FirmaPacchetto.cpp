@@ -41,9 +41,7 @@ std::string NomePubblicato(std::string_view url) {
 
 VerificaFirma VerificaPacchettoScaricato(const ChiavePubblica& chiave, const std::string& url,
                                          std::string_view pacchetto) {
-  return VerificaPacchettoScaricato(
-      chiave, url,
-      [pacchetto](const std::function<void(std::string_view)>& blocco) { blocco(pacchetto); });
+  return VerificaPacchettoScaricato(chiave, url, LetturaIntera(pacchetto));
 }
 
 VerificaFirma VerificaPacchettoScaricato(const ChiavePubblica& chiave, const std::string& url,

@@ -261,18 +261,18 @@ EsitoScaricamento Scaricamento::ScaricaIn(const std::string& url,
 
 EsitoScaricamento Scaricamento::Esegui(const std::string& url,
                                        const Destinazione* destinazione) const {
-  // A kept handle starts each download from no options at all, keeping only
-  // its open connections (and what libcurl caches beside them).
   curl::Easy propria;
   CURL* h = nullptr;
   if (connessione_ != nullptr) {
     h = connessione_->maniglia_->easy.get();
-    curl_easy_reset(h);
   } else {
     propria = curl::NuovaEasy();
     h = propria.get();
   }
-  // Nor does a kept handle keep pointers to this call's buffers once it ends.
+  // A kept handle leaves each download with no options at all, keeping only
+  // its open connections (and what libcurl caches beside them): the next
+  // download starts as on a new handle, and no pointer to this call's
+  // buffers outlives it.
   const std::unique_ptr<CURL, void (*)(CURL*)> azzera(connessione_ != nullptr ? h : nullptr,
                                                       curl_easy_reset);
   curl::Lista intestazioni;

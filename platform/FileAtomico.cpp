@@ -90,14 +90,6 @@ std::filesystem::path CartellaDi(const std::filesystem::path& file) {
   return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
 }
 
-// The write of a whole content, inside the folder `cartella`.
-void Scrivi(int cartella, const std::string& nome, std::string_view contenuto,
-            std::optional<mode_t> modo) {
-  FileAtomicoInCartella file(cartella, nome, modo);
-  file.Scrivi(contenuto);
-  file.Consegna();
-}
-
 }  // namespace
 
 void ScriviFileAtomico(const std::filesystem::path& file, std::string_view contenuto,
@@ -107,7 +99,7 @@ void ScriviFileAtomico(const std::filesystem::path& file, std::string_view conte
   const Descrittore dir(::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.Fd() < 0) Fallisci(file.string());
   try {
-    Scrivi(dir.Fd(), reale.filename().string(), contenuto, modo);
+    ScriviFileAtomicoInCartella(dir.Fd(), reale.filename().string(), contenuto, modo);
   } catch (const std::system_error& e) {
     // The caller named the file by this path.
     throw std::system_error(e.code(), file.string());
@@ -116,12 +108,9 @@ void ScriviFileAtomico(const std::filesystem::path& file, std::string_view conte
 
 void ScriviFileAtomicoInCartella(int cartella, std::string_view nome, std::string_view contenuto,
                                  std::optional<mode_t> modo) {
-  const std::string voce(nome);
-  if (voce.empty() || voce == "." || voce == ".." || voce.find('/') != std::string::npos) {
-    errno = EINVAL;
-    Fallisci(voce);
-  }
-  Scrivi(cartella, voce, contenuto, modo);
+  FileAtomicoInCartella file(cartella, nome, modo);
+  file.Scrivi(contenuto);
+  file.Consegna();
 }
 
 FileAtomicoInCartella::FileAtomicoInCartella(int cartella, std::string_view nome,

@@ -65,6 +65,27 @@ bool NelPrefisso(std::size_t radice, const Percorso& percorso, Contesto& c) {
   return registro::NodoWine(registro::AlberoWine(radice, c), percorso) != nullptr;
 }
 
+// `sottochiave` split into its names, each one a valid key name.
+LSTATUS DividiSottochiave(std::string_view sottochiave, Percorso& sotto) {
+  if (const LSTATUS e = registro::DividiPercorso(sottochiave, sotto); e != ERROR_SUCCESS) return e;
+  const bool validi = std::all_of(sotto.begin(), sotto.end(), [](const std::string& n) {
+    return registro::NomeChiaveValido(n);
+  });
+  return validi ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
+}
+
+// The key `sotto` below the key of `r` in the root's tree `albero`, made
+// with the keys above it where missing (`creata` says whether the last
+// was); nullptr when the key of `r` is gone.
+Nodo* CreaSottochiave(Nodo& albero, const registro::Riferimento& r, const Percorso& sotto,
+                      Contesto& c, bool& creata, bool& cambiato) {
+  Nodo* n = registro::TrovaOCopia(albero, r.radice, r.percorso, c, cambiato);
+  if (n == nullptr) return nullptr;
+  for (const auto& nome : sotto)
+    n = &n->FiglioReale(nome, creata, cambiato);
+  return n;
+}
+
 }  // namespace
 
 HKEY RadiceRegistro(std::string_view nome) noexcept {
@@ -113,21 +134,12 @@ LSTATUS RegCreateKeyEx(HKEY hKey, std::string_view sottochiave, std::uint32_t /*
     const auto r = registro::Risolvi(hKey);
     if (!r) return ERROR_INVALID_HANDLE;
     Percorso sotto;
-    if (const LSTATUS e = registro::DividiPercorso(sottochiave, sotto); e != ERROR_SUCCESS) {
-      return e;
-    }
-    if (!std::all_of(sotto.begin(), sotto.end(),
-                     [](const std::string& n) { return registro::NomeChiaveValido(n); })) {
-      return ERROR_INVALID_PARAMETER;
-    }
+    if (const LSTATUS e = DividiSottochiave(sottochiave, sotto); e != ERROR_SUCCESS) return e;
     if (!sotto.empty() && (r->accesso & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
     bool creata = false;
     const LSTATUS e = registro::ModificaRadice(r->radice, c, [&](Nodo& albero, bool& cambiato) {
-      Nodo* n = registro::TrovaOCopia(albero, r->radice, r->percorso, c, cambiato);
-      if (n == nullptr) return ERROR_KEY_DELETED;
-      for (const auto& nome : sotto)
-        n = &n->FiglioReale(nome, creata, cambiato);
-      return ERROR_SUCCESS;
+      return CreaSottochiave(albero, *r, sotto, c, creata, cambiato) != nullptr ? ERROR_SUCCESS
+                                                                                : ERROR_KEY_DELETED;
     });
     if (e != ERROR_SUCCESS) return e;
     if (disposizione != nullptr) {
@@ -192,13 +204,9 @@ LSTATUS RegImpostaTesti(HKEY hKey, std::span<const VoceTestoRegistro> voci) noex
     // Every entry checked before the file is touched.
     std::vector<Percorso> percorsi(voci.size());
     for (std::size_t i = 0; i < voci.size(); ++i) {
-      if (const LSTATUS e = registro::DividiPercorso(voci[i].chiave, percorsi[i]);
-          e != ERROR_SUCCESS) {
+      if (const LSTATUS e = DividiSottochiave(voci[i].chiave, percorsi[i]); e != ERROR_SUCCESS)
         return e;
-      }
-      if (!std::all_of(percorsi[i].begin(), percorsi[i].end(),
-                       [](const std::string& n) { return registro::NomeChiaveValido(n); }) ||
-          (!voci[i].soloChiave && !registro::NomeValoreValido(voci[i].nome)) ||
+      if ((!voci[i].soloChiave && !registro::NomeValoreValido(voci[i].nome)) ||
           ChiaveAutostart(registro::HandleRadice(r->radice),
                           registro::Unisci(r->percorso, percorsi[i]))) {
         return ERROR_INVALID_PARAMETER;
@@ -206,11 +214,9 @@ LSTATUS RegImpostaTesti(HKEY hKey, std::span<const VoceTestoRegistro> voci) noex
     }
     return registro::ModificaRadice(r->radice, c, [&](Nodo& albero, bool& cambiato) {
       for (std::size_t i = 0; i < voci.size(); ++i) {
-        Nodo* n = registro::TrovaOCopia(albero, r->radice, r->percorso, c, cambiato);
-        if (n == nullptr) return ERROR_KEY_DELETED;
         bool creata = false;
-        for (const auto& nome : percorsi[i])
-          n = &n->FiglioReale(nome, creata, cambiato);
+        Nodo* n = CreaSottochiave(albero, *r, percorsi[i], c, creata, cambiato);
+        if (n == nullptr) return ERROR_KEY_DELETED;
         if (voci[i].soloChiave) continue;
         std::string dati(voci[i].testo);
         dati += '\0';

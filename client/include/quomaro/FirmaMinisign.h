@@ -71,6 +71,12 @@ struct QUOMARO_API VerificaFirma {
 using LetturaPacchetto =
     std::function<void(const std::function<void(std::string_view blocco)>& blocco)>;
 
+/// The reading of bytes held whole, handed as one block; `pacchetto` must
+/// outlive it.
+[[nodiscard]] inline LetturaPacchetto LetturaIntera(std::string_view pacchetto) {
+  return [pacchetto](const std::function<void(std::string_view)>& blocco) { blocco(pacchetto); };
+}
+
 /// Verifies `firma` (the text of a `.minisig` file) for the bytes of
 /// `pacchetto` published as `nome`: the key id, the signature over the
 /// package, the global signature over the trusted comment and, in the
