@@ -1,11 +1,16 @@
 #pragma once
 
-#include <QLocalServer>
 #include <QObject>
 #include <QString>
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/Descrittore.h"
+
+class QSocketNotifier;
 
 namespace tervan {
 
@@ -16,8 +21,12 @@ namespace tervan {
 ///
 /// The running Tervan listens for its whole life; a request is the single
 /// line "MOSTRA" and is answered "1" when the window was shown, "0" when it
-/// was not. Anything else, or nothing within kAttesaRichiesta, closes the
-/// connection without effect.
+/// was not. Anything else, nothing within kAttesaRichiesta, or a peer of
+/// another user closes the connection without effect.
+///
+/// A plain Unix stream socket watched by the window's event loop: Qt's
+/// network module, with the proxy and Kerberos libraries it brings, would
+/// cost every start its loading for this one line.
 class CanaleIstanza : public QObject {
   Q_OBJECT
 
@@ -39,7 +48,7 @@ class CanaleIstanza : public QObject {
   CanaleIstanza(const CanaleIstanza&) = delete;
   CanaleIstanza& operator=(const CanaleIstanza&) = delete;
 
-  [[nodiscard]] bool Attivo() const { return server_.isListening(); }
+  [[nodiscard]] bool Attivo() const { return ascolto_.Fd() >= 0; }
 
   /// The second start's side: asks the running Tervan of `cartellaProgramma`
   /// to show its window, waiting at most `limite` for it to listen and to
@@ -48,9 +57,13 @@ class CanaleIstanza : public QObject {
                            std::chrono::milliseconds limite);
 
  private:
-  void NuovaConnessione();
+  class Connessione;
 
-  QLocalServer server_;
+  void NuoveConnessioni();
+
+  std::string percorso_;
+  platform::Descrittore ascolto_;
+  std::unique_ptr<QSocketNotifier> notifica_;
   std::function<bool()> mostra_;
 };
 
