@@ -1,6 +1,12 @@
 #pragma once
 
-// Owning handles for the libcurl objects the library uses.
+// libcurl, loaded at the first request, and owning handles for its objects.
+//
+// Quomaro does not link libcurl: the library and the thirty-odd libraries it
+// pulls in (TLS, Kerberos, LDAP, ...) would be loaded and relocated at every
+// start of every program that links Quomaro, before its window can appear,
+// though most starts make no request for a while. `Libcurl()` loads it the
+// first time a request needs it; every call into libcurl goes through it.
 
 #include <curl/curl.h>
 
@@ -11,17 +17,52 @@
 
 namespace quomaro::curl {
 
+/// The libcurl functions the library calls, each with the type its header
+/// declares, named without the `curl_` prefix.
+struct Funzioni {
+  decltype(&::curl_global_init) global_init;
+  decltype(&::curl_easy_init) easy_init;
+  decltype(&::curl_easy_setopt) easy_setopt;
+  decltype(&::curl_easy_getinfo) easy_getinfo;
+  decltype(&::curl_easy_perform) easy_perform;
+  decltype(&::curl_easy_reset) easy_reset;
+  decltype(&::curl_easy_cleanup) easy_cleanup;
+  decltype(&::curl_easy_strerror) easy_strerror;
+  decltype(&::curl_multi_init) multi_init;
+  decltype(&::curl_multi_add_handle) multi_add_handle;
+  decltype(&::curl_multi_remove_handle) multi_remove_handle;
+  decltype(&::curl_multi_perform) multi_perform;
+  decltype(&::curl_multi_poll) multi_poll;
+  decltype(&::curl_multi_info_read) multi_info_read;
+  decltype(&::curl_multi_strerror) multi_strerror;
+  decltype(&::curl_multi_cleanup) multi_cleanup;
+  decltype(&::curl_slist_append) slist_append;
+  decltype(&::curl_slist_free_all) slist_free_all;
+  decltype(&::curl_url) url;
+  decltype(&::curl_url_set) url_set;
+  decltype(&::curl_url_get) url_get;
+  decltype(&::curl_url_cleanup) url_cleanup;
+  decltype(&::curl_free) free;
+};
+
+/// libcurl, loaded and set up (curl_global_init) once for the whole process
+/// at the first call. Throws orvane::Errore when the library cannot be
+/// loaded, lacks a function or fails its set-up; the next call tries again.
+const Funzioni& Libcurl();
+
+// The handles below exist only once Libcurl() has succeeded, so their
+// deleters may call through it.
 struct ChiudiEasy {
-  void operator()(CURL* h) const noexcept { curl_easy_cleanup(h); }
+  void operator()(CURL* h) const noexcept { Libcurl().easy_cleanup(h); }
 };
 struct ChiudiMulti {
-  void operator()(CURLM* h) const noexcept { curl_multi_cleanup(h); }
+  void operator()(CURLM* h) const noexcept { Libcurl().multi_cleanup(h); }
 };
 struct ChiudiLista {
-  void operator()(curl_slist* l) const noexcept { curl_slist_free_all(l); }
+  void operator()(curl_slist* l) const noexcept { Libcurl().slist_free_all(l); }
 };
 struct ChiudiUrl {
-  void operator()(CURLU* u) const noexcept { curl_url_cleanup(u); }
+  void operator()(CURLU* u) const noexcept { Libcurl().url_cleanup(u); }
 };
 
 using Easy = std::unique_ptr<CURL, ChiudiEasy>;
@@ -29,31 +70,21 @@ using Multi = std::unique_ptr<CURLM, ChiudiMulti>;
 using Lista = std::unique_ptr<curl_slist, ChiudiLista>;
 using Url = std::unique_ptr<CURLU, ChiudiUrl>;
 
-/// libcurl's global set-up, done once for the whole library.
-inline void InizializzaUnaVolta() {
-  static const CURLcode esito = curl_global_init(CURL_GLOBAL_DEFAULT);
-  if (esito != CURLE_OK) {
-    throw orvane::Errore(orvane::kChiamataNonValida, curl_easy_strerror(esito));
-  }
-}
-
 [[nodiscard]] inline Easy NuovaEasy() {
-  InizializzaUnaVolta();
-  Easy h{curl_easy_init()};
+  Easy h{Libcurl().easy_init()};
   if (!h) throw orvane::Errore(orvane::kMemoriaEsaurita, "Memoria esaurita");
   return h;
 }
 
 [[nodiscard]] inline Multi NuovaMulti() {
-  InizializzaUnaVolta();
-  Multi h{curl_multi_init()};
+  Multi h{Libcurl().multi_init()};
   if (!h) throw orvane::Errore(orvane::kMemoriaEsaurita, "Memoria esaurita");
   return h;
 }
 
 /// Appends one line to a header list, keeping the list owned on failure.
 inline void Accoda(Lista& lista, const std::string& riga) {
-  curl_slist* nuova = curl_slist_append(lista.get(), riga.c_str());
+  curl_slist* nuova = Libcurl().slist_append(lista.get(), riga.c_str());
   if (nuova == nullptr) throw orvane::Errore(orvane::kMemoriaEsaurita, "Memoria esaurita");
   static_cast<void>(lista.release());
   lista.reset(nuova);
@@ -62,9 +93,10 @@ inline void Accoda(Lista& lista, const std::string& riga) {
 /// Sets an option; a refused option is a failure of the calling routine.
 template <class Valore>
 void Imposta(CURL* h, CURLoption opzione, Valore valore) {
-  const CURLcode esito = curl_easy_setopt(h, opzione, valore);
+  const Funzioni& f = Libcurl();
+  const CURLcode esito = f.easy_setopt(h, opzione, valore);
   if (esito != CURLE_OK) {
-    throw orvane::Errore(orvane::kChiamataNonValida, curl_easy_strerror(esito));
+    throw orvane::Errore(orvane::kChiamataNonValida, f.easy_strerror(esito));
   }
 }
 

@@ -23,13 +23,13 @@ void ControllaUrl(const std::string& url) {
   const auto rifiuta = [&url] {
     throw orvane::Errore(orvane::kChiamataNonValida, "Indirizzo non valido: \"" + url + "\"");
   };
-  curl::Url u{curl_url()};
+  curl::Url u{curl::Libcurl().url()};
   if (!u) throw orvane::Errore(orvane::kMemoriaEsaurita, "Memoria esaurita");
-  if (curl_url_set(u.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) rifiuta();
+  if (curl::Libcurl().url_set(u.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) rifiuta();
   char* schema = nullptr;
-  if (curl_url_get(u.get(), CURLUPART_SCHEME, &schema, 0) != CURLUE_OK) rifiuta();
+  if (curl::Libcurl().url_get(u.get(), CURLUPART_SCHEME, &schema, 0) != CURLUE_OK) rifiuta();
   const std::string s = schema;
-  curl_free(schema);
+  curl::Libcurl().free(schema);
   if (s != "http" && s != "https") rifiuta();
 }
 
@@ -54,7 +54,7 @@ struct RichiestaHttp::Stato {
     Iscrizione(Iscrizione&&) = delete;
     Iscrizione& operator=(Iscrizione&&) = delete;
     ~Iscrizione() {
-      if (multi != nullptr) curl_multi_remove_handle(multi, easy);
+      if (multi != nullptr) curl::Libcurl().multi_remove_handle(multi, easy);
     }
   } iscrizione;
 
@@ -126,7 +126,8 @@ struct RichiestaHttp::Stato {
   // when the declared length is already beyond the limit.
   bool RiservaSecondoLunghezza() {
     curl_off_t lunghezza = -1;
-    if (curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &lunghezza) != CURLE_OK ||
+    if (curl::Libcurl().easy_getinfo(easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &lunghezza) !=
+            CURLE_OK ||
         lunghezza <= 0) {
       return true;
     }
@@ -137,28 +138,29 @@ struct RichiestaHttp::Stato {
 
   void Completa(CURLcode esito) {
     readyState = 4;
-    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    curl::Libcurl().easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
     if (esito == CURLE_OK) return;
     if (troppoGrande) {
       errore = "Risposta del server troppo grande";
     } else {
-      const std::string dettaglio =
-          bufferErrore[0] != '\0' ? std::string(bufferErrore.data()) : curl_easy_strerror(esito);
+      const std::string dettaglio = bufferErrore[0] != '\0' ? std::string(bufferErrore.data())
+                                                            : curl::Libcurl().easy_strerror(esito);
       errore = "Errore di comunicazione con il server: " + dettaglio;
     }
   }
 
   void Avanza() {
     int attivi = 0;
-    const CURLMcode esito = curl_multi_perform(multi.get(), &attivi);
+    const CURLMcode esito = curl::Libcurl().multi_perform(multi.get(), &attivi);
     if (eccezione) std::rethrow_exception(std::exchange(eccezione, nullptr));
     if (esito != CURLM_OK) {
       readyState = 4;
-      errore = std::string("Errore di comunicazione con il server: ") + curl_multi_strerror(esito);
+      errore = std::string("Errore di comunicazione con il server: ") +
+               curl::Libcurl().multi_strerror(esito);
       return;
     }
     int restanti = 0;
-    while (const CURLMsg* messaggio = curl_multi_info_read(multi.get(), &restanti)) {
+    while (const CURLMsg* messaggio = curl::Libcurl().multi_info_read(multi.get(), &restanti)) {
       if (messaggio->msg == CURLMSG_DONE && messaggio->easy_handle == easy.get()) {
         // NOLINTNEXTLINE(cppcoreguidelines-pro-type-union-access): libcurl's own message type.
         Completa(messaggio->data.result);
@@ -230,7 +232,7 @@ void RichiestaHttp::send(const std::string& corpo) {
   } else {
     curl::Imposta(h, CURLOPT_HTTPGET, 1L);
   }
-  if (curl_multi_add_handle(s.multi.get(), h) != CURLM_OK) {
+  if (curl::Libcurl().multi_add_handle(s.multi.get(), h) != CURLM_OK) {
     throw orvane::Errore(orvane::kChiamataNonValida, "Impossibile avviare la richiesta");
   }
   s.iscrizione.multi = s.multi.get();
@@ -248,10 +250,11 @@ void RichiestaHttp::Attendi(std::chrono::milliseconds massimo) {
   if (s.readyState < 2 || s.readyState == 4) return;
   const int ms =
       static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(massimo.count(), 0, 60'000));
-  const CURLMcode esito = curl_multi_poll(s.multi.get(), nullptr, 0, ms, nullptr);
+  const CURLMcode esito = curl::Libcurl().multi_poll(s.multi.get(), nullptr, 0, ms, nullptr);
   if (esito != CURLM_OK) {
     s.readyState = 4;
-    s.errore = std::string("Errore di comunicazione con il server: ") + curl_multi_strerror(esito);
+    s.errore = std::string("Errore di comunicazione con il server: ") +
+               curl::Libcurl().multi_strerror(esito);
     return;
   }
   s.Avanza();

@@ -78,14 +78,15 @@ class Corpo {
 
 long Stato(CURL* easy) {
   long stato = 0;
-  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &stato);
+  curl::Libcurl().easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &stato);
   return stato;
 }
 
 // The length the answer declares, when it declares one.
 std::optional<long long> Dichiarati(CURL* easy) {
   curl_off_t lunghezza = -1;
-  if (curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &lunghezza) != CURLE_OK ||
+  if (curl::Libcurl().easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &lunghezza) !=
+          CURLE_OK ||
       lunghezza < 0) {
     return std::nullopt;
   }
@@ -274,7 +275,7 @@ EsitoScaricamento Scaricamento::Esegui(const std::string& url,
   // download starts as on a new handle, and no pointer to this call's
   // buffers outlives it.
   const std::unique_ptr<CURL, void (*)(CURL*)> azzera(connessione_ != nullptr ? h : nullptr,
-                                                      curl_easy_reset);
+                                                      curl::Libcurl().easy_reset);
   curl::Lista intestazioni;
   // Always from the server, never from a cache on the way.
   curl::Accoda(intestazioni, "Cache-Control: no-cache");
@@ -301,7 +302,7 @@ EsitoScaricamento Scaricamento::Esegui(const std::string& url,
   curl::Imposta(h, CURLOPT_XFERINFOFUNCTION, &Avanzamento);
   curl::Imposta(h, CURLOPT_WRITEFUNCTION, &Letture::Ricevuto);
   curl::Imposta(h, CURLOPT_WRITEDATA, &letture);
-  const CURLcode codice = curl_easy_perform(h);
+  const CURLcode codice = curl::Libcurl().easy_perform(h);
   letture.RilanciaSeFallito();
 
   EsitoScaricamento esito;
@@ -310,7 +311,7 @@ EsitoScaricamento Scaricamento::Esegui(const std::string& url,
   esito.ricevuti = letture.Ricevuti();
   esito.fine = Fine(codice, letture.TroppoGrande(), esito.stato);
   if (codice != CURLE_OK && !letture.TroppoGrande()) {
-    esito.dettaglio = errore[0] != '\0' ? errore.data() : curl_easy_strerror(codice);
+    esito.dettaglio = errore[0] != '\0' ? errore.data() : curl::Libcurl().easy_strerror(codice);
   }
   if (esito.fine == FineScaricamento::Lento) {
     esito.dettaglio = "meno di " + std::to_string(limiti_.velocitaMinima) +

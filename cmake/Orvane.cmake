@@ -31,3 +31,28 @@ endif()
 # No shared include root: each library publishes its headers from its own
 # <folder>/include/<lib>/ and keeps private headers beside its sources, so a
 # target sees only the headers of the libraries it links.
+
+# orvane_libreria_caricata(<target> <macro> <library file>)
+# For a system library that <target> loads at run time (platform::Libreria::
+# CaricaDiSistema) instead of linking it, so that starting the program does
+# not pay for it: defines <macro> in <target> as the library's run-time name
+# (its SONAME, read from the file the build found), and records the Debian
+# package that holds that file for the package's Depends, which the scan of
+# linked libraries cannot see (cmake/Pacchetto.cmake).
+function(orvane_libreria_caricata bersaglio macro file)
+  get_filename_component(_reale "${file}" REALPATH)
+  execute_process(COMMAND objdump -p "${_reale}" OUTPUT_VARIABLE _intestazioni
+                  RESULT_VARIABLE _esito)
+  if(NOT _esito EQUAL 0 OR NOT _intestazioni MATCHES "SONAME +([^\n ]+)")
+    message(FATAL_ERROR "No run-time name (SONAME) in ${_reale}")
+  endif()
+  target_compile_definitions(${bersaglio} PRIVATE "${macro}=\"${CMAKE_MATCH_1}\"")
+  find_program(DPKG_QUERY dpkg-query)
+  if(DPKG_QUERY)
+    execute_process(COMMAND "${DPKG_QUERY}" -S "${_reale}" OUTPUT_VARIABLE _proprietario
+                    RESULT_VARIABLE _esito ERROR_QUIET)
+    if(_esito EQUAL 0 AND _proprietario MATCHES "^([^:]+):")
+      set_property(GLOBAL APPEND PROPERTY ORVANE_LIBRERIE_CARICATE_PACCHETTI "${CMAKE_MATCH_1}")
+    endif()
+  endif()
+endfunction()

@@ -128,6 +128,11 @@ The update server for the whole computer is set in
 # libraries of the program folder are the package's own.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${ORVANE_PACCHETTO_CARTELLA}")
+# The libraries loaded at run time instead (orvane_libreria_caricata) are
+# named here; for libcurl, 7.85 brought the newest option Quomaro sets.
+get_property(_caricate GLOBAL PROPERTY ORVANE_LIBRERIE_CARICATE_PACCHETTI)
+list(TRANSFORM _caricate REPLACE "^(libcurl.*)$" "\\1 (>= 7.85.0)")
+list(JOIN _caricate ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 # Not libraries: the window's fonts, the browser opener for the history page
 # and Qt's own Italian texts.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, fonts-dejavu-core, xdg-utils, qt6-translations-l10n")

@@ -13,17 +13,30 @@ void Libreria::Scarica::operator()(void* handle) const noexcept {
 }
 
 Libreria Libreria::Carica(const std::filesystem::path& file) {
-  Libreria libreria;
   // dlopen would search the library path for a bare name; only real files count here.
   std::error_code ec;
   if (!std::filesystem::is_regular_file(file, ec)) {
+    Libreria libreria;
     libreria.errore_ = file.string() + ": file non trovato";
     return libreria;
   }
-  void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  return Apri(file.c_str(), 0);
+}
+
+Libreria Libreria::CaricaDiSistema(const char* nome) {
+  // RTLD_NODELETE: dlclose leaves it in place.
+  return Apri(nome, RTLD_NODELETE);
+}
+
+Libreria Libreria::Apri(const char* nome, int opzioni) {
+  Libreria libreria;
+  // Bound at once (RTLD_NOW), so a missing dependency fails the load and not
+  // a later call; kept to itself (RTLD_LOCAL), so none of its symbols stands
+  // in for the program's own.
+  void* handle = dlopen(nome, RTLD_NOW | RTLD_LOCAL | opzioni);
   if (handle == nullptr) {
     const char* errore = dlerror();
-    libreria.errore_ = errore != nullptr ? errore : file.string();
+    libreria.errore_ = errore != nullptr ? errore : nome;
     return libreria;
   }
   libreria.handle_ = std::shared_ptr<void>(handle, Scarica{});

@@ -1,0 +1,63 @@
+#include <string>
+
+#include "ManiglieCurl.h"
+#include "common/Errore.h"
+#include "platform/Libreria.h"
+
+namespace quomaro::curl {
+namespace {
+
+// The library's run-time name, ORVANE_LIBCURL, is the one of the libcurl the
+// build found.
+[[noreturn]] void NonCaricata(const std::string& perche) {
+  throw orvane::Errore(orvane::kChiamataNonValida,
+                       "Impossibile caricare " + std::string(ORVANE_LIBCURL) + ": " + perche);
+}
+
+Funzioni Carica() {
+  const platform::Libreria libreria = platform::Libreria::CaricaDiSistema(ORVANE_LIBCURL);
+  if (!libreria.Caricata()) NonCaricata(libreria.Errore());
+  Funzioni f{};
+  const auto risolvi = [&libreria](auto& funzione, const char* nome) {
+    if (!libreria.Risolvi(funzione, nome)) NonCaricata(std::string("manca ") + nome);
+  };
+  // One token gives both the field and the symbol, so they cannot drift apart.
+#define ORVANE_RISOLVI(nome) risolvi(f.nome, "curl_" #nome)
+  ORVANE_RISOLVI(global_init);
+  ORVANE_RISOLVI(easy_init);
+  ORVANE_RISOLVI(easy_setopt);
+  ORVANE_RISOLVI(easy_getinfo);
+  ORVANE_RISOLVI(easy_perform);
+  ORVANE_RISOLVI(easy_reset);
+  ORVANE_RISOLVI(easy_cleanup);
+  ORVANE_RISOLVI(easy_strerror);
+  ORVANE_RISOLVI(multi_init);
+  ORVANE_RISOLVI(multi_add_handle);
+  ORVANE_RISOLVI(multi_remove_handle);
+  ORVANE_RISOLVI(multi_perform);
+  ORVANE_RISOLVI(multi_poll);
+  ORVANE_RISOLVI(multi_info_read);
+  ORVANE_RISOLVI(multi_strerror);
+  ORVANE_RISOLVI(multi_cleanup);
+  ORVANE_RISOLVI(slist_append);
+  ORVANE_RISOLVI(slist_free_all);
+  ORVANE_RISOLVI(url);
+  ORVANE_RISOLVI(url_set);
+  ORVANE_RISOLVI(url_get);
+  ORVANE_RISOLVI(url_cleanup);
+  ORVANE_RISOLVI(free);
+#undef ORVANE_RISOLVI
+  const CURLcode esito = f.global_init(CURL_GLOBAL_DEFAULT);
+  if (esito != CURLE_OK) throw orvane::Errore(orvane::kChiamataNonValida, f.easy_strerror(esito));
+  return f;
+}
+
+}  // namespace
+
+const Funzioni& Libcurl() {
+  // A throwing initialiser leaves the static unset, so a later call tries again.
+  static const Funzioni funzioni = Carica();
+  return funzioni;
+}
+
+}  // namespace quomaro::curl
