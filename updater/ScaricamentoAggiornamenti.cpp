@@ -1,7 +1,6 @@
 #include "updater/ScaricamentoAggiornamenti.h"
 
 #include <sys/stat.h>
-#include <zip.h>
 
 #include <QApplication>
 #include <charconv>
@@ -14,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "Libzip.h"
 #include "common/Errore.h"
 #include "common/Routine.h"
 #include "common/basUtilxx.h"
@@ -67,11 +67,11 @@ class ArchivioZip {
   explicit ArchivioZip(int fd) {
     platform::Descrittore copia = platform::Duplica(fd);
     int errore = 0;
-    archivio_ = zip_fdopen(copia.Fd(), ZIP_CHECKCONS | ZIP_RDONLY, &errore);
+    archivio_ = zip::Libzip().fdopen(copia.Fd(), ZIP_CHECKCONS | ZIP_RDONLY, &errore);
     if (archivio_ != nullptr) (void)copia.Rilascia();  // libzip closes it now
   }
   ~ArchivioZip() {
-    if (archivio_ != nullptr) zip_discard(archivio_);
+    if (archivio_ != nullptr) zip::Libzip().discard(archivio_);
   }
   ArchivioZip(const ArchivioZip&) = delete;
   ArchivioZip& operator=(const ArchivioZip&) = delete;
@@ -82,15 +82,16 @@ class ArchivioZip {
   // held whole; `passo` runs between blocks (it may throw to give up).
   [[nodiscard]] bool Integro(const std::function<void()>& passo) const {
     if (archivio_ == nullptr) return false;
-    const zip_int64_t voci = zip_get_num_entries(archivio_, 0);
+    const zip::Funzioni& libzip = zip::Libzip();
+    const zip_int64_t voci = libzip.get_num_entries(archivio_, 0);
     if (voci <= 0) return false;
     std::vector<char> blocco(std::size_t{1} << 16U);
     for (zip_int64_t i = 0; i < voci; ++i) {
       const std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> voce(
-          zip_fopen_index(archivio_, static_cast<zip_uint64_t>(i), 0), zip_fclose);
+          libzip.fopen_index(archivio_, static_cast<zip_uint64_t>(i), 0), libzip.fclose);
       if (!voce) return false;
       for (;;) {
-        const zip_int64_t letti = zip_fread(voce.get(), blocco.data(), blocco.size());
+        const zip_int64_t letti = libzip.fread(voce.get(), blocco.data(), blocco.size());
         if (letti < 0) return false;
         if (letti == 0) break;
         passo();
