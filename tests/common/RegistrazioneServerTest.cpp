@@ -18,9 +18,7 @@ namespace {
 
 using test::MacchinaFinta;
 
-struct Campione {
-  int valore = 42;
-};
+struct Campione {};
 struct CampioneCheFallisce {
   CampioneCheFallisce() { throw std::runtime_error("costruzione fallita"); }
 };
@@ -91,7 +89,7 @@ TEST(RegistrazioneServer, ARegistrationThatCannotBeWrittenWholeLeavesNothingBehi
   EXPECT_EQ(test::LeggiFile(macchina.FileRadice("HKEY_CLASSES_ROOT")), "non è un registro");
 }
 
-TEST(FabbricaServer, HandsOutFactoriesOfServedClassesWhoseObjectsHoldTheServer) {
+TEST(FabbricaServer, HandsOutFactoriesOfServedClassesOnly) {
   void* fabbrica = nullptr;
   EXPECT_EQ(FabbricaServer(kServer, "{6c0d4b1e-7a55-4f0e-9d3b-2e1f00a1c001}", &fabbrica), S_OK);
   EXPECT_EQ(fabbrica, static_cast<void*>(static_cast<FabbricaClassi*>(&g_fabbricaCampione)));
@@ -103,13 +101,8 @@ TEST(FabbricaServer, HandsOutFactoriesOfServedClassesWhoseObjectsHoldTheServer) 
   EXPECT_EQ(FabbricaServer(kServer, nullptr, &fabbrica), E_INVALIDARG);
   EXPECT_EQ(FabbricaServer(kServer, kClsidCampione, nullptr), E_POINTER);
 
-  std::shared_ptr<void> primo;
-  ASSERT_EQ(g_fabbricaCampione.CreaIstanza(primo), S_OK);
-  EXPECT_EQ(static_cast<Campione*>(primo.get())->valore, 42);
-  EXPECT_EQ(ServerScaricabile(), S_FALSE);
-  primo.reset();
-  EXPECT_EQ(ServerScaricabile(), S_OK);
-  // A constructor that fails makes no object and leaves no count behind.
+  // A constructor that fails makes no object and leaves no count behind
+  // (the count of live objects is pinned through Quomaro's).
   std::shared_ptr<void> fallito = std::make_shared<int>(1);
   EXPECT_EQ(g_fabbricaCheFallisce.CreaIstanza(fallito), E_FAIL);
   EXPECT_EQ(fallito, nullptr);

@@ -100,7 +100,9 @@ std::unique_ptr<orvane::test::CartellaTemporanea> RegistroWineTest::prefisso_;
 std::map<std::string, std::string> RegistroWineTest::ambiente_;
 std::string RegistroWineTest::errore_;
 
-TEST_F(RegistroWineTest, WhatWinesEditorExportsIsReadExactly) {
+// Values Wine's own tool makes are read exactly from its editor's export;
+// what orvane-reg exports goes through Wine's editor and comes back the same.
+TEST_F(RegistroWineTest, ValuesGoThroughWinesEditorBothWaysUnchanged) {
   std::string binario;
   std::string binarioHex;
   for (int i = 0; i < 100; ++i) {
@@ -109,9 +111,9 @@ TEST_F(RegistroWineTest, WhatWinesEditorExportsIsReadExactly) {
     binarioHex += kCifre[static_cast<unsigned char>(i * 7) >> 4U];
     binarioHex += kCifre[static_cast<unsigned char>(i * 7) & 15U];
   }
-  const std::string chiave = R"(HKCU\Software\Orvane Prova\perché)";
+  const std::string diWine = R"(Software\Orvane Prova\perché)";
   const std::vector<std::pair<std::vector<std::string>, std::pair<std::uint32_t, std::string>>>
-      valori{
+      aggiunti{
           {{"/v", "nome è", "/d", "perché € 😀"}, {REG_SZ, Sz("perché € 😀")}},
           {{"/ve", "/d", "predefinito"}, {REG_SZ, Sz("predefinito")}},
           {{"/v", "percorso", "/d", R"(C:\ORVANE\TARVIK)"}, {REG_SZ, Sz(R"(C:\ORVANE\TARVIK)")}},
@@ -124,29 +126,18 @@ TEST_F(RegistroWineTest, WhatWinesEditorExportsIsReadExactly) {
            {REG_QWORD, "\x08\x07\x06\x05\x04\x03\x02\x01"}},
           {{"/v", "binario", "/t", "REG_BINARY", "/d", binarioHex}, {REG_BINARY, binario}},
       };
-  for (const auto& [argomenti, atteso] : valori) {
-    std::vector<std::string> comando{"reg", "add", chiave};
+  std::map<std::string, std::pair<std::uint32_t, std::string>> attesi;
+  for (const auto& [argomenti, atteso] : aggiunti) {
+    std::vector<std::string> comando{"reg", "add", "HKCU\\" + diWine};
     comando.insert(comando.end(), argomenti.begin(), argomenti.end());
     comando.emplace_back("/f");
     Wine(comando);
-  }
-  const std::string file = (macchina_.Percorso() / "wine.reg").string();
-  Wine({"regedit", "/E", file, R"(HKEY_CURRENT_USER\Software\Orvane Prova)"});
-  ASSERT_EQ(LeggiFile(file).substr(0, 2), "\xFF\xFE");
-
-  OrvaneReg({"import", file});
-  Valori letti;
-  Raccogli(HKEY_CURRENT_USER, R"(Software\Orvane Prova\perché)", letti);
-  std::map<std::string, std::pair<std::uint32_t, std::string>> attesi;
-  for (const auto& [argomenti, atteso] : valori)
     attesi[argomenti[0] == "/ve" ? "" : argomenti[1]] = atteso;
-  EXPECT_EQ(letti[R"(Software\Orvane Prova\perché)"], attesi);
-}
+  }
 
-TEST_F(RegistroWineTest, WhatOrvaneRegExportsGoesThroughWinesEditorAndComesBackIdentical) {
-  std::string binario;
+  std::string lungo;
   for (int i = 0; i < 300; ++i)
-    binario += static_cast<char>(i * 13);
+    lungo += static_cast<char>(i * 13);
   const std::vector<std::pair<std::string, std::pair<std::uint32_t, std::string>>> valori{
       {"nome è", {REG_SZ, Sz("perché € 😀")}},
       {"", {REG_SZ, Sz("predefinito")}},
@@ -155,11 +146,11 @@ TEST_F(RegistroWineTest, WhatOrvaneRegExportsGoesThroughWinesEditorAndComesBackI
       {"multi", {REG_MULTI_SZ, "uno\0due è\0\0"s}},
       {"numero", {REG_DWORD, "\x2a\0\0\x80"s}},
       {"grande", {REG_QWORD, "\x08\x07\x06\x05\x04\x03\x02\x01"}},
-      {"binario", {REG_BINARY, binario}},
+      {"binario", {REG_BINARY, lungo}},
       {"nessuno", {REG_NONE, ""}},
   };
-  for (const std::string percorso :
-       {R"(Software\Orvane Ritorno\città)", R"(Software\Orvane Ritorno\città\Ünterschlüssel)"}) {
+  const std::string nostra = R"(Software\Orvane Prova\città)";
+  for (const std::string& percorso : {nostra, nostra + R"(\Ünterschlüssel)"}) {
     HKEY h = 0;
     ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, percorso, 0, KEY_ALL_ACCESS, h), ERROR_SUCCESS);
     for (const auto& [nome, valore] : valori) {
@@ -170,20 +161,23 @@ TEST_F(RegistroWineTest, WhatOrvaneRegExportsGoesThroughWinesEditorAndComesBackI
     RegCloseKey(h);
   }
   Valori prima;
-  Raccogli(HKEY_CURRENT_USER, R"(Software\Orvane Ritorno)", prima);
+  Raccogli(HKEY_CURRENT_USER, nostra, prima);
 
   const std::string andata = (macchina_.Percorso() / "andata.reg").string();
   const std::string ritorno = (macchina_.Percorso() / "ritorno.reg").string();
-  OrvaneReg({"export", R"(HKCU\Software\Orvane Ritorno)", andata});
+  OrvaneReg({"export", "HKCU\\" + nostra, andata});
   Wine({"regedit", "/S", andata});
-  Wine({"regedit", "/E", ritorno, R"(HKEY_CURRENT_USER\Software\Orvane Ritorno)"});
-  ASSERT_EQ(RegDeleteTree(HKEY_CURRENT_USER, R"(Software\Orvane Ritorno)"), ERROR_SUCCESS);
+  Wine({"regedit", "/E", ritorno, R"(HKEY_CURRENT_USER\Software\Orvane Prova)"});
+  ASSERT_EQ(LeggiFile(ritorno).substr(0, 2), "\xFF\xFE");
+  ASSERT_EQ(RegDeleteTree(HKEY_CURRENT_USER, R"(Software\Orvane Prova)"), ERROR_SUCCESS);
   OrvaneReg({"import", ritorno});
 
   Valori dopo;
-  Raccogli(HKEY_CURRENT_USER, R"(Software\Orvane Ritorno)", dopo);
+  Raccogli(HKEY_CURRENT_USER, nostra, dopo);
   EXPECT_EQ(dopo, prima);
-  EXPECT_EQ(dopo.size(), 3U);
+  EXPECT_EQ(dopo.size(), 2U);
+  Raccogli(HKEY_CURRENT_USER, diWine, dopo);
+  EXPECT_EQ(dopo[diWine], attesi);
 }
 
 }  // namespace
