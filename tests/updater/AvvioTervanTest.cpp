@@ -1,29 +1,40 @@
 // Tervan started as a real process from a program folder of its own: one
 // instance at a time, its own options answered without a window, and what a
-// second start asks of the running one.
+// second start asks of the running one. Then the components it registers:
+// Quomaro and Brisko into a temporary registry store, Quomaro's classes made
+// by name through it, and test components that fail in the ways a real one
+// may.
 #include <gmock/gmock.h>
 
 #include <QLocalSocket>
 #include <QTest>
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
+#include <vector>
 
+#include "common/CreaOggetto.h"
+#include "common/FabbricaClassi.h"
 #include "platform/BloccoIstanza.h"
 #include "platform/Cartelle.h"
 #include "platform/Percorsi.h"
 #include "platform/PompaMessaggi.h"
 #include "platform/RigaDiComando.h"
+#include "quomaro/Host.h"
+#include "quomaro/Registrazione.h"
+#include "quomaro/clsCA.h"
+#include "quomaro/clsDownload.h"
+#include "quomaro/clsSOAP.h"
+#include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/Processo.h"
 #include "tests/support/ServerDiProva.h"
 #include "tests/support/ServizioFiglio.h"
 #include "tests/support/TervanFiglio.h"
 #include "updater/CanaleIstanza.h"
+#include "updater/basRegSvr.h"
 #include "updater/basTervan.h"
 #include "updater/frmTervan.h"
 
@@ -32,7 +43,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using orvane::test::CartellaTemporanea;
+using orvane::test::MacchinaFinta;
 using orvane::test::Processo;
+using orvane::test::ScriviFile;
 
 // Generous: the machine may be busy with other builds.
 constexpr auto kAttesaMassima = 60s;
@@ -197,8 +211,6 @@ TEST_F(CanaleIstanzaTest, APlainSecondStartShowsTheHiddenWindowWhileVerificaAndS
 }
 
 TEST_F(CanaleIstanzaTest, ASecondStartDuringADownloadEndsSilentlyAndTheRunCompletes) {
-  // The window's own pump, as the program installs it.
-  platform::ImpostaPompaMessaggi([] { QCoreApplication::processEvents(); });
   frmTervan finestra;
   finestra.Form_Load();
   finestra.Command_F4_Click();
@@ -208,41 +220,24 @@ TEST_F(CanaleIstanzaTest, ASecondStartDuringADownloadEndsSilentlyAndTheRunComple
   ASSERT_EQ(finestra.Stato().stato, StatoVassoio::Nascosto);
   const CanaleIstanza canale(tervan_.Cartella(), [&] { return finestra.MostraDaAltroAvvio(); });
 
-  // The packages arrive a byte at a time while the second start runs; the
-  // last byte of each waits for its end.
-  std::unique_ptr<Processo> secondo;
-  std::atomic<bool> avviato = false;
-  orvane::test::ServerGrezzo lento([&](int s) {
-    const std::string richiesta = orvane::test::ServerGrezzo::LeggiRichiesta(s);
-    const auto inizio = richiesta.find("Aggiornamento");
-    // The download records are taken: a package counts once recorded.
-    if (richiesta.starts_with("POST ")) {
-      orvane::test::ServerGrezzo::Scrivi(s,
-                                         "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n"
-                                         "Content-Length: 17\r\n\r\n<return>S</return>");
-      return true;
+  // The second start runs while the first package arrives: the window's
+  // pump answers it meanwhile.
+  bool avviato = false;
+  std::optional<int> secondo;
+  const auto pompa = [&] {
+    if (!avviato && finestra.Scaricamento().InCorso()) {
+      avviato = true;
+      secondo = SecondoAvvio({});
     }
-    if (!richiesta.starts_with("GET ") || inizio == std::string::npos) return true;
-    const std::string corpo = orvane::test::LeggiFile(
-        servizio_.FilePacchetto(richiesta.substr(inizio, richiesta.find(' ', inizio) - inizio)));
-    orvane::test::ServerGrezzo::Scrivi(
-        s, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(corpo.size()) + "\r\n\r\n");
-    std::size_t inviati = 0;
-    const auto fine = std::chrono::steady_clock::now() + 30s;
-    while (avviato && secondo->InEsecuzione() && std::chrono::steady_clock::now() < fine) {
-      if (inviati + 1 < corpo.size())
-        orvane::test::ServerGrezzo::Scrivi(s, corpo.substr(inviati++, 1));
-      std::this_thread::sleep_for(20ms);
-    }
-    orvane::test::ServerGrezzo::Scrivi(s, corpo.substr(inviati));
-    return true;
-  });
-  macchina_.Imposta("ORVANE_UPDATE_SERVER", lento.Url(""));
-  secondo = tervan_.Avvia();
-  avviato = true;
+    QCoreApplication::processEvents();
+  };
+  platform::ImpostaPompaMessaggi(pompa);
+  quomaro::ImpostaPompaMessaggi(pompa);
   finestra.Ciclo().ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
+  platform::ImpostaPompaMessaggi({});
+  quomaro::ImpostaPompaMessaggi({});
 
-  ASSERT_EQ(secondo->Attendi(0ms), 0);
+  EXPECT_EQ(secondo, 0);
   EXPECT_FALSE(finestra.isVisible());
   EXPECT_EQ(finestra.Stato().stato, StatoVassoio::Nascosto);
   const fs::path tarvik = platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI\Aggiornamenti)");
@@ -250,7 +245,170 @@ TEST_F(CanaleIstanzaTest, ASecondStartDuringADownloadEndsSilentlyAndTheRunComple
             orvane::test::LeggiFile(servizio_.FilePacchetto("Aggiornamento00042.zip")));
   EXPECT_EQ(orvane::test::LeggiFile(tarvik / "ORVANE-2008-01-10-09-00-00-C-7.zip"),
             orvane::test::LeggiFile(servizio_.FilePacchetto("Aggiornamento00007.zip")));
-  platform::ImpostaPompaMessaggi({});
+}
+
+std::string NelProgramma(const char* nome) {
+  return (fs::path(ORVANE_PROGRAM_DIR) / nome).string();
+}
+
+std::optional<std::string> Leggi(const std::string& chiave, std::string_view nome = "") {
+  return orvane::test::LeggiTesto(platform::HKEY_CLASSES_ROOT, chiave, nome);
+}
+
+std::string Esporta() {
+  return orvane::test::EsportaReg(platform::HKEY_CLASSES_ROOT);
+}
+
+// A class as a library must register it: program identifier, identity,
+// default interface and its identity.
+struct Classe {
+  std::string progId, clsid, iid, interfaccia;
+};
+
+void ControllaClasse(const Classe& c, const std::string& file, const std::string& libreria) {
+  const std::string chiave = "CLSID\\" + c.clsid;
+  if (!c.progId.empty()) {
+    EXPECT_EQ(Leggi(c.progId + "\\CLSID"), c.clsid);
+  }
+  EXPECT_EQ(Leggi(chiave), c.progId.empty() ? "Tabs" : c.progId);
+  EXPECT_EQ(Leggi(chiave + "\\InprocServer32"), file);
+  EXPECT_EQ(Leggi(chiave + "\\InprocServer32", "ThreadingModel"), "Apartment");
+  EXPECT_EQ(Leggi(chiave + "\\TypeLib"), libreria);
+  EXPECT_EQ(Leggi("Interface\\" + c.iid), c.interfaccia);
+  EXPECT_EQ(Leggi("Interface\\" + c.iid + "\\TypeLib"), libreria);
+}
+
+// Both libraries registered from the program folder: each class with the
+// keys a Windows program looks for, objects made by name through them, and
+// nothing left behind once both are unregistered.
+TEST(RegistrazioneComponenti, QuomaroAndBriskoRegisterMakeObjectsByNameAndUnregisterWithoutTrace) {
+  MacchinaFinta macchina;
+  const std::string prima = Esporta();
+  struct Libreria {
+    const char *windows, *so, *tipi;
+    std::vector<Classe> classi;
+    std::vector<std::pair<std::string, std::string>> altre;  // further keys and their values
+  };
+  const std::string quomaro = "{23127B7B-8F16-4018-9700-8BFA4C2A5448}";
+  const std::string brisko = "{1659F14B-03E6-4545-9494-128C88EFBEF6}";
+  const std::vector<Libreria> librerie{
+      {"Quomaro.dll",
+       "Quomaro.so",
+       quomaro.c_str(),
+       {{"Quomaro.clsCA", "{4DFC3EDC-A156-4701-BC2B-E5951A2B3C39}",
+         "{9A62869B-509A-4143-BAEC-3ACF42A10305}", "_clsCA"},
+        {"Quomaro.clsSOAP", "{B2FD9FE5-969C-481D-BC2B-E66077729525}",
+         "{A401A6B8-E524-4EB1-A1AA-447214B1D7E5}", "_clsSOAP"},
+        {"Quomaro.clsDownload", "{5526E976-64D9-442E-8529-73DA73842748}",
+         "{239508CB-E41E-4AF1-9248-98712BE9C876}", "_clsDownload"}},
+       {{"Interface\\{C810A26C-CB5C-403D-8315-FE398DA78FA4}", "__clsDownload"},
+        {"TypeLib\\" + quomaro + "\\2.0", "Quomaro"}}},
+      {"brisko.ocx",
+       "brisko.so",
+       brisko.c_str(),
+       {{"Brisko.xpVantelTab", "{B271AF6D-7732-4DA4-9C87-64EB2AF58B94}",
+         "{44F65BAF-3762-4A7F-8C03-DBA233935F9D}", "_xpVantelTab"},
+        {"", "{DC8137BC-F82D-4488-A952-5CAD7E2574EE}", "{B7BB340F-D8E1-4C73-9222-E26927F066E7}",
+         "_Tabs"}},
+       {{"CLSID\\{B271AF6D-7732-4DA4-9C87-64EB2AF58B94}\\MiscStatus\\1", "131473"},
+        {"Interface\\{3C318479-C788-4040-83C0-8BA8DD1C37D9}", "__xpVantelTab"},
+        {"TypeLib\\" + brisko + "\\1.0", "Brisko"}}}};
+  for (const Libreria& l : librerie) {
+    ASSERT_TRUE(RegServer(NelProgramma(l.windows), true));
+    const std::string file = fs::canonical(NelProgramma(l.so)).string();
+    for (const Classe& c : l.classi)
+      ControllaClasse(c, file, l.tipi);
+    for (const auto& [chiave, valore] : l.altre)
+      EXPECT_EQ(Leggi(chiave), valore);
+  }
+
+  orvane::test::ServerHttp server;
+  server.Server().Get("/pacchetto.zip", [](const httplib::Request&, httplib::Response& r) {
+    r.set_content(std::string(5000, 'Z'), "application/zip");
+  });
+  server.Avvia();
+  auto download = orvane::CreateObject<quomaro::clsDownload>("Quomaro.clsDownload");
+  ASSERT_NE(download, nullptr);
+  EXPECT_EQ(download->OpenURL(server.Url("/pacchetto.zip")), std::string(5000, 'Z'));
+  auto ca = orvane::CreateObject<quomaro::clsCA>("{4DFC3EDC-A156-4701-BC2B-E5951A2B3C39}");
+  ASSERT_NE(ca, nullptr);
+  EXPECT_EQ(DllCanUnloadNow(), orvane::S_FALSE);
+  download.reset();
+  ca.reset();
+  EXPECT_EQ(DllCanUnloadNow(), orvane::S_OK);
+  try {
+    (void)orvane::CreateObject<quomaro::clsSOAP>("Quomaro.clsDownload");
+    ADD_FAILURE() << "a clsDownload taken for a clsSOAP";
+  } catch (const orvane::Errore& e) {
+    EXPECT_EQ(e.Numero(), 13);
+  }
+  // Made on the GUI thread: a widget of the control's type.
+  {
+    const orvane::OggettoCreato controllo = orvane::CreaOggetto("Brisko.xpVantelTab");
+    EXPECT_NE(controllo.oggetto, nullptr);
+    EXPECT_NE(controllo.tipo.find("xpVantelTab"), std::string::npos);
+  }
+
+  for (const Libreria& l : librerie)
+    ASSERT_TRUE(RegServer(NelProgramma(l.windows), false));
+  EXPECT_EQ(Esporta(), prima);
+}
+
+TEST(RegServer, AnErrorCodeCountsAsRegisteredAThrowATimeoutOrNoLibraryAsAFailure) {
+  EXPECT_TRUE(RegServer(COMPONENTE_ERRORE, true));
+  EXPECT_TRUE(RegServer(COMPONENTE_ERRORE, false));
+  EXPECT_FALSE(RegServer(COMPONENTE_CHE_LANCIA, true));
+  // A Windows component name finds the library in any case.
+  CartellaTemporanea cartella;
+  fs::copy_file(COMPONENTE_ERRORE, cartella / "Brisko.so");
+  EXPECT_TRUE(RegServer((cartella / "brisko.ocx").string(), true));
+  EXPECT_TRUE(RegServer((cartella / "BRISKO.DLL").string(), true));
+
+  // What is no registrable library fails at once.
+  ScriviFile(cartella / "testo.so", "solo testo, non una libreria");
+  ScriviFile(cartella / "vuoto.so", "");
+  fs::create_directory(cartella / "cartella.so");
+  auto inizio = std::chrono::steady_clock::now();
+  for (const fs::path& file : {cartella / "manca.dll", cartella / "testo.so", cartella / "vuoto.so",
+                               cartella / "cartella.so", fs::path(SENZA_INGRESSO)})
+    EXPECT_FALSE(RegServer(file.string(), true)) << file;
+  EXPECT_LT(std::chrono::steady_clock::now() - inizio, 1000ms);
+
+  // A slow entry point fails when the limit strikes, without blocking the
+  // caller; the abandoned registration finishes later in a library that
+  // stayed loaded.
+  inizio = std::chrono::steady_clock::now();
+  EXPECT_FALSE(RegServer(COMPONENTE_LENTO, true, 300ms));
+  const auto durata = std::chrono::steady_clock::now() - inizio;
+  EXPECT_GE(durata, 300ms);
+  EXPECT_LT(durata, 2500ms);
+}
+
+TEST(ModalitaLive, MarkerFileOrExactlyLiveOnTheCommandLine) {
+  CartellaTemporanea programma;
+  platform::ImpostaCartellaProgramma(programma.Percorso());
+  for (const auto& [riga, live] :
+       std::initializer_list<std::pair<const char*, bool>>{{"LIVE", true},
+                                                           {" LIVE", false},
+                                                           {"live", false},
+                                                           {"LIVE ", false},
+                                                           {"", false},
+                                                           {"VERIFICA", false}}) {
+    platform::SostituisciRigaDiComando(riga);
+    EXPECT_EQ(ModalitaLive(), live) << "'" << riga << "'";
+  }
+  platform::SostituisciRigaDiComando("VERIFICA");
+  // The marker is found as Windows finds a file: in any case.
+  for (const char* nome : {"Live.txt", "LIVE.TXT", "live.txt"}) {
+    ScriviFile(programma / nome, "");
+    EXPECT_TRUE(ModalitaLive()) << nome;
+    fs::remove(programma / nome);
+    EXPECT_FALSE(ModalitaLive()) << nome;
+  }
+  fs::create_directory(programma / "LIVE.txt");
+  EXPECT_FALSE(ModalitaLive());
+  platform::SostituisciRigaDiComando(std::nullopt);
+  platform::ImpostaCartellaProgramma(std::nullopt);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Tervan's window on the offscreen platform: its controls, the keys and the
-// mouse on the list, the tray icon and its balloons, and the one way the
-// program ends; then the whole window against the reference service, on a
+// mouse on the list, the tray icon and its balloons (and, on an X server,
+// the same balloons from a started Tervan), and the one way the program
+// ends; then the whole window against the reference service, on a
 // fake machine with the management program installed: the load, the search,
 // the download with F10, the two settings and the close rules.
 #include <gmock/gmock.h>
@@ -12,7 +13,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
-#include <cstdlib>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -31,6 +32,9 @@
 #include "tests/support/BusNotifiche.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/MessaggiRegistrati.h"
+#include "tests/support/Processo.h"
+#include "tests/support/SchermoX.h"
+#include "tests/support/ServerX.h"
 #include "tests/support/ServizioFiglio.h"
 #include "updater/PorteQt.h"
 #include "updater/frmTervan.h"
@@ -43,6 +47,7 @@ using ::testing::ElementsAre;
 using ::testing::FieldsAre;
 using ::testing::IsEmpty;
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 class FinestraTest : public ::testing::Test {
  protected:
@@ -84,15 +89,6 @@ class FinestraTest : public ::testing::Test {
   frmTervan finestra_;
   QTableWidget* griglia_ = finestra_.findChild<QTableWidget*>("grdAggior");
 };
-
-TEST_F(FinestraTest, TheWindowCarriesItsTitleAndTheProgramIconAndStartsWithTheTimerOff) {
-  EXPECT_EQ(finestra_.windowTitle(), QStringLiteral("Aggiornamenti automatici - Orvane Software"));
-  // The program icon, from the drawing rendered at build time, in the
-  // smallest and largest sizes a desktop asks for.
-  for (const int lato : {16, 256})
-    EXPECT_TRUE(finestra_.windowIcon().availableSizes().contains(QSize(lato, lato))) << lato;
-  EXPECT_FALSE(finestra_.tmrRicerca().isActive());
-}
 
 TEST(IntervalloRicercaTest, OnlyAShorterValidIntervalOverridesTheDefault) {
   orvane::test::MacchinaFinta macchina;
@@ -144,15 +140,16 @@ TEST_F(FinestraTest, TheSelectionRestsOnDataRowsWhicheverWayItMoves) {
   EXPECT_EQ(finestra_.Elenco().UltimoTasto, 38);
 }
 
-TEST_F(FinestraTest, TheTrayBringsTheWindowBackAndStopsTheChecks) {
+TEST_F(FinestraTest, TheWindowCarriesTheProgramIconAndTheTrayBringsItBackAndStopsTheChecks) {
+  // The drawing rendered at build time, in a desktop's smallest and largest sizes.
+  for (const int lato : {16, 256})
+    EXPECT_TRUE(finestra_.windowIcon().availableSizes().contains(QSize(lato, lato))) << lato;
   finestra_.tmrRicerca().start();
   finestra_.Stato().stato = StatoVassoio::Nascosto;
   emit finestra_.Tray().Icona().activated(QSystemTrayIcon::Trigger);
   EXPECT_TRUE(finestra_.isVisible());
   EXPECT_EQ(finestra_.Stato().stato, StatoVassoio::Riaperto);
   EXPECT_FALSE(finestra_.tmrRicerca().isActive());
-  finestra_.MostraFumetto("testo", "titolo", 3000);
-  EXPECT_EQ(finestra_.Tray().UltimiFumetti().back(), (Fumetto{"testo", "titolo", 3000}));
 }
 
 TEST_F(FinestraTest, HiddenInTheTrayTheProgramOutlivesAMessageBoxAndEndsOnlyThroughEsci) {
@@ -259,10 +256,8 @@ TEST_F(FinestraTest, TheSessionEndingAnswersAMessageBoxThatARunIsWaitingOn) {
 TEST(NotificaDesktop, BalloonsAreDesktopNotificationsAndARepeatedTextReplacesItsOwn) {
   ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());  // offscreen: no tray
   orvane::test::BusNotifiche bus;
-  const char* prima = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-  const std::optional<std::string> indirizzoPrima =
-      prima ? std::optional<std::string>(prima) : std::nullopt;
-  ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.Indirizzo().c_str(), 1);
+  orvane::test::MacchinaFinta macchina;  // puts the session bus's address back
+  macchina.Imposta("DBUS_SESSION_BUS_ADDRESS", bus.Indirizzo());
 
   NotifyIconCtrl tray{QIcon()};
   tray.Mostra();
@@ -280,24 +275,62 @@ TEST(NotificaDesktop, BalloonsAreDesktopNotificationsAndARepeatedTextReplacesIts
   fumetto(guasto, 3000);
   fumetto(guasto, 3000);
   fumetto(guasto, 3000);
-  ASSERT_EQ(bus.Ricevute().size(), 4U);
-  const orvane::test::Notifica& n = bus.Ricevute()[0];
-  EXPECT_EQ(n.applicazione, "Tervan");
-  EXPECT_EQ(n.titolo, "Aggiornamenti Orvane Software");
-  EXPECT_EQ(n.testo, "L'aggiornamento verrà installato");
-  EXPECT_EQ(n.durata, 14500);
-  EXPECT_EQ(n.icona, "orvane-tervan");
-  EXPECT_EQ(n.voceDesktop, "orvane-tervan");
   // The failure told for every program shows once, replaced in place.
-  EXPECT_EQ(bus.Ricevute()[1].sostituisce, 0U);
-  EXPECT_EQ(bus.Ricevute()[2].sostituisce, 2U);
-  EXPECT_EQ(bus.Ricevute()[3].sostituisce, 2U);
+  const auto notifica = [](const std::string& testo, int durata, unsigned sostituisce) {
+    return FieldsAre("Tervan", "Aggiornamenti Orvane Software", testo, durata, sostituisce,
+                     "orvane-tervan", "orvane-tervan");
+  };
+  EXPECT_THAT(bus.Ricevute(), ElementsAre(notifica("L'aggiornamento verrà installato", 14500, 0),
+                                          notifica(guasto, 3000, 0), notifica(guasto, 3000, 2),
+                                          notifica(guasto, 3000, 2)));
   QDBusConnection::disconnectFromBus(QStringLiteral("tervan-notifiche"));
-  if (indirizzoPrima) {
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", indirizzoPrima->c_str(), 1);
-  } else {
-    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-  }
+}
+
+// Tervan as a user meets it on a real X server: started plainly it shows
+// its window; F4 typed into it fills the list, and its balloon goes to the
+// desktop's notification service although a notification area is there too.
+TEST(FinestraXvfb, StartedPlainlyTheWindowShowsAndAfterF4TheBalloonIsANotification) {
+  orvane::test::ServerX server("1024x768x24");
+  if (!server.Avviato()) GTEST_SKIP() << "Xvfb non disponibile";
+  ASSERT_FALSE(server.Display().empty());
+  orvane::test::MacchinaFinta macchina;
+  orvane::test::ServizioFiglio servizio;
+
+  const fs::path programma = macchina.Percorso() / "programma";
+  fs::create_directories(programma);
+  for (const char* nome : {"Tervan", "Quomaro.so", "brisko.so"})
+    fs::copy_file(fs::path(ORVANE_PROGRAM_DIR) / nome, programma / nome);
+  fs::copy_file(ORVANE_TERVAN_MDB, programma / "Tervan.mdb");
+  fs::create_directories(macchina.Dati() / "orvane/drive_c/ORVANE/TARVIK");
+  orvane::test::ScriviTesto(platform::HKEY_CURRENT_USER,
+                            "Software\\VB and VBA Program Settings\\TARVIKX\\Licenza", "codcli",
+                            "ROSSI");
+
+  // An XEmbed notification area and a notification service, as a desktop has.
+  orvane::test::SchermoX schermo(server.Display());
+  ASSERT_TRUE(schermo.Connesso());
+  ASSERT_TRUE(schermo.OccupaAreaNotifica());
+  orvane::test::BusNotifiche bus;
+  orvane::test::Processo tervan(programma / "Tervan", {},
+                                {{"DISPLAY", server.Display()},
+                                 {"DBUS_SESSION_BUS_ADDRESS", bus.Indirizzo()},
+                                 {"QT_QPA_PLATFORM", "xcb"},
+                                 {"ORVANE_UPDATE_SERVER", servizio.Server()},
+                                 {"ORVANE_WEB_SITE", servizio.Server()}},
+                                macchina.Percorso());
+  const auto finestra = schermo.Finestra("Aggiornamenti automatici - Orvane Software", 60s);
+  ASSERT_TRUE(finestra) << orvane::test::LeggiFile(macchina.Percorso() / "stderr");
+
+  ASSERT_TRUE(schermo.Premi(*finestra, "F4"));
+  const auto annunciato = [&] {
+    for (const auto& n : bus.Ricevute())
+      if (n.titolo == "Orvane Software - Aggiornamenti") return true;
+    return false;
+  };
+  for (int i = 0; i < 600 && !annunciato(); ++i)
+    QTest::qWait(100);  // the notification stand-in answers meanwhile
+  EXPECT_TRUE(annunciato());
+  EXPECT_TRUE(tervan.InEsecuzione());
 }
 
 constexpr const char* kImpostazioni = R"(Software\VB and VBA Program Settings\)";
@@ -351,7 +384,8 @@ class FinestraScaricamento : public ::testing::Test {
   std::vector<std::string> aperti_;
 };
 
-TEST_F(FinestraScaricamento, F4ListsEnterMarksOneAndF10YesDownloadsExactlyThatOne) {
+TEST_F(FinestraScaricamento,
+       TheKeysGoToTheListWhereF4ListsEnterTogglesAndF10YesDownloadsTheMarked) {
   InstallaTarvik();
   orvane::test::MessaggiRegistrati messaggi;
   messaggi.Rispondi(platform::vbYes);
@@ -359,17 +393,36 @@ TEST_F(FinestraScaricamento, F4ListsEnterMarksOneAndF10YesDownloadsExactlyThatOn
   finestra.Form_Load();
   ASSERT_TRUE(finestra.isVisible());
   auto* griglia = finestra.findChild<QTableWidget*>("grdAggior");
-  griglia->setFocus();
-  Tasto(griglia, Qt::Key_F4);
+  auto* check = finestra.findChild<QCheckBox*>("Check1");
+  ASSERT_EQ(finestra.focusWidget(), griglia);
+  // Space where the focus is does not untick the autostart box.
+  Tasto(finestra.focusWidget(), Qt::Key_Space);
+  EXPECT_TRUE(check->isChecked());
+
+  // F4 pressed with the focus on the box: the focus ends on the first
+  // package, which Enter unmarks.
+  check->setFocus();
+  Tasto(check, Qt::Key_F4);
   ASSERT_EQ(finestra.Elenco().Righe(), 4);
-  Tasto(griglia, Qt::Key_F5);
-  griglia->setCurrentCell(2, 1);
+  EXPECT_EQ(finestra.focusWidget(), griglia);
+  EXPECT_EQ(griglia->currentRow(), 0);
   Tasto(griglia, Qt::Key_Return);
   EXPECT_EQ(finestra.Elenco().Testo(1, ElencoAggiornamenti::kEsegui), "");
   EXPECT_EQ(finestra.Elenco().Testo(3, ElencoAggiornamenti::kEsegui), "Ok");
+  EXPECT_TRUE(check->isChecked());
+
+  // Tab goes through the buttons and comes back round to the list.
+  std::vector<QString> giro;
+  for (int i = 0; i < 20 && (giro.empty() || finestra.focusWidget() != griglia); ++i) {
+    Tasto(finestra.focusWidget(), Qt::Key_Tab);
+    giro.push_back(finestra.focusWidget()->objectName());
+  }
+  EXPECT_EQ(giro.front(), QStringLiteral("Command_F1"));
+  EXPECT_EQ(giro.back(), QStringLiteral("grdAggior"));
+  EXPECT_THAT(giro, ::testing::Contains(QStringLiteral("Check1")));
+
   const std::string sessione = finestra.Stato().IdSessione;
   Tasto(griglia, Qt::Key_F10);
-
   const fs::path cartella = platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI\Aggiornamenti)");
   EXPECT_THAT(test::Contenuto(cartella), ElementsAre("TARVIK-2008-03-05-14-30-00-C-42.zip"));
   EXPECT_THAT(servizio_.Registrati(), ElementsAre("ROSSI|42|Stampe & <fatture>|" + sessione));
@@ -397,30 +450,10 @@ TEST_F(FinestraScaricamento, F4ListsEnterMarksOneAndF10YesDownloadsExactlyThatOn
 
 TEST_F(FinestraScaricamento, ARunTakesExactlyTheRowsMarkedWhenItStartedWhateverHappensMeanwhile) {
   InstallaTarvik();
-  struct Caso {
-    const char* nome;
-    std::vector<int> segnate;  // data rows marked before F10
-    std::function<void(frmTervan&)> durante;
-    std::vector<std::string> scaricati;
-  };
-  const auto tick = [](frmTervan& f) { QMetaObject::invokeMethod(&f.tmrRicerca(), "timeout"); };
-  const std::vector<Caso> casi{
-      {"F4 and F8",
-       {1},
-       [](frmTervan& f) {
-         Tasto(f.findChild<QTableWidget*>("grdAggior"), Qt::Key_F4);
-         Tasto(f.findChild<QTableWidget*>("grdAggior"), Qt::Key_F8);
-       },
-       {"7"}},
-      {"Nascondi and a tick",
-       {1, 3},
-       [&](frmTervan& f) {
-         f.findChild<QPushButton*>("Command_Nas")->click();
-         tick(f);
-       },
-       {"7", "42"}},
-  };
-  for (const Caso& c : casi) {
+  // A run over the data rows `segnate`, while the first package arrives the
+  // user does `durante`, as the window's pump lets them: what is recorded.
+  const auto esegui = [&](const std::vector<int>& segnate,
+                          const std::function<void(frmTervan&)>& durante) {
     orvane::test::ServizioFiglio servizio;
     macchina_.Imposta("ORVANE_UPDATE_SERVER", servizio.Server());
     orvane::test::MessaggiRegistrati messaggi;
@@ -428,17 +461,15 @@ TEST_F(FinestraScaricamento, ARunTakesExactlyTheRowsMarkedWhenItStartedWhateverH
     frmTervan finestra;
     finestra.Form_Load();
     finestra.Command_F4_Click();
-    ASSERT_EQ(finestra.Elenco().Righe(), 4) << c.nome;
+    EXPECT_EQ(finestra.Elenco().Righe(), 4);
     finestra.Command_F5_Click();
-    for (const int riga : c.segnate)
+    for (const int riga : segnate)
       finestra.findChild<QTableWidget*>("grdAggior")->item(riga - 1, 0)->setText("Ok");
-    // The user acts while the first package arrives, as the window's pump
-    // lets them.
     bool fatto = false;
     const auto pompa = [&] {
       if (!fatto && finestra.Scaricamento().InCorso()) {
         fatto = true;
-        c.durante(finestra);
+        durante(finestra);
       }
       QCoreApplication::processEvents();
     };
@@ -447,41 +478,21 @@ TEST_F(FinestraScaricamento, ARunTakesExactlyTheRowsMarkedWhenItStartedWhateverH
     finestra.Command_F10_Click();
     platform::ImpostaPompaMessaggi({});
     quomaro::ImpostaPompaMessaggi({});
-    EXPECT_TRUE(fatto) << c.nome;
-    EXPECT_EQ(servizio.CodiciRegistrati(), c.scaricati) << c.nome;
-  }
-}
-
-TEST_F(FinestraScaricamento, TheKeysGoToTheListAfterTheLoadAndAfterASearchAndTabLeavesIt) {
-  InstallaTarvik();
-  frmTervan finestra;
-  finestra.Form_Load();
-  auto* griglia = finestra.findChild<QTableWidget*>("grdAggior");
-  auto* check = finestra.findChild<QCheckBox*>("Check1");
-  ASSERT_EQ(finestra.focusWidget(), griglia);
-  // Space where the focus is does not untick the autostart box.
-  Tasto(finestra.focusWidget(), Qt::Key_Space);
-  EXPECT_TRUE(check->isChecked());
-
-  // F4 pressed with the focus on the box: the focus ends on the first package.
-  check->setFocus();
-  Tasto(check, Qt::Key_F4);
-  ASSERT_EQ(finestra.Elenco().Righe(), 4);
-  EXPECT_EQ(finestra.focusWidget(), griglia);
-  EXPECT_EQ(griglia->currentRow(), 0);
-  Tasto(griglia, Qt::Key_Return);
-  EXPECT_EQ(finestra.Elenco().Testo(1, ElencoAggiornamenti::kEsegui), "");
-  EXPECT_TRUE(check->isChecked());
-
-  // Tab goes through the buttons and comes back round to the list.
-  std::vector<QString> giro;
-  for (int i = 0; i < 20 && (giro.empty() || finestra.focusWidget() != griglia); ++i) {
-    Tasto(finestra.focusWidget(), Qt::Key_Tab);
-    giro.push_back(finestra.focusWidget()->objectName());
-  }
-  EXPECT_EQ(giro.front(), QStringLiteral("Command_F1"));
-  EXPECT_EQ(giro.back(), QStringLiteral("grdAggior"));
-  EXPECT_THAT(giro, ::testing::Contains(QStringLiteral("Check1")));
+    EXPECT_TRUE(fatto);
+    return servizio.CodiciRegistrati();
+  };
+  EXPECT_THAT(esegui({1},
+                     [](frmTervan& f) {
+                       Tasto(f.findChild<QTableWidget*>("grdAggior"), Qt::Key_F4);
+                       Tasto(f.findChild<QTableWidget*>("grdAggior"), Qt::Key_F8);
+                     }),
+              ElementsAre("7"));
+  EXPECT_THAT(esegui({1, 3},
+                     [](frmTervan& f) {
+                       f.findChild<QPushButton*>("Command_Nas")->click();
+                       QMetaObject::invokeMethod(&f.tmrRicerca(), "timeout");
+                     }),
+              ElementsAre("7", "42"));
 }
 
 TEST_F(FinestraScaricamento, LiveModeSearchesAtOnceAndAfterADownloadOpensTheHistoryAndEnds) {
@@ -568,11 +579,10 @@ TEST_F(FinestraScaricamento, CloseRequestsFollowTheFourRules) {
     finestra.Stato().ChiusuraConsentita = c.consentita;
     bool annulla = false;
     finestra.Form_QueryUnload(annulla);
-    EXPECT_EQ(!annulla, c.concessa) << c.riga << c.escAbilitato << c.consentita;
-    EXPECT_EQ(finestra.Stato().ChiusuraConsentita, c.consentitaDopo)
-        << c.riga << c.escAbilitato << c.consentita;
-    EXPECT_EQ(static_cast<bool>(finestra.Stato().Archivio), !c.concessa)
-        << c.riga << c.escAbilitato << c.consentita;
+    SCOPED_TRACE(c.riga + (c.escAbilitato ? " esc" : "") + (c.consentita ? " consentita" : ""));
+    EXPECT_EQ(!annulla, c.concessa);
+    EXPECT_EQ(finestra.Stato().ChiusuraConsentita, c.consentitaDopo);
+    EXPECT_EQ(static_cast<bool>(finestra.Stato().Archivio), !c.concessa);
   }
 }
 

@@ -147,8 +147,6 @@ TEST_F(StoreTest, IntervalQueryGivesTheSmallestStoredTextAndAReopenedViewEveryRo
   ScriviRiga("TARVIK", "U", "00:01:00");
   ScriviRiga("SELVOR", "U", "00:00:15");
   EXPECT_EQ(store_->FrequenzaAggiornamento()->Campo("FreQue"), "00:00:15");
-  store_->conAggior().Execute(istruzioni::kAggiornaFrequenza, {"00:00:30"});
-  EXPECT_EQ(store_->FrequenzaAggiornamento()->Campo("Freque"), "00:00:30");
 
   rs().Filter("softxx='SELVOR'");
   rs().Close();
