@@ -36,7 +36,9 @@ endif()
 # For a system library that <target> loads at run time (platform::Libreria::
 # CaricaDiSistema) instead of linking it, so that starting the program does
 # not pay for it: defines <macro> in <target> as the library's run-time name
-# (its SONAME, read from the file the build found), and records the Debian
+# (its SONAME, read from the file the build found; the target's property
+# ORVANE_LIBRERIE_CARICATE lists the same definitions, for the tests that
+# stand a broken library in its place), and records the Debian
 # package that holds that file for the package's Depends, which the scan of
 # linked libraries cannot see (cmake/Pacchetto.cmake).
 function(orvane_libreria_caricata bersaglio macro file)
@@ -47,6 +49,8 @@ function(orvane_libreria_caricata bersaglio macro file)
     message(FATAL_ERROR "No run-time name (SONAME) in ${_reale}")
   endif()
   target_compile_definitions(${bersaglio} PRIVATE "${macro}=\"${CMAKE_MATCH_1}\"")
+  set_property(TARGET ${bersaglio} APPEND PROPERTY ORVANE_LIBRERIE_CARICATE
+               "${macro}=\"${CMAKE_MATCH_1}\"")
   find_program(DPKG_QUERY dpkg-query)
   if(DPKG_QUERY)
     execute_process(COMMAND "${DPKG_QUERY}" -S "${_reale}" OUTPUT_VARIABLE _proprietario

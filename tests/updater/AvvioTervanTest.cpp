@@ -5,6 +5,7 @@
 // by name through it, and test components that fail in the ways a real one
 // may.
 #include <gmock/gmock.h>
+#include <signal.h>
 
 #include <QLocalSocket>
 #include <QTest>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/CreaOggetto.h"
@@ -409,6 +411,38 @@ TEST(ModalitaLive, MarkerFileOrExactlyLiveOnTheCommandLine) {
   EXPECT_FALSE(ModalitaLive());
   platform::SostituisciRigaDiComando(std::nullopt);
   platform::ImpostaCartellaProgramma(std::nullopt);
+}
+
+// libcurl and libzip are loaded when first needed, not at the start. Where
+// one cannot be loaded (here a file that is no library stands first on the
+// library path under its name), the run at log-on says so in the log and
+// places nothing: a package no one could check is never placed.
+TEST(LibrerieCaricate, OneThatCannotBeLoadedIsNamedInTheLogAndNothingIsPlaced) {
+  for (const char* libreria : {ORVANE_LIBCURL, ORVANE_LIBZIP}) {
+    SCOPED_TRACE(libreria);
+    MacchinaFinta macchina;
+    orvane::test::ServizioFiglio servizio;
+    macchina.Imposta("ORVANE_UPDATE_SERVER", servizio.Server());
+    macchina.Imposta("ORVANE_WEB_SITE", "http://127.0.0.1:9");
+    const orvane::test::CartelleDati dati = orvane::test::InstallaProgrammi("ROSSI");
+    orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
+    const fs::path guaste = macchina.Percorso() / "librerie";
+    ScriviFile(guaste / libreria, "non è una libreria");
+
+    auto avvio = tervan.Avvia({"VERIFICA"}, {{"LD_LIBRARY_PATH", guaste.string()},
+                                             {"TERVAN_INTERVALLO_RICERCA_MS", "200"}});
+    const fs::path log = tervan.Cartella() / "Tarvik.Log";
+    const std::string atteso = std::string("Impossibile caricare ") + libreria + ": ";
+    for (auto fine = std::chrono::steady_clock::now() + kAttesaMassima;
+         orvane::test::LeggiFile(log).find(atteso) == std::string::npos &&
+         std::chrono::steady_clock::now() < fine;)
+      std::this_thread::sleep_for(50ms);
+    EXPECT_THAT(orvane::test::LeggiFile(log), ::testing::HasSubstr(atteso)) << tervan.Errori(1);
+    EXPECT_EQ(avvio->Termina(SIGTERM), 0) << tervan.Errori(1);
+    for (const fs::path& cartella : {dati.tarvik, dati.morlen, dati.selvor})
+      EXPECT_THAT(orvane::test::NomiInCartella(cartella / "Aggiornamenti"), ::testing::IsEmpty());
+    EXPECT_THAT(servizio.Registrati(), ::testing::IsEmpty());
+  }
 }
 
 }  // namespace
