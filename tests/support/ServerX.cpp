@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 namespace orvane::test {
@@ -18,11 +17,8 @@ ServerX::ServerX(const std::string& schermo) {
   } catch (const std::runtime_error&) {
     return;
   }
-  for (int i = 0; i < 2000 && display_.empty() && xvfb_->InEsecuzione(); ++i) {
-    const std::string numero = LeggiFile(uscite_ / "stdout");
-    if (numero.ends_with('\n')) display_ = ":" + numero.substr(0, numero.size() - 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  const std::string numero = AttendiRiga(*xvfb_, uscite_ / "stdout", "", std::chrono::seconds(20));
+  if (!numero.empty()) display_ = ":" + numero;
 }
 
 ServerX::~ServerX() {
