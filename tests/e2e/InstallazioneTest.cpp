@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -15,12 +16,11 @@
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/Processo.h"
 
+namespace orvane::test {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using orvane::test::Esegui;
-using orvane::test::LeggiFile;
 using ::testing::AllOf;
 using ::testing::HasSubstr;
 
@@ -32,22 +32,11 @@ struct ManifestoConservato {
   ManifestoConservato() : copia(fs::exists(file) ? LeggiFile(file) : "") {}
   ~ManifestoConservato() {
     std::error_code ec;
-    if (copia.empty()) fs::remove(file, ec);
-    if (!copia.empty()) orvane::test::ScriviFile(file, copia);
+    copia.empty() ? (void)fs::remove(file, ec) : ScriviFile(file, copia);
   }
   const fs::path file = fs::path(ORVANE_BINARY_DIR) / "install_manifest.txt";
   const std::string copia;
 };
-
-// Width and height of a PNG image, from its header, as "WxH".
-std::string LatiPng(const fs::path& file) {
-  const std::string b = LeggiFile(file) + std::string(24, '\0');
-  const auto n = [&](std::size_t da) {
-    return std::to_string(static_cast<unsigned char>(b[da + 2]) * 256 +
-                          static_cast<unsigned char>(b[da + 3]));
-  };
-  return b.compare(1, 3, "PNG") == 0 ? n(16) + "x" + n(20) : "";
-}
 
 void Valida(const fs::path& voce) {
   const auto esito = Esegui("desktop-file-validate", {voce.string()});
@@ -56,7 +45,7 @@ void Valida(const fs::path& voce) {
 }
 
 TEST(Installazione, TheProgramFolderRunsFromAPrefixWithABlankAndUninstallsWhole) {
-  orvane::test::MacchinaFinta macchina;
+  MacchinaFinta macchina;
   const ManifestoConservato manifesto;
   const fs::path prefisso = macchina.Percorso() / "Orvane Tervan";
   const fs::path dati = macchina.Dati();  // XDG_DATA_HOME of the fake machine
@@ -66,7 +55,7 @@ TEST(Installazione, TheProgramFolderRunsFromAPrefixWithABlankAndUninstallsWhole)
   ASSERT_EQ(installa.codice, 0) << installa.out << installa.err;
 
   // The program folder holds what ships and nothing else.
-  EXPECT_THAT(orvane::test::NomiInCartella(prefisso),
+  EXPECT_THAT(NomiInCartella(prefisso),
               ::testing::UnorderedElementsAre("Tervan", "Quomaro.so", "brisko.so", "Tervan.mdb",
                                               "quomaro", "orvane-reg", "brisko-designer"));
 
@@ -75,8 +64,10 @@ TEST(Installazione, TheProgramFolderRunsFromAPrefixWithABlankAndUninstallsWhole)
   EXPECT_THAT(LeggiFile(menu), AllOf(HasSubstr("\nExec=\"" + prefisso.string() + "/Tervan\"\n"),
                                      HasSubstr("\nIcon=orvane-tervan\n")));
   Valida(menu);
-  for (const char* misura : {"16x16", "32x32", "48x48", "64x64", "128x128", "256x256"}) {
-    EXPECT_EQ(LatiPng(dati / "icons/hicolor" / misura / "apps/orvane-tervan.png"), misura);
+  for (const int lato : {16, 32, 48, 64, 128, 256}) {
+    const auto png = dati / "icons/hicolor" / (std::to_string(lato) + "x" + std::to_string(lato)) /
+                     "apps/orvane-tervan.png";
+    EXPECT_EQ(QImage(QString::fromStdString(png.string()), "PNG").size(), QSize(lato, lato)) << png;
   }
   EXPECT_THAT(LeggiFile(dati / "icons/hicolor/scalable/apps/orvane-tervan.svg"), HasSubstr("<svg"));
 
@@ -86,16 +77,15 @@ TEST(Installazione, TheProgramFolderRunsFromAPrefixWithABlankAndUninstallsWhole)
   // Tervan runs from there too, with a program to look after, and its
   // log-on entry starts this very Tervan, quoted for the blank.
   fs::create_directories(dati / "orvane/drive_c/ORVANE/TARVIK");
-  orvane::test::ScriviTesto(platform::HKEY_CURRENT_USER,
-                            "Software\\VB and VBA Program Settings\\TARVIKX\\Licenza", "codcli",
-                            "C00042");
+  ScriviTesto(platform::HKEY_CURRENT_USER,
+              "Software\\VB and VBA Program Settings\\TARVIKX\\Licenza", "codcli", "C00042");
   const fs::path avvio = macchina.Autostart() / kVoceAvvio;
   {
-    orvane::test::Processo tervan(prefisso / "Tervan", {},
-                                  {{"QT_QPA_PLATFORM", "offscreen"},
-                                   {"ORVANE_UPDATE_SERVER", "http://127.0.0.1:9"},
-                                   {"ORVANE_WEB_SITE", "http://127.0.0.1:9"}},
-                                  macchina.Percorso());
+    Processo tervan(prefisso / "Tervan", {},
+                    {{"QT_QPA_PLATFORM", "offscreen"},
+                     {"ORVANE_UPDATE_SERVER", "http://127.0.0.1:9"},
+                     {"ORVANE_WEB_SITE", "http://127.0.0.1:9"}},
+                    macchina.Percorso());
     for (int i = 0; i < 3000 && !fs::exists(avvio) && tervan.InEsecuzione(); ++i)
       std::this_thread::sleep_for(20ms);
     ASSERT_TRUE(fs::exists(avvio)) << LeggiFile(macchina.Percorso() / "stderr");
@@ -116,3 +106,4 @@ TEST(Installazione, TheProgramFolderRunsFromAPrefixWithABlankAndUninstallsWhole)
 }
 
 }  // namespace
+}  // namespace orvane::test

@@ -19,13 +19,11 @@
 #include "tests/support/ServizioFiglio.h"
 #include "tests/support/TervanFiglio.h"
 
+namespace orvane::test {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using orvane::test::Esegui;
-using orvane::test::LeggiFile;
-using orvane::test::NomiInCartella;
 using ::testing::HasSubstr;
 
 // One user's session: a real Unix user (made once, with a group of the same
@@ -33,8 +31,7 @@ using ::testing::HasSubstr;
 // XDG folders, and the three programs installed for `cliente`.
 class Sessione {
  public:
-  Sessione(orvane::test::MacchinaFinta& macchina, const std::string& utente,
-           const std::string& cliente)
+  Sessione(MacchinaFinta& macchina, const std::string& utente, const std::string& cliente)
       : casa_(macchina.Percorso() / cliente), utente_(utente) {
     if (::getpwnam(utente.c_str()) == nullptr) {
       (void)Esegui("useradd",
@@ -44,13 +41,12 @@ class Sessione {
     fs::permissions(casa_ / "run", fs::perms::owner_all);
     macchina.Imposta("ORVANE_REGISTRY", (casa_ / "registro").string());
     macchina.Imposta("XDG_DATA_HOME", (casa_ / "dati").string());
-    dati_ = orvane::test::InstallaProgrammi(cliente);
+    dati_ = InstallaProgrammi(cliente);
     EXPECT_EQ(Esegui("chown", {"-R", utente + ":" + utente, casa_.string()}).codice, 0);
   }
 
-  std::unique_ptr<orvane::test::Processo> Avvia(const fs::path& tervan,
-                                                const fs::path& impostazioni) const {
-    return std::make_unique<orvane::test::Processo>(
+  std::unique_ptr<Processo> Avvia(const fs::path& tervan, const fs::path& impostazioni) const {
+    return std::make_unique<Processo>(
         "setpriv",
         std::vector<std::string>{"--reuid=" + utente_, "--regid=" + utente_, "--clear-groups", "--",
                                  tervan.string(), "VERIFICA"},
@@ -66,7 +62,7 @@ class Sessione {
         casa_);
   }
 
-  [[nodiscard]] const orvane::test::CartelleDati& Dati() const { return dati_; }
+  [[nodiscard]] const CartelleDati& Dati() const { return dati_; }
   [[nodiscard]] std::string Stato(const char* file) const {
     return LeggiFile(casa_ / "stato/orvane/Tervan" / file);
   }
@@ -75,27 +71,27 @@ class Sessione {
  private:
   fs::path casa_;
   std::string utente_;
-  orvane::test::CartelleDati dati_;
+  CartelleDati dati_;
 };
 
 TEST(PiuUtenti, TwoUsersRunTheirOwnTervanAtOnceFromARootOwnedReadOnlyProgramFolder) {
   if (::geteuid() != 0) GTEST_SKIP() << "real users need root";
-  orvane::test::MacchinaFinta macchina;
+  MacchinaFinta macchina;
   macchina.Imposta("ORVANE_UPDATE_SERVER", std::nullopt);
   macchina.Imposta("ORVANE_WEB_SITE", std::nullopt);
   ASSERT_EQ(::chmod(macchina.Percorso().c_str(), 0755), 0);
-  const orvane::test::ServizioFiglio servizio;
+  const ServizioFiglio servizio;
 
   // The program folder as a system install leaves it: root's, mode 755.
-  const orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
+  const TervanFiglio tervan(macchina.Percorso() / "programma");
   ASSERT_EQ(::chmod(tervan.Cartella().c_str(), 0755), 0);
   const auto installato = NomiInCartella(tervan.Cartella());
   const std::string vuoto = LeggiFile(tervan.Cartella() / "Tervan.mdb");
 
   // The server is named only in the site settings file.
   const fs::path impostazioni = macchina.Percorso() / "xdg";
-  orvane::test::ScriviFile(impostazioni / "orvane/tervan.conf",
-                           "# sito di prova\nserver = " + servizio.Server() + "\n");
+  ScriviFile(impostazioni / "orvane/tervan.conf",
+             "# sito di prova\nserver = " + servizio.Server() + "\n");
 
   const Sessione rossi(macchina, "orvane-prova1", "ROSSI");
   const Sessione bianchi(macchina, "orvane-prova2", "BIANCHI");
@@ -131,7 +127,7 @@ TEST(PiuUtenti, TwoUsersRunTheirOwnTervanAtOnceFromARootOwnedReadOnlyProgramFold
   EXPECT_EQ(NomiInCartella(rossi.Dati().morlen / "Aggiornamenti").size(), 1U);
   EXPECT_EQ(NomiInCartella(bianchi.Dati().tarvik / "Aggiornamenti").size(), 1U);
   EXPECT_FALSE(fs::exists(condivisa / "Aggiornamenti"));
-  EXPECT_EQ(orvane::test::RecordNelLog(bianchi.Stato("Tarvik.Log")), 1U);
+  EXPECT_EQ(RecordNelLog(bianchi.Stato("Tarvik.Log")), 1U);
   EXPECT_THAT(bianchi.Stato("Tarvik.Log"), HasSubstr(" Descrizione     : Autorizzazione negata"));
   EXPECT_EQ(rossi.Stato("Tarvik.Log"), "");
 
@@ -146,3 +142,4 @@ TEST(PiuUtenti, TwoUsersRunTheirOwnTervanAtOnceFromARootOwnedReadOnlyProgramFold
 }
 
 }  // namespace
+}  // namespace orvane::test

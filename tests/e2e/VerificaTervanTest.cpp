@@ -5,8 +5,6 @@
 #include <gmock/gmock.h>
 #include <signal.h>
 
-#include <sqlite3.h>
-
 #include <QTest>
 #include <algorithm>
 #include <atomic>
@@ -27,12 +25,11 @@
 #include "tests/support/ServizioFiglio.h"
 #include "tests/support/TervanFiglio.h"
 
+namespace orvane::test {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using orvane::test::NomiInCartella;
-using orvane::test::Processo;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
@@ -50,27 +47,16 @@ std::vector<std::string> Socket(const fs::path& cartella) {
 // How many programs of Tervan's store wait for a check (no `ultima`), read
 // while it runs; with `azzera`, every program is first set to wait.
 int InAttesa(const fs::path& archivio, bool azzera) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(archivio.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-  sqlite3_busy_timeout(db, 10000);
-  if (azzera) sqlite3_exec(db, "UPDATE AGGIOR SET ultima = ''", nullptr, nullptr, nullptr);
-  int n = -1;
-  sqlite3_exec(
-      db, "SELECT count(*) FROM AGGIOR WHERE ifnull(ultima, '') = ''",
-      [](void* v, int, char** valori, char**) {
-        *static_cast<int*>(v) = std::stoi(valori[0]);
-        return 0;
-      },
-      &n, nullptr);
-  sqlite3_close(db);
-  return n;
+  if (azzera) (void)RigheSql(archivio, "UPDATE AGGIOR SET ultima = ''");
+  const auto n = RigheSql(archivio, "SELECT count(*) FROM AGGIOR WHERE ifnull(ultima, '') = ''");
+  return n.empty() ? -1 : std::stoi(n[0]);
 }
 
 class VerificaTervan : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!x_.Avviato()) GTEST_SKIP() << "Xvfb non disponibile";
-    dati_ = orvane::test::InstallaProgrammi("ROSSI");
+    dati_ = InstallaProgrammi("ROSSI");
   }
 
   std::unique_ptr<Processo> Avvia(const std::vector<std::string>& argomenti,
@@ -95,12 +81,12 @@ class VerificaTervan : public ::testing::Test {
     return fatto();
   }
 
-  orvane::test::ServerX x_{"640x480x24"};
-  orvane::test::MacchinaFinta macchina_;
-  orvane::test::ServizioFiglio servizio_;
-  orvane::test::BusNotifiche bus_;
-  orvane::test::TervanFiglio tervan_{macchina_.Percorso() / "programma"};
-  orvane::test::CartelleDati dati_;
+  ServerX x_{"640x480x24"};
+  MacchinaFinta macchina_;
+  ServizioFiglio servizio_;
+  BusNotifiche bus_;
+  TervanFiglio tervan_{macchina_.Percorso() / "programma"};
+  CartelleDati dati_;
 };
 
 TEST_F(VerificaTervan, DownloadsEveryListedPackageOnceUnseenAnnouncesItAndEndsCleanlyOnSigterm) {
@@ -122,9 +108,8 @@ TEST_F(VerificaTervan, DownloadsEveryListedPackageOnceUnseenAnnouncesItAndEndsCl
   EXPECT_THAT(NomiInCartella(dati_.morlen / "Aggiornamenti"),
               ElementsAre("MORLEN-2009-01-01-00-00-00-C-99.zip"));
   EXPECT_THAT(NomiInCartella(dati_.selvor / "Aggiornamenti"), IsEmpty());
-  EXPECT_EQ(
-      orvane::test::LeggiFile(dati_.morlen / "Aggiornamenti/MORLEN-2009-01-01-00-00-00-C-99.zip"),
-      orvane::test::LeggiFile(servizio_.FilePacchetto("Aggiornamento00099.zip")));
+  EXPECT_EQ(LeggiFile(dati_.morlen / "Aggiornamenti/MORLEN-2009-01-01-00-00-00-C-99.zip"),
+            LeggiFile(servizio_.FilePacchetto("Aggiornamento00099.zip")));
   const auto registrati = servizio_.Registrati();
   EXPECT_THAT(registrati,
               UnorderedElementsAre("ROSSI|7|Motore comune|", "ROSSI|42|Stampe & <fatture>|",
@@ -163,11 +148,11 @@ TEST_F(VerificaTervan, SigtermDuringAPackageLeavesThePreviousFileAndNoTemporary)
   // The service's packages, each arriving a few bytes at a time; the rest
   // of the service passes through.
   std::atomic<int> blocchi = 0;
-  orvane::test::ServerHttp lento;
+  ServerHttp lento;
   lento.Server().Get(R"(/ServizioAggiornamenti/download/(.+))", [&](const httplib::Request& q,
                                                                     httplib::Response& r) {
-    auto corpo = std::make_shared<std::string>(
-        orvane::test::LeggiFile(servizio_.FilePacchetto(q.matches[1].str())));
+    auto corpo =
+        std::make_shared<std::string>(LeggiFile(servizio_.FilePacchetto(q.matches[1].str())));
     r.set_content_provider(corpo->size(), "application/zip",
                            [&, corpo](std::size_t da, std::size_t, httplib::DataSink& sink) {
                              std::this_thread::sleep_for(100ms);
@@ -186,14 +171,13 @@ TEST_F(VerificaTervan, SigtermDuringAPackageLeavesThePreviousFileAndNoTemporary)
   lento.Avvia();
   const std::string server = lento.Url("");
   const fs::path cartella = dati_.tarvik / "Aggiornamenti";
-  orvane::test::ScriviFile(cartella / "ORVANE-2008-01-10-09-00-00-C-7.zip", "pacchetto precedente");
+  ScriviFile(cartella / "ORVANE-2008-01-10-09-00-00-C-7.zip", "pacchetto precedente");
 
   auto tervan = Avvia({"VERIFICA"}, server, "200");
   ASSERT_TRUE(Attendi([&] { return blocchi >= 3; })) << tervan_.Errori(1);
   EXPECT_EQ(tervan->Termina(SIGTERM), 0) << tervan_.Errori(1);
   EXPECT_THAT(NomiInCartella(cartella), ElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip"));
-  EXPECT_EQ(orvane::test::LeggiFile(cartella / "ORVANE-2008-01-10-09-00-00-C-7.zip"),
-            "pacchetto precedente");
+  EXPECT_EQ(LeggiFile(cartella / "ORVANE-2008-01-10-09-00-00-C-7.zip"), "pacchetto precedente");
   EXPECT_THAT(servizio_.Registrati(), IsEmpty());
   EXPECT_FALSE(fs::exists(tervan_.Cartella() / "Tarvik.Log"));
 }
@@ -208,7 +192,7 @@ TEST_F(VerificaTervan, APlainSecondStartBringsUpTheWindowEvenAfterAKilledRunLeft
 
   auto tervan = Avvia({"VERIFICA"}, servizio_.Server());
   ASSERT_TRUE(tervan_.AttendiBlocco(*tervan));
-  orvane::test::SchermoX schermo(x_.Display());
+  SchermoX schermo(x_.Display());
   ASSERT_TRUE(schermo.Connesso());
   EXPECT_FALSE(schermo.Finestra(kTitoloFinestra, 500ms));
 
@@ -220,7 +204,7 @@ TEST_F(VerificaTervan, APlainSecondStartBringsUpTheWindowEvenAfterAKilledRunLeft
 }
 
 TEST_F(VerificaTervan, WithTheMakersKeyOnlyPackagesSignedForTheirOwnNameArePlacedAndRecorded) {
-  const orvane::test::ChiaviMinisign maker;
+  const ChiaviMinisign maker;
   fs::copy_file(maker.Pubblica(), tervan_.Cartella() / "aggiornamenti.pub");
   maker.Firma(servizio_.FilePacchetto("Aggiornamento00007.zip"));
   maker.Firma(servizio_.FilePacchetto("Aggiornamento00042.zip"), true);
@@ -232,9 +216,9 @@ TEST_F(VerificaTervan, WithTheMakersKeyOnlyPackagesSignedForTheirOwnNameArePlace
   auto tervan = Avvia({"VERIFICA"}, servizio_.Server(), "200");
   const fs::path log = tervan_.Cartella() / "Tarvik.Log";
   ASSERT_TRUE(Attendi([&] {
-    return orvane::test::LeggiFile(log).find("Aggiornamento00099.zip") != std::string::npos;
+    return LeggiFile(log).find("Aggiornamento00099.zip") != std::string::npos;
   })) << tervan_.Errori(1);
-  EXPECT_THAT(orvane::test::LeggiFile(log),
+  EXPECT_THAT(LeggiFile(log),
               ::testing::HasSubstr("Aggiornamento00099.zip non accettato: la firma è di un altro "
                                    "file (commento fidato: timestamp:"));
   EXPECT_THAT(NomiInCartella(dati_.tarvik / "Aggiornamenti"),
@@ -246,3 +230,4 @@ TEST_F(VerificaTervan, WithTheMakersKeyOnlyPackagesSignedForTheirOwnNameArePlace
 }
 
 }  // namespace
+}  // namespace orvane::test

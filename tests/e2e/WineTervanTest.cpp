@@ -5,7 +5,6 @@
 // look. Without Wine the test reports itself skipped.
 #include <gmock/gmock.h>
 #include <signal.h>
-#include <sqlite3.h>
 
 #include <QTest>
 #include <chrono>
@@ -20,39 +19,20 @@
 #include "tests/support/ServizioFiglio.h"
 #include "tests/support/TervanFiglio.h"
 
+namespace orvane::test {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using orvane::test::LeggiFile;
-using orvane::test::NomiInCartella;
 using ::testing::ElementsAre;
 using ::testing::UnorderedElementsAre;
 
-// The store's rows as "softxx|PercXx|Server|userid", by program code.
-std::vector<std::string> Righe(const fs::path& archivio) {
-  std::vector<std::string> righe;
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(archivio.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  sqlite3_exec(
-      db,
-      "select softxx || '|' || ifnull(PercXx, '') || '|' || ifnull(Server, '') || '|' || "
-      "ifnull(userid, '') from AGGIOR order by softxx",
-      [](void* v, int, char** valori, char**) {
-        static_cast<std::vector<std::string>*>(v)->emplace_back(valori[0] ? valori[0] : "");
-        return 0;
-      },
-      &righe, nullptr);
-  sqlite3_close(db);
-  return righe;
-}
-
 TEST(TervanSottoWine, FindsTheProgramsOfAPrefixAndDeliversTheirPackagesWhereTheyLook) {
-  if (!orvane::test::NelPath("wine")) {
+  if (!NelPath("wine")) {
     GTEST_SKIP() << "wine is not installed (Debian packages wine and wine64): Tervan is not "
                     "tested against a real Wine prefix";
   }
-  orvane::test::MacchinaFinta macchina;
+  MacchinaFinta macchina;
   const std::map<std::string, std::string> ambiente{
       {"WINEPREFIX", macchina.Wine().string()},
       {"WINEDEBUG", "-all"},
@@ -63,7 +43,7 @@ TEST(TervanSottoWine, FindsTheProgramsOfAPrefixAndDeliversTheirPackagesWhereThey
       {"WINEDLLOVERRIDES", "mscoree,mshtml,winemenubuilder.exe=d"}};
   const auto wine = [&](const std::vector<std::string>& argomenti,
                         std::chrono::milliseconds limite = std::chrono::minutes(1)) {
-    const orvane::test::Esito e = orvane::test::Esegui("wine", argomenti, ambiente, limite);
+    const Esito e = Esegui("wine", argomenti, ambiente, limite);
     ASSERT_EQ(e.codice, 0) << testing::PrintToString(argomenti) << e.out << e.err;
   };
   wine({"wineboot", "--init"}, std::chrono::minutes(3));
@@ -90,12 +70,12 @@ TEST(TervanSottoWine, FindsTheProgramsOfAPrefixAndDeliversTheirPackagesWhereThey
     fs::create_directories(cartella);
   fs::create_directory_symlink(d, macchina.Wine() / "dosdevices" / "d:");
   // Wine's files on disk, as Wine leaves them when its last program ends.
-  ASSERT_EQ(orvane::test::Esegui("wineserver", {"-w"}, ambiente).codice, 0);
+  ASSERT_EQ(Esegui("wineserver", {"-w"}, ambiente).codice, 0);
   const std::string utente = LeggiFile(macchina.Wine() / "user.reg");
   const std::string sistema = LeggiFile(macchina.Wine() / "system.reg");
 
-  orvane::test::ServizioFiglio servizio;
-  orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
+  ServizioFiglio servizio;
+  TervanFiglio tervan(macchina.Percorso() / "programma");
   auto processo = tervan.Avvia({"VERIFICA"}, {{"ORVANE_UPDATE_SERVER", servizio.Server()},
                                               {"ORVANE_WEB_SITE", "http://127.0.0.1:9"},
                                               {"TERVAN_INTERVALLO_RICERCA_MS", "200"}});
@@ -110,8 +90,12 @@ TEST(TervanSottoWine, FindsTheProgramsOfAPrefixAndDeliversTheirPackagesWhereThey
                                    "TARVIK-2008-03-05-14-30-00-C-42.zip"));
   EXPECT_THAT(NomiInCartella(c / "Archivi" / "morlen" / "Aggiornamenti"),
               ElementsAre("MORLEN-2009-01-01-00-00-00-C-99.zip"));
+  // The store's rows as "softxx|PercXx|Server|userid", by program code.
   EXPECT_THAT(
-      Righe(tervan.Cartella() / "Tervan.mdb"),
+      RigheSql(tervan.Cartella() / "Tervan.mdb",
+               "select softxx || '|' || ifnull(PercXx, '') || '|' || "
+               "ifnull(Server, '') || '|' || ifnull(userid, '') from AGGIOR "
+               "order by softxx"),
       ElementsAre(R"(PANELAA|C:\Archivi\morlen||ROSSI)", R"(PANELAB|C:\Archivi\morlen||ROSSI)",
                   R"(PANELAC|C:\Archivi\morlen||ROSSI)", R"(PANELAD|C:\Archivi\morlen||ROSSI)",
                   R"(PANELAE|C:\Archivi\morlen||ROSSI)",
@@ -120,7 +104,8 @@ TEST(TervanSottoWine, FindsTheProgramsOfAPrefixAndDeliversTheirPackagesWhereThey
   // The prefix was only read.
   EXPECT_EQ(LeggiFile(macchina.Wine() / "user.reg"), utente);
   EXPECT_EQ(LeggiFile(macchina.Wine() / "system.reg"), sistema);
-  (void)orvane::test::Esegui("wineserver", {"-k"}, ambiente);
+  (void)Esegui("wineserver", {"-k"}, ambiente);
 }
 
 }  // namespace
+}  // namespace orvane::test

@@ -6,7 +6,6 @@
 #include <QDBusVirtualObject>
 #include <chrono>
 #include <stdexcept>
-#include <thread>
 
 namespace orvane::test {
 
@@ -36,14 +35,7 @@ BusNotifiche::BusNotifiche() : servizio_(std::make_unique<Servizio>()) {
       "/usr/bin/dbus-daemon",
       std::vector<std::string>{"--session", "--nofork", "--print-address=1"},
       std::map<std::string, std::string>{}, cartella_.Percorso());
-  for (int i = 0; i < 1000 && indirizzo_.empty() && demone_->InEsecuzione(); ++i) {
-    const std::string uscita = LeggiFile(cartella_ / "stdout");
-    if (uscita.find('\n') != std::string::npos) {
-      indirizzo_ = uscita.substr(0, uscita.find('\n'));
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-  }
+  indirizzo_ = AttendiRiga(*demone_, cartella_ / "stdout", "", std::chrono::seconds(10));
   if (indirizzo_.empty()) throw std::runtime_error("dbus-daemon non si è avviato");
   nomeConnessione_ = QStringLiteral("notifiche-finte-%1").arg(demone_->Pid());
   QDBusConnection bus =

@@ -30,13 +30,9 @@ MacchinaFinta::MacchinaFinta() {
 }
 
 MacchinaFinta::~MacchinaFinta() {
-  for (const auto& [nome, valore] : originali_) {
-    if (valore) {
-      ::setenv(nome.c_str(), valore->c_str(), 1);
-    } else {
-      ::unsetenv(nome.c_str());
-    }
-  }
+  // Each name is known by now: Imposta only puts its first value back.
+  for (const auto& [nome, valore] : originali_)
+    Imposta(nome, valore);
   platform::SostituisciRigaDiComando(std::nullopt);
   std::filesystem::remove(FileLogErrori());
 }

@@ -34,14 +34,13 @@ Processo::Processo(const std::filesystem::path& programma,
 
   std::vector<std::string> args{programma.string()};
   args.insert(args.end(), argomenti.begin(), argomenti.end());
-  std::vector<char*> argv;
-  for (auto& a : args)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (auto& v : voci)
-    envp.push_back(v.data());
-  envp.push_back(nullptr);
+  const auto puntatori = [](std::vector<std::string>& testi) {
+    std::vector<char*> p;
+    for (auto& t : testi)
+      p.push_back(t.data());
+    p.push_back(nullptr);
+    return p;
+  };
 
   posix_spawn_file_actions_t azioni;
   posix_spawn_file_actions_init(&azioni);
@@ -53,7 +52,8 @@ Processo::Processo(const std::filesystem::path& programma,
     posix_spawn_file_actions_addopen(&azioni, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&azioni, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   }
-  const int rc = posix_spawnp(&pid_, programma.c_str(), &azioni, nullptr, argv.data(), envp.data());
+  const int rc = posix_spawnp(&pid_, programma.c_str(), &azioni, nullptr, puntatori(args).data(),
+                              puntatori(voci).data());
   posix_spawn_file_actions_destroy(&azioni);
   if (rc != 0) throw std::runtime_error("posix_spawnp: " + std::string(std::strerror(rc)));
 }
@@ -82,13 +82,22 @@ bool Processo::InEsecuzione() {
 }
 
 int Processo::Termina(int segnale) {
-  if (!esito_) {
-    kill(pid_, segnale);
-    int stato = 0;
-    waitpid(pid_, &stato, 0);
-    esito_ = WIFEXITED(stato) ? WEXITSTATUS(stato) : -WTERMSIG(stato);
+  if (!esito_) kill(pid_, segnale);
+  return Attendi(std::chrono::hours(1)).value_or(-1000);
+}
+
+std::string AttendiRiga(Processo& processo, const std::filesystem::path& file,
+                        std::string_view dopo, std::chrono::milliseconds limite) {
+  for (const auto fine = std::chrono::steady_clock::now() + limite;
+       processo.InEsecuzione() && std::chrono::steady_clock::now() < fine;) {
+    const std::string testo = LeggiFile(file);
+    const auto inizio = testo.find(dopo);
+    const auto a_capo = testo.find('\n', inizio);
+    if (inizio != std::string::npos && a_capo != std::string::npos)
+      return testo.substr(inizio + dopo.size(), a_capo - inizio - dopo.size());
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return *esito_;
+  return "";
 }
 
 bool NelPath(const std::string& programma) {

@@ -14,26 +14,22 @@ namespace {
   return static_cast<::Display*>(d);
 }
 
+// The title as _NET_WM_NAME (UTF-8) gives it, else as WM_NAME does.
 std::string Titolo(::Display* d, Window w) {
-  Atom tipo = 0;
-  int formato = 0;
-  unsigned long n = 0, resto = 0;
-  unsigned char* dati = nullptr;
-  std::string titolo;
-  if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_NAME", False), 0, 4096, False,
-                         AnyPropertyType, &tipo, &formato, &n, &resto, &dati) == Success &&
-      dati != nullptr) {
-    titolo.assign(reinterpret_cast<const char*>(dati), n);
+  for (const char* proprieta : {"_NET_WM_NAME", "WM_NAME"}) {
+    Atom tipo = 0;
+    int formato = 0;
+    unsigned long n = 0, resto = 0;
+    unsigned char* dati = nullptr;
+    if (XGetWindowProperty(d, w, XInternAtom(d, proprieta, False), 0, 4096, False, AnyPropertyType,
+                           &tipo, &formato, &n, &resto, &dati) != Success ||
+        dati == nullptr)
+      continue;
+    std::string titolo(reinterpret_cast<const char*>(dati), n);
+    XFree(dati);
+    if (!titolo.empty()) return titolo;
   }
-  if (dati != nullptr) XFree(dati);
-  if (titolo.empty()) {
-    char* nome = nullptr;
-    if (XFetchName(d, w, &nome) != 0 && nome != nullptr) {
-      titolo = nome;
-      XFree(nome);
-    }
-  }
-  return titolo;
+  return "";
 }
 
 }  // namespace
@@ -77,11 +73,8 @@ bool SchermoX::Premi(unsigned long finestra, const std::string& tasto) {
   e.xkey.display = d;
   e.xkey.window = finestra;
   e.xkey.root = DefaultRootWindow(d);
-  e.xkey.subwindow = 0;
-  e.xkey.time = CurrentTime;
   e.xkey.same_screen = True;
   e.xkey.keycode = XKeysymToKeycode(d, simbolo);
-  e.xkey.state = 0;
   // The window takes the focus first, as a click on it would give.
   XSetInputFocus(d, finestra, RevertToParent, CurrentTime);
   for (const int tipo : {KeyPress, KeyRelease}) {
@@ -95,23 +88,18 @@ bool SchermoX::Premi(unsigned long finestra, const std::string& tasto) {
 
 QImage SchermoX::Schermata() {
   ::Display* d = D(display_);
-  const Window radice = DefaultRootWindow(d);
   XWindowAttributes a{};
-  XGetWindowAttributes(d, radice, &a);
-  XImage* x = XGetImage(d, radice, 0, 0, static_cast<unsigned>(a.width),
+  XGetWindowAttributes(d, DefaultRootWindow(d), &a);
+  XImage* x = XGetImage(d, DefaultRootWindow(d), 0, 0, static_cast<unsigned>(a.width),
                         static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
-  if (x == nullptr) return {};
-  QImage immagine(a.width, a.height, QImage::Format_RGB32);
-  for (int y = 0; y < a.height; ++y) {
-    for (int xx = 0; xx < a.width; ++xx) {
-      const unsigned long p = XGetPixel(x, xx, y);
-      immagine.setPixel(
-          xx, y,
-          qRgb(static_cast<int>((p & x->red_mask) >> 16),
-               static_cast<int>((p & x->green_mask) >> 8), static_cast<int>(p & x->blue_mask)));
-    }
+  // A 24-bit screen keeps each pixel in 32 bits as 0x00RRGGBB, as QImage does.
+  QImage immagine;
+  if (x != nullptr && x->bits_per_pixel == 32) {
+    immagine = QImage(reinterpret_cast<const uchar*>(x->data), a.width, a.height, x->bytes_per_line,
+                      QImage::Format_RGB32)
+                   .copy();
   }
-  XDestroyImage(x);
+  if (x != nullptr) XDestroyImage(x);
   return immagine;
 }
 

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <csignal>
 #include <stdexcept>
-#include <thread>
 
 namespace orvane::test {
 
@@ -38,17 +37,8 @@ ServizioFiglio::ServizioFiglio(std::string_view catalogo) {
                                "--seed", (cartella_ / "catalogo.json").string()},
       std::map<std::string, std::string>{}, cartella_.Percorso());
   // The service says where it listens once it accepts connections.
-  constexpr std::string_view kAscolto = "In ascolto su ";
-  for (int i = 0; i < 1200 && server_.empty() && processo_->InEsecuzione(); ++i) {
-    const std::string uscita = Uscita();
-    const auto inizio = uscita.find(kAscolto);
-    const auto fine = uscita.find('\n', inizio);
-    if (inizio != std::string::npos && fine != std::string::npos) {
-      server_ = uscita.substr(inizio + kAscolto.size(), fine - inizio - kAscolto.size());
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-  }
+  server_ =
+      AttendiRiga(*processo_, cartella_ / "stdout", "In ascolto su ", std::chrono::seconds(30));
   if (server_.empty()) {
     throw std::runtime_error("orvane-service non si è avviato: " + LeggiFile(cartella_ / "stderr"));
   }
@@ -70,42 +60,32 @@ std::filesystem::path ServizioFiglio::FilePacchetto(std::string_view nome) const
   return cartella_ / "dati" / "download" / nome;
 }
 
-}  // namespace orvane::test
-
-namespace orvane::test {
-
-std::filesystem::path ServizioFiglio::FileArchivio() const {
-  return cartella_ / "dati" / "servizio.sqlite";
-}
-
-}  // namespace orvane::test
-
-namespace orvane::test {
-
 std::vector<std::string> ServizioFiglio::Registrati() const {
-  sqlite3* db = nullptr;
-  std::vector<std::string> righe;
-  if (sqlite3_open_v2(FileArchivio().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db,
-                       "SELECT utente || '|' || codzip || '|' || descri || '|' || session "
-                       "FROM download ORDER BY rowid",
-                       -1, &st, nullptr);
-    while (st != nullptr && sqlite3_step(st) == SQLITE_ROW)
-      righe.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-  }
-  sqlite3_close(db);
-  return righe;
+  return RigheSql(cartella_ / "dati" / "servizio.sqlite",
+                  "SELECT utente || '|' || codzip || '|' || descri || '|' || session "
+                  "FROM download ORDER BY rowid");
 }
 
 std::vector<std::string> ServizioFiglio::CodiciRegistrati() const {
-  std::vector<std::string> codici;
-  for (const std::string& r : Registrati()) {
-    const auto inizio = r.find('|') + 1;
-    codici.push_back(r.substr(inizio, r.find('|', inizio) - inizio));
+  return RigheSql(cartella_ / "dati" / "servizio.sqlite",
+                  "SELECT codzip FROM download ORDER BY rowid");
+}
+
+std::vector<std::string> RigheSql(const std::filesystem::path& archivio, const std::string& sql) {
+  std::vector<std::string> righe;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(archivio.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+    sqlite3_busy_timeout(db, 10000);
+    sqlite3_exec(
+        db, sql.c_str(),
+        [](void* v, int, char** valori, char**) {
+          static_cast<std::vector<std::string>*>(v)->emplace_back(valori[0] ? valori[0] : "");
+          return 0;
+        },
+        &righe, nullptr);
   }
-  return codici;
+  sqlite3_close(db);
+  return righe;
 }
 
 }  // namespace orvane::test

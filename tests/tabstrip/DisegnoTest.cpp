@@ -22,16 +22,26 @@ constexpr COLORREF kSfondo = RGB(236, 233, 216);
 constexpr COLORREF kArancio = RGB(232, 144, 40);
 constexpr COLORREF kGiallo = RGB(255, 208, 56);
 constexpr COLORREF kGiallo2 = RGB(255, 200, 56);
-constexpr COLORREF kScuro = RGB(221, 218, 201);  // kSfondo shifted by -15
+constexpr COLORREF kScuro = RGB(221, 218, 201);       // kSfondo shifted by -15
+constexpr COLORREF kChiaro = RGB(240, 237, 220);      // kSfondo shifted by 5
+constexpr COLORREF kQuasiScuro = RGB(222, 219, 202);  // one gradient step above kScuro
 
-// Whether every pixel of [x0, x1] x [y0, y1] is `colore`.
-bool Uniforme(const QImage& img, int x0, int y0, int x1, int y1, COLORREF colore) {
-  for (int y = y0; y <= y1; ++y) {
-    for (int x = x0; x <= x1; ++x) {
-      if (Colore(img, x, y) != colore) return false;
+// A box [x0, x1] x [y0, y1] of the image, all of one colour.
+struct Zona {
+  int x0, y0, x1, y1;
+  COLORREF colore;
+};
+
+template <std::size_t N>
+void ControllaZone(const QImage& img, const Zona (&zone)[N]) {
+  for (const auto& [x0, y0, x1, y1, colore] : zone) {
+    int diversi = 0;
+    for (int y = y0; y <= y1; ++y) {
+      for (int x = x0; x <= x1; ++x)
+        diversi += Colore(img, x, y) != colore ? 1 : 0;
     }
+    EXPECT_EQ(diversi, 0) << "(" << x0 << "," << y0 << ")-(" << x1 << "," << y1 << ")";
   }
-  return true;
 }
 
 TEST(ShiftColor, ResolvesSystemColoursAndClampsEachChannelToTheByteRange) {
@@ -56,48 +66,28 @@ TEST(GetAccessChar, TakesTheCharacterAfterTheFirstSingleAmpersand) {
   }
 }
 
-TEST(DrawTabTop, RaisesTheSelectedTabIntoTheBodyAndStripesItWhenFocused) {
+TEST(DrawTabTop, RaisesTheSelectedTabStripedWhenFocusedAndFillsTheOthersWithAGradient) {
   auto tab = test::StrisciaTervan();
+  tab->AddTab(60, "Due");
   tab->ImpostaFocusFlag(true);
   const QImage img = tab->ImmagineControllo();
   EXPECT_EQ(tab->TabRect(1), (RECT{0, 0, 79, 24}));
+  EXPECT_EQ(tab->TabRect(2), (RECT{79, 2, 139, 22}));
   EXPECT_EQ(tab->BodyRect(), (RECT{0, 22, 300, 100}));
-  EXPECT_TRUE(Uniforme(img, 0, 3, 0, 23, kCornice));
-  EXPECT_TRUE(Uniforme(img, 79, 3, 79, 22, kCornice));
-  EXPECT_EQ(Colore(img, 1, 1), kCornice);
-  EXPECT_EQ(Colore(img, 78, 1), kCornice);
-  EXPECT_EQ(Colore(img, 1, 0), kSfondo);
-  EXPECT_EQ(Colore(img, 78, 0), kSfondo);
-  // The stripe: rows 0 and 1 from x 2 to 77, row 2 from 1 to 78.
-  EXPECT_TRUE(Uniforme(img, 2, 0, 77, 0, kArancio));
-  EXPECT_TRUE(Uniforme(img, 2, 1, 77, 1, kGiallo));
-  EXPECT_TRUE(Uniforme(img, 1, 2, 78, 2, kGiallo2));
-  // The tab opens into the body, which is framed on the right of it.
-  EXPECT_TRUE(Uniforme(img, 1, 22, 78, 23, kSfondo));
-  EXPECT_TRUE(Uniforme(img, 80, 22, 299, 22, kCornice));
-  EXPECT_TRUE(Uniforme(img, 299, 22, 299, 99, kCornice));
-  EXPECT_TRUE(Uniforme(img, 0, 99, 299, 99, kCornice));
-}
-
-TEST(DrawTabTop, OutlinesUnselectedTabsAndFillsThemWithTheGradientOfTheBackColour) {
-  auto tab = test::StrisciaTervan();
-  tab->AddTab(60, "Due");
-  const QImage img = tab->ImmagineControllo();
-  // Its left edge lies under the raised selected tab's.
-  const RECT r = tab->TabRect(2);
-  EXPECT_EQ(r, (RECT{79, 2, 139, 22}));
-  EXPECT_EQ(Colore(img, r.left + 1, 3), kCornice);
-  EXPECT_EQ(Colore(img, r.left + 1, 2), kSfondo);
-  EXPECT_TRUE(Uniforme(img, r.left + 2, 2, r.right - 2, 2, kCornice));
-  EXPECT_TRUE(Uniforme(img, r.right, 4, r.right, 21, kCornice));
-  // Right of the caption, from the bottom up: two dark rows, then lighter.
-  for (const auto& [y, atteso] : {std::pair{21, kScuro},
-                                  {20, kScuro},
-                                  {19, RGB(222, 219, 202)},
-                                  {4, RGB(240, 237, 220)},
-                                  {3, kSfondo}}) {
-    EXPECT_EQ(Colore(img, r.right - 2, y), atteso) << y;
-  }
+  // The selected tab's outline with its rounded corners, and the stripe:
+  // rows 0 and 1 from x 2 to 77, row 2 from 1 to 78. It opens into the
+  // body, which is framed on the right of it. The other tab's outline, its
+  // left edge under the selected one's; right of its caption, from the
+  // bottom up: two dark rows, then lighter.
+  const Zona zone[] = {
+      {0, 3, 0, 23, kCornice},         {79, 3, 79, 22, kCornice},   {1, 1, 1, 1, kCornice},
+      {78, 1, 78, 1, kCornice},        {1, 0, 1, 0, kSfondo},       {78, 0, 78, 0, kSfondo},
+      {2, 0, 77, 0, kArancio},         {2, 1, 77, 1, kGiallo},      {1, 2, 78, 2, kGiallo2},
+      {1, 22, 78, 23, kSfondo},        {80, 22, 299, 22, kCornice}, {299, 22, 299, 99, kCornice},
+      {0, 99, 299, 99, kCornice},      {80, 3, 80, 3, kCornice},    {80, 2, 80, 2, kSfondo},
+      {81, 2, 137, 2, kCornice},       {139, 4, 139, 21, kCornice}, {137, 20, 137, 21, kScuro},
+      {137, 19, 137, 19, kQuasiScuro}, {137, 4, 137, 4, kChiaro},   {137, 3, 137, 3, kSfondo}};
+  ControllaZone(img, zone);
 }
 
 TEST(DrawTabTop, WithoutTabsOrLayoutPaintsOnlyBackgroundAndBodyFrame) {
@@ -108,17 +98,15 @@ TEST(DrawTabTop, WithoutTabsOrLayoutPaintsOnlyBackgroundAndBodyFrame) {
   tab.resize(50, 40);
   tab.DrawTab();
   EXPECT_EQ(tab.SelectedTab(), 0);
-  const QImage img = tab.ImmagineControllo();
-  EXPECT_TRUE(Uniforme(img, 0, 0, 49, 21, kSfondo));
-  EXPECT_TRUE(Uniforme(img, 1, 23, 48, 38, kSfondo));
-  EXPECT_TRUE(Uniforme(img, 0, 22, 49, 22, kCornice));
-  EXPECT_TRUE(Uniforme(img, 0, 39, 49, 39, kCornice));
-  EXPECT_TRUE(Uniforme(img, 0, 22, 0, 39, kCornice));
-  EXPECT_TRUE(Uniforme(img, 49, 22, 49, 39, kCornice));
+  const Zona zone[] = {{0, 0, 49, 21, kSfondo},   {1, 23, 48, 38, kSfondo},
+                       {0, 22, 49, 22, kCornice}, {0, 39, 49, 39, kCornice},
+                       {0, 22, 0, 39, kCornice},  {49, 22, 49, 39, kCornice}};
+  ControllaZone(tab.ImmagineControllo(), zone);
   // The alignments without a layout show the background at full size.
   for (const auto allineamento : {tRight, tBottom}) {
     tab.SetAlignment(allineamento);
-    EXPECT_TRUE(Uniforme(tab.ImmagineControllo(), 0, 0, 49, 39, kSfondo)) << allineamento;
+    SCOPED_TRACE(allineamento);
+    ControllaZone(tab.ImmagineControllo(), {{0, 0, 49, 39, kSfondo}});
   }
 }
 
@@ -139,24 +127,20 @@ TEST(DrawTabTop, DrawsTheHotStripeOnlyOnAnUnselectedTabAndEachCaptionInItsColour
   auto tab = test::StrisciaTervan();
   tab->AddTab(60, "Due");
   tab->ImpostaHotTab(2);
-  QImage img = tab->ImmagineControllo();
-  EXPECT_EQ(Colore(img, 40, 0), kCornice);  // no focus: no stripe on the selected tab
-  EXPECT_TRUE(Uniforme(img, 81, 2, 137, 2, kArancio));
-  EXPECT_TRUE(Uniforme(img, 81, 3, 137, 3, kGiallo));
-  EXPECT_TRUE(Uniforme(img, 80, 4, 138, 4, kGiallo2));
-  EXPECT_EQ(Colore(img, 80, 3), kCornice);
-  EXPECT_EQ(Colore(img, 137, 21), kScuro);  // the hot tab keeps its gradient
+  // No focus: no stripe on the selected tab; the hot one keeps its gradient.
+  const Zona calda[] = {{40, 0, 40, 0, kCornice}, {81, 2, 137, 2, kArancio},
+                        {81, 3, 137, 3, kGiallo}, {80, 4, 138, 4, kGiallo2},
+                        {80, 3, 80, 3, kCornice}, {137, 21, 137, 21, kScuro}};
+  ControllaZone(tab->ImmagineControllo(), calda);
   tab->ImpostaHotTab(1);
-  img = tab->ImmagineControllo();
-  EXPECT_EQ(Colore(img, 40, 2), kSfondo);
-  EXPECT_EQ(Colore(img, 90, 2), kCornice);
+  ControllaZone(tab->ImmagineControllo(), {{40, 2, 40, 2, kSfondo}, {90, 2, 90, 2, kCornice}});
 
   tab->AddTab(60, "Tre");
   tab->SetForeColorActive(RGB(255, 0, 0));
   tab->SetForeColorHot(RGB(0, 160, 0));
   tab->SetForeColor(RGB(0, 0, 255));
   tab->ImpostaHotTab(2);
-  img = tab->ImmagineControllo();
+  const QImage img = tab->ImmagineControllo();
   for (const int scheda : {1, 2, 3}) {
     EXPECT_TRUE(HaTinta(img, tab->TabRect(scheda), scheda - 1)) << scheda;
   }
@@ -200,19 +184,12 @@ TEST(DrawTabTop, PaintsPicturesAtTheirPlaceAndMovesTheCaptionAfterThem) {
 TEST(DrawTabTop, SurvivesBadInputWithDefinedResults) {
   // Heights from none to beyond the control (5 leaves the gradient no step),
   // many tabs, widths from negative to one that reaches near the 32-bit end.
-  for (const auto& [altezza, schede, larghezza, didascalia] :
-       std::vector<std::tuple<int, int, int, std::string>>{{0, 3, 60, "A"},
-                                                           {-40, 3, 60, "A"},
-                                                           {5, 3, 60, "A"},
-                                                           {5000, 3, 60, "A"},
-                                                           {22, 1000, 60, "&Tab"},
-                                                           {22, 0, 60, ""},
-                                                           {22, 3, 0, "A"},
-                                                           {22, 3, -500, "Lungo testo"},
-                                                           {22, 1, 2000000000, "A"},
-                                                           {22, 2, 60, std::string(10000, 'W')},
-                                                           {22, 2, 60, "&"},
-                                                           {22, 2, 60, ""}}) {
+  const std::string lunga(10000, 'W');
+  const std::tuple<int, int, int, std::string> casi[] = {
+      {0, 3, 60, "A"},          {-40, 3, 60, "A"},  {5, 3, 60, "A"},  {5000, 3, 60, "A"},
+      {22, 1000, 60, "&Tab"},   {22, 0, 60, ""},    {22, 3, 0, "A"},  {22, 3, -500, "Lungo testo"},
+      {22, 1, 2000000000, "A"}, {22, 2, 60, lunga}, {22, 2, 60, "&"}, {22, 2, 60, ""}};
+  for (const auto& [altezza, schede, larghezza, didascalia] : casi) {
     std::string stato =
         "[xpVantelTab]\nForeColor=-2147483448\nTabHeight=" + std::to_string(altezza) +
         "\nNumberOfTabs=" + std::to_string(schede);

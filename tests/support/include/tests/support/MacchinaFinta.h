@@ -12,10 +12,10 @@
 namespace orvane::test {
 
 /// A whole user's machine in a temporary folder for the length of a test:
-/// registry folder, XDG configuration (autostart), data (drive C:), Wine prefix (none until a test
-/// makes one) and
-/// runtime (the user's sockets) folders, set through the environment exactly as a real session sets
-/// them. The command line reads "DEBUG" (no message boxes) and this program's error log starts
+/// registry, XDG configuration (autostart), data (drive C:), Wine prefix (none
+/// until a test makes one) and runtime (the user's sockets) folders, set
+/// through the environment as a real session sets them. The command line
+/// reads "DEBUG" (no message boxes) and this program's error log starts
 /// empty. Everything is put back when the object goes.
 class MacchinaFinta {
  public:

@@ -13,20 +13,33 @@ namespace orvane::test {
 /// then with each dialog's default button.
 class MessaggiRegistrati {
  public:
-  MessaggiRegistrati();
-  ~MessaggiRegistrati();
+  MessaggiRegistrati() { platform::ImpostaPortaMessaggi(Porta()); }
+  ~MessaggiRegistrati() { platform::ImpostaPortaMessaggi({}); }
   MessaggiRegistrati(const MessaggiRegistrati&) = delete;
   MessaggiRegistrati& operator=(const MessaggiRegistrati&) = delete;
 
   /// The answer for the next message not yet answered.
-  void Rispondi(int risposta);
-  [[nodiscard]] std::vector<platform::Messaggio> Messaggi() const;
+  void Rispondi(int risposta) {
+    const std::scoped_lock lock(mutex_);
+    risposte_.push_back(risposta);
+  }
+  [[nodiscard]] std::vector<platform::Messaggio> Messaggi() const {
+    const std::scoped_lock lock(mutex_);
+    return messaggi_;
+  }
   /// The function to hand to another module's host hook.
-  [[nodiscard]] platform::PortaMessaggi Porta();
+  [[nodiscard]] platform::PortaMessaggi Porta() {
+    return [this](const platform::Messaggio& m) {
+      const std::scoped_lock lock(mutex_);
+      messaggi_.push_back(m);
+      if (risposte_.empty()) return platform::RispostaPredefinita(m.stile);
+      const int risposta = risposte_.front();
+      risposte_.pop_front();
+      return risposta;
+    };
+  }
 
  private:
-  int Mostra(const platform::Messaggio& m);
-
   mutable std::mutex mutex_;
   std::vector<platform::Messaggio> messaggi_;
   std::deque<int> risposte_;

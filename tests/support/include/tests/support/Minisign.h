@@ -1,9 +1,13 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/support/CartellaTemporanea.h"
+#include "tests/support/Processo.h"
 
 namespace orvane::test {
 
@@ -12,7 +16,10 @@ namespace orvane::test {
 /// signatures of our own making.
 class ChiaviMinisign {
  public:
-  ChiaviMinisign();
+  ChiaviMinisign() {
+    const Esito e = Esegui("minisign", {"-G", "-W", "-p", Pubblica().string(), "-s", Segreta()});
+    EXPECT_EQ(e.codice, 0) << "minisign -G: " << e.err;
+  }
 
   /// The public key file.
   [[nodiscard]] std::filesystem::path Pubblica() const { return cartella_ / "chiave.pub"; }
@@ -21,9 +28,19 @@ class ChiaviMinisign {
   /// prehashed unless `legacy`; with minisign's default trusted comment
   /// unless one is given. Fails the test when minisign fails.
   void Firma(const std::filesystem::path& file, bool legacy = false,
-             const std::string& commentoFidato = "", const std::filesystem::path& firma = {}) const;
+             const std::string& commentoFidato = "",
+             const std::filesystem::path& firma = {}) const {
+    std::vector<std::string> argomenti{"-S", "-s", Segreta(), "-m", file.string()};
+    if (legacy) argomenti.emplace_back("-l");
+    if (!commentoFidato.empty()) argomenti.insert(argomenti.end(), {"-t", commentoFidato});
+    if (!firma.empty()) argomenti.insert(argomenti.end(), {"-x", firma.string()});
+    const Esito e = Esegui("minisign", argomenti);
+    EXPECT_EQ(e.codice, 0) << "minisign -S: " << e.err;
+  }
 
  private:
+  [[nodiscard]] std::string Segreta() const { return (cartella_ / "chiave.sec").string(); }
+
   CartellaTemporanea cartella_;
 };
 

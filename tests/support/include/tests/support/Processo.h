@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvane::test {
@@ -36,6 +37,12 @@ class Processo {
   pid_t pid_ = -1;
   std::optional<int> esito_;
 };
+
+/// What follows `dopo` on the first whole line of `file` that holds it, once
+/// the running `processo` has written it there; "" when the process ended
+/// first or `limite` passed. For children that say where they listen.
+std::string AttendiRiga(Processo& processo, const std::filesystem::path& file,
+                        std::string_view dopo, std::chrono::milliseconds limite);
 
 /// How a program that was run to its end ended, and what it printed.
 struct Esito {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <signal.h>
+
+#include <chrono>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "tests/support/CartellaTemporanea.h"
@@ -14,8 +18,22 @@ namespace orvane::test {
 class ServerX {
  public:
   /// `schermo`: the screen as Xvfb takes it, "WIDTHxHEIGHTxDEPTH".
-  explicit ServerX(const std::string& schermo = "320x240x24");
-  ~ServerX();
+  explicit ServerX(const std::string& schermo = "320x240x24") {
+    try {
+      xvfb_ = std::make_unique<Processo>(
+          "Xvfb",
+          std::vector<std::string>{"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", schermo},
+          std::map<std::string, std::string>{}, uscite_.Percorso());
+    } catch (const std::runtime_error&) {
+      return;
+    }
+    const std::string numero =
+        AttendiRiga(*xvfb_, uscite_ / "stdout", "", std::chrono::seconds(20));
+    if (!numero.empty()) display_ = ":" + numero;
+  }
+  ~ServerX() {
+    if (xvfb_) xvfb_->Termina(SIGTERM);
+  }
   ServerX(const ServerX&) = delete;
   ServerX& operator=(const ServerX&) = delete;
 

@@ -30,8 +30,6 @@ class ServizioFiglio {
   [[nodiscard]] const std::string& Server() const { return server_; }
   /// A package file as the service serves it.
   [[nodiscard]] std::filesystem::path FilePacchetto(std::string_view nome) const;
-  /// The service's own store (its table `download` holds the records).
-  [[nodiscard]] std::filesystem::path FileArchivio() const;
   /// The download records the service took, oldest first, each as
   /// "utente|codzip|descri|session".
   [[nodiscard]] std::vector<std::string> Registrati() const;
@@ -47,5 +45,9 @@ class ServizioFiglio {
   std::unique_ptr<Processo> processo_;
   std::string server_;
 };
+
+/// The first column of every row `sql` gives on an SQLite store, waiting
+/// for a running writer's lock (none when the store cannot be opened).
+std::vector<std::string> RigheSql(const std::filesystem::path& archivio, const std::string& sql);
 
 }  // namespace orvane::test
