@@ -1,28 +1,17 @@
-#include <string>
-
 #include "ManiglieCurl.h"
 #include "common/Errore.h"
-#include "platform/Libreria.h"
+#include "common/LibreriaDiSistema.h"
 
 namespace quomaro::curl {
 namespace {
 
-// The library's run-time name, ORVANE_LIBCURL, is the one of the libcurl the
+// The library's run-time name, ORVANE_LIBCURL, is the one of the library the
 // build found.
-[[noreturn]] void NonCaricata(const std::string& perche) {
-  throw orvane::Errore(orvane::kChiamataNonValida,
-                       "Impossibile caricare " + std::string(ORVANE_LIBCURL) + ": " + perche);
-}
-
 Funzioni Carica() {
-  const platform::Libreria libreria = platform::Libreria::CaricaDiSistema(ORVANE_LIBCURL);
-  if (!libreria.Caricata()) NonCaricata(libreria.Errore());
+  const orvane::LibreriaDiSistema libreria(ORVANE_LIBCURL);
   Funzioni f{};
-  const auto risolvi = [&libreria](auto& funzione, const char* nome) {
-    if (!libreria.Risolvi(funzione, nome)) NonCaricata(std::string("manca ") + nome);
-  };
   // One token gives both the field and the symbol, so they cannot drift apart.
-#define ORVANE_RISOLVI(nome) risolvi(f.nome, "curl_" #nome)
+#define ORVANE_RISOLVI(nome) libreria.Risolvi(f.nome, "curl_" #nome)
   ORVANE_RISOLVI(global_init);
   ORVANE_RISOLVI(easy_init);
   ORVANE_RISOLVI(easy_setopt);

@@ -1,29 +1,17 @@
 #include "Libzip.h"
 
-#include <string>
-
-#include "common/Errore.h"
-#include "platform/Libreria.h"
+#include "common/LibreriaDiSistema.h"
 
 namespace tervan::zip {
 namespace {
 
-// The library's run-time name, ORVANE_LIBZIP, is the one of the libzip the
+// The library's run-time name, ORVANE_LIBZIP, is the one of the library the
 // build found.
-[[noreturn]] void NonCaricata(const std::string& perche) {
-  throw orvane::Errore(orvane::kChiamataNonValida,
-                       "Impossibile caricare " + std::string(ORVANE_LIBZIP) + ": " + perche);
-}
-
 Funzioni Carica() {
-  const platform::Libreria libreria = platform::Libreria::CaricaDiSistema(ORVANE_LIBZIP);
-  if (!libreria.Caricata()) NonCaricata(libreria.Errore());
+  const orvane::LibreriaDiSistema libreria(ORVANE_LIBZIP);
   Funzioni f{};
-  const auto risolvi = [&libreria](auto& funzione, const char* nome) {
-    if (!libreria.Risolvi(funzione, nome)) NonCaricata(std::string("manca ") + nome);
-  };
   // One token gives both the field and the symbol, so they cannot drift apart.
-#define ORVANE_RISOLVI(nome) risolvi(f.nome, "zip_" #nome)
+#define ORVANE_RISOLVI(nome) libreria.Risolvi(f.nome, "zip_" #nome)
   ORVANE_RISOLVI(fdopen);
   ORVANE_RISOLVI(discard);
   ORVANE_RISOLVI(get_num_entries);
