@@ -4,11 +4,11 @@
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <utility>
 
 #include "ServizioProva.h"
+#include "service/ArchivioServizio.h"
 #include "service/CatalogoServizio.h"
-#include "tests/support/CartellaTemporanea.h"
-#include "tests/support/ServizioFiglio.h"
 
 namespace orvane::servizio::test {
 namespace {
@@ -18,29 +18,25 @@ using ::testing::HasSubstr;
 using ::testing::Key;
 using ::testing::Not;
 
-// The entries of a zip archive held in memory, by name, with their bytes
-// (none when the archive does not open whole).
+// The entries of a zip archive, by name, with their bytes (none when the
+// archive does not open whole).
 std::map<std::string, std::string> VociZip(const std::string& byte) {
+  const orvane::test::CartellaTemporanea cartella;
+  orvane::test::ScriviFile(cartella / "a.zip", byte);
   std::map<std::string, std::string> voci;
-  zip_error_t errore;
-  zip_error_init(&errore);
-  zip_source_t* sorgente = zip_source_buffer_create(byte.data(), byte.size(), 0, &errore);
-  zip_t* archivio = sorgente ? zip_open_from_source(sorgente, ZIP_CHECKCONS, &errore) : nullptr;
-  if (!archivio) {
-    if (sorgente) zip_source_free(sorgente);
-    return voci;
-  }
-  for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(zip_get_num_entries(archivio, 0)); ++i) {
+  zip_t* archivio = zip_open((cartella / "a.zip").c_str(), ZIP_CHECKCONS | ZIP_RDONLY, nullptr);
+  const auto quante = archivio != nullptr ? zip_get_num_entries(archivio, 0) : 0;
+  for (zip_uint64_t i = 0; std::cmp_less(i, quante); ++i) {
     zip_stat_t st;
-    if (zip_stat_index(archivio, i, 0, &st) != 0) continue;
-    std::string dati(st.size, '\0');
-    zip_file_t* voce = zip_fopen_index(archivio, i, 0);
+    zip_file_t* voce =
+        zip_stat_index(archivio, i, 0, &st) == 0 ? zip_fopen_index(archivio, i, 0) : nullptr;
     if (voce == nullptr) continue;
+    std::string dati(st.size, '\0');
     if (zip_fread(voce, dati.data(), dati.size()) == static_cast<zip_int64_t>(st.size))
       voci[st.name] = dati;
     zip_fclose(voce);
   }
-  zip_discard(archivio);
+  if (archivio != nullptr) zip_discard(archivio);
   return voci;
 }
 
@@ -51,7 +47,7 @@ TEST(ServizioHttpTest, PackageFilesAreRealZipsServedByTheirCodeAndNothingElseIsS
   EXPECT_EQ(zip->get_header_value("Content-Type"), "application/zip");
   EXPECT_THAT(VociZip(zip->body), ElementsAre(Key("LEGGIMI.txt"), Key("dati/tabella.sql")));
   EXPECT_EQ(zip->body.size(),
-            std::filesystem::file_size(servizio.Dati() / "download/Aggiornamento00042.zip"));
+            std::filesystem::file_size(servizio.FilePacchetto("Aggiornamento00042.zip")));
 
   // Another code or spelling, a way out of the folder, names longer than
   // the file system allows.
@@ -62,8 +58,9 @@ TEST(ServizioHttpTest, PackageFilesAreRealZipsServedByTheirCodeAndNothingElseIsS
         "Aggiornamento" + std::string(5000, '0') + "1.zip"}) {
     EXPECT_EQ(servizio.Leggi("/ServizioAggiornamenti/download/" + nome)->status, 404) << nome;
   }
-  // One log line per request.
-  servizio.Ferma();
+  // SIGTERM stops the program cleanly, with one log line per request.
+  EXPECT_EQ(servizio.Ferma(), 0);
+  EXPECT_THAT(servizio.Uscita(), HasSubstr("Servizio fermato"));
   const std::string log = servizio.Log();
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 8) << log;
   EXPECT_THAT(
@@ -94,16 +91,18 @@ TEST(ServizioHttpTest, TheHistoryPageListsTheSessionsDownloadsWithEveryValueEsca
   EXPECT_THAT(html, Not(HasSubstr("Di un altro")));
   EXPECT_THAT(html, HasSubstr("<title>Orvane Software</title>"));
 
-  for (const char* vuota : {"/cronologia.aspx?session=NESSUNA", "/cronologia.aspx",
-                            "/cronologia.aspx?session=%3Cscript%3Ealert(1)%3C/script%3E"}) {
+  // A session without downloads is still named, as text.
+  for (const auto& [vuota, nome] :
+       {std::pair{"/cronologia.aspx?session=NESSUNA", "<code>NESSUNA</code>"},
+        std::pair{"/cronologia.aspx", ""},
+        std::pair{"/cronologia.aspx?session=%3Cscript%3Ealert(1)%3C/script%3E",
+                  "<code>&lt;script&gt;alert(1)&lt;/script&gt;</code>"}}) {
     const auto r = servizio.Leggi(vuota);
     EXPECT_EQ(r->status, 200);
     EXPECT_THAT(r->body, HasSubstr("Nessun download registrato per questa sessione."));
+    EXPECT_THAT(r->body, HasSubstr(nome));
     EXPECT_THAT(r->body, Not(HasSubstr("<script>")));
   }
-  // A session without downloads is still named, as text.
-  EXPECT_THAT(servizio.Leggi("/cronologia.aspx?session=%3Cscript%3Ealert(1)%3C/script%3E")->body,
-              HasSubstr("<code>&lt;script&gt;alert(1)&lt;/script&gt;</code>"));
 }
 
 TEST(ServizioHttpTest, ABadCatalogueIsRefusedWithTheReason) {
@@ -167,19 +166,12 @@ TEST(ServizioHttpTest, GeneratedEntriesAreStoredWithTheirSizeAndTheSameAtEveryBu
   EXPECT_LT(file[0].size(), 2 * 5001 + 1024);
   // Not a constant filler: every byte value turns up in five thousand.
   EXPECT_EQ(std::set<char>(voci.at("a.bin").begin(), voci.at("a.bin").end()).size(), 256U);
-}
 
-// The program itself: started on a free port with the sample catalogue, it
-// says where it listens, answers, and stops cleanly on SIGTERM.
-TEST(ServizioHttpTest, TheProgramPrintsItsPortServesAndStopsCleanlyOnSigterm) {
-  orvane::test::ServizioFiglio servizio(orvane::test::LeggiFile(ORVANE_CATALOGO));
-  httplib::Client client(servizio.Server());
-  const auto zip = client.Get("/ServizioAggiornamenti/download/Aggiornamento00301.zip");
-  ASSERT_TRUE(zip);
-  EXPECT_EQ(zip->status, 200);
-  EXPECT_THAT(VociZip(zip->body), ElementsAre(Key("LEGGIMI.txt"), Key("listini/2024.csv")));
-  EXPECT_EQ(servizio.Ferma(), 0);
-  EXPECT_THAT(servizio.Uscita(), HasSubstr("Servizio fermato"));
+  // The sample catalogue the demo seeds the service with builds too.
+  auto campione = CatalogoServizio::Leggi(ORVANE_CATALOGO);
+  campione.CostruisciPacchetti(cartella / "campione");
+  EXPECT_THAT(VociZip(orvane::test::LeggiFile(cartella / "campione/Aggiornamento00301.zip")),
+              ElementsAre(Key("LEGGIMI.txt"), Key("listini/2024.csv")));
 }
 
 // A data folder made before packages could be repeated still opens: its

@@ -5,7 +5,6 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
-#include <memory>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -14,32 +13,18 @@
 #include <vector>
 
 #include "quomaro/Recordset.h"
-#include "service/ArchivioServizio.h"
-#include "service/CatalogoServizio.h"
-#include "service/InterrogazioneLettura.h"
-#include "service/OperazioniServizio.h"
+#include "service/ConnessioneSqlite.h"
 #include "service/ServizioHttp.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/ServizioFiglio.h"
 
 namespace orvane::servizio::test {
 
-/// The reference service running in this process on 127.0.0.1 and a free
-/// port, seeded with the test catalogue in a temporary data folder.
-class ServizioProva {
+/// The reference service as the program runs (seeded with the test
+/// catalogue unless told otherwise), with a client that speaks to it.
+class ServizioProva : public orvane::test::ServizioFiglio {
  public:
-  ServizioProva() {
-    orvane::test::ScriviFile(cartella_ / "catalogo.json", orvane::test::kCatalogoProva);
-    auto catalogo = CatalogoServizio::Leggi(cartella_ / "catalogo.json");
-    catalogo.CostruisciPacchetti(cartella_ / "download");
-    archivio_ = std::make_unique<ArchivioServizio>(cartella_ / "servizio.sqlite");
-    archivio_->Semina(catalogo.Clienti(), catalogo.Pacchetti());
-    interrogazioni_ = std::make_unique<InterrogazioneLettura>(archivio_->File());
-    operazioni_ = std::make_unique<OperazioniServizio>(*archivio_, *interrogazioni_);
-    http_ = std::make_unique<ServizioHttp>(*operazioni_, *archivio_, cartella_ / "download", log_);
-    client_ = std::make_unique<httplib::Client>("127.0.0.1", http_->Avvia("127.0.0.1", 0));
-  }
-  ~ServizioProva() { Ferma(); }
+  using ServizioFiglio::ServizioFiglio;
 
   /// Posts a SOAP request as Quomaro builds it (envelope namespace and
   /// prefix can be changed) with these parameters.
@@ -61,7 +46,7 @@ class ServizioProva {
   }
   /// Posts a raw body to the SOAP endpoint.
   httplib::Result Posta(const std::string& corpo) {
-    return client_->Post(ServizioHttp::kPercorsoSOAP, corpo, "text/xml; charset=utf-8");
+    return client_.Post(ServizioHttp::kPercorsoSOAP, corpo, "text/xml; charset=utf-8");
   }
   /// Posts RichiestaConnessione for ROSSI followed by `spazi` blanks as a
   /// chunked body, which declares no length.
@@ -71,7 +56,7 @@ class ServizioProva {
         "<RichiestaConnessione><Utente>ROSSI</Utente></RichiestaConnessione></soap:Body>"
         "</soap:Envelope>" +
         std::string(spazi, ' ');
-    return client_->Post(
+    return client_.Post(
         ServizioHttp::kPercorsoSOAP,
         [&corpo](std::size_t inviati, httplib::DataSink& uscita) {
           if (inviati == corpo.size()) {
@@ -83,7 +68,7 @@ class ServizioProva {
         },
         "text/xml; charset=utf-8");
   }
-  httplib::Result Leggi(const std::string& percorso) { return client_->Get(percorso.c_str()); }
+  httplib::Result Leggi(const std::string& percorso) { return client_.Get(percorso); }
 
   /// The text of the answer's first unprefixed `return` element (nothing
   /// when there is none).
@@ -103,26 +88,19 @@ class ServizioProva {
 
   /// Rows of a table, read straight from the database file.
   [[nodiscard]] long long ContaRighe(const std::string& tabella) const {
-    ConnessioneSqlite db(cartella_ / "servizio.sqlite", ConnessioneSqlite::Modo::SolaLettura);
+    ConnessioneSqlite db(FileArchivio(), ConnessioneSqlite::Modo::SolaLettura);
     const auto istruzione = db.Prepara("SELECT count(*) FROM " + tabella);
     if (sqlite3_step(istruzione.get()) != SQLITE_ROW) throw std::runtime_error("conteggio fallito");
     return sqlite3_column_int64(istruzione.get(), 0);
   }
-
-  [[nodiscard]] const std::filesystem::path& Dati() const { return cartella_.Percorso(); }
-  /// Stops the service; its log is complete only then (a request's line is
-  /// written after its answer has gone out).
-  void Ferma() { http_->Ferma(); }
-  [[nodiscard]] std::string Log() const { return log_.str(); }
+  /// The request log, which the program writes on its standard error (kept
+  /// beside its data folder); whole once the program has stopped.
+  [[nodiscard]] std::string Log() const {
+    return orvane::test::LeggiFile(FileArchivio().parent_path().parent_path() / "stderr");
+  }
 
  private:
-  orvane::test::CartellaTemporanea cartella_;
-  std::ostringstream log_;
-  std::unique_ptr<ArchivioServizio> archivio_;
-  std::unique_ptr<InterrogazioneLettura> interrogazioni_;
-  std::unique_ptr<OperazioniServizio> operazioni_;
-  std::unique_ptr<ServizioHttp> http_;
-  std::unique_ptr<httplib::Client> client_;
+  httplib::Client client_{Server()};
 };
 
 }  // namespace orvane::servizio::test
