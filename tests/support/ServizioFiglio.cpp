@@ -56,19 +56,26 @@ std::string ServizioFiglio::Uscita() const {
   return LeggiFile(cartella_ / "stdout");
 }
 
+std::string ServizioFiglio::Errori() const {
+  return LeggiFile(cartella_ / "stderr");
+}
+
+std::filesystem::path ServizioFiglio::FileArchivio() const {
+  return cartella_ / "dati" / "servizio.sqlite";
+}
+
 std::filesystem::path ServizioFiglio::FilePacchetto(std::string_view nome) const {
   return cartella_ / "dati" / "download" / nome;
 }
 
 std::vector<std::string> ServizioFiglio::Registrati() const {
-  return RigheSql(cartella_ / "dati" / "servizio.sqlite",
+  return RigheSql(FileArchivio(),
                   "SELECT utente || '|' || codzip || '|' || descri || '|' || session "
                   "FROM download ORDER BY rowid");
 }
 
 std::vector<std::string> ServizioFiglio::CodiciRegistrati() const {
-  return RigheSql(cartella_ / "dati" / "servizio.sqlite",
-                  "SELECT codzip FROM download ORDER BY rowid");
+  return RigheSql(FileArchivio(), "SELECT codzip FROM download ORDER BY rowid");
 }
 
 std::vector<std::string> RigheSql(const std::filesystem::path& archivio, const std::string& sql) {

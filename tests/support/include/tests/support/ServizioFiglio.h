@@ -37,8 +37,12 @@ class ServizioFiglio {
   [[nodiscard]] std::vector<std::string> CodiciRegistrati() const;
   /// Stops the service with SIGTERM: its exit code.
   int Ferma();
-  /// What the service printed on its standard output.
+  /// What the service printed on its standard output, and on its error
+  /// output (its log).
   [[nodiscard]] std::string Uscita() const;
+  [[nodiscard]] std::string Errori() const;
+  /// The service's SQLite store.
+  [[nodiscard]] std::filesystem::path FileArchivio() const;
 
  private:
   CartellaTemporanea cartella_;
