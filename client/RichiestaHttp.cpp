@@ -23,13 +23,14 @@ void ControllaUrl(const std::string& url) {
   const auto rifiuta = [&url] {
     throw orvane::Errore(orvane::kChiamataNonValida, "Indirizzo non valido: \"" + url + "\"");
   };
-  curl::Url u{curl::Libcurl().url()};
+  const curl::Funzioni& libcurl = curl::Libcurl();
+  curl::Url u{libcurl.url()};
   if (!u) throw orvane::Errore(orvane::kMemoriaEsaurita, "Memoria esaurita");
-  if (curl::Libcurl().url_set(u.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) rifiuta();
+  if (libcurl.url_set(u.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) rifiuta();
   char* schema = nullptr;
-  if (curl::Libcurl().url_get(u.get(), CURLUPART_SCHEME, &schema, 0) != CURLUE_OK) rifiuta();
+  if (libcurl.url_get(u.get(), CURLUPART_SCHEME, &schema, 0) != CURLUE_OK) rifiuta();
   const std::string s = schema;
-  curl::Libcurl().free(schema);
+  libcurl.free(schema);
   if (s != "http" && s != "https") rifiuta();
 }
 

@@ -1,9 +1,11 @@
 #include "updater/CanaleIstanza.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
@@ -15,8 +17,6 @@
 #include <system_error>
 #include <thread>
 #include <utility>
-
-#include <poll.h>
 
 #include "platform/Collocazione.h"
 
