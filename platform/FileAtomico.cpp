@@ -31,6 +31,9 @@ std::string PrefissoTemporaneo(std::string_view nome) {
 constexpr std::string_view kCaratteriSuffisso =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr int kTentativi = 100;
+// How much written data may wait in memory before the disk is asked to
+// start writing it out.
+constexpr off_t kScritturaAnticipata = off_t{1} << 20;
 
 [[noreturn]] void Fallisci(std::string_view cosa) {
   const int errore = errno;
@@ -147,6 +150,12 @@ FileAtomicoInCartella::~FileAtomicoInCartella() {
 
 void FileAtomicoInCartella::Scrivi(std::string_view parte) {
   ScriviTutto(fd_.Fd(), parte, nome_);
+  scritti_ += static_cast<off_t>(parte.size());
+  if (scritti_ - avviati_ < kScritturaAnticipata) return;
+  // Only starts the write-out, without waiting for it; a failure to write
+  // is reported by Consegna's flush, which waits for everything.
+  (void)::sync_file_range(fd_.Fd(), avviati_, scritti_ - avviati_, SYNC_FILE_RANGE_WRITE);
+  avviati_ = scritti_;
 }
 
 void FileAtomicoInCartella::Consegna() {

@@ -388,7 +388,12 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
 void ScaricamentoAggiornamenti::DownloadProgressione(long ByteLetti) {
   if (stato_.SessioneFinita) throw SessioneTerminata{};
   QProgressBar& barra = controlli_.vbalProg;
-  barra.setValue(static_cast<int>(std::clamp<long>(ByteLetti, barra.minimum(), barra.maximum())));
+  // The bar moves in steps of half a percent, and reaches its end: setting
+  // it for every piece received would cost more than writing the piece.
+  const long fine = barra.maximum();
+  const long passo = std::max<long>((fine - barra.minimum()) / 200, 1);
+  const long valore = std::clamp<long>(ByteLetti, barra.minimum(), fine);
+  barra.setValue(static_cast<int>(valore == fine ? fine : valore - valore % passo));
   // The window stays alive while a package arrives: repaints, the tray and
   // refused close requests, a few times a second.
   const auto ora = std::chrono::steady_clock::now();

@@ -56,7 +56,9 @@ class FileAtomicoInCartella {
   FileAtomicoInCartella(FileAtomicoInCartella&&) = delete;
   FileAtomicoInCartella& operator=(FileAtomicoInCartella&&) = delete;
 
-  /// Appends `parte` to the new content.
+  /// Appends `parte` to the new content. Every MB written, the disk is
+  /// asked to start writing them out, so that a large file reaches it while
+  /// the rest still arrives and Consegna's flush waits only for the tail.
   void Scrivi(std::string_view parte);
   /// The temporary file, open for reading too: what was written can be
   /// read back (with pread, or a duplicate) before it is placed.
@@ -73,6 +75,9 @@ class FileAtomicoInCartella {
   std::string nome_;
   std::string temporaneo_;
   Descrittore fd_;
+  // Bytes written, and those whose write-out has been started.
+  off_t scritti_ = 0;
+  off_t avviati_ = 0;
 };
 
 /// The sub-folder `nome` of the folder open on `cartella`, opened without
