@@ -138,7 +138,8 @@ frmTervan::frmTervan()
   CaricaCaratteri();
   setObjectName("frmTervan");
   setWindowTitle(QString::fromUtf8(kTitolo));
-  setWindowIcon(IconaProgramma());
+  // The same icon as the tray's: its sizes are decoded once.
+  setWindowIcon(NotifyIconCtrl1_.Icona().icon());
   ImpostaTesti();
   CreaMenuVassoio();
   ImpostaLayout();
