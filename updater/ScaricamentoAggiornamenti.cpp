@@ -390,10 +390,12 @@ void ScaricamentoAggiornamenti::DownloadProgressione(long ByteLetti) {
   QProgressBar& barra = controlli_.vbalProg;
   // The bar moves in steps of half a percent, and reaches its end: setting
   // it for every piece received would cost more than writing the piece.
+  const long inizio = barra.minimum();
   const long fine = barra.maximum();
-  const long passo = std::max<long>((fine - barra.minimum()) / 200, 1);
-  const long valore = std::clamp<long>(ByteLetti, barra.minimum(), fine);
-  barra.setValue(static_cast<int>(valore == fine ? fine : valore - valore % passo));
+  const long passo = std::max<long>((fine - inizio) / 200, 1);
+  const long valore = std::clamp<long>(ByteLetti, inizio, fine);
+  barra.setValue(
+      static_cast<int>(valore == fine ? fine : inizio + (valore - inizio) / passo * passo));
   // The window stays alive while a package arrives: repaints, the tray and
   // refused close requests, a few times a second.
   const auto ora = std::chrono::steady_clock::now();

@@ -278,10 +278,22 @@ TEST(ScaricamentoConnessione, ARunFetchesEveryPackageAndSignatureOverOneConnecti
     banco.macchina.Imposta("ORVANE_UPDATE_SERVER", server.Url(""));
     scarica.ConnessioneAggiornamenti();
   });
+  std::vector<int> barra;
+  QObject::connect(&banco.vbalProg, &QProgressBar::valueChanged,
+                   [&barra](int valore) { barra.push_back(valore); });
   banco.elenco.SegnaTutti("Ok");
   banco.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
 
   EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
+  // The bar fills once per package, the large one in steps: it goes back to
+  // its start, and only there, when each later package begins.
+  int ritorni = 0;
+  for (std::size_t i = 1; i < barra.size(); ++i) {
+    if (barra[i] >= barra[i - 1]) continue;
+    EXPECT_EQ(barra[i], banco.vbalProg.minimum());
+    ++ritorni;
+  }
+  EXPECT_EQ(ritorni, 2);
   std::vector<std::string> posati;
   for (int codice = 1; codice <= 3; ++codice) {
     const std::string nome = "TARVIK-2008-0" + std::to_string(codice) + "-01-10-00-00-C-" +
