@@ -10,8 +10,10 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPixmap>
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -106,8 +108,13 @@ void CaricaCaratteri() {
 // a white arrow pointing down into a tray on a blue tile.
 QIcon IconaProgramma() {
   QIcon icona;
-  for (const int lato : {16, 32, 48, 64, 128, 256})
-    icona.addFile(QStringLiteral(":/icone/tervan-%1.png").arg(lato), QSize(lato, lato));
+  for (const int lato : {16, 32, 48, 64, 128, 256}) {
+    // Read by Qt's own PNG reader: left to guess the format, the reader
+    // would first load every image-format plugin installed to ask each one.
+    QImageReader lettore(QStringLiteral(":/icone/tervan-%1.png").arg(lato), "png");
+    lettore.setAutoDetectImageFormat(false);
+    icona.addPixmap(QPixmap::fromImage(lettore.read()));
+  }
   return icona;
 }
 
