@@ -1,9 +1,6 @@
-// Tervan started as a real process from a program folder of its own: one
-// instance at a time, its own options answered without a window, and what a
-// second start asks of the running one. Then the components it registers:
-// Quomaro and Brisko into a temporary registry store, Quomaro's classes made
-// by name through it, and test components that fail in the ways a real one
-// may.
+// Tervan started as a real process: its own options, and what a second start
+// asks of the running one. Then the components it registers, Quomaro's
+// classes made by name through them, and components that fail as real ones may.
 #include <gmock/gmock.h>
 #include <signal.h>
 
@@ -11,27 +8,24 @@
 #include <QTest>
 #include <chrono>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "BancoFinestra.h"
 #include "common/CreaOggetto.h"
 #include "common/FabbricaClassi.h"
 #include "platform/BloccoIstanza.h"
 #include "platform/Cartelle.h"
 #include "platform/Percorsi.h"
-#include "platform/PompaMessaggi.h"
 #include "platform/RigaDiComando.h"
-#include "quomaro/Host.h"
 #include "quomaro/Registrazione.h"
 #include "quomaro/clsCA.h"
 #include "quomaro/clsDownload.h"
 #include "quomaro/clsSOAP.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
-#include "tests/support/Processo.h"
 #include "tests/support/ServerDiProva.h"
 #include "tests/support/ServizioFiglio.h"
 #include "tests/support/TervanFiglio.h"
@@ -47,87 +41,44 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using orvane::test::CartellaTemporanea;
 using orvane::test::MacchinaFinta;
-using orvane::test::Processo;
 using orvane::test::ScriviFile;
+using ::testing::HasSubstr;
 
 // Generous: the machine may be busy with other builds.
 constexpr auto kAttesaMassima = 60s;
 
-class AvvioTervan : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // The management program is installed, with its customer identifier,
-    // so the window has a program to look after and stays.
-    fs::create_directories(macchina_.Dati() / "orvane/drive_c/ORVANE/TARVIK");
-    orvane::test::ScriviTesto(platform::HKEY_CURRENT_USER,
-                              "Software\\VB and VBA Program Settings\\TARVIKX\\Licenza", "codcli",
-                              "C00042");
-  }
-
-  std::unique_ptr<Processo> Avvia() {
-    return tervan_.Avvia({}, {{"ORVANE_UPDATE_SERVER", "http://127.0.0.1:9"},
-                              {"ORVANE_WEB_SITE", "http://127.0.0.1:9"}});
-  }
-
-  orvane::test::MacchinaFinta macchina_;
-  orvane::test::TervanFiglio tervan_{macchina_.Percorso() / "programma"};
-};
-
-TEST_F(AvvioTervan, ASecondStartRegistersTheComponentsAndEndsSilentlyWhileTheFirstRuns) {
-  auto primo = Avvia();
-  ASSERT_TRUE(tervan_.AttendiBlocco(*primo));
-
-  // The second start registers the components again, from its own folder.
-  fs::remove(macchina_.FileRadice("HKEY_CLASSES_ROOT"));
-  auto secondo = Avvia();
-  EXPECT_EQ(secondo->Attendi(kAttesaMassima), 0);
-  EXPECT_EQ(tervan_.Uscita(2), "");
-  EXPECT_TRUE(primo->InEsecuzione());
-  EXPECT_TRUE(tervan_.TieneBlocco(primo->Pid()));
-
-  const std::string cartella = fs::canonical(tervan_.Cartella()).string();
-  for (const auto& [clsid, file] :
-       {std::pair{"{4DFC3EDC-A156-4701-BC2B-E5951A2B3C39}", "Quomaro.so"},
-        std::pair{"{B271AF6D-7732-4DA4-9C87-64EB2AF58B94}", "brisko.so"}}) {
-    EXPECT_EQ(orvane::test::LeggiTesto(platform::HKEY_CLASSES_ROOT,
-                                       std::string("CLSID\\") + clsid + "\\InprocServer32"),
-              cartella + "/" + file);
-  }
-}
-
-TEST_F(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
-  const auto settings = macchina_.Configurazione() / "orvane/tervan.conf";
-  orvane::test::ScriviFile(settings, "server = http://dal-file:8081\n");
+TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
+  MacchinaFinta macchina;
+  orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
+  const auto settings = macchina.Configurazione() / "orvane/tervan.conf";
+  ScriviFile(settings, "server = http://dal-file:8081\n");
   const auto esegui = [&](const std::string& opzione) {
-    auto p = tervan_.Avvia({opzione}, {{"ORVANE_WEB_SITE", "http://sito:9"}});
-    return p->Attendi(kAttesaMassima);
+    return tervan.Avvia({opzione}, {{"ORVANE_WEB_SITE", "http://sito:9"}})->Attendi(kAttesaMassima);
   };
   EXPECT_EQ(esegui("--help"), 0);
-  EXPECT_THAT(tervan_.Uscita(1), ::testing::HasSubstr("Uso: Tervan [VERIFICA | LIVE | DEBUG]"));
-  EXPECT_THAT(tervan_.Uscita(1), ::testing::HasSubstr("ORVANE_UPDATE_SERVER"));
+  EXPECT_THAT(tervan.Uscita(1), HasSubstr("Uso: Tervan [VERIFICA | LIVE | DEBUG]"));
+  EXPECT_THAT(tervan.Uscita(1), HasSubstr("ORVANE_UPDATE_SERVER"));
   EXPECT_EQ(esegui("--version"), 0);
-  EXPECT_EQ(tervan_.Uscita(2), "Tervan 2.0.44\n");
+  EXPECT_EQ(tervan.Uscita(2), "Tervan 2.0.44\n");
   EXPECT_EQ(esegui("--configurazione"), 0);
-  EXPECT_THAT(tervan_.Uscita(3), ::testing::HasSubstr("server = http://dal-file:8081  (" +
-                                                      settings.string() + ", riga 1)\n"));
-  EXPECT_THAT(tervan_.Uscita(3),
-              ::testing::HasSubstr("sito = http://sito:9  (variabile ORVANE_WEB_SITE)\n"));
-  EXPECT_THAT(tervan_.Uscita(3), ::testing::HasSubstr("\nprefisso Wine = "));
-  EXPECT_FALSE(fs::exists(macchina_.Autostart()));
-  EXPECT_FALSE(fs::exists(macchina_.FileRadice("HKEY_CLASSES_ROOT")));
+  EXPECT_THAT(tervan.Uscita(3),
+              HasSubstr("server = http://dal-file:8081  (" + settings.string() + ", riga 1)\n"));
+  EXPECT_THAT(tervan.Uscita(3), HasSubstr("sito = http://sito:9  (variabile ORVANE_WEB_SITE)\n"));
+  EXPECT_THAT(tervan.Uscita(3), HasSubstr("\nprefisso Wine = "));
+  EXPECT_FALSE(fs::exists(macchina.Autostart()));
+  EXPECT_FALSE(fs::exists(macchina.FileRadice("HKEY_CLASSES_ROOT")));
 
   // A broken settings file is named with its line, by the option and by a
   // start (under DEBUG: logged, no message box), which then ends instead of
   // using another server.
-  orvane::test::ScriviFile(settings, "server = http://dal-file:8081\nserver http://altro\n");
+  ScriviFile(settings, "server = http://dal-file:8081\nserver http://altro\n");
   EXPECT_EQ(esegui("--configurazione"), 1);
   const std::string errore = settings.string() + ", riga 2: attesa una riga chiave = valore";
-  EXPECT_THAT(tervan_.Errori(4), ::testing::HasSubstr(errore));
-  auto avvio = tervan_.Avvia({"DEBUG"});
-  EXPECT_EQ(avvio->Attendi(kAttesaMassima), 1);
-  EXPECT_THAT(orvane::test::LeggiFile(tervan_.Cartella() / "Tarvik.Log"),
-              ::testing::HasSubstr("File di impostazioni non valido: " + errore));
-  EXPECT_FALSE(fs::exists(macchina_.Autostart()));
+  EXPECT_THAT(tervan.Errori(4), HasSubstr(errore));
+  EXPECT_EQ(tervan.Avvia({"DEBUG"})->Attendi(kAttesaMassima), 1);
+  EXPECT_THAT(orvane::test::LeggiFile(tervan.Cartella() / "Tarvik.Log"),
+              HasSubstr("File di impostazioni non valido: " + errore));
+  EXPECT_FALSE(fs::exists(macchina.Autostart()));
 
   // Every program of the folder answers --version.
   for (const char* programma : {"quomaro", "orvane-reg", "orvane-service", "brisko-designer"}) {
@@ -136,6 +87,10 @@ TEST_F(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
     EXPECT_EQ(esito.codice, 0) << programma << esito.err;
     EXPECT_EQ(esito.out, std::string(programma) + " 2.0.44\n");
   }
+}
+
+std::optional<std::string> Leggi(const std::string& chiave, std::string_view nome = "") {
+  return orvane::test::LeggiTesto(platform::HKEY_CLASSES_ROOT, chiave, nome);
 }
 
 // A second start on a desktop without a notification area (the offscreen
@@ -171,7 +126,8 @@ class CanaleIstanzaTest : public ::testing::Test {
   std::optional<platform::BloccoIstanza> blocco_;
 };
 
-TEST_F(CanaleIstanzaTest, APlainSecondStartShowsTheHiddenWindowWhileVerificaAndStrangersDoNothing) {
+TEST_F(CanaleIstanzaTest,
+       APlainSecondStartRegistersAndShowsTheWindowWhileVerificaAndStrangersDoNot) {
   const QString nome = CanaleIstanza::Nome(tervan_.Cartella());
   platform::SostituisciRigaDiComando("VERIFICA");
   frmTervan finestra;
@@ -201,8 +157,15 @@ TEST_F(CanaleIstanzaTest, APlainSecondStartShowsTheHiddenWindowWhileVerificaAndS
   EXPECT_TRUE(estraneo.readAll().isEmpty());
   EXPECT_FALSE(finestra.isVisible());
 
+  // A plain one shows it, having registered the components from its own folder.
+  fs::remove(macchina_.FileRadice("HKEY_CLASSES_ROOT"));
   EXPECT_EQ(SecondoAvvio({}), 0);
   EXPECT_EQ(tervan_.Uscita(2), "");
+  const std::string cartella = fs::canonical(tervan_.Cartella()).string();
+  EXPECT_EQ(Leggi(R"(CLSID\{4DFC3EDC-A156-4701-BC2B-E5951A2B3C39}\InprocServer32)"),
+            cartella + "/Quomaro.so");
+  EXPECT_EQ(Leggi(R"(CLSID\{B271AF6D-7732-4DA4-9C87-64EB2AF58B94}\InprocServer32)"),
+            cartella + "/brisko.so");
   EXPECT_TRUE(finestra.isVisible());
   EXPECT_EQ(finestra.Stato().stato, StatoVassoio::Riaperto);
   EXPECT_FALSE(finestra.tmrRicerca().isActive());
@@ -233,32 +196,18 @@ TEST_F(CanaleIstanzaTest, ASecondStartDuringADownloadEndsSilentlyAndTheRunComple
     }
     QCoreApplication::processEvents();
   };
-  platform::ImpostaPompaMessaggi(pompa);
-  quomaro::ImpostaPompaMessaggi(pompa);
-  finestra.Ciclo().ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
-  platform::ImpostaPompaMessaggi({});
-  quomaro::ImpostaPompaMessaggi({});
+  test::ConPompa(
+      pompa, [&] { finestra.Ciclo().ConnessioneAggiornamenti("", ModoConnessione::Scaricamento); });
 
   EXPECT_EQ(secondo, 0);
   EXPECT_FALSE(finestra.isVisible());
   EXPECT_EQ(finestra.Stato().stato, StatoVassoio::Nascosto);
-  const fs::path tarvik = platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI\Aggiornamenti)");
-  EXPECT_EQ(orvane::test::LeggiFile(tarvik / "TARVIK-2008-03-05-14-30-00-C-42.zip"),
-            orvane::test::LeggiFile(servizio_.FilePacchetto("Aggiornamento00042.zip")));
-  EXPECT_EQ(orvane::test::LeggiFile(tarvik / "ORVANE-2008-01-10-09-00-00-C-7.zip"),
-            orvane::test::LeggiFile(servizio_.FilePacchetto("Aggiornamento00007.zip")));
+  // A package is recorded only once placed whole.
+  EXPECT_THAT(servizio_.CodiciRegistrati(), ::testing::UnorderedElementsAre("7", "42", "99"));
 }
 
 std::string NelProgramma(const char* nome) {
   return (fs::path(ORVANE_PROGRAM_DIR) / nome).string();
-}
-
-std::optional<std::string> Leggi(const std::string& chiave, std::string_view nome = "") {
-  return orvane::test::LeggiTesto(platform::HKEY_CLASSES_ROOT, chiave, nome);
-}
-
-std::string Esporta() {
-  return orvane::test::EsportaReg(platform::HKEY_CLASSES_ROOT);
 }
 
 // A class as a library must register it: program identifier, identity,
@@ -280,12 +229,11 @@ void ControllaClasse(const Classe& c, const std::string& file, const std::string
   EXPECT_EQ(Leggi("Interface\\" + c.iid + "\\TypeLib"), libreria);
 }
 
-// Both libraries registered from the program folder: each class with the
-// keys a Windows program looks for, objects made by name through them, and
-// nothing left behind once both are unregistered.
+// Both libraries registered: each class with the keys a Windows program looks
+// for, objects made by name through them, nothing left once unregistered.
 TEST(RegistrazioneComponenti, QuomaroAndBriskoRegisterMakeObjectsByNameAndUnregisterWithoutTrace) {
   MacchinaFinta macchina;
-  const std::string prima = Esporta();
+  const std::string prima = orvane::test::EsportaReg(platform::HKEY_CLASSES_ROOT);
   struct Libreria {
     const char *windows, *so, *tipi;
     std::vector<Classe> classi;
@@ -353,7 +301,7 @@ TEST(RegistrazioneComponenti, QuomaroAndBriskoRegisterMakeObjectsByNameAndUnregi
 
   for (const Libreria& l : librerie)
     ASSERT_TRUE(RegServer(NelProgramma(l.windows), false));
-  EXPECT_EQ(Esporta(), prima);
+  EXPECT_EQ(orvane::test::EsportaReg(platform::HKEY_CLASSES_ROOT), prima);
 }
 
 TEST(RegServer, AnErrorCodeCountsAsRegisteredAThrowATimeoutOrNoLibraryAsAFailure) {
@@ -389,13 +337,8 @@ TEST(RegServer, AnErrorCodeCountsAsRegisteredAThrowATimeoutOrNoLibraryAsAFailure
 TEST(ModalitaLive, MarkerFileOrExactlyLiveOnTheCommandLine) {
   CartellaTemporanea programma;
   platform::ImpostaCartellaProgramma(programma.Percorso());
-  for (const auto& [riga, live] :
-       std::initializer_list<std::pair<const char*, bool>>{{"LIVE", true},
-                                                           {" LIVE", false},
-                                                           {"live", false},
-                                                           {"LIVE ", false},
-                                                           {"", false},
-                                                           {"VERIFICA", false}}) {
+  for (const auto& [riga, live] : std::initializer_list<std::pair<const char*, bool>>{
+           {"LIVE", true}, {" LIVE", false}, {"live", false}, {"LIVE ", false}, {"", false}}) {
     platform::SostituisciRigaDiComando(riga);
     EXPECT_EQ(ModalitaLive(), live) << "'" << riga << "'";
   }
@@ -413,10 +356,9 @@ TEST(ModalitaLive, MarkerFileOrExactlyLiveOnTheCommandLine) {
   platform::ImpostaCartellaProgramma(std::nullopt);
 }
 
-// libcurl and libzip are loaded when first needed, not at the start. Where
-// one cannot be loaded (here a file that is no library stands first on the
-// library path under its name), the run at log-on says so in the log and
-// places nothing: a package no one could check is never placed.
+// libcurl and libzip are loaded when first needed. Where one cannot be (a
+// file that is no library stands first on the library path), the run at
+// log-on logs it and places nothing: a package no one could check.
 TEST(LibrerieCaricate, OneThatCannotBeLoadedIsNamedInTheLogAndNothingIsPlaced) {
   for (const char* libreria : {ORVANE_LIBCURL, ORVANE_LIBZIP}) {
     SCOPED_TRACE(libreria);

@@ -3,6 +3,9 @@
 #include <algorithm>
 
 #include "platform/Cartelle.h"
+#include "platform/Percorsi.h"
+#include "platform/PompaMessaggi.h"
+#include "quomaro/Host.h"
 
 namespace tervan::test {
 
@@ -25,6 +28,25 @@ std::vector<std::string> Contenuto(const std::filesystem::path& cartella) {
     nomi.push_back(voce.path().filename().string());
   std::sort(nomi.begin(), nomi.end());
   return nomi;
+}
+
+void Impostazione(const std::string& chiave, const std::string& nome, const std::string& valore) {
+  orvane::test::ScriviTesto(platform::HKEY_CURRENT_USER,
+                            R"(Software\VB and VBA Program Settings\)" + chiave, nome, valore);
+}
+
+void InstallaTarvik() {
+  std::filesystem::create_directories(platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI)"));
+  Impostazione(R"(TARVIKX\Utente)", "PercXx", R"(C:\ORVANE\TARVIK\DATI)");
+  Impostazione(R"(TARVIKX\Licenza)", "codcli", "ROSSI");
+}
+
+void ConPompa(const std::function<void()>& pompa, const std::function<void()>& azione) {
+  platform::ImpostaPompaMessaggi(pompa);
+  quomaro::ImpostaPompaMessaggi(pompa);
+  azione();
+  platform::ImpostaPompaMessaggi({});
+  quomaro::ImpostaPompaMessaggi({});
 }
 
 BancoFinestra::BancoFinestra() {

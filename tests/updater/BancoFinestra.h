@@ -21,6 +21,17 @@ namespace tervan::test {
 /// The names in a folder, sorted; none when it is not there.
 [[nodiscard]] std::vector<std::string> Contenuto(const std::filesystem::path& cartella);
 
+/// Writes a setting of the maker's programs for the current user, under
+/// `chiave` (such as TARVIKX\Licenza) of their settings key.
+void Impostazione(const std::string& chiave, const std::string& nome, const std::string& valore);
+
+/// The management program alone installed, for customer ROSSI, with its
+/// data folder.
+void InstallaTarvik();
+
+/// Runs `azione` with `pompa` as the window's and Quomaro's message pump.
+void ConPompa(const std::function<void()>& pompa, const std::function<void()>& azione);
+
 /// The check cycle and the update list on loose controls, with a local
 /// store of their own in a fake machine's program folder: no window.
 class BancoFinestra : public FinestraSciolta {

@@ -1,9 +1,7 @@
-// Tervan's window on the offscreen platform: its controls, the keys and the
-// mouse on the list, the tray icon and its balloons (and, on an X server,
-// the same balloons from a started Tervan), and the one way the program
-// ends; then the whole window against the reference service, on a
-// fake machine with the management program installed: the load, the search,
-// the download with F10, the two settings and the close rules.
+// Tervan's window on the offscreen platform: keys and mouse on the list, the
+// tray and its balloons (also from a Tervan on an X server), how the program
+// ends; then the whole window against the reference service: the load, the
+// search, the download with F10, the two settings and the close rules.
 #include <gmock/gmock.h>
 
 #include <QAbstractButton>
@@ -32,10 +30,10 @@
 #include "tests/support/BusNotifiche.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/MessaggiRegistrati.h"
-#include "tests/support/Processo.h"
 #include "tests/support/SchermoX.h"
 #include "tests/support/ServerX.h"
 #include "tests/support/ServizioFiglio.h"
+#include "tests/support/TervanFiglio.h"
 #include "updater/PorteQt.h"
 #include "updater/frmTervan.h"
 
@@ -48,6 +46,11 @@ using ::testing::FieldsAre;
 using ::testing::IsEmpty;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+
+void Tasto(QWidget* w, Qt::Key k) {
+  QTest::keyClick(w, k);
+  QApplication::processEvents();  // the bounce off a note row is queued
+}
 
 class FinestraTest : public ::testing::Test {
  protected:
@@ -74,10 +77,7 @@ class FinestraTest : public ::testing::Test {
   [[nodiscard]] std::string Segno(int riga) {
     return finestra_.Elenco().Testo(riga, Elenco::kEsegui);
   }
-  void Premi(Qt::Key tasto) {
-    QTest::keyClick(griglia_, tasto);
-    QApplication::processEvents();  // the bounce off a note row is queued
-  }
+  void Premi(Qt::Key tasto) { Tasto(griglia_, tasto); }
   void DoppioClic(int riga) {
     const QPoint punto = griglia_->visualRect(griglia_->model()->index(riga - 1, 1)).center();
     QTest::mouseClick(griglia_->viewport(), Qt::LeftButton, {}, punto);
@@ -101,7 +101,7 @@ TEST(IntervalloRicercaTest, OnlyAShorterValidIntervalOverridesTheDefault) {
   }
 }
 
-TEST_F(FinestraTest, EnterAndDoubleClickToggleOnlyDataRowsFunctionKeysMarkAllAndEscNeedsItsButton) {
+TEST_F(FinestraTest, EnterAndDoubleClickToggleDataRowsTheSelectionSkipsNotesEscNeedsItsButton) {
   Riempi();
   Premi(Qt::Key_Return);
   EXPECT_EQ(Segno(1), "Ok");
@@ -117,6 +117,17 @@ TEST_F(FinestraTest, EnterAndDoubleClickToggleOnlyDataRowsFunctionKeysMarkAllAnd
   Premi(Qt::Key_F5);
   EXPECT_EQ(Segno(1) + Segno(3) + Segno(5), "");
 
+  // The selection rests on data rows whichever way it moves.
+  griglia_->setCurrentCell(0, 1);
+  Premi(Qt::Key_Down);  // over the first note row
+  EXPECT_EQ(griglia_->currentRow() + 1, 3);
+  Premi(Qt::Key_Up);  // back over it, upwards
+  EXPECT_EQ(griglia_->currentRow() + 1, 1);
+  griglia_->setCurrentCell(4, 1);
+  Premi(Qt::Key_Down);  // the last note row sends it back
+  EXPECT_EQ(griglia_->currentRow() + 1, 5);
+  EXPECT_EQ(finestra_.Elenco().UltimoTasto, 38);
+
   // Esc sends the window to the tray only while its button is enabled.
   auto* esc = finestra_.findChild<QAbstractButton*>("Command_Esc");
   finestra_.findChild<QAbstractButton*>("Check1")->setChecked(true);
@@ -126,18 +137,6 @@ TEST_F(FinestraTest, EnterAndDoubleClickToggleOnlyDataRowsFunctionKeysMarkAllAnd
   esc->setEnabled(true);
   Premi(Qt::Key_Escape);
   EXPECT_FALSE(finestra_.isVisible());
-}
-
-TEST_F(FinestraTest, TheSelectionRestsOnDataRowsWhicheverWayItMoves) {
-  Riempi();
-  Premi(Qt::Key_Down);  // over the first note row
-  EXPECT_EQ(griglia_->currentRow() + 1, 3);
-  Premi(Qt::Key_Up);  // back over it, upwards
-  EXPECT_EQ(griglia_->currentRow() + 1, 1);
-  griglia_->setCurrentCell(4, 1);
-  Premi(Qt::Key_Down);  // the last note row sends it back
-  EXPECT_EQ(griglia_->currentRow() + 1, 5);
-  EXPECT_EQ(finestra_.Elenco().UltimoTasto, 38);
 }
 
 TEST_F(FinestraTest, TheWindowCarriesTheProgramIconAndTheTrayBringsItBackAndStopsTheChecks) {
@@ -272,9 +271,8 @@ TEST(NotificaDesktop, BalloonsAreDesktopNotificationsAndARepeatedTextReplacesIts
   };
   const std::string guasto = "Impossibile connettersi al server Orvane Software";
   fumetto("L'aggiornamento verrà installato", 14500);
-  fumetto(guasto, 3000);
-  fumetto(guasto, 3000);
-  fumetto(guasto, 3000);
+  for (int i = 0; i < 3; ++i)
+    fumetto(guasto, 3000);
   // The failure told for every program shows once, replaced in place.
   const auto notifica = [](const std::string& testo, int durata, unsigned sostituisce) {
     return FieldsAre("Tervan", "Aggiornamenti Orvane Software", testo, durata, sostituisce,
@@ -286,40 +284,29 @@ TEST(NotificaDesktop, BalloonsAreDesktopNotificationsAndARepeatedTextReplacesIts
   QDBusConnection::disconnectFromBus(QStringLiteral("tervan-notifiche"));
 }
 
-// Tervan as a user meets it on a real X server: started plainly it shows
-// its window; F4 typed into it fills the list, and its balloon goes to the
-// desktop's notification service although a notification area is there too.
+// On a real X server a plain start shows the window; F4 typed into it fills the list, and
+// the balloon goes to the notification service although a notification area is there too.
 TEST(FinestraXvfb, StartedPlainlyTheWindowShowsAndAfterF4TheBalloonIsANotification) {
   orvane::test::ServerX server("1024x768x24");
   if (!server.Avviato()) GTEST_SKIP() << "Xvfb non disponibile";
   ASSERT_FALSE(server.Display().empty());
   orvane::test::MacchinaFinta macchina;
   orvane::test::ServizioFiglio servizio;
-
-  const fs::path programma = macchina.Percorso() / "programma";
-  fs::create_directories(programma);
-  for (const char* nome : {"Tervan", "Quomaro.so", "brisko.so"})
-    fs::copy_file(fs::path(ORVANE_PROGRAM_DIR) / nome, programma / nome);
-  fs::copy_file(ORVANE_TERVAN_MDB, programma / "Tervan.mdb");
-  fs::create_directories(macchina.Dati() / "orvane/drive_c/ORVANE/TARVIK");
-  orvane::test::ScriviTesto(platform::HKEY_CURRENT_USER,
-                            "Software\\VB and VBA Program Settings\\TARVIKX\\Licenza", "codcli",
-                            "ROSSI");
+  test::InstallaTarvik();
+  orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
 
   // An XEmbed notification area and a notification service, as a desktop has.
   orvane::test::SchermoX schermo(server.Display());
   ASSERT_TRUE(schermo.Connesso());
   ASSERT_TRUE(schermo.OccupaAreaNotifica());
   orvane::test::BusNotifiche bus;
-  orvane::test::Processo tervan(programma / "Tervan", {},
-                                {{"DISPLAY", server.Display()},
-                                 {"DBUS_SESSION_BUS_ADDRESS", bus.Indirizzo()},
-                                 {"QT_QPA_PLATFORM", "xcb"},
-                                 {"ORVANE_UPDATE_SERVER", servizio.Server()},
-                                 {"ORVANE_WEB_SITE", servizio.Server()}},
-                                macchina.Percorso());
+  const auto avvio = tervan.Avvia({}, {{"DISPLAY", server.Display()},
+                                       {"DBUS_SESSION_BUS_ADDRESS", bus.Indirizzo()},
+                                       {"QT_QPA_PLATFORM", "xcb"},
+                                       {"ORVANE_UPDATE_SERVER", servizio.Server()},
+                                       {"ORVANE_WEB_SITE", servizio.Server()}});
   const auto finestra = schermo.Finestra("Aggiornamenti automatici - Orvane Software", 60s);
-  ASSERT_TRUE(finestra) << orvane::test::LeggiFile(macchina.Percorso() / "stderr");
+  ASSERT_TRUE(finestra) << tervan.Errori(1);
 
   ASSERT_TRUE(schermo.Premi(*finestra, "F4"));
   const auto annunciato = [&] {
@@ -330,10 +317,9 @@ TEST(FinestraXvfb, StartedPlainlyTheWindowShowsAndAfterF4TheBalloonIsANotificati
   for (int i = 0; i < 600 && !annunciato(); ++i)
     QTest::qWait(100);  // the notification stand-in answers meanwhile
   EXPECT_TRUE(annunciato());
-  EXPECT_TRUE(tervan.InEsecuzione());
+  EXPECT_TRUE(avvio->InEsecuzione());
 }
 
-constexpr const char* kImpostazioni = R"(Software\VB and VBA Program Settings\)";
 constexpr const char* kRun = R"(SOFTWARE\Microsoft\Windows\CurrentVersion\Run)";
 
 class FinestraScaricamento : public ::testing::Test {
@@ -354,14 +340,6 @@ class FinestraScaricamento : public ::testing::Test {
     platform::ImpostaCartellaProgramma(std::nullopt);
     platform::SostituisciRigaDiComando("DEBUG");
   }
-  static void InstallaTarvik() {
-    fs::create_directories(platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI)"));
-    orvane::test::ScriviTesto(platform::HKEY_CURRENT_USER,
-                              std::string(kImpostazioni) + R"(TARVIKX\Utente)", "PercXx",
-                              R"(C:\ORVANE\TARVIK\DATI)");
-    orvane::test::ScriviTesto(platform::HKEY_CURRENT_USER,
-                              std::string(kImpostazioni) + R"(TARVIKX\Licenza)", "codcli", "ROSSI");
-  }
   static std::optional<std::string> Avvio() {
     return orvane::test::LeggiTesto(platform::HKEY_LOCAL_MACHINE, kRun, frmTervan::kValoreAvvio);
   }
@@ -373,10 +351,6 @@ class FinestraScaricamento : public ::testing::Test {
       f.push_back(rs.Campo("FreQue"));
     return f;
   }
-  static void Tasto(QWidget* w, Qt::Key k) {
-    QTest::keyClick(w, k);
-    QApplication::processEvents();
-  }
 
   orvane::test::MacchinaFinta macchina_;
   orvane::test::ServizioFiglio servizio_;
@@ -386,7 +360,7 @@ class FinestraScaricamento : public ::testing::Test {
 
 TEST_F(FinestraScaricamento,
        TheKeysGoToTheListWhereF4ListsEnterTogglesAndF10YesDownloadsTheMarked) {
-  InstallaTarvik();
+  test::InstallaTarvik();
   orvane::test::MessaggiRegistrati messaggi;
   messaggi.Rispondi(platform::vbYes);
   frmTervan finestra;
@@ -421,10 +395,9 @@ TEST_F(FinestraScaricamento,
   EXPECT_EQ(giro.back(), QStringLiteral("grdAggior"));
   EXPECT_THAT(giro, ::testing::Contains(QStringLiteral("Check1")));
 
+  // F10 and Yes take the marked package (what lands is the download run's tests').
   const std::string sessione = finestra.Stato().IdSessione;
   Tasto(griglia, Qt::Key_F10);
-  const fs::path cartella = platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI\Aggiornamenti)");
-  EXPECT_THAT(test::Contenuto(cartella), ElementsAre("TARVIK-2008-03-05-14-30-00-C-42.zip"));
   EXPECT_THAT(servizio_.Registrati(), ElementsAre("ROSSI|42|Stampe & <fatture>|" + sessione));
   const auto box = messaggi.Messaggi();
   ASSERT_GE(box.size(), 1U);
@@ -449,7 +422,7 @@ TEST_F(FinestraScaricamento,
 }
 
 TEST_F(FinestraScaricamento, ARunTakesExactlyTheRowsMarkedWhenItStartedWhateverHappensMeanwhile) {
-  InstallaTarvik();
+  test::InstallaTarvik();
   // A run over the data rows `segnate`, while the first package arrives the
   // user does `durante`, as the window's pump lets them: what is recorded.
   const auto esegui = [&](const std::vector<int>& segnate,
@@ -473,11 +446,7 @@ TEST_F(FinestraScaricamento, ARunTakesExactlyTheRowsMarkedWhenItStartedWhateverH
       }
       QCoreApplication::processEvents();
     };
-    platform::ImpostaPompaMessaggi(pompa);
-    quomaro::ImpostaPompaMessaggi(pompa);
-    finestra.Command_F10_Click();
-    platform::ImpostaPompaMessaggi({});
-    quomaro::ImpostaPompaMessaggi({});
+    test::ConPompa(pompa, [&] { finestra.Command_F10_Click(); });
     EXPECT_TRUE(fatto);
     return servizio.CodiciRegistrati();
   };
@@ -495,10 +464,27 @@ TEST_F(FinestraScaricamento, ARunTakesExactlyTheRowsMarkedWhenItStartedWhateverH
               ElementsAre("7", "42"));
 }
 
-TEST_F(FinestraScaricamento, LiveModeSearchesAtOnceAndAfterADownloadOpensTheHistoryAndEnds) {
-  InstallaTarvik();
-  orvane::test::ScriviFile(programma_ / "Live.txt", "");
+TEST_F(FinestraScaricamento, LiveModeSaysWhenNothingIsInstalledElseSearchesDownloadsAndEnds) {
   orvane::test::MessaggiRegistrati messaggi;
+  {
+    frmTervan finestra;  // not live: the load ends silently
+    finestra.Form_Load();
+    EXPECT_TRUE(finestra.CaricamentoTerminato());
+    EXPECT_FALSE(finestra.isVisible());
+  }
+  EXPECT_THAT(messaggi.Messaggi(), IsEmpty());
+  orvane::test::ScriviFile(programma_ / "Live.txt", "");
+  {
+    frmTervan finestra;
+    finestra.Form_Load();
+    EXPECT_TRUE(finestra.CaricamentoTerminato());
+    EXPECT_THAT(messaggi.Messaggi(),
+                ElementsAre(FieldsAre("Nessun software Orvane è installato su questo computer.",
+                                      platform::vbExclamation, "Avviso")));
+  }
+  // Installed, the list is there at once; after a download the history opens
+  // and the close is granted.
+  test::InstallaTarvik();
   messaggi.Rispondi(platform::vbYes);
   frmTervan finestra;
   finestra.Form_Load();
@@ -509,29 +495,11 @@ TEST_F(FinestraScaricamento, LiveModeSearchesAtOnceAndAfterADownloadOpensTheHist
   EXPECT_THAT(aperti_, ElementsAre("http://127.0.0.1:9/cronologia.aspx?session=" +
                                    finestra.Stato().IdSessione));
   EXPECT_FALSE(finestra.isVisible());
-  EXPECT_FALSE(finestra.Stato().Archivio);  // the close was granted
-}
-
-TEST_F(FinestraScaricamento, WithoutAnInstalledProgramTheLoadEndsSilentlyOrInLiveModeSaysSo) {
-  orvane::test::MessaggiRegistrati messaggi;
-  {
-    frmTervan finestra;
-    finestra.Form_Load();
-    EXPECT_TRUE(finestra.CaricamentoTerminato());
-    EXPECT_FALSE(finestra.isVisible());
-  }
-  EXPECT_THAT(messaggi.Messaggi(), IsEmpty());
-  platform::SostituisciRigaDiComando("LIVE");
-  frmTervan finestra;
-  finestra.Form_Load();
-  EXPECT_TRUE(finestra.CaricamentoTerminato());
-  EXPECT_THAT(messaggi.Messaggi(),
-              ElementsAre(FieldsAre("Nessun software Orvane è installato su questo computer.",
-                                    platform::vbExclamation, "Avviso")));
+  EXPECT_FALSE(finestra.Stato().Archivio);
 }
 
 TEST_F(FinestraScaricamento, TheAutostartBoxAndTheIntervalListWriteTheirSettings) {
-  InstallaTarvik();
+  test::InstallaTarvik();
   const std::string comando =
       platform::RigaWindows({platform::PercorsoEseguibile().string(), "VERIFICA"});
   {
@@ -558,7 +526,7 @@ TEST_F(FinestraScaricamento, TheAutostartBoxAndTheIntervalListWriteTheirSettings
 }
 
 TEST_F(FinestraScaricamento, CloseRequestsFollowTheFourRules) {
-  InstallaTarvik();
+  test::InstallaTarvik();
   struct Caso {
     bool escAbilitato;
     std::string riga;

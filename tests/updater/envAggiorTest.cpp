@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "BancoFinestra.h"
 #include "common/Errore.h"
 #include "platform/Cartelle.h"
 #include "platform/Percorsi.h"
-#include "platform/Registro.h"
 #include "platform/RigaDiComando.h"
 #include "platform/TestoSql.h"
 #include "quomaro/Configurazione.h"
@@ -30,6 +30,7 @@ namespace {
 using orvane::test::CartellaTemporanea;
 using orvane::test::LeggiFile;
 using orvane::test::ScriviFile;
+using test::Impostazione;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -38,10 +39,11 @@ class StoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
-    store_ = std::make_unique<envAggior>(programma_.Percorso());
+    Riapri();
   }
 
   RecordsetLocale& rs() { return *store_->rsAGGIOR(); }
+  void Riapri() { store_ = std::make_unique<envAggior>(programma_.Percorso()); }
 
   void ScriviRiga(const std::string& softxx, const std::string& userid,
                   const std::string& freque = "00:00:30") {
@@ -65,47 +67,31 @@ class StoreTest : public ::testing::Test {
   std::unique_ptr<envAggior> store_;
 };
 
-TEST_F(StoreTest, ValuesWithQuotesNonAsciiAndLengthSurviveReopeningExactly) {
+TEST_F(StoreTest, WrittenValuesSurviveReopeningExactlyAndCancelledChangesLeaveNoTrace) {
   const std::string lungo(100'000, 'x');
   ScriviRiga("SELVOR", "O'Brien \"&\" Società");
-  rs().Filter("softxx='SELVOR'");
   rs().Campo("PercXx", lungo);
   rs().Campo("Server", "'; DROP TABLE AGGIOR; --");
   rs().Update();
-
-  store_ = std::make_unique<envAggior>(programma_.Percorso());
-  rs().Filter("softxx='SELVOR'");
-  ASSERT_FALSE(rs().Eof());
-  EXPECT_EQ(rs().Campo("userid"), "O'Brien \"&\" Società");
-  EXPECT_EQ(rs().Campo("percxx"), lungo);
-  EXPECT_EQ(rs().Campo("Server"), "'; DROP TABLE AGGIOR; --");
-  EXPECT_EQ(rs().Campo("downld"), "");
-  rs().Filter("userid='O''Brien \"&\" Società'");
-  EXPECT_EQ(rs().RecordCount(), 1U);
-}
-
-TEST_F(StoreTest, CancellingDiscardsANewRowAndRestoresAnEditedOne) {
-  ScriviRiga("TARVIK", "CLIENTE1");
-
-  rs().Filter("softxx='PANELAA'");
   rs().AddNew();
   rs().Campo("softxx", "PANELAA");
   rs().CancelUpdate();
-  EXPECT_TRUE(rs().Eof());
-
-  rs().Filter("softxx='TARVIK'");
+  rs().Filter("softxx='SELVOR'");
   rs().Campo("userid", "");
   rs().CancelUpdate();
-  EXPECT_EQ(rs().Campo("userid"), "CLIENTE1");
-  EXPECT_EQ(Codici(), std::vector<std::string>{"TARVIK"});
+  EXPECT_EQ(rs().Campo("userid"), "O'Brien \"&\" Società");
+  EXPECT_EQ(Codici(), std::vector<std::string>{"SELVOR"});
 
-  // Nothing was written behind the cancelled changes.
-  store_ = std::make_unique<envAggior>(programma_.Percorso());
-  rs().Filter("softxx='TARVIK'");
-  EXPECT_EQ(rs().Campo("userid"), "CLIENTE1");
+  Riapri();
+  EXPECT_EQ(Codici(), std::vector<std::string>{"SELVOR"});
+  rs().Filter("userid='O''Brien \"&\" Società'");
+  ASSERT_EQ(rs().RecordCount(), 1U);
+  EXPECT_EQ(rs().Campo("percxx"), lungo);
+  EXPECT_EQ(rs().Campo("Server"), "'; DROP TABLE AGGIOR; --");
+  EXPECT_EQ(rs().Campo("downld"), "");
 }
 
-TEST_F(StoreTest, SavingWhatTheRowHoldsWritesNothingWhileAChangeOrAVanishedRowStillCount) {
+TEST_F(StoreTest, SavingWhatTheRowHoldsWritesNothingAChangeOrAVanishedRowCountsAHeldStoreFails) {
   // The file change counter in the database header moves with every write.
   const auto contatore = [&] { return LeggiFile(programma_ / "Tervan.mdb").substr(24, 4); };
   ScriviRiga("TARVIK", "CLIENTE1");
@@ -115,7 +101,7 @@ TEST_F(StoreTest, SavingWhatTheRowHoldsWritesNothingWhileAChangeOrAVanishedRowSt
 
   ScriviRiga("TARVIK", "CLIENTE1", "00:01:00");
   EXPECT_NE(contatore(), prima);
-  store_ = std::make_unique<envAggior>(programma_.Percorso());
+  Riapri();
   rs().Filter("softxx='TARVIK'");
   EXPECT_EQ(rs().Campo("FreQue"), "00:01:00");
 
@@ -123,42 +109,43 @@ TEST_F(StoreTest, SavingWhatTheRowHoldsWritesNothingWhileAChangeOrAVanishedRowSt
   store_->conAggior().Execute("delete * from AGGIOR");
   rs().Campo("userid", "CLIENTE1");
   EXPECT_THROW(rs().Update(), orvane::Errore);
+
+  // A store another process holds fails after the wait instead of hanging.
+  ConnessioneArchivio altro;
+  altro.Apri(programma_ / "Tervan.mdb");
+  altro.Execute("BEGIN IMMEDIATE");
+  store_->conAggior().AttesaBlocco(std::chrono::milliseconds(50));
+  EXPECT_THROW(store_->conAggior().Execute(istruzioni::kCancellaTarvik), orvane::Errore);
+  altro.Execute("ROLLBACK");
+  EXPECT_NO_THROW(store_->conAggior().Execute(istruzioni::kCancellaTarvik));
 }
 
-TEST_F(StoreTest, JetDeleteStatementsRemoveExactlyTheirRows) {
+TEST_F(StoreTest, StatementsRemoveExactlyTheirRowsAndTheIntervalQueryGivesTheSmallest) {
   for (const char* c :
        {"TARVIK", "PANELAA", "PANELAB", "PANELAC", "PANELAD", "PANELAE", "SELVOR", "O'K"})
-    ScriviRiga(c, "U");
+    ScriviRiga(c, "U", c == std::string("SELVOR") ? "00:00:15" : "00:01:00");
+  EXPECT_EQ(store_->FrequenzaAggiornamento()->Campo("FreQue"), "00:00:15");
+  // A reopened view shows every row, whatever its filter was.
+  rs().Filter("softxx='SELVOR'");
+  rs().Close();
+  rs().Open();
+  EXPECT_EQ(rs().Filter(), "");
+  EXPECT_EQ(rs().RecordCount(), 8U);
+
   store_->conAggior().Execute(istruzioni::kCancellaModuliMorlen);
   EXPECT_EQ(Codici(), (std::vector<std::string>{"TARVIK", "SELVOR", "O'K"}));
   store_->conAggior().Execute(istruzioni::kCancellaTarvik);
   // Values are bound, never spliced into the text: a quote is just a byte.
   store_->conAggior().Execute(istruzioni::kCancellaProgramma, {"O'K"});
   EXPECT_EQ(Codici(), (std::vector<std::string>{"SELVOR"}));
-  store_->conAggior().Execute(istruzioni::kCancellaProgramma, {"SELVOR"});
-  EXPECT_TRUE(Codici().empty());
   // The statements are made from the programs' rows: the five Morlen
   // modules and no other code.
   for (const std::string_view altro : {"TARVIK", "PANELA", "panelaa", ""})
     EXPECT_FALSE(programmi::ModuloMorlen(altro)) << altro;
 }
 
-TEST_F(StoreTest, IntervalQueryGivesTheSmallestStoredTextAndAReopenedViewEveryRow) {
-  ScriviRiga("TARVIK", "U", "00:01:00");
-  ScriviRiga("SELVOR", "U", "00:00:15");
-  EXPECT_EQ(store_->FrequenzaAggiornamento()->Campo("FreQue"), "00:00:15");
-
-  rs().Filter("softxx='SELVOR'");
-  rs().Close();
-  rs().Open();
-  EXPECT_EQ(rs().Filter(), "");
-  EXPECT_EQ(rs().RecordCount(), 2U);
-}
-
 TEST(StoreIntervals, MinutesAndLastCheckTextsReadIndependentlyOfTheLocale) {
-  EXPECT_EQ(IntervalloInMinuti("00:00:15"), 15);
-  EXPECT_EQ(IntervalloInMinuti("00:01:00"), 60);
-  EXPECT_EQ(IntervalloInMinuti("01:00:00"), 1440);
+  // The usual intervals are the check cycle's table.
   EXPECT_EQ(IntervalloInMinuti("  "), 1);
   EXPECT_THROW((void)IntervalloInMinuti("ab:cd:ef"), orvane::Errore);
 
@@ -216,49 +203,31 @@ TEST_F(BadStoreTest, MissingEmptyOrGarbageStoreFailsWithTheReasonAndIsNeitherCre
   }
 }
 
-TEST_F(BadStoreTest, AUserWhoCannotWriteTheProgramFolderWorksOnACopyOfTheirOwn) {
+// A user who may not write the program folder works on a copy of its store (the placement
+// tests' and the two-user end-to-end test's); an empty store they may not read is named.
+TEST_F(BadStoreTest, AnEmptyStoreAnotherUserMayNotReadIsNamedAsTheReason) {
   if (geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
   std::filesystem::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
-  const std::string vuoto = LeggiFile(programma_ / "Tervan.mdb");
   ASSERT_EQ(chmod(programma_.Percorso().c_str(), 0755), 0);
+  ASSERT_EQ(chmod((programma_ / "Tervan.mdb").c_str(), 0600), 0);
   CartellaTemporanea stato;
   ASSERT_EQ(
       chown(stato.Percorso().c_str(), orvane::test::kUtenteNessuno, orvane::test::kUtenteNessuno),
       0);
-  const auto copia = stato / "orvane/Tervan/Tervan.mdb";
-  const auto prova = [&] {
-    ::setenv("XDG_STATE_HOME", stato.Percorso().c_str(), 1);
-    envAggior store(programma_.Percorso());
-    store.rsAGGIOR()->Filter("softxx='TARVIK'");
-    if (!store.rsAGGIOR()->Eof()) return 0;  // kept from the first start
-    store.rsAGGIOR()->AddNew();
-    store.rsAGGIOR()->Campo("softxx", "TARVIK");
-    store.rsAGGIOR()->Update();
-    return 2;
-  };
-  EXPECT_EQ(orvane::test::ComeAltroUtente(prova), 2);
-  EXPECT_EQ(LeggiFile(programma_ / "Tervan.mdb"), vuoto);
-  EXPECT_NE(LeggiFile(copia), vuoto);
-  // The next start keeps the user's rows.
-  EXPECT_EQ(orvane::test::ComeAltroUtente(prova), 0);
-
-  // An empty store the user may not read is named as the reason.
-  std::filesystem::remove(copia);
-  ASSERT_EQ(chmod((programma_ / "Tervan.mdb").c_str(), 0600), 0);
-  EXPECT_EQ(orvane::test::ComeAltroUtente([&] {
-              ::setenv("XDG_STATE_HOME", stato.Percorso().c_str(), 1);
-              envAggior store(programma_.Percorso());
-              const std::string motivo = Fallimento(store);
-              return motivo.find("Archivio locale non disponibile: " +
-                                 (programma_ / "Tervan.mdb").string() +
-                                 ": impossibile leggere il file da copiare") != std::string::npos
-                         ? 0
-                         : 1;
-            }),
-            0);
+  EXPECT_EQ(
+      orvane::test::ComeAltroUtente([&] {
+        ::setenv("XDG_STATE_HOME", stato.Percorso().c_str(), 1);
+        envAggior store(programma_.Percorso());
+        return Fallimento(store).find(
+                   "Archivio locale non disponibile: " + (programma_ / "Tervan.mdb").string() +
+                   ": impossibile leggere il file da copiare") != std::string::npos
+                   ? 0
+                   : 1;
+      }),
+      0);
 }
 
-TEST_F(BadStoreTest, ReadOnlyStoreReadsButRefusesWrites) {
+TEST_F(BadStoreTest, AReadOnlyStoreReadsButRefusesWrites) {
   std::filesystem::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
   {
     envAggior store(programma_.Percorso());
@@ -273,20 +242,6 @@ TEST_F(BadStoreTest, ReadOnlyStoreReadsButRefusesWrites) {
   EXPECT_FALSE(store.rsAGGIOR()->Eof());
   EXPECT_THROW(store.conAggior().Execute(istruzioni::kCancellaTarvik), orvane::Errore);
 }
-
-TEST_F(BadStoreTest, StoreHeldByAnotherProcessFailsAfterTheWaitInsteadOfHanging) {
-  std::filesystem::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
-  ConnessioneArchivio altro;
-  altro.Apri(programma_ / "Tervan.mdb");
-  altro.Execute("BEGIN IMMEDIATE");
-  envAggior store(programma_.Percorso());
-  store.conAggior().AttesaBlocco(std::chrono::milliseconds(50));
-  EXPECT_THROW(store.conAggior().Execute(istruzioni::kCancellaTarvik), orvane::Errore);
-  altro.Execute("ROLLBACK");
-  EXPECT_NO_THROW(store.conAggior().Execute(istruzioni::kCancellaTarvik));
-}
-
-constexpr const char* kImpostazioni = R"(Software\VB and VBA Program Settings\)";
 
 // A user's machine with the updater's program folder and the maker's
 // programs installed as each test wishes.
@@ -308,11 +263,6 @@ class DiscoveryTest : public ::testing::Test {
   }
   static void Disinstalla(const std::string& cartella) {
     std::filesystem::remove_all(platform::PercorsoLocale(cartella));
-  }
-
-  static void Impostazione(const std::string& chiave, const std::string& nome,
-                           const std::string& valore) {
-    orvane::test::ScriviTesto(platform::HKEY_CURRENT_USER, kImpostazioni + chiave, nome, valore);
   }
 
   void Passo() {
@@ -392,24 +342,7 @@ TEST_F(DiscoveryTest, RemovedProgramsLoseTheirRowsWhileTheOthersAreRefreshed) {
   EXPECT_TRUE(finestra_.Stato().VerificaCompleta);
 }
 
-TEST_F(DiscoveryTest, ProgramWithoutCustomerIdentifierKeepsItsOldRowAndLeavesDiscoveryIncomplete) {
-  InstallaTutto();
-  Passo();
-  const auto prima = Righe();
-  Impostazione(R"(Vuldra\Vestrum)", "nomexx", "");
-  Impostazione(R"(Vuldra\Vestrum)", "datixx", R"(C:\ALTROVE)");
-  Passo();
-  EXPECT_EQ(Righe(), prima);
-  EXPECT_FALSE(finestra_.Stato().VerificaCompleta);
-  EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
-
-  // A new program without an identifier is not saved at all.
-  Installa(R"(C:\ORVANE\MORLEN)");
-  Passo();
-  EXPECT_EQ(Righe(), prima);
-}
-
-TEST_F(DiscoveryTest, ASecondPassChangesNothingButTheInterval) {
+TEST_F(DiscoveryTest, ASecondPassChangesOnlyTheIntervalAndAProgramWithoutIdentifierKeepsItsRow) {
   InstallaTutto();
   Passo();
   finestra_.Stato().Archivio->conAggior().Execute(istruzioni::kAggiornaFrequenza, {"00:00:15"});
@@ -423,21 +356,19 @@ TEST_F(DiscoveryTest, ASecondPassChangesNothingButTheInterval) {
   EXPECT_EQ(Righe(), prima);
   finestra_.Stato().rsAGGIOR->Filter("softxx='TARVIK'");
   EXPECT_EQ(finestra_.Stato().rsAGGIOR->Campo("ultima"), "06/12/2026 10:00:00");
-}
 
-TEST_F(DiscoveryTest, UnusableStoreIsLoggedAndLeavesDiscoveryIncomplete) {
-  InstallaTutto();
-  std::filesystem::remove(programma() / "Tervan.mdb");
+  // Without its customer identifier a program keeps its old row, a new one
+  // is not saved at all, and the discovery is incomplete.
+  Impostazione(R"(Vuldra\Vestrum)", "nomexx", "");
+  Impostazione(R"(Vuldra\Vestrum)", "datixx", R"(C:\ALTROVE)");
+  Installa(R"(C:\ORVANE\MORLEN)");
   Passo();
+  EXPECT_EQ(Righe(), prima);
   EXPECT_FALSE(finestra_.Stato().VerificaCompleta);
-  const std::string log = orvane::test::MacchinaFinta::Log();
-  EXPECT_EQ(orvane::test::RecordNelLog(log), 1U);
-  EXPECT_THAT(log, HasSubstr(" Modulo          : frmTervan\r\n"));
-  EXPECT_THAT(log, HasSubstr(" Routine         : VerificaProgrammiInstallati\r\n"));
-  EXPECT_FALSE(std::filesystem::exists(programma() / "Tervan.mdb"));
+  EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
 }
 
-TEST_F(DiscoveryTest, ARowTheStoreRefusesFailsItsPassButLeavesTheNextOneClean) {
+TEST_F(DiscoveryTest, AnUnusableStoreOrARefusedRowFailsThePassWithOneRecordNotTheNext) {
   InstallaTutto();
   Passo();
   // The pass has something to save: a row holding what it writes is left alone.
@@ -455,16 +386,27 @@ TEST_F(DiscoveryTest, ARowTheStoreRefusesFailsItsPassButLeavesTheNextOneClean) {
   Passo();
   EXPECT_TRUE(finestra_.Stato().VerificaCompleta);
   EXPECT_THAT(Righe(), ElementsAre(::testing::StartsWith("TARVIK|")));
+
+  // A store that is gone is logged, and not made anew.
+  finestra_.Stato().Archivio.reset();
+  std::filesystem::remove(programma() / "Tervan.mdb");
+  Passo();
+  EXPECT_FALSE(finestra_.Stato().VerificaCompleta);
+  const std::string log = orvane::test::MacchinaFinta::Log();
+  EXPECT_EQ(orvane::test::RecordNelLog(log), 2U);
+  EXPECT_THAT(log, HasSubstr(" Modulo          : frmTervan\r\n"));
+  EXPECT_THAT(log, HasSubstr(" Routine         : VerificaProgrammiInstallati\r\n"));
+  EXPECT_FALSE(std::filesystem::exists(programma() / "Tervan.mdb"));
 }
 
 TEST_F(DiscoveryTest, LoadKeepsTheWindowHiddenOnlyForVerificaWithBlanksAroundIt) {
   InstallaTutto();
-  for (const auto& [riga, visibile] :
-       std::vector<std::pair<std::string, bool>>{{"VERIFICA", false},
-                                                 {"  VERIFICA  ", false},
-                                                 {"verifica", true},
-                                                 {"VERIFICA LIVE", true},
-                                                 {"", true}}) {
+  const std::vector<std::pair<std::string, bool>> casi{{"VERIFICA", false},
+                                                       {"  VERIFICA  ", false},
+                                                       {"verifica", true},
+                                                       {"VERIFICA LIVE", true},
+                                                       {"", true}};
+  for (const auto& [riga, visibile] : casi) {
     platform::SostituisciRigaDiComando(riga);
     frmTervan finestra;
     finestra.Form_Load();
