@@ -7,20 +7,17 @@
 
 #include <QTest>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/support/BusNotifiche.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/Minisign.h"
 #include "tests/support/SchermoX.h"
-#include "tests/support/ServerDiProva.h"
 #include "tests/support/ServerX.h"
 #include "tests/support/ServizioFiglio.h"
 #include "tests/support/TervanFiglio.h"
@@ -149,44 +146,6 @@ TEST_F(VerificaTervan, DownloadsEveryListedPackageOnceUnseenAnnouncesItAndEndsCl
   // The lock went with it: the next start takes it.
   auto dopo = Avvia({"VERIFICA"}, servizio_.Server());
   EXPECT_TRUE(tervan_.AttendiBlocco(*dopo));
-}
-
-TEST_F(VerificaTervan, SigtermDuringAPackageLeavesThePreviousFileAndNoTemporary) {
-  // The service's packages, each arriving a few bytes at a time; the rest
-  // of the service passes through.
-  std::atomic<int> blocchi = 0;
-  ServerHttp lento;
-  lento.Server().Get(R"(/ServizioAggiornamenti/download/(.+))", [&](const httplib::Request& q,
-                                                                    httplib::Response& r) {
-    auto corpo =
-        std::make_shared<std::string>(LeggiFile(servizio_.FilePacchetto(q.matches[1].str())));
-    r.set_content_provider(corpo->size(), "application/zip",
-                           [&, corpo](std::size_t da, std::size_t, httplib::DataSink& sink) {
-                             std::this_thread::sleep_for(100ms);
-                             ++blocchi;
-                             return sink.write(corpo->data() + da,
-                                               std::min<std::size_t>(8, corpo->size() - da));
-                           });
-  });
-  lento.Server().Post(R"(/.*)", [&](const httplib::Request& q, httplib::Response& r) {
-    const auto risposta = httplib::Client(servizio_.Server())
-                              .Post(q.path, {{"SOAPAction", q.get_header_value("SOAPAction")}},
-                                    q.body, q.get_header_value("Content-Type"));
-    r.status = risposta ? risposta->status : 502;
-    if (risposta) r.set_content(risposta->body, risposta->get_header_value("Content-Type"));
-  });
-  lento.Avvia();
-  const std::string server = lento.Url("");
-  const fs::path cartella = dati_.tarvik / "Aggiornamenti";
-  ScriviFile(cartella / "ORVANE-2008-01-10-09-00-00-C-7.zip", "pacchetto precedente");
-
-  auto tervan = Avvia({"VERIFICA"}, server, "200");
-  ASSERT_TRUE(Attendi([&] { return blocchi >= 3; })) << tervan_.Errori(1);
-  EXPECT_EQ(tervan->Termina(SIGTERM), 0) << tervan_.Errori(1);
-  EXPECT_THAT(NomiInCartella(cartella), ElementsAre("ORVANE-2008-01-10-09-00-00-C-7.zip"));
-  EXPECT_EQ(LeggiFile(cartella / "ORVANE-2008-01-10-09-00-00-C-7.zip"), "pacchetto precedente");
-  EXPECT_THAT(servizio_.Registrati(), IsEmpty());
-  EXPECT_FALSE(fs::exists(tervan_.Cartella() / "Tarvik.Log"));
 }
 
 TEST_F(VerificaTervan, APlainSecondStartBringsUpTheWindowEvenAfterAKilledRunLeftItsSocket) {
