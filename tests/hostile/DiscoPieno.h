@@ -17,17 +17,16 @@ class DiscoPieno {
  public:
   explicit DiscoPieno(std::filesystem::path cartella) : cartella_(std::move(cartella)) {
     std::filesystem::create_directories(cartella_);
-    montato_ = ::mount("tmpfs", cartella_.c_str(), "tmpfs", 0, "size=64m") == 0;
-    if (!montato_) motivo_ = std::string("nessun tmpfs disponibile: ") + std::strerror(errno);
+    if (::mount("tmpfs", cartella_.c_str(), "tmpfs", 0, "size=64m") != 0)
+      motivo_ = std::string("nessun tmpfs disponibile: ") + std::strerror(errno);
   }
   ~DiscoPieno() {
-    if (montato_) ::umount2(cartella_.c_str(), MNT_DETACH);
+    if (motivo_.empty()) ::umount2(cartella_.c_str(), MNT_DETACH);
   }
   DiscoPieno(const DiscoPieno&) = delete;
   DiscoPieno& operator=(const DiscoPieno&) = delete;
 
-  /// Whether the file system is mounted; otherwise why not.
-  [[nodiscard]] bool Montato() const noexcept { return montato_; }
+  /// Why no file system could be mounted; empty when it is.
   [[nodiscard]] const std::string& Motivo() const noexcept { return motivo_; }
 
   /// Fills the file system: whatever is written from now on finds no room
@@ -42,7 +41,6 @@ class DiscoPieno {
 
  private:
   std::filesystem::path cartella_;
-  bool montato_ = false;
   std::string motivo_;
 };
 

@@ -106,12 +106,13 @@ std::string ServerGrezzo::LeggiRichiesta(int socket) {
   return dati;
 }
 
-void ServerGrezzo::Scrivi(int socket, std::string_view dati) {
+bool ServerGrezzo::Scrivi(int socket, std::string_view dati) {
   while (!dati.empty()) {
     const ssize_t n = ::send(socket, dati.data(), dati.size(), MSG_NOSIGNAL);
-    if (n <= 0) return;
+    if (n <= 0) return false;
     dati.remove_prefix(static_cast<std::size_t>(n));
   }
+  return true;
 }
 
 std::string UrlChiuso(std::string_view percorso) {

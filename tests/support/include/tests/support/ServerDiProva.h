@@ -50,7 +50,8 @@ class ServerGrezzo {
 
   /// Reads one request (head and the body its Content-Length declares).
   static std::string LeggiRichiesta(int socket);
-  static void Scrivi(int socket, std::string_view dati);
+  /// Writes all of `dati`: false when the peer went first.
+  static bool Scrivi(int socket, std::string_view dati);
 
  private:
   void Ascolta();
