@@ -137,6 +137,17 @@ TEST(InterruzioniTest, ARegistryWriterKilledOrUnconfirmedLeavesTheOldOrTheNewVal
   EXPECT_EQ(Esegui(SCRIVI_OSTILE, {"uno", "nuovo"}, guasto).codice, 1);
   EXPECT_EQ(Contatore(registro.Percorso()), "fine");
   EXPECT_EQ(Temporanei(registro.Percorso(), kPrefissoTemporanei), 0U);
+  // Where the random source can be foreseen, a link planted at the writer's
+  // temporary name makes the write fail: it is never written through, and
+  // the link's target keeps its bytes.
+  const fs::path bersaglio = uscite.Percorso() / "bersaglio";
+  ScriviFile(bersaglio, "altrui");
+  fs::create_symlink(bersaglio, registro.Percorso() / (kPrefissoTemporanei + "AAAAAA"));
+  auto prevedibile = ambiente;
+  prevedibile["LD_PRELOAD"] = CASO_ZERO;
+  EXPECT_EQ(Esegui(SCRIVI_OSTILE, {"uno", "nuovo"}, prevedibile).codice, 1);
+  EXPECT_EQ(LeggiFile(bersaglio), "altrui");
+  EXPECT_EQ(Contatore(registro.Percorso()), "fine");
 }
 
 // A small file system of its own that the test fills up.
