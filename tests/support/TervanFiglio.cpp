@@ -86,11 +86,12 @@ bool TervanFiglio::TieneBlocco(pid_t pid) const {
   return false;
 }
 
+void Impostazione(const std::string& chiave, const std::string& nome, const std::string& valore) {
+  ScriviTesto(platform::HKEY_CURRENT_USER, R"(Software\VB and VBA Program Settings\)" + chiave,
+              nome, valore);
+}
+
 CartelleDati InstallaProgrammi(const std::string& cliente) {
-  const std::string impostazioni = R"(Software\VB and VBA Program Settings\)";
-  const auto scrivi = [&](const std::string& chiave, const char* nome, const std::string& valore) {
-    ScriviTesto(platform::HKEY_CURRENT_USER, impostazioni + chiave, nome, valore);
-  };
   for (const char* programma :
        {R"(C:\ORVANE\TARVIK)", R"(C:\ORVANE\MORLEN)", R"(C:\ORVANE\SELVOR)"})
     fs::create_directories(platform::PercorsoLocale(programma));
@@ -99,12 +100,12 @@ CartelleDati InstallaProgrammi(const std::string& cliente) {
                     platform::PercorsoLocale(R"(C:\SELVOR\DATI)")};
   for (const fs::path& cartella : {dati.tarvik, dati.morlen, dati.selvor})
     fs::create_directories(cartella);
-  scrivi(R"(TARVIKX\Utente)", "PercXx", R"(C:\ORVANE\TARVIK\DATI)");
-  scrivi(R"(TARVIKX\Licenza)", "codcli", cliente);
-  scrivi(R"(Orvane\Kovra)", "DRIVE_ARCH", R"(C:\ARCHIVI)");
-  scrivi(R"(Orvane\Kovra)", "codcli", cliente);
-  scrivi(R"(Vuldra\Vestrum)", "nomexx", cliente);
-  scrivi(R"(Vuldra\Vestrum)", "datixx", R"(C:\SELVOR\DATI)");
+  Impostazione(R"(TARVIKX\Utente)", "PercXx", R"(C:\ORVANE\TARVIK\DATI)");
+  Impostazione(R"(TARVIKX\Licenza)", "codcli", cliente);
+  Impostazione(R"(Orvane\Kovra)", "DRIVE_ARCH", R"(C:\ARCHIVI)");
+  Impostazione(R"(Orvane\Kovra)", "codcli", cliente);
+  Impostazione(R"(Vuldra\Vestrum)", "nomexx", cliente);
+  Impostazione(R"(Vuldra\Vestrum)", "datixx", R"(C:\SELVOR\DATI)");
   return dati;
 }
 

@@ -6,6 +6,7 @@
 #include "platform/Percorsi.h"
 #include "platform/PompaMessaggi.h"
 #include "quomaro/Host.h"
+#include "tests/support/TervanFiglio.h"
 
 namespace tervan::test {
 
@@ -30,15 +31,10 @@ std::vector<std::string> Contenuto(const std::filesystem::path& cartella) {
   return nomi;
 }
 
-void Impostazione(const std::string& chiave, const std::string& nome, const std::string& valore) {
-  orvane::test::ScriviTesto(platform::HKEY_CURRENT_USER,
-                            R"(Software\VB and VBA Program Settings\)" + chiave, nome, valore);
-}
-
 void InstallaTarvik() {
   std::filesystem::create_directories(platform::PercorsoLocale(R"(C:\ORVANE\TARVIK\DATI)"));
-  Impostazione(R"(TARVIKX\Utente)", "PercXx", R"(C:\ORVANE\TARVIK\DATI)");
-  Impostazione(R"(TARVIKX\Licenza)", "codcli", "ROSSI");
+  orvane::test::Impostazione(R"(TARVIKX\Utente)", "PercXx", R"(C:\ORVANE\TARVIK\DATI)");
+  orvane::test::Impostazione(R"(TARVIKX\Licenza)", "codcli", "ROSSI");
 }
 
 void ConPompa(const std::function<void()>& pompa, const std::function<void()>& azione) {

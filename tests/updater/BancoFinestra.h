@@ -21,10 +21,6 @@ namespace tervan::test {
 /// The names in a folder, sorted; none when it is not there.
 [[nodiscard]] std::vector<std::string> Contenuto(const std::filesystem::path& cartella);
 
-/// Writes a setting of the maker's programs for the current user, under
-/// `chiave` (such as TARVIKX\Licenza) of their settings key.
-void Impostazione(const std::string& chiave, const std::string& nome, const std::string& valore);
-
 /// The management program alone installed, for customer ROSSI, with its
 /// data folder.
 void InstallaTarvik();

@@ -21,6 +21,7 @@
 #include "tests/support/AltroUtente.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
+#include "tests/support/TervanFiglio.h"
 #include "updater/DataOraLocale.h"
 #include "updater/frmTervan.h"
 
@@ -28,9 +29,9 @@ namespace tervan {
 namespace {
 
 using orvane::test::CartellaTemporanea;
+using orvane::test::Impostazione;
 using orvane::test::LeggiFile;
 using orvane::test::ScriviFile;
-using test::Impostazione;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 

@@ -50,6 +50,10 @@ class TervanFiglio {
   int avvii_ = 0;
 };
 
+/// Writes a setting of the maker's programs for the current user, under
+/// `chiave` (such as TARVIKX\Licenza) of their settings key.
+void Impostazione(const std::string& chiave, const std::string& nome, const std::string& valore);
+
 /// The data folders of the maker's three programs as InstallaProgrammi sets
 /// them up, as local paths.
 struct CartelleDati {
