@@ -38,11 +38,18 @@ void InstallaTarvik() {
 }
 
 void ConPompa(const std::function<void()>& pompa, const std::function<void()>& azione) {
+  // The pumps go back to none even when `azione` throws, so that a failed
+  // case leaves nothing to the next one.
+  struct Ripristino {
+    ~Ripristino() {
+      platform::ImpostaPompaMessaggi({});
+      quomaro::ImpostaPompaMessaggi({});
+    }
+  };
   platform::ImpostaPompaMessaggi(pompa);
   quomaro::ImpostaPompaMessaggi(pompa);
+  const Ripristino ripristino;
   azione();
-  platform::ImpostaPompaMessaggi({});
-  quomaro::ImpostaPompaMessaggi({});
 }
 
 BancoFinestra::BancoFinestra() {
