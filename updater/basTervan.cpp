@@ -1,5 +1,7 @@
 #include "updater/basTervan.h"
 
+#include <fontconfig/fontconfig.h>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <algorithm>
@@ -8,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "common/Errore.h"
@@ -83,6 +86,11 @@ int Main(int argc, char** argv) {
     rifiuto = e.what();
   }
 
+  // fontconfig's configuration and font caches, which the first control
+  // created waits for, load on a second core while QApplication connects to
+  // the display. Qt's font database then finds them loaded; a failed load
+  // here only leaves the load to Qt.
+  std::jthread caratteri([] { (void)FcInit(); });
   QApplication applicazione(argc, argv);
   (void)CaricaTraduzioneQt(applicazione);
   InstallaPorteQt();
@@ -100,6 +108,7 @@ int Main(int argc, char** argv) {
                          "Main");
     return 1;
   }
+  caratteri.join();
   frmTervan finestra;
   // The desktop pairs the window with the menu entry the install writes, and
   // message boxes carry the program icon too.
