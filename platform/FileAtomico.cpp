@@ -74,13 +74,16 @@ Descrittore CreaTemporaneo(int cartella, std::string_view nome, mode_t modo,
 
 // The file a path names in the end: a symbolic link (or a chain of them)
 // is followed to its target, which need not exist yet, so that replacing
-// the file keeps the link and changes what it points to.
-std::filesystem::path FileReale(const std::filesystem::path& file) {
+// the file keeps the link and changes what it points to. The owners of the
+// links followed go to `proprietari`.
+std::filesystem::path FileReale(const std::filesystem::path& file,
+                                std::vector<uid_t>& proprietari) {
   constexpr int kSaltiMassimi = 40;
   std::filesystem::path percorso = file;
   for (int salti = 0; salti <= kSaltiMassimi; ++salti) {
     struct stat st {};
     if (::lstat(percorso.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return percorso;
+    proprietari.push_back(st.st_uid);
     std::error_code ec;
     const std::filesystem::path destinazione = std::filesystem::read_symlink(percorso, ec);
     if (ec) throw std::system_error(ec, file.string());
@@ -93,16 +96,37 @@ std::filesystem::path CartellaDi(const std::filesystem::path& file) {
   return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
 }
 
+// The folder `file` is in once its links are followed, open, and the
+// file's name in it. The links are followed by hand, so the kernel's guard
+// for links in shared folders never applies: a link counts only where its
+// owner could have put the file there itself. It must be the writer's own,
+// root's, or belong to the owner of the folder it leads to; otherwise
+// another user's link would decide which file the writer replaces or
+// creates (root writing a user's settings would write wherever the user
+// pointed), and the write fails with EACCES.
+std::pair<Descrittore, std::string> ApriDestinazione(const std::filesystem::path& file) {
+  std::vector<uid_t> proprietari;
+  const std::filesystem::path reale = FileReale(file, proprietari);
+  Descrittore cartella(::open(CartellaDi(reale).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (cartella.Fd() < 0) Fallisci(file.string());
+  struct stat st {};
+  if (::fstat(cartella.Fd(), &st) != 0) Fallisci(file.string());
+  for (const uid_t proprietario : proprietari) {
+    if (proprietario != ::geteuid() && proprietario != 0 && proprietario != st.st_uid) {
+      errno = EACCES;
+      Fallisci(file.string());
+    }
+  }
+  return {std::move(cartella), reale.filename().string()};
+}
+
 }  // namespace
 
 void ScriviFileAtomico(const std::filesystem::path& file, std::string_view contenuto,
                        std::optional<mode_t> modo) {
-  const std::filesystem::path reale = FileReale(file);
-  const std::filesystem::path cartella = CartellaDi(reale);
-  const Descrittore dir(::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.Fd() < 0) Fallisci(file.string());
+  const auto [cartella, nome] = ApriDestinazione(file);
   try {
-    ScriviFileAtomicoInCartella(dir.Fd(), reale.filename().string(), contenuto, modo);
+    ScriviFileAtomicoInCartella(cartella.Fd(), nome, contenuto, modo);
   } catch (const std::system_error& e) {
     // The caller named the file by this path.
     throw std::system_error(e.code(), file.string());
@@ -222,10 +246,13 @@ void RimuoviTemporaneiOrfaniInCartella(int cartella, std::string_view nome) {
 }
 
 void RimuoviTemporaneiOrfani(const std::filesystem::path& file) {
-  const std::filesystem::path reale = FileReale(file);
-  // A bare file name lives in the current folder.
-  const Descrittore dir(::open(CartellaDi(reale).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.Fd() >= 0) RimuoviTemporaneiOrfaniInCartella(dir.Fd(), reale.filename().string());
+  // Where a write of `file` would fail (no folder, a link it may not
+  // follow), there is nothing of its writers to clean up.
+  try {
+    const auto [cartella, nome] = ApriDestinazione(file);
+    RimuoviTemporaneiOrfaniInCartella(cartella.Fd(), nome);
+  } catch (const std::system_error&) {
+  }
 }
 
 }  // namespace platform

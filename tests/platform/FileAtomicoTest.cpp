@@ -4,19 +4,23 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <string_view>
 #include <system_error>
 
+#include "tests/support/AltroUtente.h"
 #include "tests/support/MacchinaFinta.h"
 
 namespace platform {
 namespace {
 
 using orvane::test::CartellaTemporanea;
+using orvane::test::kUtenteNessuno;
 using orvane::test::LeggiFile;
 using orvane::test::ScriviFile;
 
@@ -111,6 +115,57 @@ TEST(FileAtomico, InAFolderOthersWriteNoLinkIsFollowed) {
   std::filesystem::create_directories(dentro / "cartella.zip" / "dentro");
   EXPECT_THROW(ScriviFileAtomicoInCartella(fd.Fd(), "cartella.zip", "x"), std::system_error);
   EXPECT_TRUE(std::filesystem::is_directory(dentro / "cartella.zip" / "dentro"));
+}
+
+TEST(FileAtomico, ALinkIsFollowedOnlyWhereItsOwnerCouldHaveWrittenTheFile) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, to give files to another user";
+  CartellaTemporanea cartella;
+  const auto utente = cartella / "utente";
+  std::filesystem::create_directory(utente);
+  ASSERT_EQ(::chown(utente.c_str(), kUtenteNessuno, kUtenteNessuno), 0);
+  ScriviFile(cartella / "di-root.txt", "di root");
+  // Links as the other user would plant them in their own folder.
+  const auto collegamento = [&](const std::string& nome, const std::filesystem::path& verso,
+                                uid_t proprietario) {
+    std::filesystem::create_symlink(verso, utente / nome);
+    EXPECT_EQ(::lchown((utente / nome).c_str(), proprietario, proprietario), 0);
+    return utente / nome;
+  };
+  struct Caso {
+    std::string nome;
+    std::filesystem::path verso;
+    uid_t proprietario;
+    bool seguito;
+  };
+  for (const auto& [nome, verso, proprietario, seguito] : {
+           // Root's own file, an existing one or one to be made.
+           Caso{"esistente", cartella / "di-root.txt", kUtenteNessuno, false},
+           Caso{"nuovo", cartella / "nuovo.txt", kUtenteNessuno, false},
+           Caso{"catena", "esistente", kUtenteNessuno, false},
+           // The user's own file, and any file through root's link.
+           Caso{"suo", utente / "suo.txt", kUtenteNessuno, true},
+           Caso{"di-root", cartella / "tramite-root.txt", 0, true},
+       }) {
+    const auto file = collegamento(nome, verso, proprietario);
+    const auto destinazione = verso.is_absolute() ? verso : utente / verso;
+    const std::string prima = std::filesystem::exists(destinazione) ? LeggiFile(destinazione) : "";
+    if (seguito) {
+      ScriviFileAtomico(file, "nuovo");
+      EXPECT_EQ(LeggiFile(destinazione), "nuovo") << nome;
+    } else {
+      try {
+        ScriviFileAtomico(file, "nuovo");
+        ADD_FAILURE() << nome << " followed";
+      } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code().value(), EACCES) << nome;
+      }
+      EXPECT_EQ(std::filesystem::exists(destinazione) ? LeggiFile(destinazione) : "", prima)
+          << nome;
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(file)) << nome;
+  }
+  EXPECT_EQ(Voci(cartella.Percorso()),
+            (std::set<std::string>{"utente", "di-root.txt", "tramite-root.txt"}));
 }
 
 TEST(FileAtomico, APieceByPieceWriteIsPlacedOnlyWholeAndOnlyFromItsOwnTemporary) {

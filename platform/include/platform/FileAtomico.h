@@ -24,7 +24,9 @@ inline constexpr std::size_t kLunghezzaMassimaNome = 255;
 /// without it the umask decides them, as for any new file. The new file
 /// keeps the owner and group of the file it replaces where the writer may
 /// give it them (root may). When `file` is a symbolic link, the file it
-/// points to is replaced and the link stays. Throws
+/// points to is replaced and the link stays, provided that every link
+/// followed is the writer's, root's or the owner's of the folder it leads
+/// to; another user's link fails the write with EACCES. Throws
 /// std::system_error whose text names `file`; the temporary file is then
 /// removed and `file` is untouched.
 void ScriviFileAtomico(const std::filesystem::path& file, std::string_view contenuto,
@@ -93,7 +95,8 @@ class FileAtomicoInCartella {
 /// Removes the temporary files (beside the file a link points to, for a
 /// link) that writers of `file` killed before their rename left behind:
 /// regular files named exactly as a writer names its temporaries, nothing
-/// else. Only safe where no other writer of `file` can be at
+/// else; links are followed as by ScriviFileAtomico, and nothing is done
+/// where it would fail. Only safe where no other writer of `file` can be at
 /// work, that is under a lock every writer takes.
 void RimuoviTemporaneiOrfani(const std::filesystem::path& file);
 
