@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/Descrittore.h"
+#include "platform/FileAtomico.h"
 #include "platform/Percorsi.h"
 
 namespace platform {
@@ -91,14 +92,7 @@ void ControllaPropria(int fd, const fs::path& cartella, bool ancheScrittura) {
 // Creates the missing folders of `base` (0700), following the links the user
 // set up above it, and opens it.
 Descrittore ApriBase(const fs::path& base) {
-  fs::path parziale;
-  for (const auto& parte : base) {
-    parziale /= parte;
-    struct stat info {};
-    if (::stat(parziale.c_str(), &info) == 0) continue;
-    if (::mkdir(parziale.c_str(), 0700) != 0 && errno != EEXIST)
-      Rifiuta(errno, parziale, "impossibile creare la cartella");
-  }
+  CreaCartellePrivate(base);
   Descrittore fd(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.Fd() < 0) Rifiuta(errno, base, "impossibile aprire la cartella");
   ControllaPropria(fd.Fd(), base, false);

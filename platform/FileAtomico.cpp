@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,6 +61,10 @@ std::string SuffissoCasuale(std::string_view cosa) {
 // A new temporary file for `nome` in the folder `cartella`, created
 // exclusively (never through a link) with the permissions `modo` less the
 // umask, open for reading and writing; its name goes to `temporaneo`.
+// The writer holds an exclusive lock (flock) on it for as long as it
+// writes: the clean-up of what killed writers left skips a locked one, so
+// writers of the same file in other processes (two sessions, two users of
+// one data folder) never remove each other's work.
 Descrittore CreaTemporaneo(int cartella, std::string_view nome, mode_t modo,
                            std::string& temporaneo, std::string_view cosa) {
   const std::string prefisso = PrefissoTemporaneo(nome);
@@ -67,8 +72,20 @@ Descrittore CreaTemporaneo(int cartella, std::string_view nome, mode_t modo,
     temporaneo = prefisso + SuffissoCasuale(cosa);
     Descrittore fd(::openat(cartella, temporaneo.c_str(),
                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, modo));
-    if (fd.Fd() >= 0) return fd;
-    if (errno != EEXIST || tentativo == kTentativi) Fallisci(cosa);
+    if (fd.Fd() < 0) {
+      if (errno != EEXIST || tentativo == kTentativi) Fallisci(cosa);
+      continue;
+    }
+    // A clean-up may have taken the new file between its creation and the
+    // lock; then it is gone, or about to be, and another name is tried.
+    struct stat st {};
+    if (::flock(fd.Fd(), LOCK_EX | LOCK_NB) == 0) {
+      if (::fstat(fd.Fd(), &st) != 0) Fallisci(cosa);
+      if (st.st_nlink > 0) return fd;
+    } else if (errno != EWOULDBLOCK) {
+      Fallisci(cosa);
+    }
+    if (tentativo == kTentativi) Fallisci(cosa);
   }
 }
 
@@ -195,7 +212,10 @@ void FileAtomicoInCartella::Consegna() {
     errno = ESTALE;
     Fallisci(nome_);
   }
-  if (!fd_.Chiudi()) Fallisci(nome_);
+  // The lock goes with the last descriptor: a copy keeps it until the
+  // temporary name is gone.
+  const Descrittore blocco(::fcntl(fd_.Fd(), F_DUPFD_CLOEXEC, 0));
+  if (blocco.Fd() < 0 || !fd_.Chiudi()) Fallisci(nome_);
   // A link named `nome` is replaced itself: rename never follows it.
   if (::renameat(cartella_, temporaneo_.c_str(), cartella_, nome_.c_str()) != 0) Fallisci(nome_);
   temporaneo_.clear();
@@ -209,6 +229,17 @@ Descrittore ApriSottocartella(int cartella, std::string_view nome, bool crea) {
   Descrittore fd(::openat(cartella, voce.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (fd.Fd() < 0) Fallisci(voce);
   return fd;
+}
+
+void CreaCartellePrivate(const std::filesystem::path& cartella) {
+  std::filesystem::path parziale;
+  for (const auto& parte : cartella) {
+    parziale /= parte;
+    struct stat info {};
+    if (::stat(parziale.c_str(), &info) == 0) continue;
+    if (::mkdir(parziale.c_str(), 0700) != 0 && errno != EEXIST)
+      Fallisci(parziale.string() + ": impossibile creare la cartella");
+  }
 }
 
 Descrittore ApriCartella(const std::filesystem::path& cartella) {
@@ -234,15 +265,24 @@ void RimuoviTemporaneiOrfaniInCartella(int cartella, std::string_view nome) {
     return;
   }
   ::rewinddir(elenco.get());
-  std::vector<std::string> orfani;
+  std::vector<std::string> candidati;
   while (const dirent* voce = ::readdir(elenco.get())) {
-    struct stat st {};
-    if (temporaneo(voce->d_name) &&
-        ::fstatat(cartella, voce->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
-      orfani.emplace_back(voce->d_name);
+    if (temporaneo(voce->d_name)) candidati.emplace_back(voce->d_name);
   }
-  for (const std::string& orfano : orfani)
-    ::unlinkat(cartella, orfano.c_str(), 0);
+  // An orphan is a regular file whose lock nobody holds; one this process
+  // cannot open to try is left alone, as is one that changes meanwhile.
+  for (const std::string& candidato : candidati) {
+    const Descrittore fd(::openat(cartella, candidato.c_str(),
+                                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat aperto {};
+    struct stat voce {};
+    if (fd.Fd() < 0 || ::fstat(fd.Fd(), &aperto) != 0 || !S_ISREG(aperto.st_mode) ||
+        ::flock(fd.Fd(), LOCK_EX | LOCK_NB) != 0 ||
+        ::fstatat(cartella, candidato.c_str(), &voce, AT_SYMLINK_NOFOLLOW) != 0 ||
+        voce.st_dev != aperto.st_dev || voce.st_ino != aperto.st_ino)
+      continue;
+    ::unlinkat(cartella, candidato.c_str(), 0);
+  }
 }
 
 void RimuoviTemporaneiOrfani(const std::filesystem::path& file) {

@@ -295,8 +295,9 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
   const std::string nomeCartella = cartella.filename().string();
   const std::string nomeFile = platform::VoceInCartella(cartella, nome).filename().string();
 
-  // A run killed while it wrote this package left its temporary file: only
-  // one Tervan runs at a time, so none is being written now.
+  // A run killed while it wrote this package left its temporary file; one
+  // that another Tervan (another session or user of this data folder) is
+  // writing now is locked, and stays.
   if (std::error_code ec; std::filesystem::is_directory(cartella, ec)) {
     orvane::Tacitamente([&] {
       const platform::Descrittore d = platform::ApriCartella(dati);

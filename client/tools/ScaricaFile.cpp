@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "platform/BloccoCartella.h"
 #include "platform/FileAtomico.h"
 #include "quomaro/FirmaPacchetto.h"
 
@@ -17,15 +16,9 @@ EsitoScaricaFile ScaricaFile(const std::string& url, const std::filesystem::path
     e.errore = std::string("impossibile scrivere il file: ") + ex.what();
     return e;
   };
-  // Every run of the tool writes under the folder's lock, so a temporary
-  // found under it belongs to a run that is gone: a killed run leaves a
-  // hidden file as large as the package.
-  try {
-    const platform::BloccoCartella blocco(percorso.parent_path());
-    platform::RimuoviTemporaneiOrfani(percorso);
-  } catch (const std::exception& ex) {
-    return nonScritto(ex);
-  }
+  // A killed run leaves a hidden file as large as the package; one that
+  // another run is writing now is locked, and stays.
+  platform::RimuoviTemporaneiOrfani(percorso);
   const EsitoScaricamento esito = scaricamento.Scarica(url);
   if (!esito.Riuscito()) {
     e.errore = esito.Descrizione() + " per " + url + "; " + file.string() + " non è stato scritto";
@@ -40,7 +33,6 @@ EsitoScaricaFile ScaricaFile(const std::string& url, const std::filesystem::path
     }
   }
   try {
-    const platform::BloccoCartella blocco(percorso.parent_path());
     platform::ScriviFileAtomico(percorso, esito.corpo);
   } catch (const std::exception& ex) {
     return nonScritto(ex);

@@ -455,7 +455,7 @@ void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view
                 : cartella / (sistema ? sistema->file.filename() : std::filesystem::path(nomeFile));
   const std::string testo = TestoVoceAutostart(nome, comando);
   if (esistente && GiaScritta(file, testo)) return;
-  std::filesystem::create_directories(cartella);
+  CreaCartellePrivate(cartella);
   RimuoviTemporaneiOrfani(file);
   ScriviFileAtomico(file, testo, 0644);
 }
@@ -474,7 +474,7 @@ LSTATUS CancellaVoceAutostart(const std::filesystem::path& cartella, std::string
   const std::filesystem::path file = cartella / sistema->file.filename();
   if (voce->file != file && voce->file.parent_path() == cartella)
     std::filesystem::remove(voce->file);
-  std::filesystem::create_directories(cartella);
+  CreaCartellePrivate(cartella);
   RimuoviTemporaneiOrfani(file);
   ScriviFileAtomico(file, TestoVoceAutostart(sistema->nome, sistema->comando, true), 0644);
   return ERROR_SUCCESS;

@@ -9,13 +9,15 @@
 #include <system_error>
 
 #include "platform/Descrittore.h"
+#include "platform/FileAtomico.h"
 
 namespace platform {
 namespace {
 
-// The folder, created first when it is missing.
+// The folder, created first when it is missing: the user's alone, since
+// whoever may enter it may also take its lock.
 const std::filesystem::path& CartellaCreata(const std::filesystem::path& cartella) {
-  std::filesystem::create_directories(cartella);
+  CreaCartellePrivate(cartella);
   return cartella;
 }
 

@@ -7,12 +7,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <string_view>
 #include <system_error>
 
+#include "platform/BloccoCartella.h"
 #include "tests/support/AltroUtente.h"
 #include "tests/support/MacchinaFinta.h"
 
@@ -74,9 +76,19 @@ TEST(FileAtomico, OrphanCleanUpRemovesOnlyWhatAWriterNamesItsTemporariesUpToTheL
   }
 }
 
-TEST(FileAtomico, PermissionsAreExactUnderARestrictiveUmask) {
+TEST(FileAtomico, PermissionsAreExactWhateverTheUmask) {
   orvane::test::MacchinaFinta macchina;
-  const mode_t prima = ::umask(077);
+  // Under a umask that lets the group write, the registry's folder and the
+  // autostart folder are still the user's alone.
+  mode_t prima = ::umask(002);
+  orvane::test::ScriviTesto(HKEY_CURRENT_USER, "Software\\Prova", "nome", "valore");
+  orvane::test::ScriviTesto(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                            "Prova", "/bin/true");
+  ::umask(prima);
+  EXPECT_EQ(Permessi(macchina.Registro()), 0700U);
+  EXPECT_EQ(Permessi(macchina.Configurazione()), 0700U);
+  EXPECT_EQ(Permessi(macchina.Autostart()), 0700U);
+  prima = ::umask(077);
   // The registry's own files, written through the registry.
   orvane::test::ScriviTesto(HKEY_CURRENT_USER, "Software\\Prova", "nome", "valore");
   // The copy of the last SOAP request that support staff read, and a file
@@ -90,6 +102,17 @@ TEST(FileAtomico, PermissionsAreExactUnderARestrictiveUmask) {
   EXPECT_EQ(Permessi(soap), 0644U);
   EXPECT_EQ(LeggiFile(soap), "<b/>");
   EXPECT_EQ(Permessi(macchina.Percorso() / "libero.txt"), 0600U);
+}
+
+TEST(FileAtomico, AFolderLockKeptByAnotherHolderFailsAfterTheWaitInsteadOfHanging) {
+  CartellaTemporanea cartella;
+  const BloccoCartella tenuto(cartella.Percorso());
+  try {
+    const BloccoCartella atteso(cartella.Percorso(), std::chrono::milliseconds(20));
+    ADD_FAILURE() << "lock taken twice";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(e.code().value(), EWOULDBLOCK);
+  }
 }
 
 TEST(FileAtomico, InAFolderOthersWriteNoLinkIsFollowed) {
@@ -194,6 +217,16 @@ TEST(FileAtomico, APieceByPieceWriteIsPlacedOnlyWholeAndOnlyFromItsOwnTemporary)
   EXPECT_EQ(Permessi(cartella / "pacchetto.zip"), 0644U);
   EXPECT_EQ(Voci(cartella.Percorso()), std::set<std::string>{"pacchetto.zip"});
 
+  // Another writer's clean-up (another session's, another user's) leaves a
+  // temporary at work alone.
+  {
+    FileAtomicoInCartella file(fd.Fd(), "pacchetto.zip");
+    file.Scrivi("in corso");
+    RimuoviTemporaneiOrfaniInCartella(fd.Fd(), "pacchetto.zip");
+    file.Consegna();
+  }
+  EXPECT_EQ(LeggiFile(cartella / "pacchetto.zip"), "in corso");
+
   // Someone who may write the folder swaps the temporary file for one of
   // theirs: it is neither placed nor removed.
   {
@@ -203,7 +236,7 @@ TEST(FileAtomico, APieceByPieceWriteIsPlacedOnlyWholeAndOnlyFromItsOwnTemporary)
     ScriviFile(cartella / file.Temporaneo(), "altrui");
     EXPECT_THROW(file.Consegna(), std::system_error);
   }
-  EXPECT_EQ(LeggiFile(cartella / "pacchetto.zip"), "nuovo");
+  EXPECT_EQ(LeggiFile(cartella / "pacchetto.zip"), "in corso");
   EXPECT_EQ(Voci(cartella.Percorso()).size(), 2U);
 }
 

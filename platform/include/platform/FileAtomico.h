@@ -88,6 +88,13 @@ class FileAtomicoInCartella {
 /// whose text names `nome`.
 [[nodiscard]] Descrittore ApriSottocartella(int cartella, std::string_view nome, bool crea);
 
+/// Creates the folders of `cartella` that are missing, each with mode 0700
+/// less the umask, as the XDG base directories want them; links the user
+/// set up on the path are followed. Folders that exist are left as they
+/// are. Throws std::system_error naming the folder it could not create
+/// ("<folder>: impossibile creare la cartella").
+void CreaCartellePrivate(const std::filesystem::path& cartella);
+
 /// The folder `cartella` itself, links on its path followed (a path the
 /// program was configured with). Throws std::system_error naming it.
 [[nodiscard]] Descrittore ApriCartella(const std::filesystem::path& cartella);
@@ -96,8 +103,9 @@ class FileAtomicoInCartella {
 /// link) that writers of `file` killed before their rename left behind:
 /// regular files named exactly as a writer names its temporaries, nothing
 /// else; links are followed as by ScriviFileAtomico, and nothing is done
-/// where it would fail. Only safe where no other writer of `file` can be at
-/// work, that is under a lock every writer takes.
+/// where it would fail. A temporary file that a writer at work holds (every
+/// writer locks its own) or that this process cannot open is left alone, so
+/// writers of `file` in other processes may be at work.
 void RimuoviTemporaneiOrfani(const std::filesystem::path& file);
 
 /// The same clean-up for the entry `nome` of the folder open on `cartella`,
