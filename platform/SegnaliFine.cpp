@@ -38,11 +38,16 @@ SegnaliFine::SegnaliFine() {
   azione.sa_flags = SA_RESTART;
   ::sigaction(SIGTERM, &azione, &termPrima_);
   ::sigaction(SIGHUP, &azione, &hupPrima_);
+  // A program started in the background of a shell has SIGINT ignored,
+  // so that Ctrl+C meant for the foreground leaves it alone: it stays so.
+  ::sigaction(SIGINT, nullptr, &intPrima_);
+  if (intPrima_.sa_handler != SIG_IGN) ::sigaction(SIGINT, &azione, nullptr);
 }
 
 SegnaliFine::~SegnaliFine() {
   ::sigaction(SIGTERM, &termPrima_, nullptr);
   ::sigaction(SIGHUP, &hupPrima_, nullptr);
+  ::sigaction(SIGINT, &intPrima_, nullptr);
   scritturaSegnale = -1;
 }
 

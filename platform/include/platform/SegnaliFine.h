@@ -6,8 +6,9 @@
 
 namespace platform {
 
-/// The end of the desktop session as the system tells a program: SIGTERM
-/// and SIGHUP. For its lifetime both only mark the request and make the
+/// The end of the desktop session as the system tells a program, SIGTERM
+/// and SIGHUP, and Ctrl+C in a terminal, SIGINT. For its lifetime they only
+/// mark the request and make the
 /// read end of a pipe readable, so an event loop learns of it without a
 /// handler running any other code; the previous handlers come back when it
 /// goes. One at a time per process.
@@ -30,6 +31,7 @@ class SegnaliFine {
   platform::Descrittore scrittura_;
   struct sigaction termPrima_ {};
   struct sigaction hupPrima_ {};
+  struct sigaction intPrima_ {};
 };
 
 }  // namespace platform
