@@ -216,7 +216,6 @@ QLayout* frmTervan::CreaRigaStato() {
   stato->addWidget(Label4_);
   Label2_->setTextFormat(Qt::PlainText);
   Label4_->setTextFormat(Qt::PlainText);
-  Label1_->setTextFormat(Qt::PlainText);
   return stato;
 }
 
@@ -512,6 +511,11 @@ orvane::clsEditxx& frmTervan::Editxx() {
 bool frmTervan::eventFilter(QObject* oggetto, QEvent* evento) {
   if (evento->type() == QEvent::KeyPress) {
     auto* tasto = static_cast<QKeyEvent*>(evento);
+    // Esc in a pop-up of a control (the open interval list) closes the
+    // pop-up only.
+    if (const auto* w = qobject_cast<QWidget*>(oggetto);
+        tasto->key() == Qt::Key_Escape && w != nullptr && w->window() != this)
+      return QWidget::eventFilter(oggetto, evento);
     eventoFiltrato_ = evento;
     int KeyCode = orvane::CodiceTastoWindows(*tasto);
     if (oggetto == grdAggior_) elenco_.grdAggior_KeyDown(KeyCode);
@@ -526,6 +530,11 @@ bool frmTervan::eventFilter(QObject* oggetto, QEvent* evento) {
     }
     if (invio && oggetto == Text1_) {
       Text1_Validate();
+      return true;
+    }
+    // Enter presses the button that has the focus, as Space does.
+    if (auto* pulsante = qobject_cast<QPushButton*>(oggetto); invio && pulsante != nullptr) {
+      if (pulsante->isEnabled()) pulsante->click();
       return true;
     }
   } else if (oggetto == Text1_ && evento->type() == QEvent::FocusIn) {
@@ -628,7 +637,12 @@ void frmTervan::Escixx_Click() {
 
 void frmTervan::NotifyIconCtrl1_MouseDown(int Button) {
   if (Button == 1) {
+    // Visible to the user: a minimised window comes back, and one under
+    // other windows comes to the front.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
+    raise();
+    activateWindow();
     stato_.stato = StatoVassoio::Riaperto;
     tmrRicerca_.stop();
   } else if (Button == 2) {
@@ -643,8 +657,6 @@ bool frmTervan::MostraDaAltroAvvio() {
   if (!stato_.Archivio || caricamentoTerminato_ || stato_.SessioneFinita || scaricamento_.InCorso())
     return false;
   NotifyIconCtrl1_MouseDown(1);
-  raise();
-  activateWindow();
   return true;
 }
 

@@ -6,6 +6,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
@@ -112,7 +114,8 @@ TEST_F(FinestraTest, EnterAndDoubleClickToggleDataRowsTheSelectionSkipsNotesEscN
   DoppioClic(4);  // a note row: the click lands, and bounces, but nothing toggles
   EXPECT_EQ(Segno(3), "Ok");
   EXPECT_EQ(Segno(5), "");
-  Premi(Qt::Key_F8);
+  // Enter presses the button that has the focus.
+  Tasto(finestra_.findChild<QAbstractButton*>("Command_F8"), Qt::Key_Return);
   EXPECT_EQ(Segno(1) + Segno(3) + Segno(5), "OkOkOk");
   Premi(Qt::Key_F5);
   EXPECT_EQ(Segno(1) + Segno(3) + Segno(5), "");
@@ -128,9 +131,15 @@ TEST_F(FinestraTest, EnterAndDoubleClickToggleDataRowsTheSelectionSkipsNotesEscN
   EXPECT_EQ(griglia_->currentRow() + 1, 5);
   EXPECT_EQ(finestra_.Elenco().UltimoTasto, 38);
 
-  // Esc sends the window to the tray only while its button is enabled.
+  // Esc sends the window to the tray only while its button is enabled, and
+  // not when it closes the open interval list.
   auto* esc = finestra_.findChild<QAbstractButton*>("Command_Esc");
   finestra_.findChild<QAbstractButton*>("Check1")->setChecked(true);
+  auto* intervallo = finestra_.findChild<QComboBox*>("Combo1");
+  intervallo->showPopup();
+  Tasto(intervallo->view(), Qt::Key_Escape);
+  EXPECT_FALSE(intervallo->view()->isVisible());
+  EXPECT_TRUE(finestra_.isVisible());
   esc->setEnabled(false);
   Premi(Qt::Key_Escape);
   EXPECT_TRUE(finestra_.isVisible());
@@ -145,10 +154,27 @@ TEST_F(FinestraTest, TheWindowCarriesTheProgramIconAndTheTrayBringsItBackAndStop
     EXPECT_TRUE(finestra_.windowIcon().availableSizes().contains(QSize(lato, lato))) << lato;
   finestra_.tmrRicerca().start();
   finestra_.Stato().stato = StatoVassoio::Nascosto;
+  finestra_.showMinimized();
+  finestra_.hide();
   emit finestra_.Tray().Icona().activated(QSystemTrayIcon::Trigger);
   EXPECT_TRUE(finestra_.isVisible());
+  EXPECT_FALSE(finestra_.isMinimized());
   EXPECT_EQ(finestra_.Stato().stato, StatoVassoio::Riaperto);
   EXPECT_FALSE(finestra_.tmrRicerca().isActive());
+}
+
+TEST_F(FinestraTest, ALongProgressLineKeepsItsTextButNotTheWindowsWidth) {
+  finestra_.show();
+  QApplication::processEvents();
+  const int larghezza = finestra_.width();
+  auto* riga = finestra_.findChild<QLabel*>("Label1");
+  riga->setVisible(true);
+  const std::string testo =
+      "Download aggiornamento 1 di 1 - " + std::string(300, 'x') + " in corso...";
+  ControlliFinestra::Scrivi(*riga, testo);
+  QApplication::processEvents();
+  EXPECT_EQ(finestra_.width(), larghezza);
+  EXPECT_EQ(riga->text().toStdString(), testo);
 }
 
 TEST_F(FinestraTest, HiddenInTheTrayTheProgramOutlivesAMessageBoxAndEndsOnlyThroughEsci) {

@@ -14,6 +14,18 @@
 
 namespace tervan {
 
+/// A one-line label that takes the width its row gives it and asks for no
+/// more: a text longer than that ends in "…" on screen (text() keeps it
+/// whole), where a plain QLabel would widen the window to show it all, past
+/// the screen for a long package description.
+class RigaTesto : public QLabel {
+ public:
+  explicit RigaTesto(QWidget* genitore);
+
+ protected:
+  void paintEvent(QPaintEvent* evento) override;
+};
+
 /// The controls of the main window that the check cycle, the update list and
 /// the download run read and write, under the window's own names. The window
 /// hands its own; a test hands loose widgets. Build it with designated

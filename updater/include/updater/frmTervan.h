@@ -79,7 +79,7 @@ class frmTervan : public QWidget {
   static constexpr const char* kValoreAvvio = "Orvane Software - Aggiornamenti automatici";
 
   /// Ends the program as a granted close does when the desktop session
-  /// ends: `descrittore` becomes readable (SIGTERM, SIGHUP), `svuota` reads
+  /// ends: `descrittore` becomes readable (SIGTERM, SIGHUP, SIGINT), `svuota` reads
   /// it empty. A download in progress is abandoned first.
   void OsservaFineSessione(int descrittore, std::function<void()> svuota);
   void FineSessione();
@@ -160,7 +160,7 @@ class frmTervan : public QWidget {
   QLabel* Label5_ = new QLabel(this);                 // "Data ultimo aggiornamento"
   QLineEdit* Text1_ = new QLineEdit(this);            // date of the last update
   QLabel* Label2_ = new QLabel(this);                 // status line
-  QLabel* Label1_ = new QLabel(this);                 // progress line of a download
+  RigaTesto* Label1_ = new RigaTesto(this);           // progress line of a download
   QLabel* Label4_ = new QLabel(this);                 // count line of a search
   QLabel* Label6_ = new QLabel(this);                 // version line
   QTableWidget* grdAggior_ = new QTableWidget(this);  // the update list
