@@ -16,8 +16,14 @@ std::optional<std::filesystem::path> g_cartellaProgramma;
 
 std::filesystem::path PercorsoEseguibile() {
   std::error_code ec;
-  auto percorso = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::filesystem::path{} : percorso;
+  std::string percorso = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+  if (ec) return {};
+  // A program whose file was replaced while it ran (a package upgrade) is
+  // named by the kernel with this mark; its path is the new file's.
+  constexpr std::string_view kCancellato = " (deleted)";
+  if (percorso.ends_with(kCancellato) && !std::filesystem::exists(percorso, ec))
+    percorso.resize(percorso.size() - kCancellato.size());
+  return percorso;
 }
 
 std::filesystem::path PercorsoModulo(const void* indirizzo) {

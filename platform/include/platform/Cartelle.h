@@ -5,7 +5,8 @@
 
 namespace platform {
 
-/// Full path of the running executable.
+/// Full path of the running executable; after its file was replaced while
+/// it ran (a package upgrade), the path of the new file.
 [[nodiscard]] std::filesystem::path PercorsoEseguibile();
 
 /// Full path of the executable or shared library whose code holds
