@@ -20,6 +20,15 @@ constexpr std::string_view kSpazioRowset = "urn:schemas-microsoft-com:rowset";
 constexpr std::string_view kSpazioRighe = "#RowsetSchema";
 constexpr std::string_view kSpazioXml = "http://www.w3.org/XML/1998/namespace";
 
+// What an answer may hold before it is taken for something other than a
+// file list, so that a small hostile answer cannot make the reader's time
+// or memory grow without bound: namespace declarations in scope (a list
+// uses four), columns, and values (rows times columns: every value of a
+// row is kept, also the ones the row leaves out).
+constexpr std::size_t kDichiarazioniMassime = 64;
+constexpr std::size_t kColonneMassime = 256;
+constexpr std::size_t kValoriMassimi = 1'000'000;
+
 // A name split at its first colon: prefix (empty when there is none) and
 // local part.
 struct NomeQualificato {
@@ -46,11 +55,17 @@ class Ambito {
                        [](pugi::xml_attribute a) { return Dichiarazione(a.name()); });
   }
 
+  // A scope with more than kDichiarazioniMassime declarations binds no
+  // prefix at all, so nothing in it is read as part of a list.
   [[nodiscard]] Ambito Di(pugi::xml_node elemento) const {
     Ambito figlio = *this;
     for (const auto a : elemento.attributes()) {
       const std::string_view nome = a.name();
       if (!Dichiarazione(nome)) continue;
+      if (figlio.voci_.size() == kDichiarazioniMassime) {
+        figlio.troppe_ = true;
+        break;
+      }
       figlio.voci_.emplace_back(nome.size() == 5 ? std::string_view() : nome.substr(6),
                                 std::string_view(a.value()));
     }
@@ -60,6 +75,7 @@ class Ambito {
   // The URI bound to a prefix (the empty prefix: the default namespace,
   // "" when none); nothing for an unbound prefix.
   [[nodiscard]] std::optional<std::string_view> Uri(std::string_view prefisso) const {
+    if (troppe_) return std::nullopt;
     if (prefisso == "xml") return kSpazioXml;
     for (auto v = voci_.rbegin(); v != voci_.rend(); ++v) {
       if (v->first != prefisso) continue;
@@ -80,6 +96,7 @@ class Ambito {
 
  private:
   std::vector<std::pair<std::string_view, std::string_view>> voci_;
+  bool troppe_ = false;
 };
 
 // A schema attribute resolved to its namespace; `uri` is empty for an
@@ -172,7 +189,7 @@ std::optional<std::vector<ColonnaPersistita>> LeggiSchema(const Ambito& ambitoSc
       if (figlio.type() != pugi::node_element) continue;
       if (!ambito.Di(figlio).E(figlio, kSpazioSchema, "AttributeType")) continue;
       auto letta = LeggiColonna(ambito, figlio);
-      if (!letta) return std::nullopt;
+      if (!letta || lette.size() == kColonneMassime) return std::nullopt;
       lette.push_back(std::move(*letta));
     }
     if (lette.empty()) return std::nullopt;
@@ -218,6 +235,7 @@ bool LeggiRighe(const Ambito& ambitoDati, pugi::xml_node contenitore, DatiRecord
       continue;
     }
     if (!ambito.E(riga, kSpazioRighe, "row")) return false;  // not a row of this schema
+    if ((dati.righe.size() + 1) * dati.colonne.size() > kValoriMassimi) return false;
     std::fill(testi.begin(), testi.end(), std::nullopt);
     for (const auto a : riga.attributes()) {
       const std::string_view nome = a.name();

@@ -196,6 +196,17 @@ TEST(RecordsetTest, AnswersThatAreNoRecordsetLeaveItClosed) {
   std::string annidati;
   for (int i = 0; i < 200000; ++i)
     annidati += "<a>";
+  // Small answers that would cost without bound: empty rows that each hold
+  // every column (1,000,002 values), columns, namespace declarations.
+  std::string righeVuote;
+  for (int i = 0; i < 166'667; ++i)
+    righeVuote += "<z:row/>";
+  std::string colonne;
+  for (int i = 0; i < 251; ++i)
+    colonne += "<s:AttributeType name='c" + std::to_string(i) + "'/>";
+  std::string dichiarazioni;
+  for (int i = 0; i < 61; ++i)
+    dichiarazioni += " xmlns:p" + std::to_string(i) + "='u'";
   const std::vector<std::string> casi{
       "",
       "Utente non abilitato al servizio",
@@ -216,6 +227,9 @@ TEST(RecordsetTest, AnswersThatAreNoRecordsetLeaveItClosed) {
       kElenco + "<xml/>",
       kElenco + "resto",
       kInizio + "<rs:data><z:row codice='1'>" + annidati,
+      kInizio + "<rs:data>" + righeVuote + "</rs:data></xml>",
+      SostituisciTutti(kElenco, "<s:extends", colonne + "<s:extends"),
+      kInizio + "<rs:data" + dichiarazioni + "><z:row codice='1'/></rs:data></xml>",
   };
   for (const auto& caso : casi) {
     SCOPED_TRACE(caso.substr(0, 80));
