@@ -21,6 +21,7 @@
 #include "platform/Orologio.h"
 #include "platform/Registro.h"
 #include "platform/RigaDiComando.h"
+#include "platform/TestoUtf8.h"
 
 namespace orvane {
 namespace {
@@ -128,8 +129,11 @@ std::string TestoRecordErrore(std::string_view data, std::string_view Numero,
 void ScriviErrore(std::string_view Linea, std::string_view Numero, std::string_view Descrizione,
                   std::string_view Modulo, std::string_view Routine) noexcept {
   try {
-    const std::string record = TestoRecordErrore(DataGenerale(platform::Adesso()), Numero,
-                                                 Descrizione, Modulo, Routine, Linea);
+    // A description may carry what the network sent (a name, an answer):
+    // the record takes its first 2000 bytes.
+    const std::string record =
+        TestoRecordErrore(DataGenerale(platform::Adesso()), Numero,
+                          platform::TestoAccorciato(Descrizione, 2000), Modulo, Routine, Linea);
     const bool debug = platform::RigaDiComando() == "DEBUG";
     auto file = FileLogErrori();
     std::string motivo;

@@ -4,8 +4,13 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/TestoUtf8.h"
+
 namespace platform {
 namespace {
+
+// The longest text a box shows: an error record with its longest description.
+constexpr std::size_t kTestoMassimo = 4000;
 
 std::mutex g_mutex;
 PortaMessaggi g_porta;
@@ -45,8 +50,11 @@ PortaMessaggi PortaMessaggiCorrente() {
 }
 
 int MsgBox(const std::string& testo, int stile, const std::string& titolo) {
-  // Called outside the lock: a dialog may run a nested event loop.
-  return PortaMessaggiCorrente()(Messaggio{testo, stile, titolo});
+  // Called outside the lock: a dialog may run a nested event loop. A text
+  // that came from the network could be megabytes, which a box would take
+  // minutes to lay out and no screen could show.
+  return PortaMessaggiCorrente()(
+      Messaggio{TestoAccorciato(testo, kTestoMassimo), stile, TestoAccorciato(titolo, 200)});
 }
 
 }  // namespace platform

@@ -80,6 +80,15 @@ void CodificaUtf8(char32_t c, std::string& out) {
   }
 }
 
+std::string TestoAccorciato(std::string_view testo, std::size_t massimo) {
+  if (testo.size() <= massimo) return std::string(testo);
+  std::size_t taglio = massimo;
+  // Back to the start of the character that the cut would split.
+  while (taglio > 0 && (static_cast<unsigned char>(testo[taglio]) & 0xC0U) == 0x80U)
+    --taglio;
+  return std::string(testo.substr(0, taglio)) + "... (" + std::to_string(testo.size()) + " byte)";
+}
+
 bool CarattereXml(char32_t c) {
   return (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') && c != 0xFFFE && c != 0xFFFF;
 }

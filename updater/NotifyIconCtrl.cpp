@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/TestoUtf8.h"
+
 namespace tervan {
 
 NotifyIconCtrl::NotifyIconCtrl(const QIcon& icona, QObject* padre) : QObject(padre), icona_(icona) {
@@ -33,8 +35,10 @@ void NotifyIconCtrl::ImpostaFumetto(int icona, std::string testo, std::string ti
   titolo_ = std::move(titolo);
 }
 
-void NotifyIconCtrl::MostraFumetto(const std::string& Testo, const std::string& Titolo,
+void NotifyIconCtrl::MostraFumetto(const std::string& TestoDato, const std::string& Titolo,
                                    int Durata) {
+  // A balloon shows a few lines; the text may be what the network sent.
+  const std::string Testo = platform::TestoAccorciato(TestoDato, 1000);
   testo_ = Testo;
   titolo_ = Titolo;
   fumetti_.push_back({Testo, Titolo, Durata});

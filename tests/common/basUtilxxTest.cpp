@@ -47,12 +47,19 @@ TEST_F(ErroreLogTest, TwoFailuresInARowAppendTwoExactRecordsEachEndedByAnEmptyLi
   // Description bytes are written unchanged.
   const std::string descrizione("riga uno\r\nriga due \xE8 perch\xC3\xA9 \0 fine", 35);
   ScriviErrore("0", "53", descrizione, "frmTervan", "Form_Load");
+  // A description as long as a hostile answer keeps its first 2000 bytes,
+  // never half a character.
+  const std::string lunga = std::string(1999, 'x') + "\xC3\xA9" + std::string(1'000'000, 'y');
+  ScriviErrore("0", "5", lunga, "clsCA", "Elenco");
 
   const std::string data = DataGenerale(orologio.Adesso());
   EXPECT_EQ(LeggiFile(FileLogErrori()),
             RecordAtteso(data, "-2147221503", "Connessione al server non disponibile", "clsSOAP",
                          "InviaRichiestaPOST", "30") +
                 "\r\n" + RecordAtteso(data, "53", descrizione, "frmTervan", "Form_Load", "0") +
+                "\r\n" +
+                RecordAtteso(data, "5", std::string(1999, 'x') + "... (1002001 byte)", "clsCA",
+                             "Elenco", "0") +
                 "\r\n");
 }
 
@@ -71,6 +78,10 @@ TEST_F(ErroreLogTest, RecordIsShownUnlessTheCommandLineIsExactlyDebug) {
       EXPECT_THAT(mostrati[0].testo, HasSubstr(" Routine         : Mostra\r\n"));
     }
   }
+  // A box never gets megabytes to lay out.
+  test::MessaggiRegistrati messaggi;
+  platform::MsgBox(std::string(1 << 20, 'z'), platform::vbOKOnly, "Aggiornamenti");
+  EXPECT_THAT(messaggi.Messaggi().at(0).testo, ::testing::EndsWith("... (1048576 byte)"));
 }
 
 // A folder where the log file should be: no one, root included, can append

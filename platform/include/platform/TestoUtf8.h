@@ -19,6 +19,12 @@ void CodificaUtf8(char32_t c, std::string& out);
 /// Whether the bytes are valid UTF-8 throughout.
 [[nodiscard]] bool Utf8Valido(std::string_view testo);
 
+/// `testo` when it has at most `massimo` bytes; otherwise its first bytes
+/// (at most `massimo`, never half a UTF-8 character) followed by
+/// "... (<n> byte)", n being its whole length. For text that may come from
+/// the network on its way to a log, a message box or a notification.
+[[nodiscard]] std::string TestoAccorciato(std::string_view testo, std::size_t massimo);
+
 /// Whether an XML 1.0 document can carry `c` as text: not a control
 /// character other than tab, line feed and carriage return, nor U+FFFE or
 /// U+FFFF.
