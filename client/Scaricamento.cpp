@@ -232,6 +232,9 @@ std::string EsitoScaricamento::Descrizione() const {
       return "download abbandonato dopo " + std::to_string(ricevuti) +
              " byte: il server ha inviato " + dettaglio;
     case FineScaricamento::TroppoGrande:
+      // An error page longer than the file awaited says its status.
+      if (stato != 0 && (stato < 200 || stato > 299))
+        return "il server risponde HTTP " + std::to_string(stato);
       return "file troppo grande" + conDettaglio;
     case FineScaricamento::Abbandonato:
       return "download abbandonato: il programma sta terminando";

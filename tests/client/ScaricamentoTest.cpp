@@ -84,6 +84,10 @@ TEST_F(ScaricamentoTest, ABodyOfTheLimitArrivesAndOneByteMoreIsRefused) {
       EXPECT_EQ(e.corpo.size(), n == kLimite ? static_cast<std::size_t>(n) : 0U);
     }
   }
+  // An error page beyond the limit is reported by its status.
+  const ServerGrezzo pagina =
+      Peer("HTTP/1.1 404 Not Found\r\nContent-Length: 6000\r\n", std::string(6000, 'x'));
+  EXPECT_EQ(s.Scarica(pagina.Url("/p.zip")).Descrizione(), "il server risponde HTTP 404");
 }
 
 }  // namespace
