@@ -95,7 +95,8 @@ void CicloControllo::ControlloAggiornamentiORVANE() {
       return;
     }
     linea = 40;
-    for (; !rs.Eof(); rs.MoveNext()) {
+    // The session's end leaves the programs not yet checked as they are.
+    for (; !rs.Eof() && !stato_.SessioneFinita; rs.MoveNext()) {
       linea = 50;
       stato_.UtenteCorrente = rs.Campo("userid");
       stato_.ChiusuraConsentita = true;
@@ -122,6 +123,7 @@ void CicloControllo::ControlloAggiornamentiORVANE() {
     }
     linea = 100;
     rs.Close();
+    if (stato_.SessioneFinita) return;
     linea = 110;
     const int righe = elenco_.Righe();
     elenco_.SelezionaPrimoPacchetto();
@@ -168,7 +170,9 @@ void CicloControllo::ConnessioneAggiornamenti(const std::string& softxx, ModoCon
         if (!utente.empty()) {
           const std::string verdetto = servizio->RichiestaConnessione(utente);
           linea = 60;
-          if (verdetto == "S") {
+          if (stato_.SessioneFinita) {
+            // The session's end cut the exchange short: no verdict to tell.
+          } else if (verdetto == "S") {
             elenco_.RiempiGriglia(softxx);
           } else if (verdetto == "N") {
             controlli_.Segnala("Accesso non consentito per l'utente " + utente);
@@ -179,9 +183,12 @@ void CicloControllo::ConnessioneAggiornamenti(const std::string& softxx, ModoCon
         linea = 70;
         FineConnessione();
         linea = 80;
-        RecordsetLocale& rs = *stato_.rsAGGIOR;
-        rs.Campo("ultima", TestoUltima(OraLocale(platform::Adesso())));
-        rs.Update();
+        // A check the session's end cut short leaves the last check's time.
+        if (!stato_.SessioneFinita) {
+          RecordsetLocale& rs = *stato_.rsAGGIOR;
+          rs.Campo("ultima", TestoUltima(OraLocale(platform::Adesso())));
+          rs.Update();
+        }
       }
       linea = 90;
       stato_.ChiusuraConsentita = true;

@@ -191,6 +191,8 @@ void ElencoAggiornamenti::RiempiGriglia(const std::string& softxx) {
     const std::shared_ptr<quomaro::Recordset> rs =
         servizio->getFILEXX(stato_.UtenteCorrente, softxx);
     linea = 30;
+    // An exchange that the session's end cut short is no answer to tell.
+    if (stato_.SessioneFinita) return;
     if (!rs) {
       controlli_.Segnala("Problemi nel riprendere l'elenco degli aggiornamenti\n" +
                          servizio->xmlStream());

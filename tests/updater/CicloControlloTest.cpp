@@ -115,6 +115,19 @@ TEST_F(CicloTest, ShownNormallyEveryProgramIsCheckedOnceAndAMissingCustomerGetsO
   EXPECT_EQ(banco_.Text1.text(), QStringLiteral("05/03/08"));
 }
 
+TEST_F(CicloTest, TheSessionsEndDuringACheckTellsNothingAndLeavesEveryProgramsLastCheck) {
+  banco_.Programma("TARVIK", "ROSSI", "00:00:30", MinutiFa(40));
+  banco_.Programma("SELVOR", "VERDI", "00:00:30", MinutiFa(40));
+  banco_.stato.stato = StatoVassoio::Nascosto;
+  quomaro::ImpostaPompaMessaggi([&] { banco_.stato.SessioneFinita = true; });
+  banco_.ciclo.ControlloAggiornamentiORVANE();
+  quomaro::ImpostaPompaMessaggi({});
+  EXPECT_EQ(banco_.Ultima("TARVIK"), MinutiFa(40));
+  EXPECT_EQ(banco_.Ultima("SELVOR"), MinutiFa(40));
+  EXPECT_THAT(banco_.tray.UltimiFumetti(), ::testing::IsEmpty());
+  EXPECT_THAT(banco_.Elencati(), ::testing::IsEmpty());
+}
+
 TEST_F(CicloTest, RefusalsAndAnUnreachableServiceAreToldByBoxOnlyWhenTheWindowIsInUse) {
   orvane::test::MessaggiRegistrati messaggi;
   platform::SostituisciRigaDiComando("");
