@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -250,12 +251,21 @@ Descrittore ApriCartella(const std::filesystem::path& cartella) {
 
 void RimuoviTemporaneiOrfaniInCartella(int cartella, std::string_view nome) {
   const std::string prefisso = PrefissoTemporaneo(nome);
+  const std::string_view tagliato = std::string_view(prefisso).substr(1, prefisso.size() - 2);
+  RimuoviTemporaneiOrfaniInCartella(cartella, [&](std::string_view di) { return di == tagliato; });
+}
+
+void RimuoviTemporaneiOrfaniInCartella(int cartella,
+                                       const std::function<bool(std::string_view)>& di) {
   // Only a regular file with exactly the name a writer gives its temporary
-  // is one: a neighbour that merely shares the prefix is someone's file.
-  const auto temporaneo = [&](const std::string& voce) {
-    return voce.size() == prefisso.size() + kSuffissoTemporaneo &&
-           voce.compare(0, prefisso.size(), prefisso) == 0 &&
-           voce.find_first_not_of(kCaratteriSuffisso, prefisso.size()) == std::string::npos;
+  // is one: "." + the name (cut short as PrefissoTemporaneo cuts it) + "."
+  // + the suffix. A neighbour that merely looks alike is someone's file.
+  const auto temporaneo = [&](std::string_view voce) {
+    if (voce.size() < kSuffissoTemporaneo + 3 || voce.front() != '.') return false;
+    const std::size_t punto = voce.size() - kSuffissoTemporaneo - 1;
+    return voce[punto] == '.' &&
+           voce.find_first_not_of(kCaratteriSuffisso, punto + 1) == std::string_view::npos &&
+           di(voce.substr(1, punto - 1));
   };
   const int copia = ::fcntl(cartella, F_DUPFD_CLOEXEC, 0);
   if (copia < 0) return;

@@ -117,6 +117,27 @@ void VerificaNome(std::string_view parte) {
                          "Nome di pacchetto non valido: " + std::string(parte));
 }
 
+// Whether `nome` has the form NomeLocale gives a package's file:
+// "<type>-yyyy-mm-dd-hh-mm-ss-C-<code>.zip".
+bool NomeDiPacchetto(std::string_view nome) {
+  constexpr std::string_view kEstensione = ".zip";
+  constexpr std::string_view kData = "-dddd-dd-dd-dd-dd-dd";
+  if (!nome.ends_with(kEstensione)) return false;
+  nome.remove_suffix(kEstensione.size());
+  const std::size_t c = nome.rfind("-C-");
+  if (c == std::string_view::npos || c <= kData.size()) return false;
+  std::string_view codice = nome.substr(c + 3);
+  if (codice.starts_with('-')) codice.remove_prefix(1);
+  if (codice.empty() || codice.find_first_not_of("0123456789") != std::string_view::npos)
+    return false;
+  const std::string_view data = nome.substr(c - kData.size(), kData.size());
+  for (std::size_t i = 0; i < kData.size(); ++i) {
+    const bool cifra = data[i] >= '0' && data[i] <= '9';
+    if (kData[i] == 'd' ? !cifra : data[i] != kData[i]) return false;
+  }
+  return true;
+}
+
 // "yyyy/mm/dd hh.mm.ss" of now, local time.
 std::string Adesso() {
   const DataOraLocale d = OraLocale(platform::Adesso());
@@ -295,7 +316,8 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
   const std::string nomeCartella = cartella.filename().string();
   const std::string nomeFile = platform::VoceInCartella(cartella, nome).filename().string();
 
-  // A run killed while it wrote this package left its temporary file; one
+  // A run killed while it wrote a package left its temporary file, maybe
+  // for a name the list no longer gives (the package's date changed); one
   // that another Tervan (another session or user of this data folder) is
   // writing now is locked, and stays.
   if (std::error_code ec; std::filesystem::is_directory(cartella, ec)) {
@@ -303,6 +325,7 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
       const platform::Descrittore d = platform::ApriCartella(dati);
       const platform::Descrittore a = platform::ApriSottocartella(d.Fd(), nomeCartella, false);
       platform::RimuoviTemporaneiOrfaniInCartella(a.Fd(), nomeFile);
+      platform::RimuoviTemporaneiOrfaniInCartella(a.Fd(), NomeDiPacchetto);
     });
   }
 

@@ -171,6 +171,7 @@ std::set<std::string> FuoriDaiPacchetti(const fs::path& cartella) {
 // whole, or spoils one, while the records still go to the service.
 class ScaricamentoTervanOstile : public ProvaOstile {
  protected:
+  static constexpr const char* kSomigliante = ".TARVIK-2006-01-01-C-8.zip.Zz9Yy8";
   void Prepara(const std::string& tipo, const std::string& filexx = "Pacchetto 2") {
     servizio_ = std::make_unique<ServizioFiglio>(Catalogo(20000, false, tipo, filexx));
     banco_ = std::make_unique<tervan::test::BancoFinestra>();
@@ -181,9 +182,12 @@ class ScaricamentoTervanOstile : public ProvaOstile {
     aggiornamenti_ = dati_ / "Aggiornamenti";
     fs::create_directories(aggiornamenti_);
     // Earlier files: the previous download of package 3, an older package,
-    // and what a run killed while it wrote package 1 left.
+    // what runs killed while they wrote package 1 and a package no longer
+    // listed left, and someone's hidden file that only looks alike.
     ScriviFile(aggiornamenti_ / Nome(3), "versione precedente di 3");
     ScriviFile(aggiornamenti_ / ("." + Nome(1) + ".a1B2c3"), "mezzo pacchetto");
+    ScriviFile(aggiornamenti_ / ".TARVIK-2006-01-01-10-00-00-C-8.zip.Zz9Yy8", "mezzo pacchetto");
+    ScriviFile(aggiornamenti_ / kSomigliante, "appunti");
     ScriviFile(aggiornamenti_ / "TARVIK-2007-01-01-10-00-00-C-9.zip", "pacchetto 9");
     banco_->Programma("TARVIK", "ROSSI", "00:00:30", "", kDatiTarvik);
     banco_->finestra.show();
@@ -266,7 +270,7 @@ TEST_P(ScaricamentoTervanOstileTest, StopsAtTheSpoiledPackageAndLeavesOnlyWholeF
 
   EXPECT_LT(durata, 31s);
   const bool tutti = c.posati == kTutti;
-  std::vector<std::string> attesi{"TARVIK-2007-01-01-10-00-00-C-9.zip"};
+  std::vector<std::string> attesi{"TARVIK-2007-01-01-10-00-00-C-9.zip", kSomigliante};
   std::vector<std::string> registrati;
   for (const int codice : c.posati) {
     const std::string nome = Nome(codice, codice == kVittima ? c.tipoPosato : "TARVIK");

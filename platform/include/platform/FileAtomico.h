@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -111,5 +112,12 @@ void RimuoviTemporaneiOrfani(const std::filesystem::path& file);
 /// The same clean-up for the entry `nome` of the folder open on `cartella`,
 /// removing only regular files and following no link.
 void RimuoviTemporaneiOrfaniInCartella(int cartella, std::string_view nome);
+
+/// The same clean-up for every entry of the folder open on `cartella` whose
+/// name `di` accepts (it is given the name as a temporary carries it, cut
+/// short when long): for a folder whose files all follow one pattern, where
+/// a killed writer's temporary may belong to a name no longer written.
+void RimuoviTemporaneiOrfaniInCartella(int cartella,
+                                       const std::function<bool(std::string_view)>& di);
 
 }  // namespace platform
