@@ -21,6 +21,12 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT
 endif()
 set(ORVANE_PREFISSO_PREDEFINITO ON CACHE INTERNAL "The install prefix's default was applied")
 
+# The folders the install makes are 0755 whatever the umask: a program folder
+# that the group may write is not its owner's alone, and Tervan would keep
+# none of its files beside itself there.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
 # What ships: no test, test server, reference service, benchmark or fuzzer.
 install(TARGETS Tervan Quomaro brisko quomaro orvane-reg brisko-designer
   RUNTIME DESTINATION . COMPONENT programma

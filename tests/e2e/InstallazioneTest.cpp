@@ -4,6 +4,7 @@
 // installed Tervan, and the uninstall script takes all of it away.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QImage>
 #include <csignal>
@@ -50,9 +51,14 @@ TEST(Installazione, TheProgramFolderRunsFromAPrefixWithABlankAndUninstallsWhole)
   const fs::path prefisso = macchina.Percorso() / "Orvane Tervan";
   const fs::path dati = macchina.Dati();  // XDG_DATA_HOME of the fake machine
 
+  // Under a umask that lets the group write, the program folder is still
+  // its owner's alone.
+  const mode_t umask = ::umask(002);
   const auto installa =
       Esegui(ORVANE_CMAKE, {"--install", ORVANE_BINARY_DIR, "--prefix", prefisso.string()});
+  ::umask(umask);
   ASSERT_EQ(installa.codice, 0) << installa.out << installa.err;
+  EXPECT_EQ(fs::status(prefisso).permissions(), fs::perms(0755));
 
   // The program folder holds what ships and nothing else.
   EXPECT_THAT(NomiInCartella(prefisso),
