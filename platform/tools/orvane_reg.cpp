@@ -15,8 +15,10 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
+#include "platform/FileAtomico.h"
 #include "platform/Registro.h"
 #include "platform/RegistroFormato.h"
 #include "platform/TestoUtf8.h"
@@ -455,10 +457,12 @@ int Export(const Argomenti& a) {
     std::cout << (::isatty(STDOUT_FILENO) != 0 ? platform::TestoUtf8DelFileRegistro(testo) : testo);
     return kRiuscito;
   }
-  std::ofstream out(a.posizionali[1], std::ios::binary | std::ios::trunc);
-  out << testo;
-  out.close();
-  if (!out) return Fallito("impossibile scrivere " + a.posizionali[1]);
+  // An earlier export stays whole until the new one is.
+  try {
+    platform::ScriviFileAtomico(a.posizionali[1], testo);
+  } catch (const std::system_error& e) {
+    return Fallito(std::string("impossibile scrivere ") + e.what());
+  }
   return kRiuscito;
 }
 
