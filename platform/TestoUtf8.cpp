@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 namespace platform {
 namespace {
@@ -86,7 +87,12 @@ std::string TestoAccorciato(std::string_view testo, std::size_t massimo) {
   // Back to the start of the character that the cut would split.
   while (taglio > 0 && (static_cast<unsigned char>(testo[taglio]) & 0xC0U) == 0x80U)
     --taglio;
-  return std::string(testo.substr(0, taglio)) + "... (" + std::to_string(testo.size()) + " byte)";
+  // Written with snprintf: std::to_string would bring a unique symbol into
+  // every library that shows a message box, and such a library can never
+  // be unloaded again.
+  char lunghezza[48];
+  std::snprintf(lunghezza, sizeof lunghezza, "... (%zu byte)", testo.size());
+  return std::string(testo.substr(0, taglio)) + lunghezza;
 }
 
 bool CarattereXml(char32_t c) {
