@@ -45,6 +45,11 @@ struct Funzioni {
   decltype(&::curl_free) free;
 };
 
+/// The most header bytes an exchange takes, interim answers, redirects and
+/// trailers (headers after a chunked body) together: libcurl bounds each
+/// header block, but a trailer that never ends would grow without bound.
+inline constexpr std::size_t kIntestazioniMassime = std::size_t{1} << 20;
+
 /// libcurl, loaded and set up (curl_global_init) once for the whole process
 /// at the first call. Throws orvane::Errore when the library cannot be
 /// loaded, lacks a function or fails its set-up; the next call tries again.

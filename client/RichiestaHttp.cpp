@@ -66,6 +66,7 @@ struct RichiestaHttp::Stato {
   long status = 0;
   std::string statusText;
   std::vector<std::string> righeRisposta;
+  std::size_t byteIntestazioni = 0;
   std::string risposta;
   std::string errore;
   bool troppoGrande = false;
@@ -96,6 +97,11 @@ struct RichiestaHttp::Stato {
     auto* s = static_cast<Stato*>(utente);
     try {
       s->readyState = 3;
+      s->byteIntestazioni += n;
+      if (s->byteIntestazioni > curl::kIntestazioniMassime) {
+        s->troppoGrande = true;
+        return 0;
+      }
       const std::string_view riga = platform::SenzaBianchiAiLati(std::string_view(dati, n));
       if (riga.starts_with("HTTP/")) {
         // A new answer (after an interim one): its headers replace the others.

@@ -119,6 +119,18 @@ class Letture {
     }
   }
 
+  // Counts the answer's header bytes, trailers included, and gives the
+  // transfer up past kIntestazioniMassime.
+  static std::size_t Intestazione(char* /*dati*/, std::size_t /*uno*/, std::size_t n,
+                                  void* utente) {
+    auto* l = static_cast<Letture*>(utente);
+    l->byteIntestazioni_ += n;
+    return l->byteIntestazioni_ > curl::kIntestazioniMassime ? 0 : n;
+  }
+  [[nodiscard]] bool IntestazioniTroppe() const {
+    return byteIntestazioni_ > curl::kIntestazioniMassime;
+  }
+
   // The reads that follow the last piece: what is left, then the empty read.
   void Termina() {
     if (inAttesa_ > 0) Leggi(std::exchange(inAttesa_, 0));
@@ -177,6 +189,7 @@ class Letture {
   Corpo corpo_;
   bool iniziato_ = false;
   bool troppoGrande_ = false;
+  std::size_t byteIntestazioni_ = 0;
   long long ricevuti_ = 0;
   std::size_t inAttesa_ = 0;
   long letti_ = 0;
@@ -305,6 +318,8 @@ EsitoScaricamento Scaricamento::Esegui(const std::string& url,
   curl::Imposta(h, CURLOPT_XFERINFOFUNCTION, &Avanzamento);
   curl::Imposta(h, CURLOPT_WRITEFUNCTION, &Letture::Ricevuto);
   curl::Imposta(h, CURLOPT_WRITEDATA, &letture);
+  curl::Imposta(h, CURLOPT_HEADERFUNCTION, &Letture::Intestazione);
+  curl::Imposta(h, CURLOPT_HEADERDATA, &letture);
   const CURLcode codice = curl::Libcurl().easy_perform(h);
   letture.RilanciaSeFallito();
 
@@ -315,6 +330,11 @@ EsitoScaricamento Scaricamento::Esegui(const std::string& url,
   esito.fine = Fine(codice, letture.TroppoGrande(), esito.stato);
   if (codice != CURLE_OK && !letture.TroppoGrande()) {
     esito.dettaglio = errore[0] != '\0' ? errore.data() : curl::Libcurl().easy_strerror(codice);
+  }
+  if (letture.IntestazioniTroppe()) {
+    esito.fine = FineScaricamento::Interrotto;
+    esito.dettaglio =
+        "intestazioni della risposta oltre " + std::to_string(curl::kIntestazioniMassime) + " byte";
   }
   if (esito.fine == FineScaricamento::Lento) {
     esito.dettaglio = "meno di " + std::to_string(limiti_.velocitaMinima) +

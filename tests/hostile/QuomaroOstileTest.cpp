@@ -112,6 +112,16 @@ const std::vector<Caso> kCasi{
                        "100000\r\n" + kBlocco + "\r\n", -1);
      },
      Scaricato{FineScaricamento::TroppoGrande, 200, "oltre 8388608 byte"}, Soap{"", kTroppoGrande}},
+    // Trailers after the last chunk, without end: libcurl bounds no more than
+    // each header block.
+    {"CodaSenzaFine",
+     [](ServerOstile& s) {
+       return s.Flusso(kOk + "Content-Type: text/xml\r\nTransfer-Encoding: chunked\r\n\r\n0",
+                       "X-Coda: " + std::string(1000, 't') + "\r\n", -1);
+     },
+     Scaricato{FineScaricamento::Interrotto, 200, "intestazioni della risposta oltre 1048576 byte",
+               true},
+     Soap{"", kTroppoGrande}},
     {"UnByteAlSecondo",
      [](ServerOstile& s) { return s.Flusso(Testa(200, "text/xml", 100), "x", 100, 1s); },
      Scaricato{FineScaricamento::Lento, 200, "meno di 512 byte al secondo"}, Soap{"", kTimeout}},
