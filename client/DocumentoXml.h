@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include <pugixml.hpp>
@@ -11,9 +12,28 @@ namespace quomaro {
 /// instructions and a document type around it. pugixml on its own accepts
 /// several roots and drops text outside the root; answers of that shape are
 /// not one document and are refused here. Entities are never expanded.
+/// Nor is a text with more than kSegniMassimi marks of markup ("<", and
+/// "=" before a quote): each element or attribute costs the parsed tree
+/// tens of bytes however short its text, so that 64 MB of "<a/>" would take
+/// over a gigabyte. Text that the markup escapes ("&lt;") does not count.
+inline constexpr std::size_t kSegniMassimi = 2'000'000;
+
 [[nodiscard]] inline bool CaricaDocumentoUnico(pugi::xml_document& documento,
                                                std::string_view testo,
                                                pugi::xml_encoding codifica = pugi::encoding_auto) {
+  // Counted on the bytes, so in UTF-16 too (the NUL halves are skipped).
+  std::size_t segni = 0;
+  for (std::size_t i = 0; i < testo.size(); ++i) {
+    if (testo[i] == '<') {
+      ++segni;
+    } else if (testo[i] == '=') {
+      std::size_t j = i + 1;
+      while (j < testo.size() && testo[j] == '\0')
+        ++j;
+      if (j < testo.size() && (testo[j] == '"' || testo[j] == '\'')) ++segni;
+    }
+  }
+  if (segni > kSegniMassimi) return false;
   // As a fragment, text outside the root is kept, so that it can be seen.
   if (!documento.load_buffer(testo.data(), testo.size(), pugi::parse_default | pugi::parse_fragment,
                              codifica)) {
