@@ -1,14 +1,32 @@
 #include "AlberoRegistro.h"
 
+#include <string>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "platform/TestoUtf8.h"
 
 namespace platform::registro {
 namespace {
 
+// In UTF-16 units, as Windows and Wine count them.
 constexpr std::size_t kNomeChiaveMassimo = 255;
 constexpr std::size_t kNomeValoreMassimo = 16383;
+constexpr std::size_t kProfonditaMassima = 512;
+
+// The length of UTF-8 text in UTF-16 units: two for a character beyond
+// U+FFFF, one for any other, and one for each byte that is not UTF-8.
+std::size_t UnitaUtf16(std::string_view testo) {
+  std::size_t unita = 0;
+  for (std::size_t i = 0; i < testo.size();) {
+    char32_t c = 0;
+    const std::size_t n = DecodificaUtf8(testo, i, c);
+    unita += n != 0 && c > 0xFFFF ? 2 : 1;
+    i += n != 0 ? n : 1;
+  }
+  return unita;
+}
 
 }  // namespace
 
@@ -79,6 +97,38 @@ bool Nodo::CancellaValore(std::string_view n) {
   return false;
 }
 
+void ApplicaValori(Nodo& nodo, const std::vector<ValoreFileRegistro>& valori) {
+  // Each value's position in nodo.valori by its folded name; a removed
+  // one is marked and dropped at the end, so positions stay put.
+  std::unordered_map<std::string, std::size_t> indice;
+  for (std::size_t i = 0; i < nodo.valori.size(); ++i)
+    indice.emplace(MaiuscoloPerConfrontoUtf8(nodo.valori[i].nome), i);
+  std::vector<bool> tolti(nodo.valori.size(), false);
+  for (const ValoreFileRegistro& v : valori) {
+    const std::string chiave = MaiuscoloPerConfrontoUtf8(v.nome);
+    const auto trovato = indice.find(chiave);
+    if (v.cancella) {
+      if (trovato == indice.end()) continue;
+      tolti[trovato->second] = true;
+      indice.erase(trovato);
+    } else if (trovato != indice.end()) {
+      nodo.valori[trovato->second].tipo = v.tipo;
+      nodo.valori[trovato->second].dati = v.dati;
+    } else {
+      indice.emplace(chiave, nodo.valori.size());
+      nodo.valori.push_back({v.nome, v.tipo, v.dati});
+      tolti.push_back(false);
+    }
+  }
+  std::size_t tenuti = 0;
+  for (std::size_t i = 0; i < nodo.valori.size(); ++i) {
+    if (tolti[i]) continue;
+    if (tenuti != i) nodo.valori[tenuti] = std::move(nodo.valori[i]);
+    ++tenuti;
+  }
+  nodo.valori.resize(tenuti);
+}
+
 Nodo* Trova(Nodo& radice, const Percorso& percorso, std::size_t quanti) {
   return const_cast<Nodo*>(Trova(std::as_const(radice), percorso, quanti));
 }
@@ -101,7 +151,7 @@ LSTATUS DividiPercorso(std::string_view testo, Percorso& out) {
     const std::size_t barra = testo.find('\\', inizio);
     const std::string_view nome = testo.substr(
         inizio, barra == std::string_view::npos ? std::string_view::npos : barra - inizio);
-    if (nome.empty()) return ERROR_BAD_PATHNAME;
+    if (nome.empty() || out.size() == kProfonditaMassima) return ERROR_BAD_PATHNAME;
     out.emplace_back(nome);
     if (barra == std::string_view::npos) break;
     inizio = barra + 1;
@@ -110,12 +160,12 @@ LSTATUS DividiPercorso(std::string_view testo, Percorso& out) {
 }
 
 bool NomeChiaveValido(std::string_view nome) {
-  return !nome.empty() && nome.size() <= kNomeChiaveMassimo &&
+  return !nome.empty() && UnitaUtf16(nome) <= kNomeChiaveMassimo &&
          nome.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos;
 }
 
 bool NomeValoreValido(std::string_view nome) {
-  return nome.size() <= kNomeValoreMassimo && nome.find('\0') == std::string_view::npos;
+  return UnitaUtf16(nome) <= kNomeValoreMassimo && nome.find('\0') == std::string_view::npos;
 }
 
 Percorso Unisci(const Percorso& a, const Percorso& b) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Registro.h"
+#include "platform/RegistroFormato.h"
 
 namespace platform::registro {
 
@@ -49,13 +50,22 @@ struct Nodo {
   bool CancellaValore(std::string_view n);
 };
 
+/// Applies the values of one section of a file to `nodo`, in their order:
+/// each sets its value (in place, or appended when new), or removes it when
+/// `cancella` says so, as ImpostaValore and CancellaValore would one by
+/// one, but in time linear in their number: one search of the key's values
+/// for each would take minutes for a hostile file's 100,000 values.
+void ApplicaValori(Nodo& nodo, const std::vector<ValoreFileRegistro>& valori);
+
 /// The key at `percorso` (only its first `quanti` names), or nullptr.
 [[nodiscard]] Nodo* Trova(Nodo& radice, const Percorso& percorso, std::size_t quanti = SIZE_MAX);
 [[nodiscard]] const Nodo* Trova(const Nodo& radice, const Percorso& percorso,
                                 std::size_t quanti = SIZE_MAX);
 
 /// Splits a subkey path; a single trailing "\" is allowed, a leading one or
-/// an empty name between two is not (ERROR_BAD_PATHNAME).
+/// an empty name between two is not, nor more than 512 levels, Windows'
+/// own limit, which also keeps the recursive work on a tree shallow
+/// (ERROR_BAD_PATHNAME).
 LSTATUS DividiPercorso(std::string_view testo, Percorso& out);
 
 [[nodiscard]] bool NomeChiaveValido(std::string_view nome);

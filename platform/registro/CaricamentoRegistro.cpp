@@ -48,13 +48,7 @@ std::vector<ProblemaRegistro> ApplicaSezioni(std::size_t radice,
     for (const auto& nome : percorso)
       n = &n->FiglioOCrea(nome, false);
     n->virtuale = false;
-    for (const auto& v : s.valori) {
-      if (v.cancella) {
-        n->CancellaValore(v.nome);
-      } else {
-        n->ImpostaValore(v.nome, v.tipo, v.dati);
-      }
-    }
+    ApplicaValori(*n, s.valori);
   }
   return problemi;
 }

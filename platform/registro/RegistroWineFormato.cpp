@@ -104,6 +104,12 @@ std::optional<std::size_t> TestoWine(std::string_view s, std::size_t i, char fin
   return std::nullopt;
 }
 
+// The most keys and values a prefix's file may hold: a real prefix has tens
+// of thousands; a hostile one of 64 MB of tiny keys would take gigabytes
+// once read into a tree, and it is refused instead.
+constexpr std::size_t kChiaviMassime = 500'000;
+constexpr std::size_t kValoriMassimi = 2'000'000;
+
 class AnalizzatoreWine {
  public:
   AnalizzatoreWine(std::string_view testo, FileRegistro& file) : testo_(testo), file_(file) {}
@@ -161,6 +167,8 @@ class AnalizzatoreWine {
         Problema(inizio, errore);
       } else if (!sezione_) {
         Problema(inizio, "valore fuori da ogni chiave");
+      } else if (++valori_ > kValoriMassimi) {
+        Problema(inizio, "troppi valori");
       } else {
         file_.sezioni.back().valori.push_back(std::move(*valore));
       }
@@ -212,6 +220,10 @@ class AnalizzatoreWine {
         errore = "nome di chiave non valido";
         return false;
       }
+    }
+    if (file_.sezioni.size() == kChiaviMassime) {
+      errore = "troppe chiavi";
+      return false;
     }
     file_.sezioni.push_back(std::move(s));
     sezione_ = true;
@@ -340,6 +352,7 @@ class AnalizzatoreWine {
   std::size_t numero_ = 0;
   bool sezione_ = false;
   bool chiaveVista_ = false;
+  std::size_t valori_ = 0;
 };
 
 }  // namespace

@@ -60,8 +60,7 @@ std::shared_ptr<const Nodo> Leggi(const std::filesystem::path& file, Contesto& c
     Nodo* n = albero.get();
     for (const auto& nome : percorso)
       n = &n->FiglioOCrea(nome, false);
-    for (const auto& v : s.valori)
-      n->ImpostaValore(v.nome, v.tipo, v.dati);
+    ApplicaValori(*n, s.valori);
   }
   return albero;
 }

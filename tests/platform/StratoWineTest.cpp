@@ -40,6 +40,13 @@ constexpr std::string_view kIntestazione =
     "\n";
 const std::string kUtente = R"(Software\VB and VBA Program Settings\TARVIKX\Utente)";
 
+std::string Ripeti(std::string_view testo, int volte) {
+  std::string r;
+  for (int i = 0; i < volte; ++i)
+    r += testo;
+  return r;
+}
+
 TEST(RegistroWineFormatoTest, ReadsEveryFormWineWrites) {
   const std::string testo = std::string(kIntestazione) +
                             "[Software\\\\VB and VBA Program Settings\\\\TARVIKX\\\\Utente] "
@@ -58,10 +65,14 @@ TEST(RegistroWineFormatoTest, ReadsEveryFormWineWrites) {
                             "[Software\\\\Chiave \\[con\\] parentesi] 1796621194\n"
                             "#link\n"
                             "#class=\"x\"\n"
-                            "\"SymbolicLinkValue\"=hex(6):5c,00\n";
+                            "\"SymbolicLinkValue\"=hex(6):5c,00\n"
+                            // 255 UTF-16 units, as Windows counts them: 510 bytes of UTF-8.
+                            "[" +
+                            Ripeti("\\xe8", 255) + "] 1\n";
   const FileRegistro f = AnalizzaFileRegistroWine(testo);
   ASSERT_EQ(f.numeroProblemi, 0U) << f.problemi.front().riga << f.problemi.front().descrizione;
-  ASSERT_THAT(f.sezioni, SizeIs(2));
+  ASSERT_THAT(f.sezioni, SizeIs(3));
+  EXPECT_EQ(f.sezioni[2].chiave, Ripeti("è", 255));
   EXPECT_EQ(f.sezioni[0].chiave, kUtente);
   EXPECT_THAT(f.sezioni[0].valori,
               ElementsAre(ValoreFileRegistro{"", REG_SZ, "predefinito\0"s},
@@ -99,6 +110,12 @@ TEST(RegistroWineFormatoTest, HostileFilesAreRefused) {
       {"value before any key", std::string(kIntestazione) + "\"a\"=\"x\"\n"},
       {"empty key name", std::string(kIntestazione) + "[Software\\\\\\\\x] 1\n"},
       {"key name too long", std::string(kIntestazione) + "[" + std::string(300, 'k') + "] 1\n"},
+      {"key name of 256 UTF-16 units",
+       std::string(kIntestazione) + "[" + Ripeti("\\xe8", 256) + "] 1\n"},
+      {"more than 500,000 keys", std::string(kIntestazione) + Ripeti("[k] 1\n", 500'001)},
+      {"more than 2,000,000 values", chiave + Ripeti("@=\"\"\n", 2'000'001)},
+      {"key nested deeper than 512 levels",
+       std::string(kIntestazione) + "[" + Ripeti("a\\\\", 512) + "a] 1\n"},
       {"unknown option", chiave + "#ignota\n"},
       {"enormous unterminated line", chiave + "\"a\"=\"" + std::string(2U << 20U, 'x') + "\n"},
       {"enormous line of bad hex", chiave + "\"a\"=hex:" + std::string(2U << 20U, ',') + "\n"},
@@ -201,6 +218,15 @@ TEST_F(StratoWineTest, APrefixFileThatCannotBeUsedIsReportedOnceAndReadAsEmpty) 
   // Mended, it is read again.
   ScriviFile(macchina_.Wine() / "user.reg", buono);
   EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), R"(SRV\SQL)");
+
+  // A key of 300,000 values, the last one given twice, reads in one pass
+  // over them (a search of the key's values for each took hours).
+  std::string molti = buono + "[Software\\\\Molti] 1\n";
+  for (int i = 0; i < 300'000; ++i)
+    molti += "\"v" + std::to_string(i) + "\"=\"\"\n";
+  molti += "\"V299999\"=\"ultimo\"\n";
+  ScriviFile(macchina_.Wine() / "user.reg", molti);
+  EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, "Software\\Molti", "v299999"), "ultimo");
 }
 
 TEST_F(StratoWineTest, DrivesMapThroughTheLinksOfDosdevicesUnlessTheEnvironmentNamesThem) {
