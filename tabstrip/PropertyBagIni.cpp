@@ -45,7 +45,15 @@ std::string_view Rifila(std::string_view s) {
   throw ErroreControllo(ErroreControllo::kTipoNonCorrispondente);
 }
 
-// A text value: plain, or in double quotes with backslash escapes.
+int CifraEsadecimale(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A text value: plain, or in double quotes with backslash escapes (\n, \r,
+// \t, \xHH for the other control characters, and \ before any other).
 std::string TestoDa(std::string_view valore) {
   if (valore.size() < 2 || valore.front() != '"' || valore.back() != '"') {
     return std::string(valore);
@@ -55,18 +63,30 @@ std::string TestoDa(std::string_view valore) {
     char c = valore[i];
     if (c == '\\' && i + 2 < valore.size()) {
       c = valore[++i];
-      c = c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+      if (c == 'x' && i + 3 < valore.size() && CifraEsadecimale(valore[i + 1]) >= 0 &&
+          CifraEsadecimale(valore[i + 2]) >= 0) {
+        c = static_cast<char>(CifraEsadecimale(valore[i + 1]) * 16 +
+                              CifraEsadecimale(valore[i + 2]));
+        i += 2;
+      } else {
+        c = c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+      }
     }
     testo += c;
   }
   return testo;
 }
 
+bool Controllo(char c) {
+  return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
+
+// The form TestoDa reads back: control characters are always escaped, since
+// a state with any of them raw is not a state (DaTestoDiStato).
 std::string TestoPer(const std::string& testo) {
   const bool daCitare =
       !testo.empty() && (Spazio(testo.front()) || Spazio(testo.back()) || testo.front() == '"' ||
-                         std::any_of(testo.begin(), testo.end(),
-                                     [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
+                         std::any_of(testo.begin(), testo.end(), Controllo));
   if (!daCitare) {
     return testo;
   }
@@ -89,7 +109,14 @@ std::string TestoPer(const std::string& testo) {
         citato += "\\t";
         break;
       default:
-        citato += c;
+        if (Controllo(c)) {
+          const auto u = static_cast<unsigned char>(c);
+          citato += "\\x";
+          citato += "0123456789abcdef"[u >> 4U];
+          citato += "0123456789abcdef"[u & 0xFU];
+        } else {
+          citato += c;
+        }
     }
   }
   return citato + "\"";

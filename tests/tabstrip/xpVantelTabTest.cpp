@@ -139,7 +139,7 @@ TEST(WriteProperties, StoresEveryKeyInOrderAndReadsItBack) {
   ASSERT_TRUE(figura->Pixel().save(QString::fromStdString((cartella / "a.bmp").string()), "BMP"));
   auto tab = test::StrisciaTervan();
   tab->SetTabPicture(1, Immagine::LoadPicture(cartella / "a.bmp"));
-  tab->AddTab(50, " due \"righe\"\nfine");
+  tab->AddTab(50, " due \"righe\"\nfine\x1b\x7f");
   tab->AddTab(40, "", test::Figura(2, 2, 0, 0));  // made in memory
   tab->SetFont(QFont("Tahoma", 9));
   tab->SetForeColor(0x80000012U);
@@ -152,13 +152,14 @@ TEST(WriteProperties, StoresEveryKeyInOrderAndReadsItBack) {
             "ForeColor=-2147483630\nForeColorActive=9982008\nForeColorHot=16711680\n"
             "FrameColor=10526872\nMaskColor=16711935\nSelectedTab=1\nFont=Tahoma,9\n"
             "NumberOfTabs=3\nTabWidth1=75\nTabText1=Principale\nTabPicture1=a.bmp\n"
-            "TabWidth2=50\nTabText2=\" due \\\"righe\\\"\\nfine\"\nTabWidth3=40\nTabText3=Tab3\n"
+            "TabWidth2=50\nTabText2=\" due \\\"righe\\\"\\nfine\\x1b\\x7f\"\nTabWidth3=40\n"
+            "TabText3=Tab3\n"
             "TabPicture3=stato.TabPicture3.bmp\n");
 
   xpVantelTab letto;
   auto stato = PropertyBagIni::Carica(cartella / "stato.ini");
   letto.ReadProperties(stato);
-  EXPECT_EQ(letto.TabCaption(2), " due \"righe\"\nfine");
+  EXPECT_EQ(letto.TabCaption(2), " due \"righe\"\nfine\x1b\x7f");
   ASSERT_NE(letto.TabPicture(1), nullptr);
   EXPECT_EQ(letto.TabPicture(1)->Pixel().pixel(1, 1) & 0xFFFFFFU, 0x010203U);
   ASSERT_NE(letto.TabPicture(3), nullptr);
