@@ -17,19 +17,6 @@ std::size_t Larghezza(std::string_view testo) {
   }));
 }
 
-// A value on one line: a CR LF pair, and any other control character,
-// becomes one blank.
-std::string SuUnaRiga(std::string_view testo) {
-  std::string riga;
-  riga.reserve(testo.size());
-  for (std::size_t i = 0; i < testo.size(); ++i) {
-    const auto c = static_cast<unsigned char>(testo[i]);
-    if (c == '\r' && i + 1 < testo.size() && testo[i + 1] == '\n') ++i;
-    riga.push_back(c < 0x20U || c == 0x7FU ? ' ' : testo[i]);
-  }
-  return riga;
-}
-
 std::string Cella(const Valore& v) {
   return v.Nullo() ? std::string("NULL") : SuUnaRiga(v.Testo());
 }
@@ -42,6 +29,17 @@ void Allinea(std::string& out, const std::string& testo, std::size_t larghezza, 
 }
 
 }  // namespace
+
+std::string SuUnaRiga(std::string_view testo) {
+  std::string riga;
+  riga.reserve(testo.size());
+  for (std::size_t i = 0; i < testo.size(); ++i) {
+    const auto c = static_cast<unsigned char>(testo[i]);
+    if (c == '\r' && i + 1 < testo.size() && testo[i + 1] == '\n') ++i;
+    riga.push_back(c < 0x20U || c == 0x7FU ? ' ' : testo[i]);
+  }
+  return riga;
+}
 
 std::string TabellaRecordset(Recordset& rs) {
   const std::vector<Colonna> colonne = rs.Colonne();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "quomaro/Recordset.h"
 
@@ -14,5 +15,9 @@ namespace quomaro::strumento {
 /// value become blanks, so every record stays on one line. Moves the
 /// recordset's cursor.
 [[nodiscard]] std::string TabellaRecordset(Recordset& rs);
+
+/// A value on one line: a CR LF pair, and any other control character,
+/// becomes one blank, so that no escape sequence reaches the terminal.
+[[nodiscard]] std::string SuUnaRiga(std::string_view testo);
 
 }  // namespace quomaro::strumento

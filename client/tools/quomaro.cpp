@@ -21,6 +21,7 @@
 #include "TabellaRecordset.h"
 #include "platform/Messaggi.h"
 #include "platform/TestoSql.h"
+#include "platform/TestoUtf8.h"
 #include "quomaro/Configurazione.h"
 #include "quomaro/FirmaPacchetto.h"
 #include "quomaro/Host.h"
@@ -59,8 +60,15 @@ int UsoErrato(const std::string& messaggio) {
   return kUsoErrato;
 }
 
+// What the service sent, fit for a terminal: no control character (an
+// escape sequence could retitle or clear it) and at most 2000 bytes.
+std::string PerTerminale(std::string_view testo) {
+  return quomaro::strumento::SuUnaRiga(platform::TestoAccorciato(testo, 2000));
+}
+
+// A failure's message may quote the service.
 int Fallito(const std::string& messaggio) {
-  std::cerr << "quomaro: ERRORE: " << messaggio << "\n";
+  std::cerr << "quomaro: ERRORE: " << PerTerminale(messaggio) << "\n";
   return kFallito;
 }
 
@@ -81,9 +89,9 @@ int MostraErroreLibreria(const platform::Messaggio& m) {
   const auto linea = CampoRecord(m.testo, " Linea di codice : ");
   if (descrizione && modulo && routine && linea) {
     std::cerr << "quomaro: errore in " << *modulo << "." << *routine << " (passo " << *linea
-              << "): " << *descrizione << " [registrato in Tarvik.Log]\n";
+              << "): " << PerTerminale(*descrizione) << " [registrato in Tarvik.Log]\n";
   } else {
-    std::cerr << "quomaro: " << m.testo << "\n";
+    std::cerr << "quomaro: " << PerTerminale(m.testo) << "\n";
   }
   return platform::RispostaPredefinita(m.stile);
 }
@@ -207,7 +215,7 @@ int Sql(const std::string& istruzione) {
   const auto richiesta = soap.XmlReq();
   if (!risposta.empty() && richiesta && richiesta->status() == 200 &&
       richiesta->getResponseHeader("Content-Type").find("text/xml") != std::string::npos) {
-    std::cout << "Istruzione eseguita (risposta del servizio: " << risposta << ")\n";
+    std::cout << "Istruzione eseguita (risposta del servizio: " << PerTerminale(risposta) << ")\n";
     return kRiuscito;
   }
   return Fallito(Diagnosi(richiesta));

@@ -84,6 +84,21 @@ TEST_F(StrumentoQuomaroTest, EachCommandSaysWhyItFailsAndBadUsageExitsWithTwo) {
   EXPECT_EQ(assente.codice, 1);
   EXPECT_THAT(assente.err, HasSubstr("Connessione al server non disponibile"));
   EXPECT_THAT(assente.out, IsEmpty());
+
+  // What the service says reaches the terminal without its escape
+  // sequences, and not in megabytes.
+  const std::string ostile = "\x1b]0;PWNED\x07\x1b[2J" + std::string(1 << 20, 'x');
+  const ServerGrezzo peer([&ostile](int s) {
+    static_cast<void>(ServerGrezzo::LeggiRichiesta(s));
+    ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+                                std::to_string(ostile.size()) + "\r\n\r\n" + ostile);
+    return true;
+  });
+  const Esito strano = Quomaro({"connessione", "ROSSI"}, peer.Url(""));
+  EXPECT_EQ(strano.codice, 1);
+  EXPECT_THAT(strano.err, HasSubstr("]0;PWNED"));
+  EXPECT_THAT(strano.err, Not(HasSubstr("\x1b")));
+  EXPECT_LT(strano.err.size(), 4096U);
 }
 
 TEST_F(StrumentoQuomaroTest, ElencoPrintsOnlyThatProgramsPackagesAsAnAlignedTable) {
