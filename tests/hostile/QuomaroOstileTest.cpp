@@ -254,6 +254,14 @@ std::size_t Memoria(std::string_view voce) {
   return 0;
 }
 
+// The sanitizer's quarantine keeps freed memory, so peaks are bounded only
+// without it.
+#if defined(ORVANE_SANITIZER)
+constexpr bool kPiccoMisurabile = false;
+#else
+constexpr bool kPiccoMisurabile = true;
+#endif
+
 // The peak memory of one exchange, from the call on: what the test itself
 // holds is already in.
 template <typename Chiamata>
@@ -301,7 +309,9 @@ TEST_F(ProvaOstile, AnAnswerOfAnyShapeIsReadWithAtMostTwiceItsSizeInMemory) {
   EXPECT_EQ(risposta.size(),
             testo.size() / riga.size() *
                 std::string_view(R"(<z:row codice="42" Filexx="Stampe"/>)").size());
-  EXPECT_LE(picco, 2 * corpo.size() + 32 * kMega) << picco;
+  if (kPiccoMisurabile) {
+    EXPECT_LE(picco, 2 * corpo.size() + 32 * kMega) << picco;
+  }
 
   corpo = elementi;
   picco = Picco([&] {
@@ -310,7 +320,9 @@ TEST_F(ProvaOstile, AnAnswerOfAnyShapeIsReadWithAtMostTwiceItsSizeInMemory) {
     risposta = soap.InviaRichiestaPOST({"Utente;ROSSI", ""}, "getFILEXX");
   });
   EXPECT_EQ(risposta, "");
-  EXPECT_LE(picco, 2 * corpo.size() + 32 * kMega) << picco;
+  if (kPiccoMisurabile) {
+    EXPECT_LE(picco, 2 * corpo.size() + 32 * kMega) << picco;
+  }
 
   std::string escapato;
   for (const char c : attributi)
@@ -322,7 +334,9 @@ TEST_F(ProvaOstile, AnAnswerOfAnyShapeIsReadWithAtMostTwiceItsSizeInMemory) {
     ASSERT_NE(rs, nullptr);
     EXPECT_EQ(rs->State(), 0);
   });
-  EXPECT_LE(picco, 2 * corpo.size() + 32 * kMega) << picco;
+  if (kPiccoMisurabile) {
+    EXPECT_LE(picco, 2 * corpo.size() + 32 * kMega) << picco;
+  }
 }
 
 }  // namespace
