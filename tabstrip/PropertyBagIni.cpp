@@ -45,13 +45,6 @@ std::string_view Rifila(std::string_view s) {
   throw ErroreControllo(ErroreControllo::kTipoNonCorrispondente);
 }
 
-int CifraEsadecimale(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // A text value: plain, or in double quotes with backslash escapes (\n, \r,
 // \t, \xHH for the other control characters, and \ before any other).
 std::string TestoDa(std::string_view valore) {
@@ -63,10 +56,11 @@ std::string TestoDa(std::string_view valore) {
     char c = valore[i];
     if (c == '\\' && i + 2 < valore.size()) {
       c = valore[++i];
-      if (c == 'x' && i + 3 < valore.size() && CifraEsadecimale(valore[i + 1]) >= 0 &&
-          CifraEsadecimale(valore[i + 2]) >= 0) {
-        c = static_cast<char>(CifraEsadecimale(valore[i + 1]) * 16 +
-                              CifraEsadecimale(valore[i + 2]));
+      if (c == 'x' && i + 3 < valore.size() &&
+          platform::ValoreCifraEsadecimale(valore[i + 1]) >= 0 &&
+          platform::ValoreCifraEsadecimale(valore[i + 2]) >= 0) {
+        c = static_cast<char>(platform::ValoreCifraEsadecimale(valore[i + 1]) * 16 +
+                              platform::ValoreCifraEsadecimale(valore[i + 2]));
         i += 2;
       } else {
         c = c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
