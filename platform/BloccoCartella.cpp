@@ -1,6 +1,5 @@
 #include "platform/BloccoCartella.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
 
 #include <algorithm>
@@ -8,13 +7,14 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/FileAtomico.h"
+
 namespace platform {
 
 BloccoCartella::BloccoCartella(const std::filesystem::path& cartella,
                                std::chrono::milliseconds attesaMassima) {
   const std::filesystem::path percorso = cartella.empty() ? "." : cartella;
-  fd_ = Descrittore(::open(percorso.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd_.Fd() < 0) throw std::system_error(errno, std::generic_category(), percorso.string());
+  fd_ = ApriCartellaPrivata(percorso, false);
   // Whoever may open the folder may take the lock too, and keep it: the
   // wait is bounded, with pauses that grow from 1 to 50 ms, since the
   // writers of the folder hold it for milliseconds.

@@ -92,9 +92,7 @@ void ControllaPropria(int fd, const fs::path& cartella, bool ancheScrittura) {
 // Creates the missing folders of `base` (0700), following the links the user
 // set up above it, and opens it.
 Descrittore ApriBase(const fs::path& base) {
-  CreaCartellePrivate(base);
-  Descrittore fd(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.Fd() < 0) Rifiuta(errno, base, "impossibile aprire la cartella");
+  Descrittore fd = ApriCartellaPrivata(base, true);
   ControllaPropria(fd.Fd(), base, false);
   return fd;
 }

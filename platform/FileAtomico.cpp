@@ -7,8 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <cerrno>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -90,52 +93,136 @@ Descrittore CreaTemporaneo(int cartella, std::string_view nome, mode_t modo,
   }
 }
 
-// The file a path names in the end: a symbolic link (or a chain of them)
-// is followed to its target, which need not exist yet, so that replacing
-// the file keeps the link and changes what it points to. The owners of the
-// links followed go to `proprietari`.
-std::filesystem::path FileReale(const std::filesystem::path& file,
-                                std::vector<uid_t>& proprietari) {
-  constexpr int kSaltiMassimi = 40;
-  std::filesystem::path percorso = file;
-  for (int salti = 0; salti <= kSaltiMassimi; ++salti) {
-    struct stat st {};
-    if (::lstat(percorso.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return percorso;
-    proprietari.push_back(st.st_uid);
-    std::error_code ec;
-    const std::filesystem::path destinazione = std::filesystem::read_symlink(percorso, ec);
-    if (ec) throw std::system_error(ec, file.string());
-    percorso = destinazione.is_absolute() ? destinazione : percorso.parent_path() / destinazione;
+// Where a path leads, walked one name at a time from the root (or the
+// working folder) with every symbolic link on the way followed by hand, so
+// that the kernel's guard for links in shared folders never applies and
+// each link is judged instead: it counts only where its owner could have
+// put there what it leads to. It must be the writer's own, root's, or
+// belong to the owner of the folder it leads to; otherwise another user's
+// link would decide which file or folder the writer replaces or creates
+// (root writing a user's settings would write wherever the user pointed),
+// and the walk fails with EACCES. The folders on the way are opened with
+// O_PATH, which needs only the right to pass through them, as a path does.
+struct Cammino {
+  Descrittore cartella;  // the folder reached, open for reading
+  std::string nome;      // with Fine::Nome, the last name, found in `cartella`
+};
+enum class Fine { Cartella, Nome };
+
+class Camminatore {
+ public:
+  Camminatore(const std::filesystem::path& percorso, bool crea)
+      : testo_(percorso.string()), crea_(crea) {}
+
+  Cammino Cammina(Fine fine) {
+    if (testo_.empty()) Rifiuta(ENOENT);
+    if (fine == Fine::Nome && testo_.back() == '/') Rifiuta(EISDIR);
+    cartella_ = Apri(AT_FDCWD, testo_.front() == '/' ? "/" : ".");
+    AggiungiInTesta(testo_);
+    std::string nome;
+    while (!parti_.empty()) {
+      nome = std::move(parti_.front());
+      parti_.pop_front();
+      struct stat st {};
+      if (::fstatat(cartella_.Fd(), nome.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+          S_ISLNK(st.st_mode)) {
+        Segui(nome, st.st_uid);
+        nome.clear();
+        continue;
+      }
+      if (parti_.empty() && fine == Fine::Nome) break;
+      Entra(nome);
+    }
+    Giudica();
+    Descrittore letta(::openat(cartella_.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (letta.Fd() < 0) Fallisci(testo_);
+    return {std::move(letta), std::move(nome)};
   }
-  throw std::system_error(ELOOP, std::generic_category(), file.string());
-}
 
-std::filesystem::path CartellaDi(const std::filesystem::path& file) {
-  return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-}
+ private:
+  struct Collegamento {
+    uid_t proprietario;
+    std::size_t resto;  // the names left after the link's own: its target is walked when as many are
+  };
 
-// The folder `file` is in once its links are followed, open, and the
-// file's name in it. The links are followed by hand, so the kernel's guard
-// for links in shared folders never applies: a link counts only where its
-// owner could have put the file there itself. It must be the writer's own,
-// root's, or belong to the owner of the folder it leads to; otherwise
-// another user's link would decide which file the writer replaces or
-// creates (root writing a user's settings would write wherever the user
-// pointed), and the write fails with EACCES.
-std::pair<Descrittore, std::string> ApriDestinazione(const std::filesystem::path& file) {
-  std::vector<uid_t> proprietari;
-  const std::filesystem::path reale = FileReale(file, proprietari);
-  Descrittore cartella(::open(CartellaDi(reale).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (cartella.Fd() < 0) Fallisci(file.string());
-  struct stat st {};
-  if (::fstat(cartella.Fd(), &st) != 0) Fallisci(file.string());
-  for (const uid_t proprietario : proprietari) {
-    if (proprietario != ::geteuid() && proprietario != 0 && proprietario != st.st_uid) {
-      errno = EACCES;
-      Fallisci(file.string());
+  [[noreturn]] void Rifiuta(int errore) const {
+    errno = errore;
+    Fallisci(testo_);
+  }
+
+  Descrittore Apri(int da, const char* nome) const {
+    Descrittore fd(::openat(da, nome, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.Fd() < 0) Fallisci(testo_);
+    return fd;
+  }
+
+  void AggiungiInTesta(std::string_view percorso) {
+    std::deque<std::string> nuove;
+    for (std::size_t inizio = 0; inizio < percorso.size();) {
+      const std::size_t fine = std::min(percorso.find('/', inizio), percorso.size());
+      if (fine > inizio) nuove.emplace_back(percorso.substr(inizio, fine - inizio));
+      inizio = fine + 1;
+    }
+    parti_.insert(parti_.begin(), nuove.begin(), nuove.end());
+  }
+
+  void Segui(const std::string& nome, uid_t proprietario) {
+    constexpr int kSaltiMassimi = 40;
+    if (++salti_ > kSaltiMassimi) Rifiuta(ELOOP);
+    std::string destinazione(PATH_MAX, '\0');
+    const ssize_t n =
+        ::readlinkat(cartella_.Fd(), nome.c_str(), destinazione.data(), destinazione.size());
+    if (n < 0) Fallisci(testo_);
+    if (static_cast<std::size_t>(n) >= destinazione.size()) Rifiuta(ENAMETOOLONG);
+    destinazione.resize(static_cast<std::size_t>(n));
+    collegamenti_.push_back({proprietario, parti_.size()});
+    if (destinazione.starts_with('/')) cartella_ = Apri(AT_FDCWD, "/");
+    AggiungiInTesta(destinazione);
+    // A link to "/" or "." leads where the walk already is.
+    Giudica();
+  }
+
+  void Entra(const std::string& nome) {
+    Descrittore prossima(
+        ::openat(cartella_.Fd(), nome.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (prossima.Fd() < 0 && errno == ENOENT && crea_) {
+      // Nothing is made where a link not yet judged leads.
+      for (const Collegamento& c : collegamenti_)
+        if (c.proprietario != ::geteuid() && c.proprietario != 0) Rifiuta(EACCES);
+      if (::mkdirat(cartella_.Fd(), nome.c_str(), 0700) != 0 && errno != EEXIST)
+        Fallisci(testo_ + ": impossibile creare la cartella");
+      prossima = Apri(cartella_.Fd(), nome.c_str());
+    }
+    if (prossima.Fd() < 0) Fallisci(testo_);
+    cartella_ = std::move(prossima);
+    Giudica();
+  }
+
+  // Judges the links whose target the walk has just reached.
+  void Giudica() {
+    struct stat st {};
+    bool letto = false;
+    while (!collegamenti_.empty() && collegamenti_.back().resto == parti_.size()) {
+      if (!letto && ::fstat(cartella_.Fd(), &st) != 0) Fallisci(testo_);
+      letto = true;
+      const uid_t proprietario = collegamenti_.back().proprietario;
+      if (proprietario != ::geteuid() && proprietario != 0 && proprietario != st.st_uid)
+        Rifiuta(EACCES);
+      collegamenti_.pop_back();
     }
   }
-  return {std::move(cartella), reale.filename().string()};
+
+  std::string testo_;
+  bool crea_;
+  Descrittore cartella_;
+  std::deque<std::string> parti_;  // the names still to walk, the next first
+  std::vector<Collegamento> collegamenti_;
+  int salti_ = 0;
+};
+
+std::pair<Descrittore, std::string> ApriDestinazione(const std::filesystem::path& file) {
+  Cammino cammino = Camminatore(file, false).Cammina(Fine::Nome);
+  return {std::move(cammino.cartella), std::move(cammino.nome)};
 }
 
 }  // namespace
@@ -226,21 +313,24 @@ void FileAtomicoInCartella::Consegna() {
 
 Descrittore ApriSottocartella(int cartella, std::string_view nome, bool crea) {
   const std::string voce(nome);
-  if (crea && ::mkdirat(cartella, voce.c_str(), 0777) != 0 && errno != EEXIST) Fallisci(voce);
+  if (crea && ::mkdirat(cartella, voce.c_str(), 0755) != 0 && errno != EEXIST) Fallisci(voce);
   Descrittore fd(::openat(cartella, voce.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (fd.Fd() < 0) Fallisci(voce);
+  struct stat st {};
+  if (::fstat(fd.Fd(), &st) != 0) Fallisci(voce);
+  if ((st.st_mode & S_IWOTH) != 0 && (st.st_mode & S_ISVTX) == 0) {
+    errno = EPERM;
+    Fallisci(voce + ": scrivibile da chiunque");
+  }
   return fd;
 }
 
+Descrittore ApriCartellaPrivata(const std::filesystem::path& cartella, bool crea) {
+  return Camminatore(cartella, crea).Cammina(Fine::Cartella).cartella;
+}
+
 void CreaCartellePrivate(const std::filesystem::path& cartella) {
-  std::filesystem::path parziale;
-  for (const auto& parte : cartella) {
-    parziale /= parte;
-    struct stat info {};
-    if (::stat(parziale.c_str(), &info) == 0) continue;
-    if (::mkdir(parziale.c_str(), 0700) != 0 && errno != EEXIST)
-      Fallisci(parziale.string() + ": impossibile creare la cartella");
-  }
+  (void)ApriCartellaPrivata(cartella, true);
 }
 
 Descrittore ApriCartella(const std::filesystem::path& cartella) {

@@ -84,7 +84,10 @@ TEST(FileAtomico, PermissionsAreExactWhateverTheUmask) {
   orvane::test::ScriviTesto(HKEY_CURRENT_USER, "Software\\Prova", "nome", "valore");
   orvane::test::ScriviTesto(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
                             "Prova", "/bin/true");
+  // Nor may the group write a program's "Aggiornamenti" folder.
+  (void)ApriSottocartella(ApriCartella(macchina.Percorso()).Fd(), "Aggiornamenti", true);
   ::umask(prima);
+  EXPECT_EQ(Permessi(macchina.Percorso() / "Aggiornamenti"), 0755U);
   EXPECT_EQ(Permessi(macchina.Registro()), 0700U);
   EXPECT_EQ(Permessi(macchina.Configurazione()), 0700U);
   EXPECT_EQ(Permessi(macchina.Autostart()), 0700U);
@@ -134,6 +137,12 @@ TEST(FileAtomico, InAFolderOthersWriteNoLinkIsFollowed) {
   // A folder that is a link is refused, also when asked to create it.
   EXPECT_THROW((void)ApriSottocartella(radice.Fd(), "collegamento", true), std::system_error);
   EXPECT_THROW(ScriviFileAtomicoInCartella(fd.Fd(), "../fuori", "x"), std::system_error);
+  // Where anyone may replace what is placed, nothing is; the sticky bit
+  // keeps others' hands off.
+  std::filesystem::permissions(dentro, std::filesystem::perms(0777));
+  EXPECT_THROW((void)ApriSottocartella(radice.Fd(), "Aggiornamenti", false), std::system_error);
+  std::filesystem::permissions(dentro, std::filesystem::perms(01777));
+  (void)ApriSottocartella(radice.Fd(), "Aggiornamenti", false);
   // A folder in the file's place fails the rename, and so the write.
   std::filesystem::create_directories(dentro / "cartella.zip" / "dentro");
   EXPECT_THROW(ScriviFileAtomicoInCartella(fd.Fd(), "cartella.zip", "x"), std::system_error);
@@ -154,23 +163,32 @@ TEST(FileAtomico, ALinkIsFollowedOnlyWhereItsOwnerCouldHaveWrittenTheFile) {
     EXPECT_EQ(::lchown((utente / nome).c_str(), proprietario, proprietario), 0);
     return utente / nome;
   };
+  std::filesystem::create_directory(utente / "sotto");
+  ASSERT_EQ(::chown((utente / "sotto").c_str(), kUtenteNessuno, kUtenteNessuno), 0);
   struct Caso {
     std::string nome;
     std::filesystem::path verso;
     uid_t proprietario;
     bool seguito;
+    std::string dentro;  // the name written below a link to a folder
   };
-  for (const auto& [nome, verso, proprietario, seguito] : {
+  for (const auto& [nome, verso, proprietario, seguito, dentro] : {
            // Root's own file, an existing one or one to be made.
-           Caso{"esistente", cartella / "di-root.txt", kUtenteNessuno, false},
-           Caso{"nuovo", cartella / "nuovo.txt", kUtenteNessuno, false},
-           Caso{"catena", "esistente", kUtenteNessuno, false},
-           // The user's own file, and any file through root's link.
-           Caso{"suo", utente / "suo.txt", kUtenteNessuno, true},
-           Caso{"di-root", cartella / "tramite-root.txt", 0, true},
+           Caso{"esistente", cartella / "di-root.txt", kUtenteNessuno, false, ""},
+           Caso{"nuovo", cartella / "nuovo.txt", kUtenteNessuno, false, ""},
+           Caso{"catena", "esistente", kUtenteNessuno, false, ""},
+           // Root's folder, through a link on the way, however it is chained.
+           Caso{"cartella", cartella.Percorso(), kUtenteNessuno, false, "di-root.txt"},
+           Caso{"cartella-catena", "cartella/.", kUtenteNessuno, false, "nuovo.txt"},
+           // The user's own file or folder, and any file through root's link.
+           Caso{"suo", utente / "suo.txt", kUtenteNessuno, true, ""},
+           Caso{"sua-cartella", "sotto", kUtenteNessuno, true, "suo.txt"},
+           Caso{"di-root", cartella / "tramite-root.txt", 0, true, ""},
        }) {
-    const auto file = collegamento(nome, verso, proprietario);
-    const auto destinazione = verso.is_absolute() ? verso : utente / verso;
+    const auto link = collegamento(nome, verso, proprietario);
+    const auto file = dentro.empty() ? link : link / dentro;
+    const auto bersaglio = verso.is_absolute() ? verso : utente / verso;
+    const auto destinazione = dentro.empty() ? bersaglio : bersaglio / dentro;
     const std::string prima = std::filesystem::exists(destinazione) ? LeggiFile(destinazione) : "";
     if (seguito) {
       ScriviFileAtomico(file, "nuovo");
@@ -185,8 +203,10 @@ TEST(FileAtomico, ALinkIsFollowedOnlyWhereItsOwnerCouldHaveWrittenTheFile) {
       EXPECT_EQ(std::filesystem::exists(destinazione) ? LeggiFile(destinazione) : "", prima)
           << nome;
     }
-    EXPECT_TRUE(std::filesystem::is_symlink(file)) << nome;
+    EXPECT_TRUE(std::filesystem::is_symlink(link)) << nome;
   }
+  // Nor are folders made where the user's link leads.
+  EXPECT_THROW(CreaCartellePrivate(utente / "cartella" / "nuova"), std::system_error);
   EXPECT_EQ(Voci(cartella.Percorso()),
             (std::set<std::string>{"utente", "di-root.txt", "tramite-root.txt"}));
 }

@@ -85,19 +85,27 @@ class FileAtomicoInCartella {
 
 /// The sub-folder `nome` of the folder open on `cartella`, opened without
 /// following a link: a link there fails with ELOOP or ENOTDIR. With `crea`
-/// a missing one is made (0777 less the umask). Throws std::system_error
-/// whose text names `nome`.
+/// a missing one is made, with mode 0755 less the umask: no one else may
+/// write it. One that anyone may write fails with EPERM, unless it has the
+/// sticky bit, which keeps others from replacing what is not theirs. Throws
+/// std::system_error whose text names `nome`.
 [[nodiscard]] Descrittore ApriSottocartella(int cartella, std::string_view nome, bool crea);
 
-/// Creates the folders of `cartella` that are missing, each with mode 0700
-/// less the umask, as the XDG base directories want them; links the user
-/// set up on the path are followed. Folders that exist are left as they
-/// are. Throws std::system_error naming the folder it could not create
-/// ("<folder>: impossibile creare la cartella").
+/// The folder `cartella`, walked to one name at a time: a symbolic link on
+/// the way is followed only where ScriviFileAtomico follows one (the
+/// writer's, root's, or the owner's of the folder it leads to), another
+/// user's fails with EACCES. With `crea` the missing folders are made, each
+/// with mode 0700 less the umask, as the XDG base directories want them,
+/// but none where another user's link leads; folders that exist are left as
+/// they are. Throws std::system_error naming the folder, and for a folder it
+/// could not create "<folder>: impossibile creare la cartella".
+[[nodiscard]] Descrittore ApriCartellaPrivata(const std::filesystem::path& cartella, bool crea);
+
+/// ApriCartellaPrivata(cartella, true), the folder left closed.
 void CreaCartellePrivate(const std::filesystem::path& cartella);
 
-/// The folder `cartella` itself, links on its path followed (a path the
-/// program was configured with). Throws std::system_error naming it.
+/// The folder `cartella` itself, links on its path followed whoever owns
+/// them (a path the program was configured with). Throws std::system_error naming it.
 [[nodiscard]] Descrittore ApriCartella(const std::filesystem::path& cartella);
 
 /// Removes the temporary files (beside the file a link points to, for a
