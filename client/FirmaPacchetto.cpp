@@ -1,8 +1,14 @@
 #include "quomaro/FirmaPacchetto.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <stdexcept>
 #include <system_error>
+
+#include "platform/Descrittore.h"
 
 #include "quomaro/Scaricamento.h"
 
@@ -23,12 +29,29 @@ std::optional<ChiavePubblica> LeggiFileChiave(const std::filesystem::path& file)
     return std::runtime_error("chiave pubblica " + file.string() + " inutilizzabile: " + motivo);
   };
   if (ec) throw errore(ec.message());
-  if (!std::filesystem::is_regular_file(file, ec)) throw errore("non è un file");
-  std::ifstream ingresso(file, std::ios::binary);
-  if (!ingresso) throw errore("impossibile leggerla");
+  // Opened without waiting (a FIFO would keep the reader for ever) and
+  // judged by what was opened, so the checks and the read are of one file.
+  const platform::Descrittore fd(
+      ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (fd.Fd() < 0) throw errore(std::generic_category().message(errno));
+  struct stat st {};
+  if (::fstat(fd.Fd(), &st) != 0) throw errore(std::generic_category().message(errno));
+  if (!S_ISREG(st.st_mode)) throw errore("non è un file");
+  // Whoever may change the key decides what is placed as the maker's: it
+  // must be root's or the verifier's own, wherever a link leads, and no
+  // one else's to write.
+  if (st.st_uid != 0 && st.st_uid != ::geteuid()) throw errore("appartiene a un altro utente");
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) throw errore("è scrivibile da altri utenti");
+  // A key is about 100 bytes: what lies past the limit is not read.
   std::string testo(static_cast<std::size_t>(kByteMassimiFirma), '\0');
-  ingresso.read(testo.data(), kByteMassimiFirma);
-  testo.resize(static_cast<std::size_t>(ingresso.gcount()));
+  std::size_t letti = 0;
+  while (letti < testo.size()) {
+    const ssize_t n = ::read(fd.Fd(), testo.data() + letti, testo.size() - letti);
+    if (n == 0) break;
+    if (n < 0 && errno != EINTR) throw errore("impossibile leggerla");
+    if (n > 0) letti += static_cast<std::size_t>(n);
+  }
+  testo.resize(letti);
   const auto chiave = ChiavePubblica::Leggi(testo);
   if (!chiave) throw errore("non è una chiave pubblica di minisign");
   return chiave;

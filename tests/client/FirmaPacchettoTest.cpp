@@ -4,9 +4,14 @@
 
 #include <gmock/gmock.h>
 
+#include <unistd.h>
+
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "ProvaQuomaro.h"
+#include "tests/support/AltroUtente.h"
 #include "tests/support/Minisign.h"
 
 namespace quomaro::test {
@@ -118,7 +123,17 @@ TEST_F(FirmaPacchettoTest, NoKeyFileIsNoKeyButAnUnusableOneFails) {
   fs::create_symlink(cartella / "altrove.pub", cartella / "collegamento.pub");
   ScriviFile(cartella / "firma.pub", LeggiFile(servizio_.FilePacchetto("Aggiornamento00007.zip")));
   fs::create_directory(cartella / "cartella.pub");
-  for (const char* nome : {"collegamento.pub", "firma.pub", "cartella.pub"}) {
+  // The maker's key, but others may write it, or it is another user's.
+  fs::copy_file(maker_.Pubblica(), cartella / "scrivibile.pub");
+  fs::permissions(cartella / "scrivibile.pub", fs::perms(0664));
+  std::vector<std::string> nomi{"collegamento.pub", "firma.pub", "cartella.pub", "scrivibile.pub"};
+  if (::geteuid() == 0) {
+    fs::copy_file(maker_.Pubblica(), cartella / "altrui.pub");
+    ASSERT_EQ(::chown((cartella / "altrui.pub").c_str(), orvane::test::kUtenteNessuno, 0), 0);
+    fs::create_symlink(cartella / "altrui.pub", cartella / "verso-altrui.pub");
+    nomi.insert(nomi.end(), {"altrui.pub", "verso-altrui.pub"});
+  }
+  for (const std::string& nome : nomi) {
     SCOPED_TRACE(nome);
     EXPECT_THROW((void)LeggiFileChiave(cartella / nome), std::runtime_error);
   }

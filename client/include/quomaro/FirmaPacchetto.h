@@ -20,7 +20,10 @@ inline constexpr std::string_view kFileChiave = "aggiornamenti.pub";
 /// The key in the key file `file`: std::nullopt when nothing is there (not
 /// even a dangling link). Anything else that is not a readable key throws a
 /// std::runtime_error that says why, in Italian: a key that is there but
-/// cannot be used must not pass for no key.
+/// cannot be used must not pass for no key. A key file (wherever a link
+/// leads) that is neither root's nor the caller's, or that group or others
+/// may write, cannot be used: whoever may change it decides what passes for
+/// the maker's.
 [[nodiscard]] QUOMARO_API std::optional<ChiavePubblica> LeggiFileChiave(
     const std::filesystem::path& file);
 

@@ -19,6 +19,8 @@ class ChiaviMinisign {
   ChiaviMinisign() {
     const Esito e = Esegui("minisign", {"-G", "-W", "-p", Pubblica().string(), "-s", Segreta()});
     EXPECT_EQ(e.codice, 0) << "minisign -G: " << e.err;
+    // minisign leaves the mode to the umask; a key others may write is refused.
+    std::filesystem::permissions(Pubblica(), std::filesystem::perms(0644));
   }
 
   /// The public key file.
