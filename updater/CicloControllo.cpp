@@ -113,7 +113,10 @@ void CicloControllo::ControlloAggiornamentiORVANE() {
         if (!ultima)
           throw orvane::Errore(orvane::kTipoNonCorrispondente, "Tipo non corrispondente");
         linea = 80;
-        if (MinutiTrascorsi(*ultima, OraLocale(platform::Adesso())) >= intervallo) {
+        // A last check later than now (the clock was put back, or once ran
+        // ahead) is due at once, not after the clock has caught up with it.
+        const long long trascorsi = MinutiTrascorsi(*ultima, OraLocale(platform::Adesso()));
+        if (trascorsi >= intervallo || trascorsi < 0) {
           ConnessioneAggiornamenti(softxx, ModoConnessione::Elenco);
         }
       } else {

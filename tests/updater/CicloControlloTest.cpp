@@ -65,6 +65,7 @@ TEST_F(CicloTest, HiddenInTheTrayEachProgramIsCheckedWhenItsOwnIntervalHasPassed
       {"ORA60", "00:01:00", MinutiFa(60), true},
       {"GIORNO", "01:00:00", MinutiFa(1439), false},
       {"GIORNO2", "01:00:00", MinutiFa(1440), true},
+      {"FUTURO", "00:00:30", MinutiFa(-525600), true},
   };
   for (const Caso& c : casi)
     banco_.Programma(c.softxx, "ROSSI", c.FreQue, c.ultima);
