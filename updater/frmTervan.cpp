@@ -352,6 +352,11 @@ void frmTervan::Form_Load() {
     linea = 30;
     stato_.Archivio = std::make_unique<envAggior>(platform::CartellaProgramma());
     stato_.rsAGGIOR = stato_.Archivio->rsAGGIOR();
+    // The interval the user chose: the discovery pass writes every row's
+    // first interval, and the list below gives the choice back to them.
+    std::optional<std::string> scelta = IntervalloMemorizzato();
+    if (scelta && std::find(kFrequenze.begin(), kFrequenze.end(), *scelta) == kFrequenze.end())
+      scelta.reset();
     linea = 40;
     VerificaProgrammiInstallati();
     linea = 50;
@@ -377,11 +382,8 @@ void frmTervan::Form_Load() {
       // Adding entries selects none: only a stored interval selects one.
       Combo1_->setCurrentIndex(-1);
       linea = 110;
-      {
-        const auto frequenza = stato_.Archivio->FrequenzaAggiornamento();
-        if (frequenza && frequenza->State() == 1 && !frequenza->Eof())
-          VisuaCampi(frequenza->Campo("Freque"));
-      }
+      if (!scelta) scelta = IntervalloMemorizzato();
+      if (scelta) VisuaCampi(*scelta);
       linea = 120;
       Check1_->setChecked(true);
       Check1_Click();
@@ -417,6 +419,12 @@ bool frmTervan::HaProgrammi() const {
   if (rs.State() == 0) rs.Open();
   rs.Filter("");
   return !rs.Eof();
+}
+
+std::optional<std::string> frmTervan::IntervalloMemorizzato() {
+  const auto frequenza = stato_.Archivio->FrequenzaAggiornamento();
+  if (!frequenza || frequenza->State() != 1 || frequenza->Eof()) return std::nullopt;
+  return frequenza->Campo("Freque");
 }
 
 void frmTervan::VisuaCampi(const std::string& Freque) {

@@ -543,16 +543,19 @@ TEST_F(FinestraScaricamento, TheAutostartBoxAndTheIntervalListWriteTheirSettings
     check->click();
     EXPECT_EQ(Avvio(), std::nullopt);
     for (const auto& [voce, testo] : std::vector<std::pair<int, std::string>>{
-             {0, "00:00:15"}, {2, "00:01:00"}, {1, "00:00:30"}}) {
+             {0, "00:00:15"}, {1, "00:00:30"}, {2, "00:01:00"}}) {
       combo->setCurrentIndex(voce);
       emit combo->activated(voce);
       EXPECT_THAT(Frequenze(programma_), ElementsAre(testo)) << voce;
     }
   }
-  // The next start ticks the box again and writes the entry again.
+  // The next start ticks the box again and writes the entry again, and
+  // keeps the interval chosen, though its discovery pass wrote the first.
   frmTervan finestra;
   finestra.Form_Load();
   EXPECT_EQ(Avvio(), comando);
+  EXPECT_EQ(finestra.findChild<QComboBox*>("Combo1")->currentText(), QStringLiteral("1 ora"));
+  EXPECT_THAT(Frequenze(programma_), ElementsAre("00:01:00"));
 }
 
 TEST_F(FinestraScaricamento, CloseRequestsFollowTheFourRules) {

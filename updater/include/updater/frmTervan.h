@@ -126,6 +126,8 @@ class frmTervan : public QWidget {
   bool eventFilter(QObject* oggetto, QEvent* evento) override;
 
  private:
+  // The stored interval shown by Combo1 (the smallest of the rows), if any.
+  std::optional<std::string> IntervalloMemorizzato();
   // The builders the constructor runs, in this order.
   /// The controls' names (objectName) and fixed texts.
   void ImpostaTesti();
