@@ -237,6 +237,8 @@ void ScaricamentoAggiornamenti::ConnessioneAggiornamenti() {
   CopiaAggiornamentiInServer(ok);
   // The program is ending: nobody is left to tell.
   if (stato_.SessioneFinita || abbandonata_) return;
+  // The date field was disabled for the run only, whatever it placed.
+  controlli_.Text1.setEnabled(true);
   if (ok) {
     controlli_.NotifyIconCtrl1.MostraFumetto(std::string(kFumettoTesto),
                                              std::string(kFumettoTitolo), 14500);
@@ -250,7 +252,6 @@ void ScaricamentoAggiornamenti::ConnessioneAggiornamenti() {
     controlli_.NotifyIconCtrl1.MostraFumetto(std::string(kNessunoScaricato),
                                              std::string(kTitoloAvviso), 3000);
   }
-  controlli_.Text1.setEnabled(true);
 }
 
 void ScaricamentoAggiornamenti::CopiaAggiornamentiInServer(bool& ok) {

@@ -85,6 +85,7 @@ TEST_F(ScaricamentoTest, OneMarkedPackageLandsWithItsNameAndBytesAndOneRecordOfT
   EXPECT_FALSE(banco_.vbalProg.isVisible());
   EXPECT_EQ(banco_.vbalProg.value(), banco_.vbalProg.maximum());
   EXPECT_TRUE(banco_.Command_Esc.isEnabled());
+  EXPECT_TRUE(banco_.Text1.isEnabled());
 }
 
 TEST_F(ScaricamentoTest, NothingMarkedSaysSoAndStartedAtLogOnEveryPackageIsTakenUnverified) {
