@@ -683,6 +683,9 @@ void frmTervan::tmrRicerca_Timer() {
       ciclo_.ControlloAggiornamentiORVANE();
     } else {
       VerificaProgrammiInstallati();
+      // A program not yet given its identifier would otherwise keep every
+      // other one from being checked for as long as it stays so, unseen.
+      if (stato_.SoloClientiMancanti) ciclo_.ControlloAggiornamentiORVANE();
     }
   }
   if (!stato_.SessioneFinita) tmrRicerca_.start();
@@ -708,6 +711,7 @@ void frmTervan::ScriviRiga(std::string_view softxx, const std::string& PercXx,
     // A program without a customer identifier cannot be checked: keep what
     // the store had and try again at the next pass.
     stato_.VerificaCompleta = false;
+    stato_.SoloClientiMancanti = true;
     return;
   }
   rs.Update();
@@ -719,6 +723,7 @@ void frmTervan::VerificaProgrammiInstallati() {
   orvane::Routine("frmTervan", "VerificaProgrammiInstallati", [&](int& linea) {
     linea = 10;
     stato_.VerificaCompleta = true;
+    stato_.SoloClientiMancanti = false;
     if (!stato_.rsAGGIOR)
       throw orvane::Errore(orvane::kOggettoNonImpostato, "Variabile oggetto non impostata");
     // A check cycle closes the view when it ends: the discovery opens it again.
@@ -769,7 +774,10 @@ void frmTervan::VerificaProgrammiInstallati() {
     stato_.rsAGGIOR->Filter("");
     completata = true;
   });
-  if (!completata) stato_.VerificaCompleta = false;
+  if (!completata) {
+    stato_.VerificaCompleta = false;
+    stato_.SoloClientiMancanti = false;
+  }
 }
 
 }  // namespace tervan

@@ -21,6 +21,7 @@
 #include "tests/support/AltroUtente.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
+#include "tests/support/MessaggiRegistrati.h"
 #include "tests/support/TervanFiglio.h"
 #include "updater/DataOraLocale.h"
 #include "updater/frmTervan.h"
@@ -367,6 +368,16 @@ TEST_F(DiscoveryTest, ASecondPassChangesOnlyTheIntervalAndAProgramWithoutIdentif
   EXPECT_EQ(Righe(), prima);
   EXPECT_FALSE(finestra_.Stato().VerificaCompleta);
   EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
+
+  // Hidden in the tray, the next tick still checks the programs that have
+  // their identifier: one not yet activated holds back no other.
+  const orvane::test::MessaggiRegistrati messaggi;
+  macchina_.Imposta("ORVANE_UPDATE_SERVER", std::string("http://127.0.0.1:9"));
+  finestra_.Stato().stato = StatoVassoio::Nascosto;
+  finestra_.tmrRicerca_Timer();
+  envAggior archivio(programma());
+  archivio.rsAGGIOR()->Filter("softxx='TARVIK'");
+  EXPECT_NE(archivio.rsAGGIOR()->Campo("ultima"), "06/12/2026 10:00:00");
 }
 
 TEST_F(DiscoveryTest, AnUnusableStoreOrARefusedRowFailsThePassWithOneRecordNotTheNext) {

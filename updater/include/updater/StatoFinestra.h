@@ -31,6 +31,10 @@ struct StatoFinestra {
   StatoVassoio stato = StatoVassoio::Nessuno;
   /// The last discovery of installed programs completed.
   bool VerificaCompleta = false;
+  /// The last discovery ran to its end but found programs without a
+  /// customer identifier yet: the other programs' rows are up to date, and
+  /// can be checked while those wait for theirs.
+  bool SoloClientiMancanti = false;
   /// Customer identifier of the program the check cycle is processing.
   std::string UtenteCorrente;
   /// The service client of the latest exchange; replaced at every exchange.

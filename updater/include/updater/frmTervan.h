@@ -119,6 +119,9 @@ class frmTervan : public QWidget {
   void Escixx_Click();
   void Check1_Click();
   void Combo1_Click();
+  /// The automatic search's tick: the check cycle, or the discovery again
+  /// while the last one was incomplete.
+  void tmrRicerca_Timer();
 
  protected:
   void closeEvent(QCloseEvent* evento) override;
@@ -148,7 +151,6 @@ class frmTervan : public QWidget {
                   std::string_view Filexx, const std::string& userid);
   void NotifyIconCtrl1_MouseDown(int Button);
   [[nodiscard]] bool HaProgrammi() const;
-  void tmrRicerca_Timer();
   void Text1_Validate();
   [[nodiscard]] orvane::clsEditxx& Editxx();
 
