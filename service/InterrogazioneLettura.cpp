@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <string>
@@ -275,8 +276,16 @@ quomaro::Recordset InterrogazioneLettura::Esegui(std::string_view sql) {
   }
 
   const int colonne = sqlite3_column_count(istruzione.get());
+  // What each value costs the answer besides its bytes: its column's name
+  // and the markup around it, so that rows of empty values count too.
+  std::vector<std::size_t> costoColonna;
+  for (int c = 0; c < colonne; ++c) {
+    const char* nome = sqlite3_column_name(istruzione.get(), c);
+    costoColonna.push_back(kCostoValore + (nome != nullptr ? std::strlen(nome) : 0));
+  }
   std::vector<std::vector<std::optional<std::string>>> righe;
   std::vector<std::vector<int>> classi(static_cast<std::size_t>(colonne));
+  std::size_t byteRisposta = 0;
   int esito = SQLITE_ROW;
   while ((esito = sqlite3_step(istruzione.get())) == SQLITE_ROW) {
     if (righe.size() >= kRigheMassime) {
@@ -284,8 +293,13 @@ quomaro::Recordset InterrogazioneLettura::Esegui(std::string_view sql) {
     }
     auto& riga = righe.emplace_back();
     for (int c = 0; c < colonne; ++c) {
-      classi[static_cast<std::size_t>(c)].push_back(sqlite3_column_type(istruzione.get(), c));
-      riga.push_back(ValoreDi(istruzione.get(), c));
+      const auto colonna = static_cast<std::size_t>(c);
+      classi[colonna].push_back(sqlite3_column_type(istruzione.get(), c));
+      const auto& valore = riga.emplace_back(ValoreDi(istruzione.get(), c));
+      byteRisposta += costoColonna[colonna] + (valore ? valore->size() : 0);
+    }
+    if (byteRisposta > kRispostaMassima) {
+      throw rifiuta("risposta di più di " + std::to_string(kRispostaMassima) + " byte");
     }
   }
   if (esito != SQLITE_DONE) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ServizioProva.h"
+#include "service/InterrogazioneLettura.h"
 
 namespace orvane::servizio::test {
 namespace {
@@ -179,6 +180,12 @@ TEST_F(ServizioSOAPTest, EveryOtherStatementOrUnsafeQueryIsRefusedWithItsReasonA
        "too big"},
       {kQuery, "select length(zeroblob(100000000))", "too big"},
       {kQuery, "select length(replace(hex(zeroblob(1000000)), '0', 'xyzxyz'))", "too big"},
+      // Rows of values each within bounds, adding up past the answer's.
+      {kQuery,
+       "with recursive r(n) as (select 1 union all select n + 1 from r where n < " +
+           std::to_string(InterrogazioneLettura::kRispostaMassima / (2 << 20) + 1) +
+           ") select zeroblob(1 << 20) from r",
+       "risposta di più di"},
   };
   for (const auto& [operazione, sql, motivo] : casi) {
     const auto inizio = std::chrono::steady_clock::now();

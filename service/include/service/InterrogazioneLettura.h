@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <mutex>
 #include <string_view>
@@ -15,8 +16,8 @@ namespace orvane::servizio {
 /// The statement runs on a connection opened read-only, with query_only set
 /// and an authoriser that allows reading and a list of harmless functions
 /// alone; it must be one single statement that SQLite reports as
-/// read-only, starting with SELECT or WITH. Its run time, the length of its values and the number
-/// of rows it returns are bounded, so a client cannot tie the service up.
+/// read-only, starting with SELECT or WITH. Its run time, the length of its values the number
+/// of rows it returns and their total size are bounded, so a client cannot tie the service up.
 class InterrogazioneLettura {
  public:
   /// Opens the database file (which must exist) for reading.
@@ -33,6 +34,14 @@ class InterrogazioneLettura {
   /// The longest text or blob a query may build or return, in bytes: a
   /// function asked for a huge value fails at once instead of running.
   static constexpr int kLunghezzaMassima = 4 * 1024 * 1024;
+  /// The most a query's answer may hold, in bytes of values (a blob counted
+  /// as its hexadecimal text) plus kCostoValore and the column's name for
+  /// each value, since many rows of large values would otherwise add up to
+  /// any size. Clients refuse an answer over 64 MB anyway, markup and
+  /// escapes included.
+  static constexpr std::size_t kRispostaMassima = std::size_t{32} * 1024 * 1024;
+  /// The markup of one value in the answer, besides its column's name.
+  static constexpr std::size_t kCostoValore = 4;
 
  private:
   static int Interrompi(void* dati) noexcept;
