@@ -12,6 +12,12 @@ ConnessioneSqlite::ConnessioneSqlite(const std::filesystem::path& file, Modo mod
   const int esito = sqlite3_open_v2(file.c_str(), &db, flag | SQLITE_OPEN_NOMUTEX, nullptr);
   db_.reset(db);
   if (esito != SQLITE_OK) Fallisci("Impossibile aprire il database " + file.string());
+  // Asked for writing, SQLite opens a file it may not write read-only and
+  // says nothing: every write would fail later, request by request.
+  if (modo == Modo::LetturaScrittura && sqlite3_db_readonly(db, "main") == 1) {
+    throw std::runtime_error("Il database " + file.string() +
+                             " è in sola lettura: il servizio deve poterlo scrivere");
+  }
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, 5000);
 }

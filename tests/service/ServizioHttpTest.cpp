@@ -1,4 +1,5 @@
 #include <gmock/gmock.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <map>
@@ -9,6 +10,7 @@
 #include "ServizioProva.h"
 #include "service/ArchivioServizio.h"
 #include "service/CatalogoServizio.h"
+#include "tests/support/AltroUtente.h"
 
 namespace orvane::servizio::test {
 namespace {
@@ -200,6 +202,27 @@ TEST(ServizioHttpTest, AnEarlierDatabaseGainsTheRepeatColumnAndKeepsItsDownloads
   EXPECT_EQ(archivio.PacchettiVisibili("A").RecordCount(), 1);
   EXPECT_EQ(archivio.PacchettiVisibili("B").RecordCount(), 2);
   EXPECT_EQ(archivio.DownloadDellaSessione("s").size(), 1U);
+}
+
+// A database the service may only read stops the start, instead of failing
+// every download record after it.
+TEST(ServizioHttpTest, ADatabaseTheServiceCannotWriteIsRefusedAtTheStart) {
+  orvane::test::CartellaTemporanea cartella;
+  const auto file = cartella / "servizio.sqlite";
+  { ArchivioServizio crea(file); }
+  namespace fs = std::filesystem;
+  fs::permissions(cartella.Percorso(), fs::perms::others_exec, fs::perm_options::add);
+  fs::permissions(file, fs::perms::owner_read | fs::perms::others_read);
+  const auto apri = [&] {
+    try {
+      ArchivioServizio archivio(file);
+    } catch (const std::runtime_error& e) {
+      return std::string(e.what()).find("sola lettura") != std::string::npos ? 0 : 2;
+    }
+    return 1;
+  };
+  // Root writes through permission bits: the service runs as another user.
+  EXPECT_EQ(::geteuid() == 0 ? orvane::test::ComeAltroUtente(apri) : apri(), 0);
 }
 
 }  // namespace
