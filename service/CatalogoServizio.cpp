@@ -24,6 +24,13 @@ using nlohmann::json;
   throw std::runtime_error(dove + ": " + motivo);
 }
 
+// Every catalogue text reaches the database and the answers, where a NUL
+// would end it or fault every answer that carries it.
+std::string SenzaNul(std::string testo, const std::string& dove) {
+  if (testo.find('\0') != std::string::npos) Errato(dove, "il testo contiene un carattere NUL");
+  return testo;
+}
+
 std::string Testo(const json& oggetto, const char* chiave, const std::string& dove,
                   bool obbligatorio = true) {
   const auto v = oggetto.find(chiave);
@@ -32,7 +39,7 @@ std::string Testo(const json& oggetto, const char* chiave, const std::string& do
     return {};
   }
   if (!v->is_string()) Errato(dove + "." + chiave, "atteso un testo");
-  return v->get<std::string>();
+  return SenzaNul(v->get<std::string>(), dove + "." + chiave);
 }
 
 // A text or a list of texts.
@@ -41,13 +48,13 @@ std::vector<std::string> Elenco(const json& oggetto, const char* chiave, const s
   if (v == oggetto.end()) Errato(dove, std::string("manca \"") + chiave + "\"");
   std::vector<std::string> elenco;
   if (v->is_string()) {
-    elenco.push_back(v->get<std::string>());
+    elenco.push_back(SenzaNul(v->get<std::string>(), dove + "." + chiave));
   } else if (v->is_array()) {
     for (const auto& e : *v) {
       if (!e.is_string() || e.get<std::string>().empty()) {
         Errato(dove + "." + chiave, "attesi testi non vuoti");
       }
-      elenco.push_back(e.get<std::string>());
+      elenco.push_back(SenzaNul(e.get<std::string>(), dove + "." + chiave));
     }
   } else {
     Errato(dove + "." + chiave, "atteso un testo o un elenco di testi");

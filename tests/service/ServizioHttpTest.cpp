@@ -138,7 +138,11 @@ TEST(ServizioHttpTest, ABadCatalogueIsRefusedWithTheReason) {
            {con(R"("x")", R"({"casuali":268435457})"), "contenuto.a.txt.casuali"},
            {con(R"("x")", R"({"casuali":10,"altro":1})"), "atteso un testo o {\"casuali\""},
            {con(R"("x")", "7"), "atteso un testo o {\"casuali\""},
-           {con(R"(["A"]})", R"(["A"],"ripeti":"S"})"), "pacchetti[0].ripeti"}}) {
+           {con(R"(["A"]})", R"(["A"],"ripeti":"S"})"), "pacchetti[0].ripeti"},
+           // A NUL would make every answer listing the package a fault.
+           {con(R"("Filexx":"F")", R"("Filexx":"F\u0000G")"), "pacchetti[0].Filexx"},
+           {con(R"("TARVIK")", R"("TAR\u0000VIK")"), "pacchetti[0].progra"},
+           {con(R"("userid":"A")", R"("userid":"A\u0000")"), "clienti[0].userid"}}) {
     EXPECT_THAT(errore(json), HasSubstr(motivo));
   }
 }
