@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -42,6 +43,28 @@ std::string PerIlLog(const std::string& testo) {
   return r;
 }
 
+// Fits the ranges a request asks for to a file of `dimensione` bytes, as
+// the server then serves them without looking at the size: an end past the
+// file is brought back to its last byte, a range that starts past it (or is
+// empty) is dropped. False when none is left: nothing of the file can be
+// served, and the ranges are gone so that the server applies none. A range
+// is (first, last) with -1 for a missing side: (-1, n) is the last n bytes.
+bool IntervalliNelFile(httplib::Ranges& intervalli, std::uintmax_t dimensione) {
+  if (intervalli.empty()) return true;
+  const auto fine = static_cast<ssize_t>(dimensione);
+  httplib::Ranges validi;
+  for (auto [primo, ultimo] : intervalli) {
+    if (primo < 0) {
+      if (ultimo <= 0 || fine == 0) continue;
+      validi.emplace_back(-1, std::min(ultimo, fine));
+    } else if (primo < fine && (ultimo < 0 || ultimo >= primo)) {
+      validi.emplace_back(primo, ultimo < 0 ? fine - 1 : std::min(ultimo, fine - 1));
+    }
+  }
+  intervalli = std::move(validi);
+  return !intervalli.empty();
+}
+
 }  // namespace
 
 ServizioHttp::ServizioHttp(OperazioniServizio& operazioni, ArchivioServizio& archivio,
@@ -51,6 +74,10 @@ ServizioHttp::ServizioHttp(OperazioniServizio& operazioni, ArchivioServizio& arc
       cartellaDownload_(std::move(cartellaDownload)),
       log_(log) {
   server_.set_payload_max_length(kCorpoMassimo);
+  server_.set_read_timeout(kAttesaLettura);
+  server_.set_keep_alive_timeout(kAttesaRichiesta.count());
+  server_.set_keep_alive_max_count(kRichiestePerConnessione);
+  server_.new_task_queue = [] { return new httplib::ThreadPool(kLavoratori); };
   // The body is read here rather than by the server, which bounds only a
   // body with a declared length: a chunked one is counted as it arrives.
   server_.Post(kPercorsoSOAP,
@@ -165,6 +192,14 @@ void ServizioHttp::ServiPacchetto(const httplib::Request& q, httplib::Response& 
   if (!regolare || ec || !ingresso) {
     r.status = 404;
     r.set_content("Pacchetto inesistente", "text/plain; charset=utf-8");
+    return;
+  }
+  // The server reads the ranges from the request after the handler, and the
+  // request is its own, not a constant: they are fitted to the file here.
+  if (!IntervalliNelFile(const_cast<httplib::Ranges&>(q.ranges), dimensione)) {
+    r.status = 416;
+    r.set_header("Content-Range", "bytes */" + std::to_string(dimensione));
+    r.set_content("Intervallo non soddisfacibile", "text/plain; charset=utf-8");
     return;
   }
   // The package goes out in blocks as it is read: a large one is never

@@ -5,7 +5,10 @@
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <string>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "ServizioProva.h"
 #include "service/ArchivioServizio.h"
@@ -60,11 +63,27 @@ TEST(ServizioHttpTest, PackageFilesAreRealZipsServedByTheirCodeAndNothingElseIsS
         "Aggiornamento" + std::string(5000, '0') + "1.zip"}) {
     EXPECT_EQ(servizio.Leggi("/ServizioAggiornamenti/download/" + nome)->status, 404) << nome;
   }
+  // Ranges are fitted to the file: an end past it is its last byte, and a
+  // range that starts past it cannot be served.
+  const auto n = zip->body.size();
+  const auto da = [&](std::size_t inizio) { return "bytes=" + std::to_string(inizio) + "-"; };
+  for (const auto& [intervallo, stato, parte] :
+       std::vector<std::tuple<std::string, int, std::string>>{
+           {da(n - 22) + "999999", 206, zip->body.substr(n - 22)},
+           {"bytes=-999999", 206, zip->body},
+           {da(n), 416, "bytes */" + std::to_string(n)},
+           {da(999999), 416, "bytes */" + std::to_string(n)}}) {
+    const auto r = servizio.Leggi("/ServizioAggiornamenti/download/Aggiornamento00042.zip",
+                                  {{"Range", intervallo}});
+    ASSERT_TRUE(r) << intervallo;
+    EXPECT_EQ(r->status, stato) << intervallo;
+    EXPECT_EQ(stato == 206 ? r->body : r->get_header_value("Content-Range"), parte) << intervallo;
+  }
   // SIGTERM stops the program cleanly, with one log line per request.
   EXPECT_EQ(servizio.Ferma(), 0);
   EXPECT_THAT(servizio.Uscita(), HasSubstr("Servizio fermato"));
   const std::string log = servizio.Log();
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 8) << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 12) << log;
   EXPECT_THAT(
       log, HasSubstr(" 127.0.0.1 GET /ServizioAggiornamenti/download/Aggiornamento00042.zip 200 "));
 }

@@ -68,7 +68,9 @@ class ServizioProva : public orvane::test::ServizioFiglio {
         },
         "text/xml; charset=utf-8");
   }
-  httplib::Result Leggi(const std::string& percorso) { return client_.Get(percorso); }
+  httplib::Result Leggi(const std::string& percorso, const httplib::Headers& intestazioni = {}) {
+    return client_.Get(percorso, intestazioni);
+  }
 
   /// The text of the answer's first unprefixed `return` element (nothing
   /// when there is none).

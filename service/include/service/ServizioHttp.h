@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <mutex>
@@ -34,6 +35,15 @@ class ServizioHttp {
   /// How much of a body over the limit is read and dropped before the
   /// connection is closed on its sender.
   static constexpr std::size_t kCorpoScartabile = 8 * kCorpoMassimo;
+  /// How long one read of a request may wait for its bytes.
+  static constexpr std::chrono::seconds kAttesaLettura{3};
+  /// How long a connection is kept open for its next request, and for how
+  /// many requests.
+  static constexpr std::chrono::seconds kAttesaRichiesta{2};
+  static constexpr std::size_t kRichiestePerConnessione = 20;
+  /// The threads answering connections, each one at a time: slow or idle
+  /// clients take some of them, not all.
+  static constexpr std::size_t kLavoratori = 32;
   static constexpr const char* kPercorsoSOAP = "/ServizioAggiornamenti/ServizioAggiornamenti.php";
 
   ServizioHttp(OperazioniServizio& operazioni, ArchivioServizio& archivio,
