@@ -236,8 +236,13 @@ bool GiaScritta(const std::filesystem::path& file, std::string_view testo) {
   return l.esiste && l.errore == 0 && l.contenuto == testo;
 }
 
-bool StessoComando(std::string_view a, std::string_view b) {
-  return RigaExec(a) == RigaExec(b);
+// The same program, whatever its arguments.
+bool StessoProgramma(std::string_view a, std::string_view b) {
+  const auto primo = [](std::string_view comando) {
+    const std::vector<std::string> argomenti = ArgomentiWindows(comando);
+    return argomenti.empty() ? std::string() : argomenti.front();
+  };
+  return primo(a) == primo(b);
 }
 
 }  // namespace
@@ -444,8 +449,12 @@ void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view
   }
   const auto esistente = TrovaIn(cartella, nome);
   const auto sistema = TrovaNelSistema(nome);
-  if (sistema && !sistema->nascosta && sistema->propria &&
-      StessoComando(sistema->comando, comando)) {
+  // The machine-wide entry of this very program is the administrator's:
+  // the arguments given there, or its being switched off, stand against
+  // what the program writes at each start, as on Windows a user may not
+  // write the machine's Run key. The user's own entry then goes, whatever
+  // it said, so that the machine-wide one applies.
+  if (sistema && sistema->propria && StessoProgramma(sistema->comando, comando)) {
     if (esistente) std::filesystem::remove(esistente->file);
     return;
   }

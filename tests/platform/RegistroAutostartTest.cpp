@@ -124,6 +124,17 @@ TEST_F(AutostartTest, AMachineWideEntryIsHiddenPerUserAndShownAgainByTheSameComm
   Scrivi(nome, sistema);
   EXPECT_FALSE(std::filesystem::exists(utente));
 
+  // What the administrator made of the entry, switched off or given other
+  // arguments for the same program, stands at the program's next start.
+  std::string conArgomento = testoSistema;
+  conArgomento.insert(conArgomento.find('\n', conArgomento.find("Exec=")), " DEBUG");
+  for (const std::string& modificato : {testoSistema + "Hidden=true\n", conArgomento}) {
+    ScriviFile(macchina_.AutostartSistema() / nomeFile, modificato);
+    Scrivi(nome, sistema);
+    EXPECT_FALSE(std::filesystem::exists(utente)) << modificato;
+  }
+  EXPECT_EQ(Leggi(nome), sistema + " DEBUG");
+
   // A machine-wide entry that is not ours is not ours to hide.
   ScriviFile(macchina_.AutostartSistema() / "org.example.Sync.desktop",
              "[Desktop Entry]\nType=Application\nName=Sync\nExec=sync-client\n");
