@@ -137,4 +137,10 @@ list(JOIN _caricate ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, fonts-dejavu-core, xdg-utils, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${_pacchetto_dir}/conffiles")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# A package ships the maker's key, unless asked for one without it.
+option(ORVANE_PACCHETTO_SENZA_CHIAVE
+       "Allow a Debian package without the maker's public key (it places updates unverified)" OFF)
+if(NOT EXISTS "${ORVANE_CHIAVE_AGGIORNAMENTI}" AND NOT ORVANE_PACCHETTO_SENZA_CHIAVE)
+  set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/PacchettoSenzaChiave.cmake")
+endif()
 include(CPack)
