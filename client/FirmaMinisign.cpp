@@ -105,6 +105,17 @@ bool VerificaAPezzi(const std::array<unsigned char, 64>& firma, const LetturaPac
          sodium_memcmp(atteso.data(), r, 32) == 0;
 }
 
+// Whether the trusted comment has the field `campo`, its fields being
+// separated by tabs.
+bool HaCampo(std::string_view commento, std::string_view campo) {
+  for (std::string_view resto = commento;;) {
+    const auto tab = resto.find('\t');
+    if (resto.substr(0, tab) == campo) return true;
+    if (tab == std::string_view::npos) return false;
+    resto.remove_prefix(tab + 1);
+  }
+}
+
 }  // namespace
 
 std::optional<ChiavePubblica> ChiavePubblica::Leggi(std::string_view testo) {
@@ -210,13 +221,13 @@ VerificaFirma VerificaFirmaMinisign(const ChiavePubblica& chiave, std::string_vi
   if (!Verifica(f->firmaGlobale.data(), Byte(globale), globale.size(), chiave))
     return {EsitoFirma::CommentoAlterato, {}};
 
-  const std::string campo = "file:" + std::string(nome);
-  for (std::string_view resto = f->commentoFidato;;) {
-    const auto tab = resto.find('\t');
-    if (resto.substr(0, tab) == campo) return {EsitoFirma::Valida, {}};
-    if (tab == std::string_view::npos) break;
-    resto.remove_prefix(tab + 1);
-  }
+  // A prehashed signature is a legacy one over the package's 64-byte hash
+  // but for its two algorithm bytes, which nothing signs. minisign writes
+  // the field "hashed" into the trusted comment of every prehashed one:
+  // one that calls itself legacy with it was relabelled, and signs only
+  // the hash, never this file.
+  if (!f->prehash && HaCampo(f->commentoFidato, "hashed")) return {EsitoFirma::NonValida, {}};
+  if (HaCampo(f->commentoFidato, "file:" + std::string(nome))) return {EsitoFirma::Valida, {}};
   return {EsitoFirma::AltroFile, "commento fidato: " + f->commentoFidato};
 }
 

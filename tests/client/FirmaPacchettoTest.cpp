@@ -3,6 +3,7 @@
 #include "quomaro/FirmaPacchetto.h"
 
 #include <gmock/gmock.h>
+#include <sodium.h>
 
 #include <unistd.h>
 
@@ -59,6 +60,21 @@ TEST_F(FirmaPacchettoTest, OnlyTheMakersSignatureOfThatVeryFileVerifies) {
        [&](auto& f, auto& corpo) {
          maker_.Firma(f, true);
          corpo.back() ^= 0x01;
+       },
+       EsitoFirma::NonValida, "non è quello firmato"},
+      {"prehash spacciato per legacy",
+       [&](auto& f, auto& corpo) {
+         // Relabelled, it is a legacy signature of the package's hash, which
+         // is then served as the package.
+         maker_.Firma(f);
+         std::string testo = LeggiFile(firma(f));
+         testo[testo.find('\n') + 2] = 'W';  // "ED" becomes "Ed"
+         ScriviFile(firma(f), testo);
+         std::string impronta(crypto_generichash_BYTES_MAX, '\0');
+         crypto_generichash(reinterpret_cast<unsigned char*>(impronta.data()), impronta.size(),
+                            reinterpret_cast<const unsigned char*>(corpo.data()), corpo.size(),
+                            nullptr, 0);
+         corpo = impronta;
        },
        EsitoFirma::NonValida, "non è quello firmato"},
       {"altra chiave", [&](auto& f, auto&) { altro_.Firma(f); }, EsitoFirma::AltraChiave,
