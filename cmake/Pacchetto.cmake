@@ -135,7 +135,8 @@ list(JOIN _caricate ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 # Not libraries: the window's fonts, the browser opener for the history page
 # and Qt's own Italian texts.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, fonts-dejavu-core, xdg-utils, qt6-translations-l10n")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${_pacchetto_dir}/conffiles")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${_pacchetto_dir}/conffiles"
+    "${CMAKE_CURRENT_LIST_DIR}/pacchetto/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # A package ships the maker's key, unless asked for one without it.
 option(ORVANE_PACCHETTO_SENZA_CHIAVE
