@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -142,7 +142,9 @@ class Camminatore {
  private:
   struct Collegamento {
     uid_t proprietario;
-    std::size_t resto;  // the names left after the link's own: its target is walked when as many are
+    // The names left after the link's own: its target has been walked when
+    // as many are left again.
+    std::size_t resto;
   };
 
   [[noreturn]] void Rifiuta(int errore) const {
