@@ -183,8 +183,8 @@ TEST_F(ServizioSOAPTest, EveryOtherStatementOrUnsafeQueryIsRefusedWithItsReasonA
       // Rows of values each within bounds, adding up past the answer's.
       {kQuery,
        "with recursive r(n) as (select 1 union all select n + 1 from r where n < " +
-           std::to_string(InterrogazioneLettura::kRispostaMassima / (2 << 20) + 1) +
-           ") select zeroblob(1 << 20) from r",
+           std::to_string(InterrogazioneLettura::kRispostaMassima / 4000000 + 1) +
+           ") select printf('%.4000000c', 'x') from r",
        "risposta di più di"},
   };
   for (const auto& [operazione, sql, motivo] : casi) {
