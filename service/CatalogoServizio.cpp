@@ -256,7 +256,6 @@ std::string CatalogoServizio::NomeFile(long long codice) {
 }
 
 void CatalogoServizio::CostruisciPacchetti(const std::filesystem::path& cartella) {
-  std::filesystem::create_directories(cartella);
   std::set<std::string> nomi;
   for (auto& p : pacchetti_) {
     const auto file = cartella / NomeFile(p.codice);

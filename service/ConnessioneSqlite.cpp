@@ -9,9 +9,18 @@ ConnessioneSqlite::ConnessioneSqlite(const std::filesystem::path& file, Modo mod
   sqlite3* db = nullptr;
   const int flag =
       modo == Modo::SolaLettura ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-  const int esito = sqlite3_open_v2(file.c_str(), &db, flag | SQLITE_OPEN_NOMUTEX, nullptr);
+  // A link in place of the database would have the service write wherever it points.
+  const int esito = sqlite3_open_v2(file.c_str(), &db,
+                                    flag | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
   db_.reset(db);
-  if (esito != SQLITE_OK) Fallisci("Impossibile aprire il database " + file.string());
+  if (esito != SQLITE_OK) {
+    std::error_code ec;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, ec))) {
+      throw std::runtime_error("Il database " + file.string() +
+                               " è un collegamento: il servizio non lo segue");
+    }
+    Fallisci("Impossibile aprire il database " + file.string());
+  }
   // Asked for writing, SQLite opens a file it may not write read-only and
   // says nothing: every write would fail later, request by request.
   if (modo == Modo::LetturaScrittura && sqlite3_db_readonly(db, "main") == 1) {

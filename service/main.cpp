@@ -11,6 +11,7 @@
 
 #include "OpzioniServizio.h"
 #include "service/ArchivioServizio.h"
+#include "service/CartellaDati.h"
 #include "service/CatalogoServizio.h"
 #include "service/InterrogazioneLettura.h"
 #include "service/OperazioniServizio.h"
@@ -47,9 +48,9 @@ int main(int argc, char** argv) {
   // The program's one failure boundary: whatever stops the start is reported
   // and ends the program with status 1.
   try {
-    std::filesystem::create_directories(opzioni.dati);
-    const auto cartellaDownload = opzioni.dati / "download";
-    ArchivioServizio archivio(opzioni.dati / "servizio.sqlite");
+    const auto dati = CartellaPropria(opzioni.dati, kModoCartellaDati);
+    const auto cartellaDownload = CartellaPropria(dati / "download", kModoCartellaDownload);
+    ArchivioServizio archivio(dati / "servizio.sqlite");
     if (opzioni.catalogo) {
       auto catalogo = CatalogoServizio::Leggi(*opzioni.catalogo);
       catalogo.CostruisciPacchetti(cartellaDownload);
@@ -57,7 +58,6 @@ int main(int argc, char** argv) {
       std::cout << "Catalogo caricato: " << catalogo.Clienti().size() << " clienti, "
                 << catalogo.Pacchetti().size() << " pacchetti" << std::endl;
     }
-    std::filesystem::create_directories(cartellaDownload);
     InterrogazioneLettura interrogazioni(archivio.File());
     OperazioniServizio operazioni(archivio, interrogazioni);
     ServizioHttp http(operazioni, archivio, cartellaDownload, std::clog);

@@ -2,6 +2,9 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <chrono>
+#include <csignal>
+#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -14,6 +17,7 @@
 #include "service/ArchivioServizio.h"
 #include "service/CatalogoServizio.h"
 #include "tests/support/AltroUtente.h"
+#include "tests/support/Processo.h"
 
 namespace orvane::servizio::test {
 namespace {
@@ -22,6 +26,24 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Key;
 using ::testing::Not;
+
+namespace fs = std::filesystem;
+
+// Runs `comando` (the service and its options, maybe behind a wrapper) on
+// the data folder `dati`, its output in `cartella`, and stops it once it
+// listens: 0 then, otherwise how it ended.
+int AvviaEFerma(const orvane::test::CartellaTemporanea& cartella, const fs::path& dati,
+                std::vector<std::string> comando) {
+  comando.insert(comando.end(), {"--data", dati.string(), "--listen", "127.0.0.1:0"});
+  orvane::test::Processo servizio(comando.front(), {comando.begin() + 1, comando.end()}, {},
+                                  cartella.Percorso());
+  if (!orvane::test::AttendiRiga(servizio, cartella / "stdout", "In ascolto su ",
+                                 std::chrono::seconds(30))
+           .empty()) {
+    return servizio.Termina(SIGTERM) == 0 ? 0 : -1;
+  }
+  return servizio.Attendi(std::chrono::seconds(10)).value_or(-1);
+}
 
 // The entries of a zip archive, by name, with their bytes (none when the
 // archive does not open whole).
@@ -177,6 +199,7 @@ TEST(ServizioHttpTest, GeneratedEntriesAreStoredWithTheirSizeAndTheSameAtEveryBu
       R"("contenuto":{"LEGGIMI.txt":"testo","a.bin":{"casuali":5001},"b.bin":{"casuali":5001}}}]})");
   std::vector<std::string> file;
   for (const char* uscita : {"uno", "due"}) {
+    fs::create_directory(cartella / uscita);
     auto catalogo = CatalogoServizio::Leggi(cartella / "c.json");
     catalogo.CostruisciPacchetti(cartella / uscita);
     file.push_back(orvane::test::LeggiFile(cartella / uscita / "Aggiornamento00007.zip"));
@@ -194,9 +217,62 @@ TEST(ServizioHttpTest, GeneratedEntriesAreStoredWithTheirSizeAndTheSameAtEveryBu
 
   // The sample catalogue the demo seeds the service with builds too.
   auto campione = CatalogoServizio::Leggi(ORVANE_CATALOGO);
+  fs::create_directory(cartella / "campione");
   campione.CostruisciPacchetti(cartella / "campione");
   EXPECT_THAT(VociZip(orvane::test::LeggiFile(cartella / "campione/Aggiornamento00301.zip")),
               ElementsAre(Key("LEGGIMI.txt"), Key("listini/2024.csv")));
+}
+
+// A data folder another user could have prepared, in a folder anyone may
+// write as /tmp, stops the start before anything is written through it.
+TEST(ServizioHttpTest, ADataFolderAnotherUserCouldHavePreparedIsRefusedAtTheStart) {
+  using Prepara = std::function<void(const fs::path& dati, const fs::path& vittima)>;
+  const Prepara collega = [](const fs::path& dati, const fs::path& vittima) {
+    fs::create_directory(dati);
+    fs::create_directory_symlink(vittima, dati / "download");
+  };
+  std::vector<std::tuple<std::string, Prepara, std::string>> casi{
+      {"scrivibile da altri",
+       [&](const fs::path& dati, const fs::path& vittima) {
+         collega(dati, vittima);
+         fs::permissions(dati, fs::perms::all);
+       },
+       "è scrivibile da altri utenti"},
+      {"download collegato", collega, "download è un collegamento"},
+      {"database collegato",
+       [](const fs::path& dati, const fs::path& vittima) {
+         fs::create_directory(dati);
+         fs::create_symlink(vittima / "servizio.sqlite", dati / "servizio.sqlite");
+       },
+       "servizio.sqlite è un collegamento"}};
+  if (::geteuid() == 0) {
+    casi.emplace_back(
+        "di un altro utente",
+        [&](const fs::path& dati, const fs::path& vittima) {
+          collega(dati, vittima);
+          ASSERT_EQ(
+              ::lchown(dati.c_str(), orvane::test::kUtenteNessuno, orvane::test::kUtenteNessuno),
+              0);
+        },
+        "appartiene a un altro utente");
+  }
+  for (const auto& [caso, prepara, motivo] : casi) {
+    const orvane::test::CartellaTemporanea cartella;
+    orvane::test::ScriviFile(cartella / "catalogo.json", orvane::test::kCatalogoProva);
+    const auto pubblica = cartella / "pubblica";
+    fs::create_directory(pubblica);
+    fs::permissions(pubblica, fs::perms::all | fs::perms::sticky_bit);
+    const auto vittima = cartella / "vittima";
+    orvane::test::ScriviFile(vittima / "Aggiornamento99999.zip", "di root");
+    prepara(pubblica / "orvane-servizio", vittima);
+    EXPECT_EQ(AvviaEFerma(cartella, pubblica / "orvane-servizio",
+                          {ORVANE_SERVICE, "--seed", (cartella / "catalogo.json").string()}),
+              1)
+        << caso;
+    EXPECT_THAT(orvane::test::LeggiFile(cartella / "stderr"), HasSubstr(motivo)) << caso;
+    EXPECT_THAT(orvane::test::NomiInCartella(vittima), ElementsAre("Aggiornamento99999.zip"))
+        << caso;
+  }
 }
 
 // A data folder made before packages could be repeated still opens: its

@@ -17,10 +17,10 @@ class CatalogoServizio {
   /// the file and the first fault found.
   [[nodiscard]] static CatalogoServizio Leggi(const std::filesystem::path& file);
 
-  /// Writes "AggiornamentoNNNNN.zip" for every package into `cartella`
-  /// (created when missing), sets each package's `dimens` to its file's
-  /// size, and removes package files of packages no longer listed. Building
-  /// the same catalogue twice gives the same files.
+  /// Writes "AggiornamentoNNNNN.zip" for every package into `cartella`, an
+  /// existing folder of the service's own, sets each package's `dimens` to
+  /// its file's size, and removes package files of packages no longer
+  /// listed. Building the same catalogue twice gives the same files.
   void CostruisciPacchetti(const std::filesystem::path& cartella);
 
   [[nodiscard]] const std::vector<Cliente>& Clienti() const noexcept { return clienti_; }

@@ -21,9 +21,10 @@ class ConnessioneSqlite {
  public:
   enum class Modo { LetturaScrittura, SolaLettura };
 
-  /// Opens the database (creating it when writable); throws
-  /// std::runtime_error naming the file and SQLite's reason, or naming the
-  /// file when it was asked for writing and can only be read.
+  /// Opens the database (creating it when writable), never through a link;
+  /// throws std::runtime_error naming the file and SQLite's reason, or
+  /// naming the file when it is a link, or when it was asked for writing and
+  /// can only be read.
   ConnessioneSqlite(const std::filesystem::path& file, Modo modo);
 
   [[nodiscard]] sqlite3* Db() const noexcept { return db_.get(); }
