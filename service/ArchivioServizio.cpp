@@ -165,6 +165,20 @@ quomaro::Recordset ArchivioServizio::PacchettiVisibili(std::string_view userid) 
   return rs;
 }
 
+std::vector<std::pair<long long, long long>> ArchivioServizio::Dimensioni() const {
+  const std::lock_guard blocco(mutex_);
+  const auto istruzione =
+      connessione_.Prepara("SELECT codice, dimens FROM pacchetti ORDER BY codice");
+  std::vector<std::pair<long long, long long>> dimensioni;
+  int esito = SQLITE_ROW;
+  while ((esito = sqlite3_step(istruzione.get())) == SQLITE_ROW) {
+    dimensioni.emplace_back(sqlite3_column_int64(istruzione.get(), 0),
+                            sqlite3_column_int64(istruzione.get(), 1));
+  }
+  if (esito != SQLITE_DONE) connessione_.Fallisci("Lettura dei pacchetti non riuscita");
+  return dimensioni;
+}
+
 void ArchivioServizio::RegistraDownload(const RecordDownload& r) {
   const std::lock_guard blocco(mutex_);
   const auto istruzione = connessione_.Prepara(

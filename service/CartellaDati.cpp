@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/Descrittore.h"
+#include "service/CatalogoServizio.h"
 
 namespace orvane::servizio {
 namespace {
@@ -19,6 +20,11 @@ namespace fs = std::filesystem;
 
 [[noreturn]] void Rifiuta(const fs::path& cartella, const std::string& motivo) {
   throw std::runtime_error("La cartella " + cartella.string() + " " + motivo);
+}
+
+// For a failed call: `errore` is its errno, taken before anything may change it.
+[[noreturn]] void Rifiuta(const fs::path& cartella, int errore, const char* cosa) {
+  Rifiuta(cartella, std::string(cosa) + ": " + std::strerror(errore));
 }
 
 }  // namespace
@@ -36,33 +42,55 @@ fs::path CartellaPropria(const fs::path& cartella, mode_t modo) {
                  ? fs::canonical(percorso)
                  : fs::canonical(sopra) / percorso.filename();
   const bool creata = ::mkdir(percorso.c_str(), modo) == 0;
-  if (!creata && errno != EEXIST) {
-    Rifiuta(percorso, std::string("non si può creare: ") + std::strerror(errno));
-  }
+  if (!creata && errno != EEXIST) Rifiuta(percorso, errno, "non si può creare");
   const platform::Descrittore fd(
       ::open(percorso.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (fd.Fd() < 0) {
     const int errore = errno;
-    Rifiuta(percorso,
-            errore == ELOOP || errore == ENOTDIR
-                ? "è un collegamento o un file, non una cartella: il servizio non la segue"
-                : std::string("non si può aprire: ") + std::strerror(errore));
+    if (errore != ELOOP && errore != ENOTDIR) Rifiuta(percorso, errore, "non si può aprire");
+    Rifiuta(percorso, "è un collegamento o un file, non una cartella: il servizio non la segue");
   }
   struct stat info {};
-  if (::fstat(fd.Fd(), &info) != 0) {
-    Rifiuta(percorso, std::string("non si può leggere: ") + std::strerror(errno));
-  }
+  if (::fstat(fd.Fd(), &info) != 0) Rifiuta(percorso, errno, "non si può leggere");
   if (info.st_uid != ::geteuid()) {
     Rifiuta(percorso, "appartiene a un altro utente: il servizio usa solo una cartella sua");
   }
   // The umask may have taken bits the folder needs; a folder found is left as it is.
-  if (creata && ::fchmod(fd.Fd(), modo) != 0) {
-    Rifiuta(percorso, std::string("non si può impostare: ") + std::strerror(errno));
-  }
+  if (creata && ::fchmod(fd.Fd(), modo) != 0) Rifiuta(percorso, errno, "non si può impostare");
   if (((creata ? modo : info.st_mode) & (S_IWGRP | S_IWOTH)) != 0) {
     Rifiuta(percorso, "è scrivibile da altri utenti: il servizio la vuole scrivibile solo da sé");
   }
   return percorso;
+}
+
+void ScambiaCartelle(const fs::path& una, const fs::path& altra) {
+  if (::renameat2(AT_FDCWD, una.c_str(), AT_FDCWD, altra.c_str(), RENAME_EXCHANGE) != 0) {
+    const int errore = errno;
+    throw std::runtime_error("Impossibile scambiare le cartelle " + una.string() + " e " +
+                             altra.string() + ": " + std::strerror(errore));
+  }
+}
+
+void CopiaFirme(const fs::path& da, const fs::path& a, const std::vector<Pacchetto>& pacchetti) {
+  for (const auto& p : pacchetti) {
+    const std::string nome = CatalogoServizio::NomeFile(p.codice) + ".minisig";
+    struct stat info {};
+    if (::lstat((da / nome).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+      fs::copy_file(da / nome, a / nome);
+    }
+  }
+}
+
+void VerificaPacchetti(const fs::path& cartella, const ArchivioServizio& archivio) {
+  for (const auto& [codice, dimens] : archivio.Dimensioni()) {
+    const fs::path file = cartella / CatalogoServizio::NomeFile(codice);
+    struct stat info {};
+    if (::lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != dimens) {
+      throw std::runtime_error("Il pacchetto " + std::to_string(codice) + " non corrisponde al " +
+                               "database: " + file.string() + " manca o non è di " +
+                               std::to_string(dimens) + " byte. Ricaricare il catalogo con --seed");
+    }
+  }
 }
 
 }  // namespace orvane::servizio

@@ -256,18 +256,10 @@ std::string CatalogoServizio::NomeFile(long long codice) {
 }
 
 void CatalogoServizio::CostruisciPacchetti(const std::filesystem::path& cartella) {
-  std::set<std::string> nomi;
   for (auto& p : pacchetti_) {
     const auto file = cartella / NomeFile(p.codice);
     ScriviZip(file, p);
     p.dimens = static_cast<long long>(std::filesystem::file_size(file));
-    nomi.insert(file.filename().string());
-  }
-  for (const auto& voce : std::filesystem::directory_iterator(cartella)) {
-    const std::string nome = voce.path().filename().string();
-    if (nome.starts_with("Aggiornamento") && nome.ends_with(".zip") && !nomi.contains(nome)) {
-      std::filesystem::remove(voce.path());
-    }
   }
 }
 

@@ -275,6 +275,48 @@ TEST(ServizioHttpTest, ADataFolderAnotherUserCouldHavePreparedIsRefusedAtTheStar
   }
 }
 
+// A seed killed halfway (by the file size limit, on its second package,
+// after its first was built larger) leaves the files the database lists; a
+// package file that is not is refused at the start, until a seed mends it.
+TEST(ServizioHttpTest, ASeedThatStopsHalfwayLeavesTheFilesTheDatabaseLists) {
+  const orvane::test::CartellaTemporanea cartella;
+  const auto dati = cartella / "dati";
+  std::string cambiato = orvane::test::kCatalogoProva;
+  for (const auto& [da, a] : {std::pair<std::string, std::string>{R"(42\n")", R"(42, rifatto\n")"},
+                              {R"("Componenti comuni")", R"({ "casuali": 100000 })"}}) {
+    cambiato.replace(cambiato.find(da), da.size(), a);
+  }
+  orvane::test::ScriviFile(cartella / "a.json", orvane::test::kCatalogoProva);
+  orvane::test::ScriviFile(cartella / "b.json", cambiato);
+  const std::vector<std::string> semina{ORVANE_SERVICE, "--seed", (cartella / "a.json").string()};
+  ASSERT_EQ(AvviaEFerma(cartella, dati, semina), 0);
+  orvane::test::ScriviFile(dati / "download/Aggiornamento00007.zip.minisig", "firma");
+  ASSERT_NE(AvviaEFerma(cartella, dati,
+                        {"prlimit", "--fsize=65536", ORVANE_SERVICE, "--seed",
+                         (cartella / "b.json").string()}),
+            0);
+
+  ASSERT_EQ(AvviaEFerma(cartella, dati, {ORVANE_SERVICE}), 0)
+      << orvane::test::LeggiFile(cartella / "stderr");
+  const auto righe = orvane::test::RigheSql(dati / "servizio.sqlite",
+                                            "SELECT codice || ' ' || dimens FROM pacchetti");
+  EXPECT_EQ(righe.size(), 4U);
+  for (const auto& riga : righe) {
+    const auto spazio = riga.find(' ');
+    EXPECT_EQ(fs::file_size(dati / "download" /
+                            CatalogoServizio::NomeFile(std::stoll(riga.substr(0, spazio)))),
+              std::stoull(riga.substr(spazio + 1)))
+        << riga;
+  }
+
+  orvane::test::ScriviFile(dati / "download/Aggiornamento00042.zip", "troncato");
+  EXPECT_EQ(AvviaEFerma(cartella, dati, {ORVANE_SERVICE}), 1);
+  EXPECT_THAT(orvane::test::LeggiFile(cartella / "stderr"),
+              HasSubstr("Il pacchetto 42 non corrisponde al database"));
+  EXPECT_EQ(AvviaEFerma(cartella, dati, semina), 0);
+  EXPECT_EQ(orvane::test::LeggiFile(dati / "download/Aggiornamento00007.zip.minisig"), "firma");
+}
+
 // A data folder made before packages could be repeated still opens: its
 // download records stay and count against what is offered.
 TEST(ServizioHttpTest, AnEarlierDatabaseGainsTheRepeatColumnAndKeepsItsDownloads) {

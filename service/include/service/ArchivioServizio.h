@@ -4,6 +4,7 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "quomaro/Recordset.h"
@@ -33,6 +34,9 @@ class ArchivioServizio {
   /// record per package and program, with the typed columns dataxx, codice,
   /// progra, TipoXx, Filexx, dimens, notexx.
   [[nodiscard]] quomaro::Recordset PacchettiVisibili(std::string_view userid) const;
+
+  /// The code and the recorded size (`dimens`) of every package, by code.
+  [[nodiscard]] std::vector<std::pair<long long, long long>> Dimensioni() const;
 
   /// Appends one download record.
   void RegistraDownload(const RecordDownload& record);

@@ -3,6 +3,9 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <vector>
+
+#include "service/ArchivioServizio.h"
 
 namespace orvane::servizio {
 
@@ -19,5 +22,19 @@ inline constexpr mode_t kModoCartellaDownload = 0755;
 /// std::runtime_error naming the folder and the reason otherwise.
 [[nodiscard]] std::filesystem::path CartellaPropria(const std::filesystem::path& cartella,
                                                     mode_t modo);
+
+/// Swaps two folders of the same file system in one step: each takes the
+/// other's name. Throws std::runtime_error when the file system cannot.
+void ScambiaCartelle(const std::filesystem::path& una, const std::filesystem::path& altra);
+
+/// Copies into `a` the signature (".minisig") found in `da` of each package
+/// listed, as a plain file; a signature that is not a plain file stays out.
+void CopiaFirme(const std::filesystem::path& da, const std::filesystem::path& a,
+                const std::vector<Pacchetto>& pacchetti);
+
+/// Checks that `cartella` holds, as a plain file, the package file of every
+/// package the database lists, with the size the database records for it.
+/// Throws std::runtime_error naming the first that does not.
+void VerificaPacchetti(const std::filesystem::path& cartella, const ArchivioServizio& archivio);
 
 }  // namespace orvane::servizio

@@ -18,9 +18,10 @@ class CatalogoServizio {
   [[nodiscard]] static CatalogoServizio Leggi(const std::filesystem::path& file);
 
   /// Writes "AggiornamentoNNNNN.zip" for every package into `cartella`, an
-  /// existing folder of the service's own, sets each package's `dimens` to
-  /// its file's size, and removes package files of packages no longer
-  /// listed. Building the same catalogue twice gives the same files.
+  /// existing folder of the service's own (a fresh one: the files of
+  /// packages no longer listed are not looked for), and sets each package's
+  /// `dimens` to its file's size. Building the same catalogue twice gives the
+  /// same files.
   void CostruisciPacchetti(const std::filesystem::path& cartella);
 
   [[nodiscard]] const std::vector<Cliente>& Clienti() const noexcept { return clienti_; }
