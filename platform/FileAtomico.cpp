@@ -126,7 +126,7 @@ class Camminatore {
       struct stat st {};
       if (::fstatat(cartella_.Fd(), nome.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
           S_ISLNK(st.st_mode)) {
-        Segui(nome, st.st_uid);
+        Segui(nome, Proprietario(st));
         nome.clear();
         continue;
       }
@@ -150,6 +150,16 @@ class Camminatore {
   [[noreturn]] void Rifiuta(int errore) const {
     errno = errore;
     Fallisci(testo_);
+  }
+
+  // Whose a link is: its owner's, unless it has another name, which anyone
+  // who may write this folder could have given it here (where the kernel
+  // lets hard links to others' files be made); then the folder owner's.
+  uid_t Proprietario(const struct stat& collegamento) const {
+    if (collegamento.st_nlink <= 1) return collegamento.st_uid;
+    struct stat st {};
+    if (::fstat(cartella_.Fd(), &st) != 0) Fallisci(testo_);
+    return st.st_uid;
   }
 
   Descrittore Apri(int da, const char* nome) const {

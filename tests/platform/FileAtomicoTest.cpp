@@ -207,8 +207,14 @@ TEST(FileAtomico, ALinkIsFollowedOnlyWhereItsOwnerCouldHaveWrittenTheFile) {
   }
   // Nor are folders made where the user's link leads.
   EXPECT_THROW(CreaCartellePrivate(utente / "cartella" / "nuova"), std::system_error);
+  // A second name of root's own link, put in the user's folder (hard links
+  // to links are allowed where fs.protected_hardlinks is off), is the user's.
+  std::filesystem::create_symlink(cartella / "di-root.txt", cartella / "di-root.lnk");
+  std::filesystem::create_hard_link(cartella / "di-root.lnk", utente / "secondo-nome");
+  EXPECT_THROW(ScriviFileAtomico(utente / "secondo-nome", "nuovo"), std::system_error);
+  EXPECT_EQ(LeggiFile(cartella / "di-root.txt"), "di root");
   EXPECT_EQ(Voci(cartella.Percorso()),
-            (std::set<std::string>{"utente", "di-root.txt", "tramite-root.txt"}));
+            (std::set<std::string>{"utente", "di-root.txt", "di-root.lnk", "tramite-root.txt"}));
 }
 
 TEST(FileAtomico, APieceByPieceWriteIsPlacedOnlyWholeAndOnlyFromItsOwnTemporary) {
