@@ -123,20 +123,28 @@ class Camminatore {
     while (!parti_.empty()) {
       nome = std::move(parti_.front());
       parti_.pop_front();
+      // The entry itself, never what it points to: its owner and, for a
+      // link, its text are read from this one descriptor, so that another
+      // entry put in its place meanwhile cannot lend it its owner.
+      Descrittore voce(::openat(cartella_.Fd(), nome.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+      if (voce.Fd() < 0 && errno != ENOENT) Fallisci(testo_);
       struct stat st {};
-      if (::fstatat(cartella_.Fd(), nome.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-          S_ISLNK(st.st_mode)) {
-        Segui(nome, Proprietario(st));
+      if (voce.Fd() >= 0 && ::fstat(voce.Fd(), &st) != 0) Fallisci(testo_);
+      if (voce.Fd() >= 0 && S_ISLNK(st.st_mode)) {
+        Segui(voce.Fd(), Proprietario(st));
         nome.clear();
         continue;
       }
       if (parti_.empty() && fine == Fine::Nome) break;
-      Entra(nome);
+      Entra(nome, std::move(voce), st);
     }
     Giudica();
+    // A folder one may write and pass through but not list is still written
+    // to through its O_PATH descriptor; it is then neither locked, listed
+    // nor flushed.
     Descrittore letta(::openat(cartella_.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (letta.Fd() < 0) Fallisci(testo_);
-    return {std::move(letta), std::move(nome)};
+    if (letta.Fd() < 0 && errno != EACCES) Fallisci(testo_);
+    return {letta.Fd() >= 0 ? std::move(letta) : std::move(cartella_), std::move(nome)};
   }
 
  private:
@@ -153,14 +161,17 @@ class Camminatore {
   }
 
   // Whose a link is: its owner's, unless it has another name, which anyone
-  // who may write this folder could have given it here (where the kernel
-  // lets hard links to others' files be made); then the folder owner's.
+  // who may write this folder could have given it here (its owner's own
+  // link, or another's where the kernel lets hard links to others' files be
+  // made): then the folder owner's, and nobody's in a folder that others
+  // than its owner may write.
   uid_t Proprietario(const struct stat& collegamento) const {
     if (collegamento.st_nlink <= 1) return collegamento.st_uid;
     struct stat st {};
     if (::fstat(cartella_.Fd(), &st) != 0) Fallisci(testo_);
-    return st.st_uid;
+    return (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 ? st.st_uid : kNessuno;
   }
+  static constexpr uid_t kNessuno = static_cast<uid_t>(-1);
 
   Descrittore Apri(int da, const char* nome) const {
     Descrittore fd(::openat(da, nome, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -178,12 +189,12 @@ class Camminatore {
     parti_.insert(parti_.begin(), nuove.begin(), nuove.end());
   }
 
-  void Segui(const std::string& nome, uid_t proprietario) {
+  // Follows the link open (O_PATH) on `collegamento`.
+  void Segui(int collegamento, uid_t proprietario) {
     constexpr int kSaltiMassimi = 40;
     if (++salti_ > kSaltiMassimi) Rifiuta(ELOOP);
     std::string destinazione(PATH_MAX, '\0');
-    const ssize_t n =
-        ::readlinkat(cartella_.Fd(), nome.c_str(), destinazione.data(), destinazione.size());
+    const ssize_t n = ::readlinkat(collegamento, "", destinazione.data(), destinazione.size());
     if (n < 0) Fallisci(testo_);
     if (static_cast<std::size_t>(n) >= destinazione.size()) Rifiuta(ENAMETOOLONG);
     destinazione.resize(static_cast<std::size_t>(n));
@@ -194,10 +205,13 @@ class Camminatore {
     Giudica();
   }
 
-  void Entra(const std::string& nome) {
-    Descrittore prossima(
-        ::openat(cartella_.Fd(), nome.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (prossima.Fd() < 0 && errno == ENOENT && crea_) {
+  // Goes into the folder `nome`, open (O_PATH) on `voce` with its state in
+  // `st`, or missing when `voce` holds nothing.
+  void Entra(const std::string& nome, Descrittore voce, const struct stat& st) {
+    if (voce.Fd() >= 0 && !S_ISDIR(st.st_mode)) Rifiuta(ENOTDIR);
+    Descrittore prossima = std::move(voce);
+    if (prossima.Fd() < 0) errno = ENOENT;
+    if (prossima.Fd() < 0 && crea_) {
       // Nothing is made where a link not yet judged leads.
       for (const Collegamento& c : collegamenti_)
         if (c.proprietario != ::geteuid() && c.proprietario != 0) Rifiuta(EACCES);
@@ -334,6 +348,14 @@ Descrittore ApriSottocartella(int cartella, std::string_view nome, bool crea) {
     errno = EPERM;
     Fallisci(voce + ": scrivibile da chiunque");
   }
+  return fd;
+}
+
+Descrittore ApriInLettura(const std::filesystem::path& file) {
+  const auto [cartella, nome] = ApriDestinazione(file);
+  Descrittore fd(::openat(cartella.Fd(), nome.c_str(),
+                          O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+  if (fd.Fd() < 0) Fallisci(file.string());
   return fd;
 }
 

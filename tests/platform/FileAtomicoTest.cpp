@@ -212,9 +212,30 @@ TEST(FileAtomico, ALinkIsFollowedOnlyWhereItsOwnerCouldHaveWrittenTheFile) {
   std::filesystem::create_symlink(cartella / "di-root.txt", cartella / "di-root.lnk");
   std::filesystem::create_hard_link(cartella / "di-root.lnk", utente / "secondo-nome");
   EXPECT_THROW(ScriviFileAtomico(utente / "secondo-nome", "nuovo"), std::system_error);
+  // Nor is the user's own link with a second name in a folder all may
+  // write, such as /tmp, root's.
+  const auto pubblica = cartella / "pubblica";
+  std::filesystem::create_directory(pubblica);
+  std::filesystem::permissions(pubblica, std::filesystem::perms(01777));
+  std::filesystem::create_symlink(cartella / "di-root.txt", pubblica / "suo");
+  ASSERT_EQ(::lchown((pubblica / "suo").c_str(), kUtenteNessuno, kUtenteNessuno), 0);
+  std::filesystem::create_hard_link(pubblica / "suo", pubblica / "secondo");
+  EXPECT_THROW(ScriviFileAtomico(pubblica / "suo", "nuovo"), std::system_error);
   EXPECT_EQ(LeggiFile(cartella / "di-root.txt"), "di root");
+  // A user may write in a folder they may pass and write but not list.
+  const auto cieca = cartella / "cieca";
+  std::filesystem::create_directory(cieca);
+  std::filesystem::permissions(cieca, std::filesystem::perms(0733));
+  std::filesystem::permissions(cartella.Percorso(), std::filesystem::perms(0711));
+  EXPECT_EQ(orvane::test::ComeAltroUtente([&] {
+              ScriviFileAtomico(cieca / "x.txt", "nuovo");
+              return 0;
+            }),
+            0);
+  EXPECT_EQ(LeggiFile(cieca / "x.txt"), "nuovo");
   EXPECT_EQ(Voci(cartella.Percorso()),
-            (std::set<std::string>{"utente", "di-root.txt", "di-root.lnk", "tramite-root.txt"}));
+            (std::set<std::string>{"utente", "di-root.txt", "di-root.lnk", "tramite-root.txt",
+                                   "pubblica", "cieca"}));
 }
 
 TEST(FileAtomico, APieceByPieceWriteIsPlacedOnlyWholeAndOnlyFromItsOwnTemporary) {

@@ -101,6 +101,12 @@ class FileAtomicoInCartella {
 /// could not create "<folder>: impossibile creare la cartella".
 [[nodiscard]] Descrittore ApriCartellaPrivata(const std::filesystem::path& cartella, bool crea);
 
+/// The file `file` opened for reading, without waiting should it be a FIFO,
+/// once its links are followed as ScriviFileAtomico follows them: a file
+/// that another user's link leads to fails with EACCES. Throws
+/// std::system_error naming `file`.
+[[nodiscard]] Descrittore ApriInLettura(const std::filesystem::path& file);
+
 /// ApriCartellaPrivata(cartella, true), the folder left closed.
 void CreaCartellePrivate(const std::filesystem::path& cartella);
 
