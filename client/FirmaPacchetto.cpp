@@ -1,6 +1,5 @@
 #include "quomaro/FirmaPacchetto.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 #include <system_error>
 
 #include "platform/Descrittore.h"
+#include "platform/FileAtomico.h"
 
 #include "quomaro/Scaricamento.h"
 
@@ -29,11 +29,15 @@ std::optional<ChiavePubblica> LeggiFileChiave(const std::filesystem::path& file)
     return std::runtime_error("chiave pubblica " + file.string() + " inutilizzabile: " + motivo);
   };
   if (ec) throw errore(ec.message());
-  // Opened without waiting (a FIFO would keep the reader for ever) and
-  // judged by what was opened, so the checks and the read are of one file.
-  const platform::Descrittore fd(
-      ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (fd.Fd() < 0) throw errore(std::generic_category().message(errno));
+  // Opened without waiting (a FIFO would keep the reader for ever), through
+  // no other user's link, and judged by what was opened, so that the checks
+  // and the read are of one file.
+  platform::Descrittore fd;
+  try {
+    fd = platform::ApriInLettura(file);
+  } catch (const std::system_error& e) {
+    throw errore(e.code().message());
+  }
   struct stat st {};
   if (::fstat(fd.Fd(), &st) != 0) throw errore(std::generic_category().message(errno));
   if (!S_ISREG(st.st_mode)) throw errore("non è un file");

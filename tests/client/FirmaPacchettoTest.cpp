@@ -147,7 +147,12 @@ TEST_F(FirmaPacchettoTest, NoKeyFileIsNoKeyButAnUnusableOneFails) {
     fs::copy_file(maker_.Pubblica(), cartella / "altrui.pub");
     ASSERT_EQ(::chown((cartella / "altrui.pub").c_str(), orvane::test::kUtenteNessuno, 0), 0);
     fs::create_symlink(cartella / "altrui.pub", cartella / "verso-altrui.pub");
-    nomi.insert(nomi.end(), {"altrui.pub", "verso-altrui.pub"});
+    // Another user's link to a root-owned key, such as one the kernel
+    // shows for a process of theirs.
+    fs::copy_file(maker_.Pubblica(), cartella / "di-root.pub");
+    fs::create_symlink(cartella / "di-root.pub", cartella / "link-altrui.pub");
+    EXPECT_EQ(::lchown((cartella / "link-altrui.pub").c_str(), orvane::test::kUtenteNessuno, 0), 0);
+    nomi.insert(nomi.end(), {"altrui.pub", "verso-altrui.pub", "link-altrui.pub"});
   }
   for (const std::string& nome : nomi) {
     SCOPED_TRACE(nome);

@@ -22,8 +22,8 @@ inline constexpr std::string_view kFileChiave = "aggiornamenti.pub";
 /// std::runtime_error that says why, in Italian: a key that is there but
 /// cannot be used must not pass for no key. A key file (wherever a link
 /// leads) that is neither root's nor the caller's, or that group or others
-/// may write, cannot be used: whoever may change it decides what passes for
-/// the maker's.
+/// may write, or that another user's link leads to, cannot be used: whoever
+/// may change it decides what passes for the maker's.
 [[nodiscard]] QUOMARO_API std::optional<ChiavePubblica> LeggiFileChiave(
     const std::filesystem::path& file);
 
