@@ -218,6 +218,11 @@ class Camminatore {
       if (::mkdirat(cartella_.Fd(), nome.c_str(), 0700) != 0 && errno != EEXIST)
         Fallisci(testo_ + ": impossibile creare la cartella");
       prossima = Apri(cartella_.Fd(), nome.c_str());
+      // What root makes in a user's folder is the user's, as the folder is.
+      struct stat sopra {};
+      if (::geteuid() == 0 && ::fstat(cartella_.Fd(), &sopra) == 0 && sopra.st_uid != 0 &&
+          ::fchownat(prossima.Fd(), "", sopra.st_uid, sopra.st_gid, AT_EMPTY_PATH) != 0)
+        Fallisci(testo_);
     }
     if (prossima.Fd() < 0) Fallisci(testo_);
     cartella_ = std::move(prossima);
@@ -281,14 +286,16 @@ FileAtomicoInCartella::FileAtomicoInCartella(int cartella, std::string_view nome
   fd_ = CreaTemporaneo(cartella, nome_, modo.value_or(0666) & ~vietati, temporaneo_, nome_);
   try {
     // The new file keeps the old one's owner and group: root writing a
-    // user's file must not take it away from the user. Others may not give
-    // files away, and then the file becomes theirs. A link is nobody's file
-    // to keep.
-    struct stat vecchio {};
-    if (::fstatat(cartella, nome_.c_str(), &vecchio, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(vecchio.st_mode) &&
-        (vecchio.st_uid != ::geteuid() || vecchio.st_gid != ::getegid()) &&
-        ::fchown(fd_.Fd(), vecchio.st_uid, vecchio.st_gid) != 0 && errno != EPERM) {
+    // user's file must not take it away from the user, and a file root makes
+    // in a user's folder is the user's, as the folder is. Others may not
+    // give files away, and then the file becomes theirs. A link is nobody's
+    // file to keep.
+    struct stat dato {};
+    bool daDare = ::fstatat(cartella, nome_.c_str(), &dato, AT_SYMLINK_NOFOLLOW) == 0 &&
+                  S_ISREG(dato.st_mode);
+    if (!daDare && ::geteuid() == 0) daDare = ::fstat(cartella, &dato) == 0 && dato.st_uid != 0;
+    if (daDare && (dato.st_uid != ::geteuid() || dato.st_gid != ::getegid()) &&
+        ::fchown(fd_.Fd(), dato.st_uid, dato.st_gid) != 0 && errno != EPERM) {
       Fallisci(nome_);
     }
     // The umask narrowed the permissions at creation; asked ones apply whole.

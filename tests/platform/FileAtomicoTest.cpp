@@ -205,8 +205,16 @@ TEST(FileAtomico, ALinkIsFollowedOnlyWhereItsOwnerCouldHaveWrittenTheFile) {
     }
     EXPECT_TRUE(std::filesystem::is_symlink(link)) << nome;
   }
-  // Nor are folders made where the user's link leads.
+  // Nor are folders made where the user's link leads; what root makes in
+  // the user's own folder is the user's.
   EXPECT_THROW(CreaCartellePrivate(utente / "cartella" / "nuova"), std::system_error);
+  CreaCartellePrivate(utente / "nuova");
+  ScriviFileAtomico(utente / "nuova" / "file.txt", "nuovo");
+  for (const auto& fatto : {utente / "nuova", utente / "nuova" / "file.txt"}) {
+    struct stat st {};
+    EXPECT_EQ(::stat(fatto.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, kUtenteNessuno) << fatto;
+  }
   // A second name of root's own link, put in the user's folder (hard links
   // to links are allowed where fs.protected_hardlinks is off), is the user's.
   std::filesystem::create_symlink(cartella / "di-root.txt", cartella / "di-root.lnk");

@@ -24,7 +24,8 @@ inline constexpr std::size_t kLunghezzaMassimaNome = 255;
 /// folder is flushed. `modo` gives the new file's permissions exactly;
 /// without it the umask decides them, as for any new file. The new file
 /// keeps the owner and group of the file it replaces where the writer may
-/// give it them (root may). When `file` is a symbolic link, the file it
+/// give it them (root may); a file root makes anew in another user's folder
+/// is that user's, as are the folders ApriCartellaPrivata makes there. When `file` is a symbolic link, the file it
 /// points to is replaced and the link stays, provided that every link
 /// followed is the writer's, root's or the owner's of the folder it leads
 /// to; another user's link fails the write with EACCES. Throws
