@@ -20,15 +20,16 @@ inline constexpr std::size_t kLunghezzaMassimaNome = 255;
 /// old or the whole new content, even across a crash: a temporary file in
 /// the same folder (named "." + the file's name + "." + six letters or
 /// digits, the name cut short so that the whole stays within
-/// kLunghezzaMassimaNome) is written and flushed to disk, renamed over `file`, and the
-/// folder is flushed. `modo` gives the new file's permissions exactly;
-/// without it the umask decides them, as for any new file. The new file
-/// keeps the owner and group of the file it replaces where the writer may
-/// give it them (root may); a file root makes anew in another user's folder
-/// is that user's, as are the folders ApriCartellaPrivata makes there. When `file` is a symbolic link, the file it
-/// points to is replaced and the link stays, provided that every link
-/// followed is the writer's, root's or the owner's of the folder it leads
-/// to; another user's link fails the write with EACCES. Throws
+/// kLunghezzaMassimaNome) is written and flushed to disk, renamed over
+/// `file`, and the folder is flushed. `modo` gives the new file's
+/// permissions exactly; without it the umask decides them, as for any new
+/// file. The new file keeps the owner and group of the file it replaces
+/// where the writer may give it them (root may); a file root makes anew in
+/// another user's folder is that user's, as are the folders
+/// ApriCartellaPrivata makes there. When `file` is a symbolic link, the
+/// file it points to is replaced and the link stays, provided that every
+/// link followed is the writer's, root's or the owner's of the folder it
+/// leads to; another user's link fails the write with EACCES. Throws
 /// std::system_error whose text names `file`; the temporary file is then
 /// removed and `file` is untouched.
 void ScriviFileAtomico(const std::filesystem::path& file, std::string_view contenuto,
