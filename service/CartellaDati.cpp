@@ -5,10 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/Descrittore.h"
 #include "service/CatalogoServizio.h"
@@ -25,6 +25,33 @@ namespace fs = std::filesystem;
 // For a failed call: `errore` is its errno, taken before anything may change it.
 [[noreturn]] void Rifiuta(const fs::path& cartella, int errore, const char* cosa) {
   Rifiuta(cartella, std::string(cosa) + ": " + std::strerror(errore));
+}
+
+// Swaps two folders of the same file system in one step: each takes the
+// other's name.
+void ScambiaCartelle(const fs::path& una, const fs::path& altra) {
+  if (::renameat2(AT_FDCWD, una.c_str(), AT_FDCWD, altra.c_str(), RENAME_EXCHANGE) != 0) {
+    const int errore = errno;
+    throw std::runtime_error("Impossibile scambiare le cartelle " + una.string() + " e " +
+                             altra.string() + ": " + std::strerror(errore));
+  }
+}
+
+// Copies into `a` the signature found in `da`, as a plain file, of each
+// package listed.
+void CopiaFirme(const fs::path& da, const fs::path& a, const std::vector<Pacchetto>& pacchetti) {
+  for (const auto& p : pacchetti) {
+    const std::string nome = CatalogoServizio::NomeFile(p.codice) + ".minisig";
+    struct stat info {};
+    if (::lstat((da / nome).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+      fs::copy_file(da / nome, a / nome);
+    }
+  }
+}
+
+// Where a seed builds its packages, beside the served ones.
+fs::path CartellaNuova(const fs::path& cartellaDownload) {
+  return cartellaDownload.parent_path() / (cartellaDownload.filename().string() + ".nuovo");
 }
 
 }  // namespace
@@ -63,22 +90,29 @@ fs::path CartellaPropria(const fs::path& cartella, mode_t modo) {
   return percorso;
 }
 
-void ScambiaCartelle(const fs::path& una, const fs::path& altra) {
-  if (::renameat2(AT_FDCWD, una.c_str(), AT_FDCWD, altra.c_str(), RENAME_EXCHANGE) != 0) {
-    const int errore = errno;
-    throw std::runtime_error("Impossibile scambiare le cartelle " + una.string() + " e " +
-                             altra.string() + ": " + std::strerror(errore));
-  }
+void RimuoviPubblicazioneInterrotta(const fs::path& cartellaDownload) {
+  fs::remove_all(CartellaNuova(cartellaDownload));
 }
 
-void CopiaFirme(const fs::path& da, const fs::path& a, const std::vector<Pacchetto>& pacchetti) {
-  for (const auto& p : pacchetti) {
-    const std::string nome = CatalogoServizio::NomeFile(p.codice) + ".minisig";
-    struct stat info {};
-    if (::lstat((da / nome).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-      fs::copy_file(da / nome, a / nome);
+void PubblicaCatalogo(CatalogoServizio& catalogo, ArchivioServizio& archivio,
+                      const fs::path& cartellaDownload) {
+  const fs::path nuova = CartellaNuova(cartellaDownload);
+  (void)CartellaPropria(nuova, kModoCartellaDownload);
+  catalogo.CostruisciPacchetti(nuova);
+  CopiaFirme(cartellaDownload, nuova, catalogo.Pacchetti());
+  ScambiaCartelle(nuova, cartellaDownload);
+  try {
+    archivio.Semina(catalogo.Clienti(), catalogo.Pacchetti());
+  } catch (const std::exception&) {
+    // Back to the files the database still lists; should this fail too,
+    // VerificaPacchetti refuses the folder at the next start.
+    try {
+      ScambiaCartelle(nuova, cartellaDownload);
+    } catch (const std::exception&) {
     }
+    throw;
   }
+  fs::remove_all(nuova);  // the packages served until now
 }
 
 void VerificaPacchetti(const fs::path& cartella, const ArchivioServizio& archivio) {

@@ -50,32 +50,11 @@ int main(int argc, char** argv) {
   try {
     const auto dati = CartellaPropria(opzioni.dati, kModoCartellaDati);
     const auto cartellaDownload = CartellaPropria(dati / "download", kModoCartellaDownload);
-    // Left by a seed that stopped halfway: never served, and never listed.
-    const auto cartellaNuova = dati / "download.nuovo";
-    std::filesystem::remove_all(cartellaNuova);
+    RimuoviPubblicazioneInterrotta(cartellaDownload);
     ArchivioServizio archivio(dati / "servizio.sqlite");
     if (opzioni.catalogo) {
       auto catalogo = CatalogoServizio::Leggi(*opzioni.catalogo);
-      // The new packages are built beside the served ones and swapped in
-      // with the seeding of the database, so a start that stops or fails on
-      // the way leaves the files the database lists; one killed between the
-      // swap and the commit is caught by the check below at the next start.
-      (void)CartellaPropria(cartellaNuova, kModoCartellaDownload);
-      catalogo.CostruisciPacchetti(cartellaNuova);
-      CopiaFirme(cartellaDownload, cartellaNuova, catalogo.Pacchetti());
-      ScambiaCartelle(cartellaNuova, cartellaDownload);
-      try {
-        archivio.Semina(catalogo.Clienti(), catalogo.Pacchetti());
-      } catch (const std::exception&) {
-        // Back to the files the database still lists; should this fail
-        // too, the check refuses the folder at the next start.
-        try {
-          ScambiaCartelle(cartellaNuova, cartellaDownload);
-        } catch (const std::exception&) {
-        }
-        throw;
-      }
-      std::filesystem::remove_all(cartellaNuova);  // the packages served until now
+      PubblicaCatalogo(catalogo, archivio, cartellaDownload);
       std::cout << "Catalogo caricato: " << catalogo.Clienti().size() << " clienti, "
                 << catalogo.Pacchetti().size() << " pacchetti" << std::endl;
     }

@@ -3,9 +3,9 @@
 #include <sys/types.h>
 
 #include <filesystem>
-#include <vector>
 
 #include "service/ArchivioServizio.h"
+#include "service/CatalogoServizio.h"
 
 namespace orvane::servizio {
 
@@ -23,14 +23,19 @@ inline constexpr mode_t kModoCartellaDownload = 0755;
 [[nodiscard]] std::filesystem::path CartellaPropria(const std::filesystem::path& cartella,
                                                     mode_t modo);
 
-/// Swaps two folders of the same file system in one step: each takes the
-/// other's name. Throws std::runtime_error when the file system cannot.
-void ScambiaCartelle(const std::filesystem::path& una, const std::filesystem::path& altra);
+/// Removes what a seed that stopped halfway left beside `cartellaDownload`:
+/// packages never served, and never listed.
+void RimuoviPubblicazioneInterrotta(const std::filesystem::path& cartellaDownload);
 
-/// Copies into `a` the signature (".minisig") found in `da` of each package
-/// listed, as a plain file; a signature that is not a plain file stays out.
-void CopiaFirme(const std::filesystem::path& da, const std::filesystem::path& a,
-                const std::vector<Pacchetto>& pacchetti);
+/// Builds the packages of `catalogo` beside those served from
+/// `cartellaDownload`, with the signatures (".minisig", plain files) of the
+/// packages still listed, and swaps them in with the seeding of `archivio`:
+/// a seed that fails or stops on the way leaves the files the database
+/// lists. One killed between the swap and the commit is what
+/// VerificaPacchetti refuses at the next start. Throws what the build, the
+/// swap (a file system that cannot swap folders) or the seeding throws.
+void PubblicaCatalogo(CatalogoServizio& catalogo, ArchivioServizio& archivio,
+                      const std::filesystem::path& cartellaDownload);
 
 /// Checks that `cartella` holds, as a plain file, the package file of every
 /// package the database lists, with the size the database records for it.
