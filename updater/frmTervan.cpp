@@ -136,7 +136,7 @@ frmTervan::frmTervan()
                  .Command_Esc = *Command_Esc_,
                  .NotifyIconCtrl1 = NotifyIconCtrl1_},
       elenco_(stato_, controlli_),
-      ciclo_(stato_, controlli_, elenco_, [this] { VerificaProgrammiInstallati(); }),
+      ciclo_(stato_, controlli_, elenco_, [this] { RipetiVerifica(); }),
       scaricamento_(stato_, controlli_, elenco_) {
   ciclo_.ImpostaScaricamento([this] { scaricamento_.ConnessioneAggiornamenti(); });
   // The program ends through a granted close only: a hidden window or a
@@ -427,6 +427,11 @@ std::optional<std::string> frmTervan::IntervalloMemorizzato() {
   return frequenza->Campo("Freque");
 }
 
+void frmTervan::RipetiVerifica() {
+  VerificaProgrammiInstallati();
+  if (Combo1_->currentIndex() >= 0) Combo1_Click();
+}
+
 void frmTervan::VisuaCampi(const std::string& Freque) {
   orvane::Routine("frmTervan", "VisuaCampi", [&](int& linea) {
     linea = 10;
@@ -682,7 +687,7 @@ void frmTervan::tmrRicerca_Timer() {
     if (stato_.VerificaCompleta) {
       ciclo_.ControlloAggiornamentiORVANE();
     } else {
-      VerificaProgrammiInstallati();
+      RipetiVerifica();
       // A program not yet given its identifier would otherwise keep every
       // other one from being checked for as long as it stays so, unseen.
       if (stato_.SoloClientiMancanti) ciclo_.ControlloAggiornamentiORVANE();

@@ -550,11 +550,16 @@ TEST_F(FinestraScaricamento, TheAutostartBoxAndTheIntervalListWriteTheirSettings
     }
   }
   // The next start ticks the box again and writes the entry again, and
-  // keeps the interval chosen, though its discovery pass wrote the first.
+  // keeps the interval chosen, though its discovery pass wrote the first;
+  // so does the pass a tick repeats while a program lacks its customer.
+  fs::create_directories(platform::PercorsoLocale(R"(C:\ORVANE\SELVOR)"));
   frmTervan finestra;
   finestra.Form_Load();
   EXPECT_EQ(Avvio(), comando);
   EXPECT_EQ(finestra.findChild<QComboBox*>("Combo1")->currentText(), QStringLiteral("1 ora"));
+  EXPECT_THAT(Frequenze(programma_), ElementsAre("00:01:00"));
+  finestra.tmrRicerca_Timer();
+  EXPECT_FALSE(finestra.Stato().VerificaCompleta);
   EXPECT_THAT(Frequenze(programma_), ElementsAre("00:01:00"));
 }
 

@@ -131,6 +131,10 @@ class frmTervan : public QWidget {
  private:
   // The stored interval shown by Combo1 (the smallest of the rows), if any.
   std::optional<std::string> IntervalloMemorizzato();
+  // The discovery again after the load (a tick or F4 while the last pass
+  // was incomplete). The pass writes every row's first interval; the one
+  // Combo1 shows is then written back, so the checks keep the user's pace.
+  void RipetiVerifica();
   // The builders the constructor runs, in this order.
   /// The controls' names (objectName) and fixed texts.
   void ImpostaTesti();
