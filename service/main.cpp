@@ -1,6 +1,6 @@
 // orvane-service: the reference update service used by the tests and the
-// demo. See OpzioniServizio.h for the command line and the README for the
-// catalogue format.
+// demo. See OpzioniServizio.h for the command line and docs/servizio.md for
+// the catalogue format.
 
 #include <atomic>
 #include <chrono>

@@ -49,10 +49,11 @@ constexpr std::string_view kUso =
     "                                    solo se URL.minisig è la firma di PUB per URL\n"
     "\n"
     "Il servizio è quello del server di aggiornamenti configurato per Tervan: la\n"
-    "variabile ORVANE_UPDATE_SERVER (per esempio http://127.0.0.1:8080) o, se manca,\n"
-    "il valore fissato alla compilazione. Un testo inviato al servizio non può\n"
-    "contenere \";\". Gli errori della libreria sono scritti anche in Tarvik.Log\n"
-    "accanto a Quomaro.so.\n"
+    "variabile ORVANE_UPDATE_SERVER (per esempio http://127.0.0.1:8080), se manca\n"
+    "la chiave server del file orvane/tervan.conf, altrimenti il valore fissato\n"
+    "alla compilazione. Un testo inviato al servizio non può contenere \";\".\n"
+    "Gli errori della libreria sono scritti anche in Tarvik.Log accanto a\n"
+    "Quomaro.so.\n"
     "Esito: 0 riuscito, 1 non riuscito, 2 uso errato.\n";
 
 int UsoErrato(const std::string& messaggio) {

@@ -18,8 +18,8 @@ namespace quomaro {
 /// An empty answer is the only sign of failure that reaches the caller;
 /// failures are written to the library's error log (module "clsSOAP"), and
 /// those met while sending or waiting are kept in StatoRichiesta instead.
-/// Requests go to URI itself: a redirect answer is returned as the answer,
-/// never followed with the request body. Why an exchange failed (no
+/// A redirect to another http:// address is followed with the same request,
+/// at most five times. Why an exchange failed (no
 /// connection, a refused or broken transfer, the timeout) is also written to
 /// standard error with the endpoint, where the session's journal keeps it.
 /// Once the host says the program is ending (ImpostaFineRichiesta) the wait

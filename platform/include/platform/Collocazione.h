@@ -46,7 +46,9 @@ inline constexpr const char* kSegnoInstallazioneSistema = "installazione-di-sist
 
 /// PostoFile, with the per-user folder it names made ready for writing:
 /// missing folders are created with mode 0700, one level at a time and
-/// never through a link. Throws std::system_error naming the folder when a
+/// never through a link below the base folder ($XDG_STATE_HOME,
+/// $XDG_RUNTIME_DIR or their defaults, which are opened as the system
+/// resolves them). Throws std::system_error naming the folder when a
 /// per-user folder is a link, another user's, or writable by others.
 [[nodiscard]] std::filesystem::path PreparaPostoFile(FileSistema quale,
                                                      const std::filesystem::path& cartella);

@@ -8,7 +8,7 @@
 namespace orvane::servizio {
 
 /// The seed catalogue of the service: a JSON file listing the customers and
-/// the update packages (see the README for its format). The service builds
+/// the update packages (see docs/servizio.md for its format). The service builds
 /// each package's zip file from the entries the catalogue gives and records
 /// the file's real size as the package's `dimens`.
 class CatalogoServizio {

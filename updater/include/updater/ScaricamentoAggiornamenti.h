@@ -28,8 +28,10 @@ namespace tervan {
 /// folder; all packages of a run and their signatures come over one
 /// connection to the server that keeps it open. A package counts only
 /// once its record reached the service. Anything else stops the
-/// run with the failure logged; nothing of that package is written or
-/// recorded and an earlier file of the same name stays as it was.
+/// run with the failure logged. A failure before the rename writes
+/// nothing of that package and leaves an earlier file of the same name as
+/// it was; when only the record fails, the package stays in place, as the
+/// program would install it.
 class ScaricamentoAggiornamenti : public quomaro::DownloadEventi {
  public:
   static constexpr std::string_view kTitoloAvviso = "Avviso";
