@@ -283,6 +283,14 @@ FileAtomicoInCartella::FileAtomicoInCartella(int cartella, std::string_view nome
     errno = EINVAL;
     Fallisci(nome_);
   }
+  // A pipe, a socket or a device under that name is no file to replace:
+  // renaming over /dev/null would take the system's own away.
+  struct stat esistente {};
+  if (::fstatat(cartella, nome_.c_str(), &esistente, AT_SYMLINK_NOFOLLOW) == 0 &&
+      !S_ISREG(esistente.st_mode) && !S_ISLNK(esistente.st_mode) && !S_ISDIR(esistente.st_mode)) {
+    errno = EINVAL;
+    Fallisci(nome_);
+  }
   fd_ = CreaTemporaneo(cartella, nome_, modo.value_or(0666) & ~vietati, temporaneo_, nome_);
   try {
     // The new file keeps the old one's owner and group: root writing a

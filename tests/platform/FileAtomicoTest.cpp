@@ -147,6 +147,13 @@ TEST(FileAtomico, InAFolderOthersWriteNoLinkIsFollowed) {
   std::filesystem::create_directories(dentro / "cartella.zip" / "dentro");
   EXPECT_THROW(ScriviFileAtomicoInCartella(fd.Fd(), "cartella.zip", "x"), std::system_error);
   EXPECT_TRUE(std::filesystem::is_directory(dentro / "cartella.zip" / "dentro"));
+  // Nor is a pipe replaced, named or reached through one's own link (as
+  // /dev/null would be through `quomaro scarica URL /dev/null`).
+  ASSERT_EQ(::mkfifo((dentro / "tubo").c_str(), 0600), 0);
+  std::filesystem::create_symlink(dentro / "tubo", cartella / "al-tubo");
+  EXPECT_THROW(ScriviFileAtomicoInCartella(fd.Fd(), "tubo", "x"), std::system_error);
+  EXPECT_THROW(ScriviFileAtomico(cartella / "al-tubo", "x"), std::system_error);
+  EXPECT_TRUE(std::filesystem::is_fifo(dentro / "tubo"));
 }
 
 TEST(FileAtomico, ALinkIsFollowedOnlyWhereItsOwnerCouldHaveWrittenTheFile) {

@@ -29,7 +29,8 @@ inline constexpr std::size_t kLunghezzaMassimaNome = 255;
 /// ApriCartellaPrivata makes there. When `file` is a symbolic link, the
 /// file it points to is replaced and the link stays, provided that every
 /// link followed is the writer's, root's or the owner's of the folder it
-/// leads to; another user's link fails the write with EACCES. Throws
+/// leads to; another user's link fails the write with EACCES. A pipe, a
+/// socket or a device in the file's place fails it with EINVAL. Throws
 /// std::system_error whose text names `file`; the temporary file is then
 /// removed and `file` is untouched.
 void ScriviFileAtomico(const std::filesystem::path& file, std::string_view contenuto,
