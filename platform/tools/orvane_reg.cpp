@@ -3,14 +3,14 @@
 // autostart entry) and look at what is there. Its commands follow the
 // Windows "reg" tool.
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -18,6 +18,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/Descrittore.h"
 #include "platform/FileAtomico.h"
 #include "platform/Registro.h"
 #include "platform/RegistroFormato.h"
@@ -31,6 +32,9 @@ using platform::LSTATUS;
 constexpr int kRiuscito = 0;
 constexpr int kFallito = 1;
 constexpr int kUsoErrato = 2;
+// The largest .reg file import reads: as large as a root of the store is
+// ever read.
+constexpr std::size_t kImportMassimo = 64U << 20U;
 
 constexpr std::string_view kUso =
     "Uso:\n"
@@ -428,9 +432,28 @@ int Delete(const Argomenti& a) {
 
 int Import(const std::vector<std::string>& args) {
   if (args.size() != 1) return UsoErrato("import vuole un file .reg");
-  std::ifstream in(args[0], std::ios::binary);
-  if (!in) return Fallito("impossibile leggere " + args[0]);
-  const std::string testo{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  // A regular file only, and no more than a root of the store may hold: a
+  // folder, a FIFO or /dev/zero is a clear failure, not an abort or a wait.
+  std::string testo;
+  try {
+    const platform::Descrittore fd(::open(args[0].c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (fd.Fd() < 0 || ::fstat(fd.Fd(), &st) != 0)
+      throw std::system_error(errno, std::generic_category(), args[0]);
+    if (!S_ISREG(st.st_mode))
+      throw std::system_error(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, std::generic_category(),
+                              args[0]);
+    platform::LeggiDaCapo(
+        fd.Fd(),
+        [&](std::string_view blocco) {
+          if (testo.size() + blocco.size() > kImportMassimo)
+            throw std::system_error(EFBIG, std::generic_category(), args[0]);
+          testo.append(blocco);
+        },
+        args[0]);
+  } catch (const std::system_error& e) {
+    return Fallito(std::string("impossibile leggere ") + e.what());
+  }
   std::vector<platform::ProblemaRegistro> problemi;
   const LSTATUS r = platform::ImportaRegistro(testo, problemi);
   if (!problemi.empty()) {

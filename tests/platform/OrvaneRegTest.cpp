@@ -73,6 +73,8 @@ TEST_F(OrvaneRegTest, BadArgumentsAndFailuresSayWhyAndExitNonZero) {
       {{"query", "HKCU\\Software\\Mancante"}, 1},
       {{"delete", "HKCU\\Software", "/v", "mancante"}, 1},
       {{"import", (macchina_.Percorso() / "mancante.reg").string()}, 1},
+      {{"import", macchina_.Percorso().string()}, 1},
+      {{"import", "/dev/zero"}, 1},
   };
   for (const auto& [argomenti, codice] : casi) {
     const test::Esito e = Esegui(argomenti);
