@@ -52,6 +52,19 @@ ConfigurazioneServizio LeggiConfigurazione() {
   }
   c.server = Scegli("ORVANE_UPDATE_SERVER", file.server, ORVANE_UPDATE_SERVER_DEFAULT);
   c.sito = Scegli("ORVANE_WEB_SITE", file.sito, ORVANE_WEB_SITE_DEFAULT);
+  // A variable is held to the settings files' rule: an address that is no
+  // http or https address stops everything, as a broken file does, instead
+  // of every request failing as if the server never answered.
+  for (const IndirizzoConfigurato* indirizzo : {&c.server, &c.sito}) {
+    if (!platform::IndirizzoValido(indirizzo->valore)) {
+      c.errore = indirizzo->origine + ": indirizzo non valido: \"" + indirizzo->valore +
+                 "\" (atteso schema, host e porta, per esempio " +
+                 std::string(platform::kEsempioIndirizzo) + ")";
+      c.server = {};
+      c.sito = {};
+      break;
+    }
+  }
   return c;
 }
 

@@ -17,11 +17,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kEsempio = "http://aggiornamenti.example:8080";
-
 [[noreturn]] void Errore(const fs::path& file, int riga, const std::string& motivo) {
   throw ErroreImpostazioni(file.string() + ", riga " + std::to_string(riga) + ": " + motivo);
 }
+
+bool CartellaValida(std::string_view valore) {
+  if (valore.empty() || (valore.front() != '/' && valore != "~" && !valore.starts_with("~/")))
+    return false;
+  for (const char c : valore) {
+    if (static_cast<unsigned char>(c) < 0x20) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 bool IndirizzoValido(std::string_view valore) {
   std::string_view resto;
@@ -38,17 +47,6 @@ bool IndirizzoValido(std::string_view valore) {
   }
   return true;
 }
-
-bool CartellaValida(std::string_view valore) {
-  if (valore.empty() || (valore.front() != '/' && valore != "~" && !valore.starts_with("~/")))
-    return false;
-  for (const char c : valore) {
-    if (static_cast<unsigned char>(c) < 0x20) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 std::vector<fs::path> FileImpostazioni() {
   const fs::path relativo = fs::path("orvane") / "tervan.conf";
@@ -107,7 +105,8 @@ ImpostazioniSito LeggiFileImpostazioni(const fs::path& file) {
     } else if (!IndirizzoValido(valore)) {
       Errore(file, numero,
              "indirizzo non valido per \"" + chiave + "\": \"" + valore +
-                 "\" (atteso schema, host e porta, per esempio " + std::string(kEsempio) + ")");
+                 "\" (atteso schema, host e porta, per esempio " + std::string(kEsempioIndirizzo) +
+                 ")");
     }
     *posto = ImpostazioneLetta{valore, file, numero};
   }

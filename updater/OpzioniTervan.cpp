@@ -47,7 +47,7 @@ int MostraConfigurazione(const std::filesystem::path& cartella, std::ostream& us
                          std::ostream& errori) {
   const quomaro::ConfigurazioneServizio c = quomaro::LeggiConfigurazione();
   if (!c.errore.empty()) {
-    errori << "Tervan: file di impostazioni non valido: " << c.errore << "\n";
+    errori << "Tervan: impostazioni non valide: " << c.errore << "\n";
     return 1;
   }
   const auto posto = [&](platform::FileSistema quale) {

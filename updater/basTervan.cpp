@@ -104,8 +104,7 @@ int Main(int argc, char** argv) {
   }
   if (const auto configurazione = quomaro::LeggiConfigurazione(); !configurazione.errore.empty()) {
     orvane::ScriviErrore("0", std::to_string(orvane::kChiamataNonValida),
-                         "File di impostazioni non valido: " + configurazione.errore, kModulo,
-                         "Main");
+                         "Impostazioni non valide: " + configurazione.errore, kModulo, "Main");
     return 1;
   }
   caratteri.join();

@@ -125,7 +125,8 @@ TestoRisposta LeggiRisposta(const std::string& corpo) {
 // Why an exchange gave nothing, from the request the library kept.
 std::string Diagnosi(const std::shared_ptr<quomaro::RichiestaHttp>& richiesta) {
   const std::string servizio = " (servizio " + quomaro::EndpointServizio() + ")";
-  if (!richiesta) return "la richiesta non è partita" + servizio;
+  // A request that was never opened was refused before it could leave.
+  if (!richiesta || richiesta->readyState() == 0) return "la richiesta non è partita" + servizio;
   if (richiesta->readyState() != 4) {
     return "Connessione al server non disponibile: nessuna risposta entro " +
            std::to_string(quomaro::clsSOAP::kSecondiAttesaMassima) + " secondi" + servizio;

@@ -38,6 +38,15 @@ TEST(ConfigurazioneTest, EnvironmentThenUserFileThenSystemFileThenBuiltInValueEa
   EXPECT_EQ(ServerAggiornamenti(), "http://ambiente:83");
   EXPECT_EQ(c.server.origine, "variabile ORVANE_UPDATE_SERVER");
   EXPECT_EQ(c.errore, "");
+  // A variable is held to the files' rule, and stops everything likewise.
+  macchina.Imposta("ORVANE_WEB_SITE", "127.0.0.1:8080");
+  c = LeggiConfigurazione();
+  EXPECT_EQ(c.errore,
+            "variabile ORVANE_WEB_SITE: indirizzo non valido: \"127.0.0.1:8080\" "
+            "(atteso schema, host e porta, per esempio "
+            "http://aggiornamenti.example:8080)");
+  EXPECT_EQ(c.server.valore, "");
+  macchina.Imposta("ORVANE_WEB_SITE", std::nullopt);
 
   // A broken file stops everything, the environment's value too: nothing
   // runs against an address the administrator did not mean.

@@ -77,7 +77,7 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
   EXPECT_THAT(tervan.Errori(4), HasSubstr(errore));
   EXPECT_EQ(tervan.Avvia({"DEBUG"})->Attendi(kAttesaMassima), 1);
   EXPECT_THAT(orvane::test::LeggiFile(tervan.Cartella() / "Tarvik.Log"),
-              HasSubstr("File di impostazioni non valido: " + errore));
+              HasSubstr("Impostazioni non valide: " + errore));
   EXPECT_FALSE(fs::exists(macchina.Autostart()));
 
   // Every program of the folder answers --version.

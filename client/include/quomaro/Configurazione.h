@@ -19,8 +19,9 @@ struct IndirizzoConfigurato {
 /// not empty, else from the site settings file (keys "server", "sito",
 /// see platform/Impostazioni.h), else from the value fixed when the library
 /// was built; trailing "/" removed. `errore` names the file and line of a
-/// malformed settings file: then no address is given at all (both values
-/// empty), so nothing quietly falls back to the built-in one.
+/// malformed settings file, or the variable that holds no http or https
+/// address: then no address is given at all (both values empty), so
+/// nothing quietly falls back to the built-in one.
 struct ConfigurazioneServizio {
   IndirizzoConfigurato server;
   IndirizzoConfigurato sito;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -31,6 +32,14 @@ class ErroreImpostazioni : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+/// An address the settings take for "server" and "sito": "http://" or
+/// "https://" (in any case), then a host, with no blank or control
+/// character anywhere.
+[[nodiscard]] bool IndirizzoValido(std::string_view valore);
+
+/// An address of that form, for the texts that ask for one.
+inline constexpr std::string_view kEsempioIndirizzo = "http://aggiornamenti.example:8080";
 
 /// The settings files in the order they are looked at: "orvane/tervan.conf"
 /// in $XDG_CONFIG_HOME (else ~/.config), then in each folder of
