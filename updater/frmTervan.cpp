@@ -307,12 +307,17 @@ void frmTervan::CollegaComandi() {
   connect(&chiusuraFineSessione_, &QTimer::timeout, this, [this] {
     // Nobody is left to answer a message box: one that a run in progress
     // is waiting on is answered as its close box would answer it, so the
-    // run can reach its next step and let go.
+    // run can reach its next step and let go. The routine that showed it
+    // is still on the stack and goes on with the store once the box has
+    // gone: the close waits for a later tick, when no box is left.
+    bool risposto = false;
     for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible())
+      if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) {
         box->done(-1);
+        risposto = true;
+      }
     }
-    if (!Command_Esc_->isEnabled()) return;
+    if (risposto || !Command_Esc_->isEnabled()) return;
     chiusuraFineSessione_.stop();
     stato_.ChiusuraConsentita = true;
     close();

@@ -276,6 +276,25 @@ TEST_F(FinestraTest, TheSessionEndingAnswersAMessageBoxThatARunIsWaitingOn) {
   EXPECT_FALSE(finestra_.Stato().Archivio);
 }
 
+TEST_F(FinestraTest, AtTheSessionsEndARoutineAnsweredOnABoxStillHasTheStoreWhenItGoesOn) {
+  InstallaPorteQt();
+  finestra_.hide();
+  fs::copy_file(ORVANE_TERVAN_MDB, macchina_.Percorso() / "Tervan.mdb");
+  finestra_.Stato().Archivio = std::make_unique<envAggior>(macchina_.Percorso());
+  // The discovery (Esc enabled) stopped on an error box: the close comes
+  // only once the routine that showed it has gone on and returned.
+  bool archivio = false;
+  QTimer::singleShot(0, [&] {
+    (void)platform::MsgBox("Registro non leggibile", platform::vbCritical, "Errore");
+    archivio = static_cast<bool>(finestra_.Stato().Archivio);
+  });
+  QTimer::singleShot(100, [this] { finestra_.FineSessione(); });
+  QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_TRUE(archivio);
+  EXPECT_FALSE(finestra_.Stato().Archivio);
+}
+
 // Balloons on a desktop without a notification area go to the desktop's
 // notification service: a stand-in on a private session bus receives them.
 TEST(NotificaDesktop, BalloonsAreDesktopNotificationsAndARepeatedTextReplacesItsOwn) {
