@@ -310,9 +310,12 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
       NomeLocale(elenco_.Testo(riga, Colonna::kTipo), elenco_.Testo(riga, Colonna::kData), codice);
   const std::filesystem::path cartella =
       platform::PercorsoLocale(elenco_.Testo(riga, Colonna::kCartellaDati) + "\\Aggiornamenti");
-  // The data folder is the program's own and may be reached through a link;
-  // inside it no link is followed, neither for "Aggiornamenti" nor for a
-  // package, since others may write there.
+  // The data folder is the program's own and may be reached through a link
+  // (Wine's drive links among them), but only through one its owner could
+  // have made: another user's link in a shared folder on the way would send
+  // the packages into a folder of that user's choosing. Inside it no link is
+  // followed, neither for "Aggiornamenti" nor for a package, since others
+  // may write there.
   const std::filesystem::path dati = cartella.parent_path();
   const std::string nomeCartella = cartella.filename().string();
   const std::string nomeFile = platform::VoceInCartella(cartella, nome).filename().string();
@@ -323,7 +326,7 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
   // writing now is locked, and stays.
   if (std::error_code ec; std::filesystem::is_directory(cartella, ec)) {
     orvane::Tacitamente([&] {
-      const platform::Descrittore d = platform::ApriCartella(dati);
+      const platform::Descrittore d = platform::ApriCartellaPrivata(dati, false);
       const platform::Descrittore a = platform::ApriSottocartella(d.Fd(), nomeCartella, false);
       platform::RimuoviTemporaneiOrfaniInCartella(a.Fd(), nomeFile);
       platform::RimuoviTemporaneiOrfaniInCartella(a.Fd(), NomeDiPacchetto);
@@ -349,7 +352,7 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
     DownloadProgressione(0);
     if (stato < 200 || stato > 299) return;
     // The data folder must exist; its "Aggiornamenti" folder is made when missing.
-    const platform::Descrittore cartellaDati = platform::ApriCartella(dati);
+    const platform::Descrittore cartellaDati = platform::ApriCartellaPrivata(dati, false);
     if (std::error_code ec; !std::filesystem::exists(std::filesystem::symlink_status(cartella, ec)))
       nuova.cartella = cartella;
     aggiornamenti = platform::ApriSottocartella(cartellaDati.Fd(), nomeCartella, true);

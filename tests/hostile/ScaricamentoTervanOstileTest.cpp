@@ -20,6 +20,7 @@
 #include "DiscoPieno.h"
 #include "ProvaOstile.h"
 #include "platform/Percorsi.h"
+#include "tests/support/AltroUtente.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/ServizioFiglio.h"
 #include "updater/ScaricamentoAggiornamenti.h"
@@ -203,6 +204,8 @@ class ScaricamentoTervanOstile : public ProvaOstile {
       const std::string nome = inizio == std::string::npos
                                    ? ""
                                    : richiesta.substr(inizio, richiesta.find(' ', inizio) - inizio);
+      // A request for no package (a connection closed unasked) has none.
+      if (nome.empty()) return true;
       const std::string pacchetto = LeggiFile(servizio_->FilePacchetto(nome));
       const bool vittima = nome == ScaricamentoAggiornamenti::NomeDownload(kVittima);
       ServerGrezzo::Scrivi(
@@ -329,6 +332,16 @@ TEST_F(ScaricamentoTervanOstile, APackageNameOrAFolderThatIsALinkIsNeverWrittenT
   EXPECT_THAT(Contenuto(altrove), ::testing::IsEmpty());
   EXPECT_THAT(servizio_->CodiciRegistrati(), ElementsAreArray({"1", "2", "3"}));
   EXPECT_EQ(orvane::test::RecordNelLog(MacchinaFinta::Log()), log + 1);
+
+  // The data folder itself reached through another user's link, planted in
+  // a folder others may write: nothing goes where it leads either.
+  if (::geteuid() != 0) return;
+  fs::remove_all(dati_);
+  fs::create_directory_symlink(altrove, dati_);
+  ASSERT_EQ(::lchown(dati_.c_str(), kUtenteNessuno, kUtenteNessuno), 0);
+  Scarica(Server().Url(""));
+  EXPECT_THAT(Contenuto(altrove), ::testing::IsEmpty());
+  EXPECT_EQ(orvane::test::RecordNelLog(MacchinaFinta::Log()), log + 2);
 }
 
 }  // namespace
