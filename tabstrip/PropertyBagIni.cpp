@@ -75,17 +75,21 @@ bool Controllo(char c) {
   return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
 }
 
-// The form TestoDa reads back: control characters are always escaped, since
-// a state with any of them raw is not a state (DaTestoDiStato).
-std::string TestoPer(const std::string& testo) {
-  const bool daCitare =
-      !testo.empty() && (Spazio(testo.front()) || Spazio(testo.back()) || testo.front() == '"' ||
-                         std::any_of(testo.begin(), testo.end(), Controllo));
-  if (!daCitare) {
-    return testo;
-  }
+// `testo` in double quotes, with the escapes TestoDa reads: control
+// characters, and bytes that are not UTF-8 (which the file as a whole must
+// be), become \xHH.
+std::string Citato(std::string_view testo) {
   std::string citato = "\"";
-  for (const char c : testo) {
+  for (std::size_t i = 0; i < testo.size(); ++i) {
+    const char c = testo[i];
+    char32_t carattere = 0;
+    const std::size_t lunghezza =
+        static_cast<unsigned char>(c) < 0x80 ? 1 : platform::DecodificaUtf8(testo, i, carattere);
+    if (lunghezza > 1) {
+      citato += testo.substr(i, lunghezza);
+      i += lunghezza - 1;
+      continue;
+    }
     switch (c) {
       case '\\':
         citato += "\\\\";
@@ -103,7 +107,7 @@ std::string TestoPer(const std::string& testo) {
         citato += "\\t";
         break;
       default:
-        if (Controllo(c)) {
+        if (Controllo(c) || lunghezza == 0) {
           const auto u = static_cast<unsigned char>(c);
           citato += "\\x";
           citato += "0123456789abcdef"[u >> 4U];
@@ -114,6 +118,17 @@ std::string TestoPer(const std::string& testo) {
     }
   }
   return citato + "\"";
+}
+
+// The form TestoDa reads back: control characters are always escaped, since
+// a state with any of them raw is not a state (DaTestoDiStato), and so are
+// bytes that are not UTF-8, for the same reason.
+std::string TestoPer(const std::string& testo) {
+  const bool daCitare =
+      !testo.empty() &&
+      (Spazio(testo.front()) || Spazio(testo.back()) || testo.front() == '"' ||
+       std::any_of(testo.begin(), testo.end(), Controllo) || !platform::Utf8Valido(testo));
+  return daCitare ? Citato(testo) : testo;
 }
 
 // A 32-bit value in decimal (signed, or unsigned up to 4294967295 for

@@ -233,5 +233,25 @@ TEST(PropertyBagIni, ReportsAMissingFileAndAnUnwritableOne) {
   EXPECT_NE(NumeroErrore([&] { bag.Salva(); }), 0);
 }
 
+TEST(PropertyBagIni, SavesEveryCaptionSoThatTheFileReadsItBack) {
+  CartellaTemporanea cartella;
+  const auto salvato = [&](std::string_view chiave, const Valore& valore) {
+    PropertyBagIni bag(cartella / "stato.ini");
+    bag.WriteProperty(chiave, valore);
+    bag.Salva();
+    return PropertyBagIni::Carica(cartella / "stato.ini");
+  };
+  // Bytes that are not UTF-8 (a caption from a Latin-1 source) would make
+  // the whole file unreadable; UTF-8 is kept as it is.
+  for (const auto& [testo, riga] :
+       {std::pair<std::string, std::string>{"Caff\xE8", "\"Caff\\xe8\""},
+        {"Caff\xC3\xA8", "Caff\xC3\xA8"},
+        {"\xC3\xA8\xF0\x9F\x98 \xC0\xAF", "\"\xC3\xA8\\xf0\\x9f\\x98 \\xc0\\xaf\""}}) {
+    auto letto = salvato("TabText1", testo);
+    EXPECT_EQ(letto.Testo(), "[xpVantelTab]\nTabText1=" + riga + "\n");
+    EXPECT_EQ(letto.ReadProperty("TabText1", std::string()), Valore(testo)) << riga;
+  }
+}
+
 }  // namespace
 }  // namespace brisko
