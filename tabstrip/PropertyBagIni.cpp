@@ -1,5 +1,6 @@
 #include "brisko/PropertyBagIni.h"
 
+#include <QFontInfo>
 #include <QSaveFile>
 #include <QString>
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
@@ -158,11 +160,26 @@ std::int32_t InteroDa(std::string_view valore) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(numero));
 }
 
-// "Family,size[,bold][,italic][,underline][,strikeout]".
+// "Family,size[,bold][,italic][,underline][,strikeout]"; a family that
+// holds a comma, or that the text form would quote, is in double quotes
+// with the text's escapes. A value whose opening quote closes nowhere before
+// a comma is an unquoted family, as files written before the quoting have it.
 QFont CarattereDa(std::string_view valore) {
+  std::optional<std::string> famiglia;
+  if (!valore.empty() && valore.front() == '"') {
+    std::size_t fine = 1;
+    while (fine < valore.size() && valore[fine] != '"') {
+      fine += valore[fine] == '\\' ? 2U : 1U;
+    }
+    if (fine < valore.size() && Rifila(valore.substr(fine + 1)).substr(0, 1) == ",") {
+      famiglia = TestoDa(valore.substr(0, fine + 1));
+      valore.remove_prefix(fine + 1);
+    }
+  }
   const QStringList parti = QString::fromUtf8(valore.data(), static_cast<qsizetype>(valore.size()))
                                 .split(QLatin1Char(','));
-  if (parti.size() < 2 || parti[0].trimmed().isEmpty()) {
+  const QString nome = famiglia ? QString::fromStdString(*famiglia) : parti[0].trimmed();
+  if (parti.size() < 2 || nome.trimmed().isEmpty()) {
     TipoSbagliato();
   }
   bool numero = false;
@@ -170,7 +187,12 @@ QFont CarattereDa(std::string_view valore) {
   if (!numero || !(punti > 0 && punti <= 1000)) {
     TipoSbagliato();
   }
-  QFont carattere(parti[0].trimmed());
+  QFont carattere(nome);
+  if (famiglia) {
+    // One name, comma and all: QFont(QString) takes it as a list of
+    // families.
+    carattere.setFamily(nome);
+  }
   carattere.setPointSizeF(punti);
   for (qsizetype i = 2; i < parti.size(); ++i) {
     const QString stile = parti[i].trimmed().toLower();
@@ -190,8 +212,16 @@ QFont CarattereDa(std::string_view valore) {
 }
 
 std::string CaratterePer(const QFont& carattere) {
+  const std::string famiglia = carattere.family().toStdString();
+  // A font set by pixels has no point size of its own: the size it is
+  // shown at, in points, reads back as the same font.
+  const double punti =
+      carattere.pointSizeF() > 0 ? carattere.pointSizeF() : QFontInfo(carattere).pointSizeF();
   std::ostringstream testo;
-  testo << carattere.family().toStdString() << ',' << carattere.pointSizeF();
+  testo << (famiglia.find(',') != std::string::npos || TestoPer(famiglia) != famiglia
+                ? Citato(famiglia)
+                : famiglia)
+        << ',' << punti;
   if (carattere.bold()) {
     testo << ",bold";
   }

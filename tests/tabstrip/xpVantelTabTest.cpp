@@ -2,6 +2,7 @@
 // interface and the stored state.
 #include <gtest/gtest.h>
 
+#include <QFontInfo>
 #include <QSignalSpy>
 
 #include "ProvaSchede.h"
@@ -233,7 +234,7 @@ TEST(PropertyBagIni, ReportsAMissingFileAndAnUnwritableOne) {
   EXPECT_NE(NumeroErrore([&] { bag.Salva(); }), 0);
 }
 
-TEST(PropertyBagIni, SavesEveryCaptionSoThatTheFileReadsItBack) {
+TEST(PropertyBagIni, SavesEveryCaptionAndFontSoThatTheFileReadsThemBack) {
   CartellaTemporanea cartella;
   const auto salvato = [&](std::string_view chiave, const Valore& valore) {
     PropertyBagIni bag(cartella / "stato.ini");
@@ -250,6 +251,20 @@ TEST(PropertyBagIni, SavesEveryCaptionSoThatTheFileReadsItBack) {
     auto letto = salvato("TabText1", testo);
     EXPECT_EQ(letto.Testo(), "[xpVantelTab]\nTabText1=" + riga + "\n");
     EXPECT_EQ(letto.ReadProperty("TabText1", std::string()), Valore(testo)) << riga;
+  }
+  // A font set by pixels, and families the separator or a quote is part of.
+  QFont pixel("DejaVu Sans");
+  pixel.setPixelSize(12);
+  QFont virgola("Foo", 10);
+  virgola.setFamily("Foo, Bar");
+  virgola.setItalic(true);
+  for (const QFont& carattere : {QFont("Tahoma", 9), pixel, virgola, QFont("\"Strana\" Bar", 7)}) {
+    auto letto = salvato("Font", carattere);
+    const auto font = std::get<QFont>(letto.ReadProperty("Font", QFont()));
+    EXPECT_EQ(font.family(), carattere.family());
+    EXPECT_EQ(font.italic(), carattere.italic()) << carattere.family().toStdString();
+    EXPECT_EQ(QFontInfo(font).pixelSize(), QFontInfo(carattere).pixelSize())
+        << carattere.family().toStdString();
   }
 }
 

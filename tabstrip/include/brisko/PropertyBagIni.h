@@ -27,11 +27,12 @@ namespace brisko {
 /// Numbers and colours are decimal (colours as their 32-bit OLE value,
 /// system colours negative); "&H" hexadecimal is read too. Pictures are
 /// files named relative to the state file; a font is its family and size in
-/// points, optionally followed by bold, italic, underline, strikeout. A text
-/// with leading or trailing blanks, quotes, control characters or bytes that
-/// are not UTF-8 is written in double quotes with backslash escapes (\xHH
-/// for those bytes). Lines outside the section, comments (";" or "#") and
-/// lines without "=" are skipped; of a key written twice the first counts. A
+/// points, optionally followed by bold, italic, underline, strikeout (a
+/// family with a comma is written as a quoted text). A text with leading or
+/// trailing blanks, quotes, control characters or bytes that are not UTF-8
+/// is written in double quotes with backslash escapes (\xHH for those
+/// bytes). Lines outside the section, comments (";" or "#") and lines
+/// without "=" are skipped; of a key written twice the first counts. A
 /// picture file that is missing or holds no picture reads as an empty
 /// picture that keeps its name (so saving the state keeps the line) and is
 /// listed in Avvisi().
