@@ -1,7 +1,10 @@
 #include "brisko/PropertyBagIni.h"
 
+#include <sys/stat.h>
+
+#include <QBuffer>
+#include <QByteArray>
 #include <QFontInfo>
-#include <QSaveFile>
 #include <QString>
 #include <algorithm>
 #include <charconv>
@@ -13,6 +16,7 @@
 #include <system_error>
 
 #include "brisko/ErroreControllo.h"
+#include "platform/FileAtomico.h"
 #include "platform/TestoUtf8.h"
 
 namespace brisko {
@@ -237,6 +241,23 @@ std::string CaratterePer(const QFont& carattere) {
   return testo.str();
 }
 
+// Replaces `file` atomically, keeping the permissions of the file it
+// replaces. The folder may be one others write to: a link in the file's
+// place is followed only as ScriviFileAtomico follows links (another user's
+// is refused), and a refusal is a failed write like any other.
+void ScriviFile(const std::filesystem::path& file, std::string_view contenuto) {
+  std::optional<mode_t> modo;
+  struct stat st {};
+  if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    modo = st.st_mode & 0777U;
+  }
+  try {
+    platform::ScriviFileAtomico(file, contenuto, modo);
+  } catch (const std::system_error&) {
+    throw ErroreControllo(ErroreControllo::kErroreAccessoPercorso);
+  }
+}
+
 bool Uguali(const Valore& a, const Valore& b) {
   if (a.index() != b.index()) {
     return false;
@@ -413,10 +434,14 @@ void PropertyBagIni::WriteProperty(std::string_view nome, const Valore& valore,
           if (file.empty()) {
             // A picture made in memory is kept beside the state file.
             file = file_.parent_path() / (file_.stem().string() + "." + std::string(nome) + ".bmp");
-            if (file_.filename().empty() ||
-                !v->Pixel().save(QString::fromStdString(file.string()), "BMP")) {
+            QByteArray bmp;
+            QBuffer buffer(&bmp);
+            if (file_.filename().empty() || !buffer.open(QIODevice::WriteOnly) ||
+                !v->Pixel().save(&buffer, "BMP")) {
               throw ErroreControllo(ErroreControllo::kErroreAccessoPercorso);
             }
+            ScriviFile(file,
+                       std::string_view(bmp.constData(), static_cast<std::size_t>(bmp.size())));
           }
           std::error_code errore;
           const std::filesystem::path cartella =
@@ -439,14 +464,10 @@ std::string PropertyBagIni::Testo() const {
 }
 
 void PropertyBagIni::Salva() {
-  QSaveFile file(QString::fromStdString(file_.string()));
-  const std::string testo = Testo();
-  if (file_.filename().empty() || !file.open(QIODevice::WriteOnly) ||
-      file.write(testo.data(), static_cast<qint64>(testo.size())) !=
-          static_cast<qint64>(testo.size()) ||
-      !file.commit()) {
+  if (file_.filename().empty()) {
     throw ErroreControllo(ErroreControllo::kErroreAccessoPercorso);
   }
+  ScriviFile(file_, Testo());
 }
 
 }  // namespace brisko

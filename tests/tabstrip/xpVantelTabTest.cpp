@@ -1,12 +1,14 @@
 // The control's model: tab list, setters, events, errors, the late-bound
 // interface and the stored state.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QFontInfo>
 #include <QSignalSpy>
 
 #include "ProvaSchede.h"
 #include "brisko/PropertyBagIni.h"
+#include "tests/support/AltroUtente.h"
 #include "tests/support/CartellaTemporanea.h"
 
 namespace brisko {
@@ -156,6 +158,11 @@ TEST(WriteProperties, StoresEveryKeyInOrderAndReadsItBack) {
             "TabWidth2=50\nTabText2=\" due \\\"righe\\\"\\nfine\\x1b\\x7f\"\nTabWidth3=40\n"
             "TabText3=Tab3\n"
             "TabPicture3=stato.TabPicture3.bmp\n");
+  // Saved again, the file keeps the permissions its owner gave it.
+  std::filesystem::permissions(cartella / "stato.ini", std::filesystem::perms(0600));
+  bag.Salva();
+  EXPECT_EQ(std::filesystem::status(cartella / "stato.ini").permissions(),
+            std::filesystem::perms(0600));
 
   xpVantelTab letto;
   auto stato = PropertyBagIni::Carica(cartella / "stato.ini");
@@ -266,6 +273,27 @@ TEST(PropertyBagIni, SavesEveryCaptionAndFontSoThatTheFileReadsThemBack) {
     EXPECT_EQ(QFontInfo(font).pixelSize(), QFontInfo(carattere).pixelSize())
         << carattere.family().toStdString();
   }
+}
+
+TEST(PropertyBagIni, WritesThroughNoLinkAnotherUserPlanted) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, to give a link to another user";
+  CartellaTemporanea cartella;
+  orvane::test::ScriviFile(cartella / "altrove.txt", "di root");
+  const auto condivisa = cartella / "condivisa";
+  std::filesystem::create_directory(condivisa);
+  std::filesystem::permissions(condivisa, std::filesystem::perms(0777));
+  for (const char* nome : {"stato.ini", "stato.TabPicture1.bmp"}) {
+    std::filesystem::create_symlink(cartella / "altrove.txt", condivisa / nome);
+    ASSERT_EQ(::lchown((condivisa / nome).c_str(), orvane::test::kUtenteNessuno,
+                       orvane::test::kUtenteNessuno),
+              0);
+  }
+  PropertyBagIni bag(condivisa / "stato.ini");
+  EXPECT_EQ(NumeroErrore([&] { bag.WriteProperty("TabPicture1", test::Figura(2, 2, 0, 0)); }), 75);
+  bag.WriteProperty("TabHeight", 22);
+  EXPECT_EQ(NumeroErrore([&] { bag.Salva(); }), 75);
+  EXPECT_EQ(orvane::test::LeggiFile(cartella / "altrove.txt"), "di root");
+  EXPECT_TRUE(std::filesystem::is_symlink(condivisa / "stato.ini"));
 }
 
 }  // namespace

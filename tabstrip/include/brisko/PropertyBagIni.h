@@ -59,9 +59,12 @@ class BRISKO_API PropertyBagIni final : public PropertyBag {
   [[nodiscard]] static PropertyBagIni DaTesto(std::string_view testo,
                                               const std::filesystem::path& cartella = {});
 
-  /// Writes the bag to its file, atomically. A picture that came from no
-  /// file is written beside it as a BMP file. Throws ErroreControllo 75 when
-  /// the file cannot be written.
+  /// Writes the bag to its file, atomically, keeping the file's permissions.
+  /// A symbolic link in its place is followed only when it is the writer's,
+  /// root's or the owner's of the folder it leads to. Throws ErroreControllo
+  /// 75 when the file cannot be written or another user's link is in the way.
+  /// A picture that came from no file is written beside it as a BMP file,
+  /// in the same way, when WriteProperty stores it.
   void Salva();
 
   /// The state file's text as Salva writes it.
