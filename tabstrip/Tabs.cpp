@@ -235,7 +235,21 @@ void Tabs::ApplyChanges() {
     txt1_->setText("60");
   }
   controllo_->SetTabCaption(indice_, txt0_->text().toStdString());
-  controllo_->SetTabWidth(indice_, Larghezza(txt1_->text()));
+  const std::int32_t larghezza = Larghezza(txt1_->text());
+  const std::int32_t precedente = controllo_->TabWidth(indice_);
+  try {
+    controllo_->SetTabWidth(indice_, larghezza);
+  } catch (const ErroreControllo&) {
+    // The control stores a width before it paints it: one it cannot paint
+    // would make every later paint fail, so the tab gets its width back and
+    // the refused one stays in the box for the user to correct.
+    try {
+      controllo_->SetTabWidth(indice_, precedente);
+    } catch (const ErroreControllo&) {
+      // The width is back; the paint failed before this apply too.
+    }
+    throw;
+  }
   controllo_->SetTabPicture(indice_, figura_);
 }
 
@@ -276,7 +290,13 @@ void Tabs::cmdDeleteClick() {
   if (controllo_ == nullptr) {
     return;
   }
-  controllo_->DeleteTab();
+  try {
+    controllo_->DeleteTab();
+  } catch (const ErroreControllo& e) {
+    // Only the repaint after the removal failed: the tab is gone, and the
+    // page follows the control all the same.
+    Segnala("Impossibile ridisegnare le schede dopo l'eliminazione", e);
+  }
   const std::int32_t n = controllo_->NumberOfTabs();
   if (indice_ > n) {
     // The edits belonged to the tab that went: the page shows the new last

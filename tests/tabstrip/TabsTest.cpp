@@ -75,6 +75,18 @@ TEST(Tabs, WritesPendingEditsBeforeMovingOnAndKeepsThemWhenTheyFail) {
   p.Scrivi(p.larghezza, " 70.5 ");
   p.pagina.ApplyChanges();
   EXPECT_EQ(p.tab->TabWidth(2), 70);
+
+  // A width the control cannot paint is refused and not kept; a repaint
+  // that fails after Delete is reported, and the tab is gone all the same.
+  p.Scrivi(p.larghezza, "2147483647");
+  EXPECT_EQ(NumeroErrore([&] { p.pagina.ApplyChanges(); }), 6);
+  EXPECT_EQ(p.tab->TabWidth(2), 70);
+  EXPECT_EQ(NumeroErrore([&] { p.tab->SetTabWidth(1, 2147483647); }), 6);
+  errori.clear();
+  p.Clic("cmdDelete");
+  EXPECT_EQ(errori.count(), 1);
+  EXPECT_EQ(p.tab->NumberOfTabs(), 2);
+  EXPECT_EQ(p.hsb->maximum(), 2);
 }
 
 TEST(Tabs, AddTabAppliesTheShownValuesToTheNewTabAndDeleteDropsEditsOfTheTabThatWent) {

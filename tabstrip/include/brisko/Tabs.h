@@ -27,8 +27,8 @@ class ErroreControllo;
 /// The property sheet that hosts it calls SelectionChanged when it starts
 /// editing a control and ApplyChanges on Apply or OK, and clears the changed
 /// flag after a successful apply. A failure the page meets on its own
-/// (moving to another tab, adding a tab, loading a picture) is reported
-/// through Errore; ApplyChanges throws to the sheet.
+/// (moving to another tab, adding or deleting a tab, loading a picture) is
+/// reported through Errore; ApplyChanges throws to the sheet.
 class BRISKO_API Tabs : public QWidget {
   Q_OBJECT
 
@@ -40,8 +40,9 @@ class BRISKO_API Tabs : public QWidget {
   void SelectionChanged(xpVantelTab* controllo);
   /// Writes the shown caption, width and picture into the current tab.
   /// Throws ErroreControllo: 13 for a width that is not a number (the
-  /// caption is written already), 6 for one beyond the 32-bit range, 9 when
-  /// there is no tab to write into.
+  /// caption is written already), 6 for one beyond the 32-bit range or that
+  /// the control cannot paint (the tab keeps its width), 9 when there is no
+  /// tab to write into.
   void ApplyChanges();
 
   [[nodiscard]] bool Changed() const noexcept { return changed_; }
