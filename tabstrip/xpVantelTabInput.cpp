@@ -9,7 +9,9 @@
 #include <QMouseEvent>
 #include <QShortcutEvent>
 #include <QtDebug>
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "brisko/ErroreControllo.h"
@@ -164,13 +166,16 @@ void xpVantelTab::keyPressEvent(QKeyEvent* evento) {
     return;
   }
   evento->accept();
+  if (numberOfTabs_ < 1) {
+    // Nothing to step to: a selection below 1 would make every later paint
+    // fail.
+    return;
+  }
   Gestisci("tasto", [&] {
-    // No wrap-around: at either end the same tab is assigned again.
-    if (indietro) {
-      SetSelectedTab(selectedTab_ == 1 ? 1 : selectedTab_ - 1);
-    } else {
-      SetSelectedTab(selectedTab_ == numberOfTabs_ ? numberOfTabs_ : selectedTab_ + 1);
-    }
+    // No wrap-around: at either end the same tab is assigned again. The
+    // step never leaves the list, whatever selection it starts from.
+    const std::int64_t passo = static_cast<std::int64_t>(selectedTab_) + (indietro ? -1 : 1);
+    SetSelectedTab(static_cast<std::int32_t>(std::clamp<std::int64_t>(passo, 1, numberOfTabs_)));
   });
 }
 

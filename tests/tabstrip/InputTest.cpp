@@ -151,6 +151,16 @@ TEST(Tastiera, ArrowsStepWithoutWrappingAltSelectsByAccessKeyAndFocusRepaints) {
   }
   EXPECT_EQ(selezioni, (std::vector<int>{1, 1, 2, 3, 3, 2, 2}));
   EXPECT_EQ(premute.count(), 6);
+  // On a strip without tabs the arrows do nothing, and a tab added later
+  // paints.
+  xpVantelTab vuoto;
+  vuoto.resize(300, 100);
+  for (const Qt::Key tasto : {Qt::Key_Left, Qt::Key_Up, Qt::Key_Right}) {
+    QTest::keyClick(&vuoto, tasto);
+    EXPECT_EQ(vuoto.SelectedTab(), 0) << tasto;
+  }
+  EXPECT_EQ(test::NumeroErrore([&] { vuoto.AddTab(60, "Uno"); }), 0);
+  EXPECT_EQ(vuoto.TabRect(1).top, 0);
 
   tab->SetTabCaption(1, "&Principale");
   QTest::keyClick(tab.get(), Qt::Key_P, Qt::AltModifier);
