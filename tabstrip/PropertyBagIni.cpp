@@ -274,8 +274,15 @@ PropertyBagIni::PropertyBagIni(std::filesystem::path file) : file_(std::move(fil
 
 PropertyBagIni PropertyBagIni::Carica(const std::filesystem::path& file) {
   std::error_code errore;
-  if (!std::filesystem::is_regular_file(file, errore)) {
+  const std::filesystem::file_status stato = std::filesystem::status(file, errore);
+  if (!std::filesystem::exists(stato)) {
     throw ErroreControllo(ErroreControllo::kFileNonTrovato);
+  }
+  if (!std::filesystem::is_regular_file(stato)) {
+    // A folder or a device is there, not missing: reading it as a state
+    // would fail or never end.
+    throw ErroreControllo(ErroreControllo::kErroreAccessoPercorso,
+                          "Errore di accesso al percorso/file: non è un file regolare");
   }
   const std::uintmax_t dimensione = std::filesystem::file_size(file, errore);
   if (!errore && dimensione > kMassimoByteStato) {

@@ -60,6 +60,8 @@ TEST(BriskoDesigner, Exits2OnBadUsageOrAFileThatIsNoState1OnAFailedRenderAnd0For
                          {{"--render", latino1, png}, 2, {"latino1.ini", formato}},
                          {{latino1}, 2, {"latino1.ini", formato}},
                          {{"--render", (c / "x.ini").string(), png}, 1, {"x.ini"}},
+                         {{"--render", c.Percorso().string(), png}, 1, {"errore 75"}},
+                         {{"--render", "/dev/zero", png}, 1, {"/dev/zero", "errore 75"}},
                          {{"--render", stato, png, "--hot", "3"}, 1, {}}}) {
     const auto esito = Esegui(BRISKO_DESIGNER, caso.args);
     EXPECT_EQ(esito.codice, caso.codice) << caso.args.size() << esito.err;

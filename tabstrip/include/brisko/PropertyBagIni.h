@@ -43,8 +43,8 @@ class BRISKO_API PropertyBagIni final : public PropertyBag {
   explicit PropertyBagIni(std::filesystem::path file);
 
   /// The bag stored in `file`. Throws ErroreControllo 53 when the file does
-  /// not exist, 75 when it cannot be read, 321 when it is not a state (see
-  /// DaTestoDiStato).
+  /// not exist, 75 when it cannot be read or is no regular file (a folder, a
+  /// device), 321 when it is not a state (see DaTestoDiStato).
   [[nodiscard]] static PropertyBagIni Carica(const std::filesystem::path& file);
 
   /// Like DaTesto, for the text of a file someone named as a state: throws
