@@ -229,8 +229,37 @@ void ContestoGrafico::BitBlt(std::int32_t x, std::int32_t y, std::int32_t w, std
   }
 }
 
-int ContestoGrafico::DrawTextA(const QString& testo, RECT& r, std::uint32_t formato) {
-  int bandiere = (formato & DT_NOPREFIX) != 0 ? 0 : static_cast<int>(Qt::TextShowMnemonic);
+namespace {
+
+// `testo` without the single "&" before each character outside the Basic
+// Multilingual Plane: Qt would underline one half of its surrogate pair and
+// draw the two halves as two broken glyphs. No access key is made of such a
+// character, so it is drawn plain; "&&" stays for Qt to show as "&".
+QString SenzaPrefissiSpezzati(const QString& testo) {
+  QString risultato;
+  risultato.reserve(testo.size());
+  for (qsizetype i = 0; i < testo.size(); ++i) {
+    if (testo[i] == u'&' && i + 1 < testo.size()) {
+      if (testo[i + 1] == u'&') {
+        risultato += u"&&";
+        ++i;
+        continue;
+      }
+      if (testo[i + 1].isHighSurrogate()) {
+        continue;
+      }
+    }
+    risultato += testo[i];
+  }
+  return risultato;
+}
+
+}  // namespace
+
+int ContestoGrafico::DrawTextA(const QString& testoDato, RECT& r, std::uint32_t formato) {
+  const bool prefissi = (formato & DT_NOPREFIX) == 0;
+  const QString testo = prefissi ? SenzaPrefissiSpezzati(testoDato) : testoDato;
+  int bandiere = prefissi ? static_cast<int>(Qt::TextShowMnemonic) : 0;
   const bool unaRiga = (formato & DT_SINGLELINE) != 0;
   if (unaRiga) {
     bandiere |= Qt::TextSingleLine;

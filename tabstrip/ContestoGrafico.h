@@ -86,7 +86,9 @@ class ContestoGrafico {
   /// font and text colour, without filling the text background. Measuring
   /// keeps r's left and top and sets its right and bottom to the text's
   /// extent. Unless DT_NOPREFIX is given, "&" underlines the next character
-  /// and "&&" stands for one "&". Returns the text's height.
+  /// (one outside the Basic Multilingual Plane, such as an emoji, is drawn
+  /// plain, the "&" dropped) and "&&" stands for one "&". Returns the text's
+  /// height.
   int DrawTextA(const QString& testo, RECT& r, std::uint32_t formato);
 
  private:

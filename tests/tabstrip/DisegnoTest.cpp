@@ -181,6 +181,18 @@ TEST(DrawTabTop, PaintsPicturesAtTheirPlaceAndMovesTheCaptionAfterThem) {
   EXPECT_EQ(Colore(tab->ImmagineControllo(), L + 5, dy), RGB(0, 128, 0));
 }
 
+TEST(DrawTabTop, DrawsACharacterOutsideTheBasicPlaneAfterAnAmpersandWhole) {
+  // No access key is made of such a character: it is drawn as if the "&"
+  // were not there, not as two halves of a character.
+  const auto immagine = [](const char* didascalia) {
+    auto tab = test::StrisciaTervan();
+    tab->SetTabCaption(1, didascalia);
+    return tab->ImmagineControllo();
+  };
+  EXPECT_EQ(immagine("&\xF0\x9F\x98\x80x"), immagine("\xF0\x9F\x98\x80x"));
+  EXPECT_NE(immagine("&Ax"), immagine("Ax"));
+}
+
 TEST(DrawTabTop, SurvivesBadInputWithDefinedResults) {
   // Heights from none to beyond the control (5 leaves the gradient no step),
   // many tabs, widths from negative to one that reaches near the 32-bit end.
