@@ -199,8 +199,11 @@ std::string NomeTipo(std::uint32_t tipo) {
       return "REG_MULTI_SZ";
     case platform::REG_QWORD:
       return "REG_QWORD";
-    default:
-      return "REG_0x" + std::to_string(tipo);
+    default: {
+      std::ostringstream numero;
+      numero << "REG_0x" << std::hex << tipo;
+      return numero.str();
+    }
   }
 }
 

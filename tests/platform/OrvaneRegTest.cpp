@@ -56,6 +56,13 @@ TEST_F(OrvaneRegTest, SetsUpTheSettingsThatDiscoveryReadsAndShowsThem) {
   EXPECT_EQ(Esegui({"query", chiave, "/v", "nomexx"}).codice, 1);
   EXPECT_EQ(Esegui({"import", copia.string()}).codice, 0);
   EXPECT_EQ(Esegui({"query", chiave, "/v", "nomexx"}).codice, 0);
+  // A type of another program's own is named by its number in hex.
+  const auto strano = macchina_.Percorso() / "strano.reg";
+  test::ScriviFile(strano,
+                   "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\X]"
+                   "\n\"strano\"=hex(ffff0001):01,02\n");
+  EXPECT_EQ(Esegui({"import", strano.string()}).codice, 0);
+  EXPECT_THAT(Esegui({"query", R"(HKCU\Software\X)"}).out, HasSubstr("REG_0xffff0001"));
   EXPECT_EQ(Esegui({"delete", chiave, "/f"}).codice, 0);
   EXPECT_EQ(Esegui({"query", chiave}).codice, 1);
 }
