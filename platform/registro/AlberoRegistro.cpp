@@ -1,5 +1,6 @@
 #include "AlberoRegistro.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -12,8 +13,8 @@ namespace {
 
 // In UTF-16 units, as Windows and Wine count them.
 constexpr std::size_t kNomeChiaveMassimo = 255;
+constexpr std::size_t kNomeChiaveWineMassimo = 256;
 constexpr std::size_t kNomeValoreMassimo = 16383;
-constexpr std::size_t kProfonditaMassima = 512;
 
 // The length of UTF-8 text in UTF-16 units: two for a character beyond
 // U+FFFF, one for any other, and one for each byte that is not UTF-8.
@@ -28,7 +29,36 @@ std::size_t UnitaUtf16(std::string_view testo) {
   return unita;
 }
 
+// Empties `figli` without a recursion as deep as the keys below go.
+void LiberaFigli(std::map<std::string, std::unique_ptr<Nodo>>& figli) {
+  std::vector<std::unique_ptr<Nodo>> resto;
+  for (auto& [chiave, figlio] : figli)
+    resto.push_back(std::move(figlio));
+  figli.clear();
+  while (!resto.empty()) {
+    const std::unique_ptr<Nodo> n = std::move(resto.back());
+    resto.pop_back();
+    for (auto& [chiave, figlio] : n->figli)
+      resto.push_back(std::move(figlio));
+    n->figli.clear();
+  }
+}
+
 }  // namespace
+
+Nodo& Nodo::operator=(Nodo&& altro) noexcept {
+  if (this == &altro) return *this;
+  LiberaFigli(figli);
+  nome = std::move(altro.nome);
+  virtuale = altro.virtuale;
+  valori = std::move(altro.valori);
+  figli = std::move(altro.figli);
+  return *this;
+}
+
+Nodo::~Nodo() {
+  LiberaFigli(figli);
+}
 
 Nodo* Nodo::Figlio(std::string_view n) {
   return const_cast<Nodo*>(std::as_const(*this).Figlio(n));
@@ -141,7 +171,7 @@ const Nodo* Trova(const Nodo& radice, const Percorso& percorso, std::size_t quan
   return n;
 }
 
-LSTATUS DividiPercorso(std::string_view testo, Percorso& out) {
+LSTATUS DividiPercorso(std::string_view testo, Percorso& out, std::size_t profondita) {
   out.clear();
   if (testo.empty()) return ERROR_SUCCESS;
   if (testo.front() == '\\') return ERROR_BAD_PATHNAME;
@@ -151,7 +181,7 @@ LSTATUS DividiPercorso(std::string_view testo, Percorso& out) {
     const std::size_t barra = testo.find('\\', inizio);
     const std::string_view nome = testo.substr(
         inizio, barra == std::string_view::npos ? std::string_view::npos : barra - inizio);
-    if (nome.empty() || out.size() == kProfonditaMassima) return ERROR_BAD_PATHNAME;
+    if (nome.empty() || out.size() == profondita) return ERROR_BAD_PATHNAME;
     out.emplace_back(nome);
     if (barra == std::string_view::npos) break;
     inizio = barra + 1;
@@ -162,6 +192,17 @@ LSTATUS DividiPercorso(std::string_view testo, Percorso& out) {
 bool NomeChiaveValido(std::string_view nome) {
   return !nome.empty() && UnitaUtf16(nome) <= kNomeChiaveMassimo &&
          nome.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos;
+}
+
+bool NomeChiaveWineValido(std::string_view nome) {
+  return !nome.empty() && UnitaUtf16(nome) <= kNomeChiaveWineMassimo &&
+         nome.find('\0') == std::string_view::npos;
+}
+
+bool ChiaveConservabile(const Percorso& percorso) {
+  return percorso.size() < kProfonditaMassima &&
+         std::all_of(percorso.begin(), percorso.end(),
+                     [](const std::string& nome) { return NomeChiaveValido(nome); });
 }
 
 bool NomeValoreValido(std::string_view nome) {

@@ -33,6 +33,15 @@ struct Nodo {
   std::vector<ValoreNodo> valori;
   std::map<std::string, std::unique_ptr<Nodo>> figli;  // by MaiuscoloPerConfrontoUtf8
 
+  Nodo() = default;
+  Nodo(Nodo&&) = default;
+  Nodo& operator=(Nodo&& altro) noexcept;
+  Nodo(const Nodo&) = delete;
+  Nodo& operator=(const Nodo&) = delete;
+  /// Frees the keys below one by one: a prefix's keys may go thousands of
+  /// levels deep, too deep for a recursion of destructors on the stack.
+  ~Nodo();
+
   [[nodiscard]] Nodo* Figlio(std::string_view n);
   [[nodiscard]] const Nodo* Figlio(std::string_view n) const;
   Nodo& FiglioOCrea(std::string_view n, bool virt, bool* creato = nullptr);
@@ -62,13 +71,32 @@ void ApplicaValori(Nodo& nodo, const std::vector<ValoreFileRegistro>& valori);
 [[nodiscard]] const Nodo* Trova(const Nodo& radice, const Percorso& percorso,
                                 std::size_t quanti = SIZE_MAX);
 
-/// Splits a subkey path; a single trailing "\" is allowed, a leading one or
-/// an empty name between two is not, nor more than 512 levels, Windows'
-/// own limit, which also keeps the recursive work on a tree shallow
-/// (ERROR_BAD_PATHNAME).
-LSTATUS DividiPercorso(std::string_view testo, Percorso& out);
+/// The most levels of a key's path in the store's files, the root's name
+/// included: Windows' own limit.
+inline constexpr std::size_t kProfonditaMassima = 512;
+/// The most levels of a key's path in a Wine prefix's files. Wine goes
+/// deeper than Windows (its editor makes keys over 16,000 levels deep,
+/// as deep as a command line can name); this is the deepest a full key name
+/// of 32767 UTF-16 units can reach, and it keeps the recursive work on a
+/// hostile file's tree within the stack.
+inline constexpr std::size_t kProfonditaWine = 16384;
 
+/// Splits a subkey path; a single trailing "\" is allowed, a leading one or
+/// an empty name between two is not, nor more than `profondita` levels
+/// (ERROR_BAD_PATHNAME).
+LSTATUS DividiPercorso(std::string_view testo, Percorso& out,
+                       std::size_t profondita = kProfonditaMassima);
+
+/// A key name the store can hold: Windows' limits, and no line break, which
+/// the lines of its files cannot carry.
 [[nodiscard]] bool NomeChiaveValido(std::string_view nome);
+/// A key name as Wine takes it: up to 256 UTF-16 units (one more than
+/// Windows), any character but the zero.
+[[nodiscard]] bool NomeChiaveWineValido(std::string_view nome);
+/// Whether the store's files can hold a key at `percorso` below a root:
+/// every name valid, and room for the root's name within
+/// kProfonditaMassima.
+[[nodiscard]] bool ChiaveConservabile(const Percorso& percorso);
 [[nodiscard]] bool NomeValoreValido(std::string_view nome);
 [[nodiscard]] Percorso Unisci(const Percorso& a, const Percorso& b);
 

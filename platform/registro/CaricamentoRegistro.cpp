@@ -123,7 +123,9 @@ LSTATUS ApriChiave(const Riferimento& r, std::string_view sottochiave, std::uint
                    Contesto& c, ChiaveAperta& out, bool profondo) {
   if ((r.accesso & accesso) != accesso) return ERROR_ACCESS_DENIED;
   Percorso sotto;
-  if (const LSTATUS e = DividiPercorso(sottochiave, sotto); e != ERROR_SUCCESS) return e;
+  // As deep as the Wine prefix's keys go: the store's own are shallower.
+  if (const LSTATUS e = DividiPercorso(sottochiave, sotto, kProfonditaWine); e != ERROR_SUCCESS)
+    return e;
   out.alveare = Carica(r.radice, c);
   if (out.alveare.errore != ERROR_SUCCESS) return out.alveare.errore;
   out.wine = AlberoWine(r.radice, c);
@@ -136,7 +138,13 @@ LSTATUS ApriChiave(const Riferimento& r, std::string_view sottochiave, std::uint
   if (wine == nullptr) {
     out.nodo = proprio;
   } else {
-    Sovrapponi(wine, proprio, profondo, out.vista);
+    // An export goes no deeper than the store's files (SalvataggioRegistro),
+    // nor does the recursion over a prefix's keys, which may be thousands
+    // of levels deep.
+    const std::size_t livelli = profondo && percorso.size() < kProfonditaMassima
+                                    ? kProfonditaMassima - 1 - percorso.size()
+                                    : 0;
+    Sovrapponi(wine, proprio, livelli, out.vista);
     out.nodo = &out.vista;
   }
   // The spelling of each name: the store's where it has the key. The key

@@ -47,7 +47,8 @@ struct ChiaveAperta {
 /// (ERROR_KEY_DELETED) and the subkey below it (ERROR_FILE_NOT_FOUND). A
 /// key is found in the store or in the Wine prefix below it; where the
 /// prefix has it, `nodo` is the view of both (the store's values win), with
-/// the subkeys as names only unless `profondo`.
+/// the subkeys as names only unless `profondo` (then views too, as deep as
+/// the store's files go).
 LSTATUS ApriChiave(HKEY h, std::string_view sottochiave, std::uint32_t accesso, Contesto& c,
                    ChiaveAperta& out, bool profondo = false);
 /// The same, for a key already resolved.

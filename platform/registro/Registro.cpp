@@ -76,14 +76,19 @@ LSTATUS DividiSottochiave(std::string_view sottochiave, Percorso& sotto) {
 
 // The key `sotto` below the key of `r` in the root's tree `albero`, made
 // with the keys above it where missing (`creata` says whether the last
-// was); nullptr when the key of `r` is gone.
-Nodo* CreaSottochiave(Nodo& albero, const registro::Riferimento& r, const Percorso& sotto,
-                      Contesto& c, bool& creata, bool& cambiato) {
-  Nodo* n = registro::TrovaOCopia(albero, r.radice, r.percorso, c, cambiato);
-  if (n == nullptr) return nullptr;
+// was), in `n`.
+LSTATUS CreaSottochiave(Nodo& albero, const registro::Riferimento& r, const Percorso& sotto,
+                        Contesto& c, bool& creata, bool& cambiato, Nodo*& n) {
+  // Below a handle to a deep key of the Wine prefix the path may go beyond
+  // what the store's files hold.
+  if (r.percorso.size() + sotto.size() >= registro::kProfonditaMassima) return ERROR_BAD_PATHNAME;
+  if (const LSTATUS e = registro::TrovaOCopia(albero, r.radice, r.percorso, c, cambiato, n);
+      e != ERROR_SUCCESS) {
+    return e;
+  }
   for (const auto& nome : sotto)
     n = &n->FiglioReale(nome, creata, cambiato);
-  return n;
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -138,8 +143,8 @@ LSTATUS RegCreateKeyEx(HKEY hKey, std::string_view sottochiave, std::uint32_t /*
     if (!sotto.empty() && (r->accesso & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
     bool creata = false;
     const LSTATUS e = registro::ModificaRadice(r->radice, c, [&](Nodo& albero, bool& cambiato) {
-      return CreaSottochiave(albero, *r, sotto, c, creata, cambiato) != nullptr ? ERROR_SUCCESS
-                                                                                : ERROR_KEY_DELETED;
+      Nodo* n = nullptr;
+      return CreaSottochiave(albero, *r, sotto, c, creata, cambiato, n);
     });
     if (e != ERROR_SUCCESS) return e;
     if (disposizione != nullptr) {
@@ -215,8 +220,11 @@ LSTATUS RegImpostaTesti(HKEY hKey, std::span<const VoceTestoRegistro> voci) noex
     return registro::ModificaRadice(r->radice, c, [&](Nodo& albero, bool& cambiato) {
       for (std::size_t i = 0; i < voci.size(); ++i) {
         bool creata = false;
-        Nodo* n = CreaSottochiave(albero, *r, percorsi[i], c, creata, cambiato);
-        if (n == nullptr) return ERROR_KEY_DELETED;
+        Nodo* n = nullptr;
+        if (const LSTATUS e = CreaSottochiave(albero, *r, percorsi[i], c, creata, cambiato, n);
+            e != ERROR_SUCCESS) {
+          return e;
+        }
         if (voci[i].soloChiave) continue;
         std::string dati(voci[i].testo);
         dati += '\0';
@@ -352,6 +360,7 @@ LSTATUS EsportaRegistro(HKEY hKey, std::string_view sottochiave, std::string& te
     }
     // The key's own spelling, from the root down.
     Percorso percorso = k.nomi;
+    if (!registro::ChiaveConservabile(percorso)) return ERROR_ACCESS_DENIED;
     std::string prefisso(kNomiRadici.at(k.chiave.radice));
     for (const auto& nome : percorso)
       prefisso += "\\" + nome;

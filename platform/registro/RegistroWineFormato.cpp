@@ -32,7 +32,9 @@ std::optional<std::size_t> TestoWine(std::string_view s, std::size_t i, char fin
   while (i < s.size()) {
     const auto c = static_cast<unsigned char>(s[i]);
     if (c == static_cast<unsigned char>(fine)) return i + 1;
-    if (c < 0x20 || c >= 0x7F) {
+    // Wine escapes control characters and all beyond ASCII, but writes
+    // DEL (0x7F) as it is.
+    if (c < 0x20 || c > 0x7F) {
       errore = "carattere non ammesso nel testo";
       return std::nullopt;
     }
@@ -211,12 +213,13 @@ class AnalizzatoreWine {
     s.chiave = Utf8DaUtf16le(utf16, true);
     s.riga = numero_;
     registro::Percorso percorso;
-    if (registro::DividiPercorso(s.chiave, percorso) != ERROR_SUCCESS || percorso.empty()) {
+    if (registro::DividiPercorso(s.chiave, percorso, registro::kProfonditaWine) != ERROR_SUCCESS ||
+        percorso.empty()) {
       errore = "nome di chiave non valido";
       return false;
     }
     for (const auto& nome : percorso) {
-      if (!registro::NomeChiaveValido(nome)) {
+      if (!registro::NomeChiaveWineValido(nome)) {
         errore = "nome di chiave non valido";
         return false;
       }

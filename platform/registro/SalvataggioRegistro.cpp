@@ -17,6 +17,13 @@ void Sezioni(const Nodo& n, std::size_t radice, Percorso& percorso, const std::s
     out.push_back(std::move(s));
   }
   for (const auto& [chiave, figlio] : n.figli) {
+    // A key of the Wine prefix that the store's files could not hold would
+    // not read back (a line break in its name breaks the file); it is left
+    // out, with the keys below it.
+    if (esportazione &&
+        (!NomeChiaveValido(figlio->nome) || percorso.size() + 1 >= kProfonditaMassima)) {
+      continue;
+    }
     percorso.push_back(figlio->nome);
     Sezioni(*figlio, radice, percorso, prefisso + "\\" + figlio->nome, esportazione, out);
     percorso.pop_back();

@@ -16,7 +16,8 @@ namespace platform::registro {
 /// The sections of a tree, in the order the Windows editor writes them.
 /// An export (`esportazione`) takes each key's values from where they live
 /// (ValoriDi: the autostart key's from its entries, which its file never
-/// holds) and always writes the top key.
+/// holds), always writes the top key, and leaves out the keys of the Wine
+/// prefix that the store's files could not hold (ChiaveConservabile).
 void Sezioni(const Nodo& n, std::size_t radice, Percorso& percorso, const std::string& prefisso,
              bool esportazione, std::vector<SezioneFileRegistro>& out);
 

@@ -56,7 +56,7 @@ std::shared_ptr<const Nodo> Leggi(const std::filesystem::path& file, Contesto& c
   auto albero = std::make_shared<Nodo>();
   for (const auto& s : f.sezioni) {
     Percorso percorso;
-    (void)DividiPercorso(s.chiave, percorso);  // checked by the reader
+    (void)DividiPercorso(s.chiave, percorso, kProfonditaWine);  // checked by the reader
     Nodo* n = albero.get();
     for (const auto& nome : percorso)
       n = &n->FiglioOCrea(nome, false);
@@ -91,7 +91,7 @@ std::shared_ptr<const Nodo> AlberoWine(std::size_t radice, Contesto& c) {
   return letto.albero;
 }
 
-void Sovrapponi(const Nodo* sotto, const Nodo* sopra, bool profondo, Nodo& out) {
+void Sovrapponi(const Nodo* sotto, const Nodo* sopra, std::size_t livelli, Nodo& out) {
   out.nome = sopra != nullptr ? sopra->nome : sotto->nome;
   out.valori.clear();
   out.figli.clear();
@@ -108,8 +108,8 @@ void Sovrapponi(const Nodo* sotto, const Nodo* sopra, bool profondo, Nodo& out) 
     auto& posto = out.figli[MaiuscoloPerConfrontoUtf8(figlio.nome)];
     if (posto) return;
     posto = std::make_unique<Nodo>();
-    if (profondo) {
-      Sovrapponi(s, o, true, *posto);
+    if (livelli > 0) {
+      Sovrapponi(s, o, livelli - 1, *posto);
     } else {
       posto->nome = o != nullptr ? o->nome : s->nome;
     }
@@ -125,19 +125,27 @@ void Sovrapponi(const Nodo* sotto, const Nodo* sopra, bool profondo, Nodo& out) 
   }
 }
 
-Nodo* TrovaOCopia(Nodo& albero, std::size_t radice, const Percorso& percorso, Contesto& c,
-                  bool& cambiato) {
-  if (Nodo* n = Trova(albero, percorso)) return n;
+LSTATUS TrovaOCopia(Nodo& albero, std::size_t radice, const Percorso& percorso, Contesto& c,
+                    bool& cambiato, Nodo*& out) {
+  out = Trova(albero, percorso);
+  if (out != nullptr) return ERROR_SUCCESS;
   const auto wine = AlberoWine(radice, c);
-  if (NodoWine(wine, percorso) == nullptr) return nullptr;
-  Nodo* n = &albero;
+  if (NodoWine(wine, percorso) == nullptr) return ERROR_KEY_DELETED;
+  Percorso nomi;
   const Nodo* w = wine.get();
   for (const auto& nome : percorso) {
     w = w == nullptr ? nullptr : w->Figlio(nome);
-    bool creato = false;
-    n = &n->FiglioReale(w != nullptr ? w->nome : nome, creato, cambiato);
+    nomi.push_back(w != nullptr ? w->nome : nome);
   }
-  return n;
+  // Wine takes names and depths that the store's files cannot hold: such a
+  // key stays the prefix's, read only.
+  if (!ChiaveConservabile(nomi)) return ERROR_ACCESS_DENIED;
+  out = &albero;
+  for (const auto& nome : nomi) {
+    bool creato = false;
+    out = &out->FiglioReale(nome, creato, cambiato);
+  }
+  return ERROR_SUCCESS;
 }
 
 const Nodo* NodoWine(const std::shared_ptr<const Nodo>& albero, const Percorso& percorso) {

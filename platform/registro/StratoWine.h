@@ -23,14 +23,17 @@ namespace platform::registro {
 
 /// The view of one key: the values and subkeys of `sotto` (the prefix's)
 /// with those of `sopra` (the store's) over them, value by value; either
-/// may be null. The subkeys are names only unless `profondo`.
-void Sovrapponi(const Nodo* sotto, const Nodo* sopra, bool profondo, Nodo& out);
+/// may be null. The subkeys are views as well down to `livelli` levels
+/// below, names only beyond (0: names only).
+void Sovrapponi(const Nodo* sotto, const Nodo* sopra, std::size_t livelli, Nodo& out);
 
-/// The store's key at `percorso` in `albero`; a key that only the prefix
-/// holds is made in the store first (with the prefix's spelling), so a
-/// write lands in the store. nullptr when neither holds it.
-[[nodiscard]] Nodo* TrovaOCopia(Nodo& albero, std::size_t radice, const Percorso& percorso,
-                                Contesto& c, bool& cambiato);
+/// The store's key at `percorso` in `albero`, in `out`; a key that only
+/// the prefix holds is made in the store first (with the prefix's
+/// spelling), so a write lands in the store. ERROR_KEY_DELETED when neither
+/// holds it, ERROR_ACCESS_DENIED when only the prefix does and the store's
+/// files cannot hold it (ChiaveConservabile).
+[[nodiscard]] LSTATUS TrovaOCopia(Nodo& albero, std::size_t radice, const Percorso& percorso,
+                                  Contesto& c, bool& cambiato, Nodo*& out);
 
 /// The prefix's key at `percorso` of a root, if it has one.
 [[nodiscard]] const Nodo* NodoWine(const std::shared_ptr<const Nodo>& albero,

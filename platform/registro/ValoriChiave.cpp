@@ -28,8 +28,11 @@ class ValoriAlbero final : public ValoriChiave {
                   Contesto& c) const override {
     return ModificaRadice(r.radice, c, [&](Nodo& albero, bool& cambiato) {
       // A key that only the Wine prefix holds takes the value in the store.
-      Nodo* n = TrovaOCopia(albero, r.radice, r.percorso, c, cambiato);
-      if (n == nullptr) return ERROR_KEY_DELETED;
+      Nodo* n = nullptr;
+      if (const LSTATUS e = TrovaOCopia(albero, r.radice, r.percorso, c, cambiato, n);
+          e != ERROR_SUCCESS) {
+        return e;
+      }
       cambiato = n->ImpostaValore(nome, tipo, std::move(dati)) || cambiato;
       return ERROR_SUCCESS;
     });

@@ -196,6 +196,13 @@ TEST_F(RegistroTest, FailuresComeBackAsWindowsErrorCodes) {
             ERROR_BAD_PATHNAME);
   EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\a\nb", 0, KEY_READ, x),
             ERROR_INVALID_PARAMETER);
+  // The file names the root too: 511 levels below it are the most it holds.
+  std::string profonda = "a";
+  for (int i = 1; i < 511; ++i)
+    profonda += "\\a";
+  ASSERT_EQ(RegCreateKeyEx(h, profonda.substr(2 * 2), 0, KEY_READ, x), ERROR_SUCCESS);
+  ASSERT_EQ(RegCloseKey(x), ERROR_SUCCESS);
+  EXPECT_EQ(RegCreateKeyEx(h, profonda.substr(2), 0, KEY_READ, x), ERROR_BAD_PATHNAME);
   EXPECT_EQ(Scrivi(h, std::string("a\0b", 3), REG_SZ, Sz("x")), ERROR_INVALID_PARAMETER);
   // A closed handle is gone; a root handle closes harmlessly.
   ASSERT_EQ(RegCloseKey(lettura), ERROR_SUCCESS);

@@ -3,9 +3,11 @@
 // that is never written, files that cannot be used, and how the prefix and
 // its drives are found.
 #include <gmock/gmock.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -66,13 +68,22 @@ TEST(RegistroWineFormatoTest, ReadsEveryFormWineWrites) {
                             "#link\n"
                             "#class=\"x\"\n"
                             "\"SymbolicLinkValue\"=hex(6):5c,00\n"
-                            // 255 UTF-16 units, as Windows counts them: 510 bytes of UTF-8.
+                            // DEL, the one control character Wine writes raw.
+                            "\"Del\"=\"x\x7Fy\"\n"
+                            // Beyond what Windows allows, as Wine 8 wrote them: a key
+                            // name of 256 UTF-16 units (510 bytes of UTF-8 here), one
+                            // with a line break, a key 521 levels deep.
                             "[" +
-                            Ripeti("\\xe8", 255) + "] 1\n";
+                            Ripeti("\\xe8", 256) + "] 1\n" +
+                            "[Software\\\\riga\\nnuova] 1796716310\n"
+                            "[Software\\\\Deep\\\\" +
+                            Ripeti("a\\\\", 518) + "a] 1\n";
   const FileRegistro f = AnalizzaFileRegistroWine(testo);
   ASSERT_EQ(f.numeroProblemi, 0U) << f.problemi.front().riga << f.problemi.front().descrizione;
-  ASSERT_THAT(f.sezioni, SizeIs(3));
-  EXPECT_EQ(f.sezioni[2].chiave, Ripeti("è", 255));
+  ASSERT_THAT(f.sezioni, SizeIs(5));
+  EXPECT_EQ(f.sezioni[2].chiave, Ripeti("è", 256));
+  EXPECT_EQ(f.sezioni[3].chiave, "Software\\riga\nnuova");
+  EXPECT_EQ(f.sezioni[4].chiave, "Software\\Deep\\" + Ripeti("a\\", 518) + "a");
   EXPECT_EQ(f.sezioni[0].chiave, kUtente);
   EXPECT_THAT(f.sezioni[0].valori,
               ElementsAre(ValoreFileRegistro{"", REG_SZ, "predefinito\0"s},
@@ -84,8 +95,8 @@ TEST(RegistroWineFormatoTest, ReadsEveryFormWineWrites) {
                           ValoreFileRegistro{"Bin", REG_BINARY, "\x01\x02\xff"s},
                           ValoreFileRegistro{"Lista", REG_MULTI_SZ, "a\0\0"s}));
   EXPECT_EQ(f.sezioni[1].chiave, R"(Software\Chiave [con] parentesi)");
-  EXPECT_THAT(f.sezioni[1].valori,
-              ElementsAre(ValoreFileRegistro{"SymbolicLinkValue", 6, "\\\0"s}));
+  EXPECT_THAT(f.sezioni[1].valori, ElementsAre(ValoreFileRegistro{"SymbolicLinkValue", 6, "\\\0"s},
+                                               ValoreFileRegistro{"Del", REG_SZ, "x\x7Fy\0"s}));
 }
 
 TEST(RegistroWineFormatoTest, HostileFilesAreRefused) {
@@ -110,12 +121,13 @@ TEST(RegistroWineFormatoTest, HostileFilesAreRefused) {
       {"value before any key", std::string(kIntestazione) + "\"a\"=\"x\"\n"},
       {"empty key name", std::string(kIntestazione) + "[Software\\\\\\\\x] 1\n"},
       {"key name too long", std::string(kIntestazione) + "[" + std::string(300, 'k') + "] 1\n"},
-      {"key name of 256 UTF-16 units",
-       std::string(kIntestazione) + "[" + Ripeti("\\xe8", 256) + "] 1\n"},
+      {"key name of 257 UTF-16 units",
+       std::string(kIntestazione) + "[" + Ripeti("\\xe8", 257) + "] 1\n"},
+      {"zero in a key name", std::string(kIntestazione) + "[a\\0b] 1\n"},
       {"more than 500,000 keys", std::string(kIntestazione) + Ripeti("[k] 1\n", 500'001)},
       {"more than 2,000,000 values", chiave + Ripeti("@=\"\"\n", 2'000'001)},
-      {"key nested deeper than 512 levels",
-       std::string(kIntestazione) + "[" + Ripeti("a\\\\", 512) + "a] 1\n"},
+      {"key nested deeper than 16384 levels",
+       std::string(kIntestazione) + "[" + Ripeti("a\\\\", 16384) + "a] 1\n"},
       {"unknown option", chiave + "#ignota\n"},
       {"enormous unterminated line", chiave + "\"a\"=\"" + std::string(2U << 20U, 'x') + "\n"},
       {"enormous line of bad hex", chiave + "\"a\"=hex:" + std::string(2U << 20U, ',') + "\n"},
@@ -191,6 +203,75 @@ TEST_F(StratoWineTest, TheStoreWinsValueByValueAndEveryChangeStaysInTheStore) {
   // The store holds only what was written to it.
   EXPECT_THAT(TestoUtf8DelFileRegistro(LeggiFile(macchina_.FileRadice("HKEY_CURRENT_USER"))),
               AllOf(HasSubstr("\"Nuovo\"=\"sì\""), Not(HasSubstr("SRV"))));
+  EXPECT_TRUE(segnalazioni_.empty());
+}
+
+// Keys beyond the store's limits, as Wine 8 writes them: read like any
+// other, never copied into the store's files, which could not hold them.
+TEST_F(StratoWineTest, KeysOnlyWineAllowsAreReadButNeverWrittenBelow) {
+  const std::string profonda = "Software\\Deep\\" + Ripeti("a\\", 518) + "a";
+  const std::string lunga = "Software\\" + std::string(256, 'k');
+  const std::string aCapo = "Software\\riga\nnuova";
+  ScriviFile(macchina_.Wine() / "user.reg",
+             std::string(kIntestazione) + "[Software\\\\Deep\\\\" + Ripeti("a\\\\", 518) +
+                 "a] 1\n\"v\"=\"profonda\"\n[Software\\\\" + std::string(256, 'k') +
+                 "] 1\n\"v\"=\"lunga\"\n[Software\\\\riga\\nnuova] 1\n\"v\"=\"a capo\"\n");
+  for (const auto& [percorso, valore] :
+       {std::pair{profonda, "profonda"}, std::pair{lunga, "lunga"}, std::pair{aCapo, "a capo"}}) {
+    EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, percorso, "v"), valore);
+    HKEY h = 0;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, percorso, 0, KEY_ALL_ACCESS, h), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueEx(h, "w", REG_SZ, "x", 2), ERROR_ACCESS_DENIED) << valore;
+    RegCloseKey(h);
+  }
+  const orvane::test::Esito e = orvane::test::Esegui(ORVANE_REG, {"query", "HKCU\\" + profonda});
+  EXPECT_EQ(e.codice, 0) << e.err;
+  EXPECT_THAT(e.out, HasSubstr("    v    REG_SZ    profonda    [Wine: "));
+  EXPECT_FALSE(fs::exists(macchina_.FileRadice("HKEY_CURRENT_USER")));
+  // An export leaves out what the store could not import.
+  std::string testo;
+  ASSERT_EQ(EsportaRegistro(HKEY_CURRENT_USER, "Software", testo), ERROR_SUCCESS);
+  EXPECT_THAT(TestoUtf8DelFileRegistro(testo), Not(HasSubstr("riga")));
+  std::vector<ProblemaRegistro> problemi;
+  EXPECT_EQ(ImportaRegistro(testo, problemi), ERROR_SUCCESS);
+  EXPECT_THAT(problemi, SizeIs(0));
+  EXPECT_TRUE(segnalazioni_.empty());
+}
+
+// Runs `corpo` on a thread of its own with a stack of `byte`.
+void SuUnoStack(std::size_t byte, const std::function<void()>& corpo) {
+  pthread_attr_t attributi;
+  ASSERT_EQ(pthread_attr_init(&attributi), 0);
+  ASSERT_EQ(pthread_attr_setstacksize(&attributi, byte), 0);
+  pthread_t filo;
+  ASSERT_EQ(pthread_create(
+                &filo, &attributi,
+                [](void* c) -> void* {
+                  (*static_cast<const std::function<void()>*>(c))();
+                  return nullptr;
+                },
+                const_cast<void*>(static_cast<const void*>(&corpo))),
+            0);
+  pthread_join(filo, nullptr);
+  pthread_attr_destroy(&attributi);
+}
+
+// A key as deep as a prefix's file may hold (Wine's editor writes over
+// 16,000 levels) is read and exported on a small stack, and freed on a
+// smaller one: nothing recurses once per level.
+TEST_F(StratoWineTest, TheDeepestKeyOfAPrefixIsReadWithoutExhaustingTheStack) {
+  ScriviFile(macchina_.Wine() / "user.reg", std::string(kIntestazione) + "[Software\\\\" +
+                                                Ripeti("a\\\\", 16382) + "a] 1\n\"v\"=\"fondo\"\n");
+  const std::string percorso = "Software\\" + Ripeti("a\\", 16382) + "a";
+  SuUnoStack(2U << 20U, [&] {
+    EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, percorso, "v"), "fondo");
+    std::string testo;
+    EXPECT_EQ(EsportaRegistro(HKEY_CURRENT_USER, "Software", testo), ERROR_SUCCESS);
+  });
+  // The file changes: the tree read from it is freed.
+  ScriviFile(macchina_.Wine() / "user.reg", std::string(kIntestazione));
+  SuUnoStack(256U << 10U,
+             [&] { EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, percorso, "v"), std::nullopt); });
   EXPECT_TRUE(segnalazioni_.empty());
 }
 

@@ -39,7 +39,11 @@ namespace platform {
 /// store or the prefix holds it; a value the store holds wins over the
 /// prefix's. Every change goes to the store: a value written under a key
 /// that only the prefix holds makes that key in the store, and deleting a
-/// key or value that the prefix holds fails with ERROR_ACCESS_DENIED. A
+/// key or value that the prefix holds fails with ERROR_ACCESS_DENIED. Wine
+/// allows keys the store's files cannot hold (a name of 256 UTF-16 units or
+/// with a line break, paths deeper than 512 levels): they open and read
+/// like any other, and writing below them fails with ERROR_ACCESS_DENIED
+/// (ERROR_BAD_PATHNAME for a new key beyond 511 levels below its root). A
 /// prefix file that cannot be read or used is reported once and counts as
 /// empty.
 
@@ -173,7 +177,10 @@ LSTATUS OrigineValore(HKEY hKey, std::string_view nome, OrigineValoreRegistro& o
 
 /// The registry file text of the key `sottochiave` below `hKey` and of
 /// everything below it (autostart entries included), ready for the Windows
-/// registry editor or for ImportaRegistro.
+/// registry editor or for ImportaRegistro. Keys of the Wine prefix that the
+/// store's files could not hold (a line break in a name, a name or a depth
+/// beyond Windows' limits) are left out; exporting one fails with
+/// ERROR_ACCESS_DENIED.
 LSTATUS EsportaRegistro(HKEY hKey, std::string_view sottochiave, std::string& testo) noexcept;
 
 /// A line of a registry file that could not be used.

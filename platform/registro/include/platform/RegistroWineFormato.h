@@ -13,9 +13,11 @@ namespace platform {
 /// file's root, optional time stamp) and value lines ("name" or @, then
 /// "text", str(N):"text", dword:, hex: or hex(N): with "\"-wrapped lines).
 /// Quoted text uses Wine's escapes (\\ \" \[ \] \a \b \t \n \v \f \r \e,
-/// octal \ooo, \xhhhh for one UTF-16 unit); anything else, a raw byte
-/// outside printable ASCII, or a last line without its line end (a file cut
-/// short) is a problem. Sections carry the key path without a root name,
+/// octal \ooo, \xhhhh for one UTF-16 unit) and raw printable ASCII and DEL;
+/// anything else, another raw byte, or a last line without its line end (a
+/// file cut short) is a problem. Key names are taken as Wine takes them: up
+/// to 256 UTF-16 units, any character but the zero, paths up to
+/// registro::kProfonditaWine levels. Sections carry the key path without a root name,
 /// names and string data as the store keeps them (UTF-8, strings with their
 /// terminating zero). A file with any problem must not be used at all.
 [[nodiscard]] FileRegistro AnalizzaFileRegistroWine(std::string_view contenuto);
