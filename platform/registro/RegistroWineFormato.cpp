@@ -108,7 +108,7 @@ std::optional<std::size_t> TestoWine(std::string_view s, std::size_t i, char fin
 
 // The most keys and values a prefix's file may hold: a real prefix has tens
 // of thousands; a hostile one of 64 MB of tiny keys would take gigabytes
-// once read into a tree, and it is refused instead.
+// once read into a tree, and it is refused whole instead.
 constexpr std::size_t kChiaviMassime = 500'000;
 constexpr std::size_t kValoriMassimi = 2'000'000;
 
@@ -123,7 +123,7 @@ class AnalizzatoreWine {
       return;
     }
     file_.riconosciuto = true;
-    while (ProssimaRiga(riga))
+    while (file_.riconosciuto && ProssimaRiga(riga))
       AnalizzaRiga(riga);
   }
 
@@ -135,7 +135,7 @@ class AnalizzatoreWine {
     const std::size_t fine = testo_.find('\n', pos_);
     ++numero_;
     if (fine == std::string_view::npos) {
-      Problema(numero_, "l'ultima riga è incompleta (file troncato)");
+      Rifiuta(numero_, "l'ultima riga è incompleta (file troncato)");
       pos_ = testo_.size();
       return false;
     }
@@ -152,29 +152,39 @@ class AnalizzatoreWine {
     }
   }
 
+  // What makes the whole file unusable: it is cut short, or too large.
+  // Nothing of it is kept.
+  void Rifiuta(std::size_t riga, std::string_view descrizione) {
+    Problema(riga, descrizione);
+    file_.riconosciuto = false;
+    file_.sezioni.clear();
+  }
+
+  // A line that cannot be taken is skipped, and with a key its values: one
+  // program's odd key must not hide every other program's settings.
   void AnalizzaRiga(std::string_view riga) {
     std::string_view errore;
     if (SenzaSpaziAiLati(riga).empty() || riga.front() == ';') return;
     if (riga.front() == '[') {
-      if (!AnalizzaChiave(riga, errore)) {
-        Problema(numero_, errore);
-        sezione_ = false;
-      }
+      stato_ = AnalizzaChiave(riga, errore) ? Stato::kChiave : Stato::kChiaveSaltata;
+      if (!errore.empty()) Problema(numero_, errore);
     } else if (riga.front() == '#') {
-      if (!AnalizzaOpzione(riga)) Problema(numero_, "opzione non riconosciuta");
+      if (stato_ != Stato::kChiaveSaltata && !AnalizzaOpzione(riga))
+        Problema(numero_, "opzione non riconosciuta");
     } else if (riga.front() == '"' || riga.front() == '@') {
       const std::size_t inizio = numero_;
       auto valore = AnalizzaValore(riga, errore);
+      if (!file_.riconosciuto || stato_ == Stato::kChiaveSaltata) return;
       if (!valore) {
         Problema(inizio, errore);
-      } else if (!sezione_) {
+      } else if (stato_ == Stato::kNessuna) {
         Problema(inizio, "valore fuori da ogni chiave");
       } else if (++valori_ > kValoriMassimi) {
-        Problema(inizio, "troppi valori");
+        Rifiuta(inizio, "troppi valori");
       } else {
         file_.sezioni.back().valori.push_back(std::move(*valore));
       }
-    } else {
+    } else if (stato_ != Stato::kChiaveSaltata) {
       Problema(numero_, "riga non riconosciuta");
     }
   }
@@ -183,7 +193,7 @@ class AnalizzatoreWine {
     if (riga.starts_with("#arch=")) {
       return !chiaveVista_ && (riga == "#arch=win32" || riga == "#arch=win64");
     }
-    if (!sezione_) return false;
+    if (stato_ != Stato::kChiave) return false;
     if (riga == "#link") return true;
     if (riga.starts_with("#time=")) {
       const std::string_view cifre = riga.substr(6);
@@ -199,7 +209,10 @@ class AnalizzatoreWine {
     return false;
   }
 
+  // Whether the key is taken; a key that is not has its problem in
+  // `errore`, unless the whole file was refused.
   bool AnalizzaChiave(std::string_view riga, std::string_view& errore) {
+    chiaveVista_ = true;
     std::string utf16;
     const auto fine = TestoWine(riga, 1, ']', utf16, errore);
     if (!fine) return false;
@@ -225,12 +238,10 @@ class AnalizzatoreWine {
       }
     }
     if (file_.sezioni.size() == kChiaviMassime) {
-      errore = "troppe chiavi";
+      Rifiuta(numero_, "troppe chiavi");
       return false;
     }
     file_.sezioni.push_back(std::move(s));
-    sezione_ = true;
-    chiaveVista_ = true;
     return true;
   }
 
@@ -263,12 +274,17 @@ class AnalizzatoreWine {
         errore = "byte esadecimali non validi";
         return std::nullopt;
       }
+      // A line that does not go on the data is left for the next entry.
+      const std::size_t pos = pos_;
+      const std::size_t numero = numero_;
       std::string_view riga;
       if (!ProssimaRiga(riga)) {
-        errore = "dati esadecimali interrotti";
+        if (file_.riconosciuto) Rifiuta(numero_, "dati esadecimali interrotti (file troncato)");
         return std::nullopt;
       }
       if (riga.empty() || !SpazioOrizzontale(riga.front())) {
+        pos_ = pos;
+        numero_ = numero;
         errore = "dati esadecimali interrotti";
         return std::nullopt;
       }
@@ -353,7 +369,10 @@ class AnalizzatoreWine {
   FileRegistro& file_;
   std::size_t pos_ = 0;
   std::size_t numero_ = 0;
-  bool sezione_ = false;
+  // Whether the lines read belong to a key taken, to one skipped, or to
+  // none yet.
+  enum class Stato { kNessuna, kChiave, kChiaveSaltata };
+  Stato stato_ = Stato::kNessuna;
   bool chiaveVista_ = false;
   std::size_t valori_ = 0;
 };

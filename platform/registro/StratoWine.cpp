@@ -44,14 +44,23 @@ std::shared_ptr<const Nodo> Leggi(const std::filesystem::path& file, Contesto& c
   }
   if (!l.esiste) return nullptr;
   const FileRegistro f = AnalizzaFileRegistroWine(l.contenuto);
-  if (f.numeroProblemi > 0) {
-    const ProblemaRegistro p = f.problemi.empty() ? ProblemaRegistro{} : f.problemi.front();
+  const ProblemaRegistro p = f.problemi.empty() ? ProblemaRegistro{} : f.problemi.front();
+  if (!f.riconosciuto) {
     Segnala(c, "wine:" + l.firma,
             {file, p.riga,
              "Il file del registro di Wine \"" + file.string() + "\" non è valido (riga " +
                  std::to_string(p.riga) + ": " + p.descrizione + ")" + avviso,
              ERROR_BADDB});
     return nullptr;
+  }
+  if (f.numeroProblemi > 0) {
+    Segnala(c, "wine:" + l.firma,
+            {file, p.riga,
+             "Il file del registro di Wine \"" + file.string() + "\" ha righe non valide (riga " +
+                 std::to_string(p.riga) + ": " + p.descrizione + "; " +
+                 std::to_string(f.numeroProblemi) + (f.numeroProblemi == 1 ? " riga" : " righe") +
+                 " in tutto); Tervan le salta e usa le altre",
+             ERROR_BADDB});
   }
   auto albero = std::make_shared<Nodo>();
   for (const auto& s : f.sezioni) {

@@ -16,9 +16,10 @@ namespace platform::registro {
 [[nodiscard]] std::optional<std::filesystem::path> FileWine(std::size_t radice);
 
 /// The tree of that file, read only and shared while the file stays the
-/// same; nullptr when there is none. A file that cannot be read, or holds
-/// anything it should not, is reported once through `c` and counts as
-/// empty: never half-read.
+/// same; nullptr when there is none. A file that cannot be read, or that
+/// AnalizzaFileRegistroWine does not recognise (cut short, too large), is
+/// reported once through `c` and counts as empty; lines it skips are
+/// reported once and the rest is read.
 [[nodiscard]] std::shared_ptr<const Nodo> AlberoWine(std::size_t radice, Contesto& c);
 
 /// The view of one key: the values and subkeys of `sotto` (the prefix's)

@@ -1,6 +1,7 @@
 // Reader of Wine's registry files: any bytes must be read without a crash;
-// what it accepts must name valid keys and write out, under a root, as a
-// registry file that reads back cleanly to the same sections.
+// a file refused has no sections; what it accepts must name valid keys and
+// write out, under a root, as a registry file that reads back cleanly to
+// the same sections.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,11 +15,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dati, std::size_t dimensione) {
   const std::string_view testo(reinterpret_cast<const char*>(dati), dimensione);
   platform::FileRegistro file = platform::AnalizzaFileRegistroWine(testo);
-  if (file.numeroProblemi != 0) {
-    if (file.problemi.empty()) std::abort();
+  if (file.numeroProblemi != 0 && file.problemi.empty()) std::abort();
+  if (!file.riconosciuto) {
+    if (file.numeroProblemi == 0 || !file.sezioni.empty()) std::abort();
     return 0;
   }
-  if (!file.riconosciuto) std::abort();
   std::vector<platform::SezioneFileRegistro> scrivibili;
   for (auto& s : file.sezioni) {
     if (s.chiave.empty() || s.chiave.front() == '\\' || s.chiave.back() == '\\') std::abort();

@@ -29,7 +29,9 @@ using orvane::test::LeggiTesto;
 using orvane::test::ScriviFile;
 using orvane::test::ScriviTesto;
 using ::testing::AllOf;
+using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::Field;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::SizeIs;
@@ -99,43 +101,66 @@ TEST(RegistroWineFormatoTest, ReadsEveryFormWineWrites) {
                                                ValoreFileRegistro{"Del", REG_SZ, "x\x7Fy\0"s}));
 }
 
-TEST(RegistroWineFormatoTest, HostileFilesAreRefused) {
+TEST(RegistroWineFormatoTest, HostileLinesAreSkippedAndBrokenFilesRefused) {
   const std::string chiave = std::string(kIntestazione) + "[Software\\\\Orvane] 1\n";
+  // Follows every bad line: what comes after one is still read.
+  const std::string buona = "[Software\\\\Buona] 1\n\"v\"=\"ok\"\n";
   const struct {
     const char* caso;
     std::string testo;
+    bool rifiutato;  // nothing of the file is used
   } casi[] = {
-      {"empty", ""},
+      {"empty", "", true},
       {"header of the Windows editor",
-       "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER]\n"},
-      {"header only, cut before its line end", "WINE REGISTRY Version 2"},
-      {"cut inside a string", chiave + "\"a\"=\"D:\\\\Da"},
-      {"cut after a complete value, without its line end", chiave + "\"a\"=\"x\""},
-      {"cut inside wrapped hex data", chiave + "\"a\"=hex:01,\\\n"},
-      {"unknown escape", chiave + "\"a\"=\"\\q\"\n"},
-      {"\\x without digits", chiave + "\"a\"=\"\\xg\"\n"},
-      {"backslash before the line end", chiave + "\"a\"=\"x\\\n"},
-      {"raw byte outside ASCII", chiave + "\"a\"=\"perch\xc3\xa9\"\n"},
-      {"odd hex digit", chiave + "\"a\"=hex:0\n"},
-      {"dword too long", chiave + "\"a\"=dword:0000000001\n"},
-      {"value before any key", std::string(kIntestazione) + "\"a\"=\"x\"\n"},
-      {"empty key name", std::string(kIntestazione) + "[Software\\\\\\\\x] 1\n"},
-      {"key name too long", std::string(kIntestazione) + "[" + std::string(300, 'k') + "] 1\n"},
-      {"key name of 257 UTF-16 units",
-       std::string(kIntestazione) + "[" + Ripeti("\\xe8", 257) + "] 1\n"},
-      {"zero in a key name", std::string(kIntestazione) + "[a\\0b] 1\n"},
-      {"more than 500,000 keys", std::string(kIntestazione) + Ripeti("[k] 1\n", 500'001)},
-      {"more than 2,000,000 values", chiave + Ripeti("@=\"\"\n", 2'000'001)},
+       "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER]\n", true},
+      {"header only, cut before its line end", "WINE REGISTRY Version 2", true},
+      {"cut inside a string", chiave + "\"a\"=\"D:\\\\Da", true},
+      {"cut after a complete value, without its line end", chiave + "\"a\"=\"x\"", true},
+      {"cut inside wrapped hex data", chiave + "\"a\"=hex:01,\\\n", true},
+      {"more than 500,000 keys", std::string(kIntestazione) + Ripeti("[k] 1\n", 500'001), true},
+      {"more than 2,000,000 values", chiave + Ripeti("@=\"\"\n", 2'000'001), true},
+      {"unknown escape", chiave + "\"a\"=\"\\q\"\n" + buona, false},
+      {"\\x without digits", chiave + "\"a\"=\"\\xg\"\n" + buona, false},
+      {"backslash before the line end", chiave + "\"a\"=\"x\\\n" + buona, false},
+      {"raw byte outside ASCII", chiave + "\"a\"=\"perch\xc3\xa9\"\n" + buona, false},
+      {"raw control character", chiave + "\"a\"=\"x\ty\"\n" + buona, false},
+      {"odd hex digit", chiave + "\"a\"=hex:0\n" + buona, false},
+      {"wrapped hex data that does not go on", chiave + "\"a\"=hex:01,\\\n" + buona, false},
+      {"dword too long", chiave + "\"a\"=dword:0000000001\n" + buona, false},
+      {"value before any key", std::string(kIntestazione) + "\"a\"=\"x\"\n" + buona, false},
+      {"unknown option", chiave + "#ignota\n" + buona, false},
+      // A key skipped takes its values with it, unreported one by one.
+      {"empty key name",
+       std::string(kIntestazione) + "[Software\\\\\\\\x] 1\n\"a\"=\"x\"\n" + buona, false},
+      {"key name longer than Wine takes",
+       std::string(kIntestazione) + "[" + Ripeti("\\xe8", 257) + "] 1\n\"a\"=\"x\"\n" + buona,
+       false},
+      {"zero in a key name", std::string(kIntestazione) + "[a\\0b] 1\n\"a\"=\"x\"\n" + buona,
+       false},
       {"key nested deeper than 16384 levels",
-       std::string(kIntestazione) + "[" + Ripeti("a\\\\", 16384) + "a] 1\n"},
-      {"unknown option", chiave + "#ignota\n"},
-      {"enormous unterminated line", chiave + "\"a\"=\"" + std::string(2U << 20U, 'x') + "\n"},
-      {"enormous line of bad hex", chiave + "\"a\"=hex:" + std::string(2U << 20U, ',') + "\n"},
+       std::string(kIntestazione) + "[" + Ripeti("a\\\\", 16384) + "a] 1\n\"a\"=\"x\"\n" + buona,
+       false},
+      {"enormous unterminated line",
+       chiave + "\"a\"=\"" + std::string(2U << 20U, 'x') + "\n" + buona, false},
+      {"enormous line of bad hex",
+       chiave + "\"a\"=hex:" + std::string(2U << 20U, ',') + "\n" + buona, false},
   };
   for (const auto& c : casi) {
     const FileRegistro f = AnalizzaFileRegistroWine(c.testo);
-    EXPECT_GT(f.numeroProblemi, 0U) << c.caso;
     EXPECT_FALSE(f.problemi.empty()) << c.caso;
+    if (c.rifiutato) {
+      EXPECT_FALSE(f.riconosciuto) << c.caso;
+      EXPECT_TRUE(f.sezioni.empty()) << c.caso;
+      continue;
+    }
+    EXPECT_EQ(f.numeroProblemi, 1U) << c.caso;
+    ASSERT_TRUE(f.riconosciuto) << c.caso;
+    ASSERT_FALSE(f.sezioni.empty()) << c.caso;
+    EXPECT_EQ(f.sezioni.back().chiave, "Software\\Buona") << c.caso;
+    EXPECT_THAT(f.sezioni.back().valori, ElementsAre(ValoreFileRegistro{"v", REG_SZ, "ok\0"s}))
+        << c.caso;
+    for (const auto& sezione : f.sezioni)
+      EXPECT_THAT(sezione.valori, Not(Contains(Field(&ValoreFileRegistro::nome, "a")))) << c.caso;
   }
 }
 
@@ -284,8 +309,8 @@ TEST_F(StratoWineTest, APrefixFileThatCannotBeUsedIsReportedOnceAndReadAsEmpty) 
     if (cartella) {
       fs::create_directory(macchina_.Wine() / "user.reg");
     } else {
-      // Good values first, a broken line last: nothing of it is used.
-      ScriviFile(macchina_.Wine() / "user.reg", buono + "\"Rotto\"=\"\\q\"\n");
+      // Good values first, then the file is cut short: nothing of it is used.
+      ScriviFile(macchina_.Wine() / "user.reg", buono + "\"Rotto\"=\"x");
     }
     for (int i = 0; i < 2; ++i) {
       EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), std::nullopt);
@@ -299,6 +324,14 @@ TEST_F(StratoWineTest, APrefixFileThatCannotBeUsedIsReportedOnceAndReadAsEmpty) 
   // Mended, it is read again.
   ScriviFile(macchina_.Wine() / "user.reg", buono);
   EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), R"(SRV\SQL)");
+
+  // A line that cannot be taken is left out, reported once; the rest is read.
+  segnalazioni_.clear();
+  ScriviFile(macchina_.Wine() / "user.reg", buono + "\"Rotto\"=\"\\q\"\n");
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), R"(SRV\SQL)");
+  ASSERT_THAT(segnalazioni_, SizeIs(1));
+  EXPECT_THAT(segnalazioni_[0], HasSubstr("righe non valide"));
 
   // A key of 300,000 values, the last one given twice, reads in one pass
   // over them (a search of the key's values for each took hours).

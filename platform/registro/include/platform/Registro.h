@@ -44,8 +44,9 @@ namespace platform {
 /// with a line break, paths deeper than 512 levels): they open and read
 /// like any other, and writing below them fails with ERROR_ACCESS_DENIED
 /// (ERROR_BAD_PATHNAME for a new key beyond 511 levels below its root). A
-/// prefix file that cannot be read or used is reported once and counts as
-/// empty.
+/// prefix file that cannot be read or used (cut short, not Wine's, too
+/// large) is reported once and counts as empty; one with lines that cannot
+/// be taken is reported once and read without them.
 
 /// A key handle, 32 bits wide as on Windows.
 using HKEY = std::uint32_t;
