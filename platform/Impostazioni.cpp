@@ -1,14 +1,22 @@
 #include "platform/Impostazioni.h"
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
+#include "platform/Descrittore.h"
+#include "platform/FileAtomico.h"
 #include "platform/Percorsi.h"
 #include "platform/TestoUtf8.h"
 
@@ -19,6 +27,108 @@ namespace fs = std::filesystem;
 
 [[noreturn]] void Errore(const fs::path& file, int riga, const std::string& motivo) {
   throw ErroreImpostazioni(file.string() + ", riga " + std::to_string(riga) + ": " + motivo);
+}
+
+// A settings file is a few lines; anything far larger is no settings file.
+constexpr std::size_t kDimensioneMassima = std::size_t{64} * 1024;
+
+[[noreturn]] void Illeggibile(const fs::path& file, const std::string& motivo) {
+  throw ErroreImpostazioni(file.string() + ": impossibile leggere il file: " + motivo);
+}
+
+std::string Permessi(mode_t modo) {
+  std::array<char, 8> testo{};
+  (void)std::snprintf(testo.data(), testo.size(), "%04o", static_cast<unsigned>(modo & 07777));
+  return testo.data();
+}
+
+// A group of `proprietario`'s own: the user's primary group, listing nobody
+// else as a member (the user private groups that a umask of 002 goes with).
+// Only its owner may write a file through such a group.
+bool GruppoPrivato(uid_t proprietario, gid_t gruppo) {
+  std::vector<char> dati(std::size_t{64} * 1024);
+  passwd pw{};
+  passwd* utente = nullptr;
+  if (::getpwuid_r(proprietario, &pw, dati.data(), dati.size(), &utente) != 0 ||
+      utente == nullptr || utente->pw_gid != gruppo)
+    return false;
+  const std::string nome = utente->pw_name;
+  group gr{};
+  group* trovato = nullptr;
+  if (::getgrgid_r(gruppo, &gr, dati.data(), dati.size(), &trovato) != 0 || trovato == nullptr)
+    return false;
+  for (char** membro = trovato->gr_mem; *membro != nullptr; ++membro) {
+    if (nome != *membro) return false;
+  }
+  return true;
+}
+
+// Why the settings file, or a folder above it, described by `st`, lets a
+// user other than root and the one reading decide the settings (server,
+// site, prefix for everyone who reads them); empty when it does not. A
+// folder anyone may write is fine with the sticky bit (as /tmp): nobody
+// may then replace what is not theirs, and what they put there is theirs.
+std::string Estraneo(const struct stat& st) {
+  if (st.st_uid != 0 && st.st_uid != ::geteuid()) {
+    return "appartiene all'utente " + std::to_string(st.st_uid) +
+           ", né a root né a chi legge le impostazioni";
+  }
+  if (S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX) != 0) return {};
+  if ((st.st_mode & S_IWOTH) != 0)
+    return "è scrivibile da chiunque (permessi " + Permessi(st.st_mode) + ")";
+  if ((st.st_mode & S_IWGRP) != 0 && !GruppoPrivato(st.st_uid, st.st_gid)) {
+    return "è scrivibile dal gruppo " + std::to_string(st.st_gid) + " (permessi " +
+           Permessi(st.st_mode) + ")";
+  }
+  return {};
+}
+
+// The text of the settings file `file`: a regular file of at most
+// kDimensioneMassima bytes, opened without waiting on a FIFO, links
+// followed only where their owner could have put the file there, that
+// only root or the reading user may have written.
+std::string Contenuto(const fs::path& file) {
+  Descrittore fd;
+  try {
+    fd = ApriInLettura(file);
+  } catch (const std::system_error& e) {
+    Illeggibile(file, std::strerror(e.code().value()));
+  }
+  struct stat st {};
+  if (::fstat(fd.Fd(), &st) != 0) Illeggibile(file, std::strerror(errno));
+  if (S_ISDIR(st.st_mode)) Illeggibile(file, std::strerror(EISDIR));
+  if (!S_ISREG(st.st_mode)) Illeggibile(file, "non è un file regolare");
+  if (static_cast<std::size_t>(st.st_size) > kDimensioneMassima)
+    Illeggibile(file, "più grande di 64 KB");
+  if (const std::string motivo = Estraneo(st); !motivo.empty())
+    throw ErroreImpostazioni(file.string() + ": file rifiutato: " + motivo);
+  // Every folder above the file, as it lies on disk: whoever may replace
+  // one of them may replace the file.
+  std::error_code ec;
+  const fs::path vero = fs::read_symlink("/proc/self/fd/" + std::to_string(fd.Fd()), ec);
+  if (ec || !vero.is_absolute()) Illeggibile(file, ec ? ec.message() : "percorso sconosciuto");
+  for (fs::path cartella = vero.parent_path();; cartella = cartella.parent_path()) {
+    struct stat sopra {};
+    if (::lstat(cartella.c_str(), &sopra) != 0) Illeggibile(file, std::strerror(errno));
+    if (const std::string motivo = Estraneo(sopra); !motivo.empty()) {
+      throw ErroreImpostazioni(file.string() + ": file rifiutato: la cartella " +
+                               cartella.string() + " " + motivo);
+    }
+    if (cartella == cartella.root_path()) break;
+  }
+  std::string testo(kDimensioneMassima + 1, '\0');
+  std::size_t letti = 0;
+  while (letti < testo.size()) {
+    const ssize_t n = ::read(fd.Fd(), testo.data() + letti, testo.size() - letti);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Illeggibile(file, std::strerror(errno));
+    if (n == 0) break;
+    letti += static_cast<std::size_t>(n);
+  }
+  // It may have grown since it was looked at.
+  if (letti > kDimensioneMassima) Illeggibile(file, "più grande di 64 KB");
+  testo.resize(letti);
+  return testo;
 }
 
 bool CartellaValida(std::string_view valore) {
@@ -62,13 +172,7 @@ std::vector<fs::path> FileImpostazioni() {
 }
 
 ImpostazioniSito LeggiFileImpostazioni(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::error_code ec;
-  if (!in || fs::is_directory(file, ec)) {
-    const int errore = fs::is_directory(file, ec) ? EISDIR : errno;
-    throw ErroreImpostazioni(file.string() +
-                             ": impossibile leggere il file: " + std::strerror(errore));
-  }
+  std::istringstream in(Contenuto(file));
   ImpostazioniSito letto;
   int numero = 0;
   for (std::string riga; std::getline(in, riga);) {
@@ -109,10 +213,6 @@ ImpostazioniSito LeggiFileImpostazioni(const fs::path& file) {
                  ")");
     }
     *posto = ImpostazioneLetta{valore, file, numero};
-  }
-  if (in.bad()) {
-    throw ErroreImpostazioni(file.string() +
-                             ": impossibile leggere il file: " + std::strerror(errno));
   }
   return letto;
 }

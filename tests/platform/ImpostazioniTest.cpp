@@ -3,6 +3,11 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
 
 #include "tests/support/MacchinaFinta.h"
 
@@ -70,6 +75,57 @@ TEST(Impostazioni, EachKeyComesFromTheFirstFileThatSetsItAndNoBrokenFileIsSkippe
   fs::remove(sistema / "uno/orvane/tervan.conf");
   fs::create_directories(sistema / "uno/orvane/tervan.conf");
   EXPECT_THROW((void)LeggiImpostazioniSito(), ErroreImpostazioni);
+}
+
+// Whoever may change a settings file chooses the server for everyone who
+// reads it; and a file that never ends or never opens must not hang a start.
+TEST(Impostazioni, OnlyABoundedRegularFileThatNobodyElseMayChangeIsRead) {
+  orvane::test::MacchinaFinta macchina;
+  const fs::path cartella = macchina.ConfigurazioneSistema() / "orvane";
+  const fs::path file = cartella / "tervan.conf";
+  const bool root = ::getuid() == 0;
+  const struct {
+    bool soloRoot;
+    std::function<void()> prepara;
+    std::string errore;  // empty: read
+  } casi[] = {
+      {false, [] {}, ""},
+      {false, [&] { fs::remove(file), ::mkfifo(file.c_str(), 0644); },
+       ": impossibile leggere il file: non è un file regolare"},
+      {false, [&] { fs::remove(file), fs::create_symlink("/dev/zero", file); },
+       ": impossibile leggere il file: non è un file regolare"},
+      {false, [&] { orvane::test::ScriviFile(file, std::string(64 * 1024 + 1, '#')); },
+       ": impossibile leggere il file: più grande di 64 KB"},
+      {false, [&] { fs::permissions(file, fs::perms(0666)); },
+       ": file rifiutato: è scrivibile da chiunque (permessi 0666)"},
+      {false, [&] { fs::permissions(cartella, fs::perms(0777)); },
+       ": file rifiutato: la cartella " + cartella.string() + " è scrivibile da chiunque"},
+      {false, [&] { fs::permissions(cartella, fs::perms(01777)); }, ""},
+      {true, [&] { (void)::chown(file.c_str(), 65534, 0); },
+       ": file rifiutato: appartiene all'utente 65534, né a root né a chi legge"},
+      {true, [&] { (void)::chown(cartella.c_str(), 65534, 0); },
+       ": file rifiutato: la cartella " + cartella.string() + " appartiene all'utente 65534"},
+      // Group write only through the owner's own group.
+      {true, [&] { fs::permissions(file, fs::perms(0664)), (void)::chown(file.c_str(), 0, 0); },
+       ""},
+      {true, [&] { fs::permissions(file, fs::perms(0664)), (void)::chown(file.c_str(), 0, 65534); },
+       ": file rifiutato: è scrivibile dal gruppo 65534 (permessi 0664)"},
+  };
+  for (const auto& caso : casi) {
+    if (caso.soloRoot && !root) continue;
+    fs::remove_all(cartella);
+    orvane::test::ScriviFile(file, "server = http://sistema:1\n");
+    fs::permissions(cartella, fs::perms(0755));
+    fs::permissions(file, fs::perms(0644));
+    caso.prepara();
+    try {
+      EXPECT_EQ(LeggiImpostazioniSito().server->valore, "http://sistema:1");
+      EXPECT_EQ(caso.errore, "") << "accettato";
+    } catch (const ErroreImpostazioni& e) {
+      EXPECT_THAT(e.what(), HasSubstr(file.string() + caso.errore));
+      EXPECT_NE(caso.errore, "") << e.what();
+    }
+  }
 }
 
 }  // namespace

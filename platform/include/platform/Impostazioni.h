@@ -26,8 +26,9 @@ struct ImpostazioniSito {
   std::optional<ImpostazioneLetta> wineprefix;
 };
 
-/// A settings file that cannot be read or holds a line that is not a known
-/// "key = value"; the text names the file and, for a bad line, its number.
+/// A settings file that cannot be read, is refused (see
+/// LeggiFileImpostazioni) or holds a line that is not a known "key = value";
+/// the text names the file and why, and for a bad line its number.
 class ErroreImpostazioni : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -50,7 +51,14 @@ inline constexpr std::string_view kEsempioIndirizzo = "http://aggiornamenti.exam
 /// empty lines and lines whose first non-blank character is "#" are
 /// comments. Each key may appear once: server and sito with an address that
 /// begins with "http://" or "https://", wineprefix with a folder that begins
-/// with "/" or "~". Throws ErroreImpostazioni.
+/// with "/" or "~". Only a regular file of at most 64 KB is read, opened
+/// without waiting should it be a FIFO, a link followed only where
+/// ApriInLettura follows one; and only when root or the reading user owns it
+/// and every folder above it and nobody else may write any of them (group
+/// write is allowed through the owner's private group, and a folder anyone
+/// may write needs the sticky bit), since whoever may change the file
+/// chooses the server for everyone who reads it. Throws ErroreImpostazioni
+/// naming the file and why.
 [[nodiscard]] ImpostazioniSito LeggiFileImpostazioni(const std::filesystem::path& file);
 
 /// Every settings file of FileImpostazioni() that exists, each key taken
