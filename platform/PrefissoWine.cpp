@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <system_error>
 
@@ -26,37 +28,60 @@ std::filesystem::path ConHome(const std::string& percorso) {
   return percorso;
 }
 
-// A folder of this user, as Wine demands of a prefix.
-bool CartellaDellUtente(const std::filesystem::path& cartella) {
+// Why Wine would not run in `cartella`, empty when it would: it demands an
+// absolute path to a folder of the user who runs it.
+std::string PerchePrefissoInutile(const std::filesystem::path& cartella) {
+  if (!cartella.is_absolute()) return "non è un percorso assoluto";
   struct stat st {};
-  return cartella.is_absolute() && ::stat(cartella.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-         st.st_uid == ::getuid();
+  if (::stat(cartella.c_str(), &st) != 0) return std::strerror(errno);
+  if (!S_ISDIR(st.st_mode)) return "non è una cartella";
+  if (st.st_uid != ::getuid()) {
+    return "appartiene all'utente " + std::to_string(st.st_uid) +
+           " (Wine usa solo un prefisso dell'utente che lo esegue)";
+  }
+  return {};
 }
 
 }  // namespace
 
 std::optional<std::filesystem::path> PrefissoWineIndicato() {
-  if (auto p = Variabile("ORVANE_WINEPREFIX")) return ConHome(*p);
-  try {
-    if (const auto letto = LeggiImpostazioniSito().wineprefix) return ConHome(letto->valore);
-  } catch (const ErroreImpostazioni&) {
-    // Reported, and refused, where Tervan starts.
-  }
-  return std::nullopt;
+  return ScegliPrefissoWine().indicato;
 }
 
-std::optional<std::filesystem::path> PrefissoWine() {
+SceltaPrefissoWine ScegliPrefissoWine() {
+  SceltaPrefissoWine scelta;
+  if (auto p = Variabile("ORVANE_WINEPREFIX")) {
+    scelta.indicato = ConHome(*p);
+    scelta.origine = "variabile ORVANE_WINEPREFIX";
+  } else if (const auto letto = LeggiImpostazioniSito().wineprefix) {
+    scelta.indicato = ConHome(letto->valore);
+    scelta.origine = letto->file.string() + ", riga " + std::to_string(letto->riga);
+  }
   std::filesystem::path prefisso;
-  if (auto indicato = PrefissoWineIndicato()) {
-    prefisso = *indicato;
+  if (scelta.indicato) {
+    // A prefix that was named and cannot be used is said, and Wine's
+    // default is not taken in its place: the programs run where it was
+    // named, so that is where their settings and folders are.
+    prefisso = *scelta.indicato;
+    if (const std::string motivo = PerchePrefissoInutile(prefisso); !motivo.empty()) {
+      scelta.rifiuto = scelta.origine + ": prefisso Wine \"" + prefisso.string() +
+                       "\" non utilizzabile: " + motivo;
+      return scelta;
+    }
   } else {
     const auto variabile = Variabile("WINEPREFIX");
     prefisso = variabile ? std::filesystem::path(*variabile) : CartellaHome() / ".wine";
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(prefisso / "system.reg", ec)) return std::nullopt;
+    if (!std::filesystem::is_regular_file(prefisso / "system.reg", ec)) return scelta;
+    if (!PerchePrefissoInutile(prefisso).empty()) return scelta;
+    scelta.origine = variabile ? "variabile WINEPREFIX" : "predefinito di Wine";
   }
-  if (!CartellaDellUtente(prefisso)) return std::nullopt;
-  return prefisso.lexically_normal();
+  scelta.prefisso = prefisso.lexically_normal();
+  return scelta;
+}
+
+std::optional<std::filesystem::path> PrefissoWine() {
+  return ScegliPrefissoWine().prefisso;
 }
 
 std::optional<std::filesystem::path> CartellaUnitaWine(const std::filesystem::path& prefisso,

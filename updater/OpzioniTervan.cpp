@@ -1,5 +1,7 @@
 #include "updater/OpzioniTervan.h"
 
+#include <stdexcept>
+#include <string>
 #include <string_view>
 
 #include "common/basUtilxx.h"
@@ -53,11 +55,20 @@ int MostraConfigurazione(const std::filesystem::path& cartella, std::ostream& us
   const auto posto = [&](platform::FileSistema quale) {
     return platform::PostoFile(quale, cartella).string();
   };
-  const auto wine = platform::PrefissoWine();
+  platform::SceltaPrefissoWine wine;
+  try {
+    wine = platform::ScegliPrefissoWine();
+  } catch (const std::runtime_error& e) {
+    errori << "Tervan: impostazioni non valide: " << e.what() << "\n";
+    return 1;
+  }
   uscita << "server = " << c.server.valore << "  (" << c.server.origine << ")\n"
          << "sito = " << c.sito.valore << "  (" << c.sito.origine << ")\n"
-         << "prefisso Wine = " << (wine ? wine->string() : std::string("nessuno")) << "\n"
-         << "\nFile di impostazioni, nell'ordine:\n";
+         << "prefisso Wine = "
+         << (wine.prefisso          ? wine.prefisso->string() + "  (" + wine.origine + ")"
+             : wine.rifiuto.empty() ? std::string("nessuno")
+                                    : "nessuno  (" + wine.rifiuto + ")")
+         << "\n\nFile di impostazioni, nell'ordine:\n";
   for (const auto& file : platform::FileImpostazioni())
     uscita << "  " << file.string() << "\n";
   uscita << "\nCartella del programma: " << cartella.string() << "\n"

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <iostream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -20,6 +21,7 @@
 #include "platform/Cartelle.h"
 #include "platform/Collocazione.h"
 #include "platform/Percorsi.h"
+#include "platform/PrefissoWine.h"
 #include "platform/RigaDiComando.h"
 #include "platform/SegnaliFine.h"
 #include "platform/TestoUtf8.h"
@@ -105,6 +107,18 @@ int Main(int argc, char** argv) {
   if (const auto configurazione = quomaro::LeggiConfigurazione(); !configurazione.errore.empty()) {
     orvane::ScriviErrore("0", std::to_string(orvane::kChiamataNonValida),
                          "Impostazioni non valide: " + configurazione.errore, kModulo, "Main");
+    return 1;
+  }
+  try {
+    // A prefix named for the programs that cannot be used is said once per
+    // run; Tervan then finds them where it would without a prefix.
+    if (const auto wine = platform::ScegliPrefissoWine(); !wine.rifiuto.empty()) {
+      orvane::ScriviErrore("0", std::to_string(orvane::kPermessoNegato), wine.rifiuto, kModulo,
+                           "Main");
+    }
+  } catch (const std::runtime_error& e) {
+    orvane::ScriviErrore("0", std::to_string(orvane::kChiamataNonValida),
+                         std::string("Impostazioni non valide: ") + e.what(), kModulo, "Main");
     return 1;
   }
   caratteri.join();

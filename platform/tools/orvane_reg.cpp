@@ -13,6 +13,7 @@
 #include <iostream>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -20,6 +21,7 @@
 
 #include "platform/Descrittore.h"
 #include "platform/FileAtomico.h"
+#include "platform/PrefissoWine.h"
 #include "platform/Registro.h"
 #include "platform/RegistroFormato.h"
 #include "platform/TestoUtf8.h"
@@ -506,6 +508,16 @@ int main(int argc, char** argv) {
   if (comando == "--version" && resto.empty()) {
     std::cout << "orvane-reg " ORVANE_VERSIONE "\n";
     return kRiuscito;
+  }
+  if (comando == "import" || comando == "query" || comando == "add" || comando == "delete" ||
+      comando == "export") {
+    // Which Wine prefix an operation reads depends on the settings files:
+    // a broken one is said here, rather than another prefix being read.
+    try {
+      (void)platform::PrefissoWine();
+    } catch (const std::runtime_error& e) {
+      return Fallito(e.what());
+    }
   }
   if (comando == "import") return Import(resto);
   if (comando != "query" && comando != "add" && comando != "delete" && comando != "export") {

@@ -97,5 +97,17 @@ TEST_F(OrvaneRegTest, BadArgumentsAndFailuresSayWhyAndExitNonZero) {
   EXPECT_EQ(Esegui({"query", "HKCU\\Software\\A"}).codice, 1);
 }
 
+// Which Wine prefix the tool reads: a broken settings file stops it, naming
+// the file, rather than another prefix being read.
+TEST_F(OrvaneRegTest, ABrokenSettingsFileStopsItNamingTheFile) {
+  const std::string chiave = R"(HKCU\Software\Orvane)";
+  ASSERT_EQ(Esegui({"add", chiave, "/v", "n", "/d", "x"}).codice, 0);
+  const auto conf = macchina_.Configurazione() / "orvane/tervan.conf";
+  test::ScriviFile(conf, "wineprefix = /srv/pfx\nwineprefix = /srv/altro\n");
+  test::Esito e = Esegui({"query", chiave});
+  EXPECT_EQ(e.codice, 1);
+  EXPECT_THAT(e.err, HasSubstr(conf.string() + ", riga 2: chiave \"wineprefix\" ripetuta"));
+}
+
 }  // namespace
 }  // namespace orvane

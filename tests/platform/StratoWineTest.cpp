@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Impostazioni.h"
 #include "platform/Percorsi.h"
 #include "platform/PrefissoWine.h"
 #include "platform/Registro.h"
@@ -412,15 +413,29 @@ TEST_F(StratoWineTest, ThePrefixIsTheNamedOneElseWinesOwnWhenItHoldsASystemReg) 
   macchina_.Imposta("ORVANE_WINEPREFIX", "~/wine");
   EXPECT_EQ(PrefissoWine(), macchina_.Wine());
   EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), R"(SRV\SQL)");
-  macchina_.Imposta("ORVANE_WINEPREFIX", "relativo/wine");
-  EXPECT_EQ(PrefissoWine(), std::nullopt);
+  EXPECT_EQ(ScegliPrefissoWine().origine, "variabile ORVANE_WINEPREFIX");
+  // One named that cannot be used is said, and Wine's own is not taken instead.
+  for (const auto& [nome, motivo] : {std::pair{"relativo/wine"s, "non è un percorso assoluto"s},
+                                     {"~/mancante", "No such file or directory"},
+                                     {"~/.wine/system.reg", "non è una cartella"}}) {
+    macchina_.Imposta("ORVANE_WINEPREFIX", nome);
+    const SceltaPrefissoWine scelta = ScegliPrefissoWine();
+    EXPECT_EQ(scelta.prefisso, std::nullopt) << nome;
+    EXPECT_THAT(scelta.rifiuto, AllOf(HasSubstr("variabile ORVANE_WINEPREFIX: prefisso Wine \""),
+                                      HasSubstr("\" non utilizzabile: " + motivo)));
+  }
 
-  // The site settings name it below the environment.
+  // The site settings name it below the environment; a broken one names
+  // none, and leaves no other prefix to be taken in silence.
   const fs::path conf = macchina_.Configurazione() / "orvane" / "tervan.conf";
   ScriviFile(conf, "wineprefix = ~/wine\n");
   EXPECT_EQ(PrefissoWine(), std::nullopt);
   macchina_.Imposta("ORVANE_WINEPREFIX", std::nullopt);
   EXPECT_EQ(PrefissoWine(), macchina_.Wine());
+  EXPECT_EQ(ScegliPrefissoWine().origine, conf.string() + ", riga 1");
+  ScriviFile(conf, "wineprefix = ~/wine\nwineprefix = ~/wine\n");
+  EXPECT_THROW((void)PrefissoWine(), ErroreImpostazioni);
+  EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), std::nullopt);
   fs::remove(conf);
 
   // Wine runs in no prefix of another user, and neither does Tervan.
@@ -428,6 +443,8 @@ TEST_F(StratoWineTest, ThePrefixIsTheNamedOneElseWinesOwnWhenItHoldsASystemReg) 
   if (::getuid() != 0) GTEST_SKIP() << "only root can give the prefix to another user";
   ASSERT_EQ(::chown(macchina_.Wine().c_str(), 65534, 65534), 0);
   EXPECT_EQ(PrefissoWine(), std::nullopt);
+  EXPECT_THAT(ScegliPrefissoWine().rifiuto,
+              HasSubstr("non utilizzabile: appartiene all'utente 65534"));
   EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), std::nullopt);
 }
 

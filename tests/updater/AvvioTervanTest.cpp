@@ -80,6 +80,16 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
               HasSubstr("Impostazioni non valide: " + errore));
   EXPECT_FALSE(fs::exists(macchina.Autostart()));
 
+  // A Wine prefix named but unusable is said by the option.
+  fs::remove(settings);
+  EXPECT_EQ(tervan.Avvia({"--configurazione"}, {{"ORVANE_WINEPREFIX", "relativo"}})
+                ->Attendi(kAttesaMassima),
+            0);
+  const std::string prefisso =
+      "variabile ORVANE_WINEPREFIX: prefisso Wine \"relativo\" non utilizzabile: non è un "
+      "percorso assoluto";
+  EXPECT_THAT(tervan.Uscita(6), HasSubstr("\nprefisso Wine = nessuno  (" + prefisso + ")\n"));
+
   // Every program of the folder answers --version.
   for (const char* programma : {"quomaro", "orvane-reg", "orvane-service", "brisko-designer"}) {
     const auto esito = orvane::test::Esegui(fs::path(ORVANE_PROGRAM_DIR) / programma, {"--version"},

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace platform {
 
@@ -10,14 +11,36 @@ namespace platform {
 /// not set (as Wine itself chooses), when that folder holds a "system.reg".
 /// A prefix is used only when it is an absolute path to a folder owned by
 /// the user running this program: Wine refuses any other, so the programs
-/// cannot be running there. Read at every call.
+/// cannot be running there. A named prefix that cannot be used gives none:
+/// Wine's default is not taken in its place. Read at every call. Throws
+/// ErroreImpostazioni when a settings file is unreadable or malformed.
 [[nodiscard]] std::optional<std::filesystem::path> PrefissoWine();
 
 /// The prefix named explicitly: $ORVANE_WINEPREFIX, else the key
 /// "wineprefix" of the site settings files ("~" and "~/..." stand for the
-/// home folder). A settings file that cannot be read names no prefix here:
-/// Tervan refuses to start with it anyway.
+/// home folder), whether or not it can be used. Throws ErroreImpostazioni
+/// as PrefissoWine does: a broken settings file never lets another prefix
+/// be chosen in silence.
 [[nodiscard]] std::optional<std::filesystem::path> PrefissoWineIndicato();
+
+/// How PrefissoWine chose, for those who show or log it.
+struct SceltaPrefissoWine {
+  /// The prefix in use, as PrefissoWine gives it.
+  std::optional<std::filesystem::path> prefisso;
+  /// The prefix named explicitly, as PrefissoWineIndicato gives it.
+  std::optional<std::filesystem::path> indicato;
+  /// Where the prefix in use or the named one comes from ("variabile
+  /// ORVANE_WINEPREFIX", "<settings file>, riga <n>", "variabile
+  /// WINEPREFIX", "predefinito di Wine"); empty when there is none.
+  std::string origine;
+  /// For a named prefix that cannot be used: where it was named, the
+  /// folder and why; empty otherwise.
+  std::string rifiuto;
+};
+
+/// The choice PrefissoWine makes, with where it comes from. Throws
+/// ErroreImpostazioni as PrefissoWine does.
+[[nodiscard]] SceltaPrefissoWine ScegliPrefissoWine();
 
 /// The folder Wine maps drive `lettera` to in `prefisso`: the target of the
 /// link "dosdevices/<l>:", resolved (every link in it followed once, here,
