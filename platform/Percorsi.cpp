@@ -71,9 +71,27 @@ std::optional<std::string> VoceEsistente(const std::filesystem::path& cartella,
 
 }  // namespace
 
+std::optional<std::filesystem::path> CartellaDaVariabile(const std::string& nome) {
+  const auto valore = Variabile(nome);
+  if (!valore) return std::nullopt;
+  if (*valore == "~") return CartellaHome();
+  if (valore->starts_with("~/")) return CartellaHome() / valore->substr(2);
+  if (valore->front() != '/') {
+    throw ErroreVariabileCartella("variabile " + nome + ": cartella non valida: \"" + *valore +
+                                  "\" (attesa una cartella che inizia con / o con ~)");
+  }
+  return *valore;
+}
+
+void ControllaVariabiliCartelle() {
+  (void)CartellaDaVariabile("ORVANE_REGISTRY");
+  for (char l = 'A'; l <= 'Z'; ++l)
+    (void)CartellaDaVariabile(std::string("ORVANE_DRIVE_") + l);
+}
+
 std::filesystem::path CartellaUnita(char lettera) {
   const char l = MaiuscolaAscii(lettera);
-  if (auto cartella = Variabile(std::string("ORVANE_DRIVE_") + l)) return *cartella;
+  if (auto cartella = CartellaDaVariabile(std::string("ORVANE_DRIVE_") + l)) return *cartella;
   if (const auto prefisso = PrefissoWine()) {
     if (auto cartella = CartellaUnitaWine(*prefisso, l)) return *cartella;
   }

@@ -7,6 +7,7 @@
 #include "common/basUtilxx.h"
 #include "platform/Collocazione.h"
 #include "platform/Impostazioni.h"
+#include "platform/Percorsi.h"
 #include "platform/PrefissoWine.h"
 #include "quomaro/Configurazione.h"
 
@@ -57,6 +58,7 @@ int MostraConfigurazione(const std::filesystem::path& cartella, std::ostream& us
   };
   platform::SceltaPrefissoWine wine;
   try {
+    platform::ControllaVariabiliCartelle();
     wine = platform::ScegliPrefissoWine();
   } catch (const std::runtime_error& e) {
     errori << "Tervan: impostazioni non valide: " << e.what() << "\n";

@@ -116,6 +116,7 @@ int Main(int argc, char** argv) {
       orvane::ScriviErrore("0", std::to_string(orvane::kPermessoNegato), wine.rifiuto, kModulo,
                            "Main");
     }
+    platform::ControllaVariabiliCartelle();
   } catch (const std::runtime_error& e) {
     orvane::ScriviErrore("0", std::to_string(orvane::kChiamataNonValida),
                          std::string("Impostazioni non valide: ") + e.what(), kModulo, "Main");

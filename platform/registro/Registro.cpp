@@ -47,12 +47,6 @@ constexpr std::array<std::pair<std::string_view, HKEY>, 5> kAbbreviazioni{{
     {"HKCC", HKEY_CURRENT_CONFIG},
 }};
 
-std::optional<std::string> Variabile(const char* nome) {
-  const char* v = std::getenv(nome);
-  if (v == nullptr || *v == '\0') return std::nullopt;
-  return std::string(v);
-}
-
 LSTATUS LeggiValore(HKEY h, std::string_view nome, Contesto& c, ValoreNodo& out) {
   ChiaveAperta k;
   if (const LSTATUS e = ApriChiave(h, {}, KEY_QUERY_VALUE, c, k); e != ERROR_SUCCESS) return e;
@@ -109,7 +103,7 @@ std::string_view NomeRadiceRegistro(HKEY radice) noexcept {
 }
 
 std::filesystem::path CartellaRegistro() {
-  if (auto cartella = Variabile("ORVANE_REGISTRY")) return *cartella;
+  if (auto cartella = CartellaDaVariabile("ORVANE_REGISTRY")) return *cartella;
   return CartellaConfigurazioneUtente() / "orvane" / "registry";
 }
 

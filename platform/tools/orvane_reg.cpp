@@ -21,6 +21,7 @@
 
 #include "platform/Descrittore.h"
 #include "platform/FileAtomico.h"
+#include "platform/Percorsi.h"
 #include "platform/PrefissoWine.h"
 #include "platform/Registro.h"
 #include "platform/RegistroFormato.h"
@@ -511,9 +512,11 @@ int main(int argc, char** argv) {
   }
   if (comando == "import" || comando == "query" || comando == "add" || comando == "delete" ||
       comando == "export") {
-    // Which Wine prefix an operation reads depends on the settings files:
-    // a broken one is said here, rather than another prefix being read.
+    // Which store and which Wine prefix an operation reads depend on these:
+    // a broken settings file or a relative folder variable is said here,
+    // rather than the operation going to another store or prefix.
     try {
+      platform::ControllaVariabiliCartelle();
       (void)platform::PrefissoWine();
     } catch (const std::runtime_error& e) {
       return Fallito(e.what());

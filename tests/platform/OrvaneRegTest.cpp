@@ -1,5 +1,6 @@
 #include <gmock/gmock.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -97,9 +98,10 @@ TEST_F(OrvaneRegTest, BadArgumentsAndFailuresSayWhyAndExitNonZero) {
   EXPECT_EQ(Esegui({"query", "HKCU\\Software\\A"}).codice, 1);
 }
 
-// Which Wine prefix the tool reads: a broken settings file stops it, naming
-// the file, rather than another prefix being read.
-TEST_F(OrvaneRegTest, ABrokenSettingsFileStopsItNamingTheFile) {
+// Which store and which Wine prefix the tool works on: a broken settings
+// file or a relative folder stops it, naming the cause, rather than another
+// prefix or a store below the working folder being used.
+TEST_F(OrvaneRegTest, ABrokenSettingsFileOrARelativeFolderStopsItNamingTheCause) {
   const std::string chiave = R"(HKCU\Software\Orvane)";
   ASSERT_EQ(Esegui({"add", chiave, "/v", "n", "/d", "x"}).codice, 0);
   const auto conf = macchina_.Configurazione() / "orvane/tervan.conf";
@@ -107,6 +109,19 @@ TEST_F(OrvaneRegTest, ABrokenSettingsFileStopsItNamingTheFile) {
   test::Esito e = Esegui({"query", chiave});
   EXPECT_EQ(e.codice, 1);
   EXPECT_THAT(e.err, HasSubstr(conf.string() + ", riga 2: chiave \"wineprefix\" ripetuta"));
+  std::filesystem::remove(conf);
+
+  macchina_.Imposta("HOME", macchina_.Percorso().string());
+  for (const std::string variabile : {"ORVANE_REGISTRY", "ORVANE_DRIVE_C"}) {
+    macchina_.Imposta(variabile, "relativo");
+    e = Esegui({"add", chiave, "/v", "n", "/d", "x"});
+    EXPECT_EQ(e.codice, 1) << variabile;
+    EXPECT_THAT(e.err, HasSubstr("variabile " + variabile + ": cartella non valida: \"relativo\""));
+    macchina_.Imposta(variabile, std::nullopt);
+  }
+  macchina_.Imposta("ORVANE_REGISTRY", "~/altro");
+  EXPECT_EQ(Esegui({"add", chiave, "/v", "n", "/d", "x"}).codice, 0);
+  EXPECT_TRUE(std::filesystem::exists(macchina_.Percorso() / "altro/HKEY_CURRENT_USER.reg"));
 }
 
 }  // namespace

@@ -366,6 +366,12 @@ TEST_F(StratoWineTest, DrivesMapThroughTheLinksOfDosdevicesUnlessTheEnvironmentN
   macchina_.Imposta("XDG_DATA_HOME", std::nullopt);
   macchina_.Imposta("HOME", macchina_.Percorso().string());
   EXPECT_EQ(CartellaUnita('f'), macchina_.Percorso() / ".local/share/orvane/drive_f");
+  // "~" is the home folder, as in ORVANE_WINEPREFIX; a relative folder is
+  // refused, never taken from wherever the program was started.
+  macchina_.Imposta("ORVANE_DRIVE_D", "~/d");
+  EXPECT_EQ(CartellaUnita('d'), macchina_.Percorso() / "d");
+  macchina_.Imposta("ORVANE_DRIVE_C", "relativo");
+  EXPECT_THROW((void)PercorsoLocale("C:\\ORVANE"), std::runtime_error);
 }
 
 // Without a prefix: drive C: is a folder of Tervan's own.

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -42,6 +43,7 @@ using namespace std::chrono_literals;
 using orvane::test::CartellaTemporanea;
 using orvane::test::MacchinaFinta;
 using orvane::test::ScriviFile;
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 
 // Generous: the machine may be busy with other builds.
@@ -80,8 +82,11 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
               HasSubstr("Impostazioni non valide: " + errore));
   EXPECT_FALSE(fs::exists(macchina.Autostart()));
 
-  // A Wine prefix named but unusable is said by the option.
+  // A Wine prefix named but unusable is said by the option and logged by a
+  // start; a relative folder variable then ends the start.
   fs::remove(settings);
+  const std::map<std::string, std::string> relativi{{"ORVANE_WINEPREFIX", "relativo"},
+                                                    {"ORVANE_DRIVE_C", "relativo"}};
   EXPECT_EQ(tervan.Avvia({"--configurazione"}, {{"ORVANE_WINEPREFIX", "relativo"}})
                 ->Attendi(kAttesaMassima),
             0);
@@ -89,6 +94,10 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
       "variabile ORVANE_WINEPREFIX: prefisso Wine \"relativo\" non utilizzabile: non è un "
       "percorso assoluto";
   EXPECT_THAT(tervan.Uscita(6), HasSubstr("\nprefisso Wine = nessuno  (" + prefisso + ")\n"));
+  EXPECT_EQ(tervan.Avvia({"DEBUG"}, relativi)->Attendi(kAttesaMassima), 1);
+  EXPECT_THAT(orvane::test::LeggiFile(tervan.Cartella() / "Tarvik.Log"),
+              AllOf(HasSubstr(prefisso),
+                    HasSubstr("variabile ORVANE_DRIVE_C: cartella non valida: \"relativo\"")));
 
   // Every program of the folder answers --version.
   for (const char* programma : {"quomaro", "orvane-reg", "orvane-service", "brisko-designer"}) {

@@ -206,7 +206,8 @@ LSTATUS ImportaRegistro(std::string_view testo, std::vector<ProblemaRegistro>& p
 
 /// The folder of the registry files: $ORVANE_REGISTRY, else
 /// $XDG_CONFIG_HOME/orvane/registry, else ~/.config/orvane/registry. Read at
-/// every operation.
+/// every operation; the variable as CartellaDaVariabile takes it ("~"
+/// expanded; a relative path throws ErroreVariabileCartella).
 [[nodiscard]] std::filesystem::path CartellaRegistro();
 
 /// The folder of the XDG autostart entries: $XDG_CONFIG_HOME/autostart,
