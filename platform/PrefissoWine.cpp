@@ -9,6 +9,8 @@
 #include <string>
 #include <system_error>
 
+#include "platform/Descrittore.h"
+#include "platform/FileAtomico.h"
 #include "platform/Impostazioni.h"
 #include "platform/Percorsi.h"
 #include "platform/TestoUtf8.h"
@@ -88,10 +90,21 @@ std::optional<std::filesystem::path> CartellaUnitaWine(const std::filesystem::pa
                                                        char lettera) {
   const std::filesystem::path voce =
       prefisso / "dosdevices" / (std::string(1, MinuscolaAscii(lettera)) + ":");
-  std::error_code ec;
-  auto cartella = std::filesystem::canonical(voce, ec);
-  if (ec || !std::filesystem::is_directory(cartella, ec)) return std::nullopt;
-  return cartella;
+  struct stat st {};
+  if (::lstat(voce.c_str(), &st) != 0) return std::nullopt;
+  // Walked as a writer walks a path: a link on the way that its owner could
+  // not have made (another user's, in a shared folder the drive leads
+  // through) is not resolved away here, out of the writer's sight.
+  try {
+    const Descrittore cartella = ApriCartellaPrivata(voce, false);
+    std::error_code ec;
+    auto vera = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(cartella.Fd()), ec);
+    if (!ec && vera.is_absolute()) return vera;
+  } catch (const std::system_error&) {
+  }
+  // A drive Wine maps to a folder that is gone (an unmounted disk) or that
+  // cannot be reached so: its paths lead where Wine's do, nowhere.
+  return voce;
 }
 
 }  // namespace platform

@@ -355,8 +355,9 @@ TEST_F(StratoWineTest, DrivesMapThroughTheLinksOfDosdevicesUnlessTheEnvironmentN
   const fs::path c = fs::canonical(macchina_.Wine() / "drive_c");
   EXPECT_EQ(PercorsoLocale(R"(C:\ORVANE\TARVIK)"), c / "Orvane" / "Tarvik");
   EXPECT_EQ(CartellaUnita('d'), fs::canonical(macchina_.Percorso() / "dati d"));
-  // A link to nothing, and a letter the prefix lacks, keep Tervan's own folders.
-  EXPECT_EQ(CartellaUnita('E'), macchina_.Dati() / "orvane" / "drive_e");
+  // A link to nothing leads nowhere, as Wine's drive does; a letter the
+  // prefix lacks keeps Tervan's own folder.
+  EXPECT_EQ(CartellaUnita('E'), dd / "e:");
   EXPECT_EQ(PercorsoLocale("f:\\Archivi"), macchina_.Dati() / "orvane" / "drive_f" / "Archivi");
   macchina_.Imposta("ORVANE_DRIVE_C", (macchina_.Percorso() / "mio c").string());
   macchina_.Imposta("ORVANE_DRIVE_D", (macchina_.Percorso() / "d").string());

@@ -44,8 +44,10 @@ struct SceltaPrefissoWine {
 
 /// The folder Wine maps drive `lettera` to in `prefisso`: the target of the
 /// link "dosdevices/<l>:", resolved (every link in it followed once, here,
-/// so that nothing below it is taken through a link later); nullopt when
-/// the prefix has no such drive or its target does not exist.
+/// so that nothing below it is taken through a link later) where each link
+/// on the way is one ScriviFileAtomico would follow; otherwise, and when
+/// the target does not exist, the link itself, which leads where Wine's
+/// drive leads. nullopt when the prefix has no such drive.
 [[nodiscard]] std::optional<std::filesystem::path> CartellaUnitaWine(
     const std::filesystem::path& prefisso, char lettera);
 
