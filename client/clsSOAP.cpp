@@ -1,5 +1,6 @@
 #include "quomaro/clsSOAP.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -93,21 +94,32 @@ long long SecondiTrascorsi(platform::Istante inizio, platform::Istante adesso) {
 
 // Waits for the answer, running the host's messages between short waits on
 // the sockets. Returns the failure met (the timeout, or a transfer that
-// broke), empty when the answer arrived. The limit is read on the clock; a
-// clock set back during the wait cannot stretch it past the same time
-// measured on the monotonic clock.
+// broke), empty when the answer arrived. The limit is read on the clock, as
+// the clock moves turn by turn: a turn counts no more than the monotonic
+// clock moved in it and a second, and never less than nothing, so a clock
+// stepped forward (NTP at log-on) does not end the wait, and one set back
+// cannot stretch it past the same time measured on the monotonic clock.
 std::string AttendiRisposta(RichiestaHttp& richiesta, platform::Istante inizio,
                             int secondiMassimi) {
-  const auto limiteMonotono =
-      std::chrono::steady_clock::now() + std::chrono::seconds(secondiMassimi + 1);
+  using std::chrono::steady_clock;
+  const auto limiteMonotono = steady_clock::now() + std::chrono::seconds(secondiMassimi + 1);
+  platform::Istante contato = inizio;
+  platform::Istante letto = inizio;
+  auto monotono = steady_clock::now();
   // A failure while waiting (in the host's messages, or in the transfer) is
   // noted as the exchange's failure, like the timeout, not logged.
   try {
     while (richiesta.readyState() != 4) {
       platform::ElaboraMessaggiInAttesa();
       if (FineRichiesta()) return std::string(kAbbandonata);
-      if (SecondiTrascorsi(inizio, platform::Adesso()) > secondiMassimi ||
-          std::chrono::steady_clock::now() > limiteMonotono) {
+      const platform::Istante adesso = platform::Adesso();
+      const auto ora = steady_clock::now();
+      const auto massimo = std::chrono::duration_cast<platform::Istante::duration>(
+          ora - monotono + std::chrono::seconds(1));
+      contato += std::clamp<platform::Istante::duration>(adesso - letto, {}, massimo);
+      letto = adesso;
+      monotono = ora;
+      if (SecondiTrascorsi(inizio, contato) > secondiMassimi || ora > limiteMonotono) {
         return std::string(kTimeout);
       }
       richiesta.Attendi(kAttesaTraMessaggi);

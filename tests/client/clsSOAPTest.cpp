@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <tuple>
+#include <utility>
 
 #include "ProvaQuomaro.h"
 #include "quomaro/Host.h"
@@ -275,6 +276,13 @@ TEST_F(ClsSOAPTest, TimeoutStrikesAfterMoreThanThirtyClockSecondsAndTheRequestSt
   EXPECT_NE(soap_.XmlReq(), incompiuta);
   EXPECT_EQ(soap_.XmlReq()->readyState(), 4);
   EXPECT_EQ(RecordNelLog(), 0);
+
+  // A clock stepped an hour forward while the answer comes (NTP at log-on)
+  // does not end the wait.
+  quomaro::ImpostaPompaMessaggi([&, saltato = false]() mutable {
+    if (!std::exchange(saltato, true)) adesso += std::chrono::hours(1);
+  });
+  EXPECT_EQ(Connessione(), "S");
 }
 
 // A peer that never answers is the hostile suite's.
