@@ -80,8 +80,11 @@ void ControllaTesto(const std::string& nome, const std::string& testo) {
 // --- The request copy -----------------------------------------------------
 
 // Replaced whole: Tervan and the support tool may write it at once, and a
-// crash never leaves half a copy.
+// crash never leaves half a copy. It is written at every exchange, so it is
+// what a kill or a power cut most often catches: what such writers left is
+// removed first.
 void ScriviCopia(const std::filesystem::path& file, const std::string& testo) {
+  platform::RimuoviTemporaneiOrfani(file);
   platform::ScriviFileAtomico(file, testo, 0644);
 }
 

@@ -91,8 +91,11 @@ TEST_F(ClsSOAPTest, PostsTheExactDocumentAndHeadersAndKeepsACopyBesideTheLibrary
     return true;
   });
   soap_.URI(grezzo.Url(kPercorso));
+  // What a writer of the copy killed before its rename left goes with it.
+  orvane::test::ScriviFile(CartellaLibreria() / ".SOAP.xml.Ab12Cd", "<mezza");
 
   EXPECT_EQ(Invia({"utente;ROSSI", "progra;02", ""}, "getFILEXX"), "S");
+  EXPECT_FALSE(std::filesystem::exists(CartellaLibreria() / ".SOAP.xml.Ab12Cd"));
 
   const std::string corpo = kDichiarazione + kBusta +
                             "<getFILEXX><utente>ROSSI</utente><progra>02</progra></getFILEXX>"
