@@ -409,7 +409,11 @@ void ElencoAggiornamenti::grdAggior_SelectionChange(int riga, int /*colonna*/) {
 std::string ElencoAggiornamenti::TestoDimensione(double dimens) {
   const bool kb = dimens > 1000;
   const double valore = std::round(kb ? dimens / 1000 : dimens);
-  const QString testo = QLocale().toString(valore, 'f', 0);
+  // The C locale has no thousands separator (Qt would give it an English
+  // comma, which an Italian reads as a decimal point).
+  QLocale locale;
+  if (locale.language() == QLocale::C) locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  const QString testo = locale.toString(valore, 'f', 0);
   return testo.toStdString() + (kb ? " KB" : " Byte");
 }
 

@@ -328,6 +328,14 @@ TEST_F(ElencoTest, SizesReadInKilobytesOfAThousandWithTheLocaleSeparator) {
       {1499, "1 KB"}, {2500000, "2.500 KB"}, {1e300, "1"}};
   for (const auto& [byte, testo] : casi)
     EXPECT_THAT(Elenco::TestoDimensione(byte), ::testing::StartsWith(testo)) << byte;
+  // The C locale has no separator (Qt's own C locale, as a session under
+  // LANG=C gets it, would give an English comma).
+  const QLocale prima;
+  QLocale c = QLocale::c();
+  c.setNumberOptions({});
+  QLocale::setDefault(c);
+  EXPECT_EQ(Elenco::TestoDimensione(2500000), "2500 KB");
+  QLocale::setDefault(prima);
 }
 
 TEST_F(ElencoTest, BadPackagesNeverBreakThePairsOfRows) {
