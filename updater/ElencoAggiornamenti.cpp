@@ -69,7 +69,8 @@ void Cella(QTableWidget& g, int riga, int colonna, const std::string& testo, con
 }
 
 // Notes on one line: each CR LF pair becomes one blank, and so does a lone
-// CR or LF, which would otherwise break the row's single line.
+// CR or LF, or Unicode's line and paragraph separators (U+2028, U+2029),
+// which would otherwise break the row's single line.
 std::string NoteSuUnaRiga(std::string note) {
   std::string riga;
   riga.reserve(note.size());
@@ -77,6 +78,9 @@ std::string NoteSuUnaRiga(std::string note) {
     if (note[i] == '\r' && i + 1 < note.size() && note[i + 1] == '\n') {
       riga += ' ';
       ++i;
+    } else if (note.compare(i, 3, "\u2028") == 0 || note.compare(i, 3, "\u2029") == 0) {
+      riga += ' ';
+      i += 2;
     } else {
       riga += (note[i] == '\r' || note[i] == '\n') ? ' ' : note[i];
     }

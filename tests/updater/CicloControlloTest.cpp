@@ -347,7 +347,7 @@ TEST_F(ElencoTest, BadPackagesNeverBreakThePairsOfRows) {
   rs.AggiungiRiga(
       {std::nullopt, "5", "TARVIK", std::nullopt, std::nullopt, std::nullopt, std::nullopt});
   rs.AggiungiRiga(
-      {"2008-01-05T00:00:00", "6", "TARVIK", "T", lunga, "7", "<b>grassetto</b>\r\n<i>"});
+      {"2008-01-05T00:00:00", "6", "TARVIK", "T", lunga, "7", "<b>grassetto</b>\r\n<i>\u2028x"});
   banco_.elenco.AggiungiPacchetti(rs, "TARVIK");
 
   EXPECT_THAT(banco_.Elencati(), ElementsAre("5/TARVIK", "6/TARVIK"));
@@ -355,7 +355,7 @@ TEST_F(ElencoTest, BadPackagesNeverBreakThePairsOfRows) {
   EXPECT_EQ(banco_.elenco.Testo(1, Elenco::kContenuto), "");
   EXPECT_EQ(banco_.elenco.Testo(1, Elenco::kDimensione), "");
   EXPECT_EQ(banco_.elenco.Testo(3, Elenco::kContenuto), lunga);
-  EXPECT_EQ(banco_.elenco.Testo(4, Elenco::kContenuto), "<b>grassetto</b> <i>");
+  EXPECT_EQ(banco_.elenco.Testo(4, Elenco::kContenuto), "<b>grassetto</b> <i> x");
   EXPECT_EQ(banco_.elenco.Testo(3, Elenco::kDimensione), "7 Byte");
   // One record for the packages left out, not one each.
   const std::string log = orvane::test::MacchinaFinta::Log();
