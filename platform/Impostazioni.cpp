@@ -43,8 +43,9 @@ std::string Permessi(mode_t modo) {
 }
 
 // A group of `proprietario`'s own: the user's primary group, listing nobody
-// else as a member (the user private groups that a umask of 002 goes with).
-// Only its owner may write a file through such a group.
+// else as a member and the primary group of no other user (the user private
+// groups that a umask of 002 goes with). Only its owner may write a file
+// through such a group.
 bool GruppoPrivato(uid_t proprietario, gid_t gruppo) {
   std::vector<char> dati(std::size_t{64} * 1024);
   passwd pw{};
@@ -60,7 +61,21 @@ bool GruppoPrivato(uid_t proprietario, gid_t gruppo) {
   for (char** membro = trovato->gr_mem; *membro != nullptr; ++membro) {
     if (nome != *membro) return false;
   }
-  return true;
+  // Users whose own group it is are members listed nowhere in the group.
+  bool solo = true;
+  int esito = 0;
+  passwd voce{};
+  passwd* altro = nullptr;
+  ::setpwent();
+  while ((esito = ::getpwent_r(&voce, dati.data(), dati.size(), &altro)) == 0 && altro != nullptr) {
+    if (altro->pw_gid == gruppo && altro->pw_uid != proprietario) {
+      solo = false;
+      break;
+    }
+  }
+  ::endpwent();
+  // A list that could not be read to its end proves nothing.
+  return solo && (esito == 0 || esito == ENOENT);
 }
 
 // Why the settings file, or a folder above it, described by `st`, lets a

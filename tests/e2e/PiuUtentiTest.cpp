@@ -45,11 +45,12 @@ class Sessione {
     EXPECT_EQ(Esegui("chown", {"-R", utente + ":" + utente, casa_.string()}).codice, 0);
   }
 
-  std::unique_ptr<Processo> Avvia(const fs::path& tervan, const fs::path& impostazioni) const {
+  std::unique_ptr<Processo> Avvia(const fs::path& tervan, const fs::path& impostazioni,
+                                  const std::string& argomento = "VERIFICA") const {
     return std::make_unique<Processo>(
         "setpriv",
         std::vector<std::string>{"--reuid=" + utente_, "--regid=" + utente_, "--clear-groups", "--",
-                                 tervan.string(), "VERIFICA"},
+                                 tervan.string(), argomento},
         std::map<std::string, std::string>{{"HOME", casa_.string()},
                                            {"XDG_CONFIG_HOME", (casa_ / "config").string()},
                                            {"XDG_CONFIG_DIRS", impostazioni.string()},
@@ -67,6 +68,7 @@ class Sessione {
     return LeggiFile(casa_ / "stato/orvane/Tervan" / file);
   }
   [[nodiscard]] std::string Errori() const { return LeggiFile(casa_ / "stderr"); }
+  [[nodiscard]] const fs::path& Casa() const { return casa_; }
 
  private:
   fs::path casa_;
@@ -139,6 +141,38 @@ TEST(PiuUtenti, TwoUsersRunTheirOwnTervanAtOnceFromARootOwnedReadOnlyProgramFold
   }
   EXPECT_EQ(NomiInCartella(tervan.Cartella()), installato);
   EXPECT_EQ(LeggiFile(tervan.Cartella() / "Tervan.mdb"), vuoto);
+}
+
+// A user's settings file their group may write (a umask of 002) is theirs
+// alone only while nobody else has that group, as a listed member or as
+// their own primary group, which the group itself lists nowhere.
+TEST(PiuUtenti, ASettingsFileAnotherUsersPrimaryGroupMayWriteIsRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "real users need root";
+  MacchinaFinta macchina;
+  ASSERT_EQ(::chmod(macchina.Percorso().c_str(), 0755), 0);
+  const TervanFiglio tervan(macchina.Percorso() / "programma");
+  ASSERT_EQ(::chmod(tervan.Cartella().c_str(), 0755), 0);
+  const Sessione rossi(macchina, "orvane-prova1", "ROSSI");
+  const fs::path file = rossi.Casa() / "config/orvane/tervan.conf";
+  ScriviFile(file, "server = http://127.0.0.1:9\n");
+  ASSERT_EQ(
+      Esegui("chown", {"-R", "orvane-prova1:orvane-prova1", (rossi.Casa() / "config").string()})
+          .codice,
+      0);
+  ASSERT_EQ(::chmod(file.c_str(), 0664), 0);
+  const auto configurazione = [&] {
+    auto processo =
+        rossi.Avvia(tervan.Cartella() / "Tervan", macchina.Percorso() / "xdg", "--configurazione");
+    return processo->Attendi(60s);
+  };
+  EXPECT_EQ(configurazione(), 0) << rossi.Errori();
+  if (::getpwnam("orvane-prova3") == nullptr) {
+    (void)Esegui("useradd", {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", "-g",
+                             "orvane-prova1", "orvane-prova3"});
+  }
+  EXPECT_EQ(configurazione(), 1);
+  EXPECT_THAT(rossi.Errori(), HasSubstr("scrivibile dal gruppo"));
+  (void)Esegui("userdel", {"orvane-prova3"});
 }
 
 }  // namespace
