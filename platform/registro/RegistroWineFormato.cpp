@@ -237,10 +237,20 @@ class AnalizzatoreWine {
         return false;
       }
     }
-    if (file_.sezioni.size() == kChiaviMassime) {
+    // The keys a line makes are those of its path below what it shares with
+    // the line before, as Wine writes a key after its parent: a few lines
+    // thousands of levels deep must not make more keys than the many
+    // lines that are refused.
+    std::size_t comuni = 0;
+    while (comuni < percorso.size() && comuni < precedente_.size() &&
+           percorso[comuni] == precedente_[comuni])
+      ++comuni;
+    chiavi_ += percorso.size() - comuni;
+    if (file_.sezioni.size() == kChiaviMassime || chiavi_ > kChiaviMassime) {
       Rifiuta(numero_, "troppe chiavi");
       return false;
     }
+    precedente_ = std::move(percorso);
     file_.sezioni.push_back(std::move(s));
     return true;
   }
@@ -375,6 +385,9 @@ class AnalizzatoreWine {
   Stato stato_ = Stato::kNessuna;
   bool chiaveVista_ = false;
   std::size_t valori_ = 0;
+  // The path of the last key taken, and the keys the lines so far make.
+  registro::Percorso precedente_;
+  std::size_t chiavi_ = 0;
 };
 
 }  // namespace

@@ -119,6 +119,14 @@ TEST(RegistroWineFormatoTest, HostileLinesAreSkippedAndBrokenFilesRefused) {
       {"cut after a complete value, without its line end", chiave + "\"a\"=\"x\"", true},
       {"cut inside wrapped hex data", chiave + "\"a\"=hex:01,\\\n", true},
       {"more than 500,000 keys", std::string(kIntestazione) + Ripeti("[k] 1\n", 500'001), true},
+      {"more than 500,000 keys made by 31 lines",
+       [] {
+         std::string t(kIntestazione);
+         for (int i = 0; i < 31; ++i)
+           t += "[k" + std::to_string(i) + Ripeti("\\\\a", 16383) + "] 1\n";
+         return t;
+       }(),
+       true},
       {"more than 2,000,000 values", chiave + Ripeti("@=\"\"\n", 2'000'001), true},
       {"unknown escape", chiave + "\"a\"=\"\\q\"\n" + buona, false},
       {"\\x without digits", chiave + "\"a\"=\"\\xg\"\n" + buona, false},
