@@ -301,14 +301,39 @@ std::optional<std::string> DatiDaTesto(std::uint32_t tipo, const std::string& te
   return out;
 }
 
+// A name or a text as a terminal shows it, control characters (C0, DEL and
+// C1) as \xHH: a program in the Wine prefix may name a key or a value with
+// line breaks and terminal escapes, and must not forge the lines people or
+// scripts read.
+std::string Visibile(std::string_view testo) {
+  static constexpr std::string_view kCifre = "0123456789abcdef";
+  std::string out;
+  out.reserve(testo.size());
+  for (std::size_t i = 0; i < testo.size(); ++i) {
+    const auto b = static_cast<unsigned char>(testo[i]);
+    const bool c1 = b == 0xC2 && i + 1 < testo.size() &&
+                    static_cast<unsigned char>(testo[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(testo[i + 1]) <= 0x9F;
+    if (b >= 0x20 && b != 0x7F && !c1) {
+      out += testo[i];
+      continue;
+    }
+    const auto codice = c1 ? static_cast<unsigned char>(testo[++i]) : b;
+    out += "\\x";
+    out += kCifre[codice >> 4U];
+    out += kCifre[codice & 0x0FU];
+  }
+  return out;
+}
+
 std::string NomeMostrato(const std::string& nome) {
-  return nome.empty() ? "(Predefinito)" : nome;
+  return nome.empty() ? "(Predefinito)" : Visibile(nome);
 }
 
 // One value as query shows it; a value read from the Wine prefix says so.
 void StampaValore(HKEY h, const std::string& nome, std::uint32_t tipo, const std::string& dati) {
   std::cout << "    " << NomeMostrato(nome) << "    " << NomeTipo(tipo) << "    "
-            << TestoDati(tipo, dati);
+            << Visibile(TestoDati(tipo, dati));
   platform::OrigineValoreRegistro origine;
   if (platform::OrigineValore(h, nome, origine) == platform::ERROR_SUCCESS && origine.wine) {
     std::cout << "    [Wine: " << origine.file.string() << "]";
@@ -316,7 +341,12 @@ void StampaValore(HKEY h, const std::string& nome, std::uint32_t tipo, const std
   std::cout << "\n";
 }
 
-int StampaChiave(HKEY h, const std::string& percorso, bool ricorsivo) {
+// The key and, with `ricorsivo`, the keys below it down to kLivelliMostrati
+// levels: a Wine prefix may hold keys thousands of levels deep, and each
+// level shown holds its path.
+constexpr int kLivelliMostrati = 512;
+
+int StampaChiave(HKEY h, const std::string& percorso, bool ricorsivo, int livello = 0) {
   std::cout << percorso << "\n";
   std::string nome;
   std::uint32_t tipo = 0;
@@ -336,15 +366,17 @@ int StampaChiave(HKEY h, const std::string& percorso, bool ricorsivo) {
     sottochiavi.push_back(nome);
   }
   for (const auto& s : sottochiavi) {
-    if (!ricorsivo) {
-      std::cout << percorso << "\\" << s << "\n";
+    if (!ricorsivo || livello + 1 >= kLivelliMostrati) {
+      std::cout << percorso << "\\" << Visibile(s) << "\n";
       continue;
     }
     Chiave figlia;
     if (const LSTATUS r = figlia.Apri(h, s, platform::KEY_READ); r != platform::ERROR_SUCCESS) {
       return Fallito(DescriviCodice(r));
     }
-    if (const int esito = StampaChiave(figlia.H(), percorso + "\\" + s, true); esito != 0) {
+    if (const int esito =
+            StampaChiave(figlia.H(), percorso + "\\" + Visibile(s), true, livello + 1);
+        esito != 0) {
       return esito;
     }
   }

@@ -261,6 +261,14 @@ TEST_F(StratoWineTest, KeysOnlyWineAllowsAreReadButNeverWrittenBelow) {
   const orvane::test::Esito e = orvane::test::Esegui(ORVANE_REG, {"query", "HKCU\\" + profonda});
   EXPECT_EQ(e.codice, 0) << e.err;
   EXPECT_THAT(e.out, HasSubstr("    v    REG_SZ    profonda    [Wine: "));
+  // Shown whole, the keys go 512 levels down, and a line break in a name
+  // cannot make a line of its own.
+  const orvane::test::Esito tutte =
+      orvane::test::Esegui(ORVANE_REG, {"query", "HKCU\\Software", "/s"});
+  EXPECT_EQ(tutte.codice, 0) << tutte.err;
+  // (Found or not, not printed: the output is long.)
+  EXPECT_NE(tutte.out.find("HKCU\\Software\\riga\\x0anuova\n"), std::string::npos);
+  EXPECT_EQ(tutte.out.find("profonda"), std::string::npos);
   EXPECT_FALSE(fs::exists(macchina_.FileRadice("HKEY_CURRENT_USER")));
   // An export leaves out what the store could not import.
   std::string testo;
