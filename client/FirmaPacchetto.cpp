@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
+#include <string>
 #include <system_error>
 
 #include "platform/Descrittore.h"
@@ -47,15 +49,13 @@ std::optional<ChiavePubblica> LeggiFileChiave(const std::filesystem::path& file)
   if (st.st_uid != 0 && st.st_uid != ::geteuid()) throw errore("appartiene a un altro utente");
   if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) throw errore("è scrivibile da altri utenti");
   // A key is about 100 bytes: what lies past the limit is not read.
-  std::string testo(static_cast<std::size_t>(kByteMassimiFirma), '\0');
-  std::size_t letti = 0;
-  while (letti < testo.size()) {
-    const ssize_t n = ::read(fd.Fd(), testo.data() + letti, testo.size() - letti);
-    if (n == 0) break;
-    if (n < 0 && errno != EINTR) throw errore("impossibile leggerla");
-    if (n > 0) letti += static_cast<std::size_t>(n);
+  std::string testo;
+  try {
+    testo = platform::LeggiAlPiu(fd.Fd(), static_cast<std::size_t>(kByteMassimiFirma));
+  } catch (const std::system_error&) {
+    throw errore("impossibile leggerla");
   }
-  testo.resize(letti);
+  testo.resize(std::min(testo.size(), static_cast<std::size_t>(kByteMassimiFirma)));
   const auto chiave = ChiavePubblica::Leggi(testo);
   if (!chiave) throw errore("non è una chiave pubblica di minisign");
   return chiave;

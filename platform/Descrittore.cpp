@@ -66,6 +66,24 @@ void LeggiDaCapo(int fd, const std::function<void(std::string_view)>& blocco,
   }
 }
 
+std::string LeggiAlPiu(int fd, std::size_t massimo, std::string_view cosa) {
+  std::string testo(massimo + 1, '\0');
+  std::size_t letti = 0;
+  while (letti < testo.size()) {
+    const ssize_t n =
+        ::pread(fd, testo.data() + letti, testo.size() - letti, static_cast<off_t>(letti));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int errore = errno;
+      throw std::system_error(errore, std::generic_category(), std::string(cosa));
+    }
+    if (n == 0) break;
+    letti += static_cast<std::size_t>(n);
+  }
+  testo.resize(letti);
+  return testo;
+}
+
 Descrittore Duplica(int fd, std::string_view cosa) {
   Descrittore copia(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
   if (copia.Fd() < 0) {

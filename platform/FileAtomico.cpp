@@ -285,9 +285,9 @@ FileAtomicoInCartella::FileAtomicoInCartella(int cartella, std::string_view nome
   }
   // A pipe, a socket or a device under that name is no file to replace:
   // renaming over /dev/null would take the system's own away.
-  struct stat esistente {};
-  if (::fstatat(cartella, nome_.c_str(), &esistente, AT_SYMLINK_NOFOLLOW) == 0 &&
-      !S_ISREG(esistente.st_mode) && !S_ISLNK(esistente.st_mode) && !S_ISDIR(esistente.st_mode)) {
+  struct stat dato {};
+  const bool esiste = ::fstatat(cartella, nome_.c_str(), &dato, AT_SYMLINK_NOFOLLOW) == 0;
+  if (esiste && !S_ISREG(dato.st_mode) && !S_ISLNK(dato.st_mode) && !S_ISDIR(dato.st_mode)) {
     errno = EINVAL;
     Fallisci(nome_);
   }
@@ -298,9 +298,7 @@ FileAtomicoInCartella::FileAtomicoInCartella(int cartella, std::string_view nome
     // in a user's folder is the user's, as the folder is. Others may not
     // give files away, and then the file becomes theirs. A link is nobody's
     // file to keep.
-    struct stat dato {};
-    bool daDare = ::fstatat(cartella, nome_.c_str(), &dato, AT_SYMLINK_NOFOLLOW) == 0 &&
-                  S_ISREG(dato.st_mode);
+    bool daDare = esiste && S_ISREG(dato.st_mode);
     if (!daDare && ::geteuid() == 0) daDare = ::fstat(cartella, &dato) == 0 && dato.st_uid != 0;
     if (daDare && (dato.st_uid != ::geteuid() || dato.st_gid != ::getegid()) &&
         ::fchown(fd_.Fd(), dato.st_uid, dato.st_gid) != 0 && errno != EPERM) {

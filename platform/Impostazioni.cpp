@@ -131,18 +131,14 @@ std::string Contenuto(const fs::path& file) {
     }
     if (cartella == cartella.root_path()) break;
   }
-  std::string testo(kDimensioneMassima + 1, '\0');
-  std::size_t letti = 0;
-  while (letti < testo.size()) {
-    const ssize_t n = ::read(fd.Fd(), testo.data() + letti, testo.size() - letti);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) Illeggibile(file, std::strerror(errno));
-    if (n == 0) break;
-    letti += static_cast<std::size_t>(n);
+  std::string testo;
+  try {
+    testo = LeggiAlPiu(fd.Fd(), kDimensioneMassima);
+  } catch (const std::system_error& e) {
+    Illeggibile(file, std::strerror(e.code().value()));
   }
   // It may have grown since it was looked at.
-  if (letti > kDimensioneMassima) Illeggibile(file, "più grande di 64 KB");
-  testo.resize(letti);
+  if (testo.size() > kDimensioneMassima) Illeggibile(file, "più grande di 64 KB");
   return testo;
 }
 

@@ -481,14 +481,9 @@ int Import(const std::vector<std::string>& args) {
     if (!S_ISREG(st.st_mode))
       throw std::system_error(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, std::generic_category(),
                               args[0]);
-    platform::LeggiDaCapo(
-        fd.Fd(),
-        [&](std::string_view blocco) {
-          if (testo.size() + blocco.size() > kImportMassimo)
-            throw std::system_error(EFBIG, std::generic_category(), args[0]);
-          testo.append(blocco);
-        },
-        args[0]);
+    testo = platform::LeggiAlPiu(fd.Fd(), kImportMassimo, args[0]);
+    if (testo.size() > kImportMassimo)
+      throw std::system_error(EFBIG, std::generic_category(), args[0]);
   } catch (const std::system_error& e) {
     return Fallito(std::string("impossibile leggere ") + e.what());
   }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -43,6 +44,12 @@ void ScriviTutto(int fd, std::string_view dati, std::string_view cosa = "write")
 /// std::system_error (text `cosa`) when a read fails.
 void LeggiDaCapo(int fd, const std::function<void(std::string_view blocco)>& blocco,
                  std::string_view cosa = "read");
+
+/// The file open on `fd`, read from its start but no further than `massimo`
+/// bytes and one more: a result longer than `massimo` says the file is
+/// larger, whatever it holds past that (a device without end among them).
+/// Throws std::system_error (text `cosa`) when a read fails.
+[[nodiscard]] std::string LeggiAlPiu(int fd, std::size_t massimo, std::string_view cosa = "read");
 
 /// A second descriptor (closed on exec) of the file open on `fd`. Throws
 /// std::system_error (text `cosa`) when none can be had.
