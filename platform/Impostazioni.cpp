@@ -3,10 +3,13 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -78,12 +81,64 @@ bool GruppoPrivato(uid_t proprietario, gid_t gruppo) {
   return solo && (esito == 0 || esito == ENOENT);
 }
 
-// Why the settings file, or a folder above it, described by `st`, lets a
-// user other than root and the one reading decide the settings (server,
-// site, prefix for everyone who reads them); empty when it does not. A
-// folder anyone may write is fine with the sticky bit (as /tmp): nobody
-// may then replace what is not theirs, and what they put there is theirs.
-std::string Estraneo(const struct stat& st) {
+// The access ACL of the open settings file `fd`, or when `fd` is -1 of the
+// entry `voce` above `file` (not following a link), in the kernel's form: a
+// 4-byte version, then 8 bytes an entry (tag, permissions, id,
+// little-endian). Empty when the entry has none beyond its mode bits.
+std::string Acl(const fs::path& file, int fd, const fs::path& voce) {
+  constexpr const char* kNome = "system.posix_acl_access";
+  constexpr std::size_t kMassimo = std::size_t{64} * 1024;
+  const auto leggi = [&](char* dati, std::size_t spazio) {
+    return fd >= 0 ? ::fgetxattr(fd, kNome, dati, spazio)
+                   : ::lgetxattr(voce.c_str(), kNome, dati, spazio);
+  };
+  const ssize_t dimensione = leggi(nullptr, 0);
+  if (dimensione < 0 && (errno == ENODATA || errno == ENOTSUP)) return {};
+  // One beyond the bound, or grown since it was measured, fails (ERANGE).
+  std::string acl(std::min(static_cast<std::size_t>(std::max<ssize_t>(dimensione, 0)), kMassimo),
+                  '\0');
+  const ssize_t letti = dimensione < 0 ? dimensione : leggi(acl.data(), acl.size());
+  if (letti < 0) Illeggibile(file, std::strerror(errno));
+  acl.resize(static_cast<std::size_t>(letti));
+  return acl;
+}
+
+// Who, beside the owner, root and the reader, the access ACL `acl` of the
+// entry described by `st` lets write, as "dall'utente N" or "dal gruppo N"
+// (a group not the owner's private one); empty when nobody. The ACL's mask
+// is the mode's group bits: without group write no entry it names may
+// write, whatever the entry says.
+std::string ScrittoreAcl(std::string_view acl, const struct stat& st) {
+  constexpr std::size_t kIntestazione = 4;
+  constexpr std::size_t kVoce = 8;
+  constexpr unsigned kUtente = 0x02;
+  constexpr unsigned kGruppo = 0x08;
+  constexpr unsigned kScrittura = 0x02;
+  if (acl.empty() || (st.st_mode & S_IWGRP) == 0) return {};
+  if (acl.size() < kIntestazione || (acl.size() - kIntestazione) % kVoce != 0)
+    return "da utenti ignoti";
+  const auto byte = [&](std::size_t i) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(acl[i]));
+  };
+  for (std::size_t i = kIntestazione; i < acl.size(); i += kVoce) {
+    const std::uint32_t tag = byte(i) | byte(i + 1) << 8U;
+    const std::uint32_t permessi = byte(i + 2) | byte(i + 3) << 8U;
+    const std::uint32_t id =
+        byte(i + 4) | byte(i + 5) << 8U | byte(i + 6) << 16U | byte(i + 7) << 24U;
+    if ((permessi & kScrittura) == 0) continue;
+    if (tag == kUtente && id != 0 && id != ::geteuid()) return "dall'utente " + std::to_string(id);
+    if (tag == kGruppo && !GruppoPrivato(st.st_uid, id)) return "dal gruppo " + std::to_string(id);
+  }
+  return {};
+}
+
+// Why the settings file, or a folder above it, described by `st` and its
+// access ACL `acl`, lets a user other than root and the one reading decide
+// the settings (server, site, prefix for everyone who reads them); empty
+// when it does not. A folder anyone may write is fine with the sticky bit
+// (as /tmp): nobody may then replace what is not theirs, and what they put
+// there is theirs.
+std::string Estraneo(const struct stat& st, std::string_view acl) {
   if (st.st_uid != 0 && st.st_uid != ::geteuid()) {
     return "appartiene all'utente " + std::to_string(st.st_uid) +
            ", né a root né a chi legge le impostazioni";
@@ -95,6 +150,8 @@ std::string Estraneo(const struct stat& st) {
     return "è scrivibile dal gruppo " + std::to_string(st.st_gid) + " (permessi " +
            Permessi(st.st_mode) + ")";
   }
+  if (const std::string chi = ScrittoreAcl(acl, st); !chi.empty())
+    return "è scrivibile " + chi + " per il suo ACL (permessi " + Permessi(st.st_mode) + ")";
   return {};
 }
 
@@ -115,7 +172,7 @@ std::string Contenuto(const fs::path& file) {
   if (!S_ISREG(st.st_mode)) Illeggibile(file, "non è un file regolare");
   if (static_cast<std::size_t>(st.st_size) > kDimensioneMassima)
     Illeggibile(file, "più grande di 64 KB");
-  if (const std::string motivo = Estraneo(st); !motivo.empty())
+  if (const std::string motivo = Estraneo(st, Acl(file, fd.Fd(), file)); !motivo.empty())
     throw ErroreImpostazioni(file.string() + ": file rifiutato: " + motivo);
   // Every folder above the file, as it lies on disk: whoever may replace
   // one of them may replace the file.
@@ -125,7 +182,7 @@ std::string Contenuto(const fs::path& file) {
   for (fs::path cartella = vero.parent_path();; cartella = cartella.parent_path()) {
     struct stat sopra {};
     if (::lstat(cartella.c_str(), &sopra) != 0) Illeggibile(file, std::strerror(errno));
-    if (const std::string motivo = Estraneo(sopra); !motivo.empty()) {
+    if (const std::string motivo = Estraneo(sopra, Acl(file, -1, cartella)); !motivo.empty()) {
       throw ErroreImpostazioni(file.string() + ": file rifiutato: la cartella " +
                                cartella.string() + " " + motivo);
     }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -84,6 +85,10 @@ TEST(Impostazioni, OnlyABoundedRegularFileThatNobodyElseMayChangeIsRead) {
   const fs::path cartella = macchina.ConfigurazioneSistema() / "orvane";
   const fs::path file = cartella / "tervan.conf";
   const bool root = ::getuid() == 0;
+  // An administrator's grant, as setfacl(1) writes it.
+  const auto acl = [](const std::string& voci, const fs::path& voce) {
+    EXPECT_EQ(std::system(("setfacl -m " + voci + " '" + voce.string() + "'").c_str()), 0);
+  };
   const struct {
     bool soloRoot;
     std::function<void()> prepara;
@@ -110,6 +115,14 @@ TEST(Impostazioni, OnlyABoundedRegularFileThatNobodyElseMayChangeIsRead) {
        ""},
       {true, [&] { fs::permissions(file, fs::perms(0664)), (void)::chown(file.c_str(), 0, 65534); },
        ": file rifiutato: è scrivibile dal gruppo 65534 (permessi 0664)"},
+      // Named entries of an access ACL, which the mode's group bits only mask.
+      {true, [&] { acl("u:65534:rw", file); },
+       ": file rifiutato: è scrivibile dall'utente 65534 per il suo ACL (permessi 0664)"},
+      {true, [&] { acl("u:65534:r,g:65534:r", file); }, ""},
+      {true, [&] { acl("u:65534:rw,m::r", file); }, ""},
+      {true, [&] { acl("g:65534:rwx", cartella); },
+       ": file rifiutato: la cartella " + cartella.string() +
+           " è scrivibile dal gruppo 65534 per il suo ACL"},
   };
   for (const auto& caso : casi) {
     if (caso.soloRoot && !root) continue;
