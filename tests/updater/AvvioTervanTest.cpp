@@ -1,6 +1,5 @@
-// Tervan started as a real process: its own options, and what a second start
-// asks of the running one. Then the components it registers, Quomaro's
-// classes made by name through them, and components that fail as real ones may.
+// Tervan as a real process: its options, a second start, the components it
+// registers and components that fail as real ones may.
 #include <gmock/gmock.h>
 #include <signal.h>
 
@@ -8,7 +7,6 @@
 #include <QTest>
 #include <chrono>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -27,7 +25,6 @@
 #include "quomaro/clsSOAP.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
-#include "tests/support/ServerDiProva.h"
 #include "tests/support/ServizioFiglio.h"
 #include "tests/support/TervanFiglio.h"
 #include "updater/CanaleIstanza.h"
@@ -46,7 +43,6 @@ using orvane::test::ScriviFile;
 using ::testing::AllOf;
 using ::testing::HasSubstr;
 
-// Generous: the machine may be busy with other builds.
 constexpr auto kAttesaMassima = 60s;
 
 TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
@@ -59,7 +55,6 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
   };
   EXPECT_EQ(esegui("--help"), 0);
   EXPECT_THAT(tervan.Uscita(1), HasSubstr("Uso: Tervan [VERIFICA | LIVE | DEBUG]"));
-  EXPECT_THAT(tervan.Uscita(1), HasSubstr("ORVANE_UPDATE_SERVER"));
   EXPECT_EQ(esegui("--version"), 0);
   EXPECT_EQ(tervan.Uscita(2), "Tervan 2.0.44\n");
   EXPECT_EQ(esegui("--configurazione"), 0);
@@ -85,8 +80,6 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
   // A Wine prefix named but unusable is said by the option and logged by a
   // start; a relative folder variable then ends the start.
   fs::remove(settings);
-  const std::map<std::string, std::string> relativi{{"ORVANE_WINEPREFIX", "relativo"},
-                                                    {"ORVANE_DRIVE_C", "relativo"}};
   EXPECT_EQ(tervan.Avvia({"--configurazione"}, {{"ORVANE_WINEPREFIX", "relativo"}})
                 ->Attendi(kAttesaMassima),
             0);
@@ -94,7 +87,10 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
       "variabile ORVANE_WINEPREFIX: prefisso Wine \"relativo\" non utilizzabile: non è un "
       "percorso assoluto";
   EXPECT_THAT(tervan.Uscita(6), HasSubstr("\nprefisso Wine = nessuno  (" + prefisso + ")\n"));
-  EXPECT_EQ(tervan.Avvia({"DEBUG"}, relativi)->Attendi(kAttesaMassima), 1);
+  EXPECT_EQ(
+      tervan.Avvia({"DEBUG"}, {{"ORVANE_WINEPREFIX", "relativo"}, {"ORVANE_DRIVE_C", "relativo"}})
+          ->Attendi(kAttesaMassima),
+      1);
   EXPECT_THAT(orvane::test::LeggiFile(tervan.Cartella() / "Tarvik.Log"),
               AllOf(HasSubstr(prefisso),
                     HasSubstr("variabile ORVANE_DRIVE_C: cartella non valida: \"relativo\"")));
@@ -160,8 +156,8 @@ TEST_F(CanaleIstanzaTest,
   EXPECT_EQ(SecondoAvvio({"VERIFICA"}), 0);
   EXPECT_FALSE(finestra.isVisible());
 
-  // Peers that are not Tervan: one says nothing, one sends something else,
-  // one a request that never ends. None shows the window or blocks the next.
+  // Peers that are not Tervan: silent, foreign, endless. None shows the
+  // window or blocks the next.
   QLocalSocket muto, estraneo, lungo;
   for (QLocalSocket* s : {&muto, &estraneo, &lungo}) {
     s->connectToServer(nome);
@@ -204,8 +200,7 @@ TEST_F(CanaleIstanzaTest, ASecondStartDuringADownloadEndsSilentlyAndTheRunComple
   ASSERT_EQ(finestra.Stato().stato, StatoVassoio::Nascosto);
   const CanaleIstanza canale(tervan_.Cartella(), [&] { return finestra.MostraDaAltroAvvio(); });
 
-  // The second start runs while the first package arrives: the window's
-  // pump answers it meanwhile.
+  // The second start runs while the first package arrives.
   bool avviato = false;
   std::optional<int> secondo;
   const auto pompa = [&] {
@@ -291,14 +286,8 @@ TEST(RegistrazioneComponenti, QuomaroAndBriskoRegisterMakeObjectsByNameAndUnregi
       EXPECT_EQ(Leggi(chiave), valore);
   }
 
-  orvane::test::ServerHttp server;
-  server.Server().Get("/pacchetto.zip", [](const httplib::Request&, httplib::Response& r) {
-    r.set_content(std::string(5000, 'Z'), "application/zip");
-  });
-  server.Avvia();
   auto download = orvane::CreateObject<quomaro::clsDownload>("Quomaro.clsDownload");
   ASSERT_NE(download, nullptr);
-  EXPECT_EQ(download->OpenURL(server.Url("/pacchetto.zip")), std::string(5000, 'Z'));
   auto ca = orvane::CreateObject<quomaro::clsCA>("{4DFC3EDC-A156-4701-BC2B-E5951A2B3C39}");
   ASSERT_NE(ca, nullptr);
   EXPECT_EQ(DllCanUnloadNow(), orvane::S_FALSE);

@@ -1,7 +1,5 @@
-// Tervan's window on the offscreen platform: keys and mouse on the list, the
-// tray and its balloons (also from a Tervan on an X server), how the program
-// ends; then the whole window against the reference service: the load, the
-// search, the download with F10, the two settings and the close rules.
+// Tervan's window: keys and mouse, the tray and its balloons, how the program
+// ends; then the whole window against the reference service.
 #include <gmock/gmock.h>
 
 #include <QAbstractButton>
@@ -56,7 +54,6 @@ void Tasto(QWidget* w, Qt::Key k) {
 
 class FinestraTest : public ::testing::Test {
  protected:
-  // The ports a test may have pointed at the window's own dialogs and pump.
   void TearDown() override {
     platform::ImpostaPortaMessaggi({});
     platform::ImpostaPompaMessaggi({});
@@ -148,22 +145,11 @@ TEST_F(FinestraTest, EnterAndDoubleClickToggleDataRowsTheSelectionSkipsNotesEscN
   EXPECT_FALSE(finestra_.isVisible());
 }
 
-TEST_F(FinestraTest, TheWindowCarriesTheProgramIconAndTheTrayBringsItBackAndStopsTheChecks) {
+TEST_F(FinestraTest, TheWindowHasItsIconAndWidthAndTheTrayBringsItBackAndStopsTheChecks) {
   // The drawing rendered at build time, in a desktop's smallest and largest sizes.
   for (const int lato : {16, 256})
     EXPECT_TRUE(finestra_.windowIcon().availableSizes().contains(QSize(lato, lato))) << lato;
-  finestra_.tmrRicerca().start();
-  finestra_.Stato().stato = StatoVassoio::Nascosto;
-  finestra_.showMinimized();
-  finestra_.hide();
-  emit finestra_.Tray().Icona().activated(QSystemTrayIcon::Trigger);
-  EXPECT_TRUE(finestra_.isVisible());
-  EXPECT_FALSE(finestra_.isMinimized());
-  EXPECT_EQ(finestra_.Stato().stato, StatoVassoio::Riaperto);
-  EXPECT_FALSE(finestra_.tmrRicerca().isActive());
-}
-
-TEST_F(FinestraTest, ALongProgressLineKeepsItsTextButNotTheWindowsWidth) {
+  // A long progress line keeps its text but not the window's width.
   finestra_.show();
   QApplication::processEvents();
   const int larghezza = finestra_.width();
@@ -175,12 +161,22 @@ TEST_F(FinestraTest, ALongProgressLineKeepsItsTextButNotTheWindowsWidth) {
   QApplication::processEvents();
   EXPECT_EQ(finestra_.width(), larghezza);
   EXPECT_EQ(riga->text().toStdString(), testo);
+
+  finestra_.tmrRicerca().start();
+  finestra_.Stato().stato = StatoVassoio::Nascosto;
+  finestra_.showMinimized();
+  finestra_.hide();
+  emit finestra_.Tray().Icona().activated(QSystemTrayIcon::Trigger);
+  EXPECT_TRUE(finestra_.isVisible());
+  EXPECT_FALSE(finestra_.isMinimized());
+  EXPECT_EQ(finestra_.Stato().stato, StatoVassoio::Riaperto);
+  EXPECT_FALSE(finestra_.tmrRicerca().isActive());
 }
 
 TEST_F(FinestraTest, HiddenInTheTrayTheProgramOutlivesAMessageBoxAndEndsOnlyThroughEsci) {
   InstallaPorteQt();
   finestra_.hide();
-  // A failure told while the window is hidden: the box is closed by the user.
+  // A box closed while the window is hidden does not end the program.
   QTimer::singleShot(
       0, [] { (void)platform::MsgBox("Avviso di prova", platform::vbOKOnly, "Avviso"); });
   QTimer::singleShot(300, [] {
@@ -207,7 +203,6 @@ TEST_F(FinestraTest, AHalfTypedDateIsCheckedOnlyWhenTheFocusMovesWithinTheWindow
   auto* data = finestra_.findChild<QLineEdit*>("Text1");
   data->setFocus(Qt::MouseFocusReason);
   QTest::keyClicks(data, "12/0");
-  // Another window takes the focus, and gives it back.
   QWidget altra;
   altra.show();
   altra.activateWindow();
@@ -217,14 +212,14 @@ TEST_F(FinestraTest, AHalfTypedDateIsCheckedOnlyWhenTheFocusMovesWithinTheWindow
   ASSERT_TRUE(QTest::qWaitForWindowActive(&finestra_));
   EXPECT_EQ(QApplication::focusWidget(), data);
   EXPECT_EQ(data->text(), QStringLiteral("12/0"));
-  // Moving on to the list checks it: not a date, so it is cleared.
+  // Moving on to the list checks it.
   griglia_->setFocus(Qt::TabFocusReason);
   EXPECT_EQ(data->text(), QString());
 }
 
 TEST_F(FinestraTest, MessageBoxesAndQtsOwnTextsSpeakItalianWhateverTheLocale) {
   InstallaPorteQt();
-  // Each box as the user sees it: its buttons' texts; the last one is pressed.
+  // The sorted texts of a box's buttons; the last one is pressed.
   const auto pulsanti = [](int stile) {
     QStringList testi;
     QTimer attesa;
@@ -247,8 +242,7 @@ TEST_F(FinestraTest, MessageBoxesAndQtsOwnTextsSpeakItalianWhateverTheLocale) {
   EXPECT_EQ(pulsanti(platform::vbOKOnly), QStringList{QStringLiteral("OK")});
   EXPECT_EQ(pulsanti(platform::vbOKCancel), (QStringList{QStringLiteral("Annulla"), "OK"}));
 
-  // Qt's own texts, such as an entry field's context menu, once the
-  // program loaded its translation.
+  // Qt's own texts, such as an entry field's context menu.
   ASSERT_TRUE(CaricaTraduzioneQt(*QCoreApplication::instance()));
   EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("&Copia"));
   for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
@@ -257,42 +251,33 @@ TEST_F(FinestraTest, MessageBoxesAndQtsOwnTextsSpeakItalianWhateverTheLocale) {
   }
 }
 
-TEST_F(FinestraTest, TheSessionEndingAnswersAMessageBoxThatARunIsWaitingOn) {
+// At the session's end nobody answers a message box: one a download run (Esc
+// disabled) or a routine (Esc enabled) waits on is answered, and the close
+// comes only once that run has let go and the routine has gone on with the
+// store and returned.
+TEST_F(FinestraTest, TheSessionsEndAnswersTheBoxARoutineWaitsOnAndClosesAfterItReturns) {
   InstallaPorteQt();
-  finestra_.hide();
-  // A download run (Esc disabled) stopped on a failure box when the
-  // session ends: the box goes, the run lets go, the close is granted.
-  auto* esc = finestra_.findChild<QAbstractButton*>("Command_Esc");
-  esc->setEnabled(false);
-  int risposta = 0;
-  QTimer::singleShot(0, [&] {
-    risposta = platform::MsgBox("Download non riuscito", platform::vbCritical, "Errore");
-    esc->setEnabled(true);
-  });
-  QTimer::singleShot(100, [this] { finestra_.FineSessione(); });
-  QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
-  EXPECT_EQ(QApplication::exec(), 0);
-  EXPECT_EQ(risposta, platform::vbOK);
-  EXPECT_FALSE(finestra_.Stato().Archivio);
-}
-
-TEST_F(FinestraTest, AtTheSessionsEndARoutineAnsweredOnABoxStillHasTheStoreWhenItGoesOn) {
-  InstallaPorteQt();
-  finestra_.hide();
   fs::copy_file(ORVANE_TERVAN_MDB, macchina_.Percorso() / "Tervan.mdb");
-  finestra_.Stato().Archivio = std::make_unique<envAggior>(macchina_.Percorso());
-  // The discovery (Esc enabled) stopped on an error box: the close comes
-  // only once the routine that showed it has gone on and returned.
-  bool archivio = false;
-  QTimer::singleShot(0, [&] {
-    (void)platform::MsgBox("Registro non leggibile", platform::vbCritical, "Errore");
-    archivio = static_cast<bool>(finestra_.Stato().Archivio);
-  });
-  QTimer::singleShot(100, [this] { finestra_.FineSessione(); });
-  QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
-  EXPECT_EQ(QApplication::exec(), 0);
-  EXPECT_TRUE(archivio);
-  EXPECT_FALSE(finestra_.Stato().Archivio);
+  for (const bool scaricamento : {true, false}) {
+    SCOPED_TRACE(scaricamento);
+    frmTervan finestra;
+    finestra.Stato().Archivio = std::make_unique<envAggior>(macchina_.Percorso());
+    auto* esc = finestra.findChild<QAbstractButton*>("Command_Esc");
+    esc->setEnabled(!scaricamento);
+    int risposta = 0;
+    bool archivio = false;
+    QTimer::singleShot(0, [&] {
+      risposta = platform::MsgBox("Download non riuscito", platform::vbCritical, "Errore");
+      archivio = static_cast<bool>(finestra.Stato().Archivio);
+      esc->setEnabled(true);
+    });
+    QTimer::singleShot(100, [&] { finestra.FineSessione(); });
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(risposta, platform::vbOK);
+    EXPECT_TRUE(archivio);
+    EXPECT_FALSE(finestra.Stato().Archivio);
+  }
 }
 
 // Balloons on a desktop without a notification area go to the desktop's
@@ -582,7 +567,8 @@ TEST_F(FinestraScaricamento, TheAutostartBoxAndTheIntervalListWriteTheirSettings
   EXPECT_THAT(Frequenze(programma_), ElementsAre("00:01:00"));
 }
 
-TEST_F(FinestraScaricamento, CloseRequestsFollowTheFourRules) {
+// Only VERIFICA, blanks around it allowed, starts hidden; then the close rules.
+TEST_F(FinestraScaricamento, TheLoadHidesTheWindowOnlyForVerificaAndCloseRequestsFollowFourRules) {
   test::InstallaTarvik();
   struct Caso {
     bool escAbilitato;
@@ -590,21 +576,28 @@ TEST_F(FinestraScaricamento, CloseRequestsFollowTheFourRules) {
     bool consentita;
     bool concessa;
     bool consentitaDopo;
+    bool visibile;
   };
-  const std::vector<Caso> casi{
-      {false, "", true, false, true},       {true, "VERIFICA", false, false, false},
-      {true, "VERIFICA", true, true, true}, {true, "", true, true, true},
-      {true, "", false, false, true},
-  };
+  const std::vector<Caso> casi{{false, "", true, false, true, true},
+                               {true, "VERIFICA", false, false, false, false},
+                               {true, "VERIFICA", true, true, true, false},
+                               {true, "", true, true, true, true},
+                               {true, "", false, false, true, true},
+                               {true, "  VERIFICA  ", false, false, false, false},
+                               {true, "verifica", false, false, true, true},
+                               {true, "VERIFICA LIVE", false, false, true, true}};
   for (const Caso& c : casi) {
+    SCOPED_TRACE("'" + c.riga + "'" + (c.escAbilitato ? " esc" : "") +
+                 (c.consentita ? " consentita" : ""));
     platform::SostituisciRigaDiComando(c.riga);
     frmTervan finestra;
     finestra.Form_Load();
+    EXPECT_EQ(finestra.isVisible(), c.visibile);
+    EXPECT_TRUE(finestra.Stato().VerificaCompleta);
     finestra.findChild<QPushButton*>("Command_Esc")->setEnabled(c.escAbilitato);
     finestra.Stato().ChiusuraConsentita = c.consentita;
     bool annulla = false;
     finestra.Form_QueryUnload(annulla);
-    SCOPED_TRACE(c.riga + (c.escAbilitato ? " esc" : "") + (c.consentita ? " consentita" : ""));
     EXPECT_EQ(!annulla, c.concessa);
     EXPECT_EQ(finestra.Stato().ChiusuraConsentita, c.consentitaDopo);
     EXPECT_EQ(static_cast<bool>(finestra.Stato().Archivio), !c.concessa);

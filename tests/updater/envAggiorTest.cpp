@@ -15,7 +15,6 @@
 #include "common/Errore.h"
 #include "platform/Cartelle.h"
 #include "platform/Percorsi.h"
-#include "platform/RigaDiComando.h"
 #include "platform/TestoSql.h"
 #include "quomaro/Configurazione.h"
 #include "tests/support/AltroUtente.h"
@@ -36,7 +35,6 @@ using orvane::test::ScriviFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-// A program folder holding a freshly provisioned store.
 class StoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -107,7 +105,7 @@ TEST_F(StoreTest, SavingWhatTheRowHoldsWritesNothingAChangeOrAVanishedRowCountsA
   rs().Filter("softxx='TARVIK'");
   EXPECT_EQ(rs().Campo("FreQue"), "00:01:00");
 
-  // Removed behind the view: saving the same values still reports it.
+  // Removed behind the view: saving even the same values reports it.
   store_->conAggior().Execute("delete * from AGGIOR");
   rs().Campo("userid", "CLIENTE1");
   EXPECT_THROW(rs().Update(), orvane::Errore);
@@ -140,8 +138,6 @@ TEST_F(StoreTest, StatementsRemoveExactlyTheirRowsAndTheIntervalQueryGivesTheSma
   // Values are bound, never spliced into the text: a quote is just a byte.
   store_->conAggior().Execute(istruzioni::kCancellaProgramma, {"O'K"});
   EXPECT_EQ(Codici(), (std::vector<std::string>{"SELVOR"}));
-  // The statements are made from the programs' rows: the five Morlen
-  // modules and no other code.
   for (const std::string_view altro : {"TARVIK", "PANELA", "panelaa", ""})
     EXPECT_FALSE(programmi::ModuloMorlen(altro)) << altro;
 }
@@ -166,8 +162,7 @@ TEST(StoreIntervals, MinutesAndLastCheckTextsReadIndependentlyOfTheLocale) {
 // or rewritten.
 class BadStoreTest : public ::testing::Test {
  protected:
-  // The description of the first operations' failure, as the calling
-  // routine logs it ("" when they did not fail).
+  // The failure of the first operations as logged, "" when none failed.
   std::string Fallimento() {
     envAggior store(programma_.Percorso());
     return Fallimento(store);
@@ -205,8 +200,8 @@ TEST_F(BadStoreTest, MissingEmptyOrGarbageStoreFailsWithTheReasonAndIsNeitherCre
   }
 }
 
-// A user who may not write the program folder works on a copy of its store (the placement
-// tests' and the two-user end-to-end test's); an empty store they may not read is named.
+// A user who may not write the program folder works on a copy of its store
+// (see the two-user end-to-end test); one they may not read is named.
 TEST_F(BadStoreTest, AnEmptyStoreAnotherUserMayNotReadIsNamedAsTheReason) {
   if (geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
   std::filesystem::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
@@ -245,8 +240,6 @@ TEST_F(BadStoreTest, AReadOnlyStoreReadsButRefusesWrites) {
   EXPECT_THROW(store.conAggior().Execute(istruzioni::kCancellaTarvik), orvane::Errore);
 }
 
-// A user's machine with the updater's program folder and the maker's
-// programs installed as each test wishes.
 class DiscoveryTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -335,7 +328,6 @@ TEST_F(DiscoveryTest, RemovedProgramsLoseTheirRowsWhileTheOthersAreRefreshed) {
   EXPECT_THAT(Righe(), ElementsAre(::testing::StartsWith("SELVOR|")));
   EXPECT_TRUE(finestra_.Stato().VerificaCompleta);
 
-  // With nothing installed the store and the window's view are empty.
   Disinstalla(R"(C:\ORVANE\SELVOR)");
   Passo();
   EXPECT_TRUE(Righe().empty());
@@ -383,7 +375,7 @@ TEST_F(DiscoveryTest, ASecondPassChangesOnlyTheIntervalAndAProgramWithoutIdentif
 TEST_F(DiscoveryTest, AnUnusableStoreOrARefusedRowFailsThePassWithOneRecordNotTheNext) {
   InstallaTutto();
   Passo();
-  // The pass has something to save: a row holding what it writes is left alone.
+  // A row holding what the pass writes is left alone: give it something to save.
   finestra_.Stato().Archivio->conAggior().Execute(
       "UPDATE AGGIOR SET FreQue = '00:01:00' WHERE softxx = 'SELVOR'");
   finestra_.Stato().Archivio->conAggior().Execute(
@@ -409,23 +401,6 @@ TEST_F(DiscoveryTest, AnUnusableStoreOrARefusedRowFailsThePassWithOneRecordNotTh
   EXPECT_THAT(log, HasSubstr(" Modulo          : frmTervan\r\n"));
   EXPECT_THAT(log, HasSubstr(" Routine         : VerificaProgrammiInstallati\r\n"));
   EXPECT_FALSE(std::filesystem::exists(programma() / "Tervan.mdb"));
-}
-
-TEST_F(DiscoveryTest, LoadKeepsTheWindowHiddenOnlyForVerificaWithBlanksAroundIt) {
-  InstallaTutto();
-  const std::vector<std::pair<std::string, bool>> casi{{"VERIFICA", false},
-                                                       {"  VERIFICA  ", false},
-                                                       {"verifica", true},
-                                                       {"VERIFICA LIVE", true},
-                                                       {"", true}};
-  for (const auto& [riga, visibile] : casi) {
-    platform::SostituisciRigaDiComando(riga);
-    frmTervan finestra;
-    finestra.Form_Load();
-    EXPECT_EQ(finestra.isVisible(), visibile) << "'" << riga << "'";
-    EXPECT_TRUE(finestra.Stato().VerificaCompleta);
-  }
-  platform::SostituisciRigaDiComando("DEBUG");
 }
 
 }  // namespace
