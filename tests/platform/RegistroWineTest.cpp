@@ -118,41 +118,8 @@ std::unique_ptr<orvane::test::CartellaTemporanea> RegistroWineTest::prefisso_;
 std::map<std::string, std::string> RegistroWineTest::ambiente_;
 std::string RegistroWineTest::errore_;
 
-// Values Wine's own tool makes are read exactly from its editor's export;
-// what orvane-reg exports goes through Wine's editor and comes back the same.
+// What orvane-reg exports goes through Wine's editor and comes back the same.
 TEST_F(RegistroWineTest, ValuesGoThroughWinesEditorBothWaysUnchanged) {
-  std::string binario;
-  std::string binarioHex;
-  for (int i = 0; i < 100; ++i) {
-    binario += static_cast<char>(i * 7);
-    static constexpr std::string_view kCifre = "0123456789abcdef";
-    binarioHex += kCifre[static_cast<unsigned char>(i * 7) >> 4U];
-    binarioHex += kCifre[static_cast<unsigned char>(i * 7) & 15U];
-  }
-  const std::string diWine = R"(Software\Orvane Prova\perché)";
-  const std::vector<std::pair<std::vector<std::string>, std::pair<std::uint32_t, std::string>>>
-      aggiunti{
-          {{"/v", "nome è", "/d", "perché € 😀"}, {REG_SZ, Sz("perché € 😀")}},
-          {{"/ve", "/d", "predefinito"}, {REG_SZ, Sz("predefinito")}},
-          {{"/v", "percorso", "/d", R"(C:\ORVANE\TARVIK)"}, {REG_SZ, Sz(R"(C:\ORVANE\TARVIK)")}},
-          {{"/v", "espandi", "/t", "REG_EXPAND_SZ", "/d", "%PATH%;è"},
-           {REG_EXPAND_SZ, Sz("%PATH%;è")}},
-          {{"/v", "multi", "/t", "REG_MULTI_SZ", "/d", R"(uno\0due è)"},
-           {REG_MULTI_SZ, "uno\0due è\0\0"s}},
-          {{"/v", "numero", "/t", "REG_DWORD", "/d", "42"}, {REG_DWORD, "\x2a\0\0\0"s}},
-          {{"/v", "grande", "/t", "REG_QWORD", "/d", "0x0102030405060708"},
-           {REG_QWORD, "\x08\x07\x06\x05\x04\x03\x02\x01"}},
-          {{"/v", "binario", "/t", "REG_BINARY", "/d", binarioHex}, {REG_BINARY, binario}},
-      };
-  std::map<std::string, std::pair<std::uint32_t, std::string>> attesi;
-  for (const auto& [argomenti, atteso] : aggiunti) {
-    std::vector<std::string> comando{"reg", "add", "HKCU\\" + diWine};
-    comando.insert(comando.end(), argomenti.begin(), argomenti.end());
-    comando.emplace_back("/f");
-    Wine(comando);
-    attesi[argomenti[0] == "/ve" ? "" : argomenti[1]] = atteso;
-  }
-
   std::string lungo;
   for (int i = 0; i < 300; ++i)
     lungo += static_cast<char>(i * 13);
@@ -194,8 +161,6 @@ TEST_F(RegistroWineTest, ValuesGoThroughWinesEditorBothWaysUnchanged) {
   Raccogli(HKEY_CURRENT_USER, nostra, dopo);
   EXPECT_EQ(dopo, prima);
   EXPECT_EQ(dopo.size(), 2U);
-  Raccogli(HKEY_CURRENT_USER, diWine, dopo);
-  EXPECT_EQ(dopo[diWine], attesi);
 }
 
 }  // namespace
