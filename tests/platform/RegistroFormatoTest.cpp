@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -112,23 +113,14 @@ TEST(RegistroFormato, QuotedTextWithALoneSurrogateAsTheWindowsEditorWritesItIsKe
   EXPECT_EQ(Valori(scritto), letti);
 }
 
-// Every string up to `lunghezza` symbols of `alfabeto`.
-template <class F>
-void PerOgniStringa(const std::vector<std::string>& alfabeto, std::size_t lunghezza, F&& f) {
-  std::vector<std::size_t> indici;
-  while (true) {
-    std::string s;
-    for (const std::size_t i : indici)
-      s += alfabeto[i];
-    f(s);
-    std::size_t k = 0;
-    while (k < indici.size() && ++indici[k] == alfabeto.size())
-      indici[k++] = 0;
-    if (k == indici.size()) {
-      if (indici.size() == lunghezza) return;
-      indici.push_back(0);
-    }
-  }
+// Every string of up to `lunghezza` symbols of `alfabeto`, after `inizio`.
+void PerOgniStringa(const std::vector<std::string>& alfabeto, std::size_t lunghezza,
+                    const std::function<void(const std::string&)>& f,
+                    const std::string& inizio = "") {
+  f(inizio);
+  if (lunghezza == 0) return;
+  for (const std::string& simbolo : alfabeto)
+    PerOgniStringa(alfabeto, lunghezza - 1, f, inizio + simbolo);
 }
 
 TEST(RegistroFormato, StoreStringsAndFileUtf16MapOntoEachOtherExactlyBothWays) {
