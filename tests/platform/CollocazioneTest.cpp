@@ -5,11 +5,9 @@
 #include "platform/Collocazione.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <system_error>
 
 #include "platform/BloccoIstanza.h"

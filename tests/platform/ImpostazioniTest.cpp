@@ -2,7 +2,6 @@
 #include "platform/Impostazioni.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
