@@ -95,9 +95,6 @@ class ServizioProva : public orvane::test::ServizioFiglio {
     if (sqlite3_step(istruzione.get()) != SQLITE_ROW) throw std::runtime_error("conteggio fallito");
     return sqlite3_column_int64(istruzione.get(), 0);
   }
-  /// The request log, which the program writes on its standard error; whole
-  /// once the program has stopped.
-  [[nodiscard]] std::string Log() const { return Errori(); }
 
  private:
   httplib::Client client_{Server()};
