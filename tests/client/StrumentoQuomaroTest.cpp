@@ -49,7 +49,7 @@ std::vector<std::string> Righe(const std::string& testo) {
 
 // What each command prints, and its exit code: 1 for a failure, 2 for a
 // bad usage, which sends nothing.
-TEST_F(StrumentoQuomaroTest, EachCommandSaysWhyItFailsAndBadUsageExitsWithTwo) {
+TEST_F(StrumentoQuomaroTest, EachCommandPrintsItsResultOrWhyItFailsAndBadUsageExitsWithTwo) {
   struct Caso {
     std::vector<std::string> argomenti;
     int codice;
@@ -69,6 +69,15 @@ TEST_F(StrumentoQuomaroTest, EachCommandSaysWhyItFailsAndBadUsageExitsWithTwo) {
       {{"elenco", "VERDI", "TARVIK"}, 1, "Utente non abilitato al servizio"},
       {{"sql", "delete from download"}, 1, "Comando SQL non consentito"},
       {{"select", "delete from download"}, 1, "Interrogazione non consentita"},
+      // A download recorded by one command is shown by the other.
+      {{"sql",
+        "insert into download(dataxx, utente, codzip, descri, session) values('2024/05/06 "
+        "07.08.09', 'ROSSI', '42', 'Più stampe', 'S9')"},
+       0,
+       ""},
+      {{"select", "select utente, descri from download where session='S9'"},
+       0,
+       "utente  descri\n------  ----------\nROSSI   Più stampe\n(1 riga)\n"},
   };
   for (const Caso& c : casi) {
     SCOPED_TRACE(testing::PrintToString(c.argomenti));
@@ -113,19 +122,6 @@ TEST_F(StrumentoQuomaroTest, ElencoPrintsOnlyThatProgramsPackagesAsAnAlignedTabl
   EXPECT_EQ(righe[0].find("Filexx"), righe[2].find("Motore comune"));
   EXPECT_EQ(righe[0].find("notexx"), righe[3].find("Prima riga seconda riga"));
   EXPECT_EQ(righe[4], "(2 righe)");
-}
-
-TEST_F(StrumentoQuomaroTest, SqlRecordsADownloadThatSelectShows) {
-  const Esito inserito =
-      Quomaro({"sql",
-               "insert into download(dataxx, utente, codzip, descri, session) values('2024/05/06 "
-               "07.08.09', 'ROSSI', '42', 'Più stampe', 'S9')"});
-  EXPECT_EQ(inserito.codice, 0) << inserito.err;
-  const Esito letto = Quomaro({"select", "select utente, descri from download where session='S9'"});
-  EXPECT_EQ(letto.codice, 0) << letto.err;
-  EXPECT_THAT(Righe(letto.out), ElementsAre("utente  descri", "------  ----------",
-                                            "ROSSI   Più stampe", "(1 riga)"));
-  EXPECT_EQ(Righe(Quomaro({"select", "select count(*) as n from download"}).out)[2], "1");
 }
 
 TEST_F(StrumentoQuomaroTest, ScaricaWithAKeyWritesOnlyAPackageSignedForItsName) {
