@@ -156,7 +156,6 @@ TEST(RecordsetTest, EveryTypeKeepsItsFamilyItsValueNullAndEmptyTextThroughSaveAn
   letto.MoveNext();
   for (std::size_t i = 0; i < casi.size(); ++i)
     EXPECT_EQ(letto.Campo(i).Nullo(), i + 1 < casi.size()) << i;
-  EXPECT_EQ(letto.Colonne().back().tipo, "tipoStrano");
 }
 
 TEST(RecordsetTest, EncodedColumnNamesAreReadAndWrittenWithTheirRealName) {
@@ -271,7 +270,6 @@ TEST(RecordsetOrdineTest, SortComparesDatesNumbersAndTextsByTypeStablyWithNullFi
     rs.Sort(criterio);
     EXPECT_EQ(Colonna(rs, "codice"), attesi) << criterio;
   }
-  EXPECT_EQ(rs.Sort(), "notexx");
 }
 
 TEST(RecordsetOrdineTest, FilterCombinesTypedClausesWithAndOrAndParentheses) {

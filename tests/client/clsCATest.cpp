@@ -105,7 +105,6 @@ TEST_F(ClsCAServizioTest, VerdictsAndTheServicesMessageInXmlStreamUntilTheNextGo
   {
     clsCA ca;
     EXPECT_EQ(ca.RichiestaConnessione("VERDI"), "N");
-    EXPECT_EQ(ca.RichiestaConnessione("NESSUNO"), "N");
     const auto rifiutato = ca.getFILEXX("VERDI", "TARVIK");
     ASSERT_NE(rifiutato, nullptr);
     EXPECT_EQ(rifiutato->State(), Recordset::adStateClosed);
