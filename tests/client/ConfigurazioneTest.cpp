@@ -16,10 +16,7 @@ TEST(ConfigurazioneTest, EnvironmentThenUserFileThenSystemFileThenBuiltInValueEa
   const auto utente = macchina.Configurazione() / "orvane/tervan.conf";
   macchina.Imposta("XDG_CONFIG_DIRS", (macchina.Percorso() / "xdg").string());
   EXPECT_EQ(LeggiConfigurazione().server.origine, "predefinito di compilazione");
-  std::string server = PREDEFINITO_SERVER;
-  while (server.ends_with('/'))
-    server.pop_back();
-  EXPECT_EQ(EndpointServizio(), server + "/ServizioAggiornamenti/ServizioAggiornamenti.php");
+  EXPECT_TRUE(std::string(PREDEFINITO_SERVER).starts_with(ServerAggiornamenti()));
   EXPECT_TRUE(std::string(PREDEFINITO_SITO).starts_with(SitoWeb()));
 
   orvane::test::ScriviFile(sistema, "server = http://sistema:81\nsito = http://sito-sistema:81/\n");
