@@ -42,34 +42,32 @@ TEST(BriskoDesigner, Exits2OnBadUsageOrAFileThatIsNoState1OnAFailedRenderAnd0For
       c.File("binario.ini", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
   const std::string lettera = c.File("testo.ini", "Caro cliente,\nla presente per comunicarLe\n");
   const std::string latino1 = c.File("latino1.ini", "[xpVantelTab]\nTabText1=Propriet\xe0\n");
-  const std::string png = c.png;
   struct Caso {
     std::vector<std::string> args;
     int codice;
     std::vector<std::string> messaggio;
   };
   const std::string formato = "Formato di file non valido";
-  for (const Caso& caso :
+  for (const auto& [args, codice, messaggio] :
        std::vector<Caso>{{{}, 2, {}},
                          {{"--render", stato}, 2, {}},
-                         {{"--render", stato, png, "--size", "0x5"}, 2, {}},
-                         {{"--render", stato, png, "--hot"}, 2, {}},
-                         {{"--render", stato, png, "--colore"}, 2, {}},
-                         {{"--render", binario, png}, 2, {"binario.ini", formato}},
+                         {{"--render", stato, c.png, "--size", "0x5"}, 2, {}},
+                         {{"--render", stato, c.png, "--hot"}, 2, {}},
+                         {{"--render", stato, c.png, "--colore"}, 2, {}},
+                         {{"--render", binario, c.png}, 2, {"binario.ini", formato}},
                          {{lettera}, 2, {"testo.ini", formato}},
-                         {{"--render", latino1, png}, 2, {"latino1.ini", formato}},
-                         {{latino1}, 2, {"latino1.ini", formato}},
-                         {{"--render", (c / "x.ini").string(), png}, 1, {"x.ini"}},
-                         {{"--render", c.Percorso().string(), png}, 1, {"errore 75"}},
-                         {{"--render", "/dev/zero", png}, 1, {"/dev/zero", "errore 75"}},
-                         {{"--render", stato, png, "--hot", "3"}, 1, {}}}) {
-    const auto esito = Esegui(BRISKO_DESIGNER, caso.args);
-    EXPECT_EQ(esito.codice, caso.codice) << caso.args.size() << esito.err;
-    for (const auto& parte : caso.messaggio) {
+                         {{"--render", latino1, c.png}, 2, {"latino1.ini", formato}},
+                         {{"--render", (c / "x.ini").string(), c.png}, 1, {"x.ini"}},
+                         {{"--render", c.Percorso().string(), c.png}, 1, {"errore 75"}},
+                         {{"--render", "/dev/zero", c.png}, 1, {"/dev/zero", "errore 75"}},
+                         {{"--render", stato, c.png, "--hot", "3"}, 1, {}}}) {
+    const auto esito = Esegui(BRISKO_DESIGNER, args);
+    EXPECT_EQ(esito.codice, codice) << args.size() << esito.err;
+    for (const auto& parte : messaggio) {
       EXPECT_NE(esito.err.find(parte), std::string::npos) << esito.err;
     }
   }
-  EXPECT_FALSE(std::filesystem::exists(png));
+  EXPECT_FALSE(std::filesystem::exists(c.png));
   const auto aiuto = Esegui(BRISKO_DESIGNER, {"--help"});
   EXPECT_EQ(aiuto.codice, 0);
   EXPECT_TRUE(aiuto.out.starts_with("Uso:\n"));
