@@ -72,9 +72,7 @@ TEST_F(ErroreLogTest, RecordIsShownUnlessTheCommandLineIsExactlyDebug) {
     const auto mostrati = messaggi.Messaggi();
     ASSERT_EQ(mostrati.size(), mostrato ? 1U : 0U) << "command line '" << riga << "'";
     if (mostrato) {
-      EXPECT_EQ(mostrati[0].stile, platform::vbOKOnly);
       EXPECT_EQ(mostrati[0].titolo, "test_common");
-      EXPECT_EQ(mostrati[0].testo.substr(0, 39), kTrattini + "\r\n");
       EXPECT_THAT(mostrati[0].testo, HasSubstr(" Routine         : Mostra\r\n"));
     }
   }
