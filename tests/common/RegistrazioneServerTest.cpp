@@ -156,6 +156,7 @@ TEST(CreaOggetto, EveryMissingLinkGivesError429) {
       ADD_FAILURE() << nome;
     } catch (const Errore& e) {
       EXPECT_EQ(e.Numero(), 429) << nome;
+      EXPECT_STREQ(e.what(), "Il componente ActiveX non può creare l'oggetto");
     }
   }
 }

@@ -96,7 +96,12 @@ TEST(BrowserUrlTest, AddressGoesToTheLauncherAsOneArgumentAndAFailureShowsTheWar
     platform::ImpostaPortaBrowser({});
     EXPECT_EQ(LeggiFile(bin / "argomenti"), c.argomenti);
     EXPECT_EQ(aperti, c.portaOspite ? std::vector{ostile} : std::vector<std::string>{});
-    EXPECT_EQ(messaggi.Messaggi().size(), c.avviso ? 1U : 0U);
+    ASSERT_EQ(messaggi.Messaggi().size(), c.avviso ? 1U : 0U);
+    if (c.avviso) {
+      EXPECT_EQ(messaggi.Messaggi()[0].testo, "Impossibile avviare Internet Explorer");
+      EXPECT_EQ(messaggi.Messaggi()[0].stile, platform::vbCritical + platform::vbOKOnly);
+      EXPECT_EQ(messaggi.Messaggi()[0].titolo, "Avviso");
+    }
   }
   EXPECT_EQ(MacchinaFinta::Log(), "");
 }
