@@ -44,6 +44,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
@@ -161,19 +162,11 @@ class DiscoPienoTest : public ::testing::Test {
   DiscoPieno disco_{radice_};
 };
 
-TEST_F(DiscoPienoTest, ARegistryWriteFailsAndKeepsTheOldFileWhole) {
+TEST_F(DiscoPienoTest, ARegistryOrLogWriteFailsWholeAndKeepsTheOldFile) {
   const std::map<std::string, std::string> ambiente{{"ORVANE_REGISTRY", radice_},
                                                     {"XDG_CONFIG_HOME", radice_}};
   ASSERT_EQ(Esegui(SCRIVI_OSTILE, {"uno", "vecchio"}, ambiente).codice, 0);
   const std::string prima = LeggiFile(radice_ / kFileRadice);
-  disco_.Riempi();
-  const Esito pieno = Esegui(SCRIVI_OSTILE, {"uno", std::string(64 * 1024, 'n')}, ambiente);
-  EXPECT_EQ(pieno.codice, 1);
-  EXPECT_EQ(LeggiFile(radice_ / kFileRadice), prima);
-  EXPECT_EQ(Temporanei(radice_, kPrefissoTemporanei), 0U);
-}
-
-TEST_F(DiscoPienoTest, ALogWriteFailsWholeAndTheRecordGoesToStandardError) {
   const auto programma = radice_ / "scrivi_ostile";
   fs::copy_file(SCRIVI_OSTILE, programma);
   // A folder of the program's own user alone, so the log is kept beside it
@@ -183,11 +176,15 @@ TEST_F(DiscoPienoTest, ALogWriteFailsWholeAndTheRecordGoesToStandardError) {
   const std::string precedente(4096 - 100, 'p');
   { std::ofstream(radice_ / "Tarvik.Log", std::ios::binary) << precedente; }
   disco_.Riempi();
+
+  EXPECT_EQ(Esegui(SCRIVI_OSTILE, {"uno", std::string(64 * 1024, 'n')}, ambiente).codice, 1);
+  EXPECT_EQ(LeggiFile(radice_ / kFileRadice), prima);
+  EXPECT_EQ(Temporanei(radice_, kPrefissoTemporanei), 0U);
+
   const Esito e = Esegui(programma, {"DEBUG"});
   EXPECT_EQ(e.codice, 0);
-  EXPECT_THAT(e.err, HasSubstr("impossibile scrivere"));
-  EXPECT_THAT(e.err, HasSubstr(std::strerror(ENOSPC)));
-  EXPECT_THAT(e.err, HasSubstr(" Descrizione     : Disco pieno\r\n"));
+  EXPECT_THAT(e.err, AllOf(HasSubstr("impossibile scrivere"), HasSubstr(std::strerror(ENOSPC)),
+                           HasSubstr(" Descrizione     : Disco pieno\r\n")));
   // Nothing of the record reached the log.
   EXPECT_EQ(LeggiFile(radice_ / "Tarvik.Log"), precedente);
 }
