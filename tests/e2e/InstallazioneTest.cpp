@@ -3,7 +3,6 @@
 // where the desktop reads them, the log-on entry Tervan writes starts the
 // installed Tervan, and the uninstall script takes all of it away.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QImage>
