@@ -302,6 +302,10 @@ TEST_F(ElencoTest, DataAndNoteRowsHaveTheTextsColoursAlignmentsAndFontsOfTheCell
   EXPECT_DOUBLE_EQ(cella(r + 1, 2)->font().pointSizeF(), 7);
   EXPECT_EQ(cella(r + 1, 1)->data(Elenco::kRuoloAllineamento).toInt(), 0x40020);
   EXPECT_TRUE(banco_.grdAggior.updatesEnabled());
+  // The package code and what the run reads (bytes, type, folder, program,
+  // user) stay out of sight.
+  for (int c = 1; c <= 10; ++c)
+    EXPECT_EQ(banco_.grdAggior.isColumnHidden(c - 1), c == 4 || c >= 6) << c;
 }
 
 TEST_F(ElencoTest, SizesReadInKilobytesOfAThousandWithTheLocaleSeparator) {
