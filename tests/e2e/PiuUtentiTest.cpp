@@ -75,7 +75,7 @@ class Sessione {
   CartelleDati dati_;
 };
 
-TEST(PiuUtenti, TwoUsersRunTheirOwnTervanAtOnceFromARootOwnedReadOnlyProgramFolder) {
+TEST(PiuUtenti, TwoUsersRunTheirOwnTervanAtOnceFromARootOwnedFolderAndKeepTheirSettingsTheirOwn) {
   if (::geteuid() != 0) GTEST_SKIP() << "real users need root";
   MacchinaFinta macchina;
   macchina.Imposta("ORVANE_UPDATE_SERVER", std::nullopt);
