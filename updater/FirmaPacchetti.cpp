@@ -12,6 +12,7 @@ namespace tervan {
 
 void VerificaFirmaPacchetto(const std::string& indirizzo,
                             const quomaro::LetturaPacchetto& pacchetto, bool primoDellaCorsa,
+                            std::optional<quomaro::ChiavePubblica>& chiaveVista,
                             quomaro::ConnessioneScaricamento* connessione) {
   const std::string nome = quomaro::NomePubblicato(indirizzo);
   const auto fallito = [&nome](const std::string& motivo) {
@@ -24,7 +25,11 @@ void VerificaFirmaPacchetto(const std::string& indirizzo,
   } catch (const std::exception& e) {
     throw fallito(e.what());
   }
-  if (!chiave) {
+  if (chiave) {
+    chiaveVista = chiave;
+  } else if (chiaveVista) {
+    chiave = chiaveVista;
+  } else {
     if (primoDellaCorsa)
       std::fprintf(stderr, "Tervan: pacchetti non verificati: manca la chiave pubblica %s\n",
                    file.c_str());

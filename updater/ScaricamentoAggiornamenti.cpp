@@ -388,7 +388,7 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int el
             nomeFile);
       };
   try {
-    VerificaFirmaPacchetto(indirizzo, pacchetto, contatore == 1, &connessione);
+    VerificaFirmaPacchetto(indirizzo, pacchetto, contatore == 1, chiaveVista_, &connessione);
   } catch (const orvane::Errore&) {
     // A signature fetch that the program's end cut short is no verdict.
     if (quomaro::ProgrammaInChiusura()) throw SessioneTerminata{};

@@ -128,6 +128,18 @@ TEST_F(ScaricamentoTest, WithTheKeyAnUnsignedPackageStopsTheRunBeforeTheGoodOneA
   EXPECT_THAT(log, HasSubstr("Aggiornamento00007.zip non accettato: firma mancante"));
   EXPECT_THAT(log, HasSubstr("CopiaAggiornamentiInServer"));
   EXPECT_THAT(detto, ::testing::Not(HasSubstr(kNotaSenzaChiave)));
+
+  // The key file gone while the program runs (the program being removed):
+  // the key it had still judges, and nothing passes unverified.
+  fs::remove(platform::CartellaProgramma() / "aggiornamenti.pub");
+  banco_.elenco.SegnaTutti("Ok");
+  ::testing::internal::CaptureStderr();
+  banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
+  EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+              ::testing::Not(HasSubstr(kNotaSenzaChiave)));
+  EXPECT_THAT(Contenuto(aggiornamenti_), IsEmpty());
+  EXPECT_THAT(servizio_.Registrati(), IsEmpty());
+  EXPECT_EQ(orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log()), 2U);
 }
 
 // Every entry below `cartella`, with the content of each file.

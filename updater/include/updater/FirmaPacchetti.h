@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "quomaro/FirmaMinisign.h"
@@ -12,12 +13,16 @@ namespace tervan {
 /// package at `indirizzo` passes only when its `.minisig`, fetched from the
 /// same folder of the server (over `connessione`, when given), verifies for
 /// the bytes `pacchetto` reads under the package's own name; otherwise a
-/// failure naming the package and the reason is thrown. Without the key
-/// file every package passes, and the first package of a run
+/// failure naming the package and the reason is thrown. The key read is
+/// kept in `chiaveVista`: once a key was there, a key file gone (the
+/// program being removed or replaced while it runs) judges by the key kept,
+/// never lets a package through unverified. Without the key file and no key
+/// kept every package passes, and the first package of a run
 /// (`primoDellaCorsa`) notes on standard error that packages are not
 /// verified. A key file that is there but unusable fails every package.
 void VerificaFirmaPacchetto(const std::string& indirizzo,
                             const quomaro::LetturaPacchetto& pacchetto, bool primoDellaCorsa,
+                            std::optional<quomaro::ChiavePubblica>& chiaveVista,
                             quomaro::ConnessioneScaricamento* connessione = nullptr);
 
 }  // namespace tervan

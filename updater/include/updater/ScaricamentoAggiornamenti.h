@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "quomaro/FirmaMinisign.h"
 #include "quomaro/Scaricamento.h"
 #include "quomaro/clsDownload.h"
 #include "updater/ControlliFinestra.h"
@@ -99,6 +101,9 @@ class ScaricamentoAggiornamenti : public quomaro::DownloadEventi {
   bool abbandonata_ = false;
   std::int32_t dimensioneFile_ = 0;
   std::chrono::steady_clock::time_point ultimoRidisegno_{};
+  // The maker's key as last read from the program folder: what judges the
+  // packages should the key file go while the program runs.
+  std::optional<quomaro::ChiavePubblica> chiaveVista_;
 };
 
 }  // namespace tervan
