@@ -105,6 +105,9 @@ set(CPACK_PACKAGING_INSTALL_PREFIX "${ORVANE_PACCHETTO_CARTELLA}")
 set(CPACK_PACKAGE_DIRECTORY "${CMAKE_BINARY_DIR}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS})
+# That covers only the folders the installation makes itself; the rest
+# (/etc, /usr/share/…) would take the builder's umask.
+set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/pacchetto/cartelle.cmake")
 # Every component named here in the one package.
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
