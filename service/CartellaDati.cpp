@@ -90,8 +90,25 @@ fs::path CartellaPropria(const fs::path& cartella, mode_t modo) {
   return percorso;
 }
 
-void RimuoviPubblicazioneInterrotta(const fs::path& cartellaDownload) {
-  fs::remove_all(CartellaNuova(cartellaDownload));
+void RimuoviPubblicazioneInterrotta(const fs::path& cartellaDownload,
+                                    const ArchivioServizio& archivio) {
+  const fs::path nuova = CartellaNuova(cartellaDownload);
+  const auto corrisponde = [&archivio](const fs::path& cartella) {
+    try {
+      VerificaPacchetti(cartella, archivio);
+      return true;
+    } catch (const std::runtime_error&) {
+      return false;
+    }
+  };
+  // Stopped between the swap and the commit, the seed left the packages the
+  // database still lists (and their signatures) in the other folder: they
+  // go back into service before the other folder goes.
+  if (fs::is_directory(fs::symlink_status(nuova)) && !corrisponde(cartellaDownload) &&
+      corrisponde(nuova)) {
+    ScambiaCartelle(nuova, cartellaDownload);
+  }
+  fs::remove_all(nuova);
 }
 
 void PubblicaCatalogo(CatalogoServizio& catalogo, ArchivioServizio& archivio,
@@ -105,7 +122,7 @@ void PubblicaCatalogo(CatalogoServizio& catalogo, ArchivioServizio& archivio,
     archivio.Semina(catalogo.Clienti(), catalogo.Pacchetti());
   } catch (const std::exception&) {
     // Back to the files the database still lists; should this fail too,
-    // VerificaPacchetti refuses the folder at the next start.
+    // the next start puts them back.
     try {
       ScambiaCartelle(nuova, cartellaDownload);
     } catch (const std::exception&) {

@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
   try {
     const auto dati = CartellaPropria(opzioni.dati, kModoCartellaDati);
     const auto cartellaDownload = CartellaPropria(dati / "download", kModoCartellaDownload);
-    RimuoviPubblicazioneInterrotta(cartellaDownload);
     ArchivioServizio archivio(dati / "servizio.sqlite");
+    RimuoviPubblicazioneInterrotta(cartellaDownload, archivio);
     if (opzioni.catalogo) {
       auto catalogo = CatalogoServizio::Leggi(*opzioni.catalogo);
       PubblicaCatalogo(catalogo, archivio, cartellaDownload);

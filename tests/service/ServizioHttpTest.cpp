@@ -314,6 +314,17 @@ TEST(ServizioHttpTest, ASeedThatStopsHalfwayLeavesTheFilesTheDatabaseLists) {
               HasSubstr("Il pacchetto 42 non corrisponde al database"));
   EXPECT_EQ(AvviaEFerma(cartella, dati, semina), 0);
   EXPECT_EQ(orvane::test::LeggiFile(dati / "download/Aggiornamento00007.zip.minisig"), "firma");
+
+  // Killed between the swap and the commit: the served folder holds the new
+  // packages, the database and the folder beside still the old ones, which
+  // go back into service with their signatures.
+  fs::rename(dati / "download", dati / "download.nuovo");
+  fs::create_directory(dati / "download", dati / "download.nuovo");
+  orvane::test::ScriviFile(dati / "download/Aggiornamento00042.zip", "nuovo");
+  EXPECT_EQ(AvviaEFerma(cartella, dati, {ORVANE_SERVICE}), 0)
+      << orvane::test::LeggiFile(cartella / "stderr");
+  EXPECT_EQ(orvane::test::LeggiFile(dati / "download/Aggiornamento00007.zip.minisig"), "firma");
+  EXPECT_FALSE(fs::exists(dati / "download.nuovo"));
 }
 
 // A data folder made before packages could be repeated still opens: its

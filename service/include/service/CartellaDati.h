@@ -23,17 +23,21 @@ inline constexpr mode_t kModoCartellaDownload = 0755;
 [[nodiscard]] std::filesystem::path CartellaPropria(const std::filesystem::path& cartella,
                                                     mode_t modo);
 
-/// Removes what a seed that stopped halfway left beside `cartellaDownload`:
-/// packages never served, and never listed.
-void RimuoviPubblicazioneInterrotta(const std::filesystem::path& cartellaDownload);
+/// Removes what a seed that stopped halfway left beside `cartellaDownload`.
+/// Stopped before its swap, that is packages never served; stopped between
+/// the swap and the commit, the packages `archivio` still lists are the ones
+/// beside, and they are swapped back in first, signatures included.
+void RimuoviPubblicazioneInterrotta(const std::filesystem::path& cartellaDownload,
+                                    const ArchivioServizio& archivio);
 
 /// Builds the packages of `catalogo` beside those served from
 /// `cartellaDownload`, with the signatures (".minisig", plain files) of the
 /// packages still listed, and swaps them in with the seeding of `archivio`:
 /// a seed that fails or stops on the way leaves the files the database
-/// lists. One killed between the swap and the commit is what
-/// VerificaPacchetti refuses at the next start. Throws what the build, the
-/// swap (a file system that cannot swap folders) or the seeding throws.
+/// lists, and one killed between the swap and the commit has them put back
+/// by RimuoviPubblicazioneInterrotta at the next start. Throws what the
+/// build, the swap (a file system that cannot swap folders) or the seeding
+/// throws.
 void PubblicaCatalogo(CatalogoServizio& catalogo, ArchivioServizio& archivio,
                       const std::filesystem::path& cartellaDownload);
 
