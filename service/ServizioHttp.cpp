@@ -1,5 +1,7 @@
 #include "service/ServizioHttp.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -74,6 +76,13 @@ ServizioHttp::ServizioHttp(OperazioniServizio& operazioni, ArchivioServizio& arc
       cartellaDownload_(std::move(cartellaDownload)),
       log_(log) {
   server_.set_payload_max_length(kCorpoMassimo);
+  // The port to itself: the library's default, SO_REUSEPORT, would let a
+  // second service bind the same port and take every other connection.
+  // SO_REUSEADDR alone still lets a restart bind while old connections end.
+  server_.set_socket_options([](socket_t presa) {
+    const int si = 1;
+    (void)::setsockopt(presa, SOL_SOCKET, SO_REUSEADDR, &si, sizeof si);
+  });
   server_.set_read_timeout(kAttesaLettura);
   server_.set_keep_alive_timeout(kAttesaRichiesta.count());
   server_.set_keep_alive_max_count(kRichiestePerConnessione);

@@ -327,6 +327,20 @@ TEST(ServizioHttpTest, ASeedThatStopsHalfwayLeavesTheFilesTheDatabaseLists) {
   EXPECT_FALSE(fs::exists(dati / "download.nuovo"));
 }
 
+// A second service on a port in use says so and ends; it does not share the
+// port and answer every other request from another data folder.
+TEST(ServizioHttpTest, APortInUseEndsTheStart) {
+  const ServizioProva primo;
+  const orvane::test::CartellaTemporanea cartella;
+  const std::string& server = primo.Server();
+  orvane::test::Processo secondo(
+      ORVANE_SERVICE,
+      {"--data", (cartella / "dati").string(), "--listen", server.substr(server.find("//") + 2)},
+      {}, cartella.Percorso());
+  EXPECT_EQ(secondo.Attendi(std::chrono::seconds(30)), 1);
+  EXPECT_THAT(orvane::test::LeggiFile(cartella / "stderr"), HasSubstr("Impossibile ascoltare"));
+}
+
 // A data folder made before packages could be repeated still opens: its
 // download records stay and count against what is offered.
 TEST(ServizioHttpTest, AnEarlierDatabaseGainsTheRepeatColumnAndKeepsItsDownloads) {
