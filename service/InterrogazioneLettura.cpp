@@ -157,6 +157,18 @@ std::string TipoDaiValori(const std::vector<int>& classi) {
   return binari ? "bin.hex" : "string";
 }
 
+// The bytes `valore` takes in the answer: escaped once in the recordset's
+// markup and again as the text of the SOAP answer, a character that needs
+// escaping (& < > " ' or a line break) grows to as many as ten.
+std::size_t CostoNellaRisposta(std::string_view valore) {
+  constexpr std::size_t kCrescita = 9;
+  std::size_t costo = valore.size();
+  for (const char c : valore) {
+    if (std::string_view("&<>\"'\t\n\r").find(c) != std::string_view::npos) costo += kCrescita;
+  }
+  return costo;
+}
+
 std::optional<std::string> ValoreDi(sqlite3_stmt* istruzione, int colonna) {
   switch (sqlite3_column_type(istruzione, colonna)) {
     case SQLITE_NULL:
@@ -296,7 +308,7 @@ quomaro::Recordset InterrogazioneLettura::Esegui(std::string_view sql) {
       const auto colonna = static_cast<std::size_t>(c);
       classi[colonna].push_back(sqlite3_column_type(istruzione.get(), c));
       const auto& valore = riga.emplace_back(ValoreDi(istruzione.get(), c));
-      byteRisposta += costoColonna[colonna] + (valore ? valore->size() : 0);
+      byteRisposta += costoColonna[colonna] + (valore ? CostoNellaRisposta(*valore) : 0);
     }
     if (byteRisposta > kRispostaMassima) {
       throw rifiuta("risposta di più di " + std::to_string(kRispostaMassima) + " byte");

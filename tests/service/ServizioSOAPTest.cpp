@@ -187,6 +187,11 @@ TEST_F(ServizioSOAPTest, EveryOtherStatementOrUnsafeQueryIsRefusedWithItsReasonA
            std::to_string(InterrogazioneLettura::kRispostaMassima / 4000000 + 1) +
            ") select printf('%.4000000c', 'x') from r",
        "risposta di più di"},
+      // Or far fewer bytes that the answer's escapes multiply.
+      {kQuery,
+       "with recursive r(n) as (select 1 union all select n + 1 from r where n < 2) "
+       "select printf('%.4000000c', '\"') from r",
+       "risposta di più di"},
   };
   for (const auto& [operazione, sql, motivo] : casi) {
     const auto inizio = std::chrono::steady_clock::now();

@@ -34,11 +34,12 @@ class InterrogazioneLettura {
   /// The longest text or blob a query may build or return, in bytes: a
   /// function asked for a huge value fails at once instead of running.
   static constexpr int kLunghezzaMassima = 4 * 1024 * 1024;
-  /// The most a query's answer may hold, in bytes of values (a blob counted
-  /// as its hexadecimal text) plus kCostoValore and the column's name for
-  /// each value, since many rows of large values would otherwise add up to
-  /// any size. Clients refuse an answer over 64 MB anyway, markup and
-  /// escapes included.
+  /// The most a query's answer may hold, in bytes of values as the answer
+  /// carries them (a blob as its hexadecimal text, a character that needs
+  /// escaping as ten) plus kCostoValore and the column's name for each
+  /// value, since many rows of large values would otherwise add up to any
+  /// size. Clients refuse an answer over 64 MB anyway, markup and escapes
+  /// included.
   static constexpr std::size_t kRispostaMassima = std::size_t{32} * 1024 * 1024;
   /// The markup of one value in the answer, besides its column's name.
   static constexpr std::size_t kCostoValore = 4;
