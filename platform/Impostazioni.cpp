@@ -93,11 +93,13 @@ std::string Acl(const fs::path& file, int fd, const fs::path& voce) {
                    : ::lgetxattr(voce.c_str(), kNome, dati, spazio);
   };
   const ssize_t dimensione = leggi(nullptr, 0);
-  if (dimensione < 0 && (errno == ENODATA || errno == ENOTSUP)) return {};
+  if (dimensione < 0) {
+    if (errno == ENODATA || errno == ENOTSUP) return {};
+    Illeggibile(file, std::strerror(errno));
+  }
   // One beyond the bound, or grown since it was measured, fails (ERANGE).
-  std::string acl(std::min(static_cast<std::size_t>(std::max<ssize_t>(dimensione, 0)), kMassimo),
-                  '\0');
-  const ssize_t letti = dimensione < 0 ? dimensione : leggi(acl.data(), acl.size());
+  std::string acl(std::min(static_cast<std::size_t>(dimensione), kMassimo), '\0');
+  const ssize_t letti = leggi(acl.data(), acl.size());
   if (letti < 0) Illeggibile(file, std::strerror(errno));
   acl.resize(static_cast<std::size_t>(letti));
   return acl;

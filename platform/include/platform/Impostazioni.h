@@ -55,8 +55,9 @@ inline constexpr std::string_view kEsempioIndirizzo = "http://aggiornamenti.exam
 /// without waiting should it be a FIFO, a link followed only where
 /// ApriInLettura follows one; and only when root or the reading user owns it
 /// and every folder above it and nobody else may write any of them (group
-/// write is allowed through the owner's private group, and a folder anyone
-/// may write needs the sticky bit), since whoever may change the file
+/// write is allowed through the owner's private group, an access ACL may
+/// grant write to no other user or group, and a folder anyone may write
+/// needs the sticky bit), since whoever may change the file
 /// chooses the server for everyone who reads it. Throws ErroreImpostazioni
 /// naming the file and why.
 [[nodiscard]] ImpostazioniSito LeggiFileImpostazioni(const std::filesystem::path& file);
