@@ -1,7 +1,6 @@
 #include <gmock/gmock.h>
 
 #include <array>
-#include <chrono>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -193,8 +192,9 @@ TEST_F(ServizioSOAPTest, EveryOtherStatementOrUnsafeQueryIsRefusedWithItsReasonA
        "select printf('%.4000000c', '\"') from r",
        "risposta di più di"},
   };
+  // A bound that failed would leave the query to the time limit, whose
+  // reason ("tempo massimo superato") none of these expects.
   for (const auto& [operazione, sql, motivo] : casi) {
-    const auto inizio = std::chrono::steady_clock::now();
     const auto r = servizio_.Soap(operazione, {{"strsql", sql}});
     ASSERT_TRUE(r) << sql;
     EXPECT_EQ(r->status, 500) << sql;
@@ -203,7 +203,6 @@ TEST_F(ServizioSOAPTest, EveryOtherStatementOrUnsafeQueryIsRefusedWithItsReasonA
                                                                : "Comando SQL non consentito"))
         << sql;
     EXPECT_THAT(FaultString(r), HasSubstr(motivo)) << sql;
-    EXPECT_LT(std::chrono::steady_clock::now() - inizio, std::chrono::seconds(2)) << sql;
   }
   EXPECT_EQ(servizio_.ContaRighe("download"), 0);
   EXPECT_EQ(servizio_.ContaRighe("clienti"), 3);
