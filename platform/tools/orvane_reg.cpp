@@ -85,7 +85,7 @@ std::string DescriviCodice(LSTATUS codice) {
       return "chiave o valore inesistente";
     case platform::ERROR_ACCESS_DENIED:
       return "accesso negato (una chiave con sottochiavi si cancella solo intera; il prefisso "
-             "Wine non viene mai modificato)";
+             "Wine e le voci di avvio di altri programmi non vengono mai modificati)";
     case platform::ERROR_INVALID_HANDLE:
       return "radice sconosciuta";
     case platform::ERROR_INVALID_PARAMETER:
