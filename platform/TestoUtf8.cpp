@@ -95,6 +95,27 @@ std::string TestoAccorciato(std::string_view testo, std::size_t massimo) {
   return std::string(testo.substr(0, taglio)) + lunghezza;
 }
 
+std::string ControlliVisibili(std::string_view testo) {
+  static constexpr std::string_view kCifre = "0123456789abcdef";
+  std::string out;
+  out.reserve(testo.size());
+  for (std::size_t i = 0; i < testo.size(); ++i) {
+    const auto b = static_cast<unsigned char>(testo[i]);
+    const bool c1 = b == 0xC2 && i + 1 < testo.size() &&
+                    static_cast<unsigned char>(testo[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(testo[i + 1]) <= 0x9F;
+    if (b >= 0x20 && b != 0x7F && !c1) {
+      out += testo[i];
+      continue;
+    }
+    const auto codice = c1 ? static_cast<unsigned char>(testo[++i]) : b;
+    out += "\\x";
+    out += kCifre[codice >> 4U];
+    out += kCifre[codice & 0x0FU];
+  }
+  return out;
+}
+
 bool CarattereXml(char32_t c) {
   return (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') && c != 0xFFFE && c != 0xFFFF;
 }

@@ -105,7 +105,9 @@ class ArchivioZip {
 };
 
 // A name part from the service that must stay a plain name: no separator,
-// no "..", no NUL or control character.
+// no "..", no NUL or control character. The refused name is quoted in the
+// error log with its control characters as \xHH: a line break there would
+// let the service write records of its own into the log.
 void VerificaNome(std::string_view parte) {
   const bool estranea = parte.find_first_of("/\\") != std::string_view::npos ||
                         parte.find("..") != std::string_view::npos;
@@ -114,7 +116,7 @@ void VerificaNome(std::string_view parte) {
     controllo = controllo || static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
   if (estranea || controllo)
     throw orvane::Errore(orvane::kErroreAccessoPercorso,
-                         "Nome di pacchetto non valido: " + std::string(parte));
+                         "Nome di pacchetto non valido: " + platform::ControlliVisibili(parte));
 }
 
 // Whether `nome` has the form NomeLocale gives a package's file:

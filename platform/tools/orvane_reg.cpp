@@ -301,39 +301,18 @@ std::optional<std::string> DatiDaTesto(std::uint32_t tipo, const std::string& te
   return out;
 }
 
-// A name or a text as a terminal shows it, control characters (C0, DEL and
-// C1) as \xHH: a program in the Wine prefix may name a key or a value with
-// line breaks and terminal escapes, and must not forge the lines people or
-// scripts read.
-std::string Visibile(std::string_view testo) {
-  static constexpr std::string_view kCifre = "0123456789abcdef";
-  std::string out;
-  out.reserve(testo.size());
-  for (std::size_t i = 0; i < testo.size(); ++i) {
-    const auto b = static_cast<unsigned char>(testo[i]);
-    const bool c1 = b == 0xC2 && i + 1 < testo.size() &&
-                    static_cast<unsigned char>(testo[i + 1]) >= 0x80 &&
-                    static_cast<unsigned char>(testo[i + 1]) <= 0x9F;
-    if (b >= 0x20 && b != 0x7F && !c1) {
-      out += testo[i];
-      continue;
-    }
-    const auto codice = c1 ? static_cast<unsigned char>(testo[++i]) : b;
-    out += "\\x";
-    out += kCifre[codice >> 4U];
-    out += kCifre[codice & 0x0FU];
-  }
-  return out;
-}
-
+// Names and texts as a terminal shows them, control characters as \xHH
+// (platform::ControlliVisibili): a program in the Wine prefix may name a key
+// or a value with line breaks and terminal escapes, and must not forge the
+// lines people or scripts read.
 std::string NomeMostrato(const std::string& nome) {
-  return nome.empty() ? "(Predefinito)" : Visibile(nome);
+  return nome.empty() ? "(Predefinito)" : platform::ControlliVisibili(nome);
 }
 
 // One value as query shows it; a value read from the Wine prefix says so.
 void StampaValore(HKEY h, const std::string& nome, std::uint32_t tipo, const std::string& dati) {
   std::cout << "    " << NomeMostrato(nome) << "    " << NomeTipo(tipo) << "    "
-            << Visibile(TestoDati(tipo, dati));
+            << platform::ControlliVisibili(TestoDati(tipo, dati));
   platform::OrigineValoreRegistro origine;
   if (platform::OrigineValore(h, nome, origine) == platform::ERROR_SUCCESS && origine.wine) {
     std::cout << "    [Wine: " << origine.file.string() << "]";
@@ -367,15 +346,15 @@ int StampaChiave(HKEY h, const std::string& percorso, bool ricorsivo, int livell
   }
   for (const auto& s : sottochiavi) {
     if (!ricorsivo || livello + 1 >= kLivelliMostrati) {
-      std::cout << percorso << "\\" << Visibile(s) << "\n";
+      std::cout << percorso << "\\" << platform::ControlliVisibili(s) << "\n";
       continue;
     }
     Chiave figlia;
     if (const LSTATUS r = figlia.Apri(h, s, platform::KEY_READ); r != platform::ERROR_SUCCESS) {
       return Fallito(DescriviCodice(r));
     }
-    if (const int esito =
-            StampaChiave(figlia.H(), percorso + "\\" + Visibile(s), true, livello + 1);
+    if (const int esito = StampaChiave(figlia.H(), percorso + "\\" + platform::ControlliVisibili(s),
+                                       true, livello + 1);
         esito != 0) {
       return esito;
     }

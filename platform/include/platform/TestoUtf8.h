@@ -25,6 +25,12 @@ void CodificaUtf8(char32_t c, std::string& out);
 /// the network on its way to a log, a message box or a notification.
 [[nodiscard]] std::string TestoAccorciato(std::string_view testo, std::size_t massimo);
 
+/// `testo` with every control character (C0, DEL and C1 in UTF-8) written
+/// as \xHH: for names and texts that others chose, on their way to a line
+/// that people or scripts read (a terminal, a log record), where a line
+/// break or an escape sequence would forge what follows.
+[[nodiscard]] std::string ControlliVisibili(std::string_view testo);
+
 /// Whether an XML 1.0 document can carry `c` as text: not a control
 /// character other than tab, line feed and carriage return, nor U+FFFE or
 /// U+FFFF.
