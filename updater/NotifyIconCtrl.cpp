@@ -45,7 +45,20 @@ void NotifyIconCtrl::MostraFumetto(const std::string& TestoDato, const std::stri
   while (fumetti_.size() > kFumettiRicordati)
     fumetti_.pop_front();
   const bool area = QSystemTrayIcon::isSystemTrayAvailable() && icona_.isVisible();
-  if (!area) std::fprintf(stderr, "Tervan: [%s] %s\n", Titolo.c_str(), Testo.c_str());
+  if (!area) {
+    // One line of the session's journal for each balloon, whatever the
+    // network put in its text: its line breaks become blanks and its other
+    // control characters \xHH, so it cannot forge lines of Tervan's own or
+    // send escape sequences to a terminal.
+    std::string riga;
+    for (std::size_t i = 0; i < Testo.size(); ++i) {
+      const bool crlf = Testo[i] == '\r' && i + 1 < Testo.size() && Testo[i + 1] == '\n';
+      riga += Testo[i] == '\r' || Testo[i] == '\n' ? ' ' : Testo[i];
+      if (crlf) ++i;
+    }
+    std::fprintf(stderr, "Tervan: [%s] %s\n", Titolo.c_str(),
+                 platform::ControlliVisibili(riga).c_str());
+  }
   if (NotificaDesktop(Titolo, Testo, Durata) || !area) return;
   const auto icona = iconaFumetto_ == 2   ? QSystemTrayIcon::Warning
                      : iconaFumetto_ == 3 ? QSystemTrayIcon::Critical

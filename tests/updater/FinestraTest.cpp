@@ -318,6 +318,22 @@ TEST(NotificaDesktop, BalloonsAreDesktopNotificationsAndARepeatedTextReplacesIts
   QDBusConnection::disconnectFromBus(QStringLiteral("tervan-notifiche"));
 }
 
+// Without a notification service or area a balloon is one line of standard
+// error, whatever the service's text in it holds.
+TEST(NotificaDesktop, WithoutServiceOrAreaEachBalloonIsOneLineOfStandardError) {
+  orvane::test::MacchinaFinta macchina;
+  macchina.Imposta("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
+  NotifyIconCtrl tray{QIcon()};
+  tray.Mostra();
+  ::testing::internal::CaptureStderr();
+  tray.MostraFumetto(
+      "Connessione col server chiusa inaspettatamente\nNo\r\nTervan: [Falso] \x1b[2Jfalso\r",
+      "Aggiornamenti Orvane Software", 3000);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "Tervan: [Aggiornamenti Orvane Software] Connessione col server chiusa "
+            "inaspettatamente No Tervan: [Falso] \\x1b[2Jfalso \n");
+}
+
 // On a real X server a plain start shows the window; F4 typed into it fills the list, and
 // the balloon goes to the notification service although a notification area is there too.
 TEST(FinestraXvfb, StartedPlainlyTheWindowShowsAndAfterF4TheBalloonIsANotification) {
