@@ -36,7 +36,11 @@ std::string SuUnaRiga(std::string_view testo) {
   for (std::size_t i = 0; i < testo.size(); ++i) {
     const auto c = static_cast<unsigned char>(testo[i]);
     if (c == '\r' && i + 1 < testo.size() && testo[i + 1] == '\n') ++i;
-    riga.push_back(c < 0x20U || c == 0x7FU ? ' ' : testo[i]);
+    // U+0080 to U+009F: the two bytes C2 80 to C2 9F.
+    const bool c1 = c == 0xC2U && i + 1 < testo.size() &&
+                    (static_cast<unsigned char>(testo[i + 1]) & 0xE0U) == 0x80U;
+    if (c1) ++i;
+    riga.push_back(c < 0x20U || c == 0x7FU || c1 ? ' ' : testo[i]);
   }
   return riga;
 }

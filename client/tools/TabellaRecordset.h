@@ -16,8 +16,9 @@ namespace quomaro::strumento {
 /// recordset's cursor.
 [[nodiscard]] std::string TabellaRecordset(Recordset& rs);
 
-/// A value on one line: a CR LF pair, and any other control character,
-/// becomes one blank, so that no escape sequence reaches the terminal.
+/// A value on one line: a CR LF pair, and any other control character (C0,
+/// DEL, and C1 in UTF-8, which terminals such as xterm also obey), becomes
+/// one blank, so that no escape sequence reaches the terminal.
 [[nodiscard]] std::string SuUnaRiga(std::string_view testo);
 
 }  // namespace quomaro::strumento

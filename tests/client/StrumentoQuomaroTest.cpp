@@ -96,7 +96,7 @@ TEST_F(StrumentoQuomaroTest, EachCommandPrintsItsResultOrWhyItFailsAndBadUsageEx
 
   // What the service says reaches the terminal without its escape
   // sequences, and not in megabytes.
-  const std::string ostile = "\x1b]0;PWNED\x07\x1b[2J" + std::string(1 << 20, 'x');
+  const std::string ostile = "\x1b]0;PWNED\x07\x1b[2J\xc2\x9bK" + std::string(1 << 20, 'x');
   const ServerGrezzo peer([&ostile](int s) {
     static_cast<void>(ServerGrezzo::LeggiRichiesta(s));
     ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
@@ -107,6 +107,7 @@ TEST_F(StrumentoQuomaroTest, EachCommandPrintsItsResultOrWhyItFailsAndBadUsageEx
   EXPECT_EQ(strano.codice, 1);
   EXPECT_THAT(strano.err, HasSubstr("]0;PWNED"));
   EXPECT_THAT(strano.err, Not(HasSubstr("\x1b")));
+  EXPECT_THAT(strano.err, Not(HasSubstr("\xc2\x9b")));
   EXPECT_LT(strano.err.size(), 4096U);
 }
 
