@@ -10,6 +10,14 @@
 
 namespace tervan {
 
+std::optional<quomaro::ChiavePubblica> ChiaveInstallata() {
+  try {
+    return quomaro::LeggiFileChiave(platform::CartellaProgramma() / quomaro::kFileChiave);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
 void VerificaFirmaPacchetto(const std::string& indirizzo,
                             const quomaro::LetturaPacchetto& pacchetto, bool primoDellaCorsa,
                             std::optional<quomaro::ChiavePubblica>& chiaveVista,

@@ -197,7 +197,7 @@ struct CartellaNuova {
 ScaricamentoAggiornamenti::ScaricamentoAggiornamenti(StatoFinestra& stato,
                                                      ControlliFinestra& controlli,
                                                      ElencoAggiornamenti& elenco)
-    : stato_(stato), controlli_(controlli), elenco_(elenco) {}
+    : stato_(stato), controlli_(controlli), elenco_(elenco), chiaveVista_(ChiaveInstallata()) {}
 
 std::string ScaricamentoAggiornamenti::NomeDownload(std::int32_t codice) {
   char testo[32];

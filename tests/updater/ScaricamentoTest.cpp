@@ -142,6 +142,26 @@ TEST_F(ScaricamentoTest, WithTheKeyAnUnsignedPackageStopsTheRunBeforeTheGoodOneA
   EXPECT_EQ(orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log()), 2U);
 }
 
+TEST_F(ScaricamentoTest, StartedWithTheKeyNoPackagePassesUnverifiedWhenTheKeyGoesBeforeTheFirst) {
+  // Started from a signed install, nothing to fetch yet; then the program
+  // is removed while it runs, and a package appears.
+  orvane::test::MessaggiRegistrati messaggi;
+  const orvane::test::ChiaviMinisign maker;
+  const fs::path chiave = platform::CartellaProgramma() / "aggiornamenti.pub";
+  fs::copy_file(maker.Pubblica(), chiave);
+  ScaricamentoAggiornamenti avviato{banco_.stato, banco_.controlli, banco_.elenco};
+  banco_.ciclo.ImpostaScaricamento([&avviato] { avviato.ConnessioneAggiornamenti(); });
+  fs::remove(chiave);
+  ::testing::internal::CaptureStderr();
+  banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
+  EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+              ::testing::Not(HasSubstr(kNotaSenzaChiave)));
+  EXPECT_THAT(Contenuto(aggiornamenti_), IsEmpty());
+  EXPECT_THAT(servizio_.Registrati(), IsEmpty());
+  EXPECT_THAT(orvane::test::MacchinaFinta::Log(),
+              HasSubstr("Aggiornamento00007.zip non accettato: firma mancante"));
+}
+
 // Every entry below `cartella`, with the content of each file.
 std::vector<std::string> Albero(const fs::path& cartella) {
   std::vector<std::string> voci;

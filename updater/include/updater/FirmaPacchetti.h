@@ -25,4 +25,11 @@ void VerificaFirmaPacchetto(const std::string& indirizzo,
                             std::optional<quomaro::ChiavePubblica>& chiaveVista,
                             quomaro::ConnessioneScaricamento* connessione = nullptr);
 
+/// The maker's key as the program folder holds it now, to be kept from the
+/// program's start as VerificaFirmaPacchetto's `chiaveVista`: a program
+/// started with the key never places a package unverified, even when the
+/// file goes before its first package. None when the file is missing or
+/// unusable (every package then reads the file again and fails on it).
+[[nodiscard]] std::optional<quomaro::ChiavePubblica> ChiaveInstallata();
+
 }  // namespace tervan

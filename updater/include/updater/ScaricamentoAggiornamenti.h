@@ -101,8 +101,9 @@ class ScaricamentoAggiornamenti : public quomaro::DownloadEventi {
   bool abbandonata_ = false;
   std::int32_t dimensioneFile_ = 0;
   std::chrono::steady_clock::time_point ultimoRidisegno_{};
-  // The maker's key as last read from the program folder: what judges the
-  // packages should the key file go while the program runs.
+  // The maker's key as last read from the program folder, from the start
+  // on: what judges the packages should the key file go while the program
+  // runs.
   std::optional<quomaro::ChiavePubblica> chiaveVista_;
 };
 
