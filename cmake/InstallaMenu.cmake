@@ -45,10 +45,14 @@ set(_exec "\"${_exec}\"")
 string(REPLACE "\\" "\\\\" ORVANE_EXEC_MENU "${_exec}")
 configure_file("${ORVANE_VOCE_MENU}" "${ORVANE_VOCE_SCRITTA}" @ONLY)
 
+include("${CMAKE_CURRENT_LIST_DIR}/CartelleAperte.cmake")
+orvane_cartella_aperta("$ENV{DESTDIR}${_dati}/applications")
 file(INSTALL DESTINATION "${_dati}/applications" TYPE FILE FILES "${ORVANE_VOCE_SCRITTA}")
 foreach(_lato IN LISTS ORVANE_ICONE_LATI)
+  orvane_cartella_aperta("$ENV{DESTDIR}${_dati}/icons/hicolor/${_lato}x${_lato}/apps")
   file(INSTALL DESTINATION "${_dati}/icons/hicolor/${_lato}x${_lato}/apps" TYPE FILE
        RENAME "orvane-tervan.png" FILES "${ORVANE_ICONE_DIR}/tervan-${_lato}.png")
 endforeach()
+orvane_cartella_aperta("$ENV{DESTDIR}${_dati}/icons/hicolor/scalable/apps")
 file(INSTALL DESTINATION "${_dati}/icons/hicolor/scalable/apps" TYPE FILE
      RENAME "orvane-tervan.svg" FILES "${ORVANE_ICONA_SVG}")

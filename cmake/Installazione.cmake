@@ -23,10 +23,16 @@ set(ORVANE_PREFISSO_PREDEFINITO ON CACHE INTERNAL "The install prefix's default 
 
 # The folders the install makes are 0755 whatever the umask: a program folder
 # that the group may write is not its owner's alone, and Tervan would keep
-# none of its files beside itself there.
+# none of its files beside itself there; one that a root's umask of 077
+# closed would keep every other user out. mkdir trims the default below by
+# the umask, so the program folder and the missing ones above it are made
+# first.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-
+install(CODE "
+  include(\"${PROJECT_SOURCE_DIR}/cmake/CartelleAperte.cmake\")
+  orvane_cartella_aperta(\"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+" COMPONENT programma)
 # What ships: no test, test server, reference service, benchmark or fuzzer.
 install(TARGETS Tervan Quomaro brisko quomaro orvane-reg brisko-designer
   RUNTIME DESTINATION . COMPONENT programma

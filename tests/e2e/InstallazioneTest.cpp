@@ -50,14 +50,16 @@ TEST(Installazione, TheProgramFolderRunsFromAPrefixWithABlankAndUninstallsWhole)
   const fs::path prefisso = macchina.Percorso() / "Orvane Tervan";
   const fs::path dati = macchina.Dati();  // XDG_DATA_HOME of the fake machine
 
-  // Under a umask that lets the group write, the program folder is still
-  // its owner's alone.
-  const mode_t umask = ::umask(002);
+  // Under a umask that lets the group write and keeps others out, the
+  // folders made are still their owner's alone and open to every user.
+  const mode_t umask = ::umask(007);
   const auto installa =
       Esegui(ORVANE_CMAKE, {"--install", ORVANE_BINARY_DIR, "--prefix", prefisso.string()});
   ::umask(umask);
   ASSERT_EQ(installa.codice, 0) << installa.out << installa.err;
-  EXPECT_EQ(fs::status(prefisso).permissions(), fs::perms(0755));
+  for (const fs::path& cartella :
+       {prefisso, dati / "applications", dati / "icons/hicolor/16x16/apps"})
+    EXPECT_EQ(fs::status(cartella).permissions(), fs::perms(0755)) << cartella;
 
   // The program folder holds what ships and nothing else.
   EXPECT_THAT(NomiInCartella(prefisso),
