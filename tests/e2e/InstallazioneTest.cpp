@@ -102,10 +102,18 @@ TEST(Installazione, TheProgramFolderRunsFromAPrefixWithABlankAndUninstallsWhole)
               HasSubstr("\nExec=\"" + fs::canonical(prefisso).string() + "/Tervan\" VERIFICA\n"));
   Valida(avvio);
 
-  // Uninstalling leaves nothing of it, the log-on entry included.
-  const auto disinstalla =
-      Esegui(fs::path(ORVANE_SOURCE_DIR) / "scripts/disinstalla", {manifesto.file.string()});
-  EXPECT_EQ(disinstalla.codice, 0) << disinstalla.out << disinstalla.err;
+  // A file nobody installed keeps the folder, and the uninstall says it is
+  // not complete; once it is gone, a second run leaves nothing of the
+  // install, the log-on entry included.
+  const fs::path disinstalla = fs::path(ORVANE_SOURCE_DIR) / "scripts/disinstalla";
+  ScriviFile(prefisso / "appunti.txt", "dell'utente");
+  const auto incompleta = Esegui(disinstalla, {manifesto.file.string()});
+  EXPECT_EQ(incompleta.codice, 1) << incompleta.out << incompleta.err;
+  EXPECT_THAT(incompleta.err, HasSubstr("Disinstallazione incompleta"));
+  EXPECT_TRUE(fs::exists(prefisso / "appunti.txt"));
+  fs::remove(prefisso / "appunti.txt");
+  const auto completa = Esegui(disinstalla, {manifesto.file.string()});
+  EXPECT_EQ(completa.codice, 0) << completa.out << completa.err;
   EXPECT_FALSE(fs::exists(prefisso));
   EXPECT_FALSE(fs::exists(menu));
   EXPECT_FALSE(fs::exists(dati / "icons/hicolor/16x16/apps/orvane-tervan.png"));
