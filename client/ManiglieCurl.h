@@ -105,4 +105,18 @@ void Imposta(CURL* h, CURLoption opzione, Valore valore) {
   }
 }
 
+/// Lets a transfer that ends (given up, timed out, failed) while its name
+/// lookup is still under way return at once: the lookup's thread is left to
+/// finish on its own and free what it holds. Otherwise libcurl waits for it,
+/// and a name server that never answers holds the caller, the program's
+/// end included, for as long as the system's resolver keeps trying.
+/// libcurl before 7.87 lacks the option and waits as before.
+inline void NonAttendereRisoluzione(CURL* h) {
+#if LIBCURL_VERSION_NUM >= 0x075700
+  static_cast<void>(Libcurl().easy_setopt(h, CURLOPT_QUICK_EXIT, 1L));
+#else
+  static_cast<void>(h);
+#endif
+}
+
 }  // namespace quomaro::curl

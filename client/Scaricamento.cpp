@@ -306,6 +306,7 @@ EsitoScaricamento Scaricamento::Esegui(const std::string& url,
   curl::Imposta(h, CURLOPT_FOLLOWLOCATION, 1L);
   curl::Imposta(h, CURLOPT_MAXREDIRS, kRedirezioniMassime);
   curl::Imposta(h, CURLOPT_NOSIGNAL, 1L);
+  curl::NonAttendereRisoluzione(h);
   curl::Imposta(h, CURLOPT_ERRORBUFFER, errore.data());
   curl::Imposta(h, CURLOPT_BUFFERSIZE, kBufferRicezione);
   // A server that drops the connection attempt must not hold the caller's
