@@ -51,6 +51,16 @@ class ScaricamentoTest : public ::testing::Test {
   void Cella(int riga, int colonna, const std::string& testo) {
     banco_.grdAggior.item(riga - 1, colonna - 1)->setText(QString::fromStdString(testo));
   }
+  // A download run after the maker's key file went: the key the program
+  // kept still judges, so nothing passes unverified, is placed or recorded.
+  void NullaSenzaChiave() {
+    ::testing::internal::CaptureStderr();
+    banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
+    EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+                ::testing::Not(HasSubstr(kNotaSenzaChiave)));
+    EXPECT_THAT(Contenuto(aggiornamenti_), IsEmpty());
+    EXPECT_THAT(servizio_.Registrati(), IsEmpty());
+  }
 
   orvane::test::ServizioFiglio servizio_;
   test::BancoFinestra banco_;
@@ -133,12 +143,7 @@ TEST_F(ScaricamentoTest, WithTheKeyAnUnsignedPackageStopsTheRunBeforeTheGoodOneA
   // the key it had still judges, and nothing passes unverified.
   fs::remove(platform::CartellaProgramma() / "aggiornamenti.pub");
   banco_.elenco.SegnaTutti("Ok");
-  ::testing::internal::CaptureStderr();
-  banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
-  EXPECT_THAT(::testing::internal::GetCapturedStderr(),
-              ::testing::Not(HasSubstr(kNotaSenzaChiave)));
-  EXPECT_THAT(Contenuto(aggiornamenti_), IsEmpty());
-  EXPECT_THAT(servizio_.Registrati(), IsEmpty());
+  NullaSenzaChiave();
   EXPECT_EQ(orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log()), 2U);
 }
 
@@ -152,12 +157,7 @@ TEST_F(ScaricamentoTest, StartedWithTheKeyNoPackagePassesUnverifiedWhenTheKeyGoe
   ScaricamentoAggiornamenti avviato{banco_.stato, banco_.controlli, banco_.elenco};
   banco_.ciclo.ImpostaScaricamento([&avviato] { avviato.ConnessioneAggiornamenti(); });
   fs::remove(chiave);
-  ::testing::internal::CaptureStderr();
-  banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
-  EXPECT_THAT(::testing::internal::GetCapturedStderr(),
-              ::testing::Not(HasSubstr(kNotaSenzaChiave)));
-  EXPECT_THAT(Contenuto(aggiornamenti_), IsEmpty());
-  EXPECT_THAT(servizio_.Registrati(), IsEmpty());
+  NullaSenzaChiave();
   EXPECT_THAT(orvane::test::MacchinaFinta::Log(),
               HasSubstr("Aggiornamento00007.zip non accettato: firma mancante"));
 }
