@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QScreen>
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -194,6 +195,7 @@ void frmTervan::CreaMenuVassoio() {
 
 QLayout* frmTervan::CreaRigaImpostazioni() {
   auto* impostazioni = new QHBoxLayout;
+  rigaImpostazioni_ = impostazioni;
   impostazioni->addWidget(Check1_);
   impostazioni->addStretch(1);
   impostazioni->addWidget(Label3_);
@@ -286,6 +288,30 @@ void frmTervan::ImpostaLayout() {
   finestra->addLayout(avanzamento);
   finestra->addWidget(pulsanti);
   resize(780, 520);
+}
+
+void frmTervan::AdattaAlloSchermo() {
+  const QScreen* schermo = screen();
+  if (schermo == nullptr) return;
+  const QRect area = schermo->availableGeometry();
+  ensurePolished();
+  // On a screen narrower than the settings row on one line (800 pixels, or
+  // a large scale factor) the date of the last update goes to a line of
+  // its own below, still at the right, rather than past the screen's edge.
+  if (rigaData_ == nullptr && minimumSizeHint().width() > area.width()) {
+    // The settings row ends with the spacing before the date's caption,
+    // the caption and the field.
+    for (int i = 0; i < 3; ++i)
+      delete rigaImpostazioni_->takeAt(rigaImpostazioni_->count() - 1);
+    rigaData_ = new QHBoxLayout;
+    rigaData_->addStretch(1);
+    rigaData_->addWidget(Label5_);
+    rigaData_->addWidget(Text1_);
+    if (auto* finestra = qobject_cast<QVBoxLayout*>(layout())) finestra->insertLayout(1, rigaData_);
+  }
+  // A window larger than the screen would show without its buttons.
+  if (width() > area.width() || height() > area.height())
+    setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void frmTervan::CollegaComandi() {
@@ -400,6 +426,7 @@ void frmTervan::Form_Load() {
         tmrRicerca_.start();
       } else {
         stato_.stato = StatoVassoio::Nessuno;
+        AdattaAlloSchermo();
         show();
       }
     } else {
@@ -412,6 +439,7 @@ void frmTervan::Form_Load() {
       }
       linea = 150;
       stato_.stato = StatoVassoio::Nessuno;
+      AdattaAlloSchermo();
       show();
       repaint();
       Command_F4_Click();
@@ -658,6 +686,7 @@ void frmTervan::NotifyIconCtrl1_MouseDown(int Button) {
     // Visible to the user: a minimised window comes back, and one under
     // other windows comes to the front.
     setWindowState(windowState() & ~Qt::WindowMinimized);
+    AdattaAlloSchermo();
     show();
     raise();
     activateWindow();

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
@@ -583,8 +584,10 @@ TEST_F(FinestraScaricamento, TheAutostartBoxAndTheIntervalListWriteTheirSettings
   EXPECT_THAT(Frequenze(programma_), ElementsAre("00:01:00"));
 }
 
-// Only VERIFICA, blanks around it allowed, starts hidden; then the close rules.
-TEST_F(FinestraScaricamento, TheLoadHidesTheWindowOnlyForVerificaAndCloseRequestsFollowFourRules) {
+// Only VERIFICA, blanks around it allowed, starts hidden, and a shown window fits
+// the screen; then the close rules.
+TEST_F(FinestraScaricamento,
+       TheLoadHidesTheWindowOnlyForVerificaFitsItToTheScreenAndCloseRequestsFollowFourRules) {
   test::InstallaTarvik();
   struct Caso {
     bool escAbilitato;
@@ -609,6 +612,11 @@ TEST_F(FinestraScaricamento, TheLoadHidesTheWindowOnlyForVerificaAndCloseRequest
     frmTervan finestra;
     finestra.Form_Load();
     EXPECT_EQ(finestra.isVisible(), c.visibile);
+    // Shown, the window fits the screen (offscreen, 800 by 600 pixels).
+    const QRect area = finestra.screen()->availableGeometry();
+    if (c.visibile) {
+      EXPECT_TRUE(area.contains(QRect(area.topLeft(), finestra.size())));
+    }
     EXPECT_TRUE(finestra.Stato().VerificaCompleta);
     finestra.findChild<QPushButton*>("Command_Esc")->setEnabled(c.escAbilitato);
     finestra.Stato().ChiusuraConsentita = c.consentita;

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -147,6 +148,9 @@ class frmTervan : public QWidget {
   [[nodiscard]] QLayout* CreaRigaStato();
   [[nodiscard]] QLayout* CreaRigaAvanzamento();
   [[nodiscard]] QWidget* CreaBarraPulsanti();
+  /// Before the window shows: fits it to a small screen (the date on
+  /// a line of its own, the window maximised when it would not fit).
+  void AdattaAlloSchermo();
   /// Buttons, menu, settings, tray, timers and list to their routines.
   void CollegaComandi();
   /// The tab order, and every key of every control through Form_KeyDown.
@@ -181,6 +185,9 @@ class frmTervan : public QWidget {
   QPushButton* Command_F10_ = new QPushButton(this);  // download the marked updates
   QPushButton* Command_Nas_ = new QPushButton(this);  // hide into the tray
   QPushButton* Command_Esc_ = new QPushButton(this);  // exit or hide; the busy signal
+  // The settings row, and the date's own line below it on a narrow screen.
+  QHBoxLayout* rigaImpostazioni_ = nullptr;
+  QHBoxLayout* rigaData_ = nullptr;
   // The tab strip around the grid; the window needs no behaviour of it.
   brisko::xpVantelTab* xpVantelTab1_ = nullptr;
   QMenu mnuVestrum_;
