@@ -200,9 +200,12 @@ QLayout* frmTervan::CreaRigaImpostazioni() {
   impostazioni->addStretch(1);
   impostazioni->addWidget(Label3_);
   impostazioni->addWidget(Combo1_);
-  impostazioni->addSpacing(16);
-  impostazioni->addWidget(Label5_);
-  impostazioni->addWidget(Text1_);
+  // The date of the last update, which a narrow screen moves below.
+  dataUltimo_ = new QHBoxLayout;
+  dataUltimo_->addSpacing(16);
+  dataUltimo_->addWidget(Label5_);
+  dataUltimo_->addWidget(Text1_);
+  impostazioni->addLayout(dataUltimo_);
   Combo1_->setEditable(false);
   Combo1_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   Combo1_->setMinimumContentsLength(9);
@@ -298,16 +301,15 @@ void frmTervan::AdattaAlloSchermo() {
   // On a screen narrower than the settings row on one line (800 pixels, or
   // a large scale factor) the date of the last update goes to a line of
   // its own below, still at the right, rather than past the screen's edge.
-  if (rigaData_ == nullptr && minimumSizeHint().width() > area.width()) {
-    // The settings row ends with the spacing before the date's caption,
-    // the caption and the field.
-    for (int i = 0; i < 3; ++i)
-      delete rigaImpostazioni_->takeAt(rigaImpostazioni_->count() - 1);
-    rigaData_ = new QHBoxLayout;
-    rigaData_->addStretch(1);
-    rigaData_->addWidget(Label5_);
-    rigaData_->addWidget(Text1_);
-    if (auto* finestra = qobject_cast<QVBoxLayout*>(layout())) finestra->insertLayout(1, rigaData_);
+  auto* finestra = qobject_cast<QVBoxLayout*>(layout());
+  if (finestra != nullptr && dataUltimo_->parent() == rigaImpostazioni_ &&
+      minimumSizeHint().width() > area.width()) {
+    rigaImpostazioni_->removeItem(dataUltimo_);
+    dataUltimo_->setParent(nullptr);  // a layout takes only one without a parent
+    auto* rigaData = new QHBoxLayout;
+    rigaData->addStretch(1);
+    rigaData->addLayout(dataUltimo_);
+    finestra->insertLayout(finestra->indexOf(rigaImpostazioni_) + 1, rigaData);
   }
   // A window larger than the screen would show without its buttons.
   if (width() > area.width() || height() > area.height())

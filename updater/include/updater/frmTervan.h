@@ -185,9 +185,10 @@ class frmTervan : public QWidget {
   QPushButton* Command_F10_ = new QPushButton(this);  // download the marked updates
   QPushButton* Command_Nas_ = new QPushButton(this);  // hide into the tray
   QPushButton* Command_Esc_ = new QPushButton(this);  // exit or hide; the busy signal
-  // The settings row, and the date's own line below it on a narrow screen.
+  // The settings row, and the date of the last update at its end (below
+  // it, on a line of its own, on a narrow screen).
   QHBoxLayout* rigaImpostazioni_ = nullptr;
-  QHBoxLayout* rigaData_ = nullptr;
+  QHBoxLayout* dataUltimo_ = nullptr;
   // The tab strip around the grid; the window needs no behaviour of it.
   brisko::xpVantelTab* xpVantelTab1_ = nullptr;
   QMenu mnuVestrum_;
