@@ -221,6 +221,10 @@ QLayout* frmTervan::CreaRigaStato() {
   stato->addWidget(Label4_);
   Label2_->setTextFormat(Qt::PlainText);
   Label4_->setTextFormat(Qt::PlainText);
+  // The count stays at the right while a download hides the status.
+  QSizePolicy politica = Label2_->sizePolicy();
+  politica.setRetainSizeWhenHidden(true);
+  Label2_->setSizePolicy(politica);
   return stato;
 }
 
