@@ -346,8 +346,12 @@ void FileAtomicoInCartella::Consegna() {
   // A link named `nome` is replaced itself: rename never follows it.
   if (::renameat(cartella_, temporaneo_.c_str(), cartella_, nome_.c_str()) != 0) Fallisci(nome_);
   temporaneo_.clear();
-  // The rename itself reaches the disk with the folder.
-  ::fsync(cartella_);
+  // The rename itself reaches the disk with the folder. A disk that fails
+  // to write the folder may lose the new name at the next power cut: that
+  // is no write to report done (a package would be recorded as fetched and
+  // be gone). A folder open through O_PATH (EBADF) or on a file system that
+  // does not flush folders (EINVAL) cannot be asked.
+  if (::fsync(cartella_) != 0 && errno != EBADF && errno != EINVAL) Fallisci(nome_);
 }
 
 Descrittore ApriSottocartella(int cartella, std::string_view nome, bool crea) {

@@ -1,12 +1,17 @@
 // Loaded ahead of a program under test (LD_PRELOAD): every fsync of a
-// regular file fails with EIO, as a failing disk reports a write it lost.
+// regular file fails with EIO, as a failing disk reports a write it lost;
+// with FSYNC_EIO_CARTELLE in the environment, every fsync of a folder
+// instead (a rename the disk did not keep).
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 extern "C" __attribute__((visibility("default"))) int fsync(int fd) {
   struct stat s {};
-  if (::fstat(fd, &s) == 0 && S_ISREG(s.st_mode)) {
+  if (::fstat(fd, &s) != 0) return 0;
+  const bool cartelle = std::getenv("FSYNC_EIO_CARTELLE") != nullptr;
+  if (cartelle ? S_ISDIR(s.st_mode) : S_ISREG(s.st_mode)) {
     errno = EIO;
     return -1;
   }

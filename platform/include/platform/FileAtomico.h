@@ -32,7 +32,9 @@ inline constexpr std::size_t kLunghezzaMassimaNome = 255;
 /// leads to; another user's link fails the write with EACCES. A pipe, a
 /// socket or a device in the file's place fails it with EINVAL. Throws
 /// std::system_error whose text names `file`; the temporary file is then
-/// removed and `file` is untouched.
+/// removed and `file` is untouched, unless the disk failed to flush the
+/// folder after the rename: the new content is then in place but may not
+/// survive a power cut.
 void ScriviFileAtomico(const std::filesystem::path& file, std::string_view contenuto,
                        std::optional<mode_t> modo = std::nullopt);
 
@@ -73,7 +75,9 @@ class FileAtomicoInCartella {
   [[nodiscard]] const std::string& Temporaneo() const noexcept { return temporaneo_; }
   /// Flushes the new content to disk and renames it over `nome`, then
   /// flushes the folder. A temporary name that no longer holds this file
-  /// (someone with write access to the folder moved it) places nothing.
+  /// (someone with write access to the folder moved it) places nothing. A
+  /// folder the disk fails to flush fails the call with the new file in
+  /// place: it may not survive a power cut.
   void Consegna();
 
  private:
