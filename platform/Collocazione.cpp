@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -200,11 +201,12 @@ void CopiaSeAssente(const fs::path& origine, const fs::path& destinazione) {
     }
   }();
   // Written under a name of its own, then linked into place: link() never
-  // replaces what another start put there meanwhile.
-  fs::path temporaneo = destinazione;
-  temporaneo += "." + std::to_string(::getpid()) + ".copia";
-  Descrittore out(
-      ::open(temporaneo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  // replaces what another start put there meanwhile. The name is random
+  // and made exclusively (mode 0600, never through a link): a copy that a
+  // start killed meanwhile left behind never blocks a later start.
+  std::string modello = destinazione.string() + ".XXXXXX.copia";
+  Descrittore out(::mkostemps(modello.data(), static_cast<int>(std::strlen(".copia")), O_CLOEXEC));
+  const fs::path temporaneo = modello;
   if (out.Fd() < 0) Rifiuta(errno, temporaneo, "impossibile creare la copia");
   try {
     ScriviTutto(out.Fd(), testo, temporaneo.string());

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
 #include <system_error>
 
 #include "platform/BloccoIstanza.h"
@@ -123,6 +124,9 @@ TEST_F(Collocazione, AStoreCopyNeverReplacesWhatIsThere) {
   orvane::test::ScriviFile(vuoto, "vuoto");
   const fs::path copia = Propria() / "Tervan.mdb";
   fs::create_directories(Propria());
+  // What a start killed while it copied left, named as this process would
+  // have named its own copy had it the same process id.
+  orvane::test::ScriviFile(Propria() / ("Tervan.mdb." + std::to_string(::getpid()) + ".copia"), "");
   CopiaSeAssente(vuoto, copia);
   EXPECT_EQ(orvane::test::LeggiFile(copia), "vuoto");
   EXPECT_EQ(Modo(copia), 0600U);
