@@ -91,9 +91,12 @@ int Main(int argc, char** argv) {
   // fontconfig's configuration and font caches, which the first control
   // created waits for, load on a second core while QApplication connects to
   // the display. Qt's font database then finds them loaded; a failed load
-  // here only leaves the load to Qt.
+  // here only leaves the load to Qt. The load ends before anything below
+  // may end Main: QApplication's end tears fontconfig's configuration down,
+  // and must not meet a load still building it.
   std::jthread caratteri([] { (void)FcInit(); });
   QApplication applicazione(argc, argv);
+  caratteri.join();
   (void)CaricaTraduzioneQt(applicazione);
   InstallaPorteQt();
   // A folder of the user's that is a link or another user's, or a broken
@@ -122,7 +125,6 @@ int Main(int argc, char** argv) {
                          std::string("Impostazioni non valide: ") + e.what(), kModulo, "Main");
     return 1;
   }
-  caratteri.join();
   frmTervan finestra;
   // The desktop pairs the window with the menu entry the install writes, and
   // message boxes carry the program icon too.
