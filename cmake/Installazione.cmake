@@ -33,6 +33,7 @@ install(CODE "
   include(\"${PROJECT_SOURCE_DIR}/cmake/CartelleAperte.cmake\")
   orvane_cartella_aperta(\"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
 " COMPONENT programma)
+
 # What ships: no test, test server, reference service, benchmark or fuzzer.
 install(TARGETS Tervan Quomaro brisko quomaro orvane-reg brisko-designer
   RUNTIME DESTINATION . COMPONENT programma
