@@ -73,9 +73,13 @@ bool clsCA::InviaComandoSQL(const std::string& Valore) {
     clsSOAP& soap = Trasporto();
     static_cast<void>(soap.InviaRichiestaPOST(Parametri, "EseguiComandoSQL"));
     linea = 30;
+    // The service answers with a SOAP envelope, whose result is not defined
+    // and so not judged. Another answer with a success status, such as a page
+    // of a proxy on the way, never reached the service.
     const std::shared_ptr<RichiestaHttp> http = soap.XmlReq();
     return soap.RichiestaCostruita() && http && http->readyState() == 4 &&
-           http->DescrizioneErrore().empty() && http->status() >= 200 && http->status() <= 299;
+           http->DescrizioneErrore().empty() && http->status() >= 200 && http->status() <= 299 &&
+           http->getResponseHeader("Content-Type").find("text/xml") != std::string::npos;
   });
 }
 

@@ -76,10 +76,12 @@ struct Scaricato {
   std::string_view descrizione;
   bool strumento = false;  ///< the support tool is tried on it too
 };
-// What clsSOAP makes of it: the answer and (a part of) the description.
+// What clsSOAP makes of it: the answer and (a part of) the description;
+// and whether an answer that arrived counts as the service's.
 struct Soap {
   std::string risposta;
   std::string_view stato;
+  bool delServizio = true;
 };
 
 // One misbehaviour of a peer, tried on the download call, the SOAP call or both.
@@ -137,6 +139,10 @@ const std::vector<Caso> kCasi{
     {"AccettataMaiRisposta", Sempre(ServerOstile::Muto()),
      Scaricato{FineScaricamento::Irraggiungibile, 0, "server non raggiungibile"},
      Soap{"", kTimeout}},
+    // A page of a proxy on the way, with a success status.
+    {"PaginaHtmlConStato200",
+     Sempre(ServerOstile::Risposta(Testa(200, "text/html", 13), "<html></html>")), std::nullopt,
+     Soap{"<html></html>", "", false}},
     {"ResetAMetaRisposta",
      Sempre(ServerOstile::Risposta(kOk + "Connection: close\r\n", kCinquemila, true)),
      Scaricato{FineScaricamento::Interrotto, 200, "interrotto dopo 5000 byte"},
@@ -221,6 +227,11 @@ TEST_P(QuomaroOstileTest, GivesItsDefinedResultWithinTheTimeLimit) {
     EXPECT_LE(soap.XmlReq()->responseText().size(),
               quomaro::RichiestaHttp::kDimensioneMassimaRisposta);
     EXPECT_LT(Server().Scritti(), 100 * kMega);
+    // A statement counts as recorded only when the service answered it.
+    if (c.soap->stato.empty()) {
+      ::setenv("ORVANE_UPDATE_SERVER", Server().Url("").c_str(), 1);
+      EXPECT_EQ(quomaro::clsCA().InviaComandoSQL("insert"), c.soap->delServizio);
+    }
   }
   EXPECT_EQ(RecordNelLog(), 0) << Log();
 }
