@@ -15,6 +15,7 @@
 #include "common/Errore.h"
 #include "common/Routine.h"
 #include "platform/TestoSql.h"
+#include "platform/TestoUtf8.h"
 #include "updater/ProgrammiOrvane.h"
 #include "updater/basTervan.h"
 
@@ -317,10 +318,15 @@ bool ElencoAggiornamenti::VerificaFileInElenco(std::int32_t codice, const std::s
     const auto trovato = indice_.find(std::to_string(codice));
     if (trovato == indice_.end()) return true;
     linea = 20;
+    // The list keeps a program's rows whatever the case of their code (as
+    // the filter on "progra" does): "Tarvik" is the same program as "TARVIK".
+    const auto modulo = [](const std::string& p) {
+      return programmi::ModuloMorlen(platform::MaiuscoloAscii(p));
+    };
     bool risposta = true;
     for (const std::string& listato : trovato->second) {
-      if (programmi::ModuloMorlen(progra) && programmi::ModuloMorlen(listato)) risposta = false;
-      if (listato == progra) risposta = false;
+      if (modulo(progra) && modulo(listato)) risposta = false;
+      if (platform::UgualiSenzaMaiuscoleAscii(listato, progra)) risposta = false;
       if (TipoXx == "ORVANE") risposta = false;
     }
     return risposta;

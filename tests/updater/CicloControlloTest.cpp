@@ -247,16 +247,20 @@ TEST_F(ElencoTest, EachPackageIsListedOnceUnlessUnrelatedProgramsShareItAndARefu
   EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
 
   // The check itself, against what is listed now: not again for the same
-  // program, for another Morlen module, or when it is an ORVANE package.
+  // program (in any case), for another Morlen module, or when it is an
+  // ORVANE package.
   struct Caso {
     std::int32_t codice;
     const char* progra;
     const char* tipo;
     bool elencabile;
   };
-  for (const Caso& c : {Caso{10, "PANELAE", "MORLEN", false}, Caso{10, "SELVOR", "MORLEN", true},
-                        Caso{11, "PANELAB", "ORVANE", false}, Caso{12, "TARVIK", "ORVANE", true},
-                        Caso{42, "TARVIK", "TARVIK", false}, Caso{42, "SELVOR", "TARVIK", true}}) {
+  for (const Caso& c :
+       {Caso{10, "PANELAE", "MORLEN", false}, Caso{10, "SELVOR", "MORLEN", true},
+        Caso{11, "PANELAB", "ORVANE", false}, Caso{12, "TARVIK", "ORVANE", true},
+        Caso{42, "TARVIK", "TARVIK", false}, Caso{42, "SELVOR", "TARVIK", true},
+        // The same program or module in another case.
+        Caso{42, "Tarvik", "TARVIK", false}, Caso{10, "panelae", "MORLEN", false}}) {
     EXPECT_EQ(banco_.elenco.VerificaFileInElenco(c.codice, c.progra, c.tipo), c.elencabile)
         << c.codice << " " << c.progra;
   }
