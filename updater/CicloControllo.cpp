@@ -81,7 +81,7 @@ void CicloControllo::ControlloAggiornamentiORVANE() {
     linea = 10;
     elenco_.Svuota();
     linea = 20;
-    if (!stato_.rsAGGIOR)
+    if (!stato_.rsAGGIOR || !stato_.Archivio)
       throw orvane::Errore(orvane::kOggettoNonImpostato, "Variabile oggetto non impostata");
     RecordsetLocale& rs = *stato_.rsAGGIOR;
     if (rs.State() == 1) rs.Close();
@@ -117,7 +117,18 @@ void CicloControllo::ControlloAggiornamentiORVANE() {
         // ahead) is due at once, not after the clock has caught up with it.
         const long long trascorsi = MinutiTrascorsi(*ultima, OraLocale(platform::Adesso()));
         if (trascorsi >= intervallo || trascorsi < 0) {
+          // Every session of the user runs a Tervan on this store: the check
+          // is taken in the store first, so that two sessions never list and
+          // download the same packages side by side. A check that then ends
+          // without its time (the session's end, a failure) is given back.
+          const std::string letta = rs.Campo("ultima");
+          const std::string presa = TestoUltima(OraLocale(platform::Adesso()));
+          ConnessioneArchivio& archivio = stato_.Archivio->conAggior();
+          archivio.Execute(istruzioni::kSpostaUltima, {presa, softxx, letta});
+          if (archivio.RigheCambiate() == 0) continue;
           ConnessioneAggiornamenti(softxx, ModoConnessione::Elenco);
+          if (rs.Campo("ultima") == letta)
+            archivio.Execute(istruzioni::kSpostaUltima, {letta, softxx, presa});
         }
       } else {
         linea = 90;

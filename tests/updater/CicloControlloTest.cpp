@@ -7,9 +7,11 @@
 #include <chrono>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BancoFinestra.h"
+#include "platform/Cartelle.h"
 #include "platform/RigaDiComando.h"
 #include "quomaro/Host.h"
 #include "quomaro/Recordset.h"
@@ -17,6 +19,7 @@
 #include "tests/support/OrologioFinto.h"
 #include "tests/support/ServizioFiglio.h"
 #include "updater/DataOraLocale.h"
+#include "updater/envAggior.h"
 
 namespace tervan {
 namespace {
@@ -127,6 +130,25 @@ TEST_F(CicloTest, TheSessionsEndDuringACheckTellsNothingAndLeavesEveryProgramsLa
   EXPECT_EQ(banco_.Ultima("SELVOR"), MinutiFa(40));
   EXPECT_THAT(banco_.tray.UltimiFumetti(), ::testing::IsEmpty());
   EXPECT_THAT(banco_.Elencati(), ::testing::IsEmpty());
+}
+
+TEST_F(CicloTest, ACheckThatAnotherSessionTookWhileThisCycleRanIsLeftToIt) {
+  banco_.Programma("TARVIK", "ROSSI", "00:00:30", MinutiFa(40));
+  banco_.Programma("SELVOR", "VERDI", "00:00:30", MinutiFa(40));
+  banco_.stato.stato = StatoVassoio::Nascosto;
+  // While the first program is checked, the user's other session checks
+  // the second one in the same store.
+  bool preso = false;
+  quomaro::ImpostaPompaMessaggi([&] {
+    if (std::exchange(preso, true)) return;
+    envAggior altra(platform::CartellaProgramma());
+    altra.conAggior().Execute("UPDATE AGGIOR SET ultima=? WHERE softxx='SELVOR'", {MinutiFa(5)});
+  });
+  banco_.ciclo.ControlloAggiornamentiORVANE();
+  quomaro::ImpostaPompaMessaggi({});
+  EXPECT_EQ(banco_.Ultima("TARVIK"), MinutiFa(0));
+  EXPECT_EQ(banco_.Ultima("SELVOR"), MinutiFa(5));
+  EXPECT_THAT(banco_.Elencati(), ElementsAre("7/TARVIK", "42/TARVIK"));
 }
 
 TEST_F(CicloTest, RefusalsAndAnUnreachableServiceAreToldByBoxOnlyWhenTheWindowIsInUse) {

@@ -71,6 +71,12 @@ inline constexpr std::string_view kCancellaSelvor = kCancellaRighe<programmi::kR
 inline constexpr std::string_view kCancellaModuliMorlen = kCancellaRighe<programmi::kModuliMorlen>;
 inline constexpr std::string_view kFrequenzaAggiornamento =
     "SELECT MIN(FREQUE) AS Freque FROM AGGIOR";
+/// Moves one program's last check from the time read (empty for none) to
+/// another, only while the store still holds the time read (three values:
+/// the new time, the softxx, the time read). No row changes when another
+/// Tervan of the same store (another session of the user) took that check.
+inline constexpr std::string_view kSpostaUltima =
+    "UPDATE AGGIOR SET ultima=? WHERE softxx=? AND IFNULL(ultima,'')=?";
 
 }  // namespace istruzioni
 
