@@ -1,8 +1,13 @@
+#include <csignal>
+
 #include "common/Versione.h"
 #include "updater/basTervan.h"
 
 const orvane::Versione orvane::kVersioneModulo{2, 0, 44};
 
 int main(int argc, char** argv) {
+  // A file size limit (ulimit -f) makes a write that crosses it fail with
+  // EFBIG, which every writer reports, instead of killing Tervan mid-package.
+  (void)std::signal(SIGXFSZ, SIG_IGN);
   return tervan::Main(argc, argv);
 }

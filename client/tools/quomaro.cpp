@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -314,6 +315,9 @@ int Esegui(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write past the file size limit (ulimit -f) fails with EFBIG and is
+  // reported, rather than killing the tool with its temporary file left.
+  (void)std::signal(SIGXFSZ, SIG_IGN);
   // The program's one failure boundary: whatever escapes a command is
   // reported and ends the program with status 1.
   try {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
@@ -504,6 +505,9 @@ int Export(const Argomenti& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write past the file size limit (ulimit -f) fails with EFBIG and is
+  // reported, rather than killing the tool with its temporary file left.
+  (void)std::signal(SIGXFSZ, SIG_IGN);
   const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
   if (args.empty()) return UsoErrato("manca il comando");
   const std::string comando = platform::MinuscoloAscii(args.front());

@@ -193,6 +193,17 @@ TEST_F(StrumentoQuomaroTest, ScaricaWritesTheWholePackageAndRemovesTheTemporarie
   }
   EXPECT_EQ(orvane::test::LeggiFile(file),
             orvane::test::LeggiFile(servizio_.FilePacchetto("Aggiornamento00042.zip")));
+
+  // Past the file size limit (ulimit -f) the download fails and the file stays.
+  const Esito limite = orvane::test::Esegui(
+      "sh",
+      {"-c", "ulimit -f 0 && exec \"$0\" scarica \"$1\" \"$2\"", QUOMARO_STRUMENTO,
+       UrlPacchetto("Aggiornamento00007.zip"), file.string()},
+      {{"ORVANE_UPDATE_SERVER", servizio_.Server()}, {"no_proxy", "*"}});
+  EXPECT_EQ(limite.codice, 1) << limite.err;
+  EXPECT_EQ(orvane::test::LeggiFile(file),
+            orvane::test::LeggiFile(servizio_.FilePacchetto("Aggiornamento00042.zip")));
+  EXPECT_EQ(orvane::test::NomiInCartella(cartella.Percorso()).size(), 3U);
 }
 
 TEST_F(StrumentoQuomaroTest, ScaricaHoldsAtMostTheBodyAndSixtyFourMegabytes) {

@@ -92,6 +92,15 @@ TEST_F(OrvaneRegTest, BadArgumentsAndFailuresSayWhyAndExitNonZero) {
   EXPECT_EQ(e.codice, 1);
   EXPECT_THAT(e.err, HasSubstr("rotto.reg:5: numero dword non valido")) << e.err;
   EXPECT_EQ(Esegui({"query", "HKCU\\Software\\A"}).codice, 1);
+
+  // Past the file size limit (ulimit -f) an export fails and leaves nothing
+  // (standard error, a file here, is past the limit too).
+  const test::CartellaTemporanea esportati;
+  const test::Esito limite =
+      test::Esegui("sh", {"-c", "ulimit -f 0 && exec \"$0\" export HKCU \"$1\"", ORVANE_REG,
+                          (esportati / "tutto.reg").string()});
+  EXPECT_EQ(limite.codice, 1) << limite.err;
+  EXPECT_THAT(test::NomiInCartella(esportati.Percorso()), testing::IsEmpty());
 }
 
 // Which store and which Wine prefix the tool works on: a broken settings

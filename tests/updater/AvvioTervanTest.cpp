@@ -2,9 +2,11 @@
 // registers and components that fail as real ones may.
 #include <gmock/gmock.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <QLocalSocket>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -360,30 +362,56 @@ TEST(ModalitaLive, MarkerFileOrExactlyLiveOnTheCommandLine) {
   platform::ImpostaCartellaProgramma(std::nullopt);
 }
 
-// libcurl and libzip are loaded when first needed. Where one cannot be (a
-// file that is no library stands first on the library path), the run at
-// log-on logs it and places nothing: a package no one could check.
-TEST(LibrerieCaricate, OneThatCannotBeLoadedIsNamedInTheLogAndNothingIsPlaced) {
-  for (const char* libreria : {ORVANE_LIBCURL, ORVANE_LIBZIP}) {
-    SCOPED_TRACE(libreria);
+// A log-on run where the machine gets in the way: libcurl or libzip cannot
+// be loaded (a file that is no library stands first on the library path),
+// or the package outgrows the file size limit (ulimit -f). The run logs
+// the failure, places and records nothing, and Tervan keeps running.
+TEST(AmbienteGuasto, TheRunAtLogOnLogsTheFailureAndPlacesNothing) {
+  const std::string grande = R"({
+    "clienti": [ { "userid": "ROSSI", "abilitato": "S" } ],
+    "pacchetti": [ { "codice": 42, "dataxx": "2008-03-05", "progra": "TARVIK", "TipoXx": "TARVIK",
+      "Filexx": "Archivi", "contenuto": { "dati.bin": { "casuali": 300000 } },
+      "clienti": ["ROSSI"] } ] })";
+  struct Caso {
+    std::string libreria;  // made unloadable when not empty
+    std::string catalogo;
+    rlim_t limiteFile;
+    std::string atteso;
+  };
+  const std::vector<Caso> casi{
+      {ORVANE_LIBCURL, orvane::test::kCatalogoProva, RLIM_INFINITY,
+       std::string("Impossibile caricare ") + ORVANE_LIBCURL + ": "},
+      {ORVANE_LIBZIP, orvane::test::kCatalogoProva, RLIM_INFINITY,
+       std::string("Impossibile caricare ") + ORVANE_LIBZIP + ": "},
+      {"", grande, 100000, "CopiaAggiornamentiInServer"},
+  };
+  for (const Caso& caso : casi) {
+    SCOPED_TRACE(caso.atteso);
     MacchinaFinta macchina;
-    orvane::test::ServizioFiglio servizio;
+    orvane::test::ServizioFiglio servizio(caso.catalogo);
     macchina.Imposta("ORVANE_UPDATE_SERVER", servizio.Server());
     macchina.Imposta("ORVANE_WEB_SITE", "http://127.0.0.1:9");
     const orvane::test::CartelleDati dati = orvane::test::InstallaProgrammi("ROSSI");
     orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
     const fs::path guaste = macchina.Percorso() / "librerie";
-    ScriviFile(guaste / libreria, "non è una libreria");
+    if (!caso.libreria.empty()) ScriviFile(guaste / caso.libreria, "non è una libreria");
 
+    // The limit is inherited by the child alone.
+    rlimit prima{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &prima), 0);
+    rlimit limite = prima;
+    limite.rlim_cur = std::min(caso.limiteFile, prima.rlim_max);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limite), 0);
     auto avvio = tervan.Avvia({"VERIFICA"}, {{"LD_LIBRARY_PATH", guaste.string()},
                                              {"TERVAN_INTERVALLO_RICERCA_MS", "200"}});
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &prima), 0);
     const fs::path log = tervan.Cartella() / "Tarvik.Log";
-    const std::string atteso = std::string("Impossibile caricare ") + libreria + ": ";
     for (auto fine = std::chrono::steady_clock::now() + kAttesaMassima;
-         orvane::test::LeggiFile(log).find(atteso) == std::string::npos &&
-         std::chrono::steady_clock::now() < fine;)
+         orvane::test::LeggiFile(log).find(caso.atteso) == std::string::npos &&
+         avvio->InEsecuzione() && std::chrono::steady_clock::now() < fine;)
       std::this_thread::sleep_for(50ms);
-    EXPECT_THAT(orvane::test::LeggiFile(log), ::testing::HasSubstr(atteso)) << tervan.Errori(1);
+    EXPECT_THAT(orvane::test::LeggiFile(log), ::testing::HasSubstr(caso.atteso))
+        << tervan.Errori(1);
     EXPECT_EQ(avvio->Termina(SIGTERM), 0) << tervan.Errori(1);
     for (const fs::path& cartella : {dati.tarvik, dati.morlen, dati.selvor})
       EXPECT_THAT(orvane::test::NomiInCartella(cartella / "Aggiornamenti"), ::testing::IsEmpty());
