@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -40,6 +41,28 @@ constexpr std::string_view kModulo = "basTervan";
 
 // How long a second start waits for the running Tervan to listen and answer.
 constexpr std::chrono::milliseconds kAttesaAltraIstanza{3000};
+
+constexpr const char* kSenzaSchermo =
+    "Tervan: impossibile aprire la finestra: nessuno schermo raggiungibile\n";
+
+QtMessageHandler g_messaggiQt = nullptr;
+
+// Qt aborts the process when it can reach no screen (no DISPLAY, or one
+// that does not answer); Tervan ends instead, saying why, with status 1.
+void SenzaSchermo(QtMsgType tipo, const QMessageLogContext& contesto, const QString& testo) {
+  if (tipo != QtFatalMsg) {
+    if (g_messaggiQt != nullptr) g_messaggiQt(tipo, contesto, testo);
+    return;
+  }
+  std::cerr << kSenzaSchermo << std::flush;
+  std::_Exit(1);
+}
+
+bool Impostata(const char* variabile) {
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): nothing changes the environment.
+  const char* valore = std::getenv(variabile);
+  return valore != nullptr && *valore != '\0';
+}
 
 }  // namespace
 
@@ -88,6 +111,11 @@ int Main(int argc, char** argv) {
     rifiuto = e.what();
   }
 
+  if (!Impostata("QT_QPA_PLATFORM") && !Impostata("DISPLAY") && !Impostata("WAYLAND_DISPLAY")) {
+    std::cerr << kSenzaSchermo;
+    return 1;
+  }
+
   // fontconfig's configuration and font caches, which the first control
   // created waits for, load on a second core while QApplication connects to
   // the display. Qt's font database then finds them loaded; a failed load
@@ -95,7 +123,9 @@ int Main(int argc, char** argv) {
   // may end Main: QApplication's end tears fontconfig's configuration down,
   // and must not meet a load still building it.
   std::jthread caratteri([] { (void)FcInit(); });
+  g_messaggiQt = qInstallMessageHandler(SenzaSchermo);
   QApplication applicazione(argc, argv);
+  (void)qInstallMessageHandler(g_messaggiQt);
   caratteri.join();
   (void)CaricaTraduzioneQt(applicazione);
   InstallaPorteQt();

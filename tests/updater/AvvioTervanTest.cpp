@@ -77,6 +77,12 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
               HasSubstr("Impostazioni non valide: " + errore));
   EXPECT_FALSE(fs::exists(macchina.Autostart()));
 
+  // No screen to reach at a start: said, not aborted on.
+  EXPECT_EQ(tervan.Avvia({"VERIFICA"}, {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ""}})
+                ->Attendi(kAttesaMassima),
+            1);
+  EXPECT_THAT(tervan.Errori(5), HasSubstr("nessuno schermo raggiungibile"));
+
   // A Wine prefix named but unusable is said by the option and logged by a
   // start; a relative folder variable then ends the start.
   fs::remove(settings);
@@ -86,7 +92,7 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
   const std::string prefisso =
       "variabile ORVANE_WINEPREFIX: prefisso Wine \"relativo\" non utilizzabile: non è un "
       "percorso assoluto";
-  EXPECT_THAT(tervan.Uscita(5), HasSubstr("\nprefisso Wine = nessuno  (" + prefisso + ")\n"));
+  EXPECT_THAT(tervan.Uscita(6), HasSubstr("\nprefisso Wine = nessuno  (" + prefisso + ")\n"));
   EXPECT_EQ(
       tervan.Avvia({"DEBUG"}, {{"ORVANE_WINEPREFIX", "relativo"}, {"ORVANE_DRIVE_C", "relativo"}})
           ->Attendi(kAttesaMassima),
