@@ -25,7 +25,9 @@ std::optional<std::string> Variabile(const std::string& nome) {
 }  // namespace
 
 std::filesystem::path CartellaHome() {
-  if (auto home = Variabile("HOME")) return *home;
+  // A relative HOME would put the user's files below whatever folder the
+  // program started in; the account's own home is taken instead.
+  if (auto home = Variabile("HOME"); home && home->front() == '/') return *home;
   std::array<char, 4096> buffer{};
   passwd pw{};
   passwd* risultato = nullptr;

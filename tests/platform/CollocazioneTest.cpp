@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "platform/BloccoIstanza.h"
+#include "platform/Percorsi.h"
 #include "tests/support/AltroUtente.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
@@ -64,6 +65,14 @@ TEST_F(Collocazione, FilesStayBesideAProgramFolderOnlyItsUserAloneMayWrite) {
   ASSERT_EQ(::chmod(Programma().c_str(), 0755), 0);
   orvane::test::ScriviFile(Programma() / kSegnoInstallazioneSistema, "");
   EXPECT_EQ(PostoFile(FileSistema::Archivio, Programma()), Propria() / "Tervan.mdb");
+
+  // A relative HOME or XDG folder is no folder: nothing goes below the
+  // working folder.
+  for (const char* variabile : {"HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+    macchina_.Imposta(variabile, "relativo");
+  for (const fs::path& cartella : {PostoFile(FileSistema::Archivio, Programma()),
+                                   CartellaConfigurazioneUtente(), CartellaDatiUtente()})
+    EXPECT_TRUE(cartella.is_absolute()) << cartella;
 }
 
 TEST_F(Collocazione, AStateFolderThatIsALinkOrOpenToOthersIsRefused) {
