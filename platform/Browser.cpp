@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -71,8 +72,20 @@ bool ApriConXdgOpen(const std::string& url, std::chrono::milliseconds attesa) {
   posix_spawn_file_actions_t azioni;
   posix_spawn_file_actions_init(&azioni);
   posix_spawn_file_actions_addopen(&azioni, 0, "/dev/null", O_RDONLY, 0);
+  // The browser starts with the signals' default actions and none blocked,
+  // whatever this process ignores for itself (the file size limit's signal).
+  posix_spawnattr_t attributi;
+  posix_spawnattr_init(&attributi);
+  sigset_t segnali;
+  sigemptyset(&segnali);
+  posix_spawnattr_setsigmask(&attributi, &segnali);
+  sigaddset(&segnali, SIGXFSZ);
+  sigaddset(&segnali, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributi, &segnali);
+  posix_spawnattr_setflags(&attributi, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
   pid_t pid = -1;
-  const int rc = ::posix_spawnp(&pid, programma.c_str(), &azioni, nullptr, argv.data(), environ);
+  const int rc = ::posix_spawnp(&pid, programma.c_str(), &azioni, &attributi, argv.data(), environ);
+  posix_spawnattr_destroy(&attributi);
   posix_spawn_file_actions_destroy(&azioni);
   if (rc != 0) return false;
   if (const auto esito = AttendiFine(pid, attesa)) return *esito == 0;

@@ -1,5 +1,7 @@
 #include <gmock/gmock.h>
 
+#include <csignal>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -62,9 +64,11 @@ TEST(GetSettingTest, ReadsTheSettingsDiscoveryUsesWithTheirDefaults) {
 
 // The address goes to a launcher on PATH, which records its arguments, as
 // one argument without a shell, or to the host's launcher when it has one;
-// a launcher that fails or is missing shows the warning.
+// a launcher that fails or is missing shows the warning. The launcher does
+// not inherit the file size limit's signal ignored, as Tervan has it.
 TEST(BrowserUrlTest, AddressGoesToTheLauncherAsOneArgumentAndAFailureShowsTheWarning) {
   MacchinaFinta macchina;
+  const auto xfszPrima = std::signal(SIGXFSZ, SIG_IGN);
   const test::CartellaTemporanea bin;
   macchina.Imposta("PATH", bin.Percorso().string());
   const std::string ostile = "http://127.0.0.1:8080/storico.php?id=A1&x='$(rm -rf x)' ;\"q\"";
@@ -79,9 +83,11 @@ TEST(BrowserUrlTest, AddressGoesToTheLauncherAsOneArgumentAndAFailureShowsTheWar
     std::filesystem::remove_all(bin / "xdg-open");
     std::filesystem::remove_all(bin / "argomenti");
     if (c.esito) {
-      ScriviFile(bin / "xdg-open", "#!/bin/sh\nprintf '%s|' \"$@\" > '" +
-                                       (bin / "argomenti").string() + "'\nexit " +
-                                       std::to_string(*c.esito) + "\n");
+      ScriviFile(bin / "xdg-open",
+                 "#!/bin/sh\nprintf '%s|' \"$@\" > '" + (bin / "argomenti").string() +
+                     "'\nwhile read k v; do [ \"$k\" = SigIgn: ] && echo $v > '" +
+                     (bin / "ignorati").string() + "'; done < /proc/$$/status\nexit " +
+                     std::to_string(*c.esito) + "\n");
       std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
     }
     std::vector<std::string> aperti;
@@ -95,6 +101,10 @@ TEST(BrowserUrlTest, AddressGoesToTheLauncherAsOneArgumentAndAFailureShowsTheWar
     BrowserUrl(ostile);
     platform::ImpostaPortaBrowser({});
     EXPECT_EQ(LeggiFile(bin / "argomenti"), c.argomenti);
+    if (!c.argomenti.empty()) {
+      const unsigned long long ignorati = std::stoull(LeggiFile(bin / "ignorati"), nullptr, 16);
+      EXPECT_EQ(ignorati >> (SIGXFSZ - 1) & 1U, 0U);
+    }
     EXPECT_EQ(aperti, c.portaOspite ? std::vector{ostile} : std::vector<std::string>{});
     ASSERT_EQ(messaggi.Messaggi().size(), c.avviso ? 1U : 0U);
     if (c.avviso) {
@@ -103,6 +113,7 @@ TEST(BrowserUrlTest, AddressGoesToTheLauncherAsOneArgumentAndAFailureShowsTheWar
       EXPECT_EQ(messaggi.Messaggi()[0].titolo, "Avviso");
     }
   }
+  std::signal(SIGXFSZ, xfszPrima);
   EXPECT_EQ(MacchinaFinta::Log(), "");
 }
 
