@@ -198,8 +198,11 @@ QLayout* frmTervan::CreaRigaImpostazioni() {
   rigaImpostazioni_ = impostazioni;
   impostazioni->addWidget(Check1_);
   impostazioni->addStretch(1);
-  impostazioni->addWidget(Label3_);
-  impostazioni->addWidget(Combo1_);
+  // The interval, which a screen still too narrow moves beside the date.
+  intervallo_ = new QHBoxLayout;
+  intervallo_->addWidget(Label3_);
+  intervallo_->addWidget(Combo1_);
+  impostazioni->addLayout(intervallo_);
   // The date of the last update, which a narrow screen moves below.
   dataUltimo_ = new QHBoxLayout;
   dataUltimo_->addSpacing(16);
@@ -246,21 +249,28 @@ QLayout* frmTervan::CreaRigaAvanzamento() {
 }
 
 QWidget* frmTervan::CreaBarraPulsanti() {
-  auto* pulsanti = new QHBoxLayout(navdat_);
-  pulsanti->setContentsMargins(6, 6, 6, 6);
+  barraPulsanti_ = new QVBoxLayout(navdat_);
+  barraPulsanti_->setContentsMargins(6, 6, 6, 6);
+  auto* pulsanti = new QHBoxLayout;
+  rigaPulsanti_ = pulsanti;
+  barraPulsanti_->addLayout(pulsanti);
   for (QPushButton* b : {Command_F1_, Command_F4_, Command_F5_, Command_F8_, Command_F10_}) {
     b->setAutoDefault(false);
     b->setFocusPolicy(Qt::TabFocus);
     pulsanti->addWidget(b);
   }
   pulsanti->addStretch(1);
-  pulsanti->addWidget(Label6_);
-  pulsanti->addSpacing(8);
+  // The version and the buttons that hide or end the program, which a
+  // narrow screen moves to a row of their own.
+  chiusura_ = new QHBoxLayout;
+  chiusura_->addWidget(Label6_);
+  chiusura_->addSpacing(8);
   for (QPushButton* b : {Command_Nas_, Command_Esc_}) {
     b->setAutoDefault(false);
     b->setFocusPolicy(Qt::TabFocus);
-    pulsanti->addWidget(b);
+    chiusura_->addWidget(b);
   }
+  pulsanti->addLayout(chiusura_);
   navdat_->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
   Label6_->setEnabled(false);
   return navdat_;
@@ -302,18 +312,43 @@ void frmTervan::AdattaAlloSchermo() {
   if (schermo == nullptr) return;
   const QRect area = schermo->availableGeometry();
   ensurePolished();
+  auto* finestra = qobject_cast<QVBoxLayout*>(layout());
+  if (finestra == nullptr) return;
+  // The narrowest the window can be, with the rows as they are now: the
+  // button bar is a control of its own, whose size the window keeps until
+  // its layout is worked out again.
+  const auto troppoLarga = [&] {
+    barraPulsanti_->activate();
+    finestra->invalidate();
+    return minimumSizeHint().width() > area.width();
+  };
   // On a screen narrower than the settings row on one line (800 pixels, or
   // a large scale factor) the date of the last update goes to a line of
   // its own below, still at the right, rather than past the screen's edge.
-  auto* finestra = qobject_cast<QVBoxLayout*>(layout());
-  if (finestra != nullptr && dataUltimo_->parent() == rigaImpostazioni_ &&
-      minimumSizeHint().width() > area.width()) {
+  if (dataUltimo_->parent() == rigaImpostazioni_ && troppoLarga()) {
     rigaImpostazioni_->removeItem(dataUltimo_);
     dataUltimo_->setParent(nullptr);  // a layout takes only one without a parent
-    auto* rigaData = new QHBoxLayout;
-    rigaData->addStretch(1);
-    rigaData->addLayout(dataUltimo_);
-    finestra->insertLayout(finestra->indexOf(rigaImpostazioni_) + 1, rigaData);
+    rigaData_ = new QHBoxLayout;
+    rigaData_->addStretch(1);
+    rigaData_->addLayout(dataUltimo_);
+    finestra->insertLayout(finestra->indexOf(rigaImpostazioni_) + 1, rigaData_);
+  }
+  // Still too wide (a larger font): the buttons that hide or end the
+  // program go below the function keys, at the right, rather than out of
+  // reach past the screen's edge...
+  if (chiusura_->parent() == rigaPulsanti_ && troppoLarga()) {
+    rigaPulsanti_->removeItem(chiusura_);
+    chiusura_->setParent(nullptr);
+    auto* riga = new QHBoxLayout;
+    riga->addStretch(1);
+    riga->addLayout(chiusura_);
+    barraPulsanti_->addLayout(riga);
+  }
+  // ...and the interval goes to the start of the date's line.
+  if (rigaData_ != nullptr && intervallo_->parent() == rigaImpostazioni_ && troppoLarga()) {
+    rigaImpostazioni_->removeItem(intervallo_);
+    intervallo_->setParent(nullptr);
+    rigaData_->insertLayout(0, intervallo_);
   }
   // A window larger than the screen would show without its buttons.
   if (width() > area.width() || height() > area.height())

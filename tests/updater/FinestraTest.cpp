@@ -5,9 +5,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -585,7 +587,7 @@ TEST_F(FinestraScaricamento, TheAutostartBoxAndTheIntervalListWriteTheirSettings
 }
 
 // Only VERIFICA, blanks around it allowed, starts hidden, and a shown window fits
-// the screen; then the close rules.
+// the screen, also with a font half as large again; then the close rules.
 TEST_F(FinestraScaricamento,
        TheLoadHidesTheWindowOnlyForVerificaFitsItToTheScreenAndCloseRequestsFollowFourRules) {
   test::InstallaTarvik();
@@ -596,8 +598,10 @@ TEST_F(FinestraScaricamento,
     bool concessa;
     bool consentitaDopo;
     bool visibile;
+    double scalaCarattere = 1;
   };
   const std::vector<Caso> casi{{false, "", true, false, true, true},
+                               {true, "", true, true, true, true, 1.5},
                                {true, "VERIFICA", false, false, false, false},
                                {true, "VERIFICA", true, true, true, false},
                                {true, "", true, true, true, true},
@@ -607,14 +611,27 @@ TEST_F(FinestraScaricamento,
                                {true, "VERIFICA LIVE", false, false, true, true}};
   for (const Caso& c : casi) {
     SCOPED_TRACE("'" + c.riga + "'" + (c.escAbilitato ? " esc" : "") +
-                 (c.consentita ? " consentita" : ""));
+                 (c.consentita ? " consentita" : "") + " carattere x" +
+                 std::to_string(c.scalaCarattere));
     platform::SostituisciRigaDiComando(c.riga);
+    const QFont carattere = QApplication::font();
+    QFont grande = carattere;
+    grande.setPointSizeF(carattere.pointSizeF() * c.scalaCarattere);
+    QApplication::setFont(grande);
+    const auto ripristina = qScopeGuard([&] { QApplication::setFont(carattere); });
     frmTervan finestra;
     finestra.Form_Load();
     EXPECT_EQ(finestra.isVisible(), c.visibile);
     // Shown, the window fits the screen (offscreen, 800 by 600 pixels).
     const QRect area = finestra.screen()->availableGeometry();
     if (c.visibile) {
+      EXPECT_TRUE(area.contains(QRect(area.topLeft(), finestra.size())));
+      // So it stays with the status and count lines a search writes.
+      const std::string_view pronto = ElencoAggiornamenti::kPronto;
+      finestra.findChild<QLabel*>("Label2")->setText(
+          QString::fromUtf8(pronto.data(), static_cast<qsizetype>(pronto.size())));
+      finestra.findChild<QLabel*>("Label4")->setText(QStringLiteral("11 aggiornamenti in elenco"));
+      finestra.layout()->activate();
       EXPECT_TRUE(area.contains(QRect(area.topLeft(), finestra.size())));
     }
     EXPECT_TRUE(finestra.Stato().VerificaCompleta);

@@ -148,8 +148,10 @@ class frmTervan : public QWidget {
   [[nodiscard]] QLayout* CreaRigaStato();
   [[nodiscard]] QLayout* CreaRigaAvanzamento();
   [[nodiscard]] QWidget* CreaBarraPulsanti();
-  /// Before the window shows: fits it to a small screen (the date on
-  /// a line of its own, the window maximised when it would not fit).
+  /// Before the window shows: fits it to a small screen or a large font
+  /// (the date on a line of its own, then the buttons that hide or end the
+  /// program on a row below the function keys, then the interval beside the
+  /// date; the window maximised when it would still not fit).
   void AdattaAlloSchermo();
   /// Buttons, menu, settings, tray, timers and list to their routines.
   void CollegaComandi();
@@ -171,7 +173,7 @@ class frmTervan : public QWidget {
   QComboBox* Combo1_ = new QComboBox(this);           // check interval
   QLabel* Label5_ = new QLabel(this);                 // "Data ultimo aggiornamento"
   QLineEdit* Text1_ = new QLineEdit(this);            // date of the last update
-  QLabel* Label2_ = new QLabel(this);                 // status line
+  RigaTesto* Label2_ = new RigaTesto(this);           // status line
   RigaTesto* Label1_ = new RigaTesto(this);           // progress line of a download
   QLabel* Label4_ = new QLabel(this);                 // count line of a search
   QLabel* Label6_ = new QLabel(this);                 // version line
@@ -189,6 +191,13 @@ class frmTervan : public QWidget {
   // it, on a line of its own, on a narrow screen).
   QHBoxLayout* rigaImpostazioni_ = nullptr;
   QHBoxLayout* dataUltimo_ = nullptr;
+  QHBoxLayout* intervallo_ = nullptr;  // "Aggiorna ogni" and its list
+  QHBoxLayout* rigaData_ = nullptr;    // the date's own line, once made
+  // The command buttons on one row; on a narrow screen the version,
+  // Nascondi and Esc go to a second row below the function keys.
+  QVBoxLayout* barraPulsanti_ = nullptr;
+  QHBoxLayout* rigaPulsanti_ = nullptr;
+  QHBoxLayout* chiusura_ = nullptr;
   // The tab strip around the grid; the window needs no behaviour of it.
   brisko::xpVantelTab* xpVantelTab1_ = nullptr;
   QMenu mnuVestrum_;
