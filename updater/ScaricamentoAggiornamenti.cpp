@@ -274,13 +274,20 @@ void ScaricamentoAggiornamenti::CopiaAggiornamentiInServer(bool& ok) {
     const int righe = elenco_.Righe();
     const bool tutti =
         RigaDiComandoRifilata() == "VERIFICA" || stato_.stato == StatoVassoio::Nascosto;
+    const auto daScaricare = [&](int riga) {
+      return tutti || elenco_.Testo(riga, Colonna::kEsegui) == "Ok";
+    };
+    // "1 di N" counts the packages this run fetches, not those listed.
+    int totale = 0;
+    for (int i = 1; i <= righe; i += 2)
+      if (daScaricare(i)) ++totale;
     for (int i = 1; i <= righe; i += 2) {
       linea = 30;
-      if (!tutti && elenco_.Testo(i, Colonna::kEsegui) != "Ok") continue;
+      if (!daScaricare(i)) continue;
       ++contatore;
       linea = 40;
       try {
-        ScaricaPacchetto(i, contatore, righe / 2, connessione);
+        ScaricaPacchetto(i, contatore, totale, connessione);
       } catch (const SessioneTerminata&) {
         abbandonata_ = true;
         return;  // abandoned, nothing written: not a failure
@@ -292,16 +299,16 @@ void ScaricamentoAggiornamenti::CopiaAggiornamentiInServer(bool& ok) {
   });
 }
 
-void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int elencati,
+void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int totale,
                                                  quomaro::ConnessioneScaricamento& connessione) {
   const std::string utente = elenco_.Testo(riga, Colonna::kUtente);
   const std::string descrizione = elenco_.Testo(riga, Colonna::kContenuto);
   controlli_.vbalProg.setFormat(
-      QStringLiteral("Download aggiornamento %1 di %2").arg(contatore).arg(elencati));
+      QStringLiteral("Download aggiornamento %1 di %2").arg(contatore).arg(totale));
   controlli_.Label1.setVisible(true);
   ControlliFinestra::Scrivi(controlli_.Label1,
                             "Download aggiornamento " + std::to_string(contatore) + " di " +
-                                std::to_string(elencati) + " - " + descrizione + " in corso...");
+                                std::to_string(totale) + " - " + descrizione + " in corso...");
   controlli_.finestra.repaint();
 
   const std::int32_t codice = Intero(elenco_.Testo(riga, Colonna::kCodice));

@@ -81,6 +81,8 @@ TEST_F(ScaricamentoTest, OneMarkedPackageLandsWithItsNameAndBytesAndOneRecordOfT
   EXPECT_THAT(servizio_.Registrati(),
               ElementsAre("ROSSI|42|Stampe & <fatture>|" + banco_.stato.IdSessione));
   EXPECT_TRUE(scarica_.CronologiaDaMostrare());
+  EXPECT_EQ(banco_.Label1.text().toStdString(),
+            "Download aggiornamento 1 di 1 - Stampe & <fatture> in corso...");
   EXPECT_EQ(banco_.tray.UltimiFumetti().back(),
             (Fumetto{"L'aggiornamento verrà installato al prossimo riavvio del programma",
                      "Aggiornamenti Orvane Software - Download aggiornamento eseguito", 14500}));

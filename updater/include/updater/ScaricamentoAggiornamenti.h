@@ -89,7 +89,7 @@ class ScaricamentoAggiornamenti : public quomaro::DownloadEventi {
                                                         std::string_view sessione);
 
  private:
-  void ScaricaPacchetto(int riga, int contatore, int elencati,
+  void ScaricaPacchetto(int riga, int contatore, int totale,
                         quomaro::ConnessioneScaricamento& connessione);
 
   StatoFinestra& stato_;
