@@ -84,10 +84,16 @@ std::string DataGenerale(std::chrono::system_clock::time_point istante) {
   const std::time_t t = std::chrono::system_clock::to_time_t(istante);
   std::tm locale{};
   localtime_r(&t, &locale);
-  std::ostringstream testo;
+  // Formatted in wide characters and written out in UTF-8: the log and the
+  // box that shows a record read UTF-8, whatever character set the user's
+  // locale writes its month names in.
+  std::wostringstream testo;
   testo.imbue(LocaleUtente());
-  testo << std::put_time(&locale, "%x %X");
-  return testo.str();
+  testo << std::put_time(&locale, L"%x %X");
+  std::string data;
+  for (const wchar_t c : testo.str())
+    platform::CodificaUtf8(static_cast<char32_t>(c), data);
+  return data;
 }
 
 std::filesystem::path PercorsoDeliverable() {

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -10,6 +11,7 @@
 
 #include "platform/Cartelle.h"
 #include "platform/RigaDiComando.h"
+#include "platform/TestoUtf8.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/MessaggiRegistrati.h"
 #include "tests/support/OrologioFinto.h"
@@ -61,6 +63,25 @@ TEST_F(ErroreLogTest, TwoFailuresInARowAppendTwoExactRecordsEachEndedByAnEmptyLi
                 RecordAtteso(data, "5", std::string(1999, 'x') + "... (1002001 byte)", "clsCA",
                              "Elenco", "0") +
                 "\r\n");
+}
+
+TEST_F(ErroreLogTest, TheRecordsDateIsUtf8WhateverTheLocalesCharacterSet) {
+  // A locale whose dates hold letters outside ASCII, in a character set
+  // other than UTF-8, made for this test where the system can make one.
+  const std::filesystem::path locali = macchina_.Percorso() / "locali";
+  std::filesystem::create_directory(locali);
+  if (!test::NelPath("localedef") ||
+      test::Esegui("localedef",
+                   {"-i", "ar_EG", "-f", "ISO-8859-6", (locali / "ar_EG.ISO-8859-6").string()})
+              .codice != 0)
+    GTEST_SKIP() << "localedef cannot make ar_EG.ISO-8859-6";
+  macchina_.Imposta("LOCPATH", locali.string());
+  macchina_.Imposta("LC_ALL", "ar_EG.ISO-8859-6");
+  macchina_.Imposta("TZ", "UTC");
+  const std::string data = DataGenerale(std::chrono::system_clock::from_time_t(1'700'000'000));
+  EXPECT_TRUE(platform::Utf8Valido(data)) << data;
+  EXPECT_NE(data.find("2023"), std::string::npos) << data;
+  EXPECT_TRUE(std::any_of(data.begin(), data.end(), [](char c) { return c & 0x80; })) << data;
 }
 
 TEST_F(ErroreLogTest, RecordIsShownUnlessTheCommandLineIsExactlyDebug) {
