@@ -59,6 +59,8 @@ struct Aspetto {
 void Cella(QTableWidget& g, int riga, int colonna, const std::string& testo, const Aspetto& a) {
   auto* item = new QTableWidgetItem(QString::fromStdString(testo));
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+  if (!platform::Utf8Valido(testo))
+    item->setData(ElencoAggiornamenti::kRuoloByte, QByteArray::fromStdString(testo));
   if (a.allineamento) {
     item->setTextAlignment(AllineamentoQt(*a.allineamento));
     item->setData(ElencoAggiornamenti::kRuoloAllineamento, *a.allineamento);
@@ -376,7 +378,12 @@ int ElencoAggiornamenti::Righe() const {
 
 std::string ElencoAggiornamenti::Testo(int riga, int colonna) const {
   const QTableWidgetItem* item = controlli_.grdAggior.item(riga - 1, colonna - 1);
-  return item != nullptr ? item->text().toStdString() : std::string();
+  if (item == nullptr) return {};
+  // Bytes that are not UTF-8 come back as they were given, while the cell
+  // still shows them.
+  const QByteArray byte = item->data(kRuoloByte).toByteArray();
+  if (!byte.isNull() && QString::fromUtf8(byte) == item->text()) return byte.toStdString();
+  return item->text().toStdString();
 }
 
 void ElencoAggiornamenti::grdAggior_KeyDown(int KeyCode) {

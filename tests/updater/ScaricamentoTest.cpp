@@ -35,7 +35,9 @@ using orvane::test::LeggiFile;
 using test::Contenuto;
 namespace fs = std::filesystem;
 
-constexpr const char* kDatiTarvik = R"(C:\ORVANE\TARVIK\DATI)";
+// A data folder named in bytes that are not UTF-8 (Latin-1), as an older
+// system may have left it: its packages go there all the same.
+constexpr const char* kDatiTarvik = "C:\\ORVANE\\TARVIK\\DATI SOCIET\xC0";
 constexpr const char* kNotaSenzaChiave = "Tervan: pacchetti non verificati";
 
 class ScaricamentoTest : public ::testing::Test {

@@ -38,6 +38,9 @@ class ElencoAggiornamenti {
   /// Item data role holding a cell's alignment code (0 left, 1 centred,
   /// 2 right, 0x40020 left on one line with an ellipsis).
   static constexpr int kRuoloAllineamento = Qt::UserRole + 1;
+  /// Item data role holding a cell's bytes when they are not UTF-8 (a data
+  /// folder named so in the registry), which its text cannot carry.
+  static constexpr int kRuoloByte = Qt::UserRole + 2;
   static constexpr int kAllineamentoEllissi = 0x40020;
   static constexpr std::string_view kPronto =
       "Elenco aggiornamenti - Premere il tasto F10 per effettuare il download";
