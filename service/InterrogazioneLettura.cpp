@@ -8,6 +8,8 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/TestoUtf8.h"
@@ -320,17 +322,23 @@ quomaro::Recordset InterrogazioneLettura::Esegui(std::string_view sql) {
   }
 
   std::vector<quomaro::Colonna> definizioni;
+  // The names taken so far, in capitals, and for each repeated name the
+  // number its next copy tries first: a query may repeat one name in all of
+  // its columns, and looking through every name taken for every number
+  // tried would cost the cube of their count after the time limit.
+  std::unordered_set<std::string> usati;
+  std::unordered_map<std::string, int> prossimo;
   for (int c = 0; c < colonne; ++c) {
     std::string nome = sqlite3_column_name(istruzione.get(), c);
     // Repeated names (select a, a) get a number, so every field is reachable.
     const std::string base = nome.empty() ? "colonna" : nome;
-    for (int n = 1;; ++n) {
-      bool usato = nome.empty();
-      for (const auto& d : definizioni)
-        usato = usato || platform::MaiuscoloAscii(d.nome) == platform::MaiuscoloAscii(nome);
-      if (!usato) break;
-      nome = base + "_" + std::to_string(n);
+    int& n = prossimo[platform::MaiuscoloAscii(base)];
+    if (nome.empty() || usati.contains(platform::MaiuscoloAscii(nome))) {
+      do {
+        nome = base + "_" + std::to_string(++n);
+      } while (usati.contains(platform::MaiuscoloAscii(nome)));
     }
+    usati.insert(platform::MaiuscoloAscii(nome));
     auto tipo = TipoDichiarato(sqlite3_column_decltype(istruzione.get(), c));
     definizioni.push_back(
         {nome, tipo ? *tipo : TipoDaiValori(classi[static_cast<std::size_t>(c)])});

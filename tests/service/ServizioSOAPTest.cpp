@@ -132,6 +132,20 @@ TEST_F(ServizioSOAPTest, SelectSQLADORunsOneReadOnlySelectAndAnswersARecordset) 
                 servizio_.Soap("SelectSQL_ADO", {{"strsql", "select * from tipi"}}))),
             "b:boolean r:float x:bin.hex n:number v:string d:dateTime i:int f:float t:string "
             "z:number ");
+
+  // Repeated names, whatever their case, and empty ones get a number; a
+  // query may give one name to all the columns it may have (more than the
+  // client's reader takes, so asked here of the service's own reader).
+  InterrogazioneLettura interrogazioni(servizio_.FileArchivio());
+  EXPECT_EQ(
+      Tipi(interrogazioni.Esegui("select 1 as a, 2 as A, 3 as a_1, '' as a, 4 as \"\", 5 as \"\"")),
+      "a:int A_1:int a_1_1:int a_2:string colonna_1:int colonna_2:int ");
+  std::string tutte = "select 1";
+  for (int i = 1; i < 2000; ++i)
+    tutte += ", 1";
+  const auto colonne = interrogazioni.Esegui(tutte).Colonne();
+  ASSERT_EQ(colonne.size(), 2000U);
+  EXPECT_EQ(colonne.back().nome, "1_1999");
 }
 
 // A command other than the download record, a query that is not one
