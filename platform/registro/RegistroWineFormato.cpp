@@ -237,6 +237,9 @@ class AnalizzatoreWine {
         return false;
       }
     }
+    // A separator after the last name names the same key: the section
+    // carries its path as every other key's, without it.
+    if (s.chiave.back() == '\\') s.chiave.pop_back();
     // The keys a line makes are those of its path below what it shares with
     // the line before, as Wine writes a key after its parent: a few lines
     // thousands of levels deep must not make more keys than the many

@@ -94,6 +94,11 @@ TEST(RegistroWineFormatoTest, ReadsEveryFormWineWrites) {
   EXPECT_EQ(f.sezioni[1].chiave, R"(Software\Chiave [con] parentesi)");
   EXPECT_THAT(f.sezioni[1].valori, ElementsAre(ValoreFileRegistro{"SymbolicLinkValue", 6, "\\\0"s},
                                                ValoreFileRegistro{"Del", REG_SZ, "x\x7Fy\0"s}));
+  // A separator after the last name names the same key.
+  EXPECT_EQ(AnalizzaFileRegistroWine(std::string(kIntestazione) + "[Software\\\\Orvane\\\\] 1\n")
+                .sezioni.at(0)
+                .chiave,
+            "Software\\Orvane");
 }
 
 TEST(RegistroWineFormatoTest, HostileLinesAreSkippedAndBrokenFilesRefused) {
