@@ -51,16 +51,26 @@ std::string PerIlLog(const std::string& testo) {
 // empty) is dropped. False when none is left: nothing of the file can be
 // served, and the ranges are gone so that the server applies none. A range
 // is (first, last) with -1 for a missing side: (-1, n) is the last n bytes.
+// Ranges that add up to more than the file (the same bytes asked for again
+// and again: a header of a few kilobytes could ask for thousands of copies
+// of a package) are dropped as well, and the whole file is served once.
 bool IntervalliNelFile(httplib::Ranges& intervalli, std::uintmax_t dimensione) {
   if (intervalli.empty()) return true;
   const auto fine = static_cast<ssize_t>(dimensione);
   httplib::Ranges validi;
+  std::uintmax_t totale = 0;
   for (auto [primo, ultimo] : intervalli) {
     if (primo < 0) {
       if (ultimo <= 0 || fine == 0) continue;
       validi.emplace_back(-1, std::min(ultimo, fine));
+      totale += static_cast<std::uintmax_t>(validi.back().second);
     } else if (primo < fine && (ultimo < 0 || ultimo >= primo)) {
       validi.emplace_back(primo, ultimo < 0 ? fine - 1 : std::min(ultimo, fine - 1));
+      totale += static_cast<std::uintmax_t>(validi.back().second - primo + 1);
+    }
+    if (totale > dimensione) {
+      intervalli.clear();
+      return true;
     }
   }
   intervalli = std::move(validi);
