@@ -121,12 +121,18 @@ int Main(int argc, char** argv) {
   // the display. Qt's font database then finds them loaded; a failed load
   // here only leaves the load to Qt. The load ends before anything below
   // may end Main: QApplication's end tears fontconfig's configuration down,
-  // and must not meet a load still building it.
-  std::jthread caratteri([] { (void)FcInit(); });
+  // and must not meet a load still building it. A user at the limit of
+  // their processes (ulimit -u) has no thread to spare: Qt then loads it.
+  std::optional<std::jthread> caratteri;
+  try {
+    caratteri.emplace([] { (void)FcInit(); });
+  } catch (const std::system_error&) {
+    caratteri.reset();
+  }
   g_messaggiQt = qInstallMessageHandler(SenzaSchermo);
   QApplication applicazione(argc, argv);
   (void)qInstallMessageHandler(g_messaggiQt);
-  caratteri.join();
+  if (caratteri) caratteri->join();
   (void)CaricaTraduzioneQt(applicazione);
   InstallaPorteQt();
   // A folder of the user's that is a link or another user's, or a broken

@@ -425,5 +425,27 @@ TEST(AmbienteGuasto, TheRunAtLogOnLogsTheFailureAndPlacesNothing) {
   }
 }
 
+// A user at the limit of their processes (ulimit -u): no thread can be
+// started. The run at log-on goes without them and places and records
+// the packages.
+TEST(AmbienteGuasto, WithoutThreadsTheRunAtLogOnPlacesAndRecordsThePackages) {
+  MacchinaFinta macchina;
+  orvane::test::ServizioFiglio servizio(orvane::test::kCatalogoProva);
+  macchina.Imposta("ORVANE_UPDATE_SERVER", servizio.Server());
+  macchina.Imposta("ORVANE_WEB_SITE", "http://127.0.0.1:9");
+  const orvane::test::CartelleDati dati = orvane::test::InstallaProgrammi("ROSSI");
+  orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
+  auto avvio = tervan.Avvia(
+      {"VERIFICA"}, {{"LD_PRELOAD", SENZA_THREAD}, {"TERVAN_INTERVALLO_RICERCA_MS", "200"}});
+  for (auto fine = std::chrono::steady_clock::now() + kAttesaMassima;
+       servizio.Registrati().empty() && avvio->InEsecuzione() &&
+       std::chrono::steady_clock::now() < fine;)
+    std::this_thread::sleep_for(50ms);
+  EXPECT_THAT(servizio.Registrati(), ::testing::Not(::testing::IsEmpty())) << tervan.Errori(1);
+  EXPECT_EQ(avvio->Termina(SIGTERM), 0) << tervan.Errori(1);
+  EXPECT_THAT(orvane::test::NomiInCartella(dati.tarvik / "Aggiornamenti"),
+              ::testing::Not(::testing::IsEmpty()));
+}
+
 }  // namespace
 }  // namespace tervan
