@@ -28,6 +28,7 @@
 #include "platform/TestoUtf8.h"
 #include "quomaro/Configurazione.h"
 #include "quomaro/Host.h"
+#include "updater/BusSessione.h"
 #include "updater/CanaleIstanza.h"
 #include "updater/OpzioniTervan.h"
 #include "updater/PorteQt.h"
@@ -41,6 +42,11 @@ constexpr std::string_view kModulo = "basTervan";
 
 // How long a second start waits for the running Tervan to listen and answer.
 constexpr std::chrono::milliseconds kAttesaAltraIstanza{3000};
+// How long the session bus may take to answer a greeting: a bus answers at
+// once, even at a busy log-on.
+constexpr std::chrono::milliseconds kAttesaBus{2000};
+// An address every user of the bus fails on at once: not a socket.
+constexpr const char* kNessunBus = "unix:path=/dev/null";
 
 constexpr const char* kSenzaSchermo =
     "Tervan: impossibile aprire la finestra: nessuno schermo raggiungibile\n";
@@ -114,6 +120,17 @@ int Main(int argc, char** argv) {
   if (!Impostata("QT_QPA_PLATFORM") && !Impostata("DISPLAY") && !Impostata("WAYLAND_DISPLAY")) {
     std::cerr << kSenzaSchermo;
     return 1;
+  }
+
+  // A session bus that takes connections and never answers (a hung bus
+  // daemon) would hold Qt's first use of it, the tray or a notification,
+  // and the whole program with it, for ever: the session is then taken as
+  // one without a bus. Asked before any thread starts, which the change
+  // of the environment must not meet.
+  if (BusMuto(IndirizzoBusSessione(), kAttesaBus)) {
+    std::cerr << "Tervan: il bus di sessione non risponde e non viene usato\n";
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread runs yet.
+    (void)::setenv("DBUS_SESSION_BUS_ADDRESS", kNessunBus, 1);
   }
 
   // fontconfig's configuration and font caches, which the first control

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include <QLocalSocket>
 #include <QTest>
@@ -19,6 +21,7 @@
 #include "common/FabbricaClassi.h"
 #include "platform/BloccoIstanza.h"
 #include "platform/Cartelle.h"
+#include "platform/Descrittore.h"
 #include "platform/Percorsi.h"
 #include "platform/RigaDiComando.h"
 #include "quomaro/Registrazione.h"
@@ -425,26 +428,44 @@ TEST(AmbienteGuasto, TheRunAtLogOnLogsTheFailureAndPlacesNothing) {
   }
 }
 
-// A user at the limit of their processes (ulimit -u): no thread can be
-// started. The run at log-on goes without them and places and records
-// the packages.
-TEST(AmbienteGuasto, WithoutThreadsTheRunAtLogOnPlacesAndRecordsThePackages) {
-  MacchinaFinta macchina;
-  orvane::test::ServizioFiglio servizio(orvane::test::kCatalogoProva);
-  macchina.Imposta("ORVANE_UPDATE_SERVER", servizio.Server());
-  macchina.Imposta("ORVANE_WEB_SITE", "http://127.0.0.1:9");
-  const orvane::test::CartelleDati dati = orvane::test::InstallaProgrammi("ROSSI");
-  orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
-  auto avvio = tervan.Avvia(
-      {"VERIFICA"}, {{"LD_PRELOAD", SENZA_THREAD}, {"TERVAN_INTERVALLO_RICERCA_MS", "200"}});
-  for (auto fine = std::chrono::steady_clock::now() + kAttesaMassima;
-       servizio.Registrati().empty() && avvio->InEsecuzione() &&
-       std::chrono::steady_clock::now() < fine;)
-    std::this_thread::sleep_for(50ms);
-  EXPECT_THAT(servizio.Registrati(), ::testing::Not(::testing::IsEmpty())) << tervan.Errori(1);
-  EXPECT_EQ(avvio->Termina(SIGTERM), 0) << tervan.Errori(1);
-  EXPECT_THAT(orvane::test::NomiInCartella(dati.tarvik / "Aggiornamenti"),
-              ::testing::Not(::testing::IsEmpty()));
+// A log-on run where the session gets in the way but need not: the user
+// is at the limit of their processes (ulimit -u), so no thread can start;
+// or the session bus takes connections and never answers (a hung bus
+// daemon). The run places and records the packages, and SIGTERM ends it.
+TEST(AmbienteGuasto, TheRunAtLogOnGoesOnWithoutThreadsOrWithAMuteSessionBus) {
+  const orvane::test::CartellaTemporanea cartella;
+  const fs::path presa = cartella / "bus";
+  const platform::Descrittore muto(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_un indirizzo{};
+  indirizzo.sun_family = AF_UNIX;
+  presa.string().copy(indirizzo.sun_path, sizeof indirizzo.sun_path - 1);
+  ASSERT_EQ(::bind(muto.Fd(), reinterpret_cast<const sockaddr*>(&indirizzo), sizeof indirizzo), 0);
+  ASSERT_EQ(::listen(muto.Fd(), 8), 0);  // and never accepts, nor answers
+  for (const auto& [variabile, valore] : std::vector<std::pair<std::string, std::string>>{
+           {"LD_PRELOAD", SENZA_THREAD},
+           {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + presa.string()}}) {
+    SCOPED_TRACE(variabile);
+    MacchinaFinta macchina;
+    orvane::test::ServizioFiglio servizio(orvane::test::kCatalogoProva);
+    macchina.Imposta("ORVANE_UPDATE_SERVER", servizio.Server());
+    macchina.Imposta("ORVANE_WEB_SITE", "http://127.0.0.1:9");
+    const orvane::test::CartelleDati dati = orvane::test::InstallaProgrammi("ROSSI");
+    orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
+    auto avvio =
+        tervan.Avvia({"VERIFICA"}, {{variabile, valore}, {"TERVAN_INTERVALLO_RICERCA_MS", "200"}});
+    // The run's balloon, on standard error before it goes to the bus.
+    const std::string fatto = "Download aggiornamento eseguito";
+    for (auto fine = std::chrono::steady_clock::now() + kAttesaMassima;
+         tervan.Errori(1).find(fatto) == std::string::npos && avvio->InEsecuzione() &&
+         std::chrono::steady_clock::now() < fine;)
+      std::this_thread::sleep_for(50ms);
+    EXPECT_THAT(tervan.Errori(1), HasSubstr(fatto));
+    EXPECT_THAT(servizio.Registrati(), ::testing::Not(::testing::IsEmpty()));
+    ASSERT_EQ(::kill(avvio->Pid(), SIGTERM), 0);
+    EXPECT_EQ(avvio->Attendi(kAttesaMassima), 0) << tervan.Errori(1);
+    EXPECT_THAT(orvane::test::NomiInCartella(dati.tarvik / "Aggiornamenti"),
+                ::testing::Not(::testing::IsEmpty()));
+  }
 }
 
 }  // namespace
