@@ -15,6 +15,7 @@ volatile int scritturaSegnale = -1;
 
 extern "C" void GestoreFine(int /*segnale*/) {
   const int errnoPrima = errno;
+  if (ricevuto == 0) (void)::alarm(SegnaliFine::kSecondiPerFinire);
   ricevuto = 1;
   const char byte = 1;
   if (scritturaSegnale >= 0) (void)!::write(scritturaSegnale, &byte, 1);
@@ -36,6 +37,11 @@ SegnaliFine::SegnaliFine() {
   azione.sa_handler = GestoreFine;
   sigemptyset(&azione.sa_mask);
   azione.sa_flags = SA_RESTART;
+  // The end's last resort must not be ignored, as a parent may have left it.
+  struct sigaction predefinita {};
+  predefinita.sa_handler = SIG_DFL;
+  sigemptyset(&predefinita.sa_mask);
+  ::sigaction(SIGALRM, &predefinita, &alrmPrima_);
   ::sigaction(SIGTERM, &azione, &termPrima_);
   ::sigaction(SIGHUP, &azione, &hupPrima_);
   // A program started in the background of a shell has SIGINT ignored,
@@ -48,6 +54,8 @@ SegnaliFine::~SegnaliFine() {
   ::sigaction(SIGTERM, &termPrima_, nullptr);
   ::sigaction(SIGHUP, &hupPrima_, nullptr);
   ::sigaction(SIGINT, &intPrima_, nullptr);
+  // Once armed, the last resort stays for the rest of the way out.
+  if (ricevuto == 0) ::sigaction(SIGALRM, &alrmPrima_, nullptr);
   scritturaSegnale = -1;
 }
 

@@ -12,8 +12,16 @@ namespace platform {
 /// read end of a pipe readable, so an event loop learns of it without a
 /// handler running any other code; the previous handlers come back when it
 /// goes. One at a time per process.
+///
+/// The first of them also arms SIGALRM, at its default action, to end the
+/// process kSecondiPerFinire later: a program held by a wait without end
+/// in a library (a bus daemon that never answers, say) still ends with the
+/// session, rather than outliving it and holding its lock against the
+/// user's next session.
 class SegnaliFine {
  public:
+  static constexpr unsigned kSecondiPerFinire = 10;
+
   SegnaliFine();
   ~SegnaliFine();
   SegnaliFine(const SegnaliFine&) = delete;
@@ -32,6 +40,7 @@ class SegnaliFine {
   struct sigaction termPrima_ {};
   struct sigaction hupPrima_ {};
   struct sigaction intPrima_ {};
+  struct sigaction alrmPrima_ {};
 };
 
 }  // namespace platform
