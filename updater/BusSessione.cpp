@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "platform/Descrittore.h"
+#include "platform/TestoUtf8.h"
 
 namespace tervan {
 namespace {
@@ -36,14 +37,8 @@ std::optional<std::string> SenzaEscape(std::string_view valore) {
       continue;
     }
     if (i + 2 >= valore.size()) return std::nullopt;
-    const auto cifra = [](char c) -> int {
-      if (c >= '0' && c <= '9') return c - '0';
-      if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-      if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-      return -1;
-    };
-    const int alta = cifra(valore[i + 1]);
-    const int bassa = cifra(valore[i + 2]);
+    const int alta = platform::ValoreCifraEsadecimale(valore[i + 1]);
+    const int bassa = platform::ValoreCifraEsadecimale(valore[i + 2]);
     if (alta < 0 || bassa < 0) return std::nullopt;
     testo += static_cast<char>(alta * 16 + bassa);
     i += 2;
