@@ -119,6 +119,21 @@ QIcon IconaProgramma() {
   return icona;
 }
 
+// Takes `parte` out of `riga`, free for another: a layout takes only one
+// that has no parent.
+void Stacca(QBoxLayout* riga, QLayout* parte) {
+  riga->removeItem(parte);
+  parte->setParent(nullptr);
+}
+
+// A row holding `parte` at its right.
+QHBoxLayout* RigaADestra(QLayout* parte) {
+  auto* riga = new QHBoxLayout;
+  riga->addStretch(1);
+  riga->addLayout(parte);
+  return riga;
+}
+
 }  // namespace
 
 frmTervan::frmTervan()
@@ -326,28 +341,20 @@ void frmTervan::AdattaAlloSchermo() {
   // a large scale factor) the date of the last update goes to a line of
   // its own below, still at the right, rather than past the screen's edge.
   if (dataUltimo_->parent() == rigaImpostazioni_ && troppoLarga()) {
-    rigaImpostazioni_->removeItem(dataUltimo_);
-    dataUltimo_->setParent(nullptr);  // a layout takes only one without a parent
-    rigaData_ = new QHBoxLayout;
-    rigaData_->addStretch(1);
-    rigaData_->addLayout(dataUltimo_);
+    Stacca(rigaImpostazioni_, dataUltimo_);
+    rigaData_ = RigaADestra(dataUltimo_);
     finestra->insertLayout(finestra->indexOf(rigaImpostazioni_) + 1, rigaData_);
   }
   // Still too wide (a larger font): the buttons that hide or end the
   // program go below the function keys, at the right, rather than out of
   // reach past the screen's edge...
   if (chiusura_->parent() == rigaPulsanti_ && troppoLarga()) {
-    rigaPulsanti_->removeItem(chiusura_);
-    chiusura_->setParent(nullptr);
-    auto* riga = new QHBoxLayout;
-    riga->addStretch(1);
-    riga->addLayout(chiusura_);
-    barraPulsanti_->addLayout(riga);
+    Stacca(rigaPulsanti_, chiusura_);
+    barraPulsanti_->addLayout(RigaADestra(chiusura_));
   }
   // ...and the interval goes to the start of the date's line.
   if (rigaData_ != nullptr && intervallo_->parent() == rigaImpostazioni_ && troppoLarga()) {
-    rigaImpostazioni_->removeItem(intervallo_);
-    intervallo_->setParent(nullptr);
+    Stacca(rigaImpostazioni_, intervallo_);
     rigaData_->insertLayout(0, intervallo_);
   }
   // A window larger than the screen would show without its buttons.
