@@ -372,6 +372,20 @@ TEST(ModalitaLive, MarkerFileOrExactlyLiveOnTheCommandLine) {
   platform::ImpostaCartellaProgramma(std::nullopt);
 }
 
+// A fake machine with the three programs installed for ROSSI, the reference
+// service serving `catalogo`, and Tervan in the machine's program folder.
+struct MacchinaConServizio {
+  explicit MacchinaConServizio(const std::string& catalogo) : servizio(catalogo) {
+    macchina.Imposta("ORVANE_UPDATE_SERVER", servizio.Server());
+    macchina.Imposta("ORVANE_WEB_SITE", "http://127.0.0.1:9");
+    dati = orvane::test::InstallaProgrammi("ROSSI");
+  }
+  MacchinaFinta macchina;
+  orvane::test::ServizioFiglio servizio;
+  orvane::test::CartelleDati dati;
+  orvane::test::TervanFiglio tervan{macchina.Percorso() / "programma"};
+};
+
 // A log-on run where the machine gets in the way: libcurl or libzip cannot
 // be loaded (a file that is no library stands first on the library path),
 // or the package outgrows the file size limit (ulimit -f). The run logs
@@ -397,13 +411,8 @@ TEST(AmbienteGuasto, TheRunAtLogOnLogsTheFailureAndPlacesNothing) {
   };
   for (const Caso& caso : casi) {
     SCOPED_TRACE(caso.atteso);
-    MacchinaFinta macchina;
-    orvane::test::ServizioFiglio servizio(caso.catalogo);
-    macchina.Imposta("ORVANE_UPDATE_SERVER", servizio.Server());
-    macchina.Imposta("ORVANE_WEB_SITE", "http://127.0.0.1:9");
-    const orvane::test::CartelleDati dati = orvane::test::InstallaProgrammi("ROSSI");
-    orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
-    const fs::path guaste = macchina.Percorso() / "librerie";
+    MacchinaConServizio m(caso.catalogo);
+    const fs::path guaste = m.macchina.Percorso() / "librerie";
     if (!caso.libreria.empty()) ScriviFile(guaste / caso.libreria, "non è una libreria");
 
     // The limit is inherited by the child alone.
@@ -412,20 +421,17 @@ TEST(AmbienteGuasto, TheRunAtLogOnLogsTheFailureAndPlacesNothing) {
     rlimit limite = prima;
     limite.rlim_cur = std::min(caso.limiteFile, prima.rlim_max);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limite), 0);
-    auto avvio = tervan.Avvia({"VERIFICA"}, {{"LD_LIBRARY_PATH", guaste.string()},
-                                             {"TERVAN_INTERVALLO_RICERCA_MS", "200"}});
+    auto avvio = m.tervan.Avvia({"VERIFICA"}, {{"LD_LIBRARY_PATH", guaste.string()},
+                                               {"TERVAN_INTERVALLO_RICERCA_MS", "200"}});
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &prima), 0);
-    const fs::path log = tervan.Cartella() / "Tarvik.Log";
-    for (auto fine = std::chrono::steady_clock::now() + kAttesaMassima;
-         orvane::test::LeggiFile(log).find(caso.atteso) == std::string::npos &&
-         avvio->InEsecuzione() && std::chrono::steady_clock::now() < fine;)
-      std::this_thread::sleep_for(50ms);
+    const fs::path log = m.tervan.Cartella() / "Tarvik.Log";
+    (void)orvane::test::AttendiRiga(*avvio, log, caso.atteso, kAttesaMassima);
     EXPECT_THAT(orvane::test::LeggiFile(log), ::testing::HasSubstr(caso.atteso))
-        << tervan.Errori(1);
-    EXPECT_EQ(avvio->Termina(SIGTERM), 0) << tervan.Errori(1);
-    for (const fs::path& cartella : {dati.tarvik, dati.morlen, dati.selvor})
+        << m.tervan.Errori(1);
+    EXPECT_EQ(avvio->Termina(SIGTERM), 0) << m.tervan.Errori(1);
+    for (const fs::path& cartella : {m.dati.tarvik, m.dati.morlen, m.dati.selvor})
       EXPECT_THAT(orvane::test::NomiInCartella(cartella / "Aggiornamenti"), ::testing::IsEmpty());
-    EXPECT_THAT(servizio.Registrati(), ::testing::IsEmpty());
+    EXPECT_THAT(m.servizio.Registrati(), ::testing::IsEmpty());
   }
 }
 
@@ -457,26 +463,21 @@ TEST(AmbienteGuasto, TheRunAtLogOnGoesOnWithoutThreadsOrWithAMuteSessionBus) {
     for (const auto& [variabile, valore] : ambiente)
       traccia += variabile + "=" + valore + " ";
     SCOPED_TRACE(traccia);
-    MacchinaFinta macchina;
-    orvane::test::ServizioFiglio servizio(orvane::test::kCatalogoProva);
-    macchina.Imposta("ORVANE_UPDATE_SERVER", servizio.Server());
-    macchina.Imposta("ORVANE_WEB_SITE", "http://127.0.0.1:9");
-    const orvane::test::CartelleDati dati = orvane::test::InstallaProgrammi("ROSSI");
-    orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
+    MacchinaConServizio m(orvane::test::kCatalogoProva);
     auto variabili = ambiente;
     variabili["TERVAN_INTERVALLO_RICERCA_MS"] = "200";
-    auto avvio = tervan.Avvia({"VERIFICA"}, variabili);
+    auto avvio = m.tervan.Avvia({"VERIFICA"}, variabili);
     // The run's balloon, on standard error before it goes to the bus.
     const std::string fatto = "Download aggiornamento eseguito";
     for (auto fine = std::chrono::steady_clock::now() + kAttesaMassima;
-         tervan.Errori(1).find(fatto) == std::string::npos && avvio->InEsecuzione() &&
+         m.tervan.Errori(1).find(fatto) == std::string::npos && avvio->InEsecuzione() &&
          std::chrono::steady_clock::now() < fine;)
       std::this_thread::sleep_for(50ms);
-    EXPECT_THAT(tervan.Errori(1), HasSubstr(fatto));
-    EXPECT_THAT(servizio.Registrati(), ::testing::Not(::testing::IsEmpty()));
+    EXPECT_THAT(m.tervan.Errori(1), HasSubstr(fatto));
+    EXPECT_THAT(m.servizio.Registrati(), ::testing::Not(::testing::IsEmpty()));
     ASSERT_EQ(::kill(avvio->Pid(), SIGTERM), 0);
-    EXPECT_EQ(avvio->Attendi(kAttesaMassima), esito) << tervan.Errori(1);
-    EXPECT_THAT(orvane::test::NomiInCartella(dati.tarvik / "Aggiornamenti"),
+    EXPECT_EQ(avvio->Attendi(kAttesaMassima), esito) << m.tervan.Errori(1);
+    EXPECT_THAT(orvane::test::NomiInCartella(m.dati.tarvik / "Aggiornamenti"),
                 ::testing::Not(::testing::IsEmpty()));
   }
 }
