@@ -317,8 +317,18 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int to
   // Every name is checked before anything is fetched.
   const std::string nome =
       NomeLocale(elenco_.Testo(riga, Colonna::kTipo), elenco_.Testo(riga, Colonna::kData), codice);
-  const std::filesystem::path cartella =
-      platform::PercorsoLocale(elenco_.Testo(riga, Colonna::kCartellaDati) + "\\Aggiornamenti");
+  // A data folder named by a drive (C:\ORVANE\TARVIK) or by an absolute
+  // path holds its "Aggiornamenti" folder as an entry of its own. Any other
+  // (a relative path, a server's share such as \\SRV\DATI, nothing at all) would
+  // be taken from the folder Tervan happened to start in, where the program
+  // never looks: the package fails instead.
+  const std::string indicata = elenco_.Testo(riga, Colonna::kCartellaDati);
+  const std::filesystem::path datiLocali = platform::PercorsoLocale(indicata);
+  if (!datiLocali.is_absolute())
+    throw orvane::Errore(orvane::kFileNonTrovato, "Cartella dei dati non valida: \"" + indicata +
+                                                      "\" (attesa un'unità, come C:\\, o un "
+                                                      "percorso che inizia con /)");
+  const std::filesystem::path cartella = platform::VoceInCartella(datiLocali, "Aggiornamenti");
   // The data folder is the program's own and may be reached through a link
   // (Wine's drive links among them), but only through one its owner could
   // have made: another user's link in a shared folder on the way would send

@@ -50,8 +50,11 @@ class ScaricamentoTest : public ::testing::Test {
     banco_.finestra.show();
     banco_.ciclo.Command_F4_Click();  // lists 7 and 42, both marked
   }
+  // A cell's text, kept byte for byte as the list keeps one that is not UTF-8.
   void Cella(int riga, int colonna, const std::string& testo) {
-    banco_.grdAggior.item(riga - 1, colonna - 1)->setText(QString::fromStdString(testo));
+    QTableWidgetItem* cella = banco_.grdAggior.item(riga - 1, colonna - 1);
+    cella->setText(QString::fromStdString(testo));
+    cella->setData(ElencoAggiornamenti::kRuoloByte, QByteArray::fromStdString(testo));
   }
   // A download run after the maker's key file went: the key the program
   // kept still judges, so nothing passes unverified, is placed or recorded.
@@ -76,7 +79,10 @@ TEST_F(ScaricamentoTest, OneMarkedPackageLandsWithItsNameAndBytesAndOneRecordOfT
   orvane::test::MessaggiRegistrati messaggi;
   banco_.elenco.SegnaTutti("");
   Cella(3, Colonna::kEsegui, "Ok");
+  // A data folder may be named by its local path as well as by its drive.
+  Cella(3, Colonna::kCartellaDati, dati_.string());
   banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
+  EXPECT_THAT(Contenuto(dati_), ElementsAre("Aggiornamenti"));
   EXPECT_THAT(Contenuto(aggiornamenti_), ElementsAre("TARVIK-2008-03-05-14-30-00-C-42.zip"));
   EXPECT_EQ(LeggiFile(aggiornamenti_ / "TARVIK-2008-03-05-14-30-00-C-42.zip"),
             LeggiFile(servizio_.FilePacchetto("Aggiornamento00042.zip")));
@@ -198,7 +204,9 @@ TEST_F(ScaricamentoTest, ABadCellFailsItsPackageStopsTheRunAndWritesNothingAnywh
       {Colonna::kCodice, "4x2"},
       {Colonna::kCartellaDati, R"(C:\ORVANE\TARVIK\MANCA)"},
       {Colonna::kCartellaDati, R"(C:\FILE)"},
-      {Colonna::kCartellaDati, R"(C:\SOLA\LETTURA)"}};
+      {Colonna::kCartellaDati, R"(C:\SOLA\LETTURA)"},
+      // Taken from the working folder, this would be the data folder itself.
+      {Colonna::kCartellaDati, fs::relative(dati_, fs::current_path()).string()}};
   for (const auto& [colonna, testo] : casi) {
     SCOPED_TRACE(testo);
     const std::size_t log = orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log());
@@ -217,7 +225,7 @@ TEST_F(ScaricamentoTest, ABadCellFailsItsPackageStopsTheRunAndWritesNothingAnywh
               "Download aggiornamento 1 di 2 - Motore comune in corso...");
     EXPECT_FALSE(banco_.vbalProg.isVisible());
   }
-  EXPECT_EQ(messaggi.Messaggi().size(), 4U);  // "Nessun aggiornamento scaricato" each time
+  EXPECT_EQ(messaggi.Messaggi().size(), 5U);  // "Nessun aggiornamento scaricato" each time
 }
 
 // Three TARVIK packages for ROSSI, the second of 24 MB that do not compress.
