@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "platform/Descrittore.h"
+#include "platform/Percorsi.h"
 
 namespace platform {
 namespace {
@@ -49,6 +51,13 @@ std::optional<int> AttendiFine(pid_t pid, std::chrono::milliseconds attesa) {
   return std::nullopt;
 }
 
+// The user's home folder when it is one, else the root.
+std::string CartellaDiAvvio() {
+  std::error_code ec;
+  const std::filesystem::path casa = CartellaHome();
+  return std::filesystem::is_directory(casa, ec) ? casa.string() : "/";
+}
+
 }  // namespace
 
 void ImpostaPortaBrowser(PortaBrowser porta) {
@@ -69,9 +78,16 @@ bool ApriConXdgOpen(const std::string& url, std::chrono::milliseconds attesa) {
   std::string programma = "xdg-open";
   std::string indirizzo = url;
   std::vector<char*> argv{programma.data(), indirizzo.data(), nullptr};
+  // The browser may outlive this process by far: it gets none of its
+  // descriptors beyond the standard three (a library's socket, say, that is
+  // not closed on exec), and starts in the user's home folder, not in one
+  // this process happened to start in, which it would keep from unmounting.
+  const std::string cartella = CartellaDiAvvio();
   posix_spawn_file_actions_t azioni;
   posix_spawn_file_actions_init(&azioni);
   posix_spawn_file_actions_addopen(&azioni, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addclosefrom_np(&azioni, 3);
+  posix_spawn_file_actions_addchdir_np(&azioni, cartella.c_str());
   // The browser starts with the signals' default actions and none blocked,
   // whatever this process ignores for itself (the file size limit's signal).
   posix_spawnattr_t attributi;

@@ -1,7 +1,6 @@
 #include "updater/PorteQt.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -9,8 +8,8 @@
 #include <QString>
 #include <QThread>
 #include <QTranslator>
-#include <QUrl>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 
@@ -107,9 +106,12 @@ void InstallaPorteQt() {
   // this window too, and its waits keep this window alive.
   quomaro::ImpostaPortaMessaggi(MostraMessaggio);
   quomaro::ImpostaPompaMessaggi(pompa);
-  // Pages open through the desktop's own handler, without blocking the window.
+  // Pages open through the desktop's own handler, without blocking the window
+  // (its end is not awaited). Not through Qt's launcher: the browser would
+  // inherit the signal Tervan ignores and every descriptor libraries leave
+  // open on exec, and keep them for as long as it runs.
   platform::ImpostaPortaBrowser([](const std::string& indirizzo) {
-    return QDesktopServices::openUrl(QUrl(QString::fromStdString(indirizzo)));
+    return platform::ApriConXdgOpen(indirizzo, std::chrono::milliseconds(0));
   });
 }
 

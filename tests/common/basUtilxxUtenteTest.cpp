@@ -1,5 +1,7 @@
 #include <gmock/gmock.h>
 
+#include <fcntl.h>
+
 #include <csignal>
 
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include "common/Errore.h"
 #include "common/basUtilxx.h"
 #include "platform/Browser.h"
+#include "platform/Descrittore.h"
 #include "platform/Registro.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
@@ -19,6 +22,7 @@ namespace orvane {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 using test::LeggiFile;
 using test::MacchinaFinta;
@@ -65,12 +69,17 @@ TEST(GetSettingTest, ReadsTheSettingsDiscoveryUsesWithTheirDefaults) {
 // The address goes to a launcher on PATH, which records its arguments, as
 // one argument without a shell, or to the host's launcher when it has one;
 // a launcher that fails or is missing shows the warning. The launcher does
-// not inherit the file size limit's signal ignored, as Tervan has it.
+// not inherit the file size limit's signal ignored, as Tervan has it, nor a
+// descriptor left open on exec, and starts in the home folder.
 TEST(BrowserUrlTest, AddressGoesToTheLauncherAsOneArgumentAndAFailureShowsTheWarning) {
   MacchinaFinta macchina;
   const auto xfszPrima = std::signal(SIGXFSZ, SIG_IGN);
   const test::CartellaTemporanea bin;
+  const test::CartellaTemporanea casa;
   macchina.Imposta("PATH", bin.Percorso().string());
+  macchina.Imposta("HOME", casa.Percorso().string());
+  ScriviFile(bin / "trattenuto", "");
+  const platform::Descrittore trattenuto(::open((bin / "trattenuto").c_str(), O_RDONLY));
   const std::string ostile = "http://127.0.0.1:8080/storico.php?id=A1&x='$(rm -rf x)' ;\"q\"";
   struct Caso {
     std::optional<int> esito;  // the launcher's exit code, none when missing
@@ -86,8 +95,9 @@ TEST(BrowserUrlTest, AddressGoesToTheLauncherAsOneArgumentAndAFailureShowsTheWar
       ScriviFile(bin / "xdg-open",
                  "#!/bin/sh\nprintf '%s|' \"$@\" > '" + (bin / "argomenti").string() +
                      "'\nwhile read k v; do [ \"$k\" = SigIgn: ] && echo $v > '" +
-                     (bin / "ignorati").string() + "'; done < /proc/$$/status\nexit " +
-                     std::to_string(*c.esito) + "\n");
+                     (bin / "ignorati").string() +
+                     "'; done < /proc/$$/status\n/bin/ls -l /proc/$$/fd/ " + "/proc/$$/cwd > '" +
+                     (bin / "ereditati").string() + "'\nexit " + std::to_string(*c.esito) + "\n");
       std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
     }
     std::vector<std::string> aperti;
@@ -104,6 +114,9 @@ TEST(BrowserUrlTest, AddressGoesToTheLauncherAsOneArgumentAndAFailureShowsTheWar
     if (!c.argomenti.empty()) {
       const unsigned long long ignorati = std::stoull(LeggiFile(bin / "ignorati"), nullptr, 16);
       EXPECT_EQ(ignorati >> (SIGXFSZ - 1) & 1U, 0U);
+      const std::string ereditati = LeggiFile(bin / "ereditati");
+      EXPECT_THAT(ereditati, Not(HasSubstr("trattenuto")));
+      EXPECT_THAT(ereditati, HasSubstr("-> " + casa.Percorso().string() + "\n"));
     }
     EXPECT_EQ(aperti, c.portaOspite ? std::vector{ostile} : std::vector<std::string>{});
     ASSERT_EQ(messaggi.Messaggi().size(), c.avviso ? 1U : 0U);

@@ -1,6 +1,7 @@
 // Tervan's window: keys and mouse, the tray and its balloons, how the program
 // ends; then the whole window against the reference service.
 #include <gmock/gmock.h>
+#include <sys/stat.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -15,7 +16,9 @@
 #include <QTimer>
 #include <QTranslator>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -31,6 +34,7 @@
 #include "quomaro/Host.h"
 #include "quomaro/Recordset.h"
 #include "tests/support/BusNotifiche.h"
+#include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/MessaggiRegistrati.h"
 #include "tests/support/SchermoX.h"
@@ -252,6 +256,32 @@ TEST_F(FinestraTest, MessageBoxesAndQtsOwnTextsSpeakItalianWhateverTheLocale) {
     QCoreApplication::removeTranslator(t);
     delete t;
   }
+}
+
+// The history page opens through the launcher that resets what Tervan set
+// for itself (the signal it ignores; its descriptors, as BrowserUrlTest
+// checks), without waiting for it.
+TEST_F(FinestraTest, TheHistoryPageOpensThroughALauncherThatInheritsNothingOfTervans) {
+  InstallaPorteQt();
+  const orvane::test::CartellaTemporanea bin;
+  macchina_.Imposta("PATH", bin.Percorso().string());
+  orvane::test::ScriviFile(bin / "xdg-open",
+                           "#!/bin/sh\n{ echo \"$1\"; while read k v; do [ \"$k\" = SigIgn: ] && "
+                           "echo $v; done < /proc/$$/status; } > '" +
+                               (bin / "rapporto").string() + "'\n");
+  fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+  ASSERT_EQ(::mkfifo((bin / "rapporto").c_str(), 0600), 0);
+  const auto xfszPrima = std::signal(SIGXFSZ, SIG_IGN);
+  const bool aperta = platform::ApriNelBrowser("http://127.0.0.1:9/cronologia.aspx?session=A1");
+  std::signal(SIGXFSZ, xfszPrima);
+  ASSERT_TRUE(aperta);
+  // The launcher's report, read to its end as it writes it.
+  std::ifstream rapporto(bin / "rapporto");
+  std::string indirizzo;
+  unsigned long long ignorati = 0;
+  rapporto >> indirizzo >> std::hex >> ignorati;
+  EXPECT_EQ(indirizzo, "http://127.0.0.1:9/cronologia.aspx?session=A1");
+  EXPECT_EQ(ignorati >> (SIGXFSZ - 1) & 1U, 0U);
 }
 
 // At the session's end nobody answers a message box: one a download run (Esc

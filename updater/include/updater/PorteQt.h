@@ -12,7 +12,7 @@ bool CaricaTraduzioneQt(QCoreApplication& applicazione);
 /// Installs the Qt implementations of the host ports, in Tervan and in
 /// Quomaro: message boxes as QMessageBox dialogs, and
 /// QCoreApplication::processEvents as the message pump that waiting
-/// routines run; and web pages opened through QDesktopServices.
+/// routines run; and web pages opened through xdg-open, without waiting.
 void InstallaPorteQt();
 
 }  // namespace tervan
