@@ -9,6 +9,7 @@
 // first time a request needs it; every call into libcurl goes through it.
 
 #include <curl/curl.h>
+#include <sys/socket.h>
 
 #include <memory>
 #include <string>
@@ -117,6 +118,19 @@ inline void NonAttendereRisoluzione(CURL* h) {
 #else
   static_cast<void>(h);
 #endif
+}
+
+/// Opens every connection's socket closed on exec: a program the host starts
+/// (a browser, which may run for days) does not keep the host's connections
+/// to the service open.
+inline void SocketChiusiInExec(CURL* h) {
+  const curl_opensocket_callback apri = [](void* /*dati*/, curlsocktype /*scopo*/,
+                                           curl_sockaddr* indirizzo) -> curl_socket_t {
+    const int fd =
+        ::socket(indirizzo->family, indirizzo->socktype | SOCK_CLOEXEC, indirizzo->protocol);
+    return fd < 0 ? CURL_SOCKET_BAD : fd;
+  };
+  Imposta(h, CURLOPT_OPENSOCKETFUNCTION, apri);
 }
 
 }  // namespace quomaro::curl

@@ -227,6 +227,7 @@ void RichiestaHttp::send(const std::string& corpo) {
   curl::Imposta(h, CURLOPT_POSTREDIR, static_cast<long>(CURL_REDIR_POST_ALL));
   curl::Imposta(h, CURLOPT_NOSIGNAL, 1L);
   curl::NonAttendereRisoluzione(h);
+  curl::SocketChiusiInExec(h);
   curl::Imposta(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl::Imposta(h, CURLOPT_ERRORBUFFER, s.bufferErrore.data());
   curl::Imposta(h, CURLOPT_HTTPHEADER, s.intestazioni.get());

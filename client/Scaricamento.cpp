@@ -307,6 +307,7 @@ EsitoScaricamento Scaricamento::Esegui(const std::string& url,
   curl::Imposta(h, CURLOPT_MAXREDIRS, kRedirezioniMassime);
   curl::Imposta(h, CURLOPT_NOSIGNAL, 1L);
   curl::NonAttendereRisoluzione(h);
+  curl::SocketChiusiInExec(h);
   curl::Imposta(h, CURLOPT_ERRORBUFFER, errore.data());
   curl::Imposta(h, CURLOPT_BUFFERSIZE, kBufferRicezione);
   // A server that drops the connection attempt must not hold the caller's

@@ -1,8 +1,14 @@
 #include "quomaro/Scaricamento.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
+#include <sys/socket.h>
 
+#include <atomic>
+#include <cstring>
+#include <filesystem>
 #include <optional>
+#include <string>
 
 #include "ProvaQuomaro.h"
 
@@ -65,6 +71,33 @@ TEST_F(ScaricamentoTest, ReportsStatusLengthsAndWhyTheTransferStopped) {
   EXPECT_EQ(assente.fine, FineScaricamento::Irraggiungibile);
   EXPECT_EQ(assente.stato, 0);
   EXPECT_THAT(assente.Descrizione(), HasSubstr("server non raggiungibile"));
+}
+
+// While a transfer runs its socket is closed on exec, so a program the host
+// starts meanwhile does not keep the connection to the service.
+TEST_F(ScaricamentoTest, TheConnectionsSocketIsClosedOnExec) {
+  std::atomic<int> chiuso = -1;
+  ServerGrezzo peer([&](int s) {
+    static_cast<void>(ServerGrezzo::LeggiRichiesta(s));
+    // The client's end is the socket of this process whose own address is
+    // the peer's address of the accepted one.
+    sockaddr_storage cliente{};
+    socklen_t n = sizeof cliente;
+    if (::getpeername(s, reinterpret_cast<sockaddr*>(&cliente), &n) == 0) {
+      for (const auto& voce : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::stoi(voce.path().filename().string());
+        sockaddr_storage proprio{};
+        socklen_t m = sizeof proprio;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&proprio), &m) == 0 && m == n &&
+            std::memcmp(&proprio, &cliente, n) == 0)
+          chiuso = (::fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0 ? 1 : 0;
+      }
+    }
+    ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    return true;
+  });
+  EXPECT_TRUE(Scaricamento().Scarica(peer.Url("/p.zip")).Riuscito());
+  EXPECT_EQ(chiuso, 1);
 }
 
 TEST_F(ScaricamentoTest, ABodyOfTheLimitArrivesAndOneByteMoreIsRefused) {
