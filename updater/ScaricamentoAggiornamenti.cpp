@@ -1,5 +1,6 @@
 #include "updater/ScaricamentoAggiornamenti.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -417,8 +418,26 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int to
     throw orvane::Errore(orvane::kErroreIO,
                          indirizzo + ": il pacchetto non è un archivio zip integro");
   if (stato_.SessioneFinita || quomaro::ProgrammaInChiusura()) throw SessioneTerminata{};
+  // The package goes where the program looks for it or nowhere: an
+  // "Aggiornamenti" (or data folder) moved away while the package arrived,
+  // and maybe replaced by another folder or a link, would get a package
+  // recorded as delivered that the program never finds. Checked before the
+  // rename and again after it, since flushing a large file takes time.
+  const auto alSuoPosto = [&] {
+    struct stat aperta {};
+    struct stat trovata {};
+    const platform::Descrittore cartellaDati = platform::ApriCartellaPrivata(dati, false);
+    if (::fstat(aggiornamenti.Fd(), &aperta) != 0 ||
+        ::fstatat(cartellaDati.Fd(), nomeCartella.c_str(), &trovata, AT_SYMLINK_NOFOLLOW) != 0 ||
+        aperta.st_dev != trovata.st_dev || aperta.st_ino != trovata.st_ino)
+      throw orvane::Errore(
+          orvane::kErroreAccessoPercorso,
+          cartella.string() + ": la cartella è stata spostata o sostituita durante il download");
+  };
+  alSuoPosto();
   file->Consegna();
   nuova.cartella.clear();
+  alSuoPosto();
 
   if (!stato_.ServizioCA)
     throw orvane::Errore(orvane::kOggettoNonImpostato, "Variabile oggetto non impostata");

@@ -339,5 +339,35 @@ TEST_F(ScaricamentoTervanOstile, APackageNameOrAFolderThatIsALinkIsNeverWrittenT
   EXPECT_EQ(orvane::test::RecordNelLog(MacchinaFinta::Log()), log + 2);
 }
 
+// "Aggiornamenti" moved aside while a package arrives, a link to another
+// folder put in its place: the package is neither placed nor recorded, in
+// the folder moved away or where the link leads.
+TEST_F(ScaricamentoTervanOstile, AFolderMovedAwayWhileAPackageArrivesGetsNothing) {
+  Prepara("TARVIK");
+  const fs::path spostata = dati_ / "Aggiornamenti.vecchi";
+  const fs::path altrove = banco_->macchina.Percorso() / "altrove";
+  fs::create_directory(altrove);
+  const std::string temporaneo = "." + Nome(kVittima) + ".";
+  const QObject contesto;
+  QObject::connect(&banco_->controlli.vbalProg, &QProgressBar::valueChanged, &contesto, [&] {
+    if (fs::exists(spostata)) return;
+    for (const auto& voce : fs::directory_iterator(aggiornamenti_)) {
+      if (!voce.path().filename().string().starts_with(temporaneo)) continue;
+      fs::rename(aggiornamenti_, spostata);
+      fs::create_directory_symlink(altrove, aggiornamenti_);
+      return;
+    }
+  });
+  const std::size_t log = orvane::test::RecordNelLog(MacchinaFinta::Log());
+  Servi({});
+  Scarica(Server().Url(""));
+  ASSERT_TRUE(fs::exists(spostata / Nome(1)));
+  EXPECT_FALSE(fs::exists(spostata / Nome(kVittima)));
+  EXPECT_THAT(Contenuto(altrove), ::testing::IsEmpty());
+  EXPECT_THAT(servizio_->CodiciRegistrati(), ElementsAreArray({"1"}));
+  EXPECT_EQ(orvane::test::RecordNelLog(MacchinaFinta::Log()), log + 1);
+  EXPECT_THAT(MacchinaFinta::Log(), HasSubstr("spostata o sostituita durante il download"));
+}
+
 }  // namespace
 }  // namespace orvane::test::ostile
