@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -704,6 +705,12 @@ void frmTervan::Command_F10_Click() {
 }
 
 void frmTervan::Command_Nas_Click() {
+  // A maximised or minimised window keeps its state; a window manager
+  // would place a plain one anew when it shows again.
+  if (isVisible() && !isMaximized() && !isMinimized()) {
+    corniceNascosta_ = frameGeometry();
+    bordoNascosta_ = geometry().topLeft() - frameGeometry().topLeft();
+  }
   hide();
   if (Check1_->isChecked()) {
     stato_.stato = StatoVassoio::Nascosto;
@@ -734,6 +741,19 @@ void frmTervan::NotifyIconCtrl1_MouseDown(int Button) {
     // Visible to the user: a minimised window comes back, and one under
     // other windows comes to the front.
     setWindowState(windowState() & ~Qt::WindowMinimized);
+    // Where the user left it, on the screen as it is now. The position
+    // is given to the window itself, so the window manager takes it as
+    // the program's own: Qt would take it for no move, as it still holds
+    // the old one, and the manager would place the window anew.
+    QWindow* finestra = windowHandle();
+    if (!isVisible() && corniceNascosta_ && finestra != nullptr) {
+      const QScreen* schermo = QGuiApplication::screenAt(corniceNascosta_->center());
+      if (schermo == nullptr) schermo = screen();
+      if (schermo != nullptr)
+        finestra->setPosition(PosizioneRitorno(*corniceNascosta_, schermo->availableGeometry()) +
+                              bordoNascosta_);
+    }
+    corniceNascosta_.reset();
     AdattaAlloSchermo();
     show();
     raise();
@@ -743,6 +763,14 @@ void frmTervan::NotifyIconCtrl1_MouseDown(int Button) {
   } else if (Button == 2) {
     mnuVestrum_.popup(QCursor::pos());
   }
+}
+
+QPoint frmTervan::PosizioneRitorno(const QRect& cornice, const QRect& area) {
+  const auto dentro = [](int inizio, int lato, int primo, int spazio) {
+    return std::max(primo, std::min(inizio, primo + spazio - lato));
+  };
+  return {dentro(cornice.x(), cornice.width(), area.x(), area.width()),
+          dentro(cornice.y(), cornice.height(), area.y(), area.height())};
 }
 
 bool frmTervan::MostraDaAltroAvvio() {

@@ -180,6 +180,21 @@ TEST_F(FinestraTest, TheWindowHasItsIconAndWidthAndTheTrayBringsItBackAndStopsTh
   EXPECT_FALSE(finestra_.tmrRicerca().isActive());
 }
 
+TEST(PosizioneRitornoTest, TheWindowComesBackWhereItWasMovedTheLeastToBeOnTheScreen) {
+  // The frame when hidden, the screen's free area now, where the frame goes.
+  const struct {
+    QRect cornice, area;
+    QPoint attesa;
+  } casi[] = {
+      {{1000, 400, 822, 539}, {0, 0, 1920, 1080}, {1000, 400}},  // still on the screen
+      {{1000, 400, 822, 539}, {0, 0, 1280, 1024}, {458, 400}},   // the screen shrank
+      {{-300, -50, 822, 539}, {0, 24, 1024, 744}, {0, 24}},      // past the top left
+      {{100, 100, 822, 539}, {1920, 0, 800, 500}, {1920, 0}},    // larger than the screen
+  };
+  for (const auto& c : casi)
+    EXPECT_EQ(frmTervan::PosizioneRitorno(c.cornice, c.area), c.attesa) << c.cornice.x();
+}
+
 TEST_F(FinestraTest, HiddenInTheTrayTheProgramOutlivesAMessageBoxAndEndsOnlyThroughEsci) {
   InstallaPorteQt();
   finestra_.hide();

@@ -7,8 +7,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPoint>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRect>
 #include <QSocketNotifier>
 #include <QTableWidget>
 #include <QTimer>
@@ -108,6 +110,11 @@ class frmTervan : public QWidget {
   [[nodiscard]] NotifyIconCtrl& Tray() noexcept { return NotifyIconCtrl1_; }
   [[nodiscard]] QTimer& tmrRicerca() noexcept { return tmrRicerca_; }
   [[nodiscard]] QMenu& mnuVestrum() noexcept { return mnuVestrum_; }
+
+  /// Where a window whose frame was `cornice` when hidden comes back: moved
+  /// the least that puts it within `area`, its top-left corner in view when
+  /// it is larger.
+  [[nodiscard]] static QPoint PosizioneRitorno(const QRect& cornice, const QRect& area);
 
  public slots:
   void Command_F1_Click();
@@ -214,6 +221,9 @@ class frmTervan : public QWidget {
   // it a second time when a control lets it through.
   const QEvent* eventoFiltrato_ = nullptr;
   bool caricamentoTerminato_ = false;
+  // The frame of the window when Nascondi hid it: where the tray brings it back.
+  std::optional<QRect> corniceNascosta_;
+  QPoint bordoNascosta_;  // from the frame's corner to the window's
   std::unique_ptr<QSocketNotifier> fineSessione_;
   QTimer chiusuraFineSessione_;
 };
