@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QVariant>
 #include <limits>
@@ -150,9 +151,14 @@ void xpVantelTab::SetFont(const QFont& valore) {
 
 void xpVantelTab::SetSelectedTab(std::int32_t valore) {
   selectedTab_ = valore;
+  // A handler may delete the control (a host that rebuilds its window when
+  // the tab changes): nothing of it is touched once it is gone.
+  const QPointer<xpVantelTab> vivo(this);
   emit TabPressed(previousTab_);
+  if (!vivo) return;
   previousTab_ = Integer(valore);
   Segna("SelectedTab");
+  if (!vivo) return;
   DrawTab();
 }
 

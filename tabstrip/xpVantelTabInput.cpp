@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QShortcutEvent>
 #include <QtDebug>
 #include <algorithm>
@@ -90,18 +91,20 @@ void Gestisci(const char* evento, Azione&& azione) {
 
 void xpVantelTab::mousePressEvent(QMouseEvent* evento) {
   const ValoriPuntatore v = Valori(*evento, false);
+  evento->accept();
+  // The handlers of the events raised here may delete the control.
+  const QPointer<xpVantelTab> vivo(this);
   Gestisci("pressione", [&] {
     // Every tab is tested, without stopping at the first hit; the tab
     // rectangles do not overlap.
-    for (std::int32_t i = 1; i <= numberOfTabs_; ++i) {
+    for (std::int32_t i = 1; vivo && i <= numberOfTabs_; ++i) {
       if (static_cast<std::size_t>(i) <= tabRects_.size() &&
           Dentro(tabRects_[static_cast<std::size_t>(i) - 1], v.x, v.y)) {
         SetSelectedTab(i);
       }
     }
   });
-  evento->accept();
-  emit MouseDown(v.Button, v.Shift, v.X, v.Y);
+  if (vivo) emit MouseDown(v.Button, v.Shift, v.X, v.Y);
 }
 
 void xpVantelTab::mouseReleaseEvent(QMouseEvent* evento) {
@@ -123,8 +126,10 @@ void xpVantelTab::mouseMoveEvent(QMouseEvent* evento) {
     return;
   }
   puntatoreDentro_ = true;
+  const QPointer<xpVantelTab> vivo(this);
   Gestisci("movimento", [&] {
     emit MouseIn(v.Button, v.Shift, v.X, v.Y);
+    if (!vivo) return;
     if (Dentro(bodyRect_, v.x, v.y)) {
       hotTab_ = 0;
       if (!bodyHover_) {
@@ -150,8 +155,10 @@ void xpVantelTab::mouseMoveEvent(QMouseEvent* evento) {
 
 void xpVantelTab::PuntatoreUscito(std::int16_t Button, std::int16_t Shift, float X, float Y) {
   puntatoreDentro_ = false;
+  const QPointer<xpVantelTab> vivo(this);
   Gestisci("uscita", [&] {
     emit MouseOut(Button, Shift, X, Y);
+    if (!vivo) return;
     hotTab_ = 0;
     DrawTab();
   });
@@ -192,10 +199,12 @@ void xpVantelTab::focusOutEvent(QFocusEvent* evento) {
 bool xpVantelTab::event(QEvent* evento) {
   if (evento->type() == QEvent::Leave) {
     if (puntatoreDentro_) {
+      const QPointer<xpVantelTab> vivo(this);
       const QPointF punto = mapFromGlobal(QPointF(QCursor::pos()));
       PuntatoreUscito(Pulsanti(QGuiApplication::mouseButtons()),
                       Modificatori(QGuiApplication::keyboardModifiers()),
                       static_cast<float>(punto.x()), static_cast<float>(punto.y()));
+      if (!vivo) return true;
     }
     return QWidget::event(evento);
   }

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QCursor>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWindow>
+#include <functional>
+#include <tuple>
+#include <vector>
 
 #include "ProvaSchede.h"
 
@@ -138,6 +142,43 @@ TEST(Puntatore, LeavesAClickRightAfterAJumpToTheWidgetUnderIt) {
   }
   EXPECT_EQ(cliccato.count(), 2);
   EXPECT_EQ(giu.count(), 0);
+}
+
+TEST(Ospite, DeletesTheControlFromItsEvents) {
+  // A host that rebuilds its window when the tab changes or the pointer
+  // moves deletes the control from the handler.
+  using Azione = std::function<void(xpVantelTab&)>;
+  // Only the press: its release would go to a control that is gone.
+  const Azione clic = [](xpVantelTab& t) {
+    Invia(t, QEvent::MouseButtonPress, Centro(t.TabRect(2)), Qt::LeftButton);
+  };
+  const Azione freccia = [](xpVantelTab& t) {
+    QKeyEvent tasto(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    QApplication::sendEvent(&t, &tasto);
+  };
+  const Azione sopra = [](xpVantelTab& t) { Invia(t, QEvent::MouseMove, Centro(t.TabRect(2))); };
+  const Azione esce = [](xpVantelTab& t) {
+    Invia(t, QEvent::MouseMove, Centro(t.TabRect(2)));
+    QEvent uscita(QEvent::Leave);
+    QApplication::sendEvent(&t, &uscita);
+  };
+  const auto eliminando = [](auto segnale) {
+    return [segnale](xpVantelTab* t) { QObject::connect(t, segnale, [t] { delete t; }); };
+  };
+  const std::vector<std::tuple<const char*, std::function<void(xpVantelTab*)>, Azione>> casi{
+      {"TabPressed, clic", eliminando(&xpVantelTab::TabPressed), clic},
+      {"TabPressed, freccia", eliminando(&xpVantelTab::TabPressed), freccia},
+      {"PropertyChanged, clic", eliminando(&xpVantelTab::PropertyChanged), clic},
+      {"MouseIn", eliminando(&xpVantelTab::MouseIn), sopra},
+      {"MouseOut", eliminando(&xpVantelTab::MouseOut), esce},
+  };
+  for (const auto& [nome, collega, azione] : casi) {
+    QPointer<xpVantelTab> tab = TreSchede().release();
+    collega(tab);
+    azione(*tab);
+    EXPECT_TRUE(tab.isNull()) << nome;
+    delete tab;
+  }
 }
 
 TEST(Tastiera, ArrowsStepWithoutWrappingAltSelectsByAccessKeyAndFocusRepaints) {

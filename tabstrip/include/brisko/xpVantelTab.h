@@ -152,6 +152,7 @@ class BRISKO_API xpVantelTab : public QWidget {
   [[nodiscard]] std::uint64_t PassiDisegno() const noexcept { return passiDisegno_; }
 
  signals:
+  // A handler of TabPressed or of a Mouse event may delete the control.
   /// The selection was assigned; `PreviousTab` is the tab assigned before.
   void TabPressed(std::int16_t PreviousTab);
   void MouseIn(std::int16_t Button, std::int16_t Shift, float X, float Y);
