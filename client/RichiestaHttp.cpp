@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "FineRichiesta.h"
 #include "ManiglieCurl.h"
 #include "common/Errore.h"
 #include "platform/TestoUtf8.h"
@@ -16,6 +17,9 @@ namespace {
 
 constexpr std::string_view kProtocolli = "http,https";
 constexpr long kRedirezioniMassime = 5;
+// How long a synchronous send waits on the sockets between two looks at
+// whether the program is ending.
+constexpr std::chrono::milliseconds kAttesaSincrona{200};
 
 // Only absolute http and https URLs: nothing else may be reached through the
 // service's address.
@@ -249,8 +253,15 @@ void RichiestaHttp::send(const std::string& corpo) {
   s.readyState = 2;
   s.Avanza();
   if (!s.asincrono) {
-    while (s.readyState != 4)
-      Attendi(std::chrono::milliseconds(1000));
+    while (s.readyState != 4) {
+      // Nobody else can give the request up while send() holds the thread.
+      if (FineRichiesta()) {
+        s.readyState = 4;
+        s.errore = "Richiesta abbandonata: il programma sta terminando";
+        return;
+      }
+      Attendi(kAttesaSincrona);
+    }
   }
 }
 

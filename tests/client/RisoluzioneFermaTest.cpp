@@ -16,6 +16,7 @@
 
 #include "ProvaQuomaro.h"
 #include "quomaro/Host.h"
+#include "quomaro/RichiestaHttp.h"
 #include "quomaro/Scaricamento.h"
 #include "quomaro/clsSOAP.h"
 
@@ -75,8 +76,8 @@ class RisoluzioneFermaTest : public ProvaQuomaro {
 };
 
 // The program ends (the session's end) while the server's name is being
-// looked up: the exchange or download gives up and its objects go without
-// waiting for the lookup to end.
+// looked up: the exchange, the download or a synchronous request gives up
+// and its objects go without waiting for the lookup to end.
 TEST_F(RisoluzioneFermaTest, TheProgramsEndIsNotHeldByALookupThatNeverEnds) {
   const std::string url = "http://" + std::string(kNomeFermo) + "/p";
   quomaro::ImpostaFineRichiesta([] { return RisoluzioneInAttesa(); });
@@ -90,6 +91,15 @@ TEST_F(RisoluzioneFermaTest, TheProgramsEndIsNotHeldByALookupThatNeverEnds) {
        }},
       {"scaricamento",
        [&] { EXPECT_EQ(Scaricamento().Scarica(url).fine, FineScaricamento::Abbandonato); }},
+      {"richiesta sincrona",
+       [&] {
+         RichiestaHttp richiesta;
+         richiesta.open("POST", url, false);
+         richiesta.send("");
+         EXPECT_EQ(richiesta.readyState(), 4);
+         EXPECT_EQ(richiesta.DescrizioneErrore(),
+                   "Richiesta abbandonata: il programma sta terminando");
+       }},
   };
   for (const auto& [nome, caso] : casi) {
     SCOPED_TRACE(nome);

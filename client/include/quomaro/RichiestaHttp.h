@@ -37,7 +37,9 @@ class QUOMARO_API RichiestaHttp {
   RichiestaHttp& operator=(RichiestaHttp&&) = delete;
 
   /// Prepares a request with `metodo` ("GET" or "POST") to `url`. With
-  /// `asincrono` false, send() returns only when the answer is complete.
+  /// `asincrono` false, send() returns only when the answer is complete, or
+  /// within a second of the host saying that the program is ending
+  /// (ImpostaFineRichiesta): the request then completes as failed.
   /// Opening again drops any request in progress. Ready state becomes 1.
   void open(const std::string& metodo, const std::string& url, bool asincrono);
 
