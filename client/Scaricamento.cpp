@@ -309,7 +309,11 @@ EsitoScaricamento Scaricamento::Esegui(const std::string& url,
   curl::NonAttendereRisoluzione(h);
   curl::SocketChiusiInExec(h);
   curl::Imposta(h, CURLOPT_ERRORBUFFER, errore.data());
-  curl::Imposta(h, CURLOPT_BUFFERSIZE, kBufferRicezione);
+  // The buffer's size is only a wish: libcurl keeps the buffer of a handle
+  // whose latest transfer failed before reaching a server (a refused
+  // scheme, a name that does not resolve) and refuses to resize it, and the
+  // transfer runs as well with the buffer it has.
+  static_cast<void>(curl::Libcurl().easy_setopt(h, CURLOPT_BUFFERSIZE, kBufferRicezione));
   // A server that drops the connection attempt must not hold the caller's
   // thread for minutes before the first byte.
   curl::Imposta(h, CURLOPT_CONNECTTIMEOUT, clsDownload::kSecondiSenzaDatiMassimi);

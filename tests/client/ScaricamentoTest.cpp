@@ -71,6 +71,16 @@ TEST_F(ScaricamentoTest, ReportsStatusLengthsAndWhyTheTransferStopped) {
   EXPECT_EQ(assente.fine, FineScaricamento::Irraggiungibile);
   EXPECT_EQ(assente.stato, 0);
   EXPECT_THAT(assente.Descrizione(), HasSubstr("server non raggiungibile"));
+
+  // Downloads that fail before reaching a server leave a kept connection
+  // fit for the next one.
+  ConnessioneScaricamento connessione;
+  const Scaricamento tramite(nullptr, {}, &connessione);
+  for (const std::string url : {"ftp://127.0.0.1/p.zip", "http://"}) {
+    EXPECT_EQ(tramite.Scarica(url).fine, FineScaricamento::Irraggiungibile) << url;
+  }
+  ServerGrezzo intero = Peer("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n", "nome");
+  EXPECT_EQ(tramite.Scarica(intero.Url("/p.zip")).corpo, "nome");
 }
 
 // While a transfer runs its socket is closed on exec, so a program the host
