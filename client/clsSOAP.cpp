@@ -105,7 +105,8 @@ long long SecondiTrascorsi(platform::Istante inizio, platform::Istante adesso) {
 std::string AttendiRisposta(RichiestaHttp& richiesta, platform::Istante inizio,
                             int secondiMassimi) {
   using std::chrono::steady_clock;
-  const auto limiteMonotono = steady_clock::now() + std::chrono::seconds(secondiMassimi + 1);
+  const auto limiteMonotono =
+      steady_clock::now() + std::chrono::seconds(secondiMassimi) + std::chrono::seconds(1);
   platform::Istante contato = inizio;
   platform::Istante letto = inizio;
   auto monotono = steady_clock::now();

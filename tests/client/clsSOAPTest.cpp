@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <limits>
 #include <tuple>
 #include <utility>
 
@@ -283,6 +284,9 @@ TEST_F(ClsSOAPTest, TimeoutStrikesAfterMoreThanThirtyClockSecondsAndTheRequestSt
   quomaro::ImpostaPompaMessaggi([&, saltato = false]() mutable {
     if (!std::exchange(saltato, true)) adesso += std::chrono::hours(1);
   });
+  EXPECT_EQ(Connessione(), "S");
+  // The longest limit an int holds waits too.
+  soap_.ImpostaSecondiAttesaMassima(std::numeric_limits<int>::max());
   EXPECT_EQ(Connessione(), "S");
 }
 
