@@ -1,5 +1,6 @@
 #include "quomaro/Host.h"
 
+#include <mutex>
 #include <utility>
 
 #include "FineRichiesta.h"
@@ -9,20 +10,25 @@
 namespace quomaro {
 namespace {
 
-std::function<bool()>& Finita() {
-  static std::function<bool()> finita;
-  return finita;
-}
+std::mutex g_mutexFinita;
+std::function<bool()> g_finita;
 
 }  // namespace
 
 bool FineRichiesta() {
-  const auto& finita = Finita();
+  // A copy: the function may replace or remove itself while it runs, and
+  // another thread may do so meanwhile.
+  std::function<bool()> finita;
+  {
+    const std::scoped_lock lock(g_mutexFinita);
+    finita = g_finita;
+  }
   return finita && finita();
 }
 
 void ImpostaFineRichiesta(std::function<bool()> finita) {
-  Finita() = std::move(finita);
+  const std::scoped_lock lock(g_mutexFinita);
+  g_finita = std::move(finita);
 }
 
 bool ProgrammaInChiusura() {

@@ -109,5 +109,16 @@ TEST_F(RisoluzioneFermaTest, TheProgramsEndIsNotHeldByALookupThatNeverEnds) {
   }
 }
 
+// A host's function that removes itself once it has said so.
+TEST_F(RisoluzioneFermaTest, TheHostsFunctionMayRemoveItself) {
+  const std::string motivo(64, 'x');
+  quomaro::ImpostaFineRichiesta([motivo] {
+    quomaro::ImpostaFineRichiesta({});
+    return motivo.size() == 64;
+  });
+  EXPECT_TRUE(quomaro::ProgrammaInChiusura());
+  EXPECT_FALSE(quomaro::ProgrammaInChiusura());
+}
+
 }  // namespace
 }  // namespace quomaro::test

@@ -26,7 +26,8 @@ QUOMARO_API void ImpostaPompaMessaggi(std::function<void()> pompa);
 /// How the library learns that the program is ending (the desktop session
 /// ends): while `finita` answers true, a wait for the service or a download
 /// is abandoned within a second and fails. An empty function removes it.
-/// It is called often, from the library's waits: it must be quick.
+/// It is called often, from the library's waits: it must be quick. It may
+/// be replaced or removed from any thread, also by itself.
 QUOMARO_API void ImpostaFineRichiesta(std::function<bool()> finita);
 
 /// Whether the host's function (ImpostaFineRichiesta) says now that the
