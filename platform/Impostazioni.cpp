@@ -222,8 +222,11 @@ bool IndirizzoValido(std::string_view valore) {
     return false;
   }
   if (resto.empty() || resto.front() == '/') return false;
+  // The programs append paths to it: behind a query or a fragment they
+  // would not be paths, and every request would go to the same page.
   for (const char c : resto) {
-    if (BiancoAscii(c) || static_cast<unsigned char>(c) < 0x20) return false;
+    if (BiancoAscii(c) || static_cast<unsigned char>(c) < 0x20 || c == '?' || c == '#')
+      return false;
   }
   return true;
 }

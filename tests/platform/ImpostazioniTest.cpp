@@ -31,6 +31,8 @@ TEST(Impostazioni, AMalformedLineIsOneErrorNamingTheFileAndTheLine) {
       {"sito = 10.0.0.5:8080\n", ", riga 1: indirizzo non valido per \"sito\""},
       {"server = http://\n", ", riga 1: indirizzo non valido"},
       {"server = http://a b:1\n", ", riga 1: indirizzo non valido"},
+      {"server = http://x:1/?a=1\n", ", riga 1: indirizzo non valido"},
+      {"sito = http://x:1#a\n", ", riga 1: indirizzo non valido"},
       {"wineprefix = wine\n", ", riga 1: cartella non valida per \"wineprefix\""},
       {"wineprefix = ~utente/wine\n", ", riga 1: cartella non valida"},
   };

@@ -36,7 +36,7 @@ class ErroreImpostazioni : public std::runtime_error {
 
 /// An address the settings take for "server" and "sito": "http://" or
 /// "https://" (in any case), then a host, with no blank or control
-/// character anywhere.
+/// character anywhere and no query or fragment ("?", "#").
 [[nodiscard]] bool IndirizzoValido(std::string_view valore);
 
 /// An address of that form, for the texts that ask for one.
