@@ -1,5 +1,6 @@
 #include "updater/ConnessioneArchivio.h"
 
+#include <algorithm>
 #include <exception>
 #include <limits>
 #include <system_error>
@@ -25,6 +26,38 @@ bool ParolaA(std::string_view testo, std::size_t& pos, std::string_view parola) 
   return true;
 }
 
+// What makes an opened store unusable whatever is done with it, "" when
+// nothing does: pages SQLite finds damaged, or no table at all (a file cut
+// to nothing reads as an empty database). A store another process holds is
+// not judged: the operations that follow wait for it and say so.
+std::string Danno(sqlite3* db) {
+  sqlite3_stmt* grezza = nullptr;
+  if (sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &grezza, nullptr) != SQLITE_OK)
+    return (sqlite3_errcode(db) & 0xFF) == SQLITE_CORRUPT
+               ? std::string("archivio danneggiato (") + sqlite3_errmsg(db) + ")"
+               : std::string();
+  const std::unique_ptr<sqlite3_stmt, FinalizzaIstruzione> controllo(grezza);
+  const int rc = sqlite3_step(controllo.get());
+  if ((rc & 0xFF) == SQLITE_CORRUPT || (rc & 0xFF) == SQLITE_NOTADB)
+    return std::string("archivio danneggiato (") + sqlite3_errmsg(db) + ")";
+  if (rc != SQLITE_ROW) return {};
+  const auto* esito = reinterpret_cast<const char*>(sqlite3_column_text(controllo.get(), 0));
+  if (esito == nullptr || std::string_view(esito) != "ok") {
+    // SQLite's report is one line per damaged page; the reason is one line.
+    std::string danno = esito != nullptr ? esito : "";
+    std::replace(danno.begin(), danno.end(), '\n', ' ');
+    return "archivio danneggiato (" + danno + ")";
+  }
+  sqlite3_stmt* tabelle = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_schema", -1, &tabelle, nullptr) !=
+      SQLITE_OK)
+    return {};
+  const std::unique_ptr<sqlite3_stmt, FinalizzaIstruzione> conta(tabelle);
+  if (sqlite3_step(conta.get()) == SQLITE_ROW && sqlite3_column_int64(conta.get(), 0) == 0)
+    return "archivio vuoto, senza la tabella AGGIOR";
+  return {};
+}
+
 }  // namespace
 
 std::string TraduciDialettoJet(std::string_view sql) {
@@ -40,6 +73,7 @@ std::string TraduciDialettoJet(std::string_view sql) {
 void ConnessioneArchivio::Apri(const std::filesystem::path& file) {
   Chiudi();
   motivo_.clear();
+  danneggiato_ = false;
   descrizione_ = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file.string();
   sqlite3* db = nullptr;
   int rc =
@@ -52,8 +86,16 @@ void ConnessioneArchivio::Apri(const std::filesystem::path& file) {
     // SQLite reads the file only at the first statement: read its schema
     // now, so that a file that is no database is found here.
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
-    if ((rc & 0xFF) != SQLITE_NOTADB) return;
+    if ((rc & 0xFF) != SQLITE_NOTADB) {
+      const std::string danno = Danno(db);
+      if (danno.empty()) return;
+      danneggiato_ = true;
+      motivo_ = "Impossibile aprire " + file.string() + ": " + danno;
+      db_.reset();
+      throw orvane::Errore(kErroreArchivio, motivo_);
+    }
   }
+  danneggiato_ = (rc & 0xFF) == SQLITE_NOTADB;
   // The reason stays with the connection: every later operation names it.
   const int sistema = db != nullptr ? sqlite3_system_errno(db) : 0;
   if ((rc & 0xFF) == SQLITE_CANTOPEN && sistema != 0) {
@@ -71,6 +113,7 @@ void ConnessioneArchivio::Apri(const std::filesystem::path& file) {
 void ConnessioneArchivio::NonAperta(std::string motivo) {
   Chiudi();
   motivo_ = std::move(motivo);
+  danneggiato_ = false;
 }
 
 void ConnessioneArchivio::AttesaBlocco(std::chrono::milliseconds attesa) {

@@ -1,6 +1,8 @@
 #include "updater/envAggior.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <system_error>
 
 #include "common/Errore.h"
@@ -9,23 +11,56 @@
 #include "platform/TestoUtf8.h"
 
 namespace tervan {
+namespace {
+
+// Sets the damaged `copia` aside, with its journal, under the name
+// "Tervan.mdb.danneggiato" (the one set aside before is replaced) and copies
+// the shipped store into its place again.
+void RifaiCopia(const std::string& motivo, const std::filesystem::path& origine,
+                const std::filesystem::path& copia) {
+  const std::filesystem::path parte = copia.string() + ".danneggiato";
+  for (const char* coda : {"", "-journal"}) {
+    if (std::rename((copia.string() + coda).c_str(), (parte.string() + coda).c_str()) != 0 &&
+        errno != ENOENT) {
+      throw std::system_error(errno, std::generic_category(),
+                              "impossibile mettere da parte " + copia.string() + coda);
+    }
+  }
+  platform::CopiaSeAssente(origine, copia);
+  std::fprintf(stderr, "Tervan: %s; messo da parte come %s e ricreato da %s\n", motivo.c_str(),
+               parte.c_str(), origine.c_str());
+}
+
+}  // namespace
 
 envAggior::envAggior(const std::filesystem::path& cartellaProgramma)
     : rsAGGIOR_(std::make_shared<RecordsetLocale>(RecordsetLocale::Tabella(conAggior_, "AGGIOR"))) {
   // A store that cannot be opened is reported by the first routine that uses it.
   orvane::Tacitamente([&] {
     std::filesystem::path file;
+    bool copia = false;
     try {
       file = platform::PreparaPostoFile(platform::FileSistema::Archivio, cartellaProgramma);
       // A user who may not write the program folder starts from a copy of
       // the empty store shipped there.
-      if (file.parent_path() != cartellaProgramma)
-        platform::CopiaSeAssente(cartellaProgramma / kNomeFile, file);
+      copia = file.parent_path() != cartellaProgramma;
+      if (copia) platform::CopiaSeAssente(cartellaProgramma / kNomeFile, file);
     } catch (const std::system_error& e) {
       conAggior_->NonAperta(std::string("Archivio locale non disponibile: ") + e.what());
       throw;
     }
-    conAggior_->Apri(file);
+    try {
+      conAggior_->Apri(file);
+    } catch (const orvane::Errore& e) {
+      // A damaged copy is set aside and made anew from the shipped store:
+      // the next discovery pass writes its programs again, and only their
+      // last checks and the chosen interval are lost, where keeping the
+      // damaged file would stop every check for good. The store in the
+      // program folder itself has no copy to come from.
+      if (!copia || !conAggior_->Danneggiato()) throw;
+      RifaiCopia(e.what(), cartellaProgramma / kNomeFile, file);
+      conAggior_->Apri(file);
+    }
   });
   orvane::Tacitamente([&] { AGGIOR(); });
 }

@@ -14,6 +14,7 @@
 #include "BancoFinestra.h"
 #include "common/Errore.h"
 #include "platform/Cartelle.h"
+#include "platform/Collocazione.h"
 #include "platform/Percorsi.h"
 #include "platform/TestoSql.h"
 #include "quomaro/Configurazione.h"
@@ -181,6 +182,12 @@ class BadStoreTest : public ::testing::Test {
     }
     return descrizione;
   }
+  // The shipped store with its second page (the table's) wiped out.
+  static std::string PaginaAZero() {
+    std::string testo = LeggiFile(ORVANE_TERVAN_MDB);
+    testo.replace(4096, 4096, std::string(4096, '\0'));
+    return testo;
+  }
   [[nodiscard]] std::string NonAperta(const std::string& motivo) const {
     return "Connessione all'archivio non aperta: Impossibile aprire " +
            (programma_ / "Tervan.mdb").string() + ": " + motivo;
@@ -192,11 +199,31 @@ TEST_F(BadStoreTest, MissingEmptyOrGarbageStoreFailsWithTheReasonAndIsNeitherCre
   EXPECT_EQ(Fallimento(), NonAperta("Impossibile trovare il file"));
   EXPECT_FALSE(std::filesystem::exists(programma_ / "Tervan.mdb"));
   for (const auto& [contenuto, motivo] :
-       {std::pair{std::string{}, std::string("no such table: aggior")},
-        std::pair{std::string(5000, '\x7f'), NonAperta("file is not a database")}}) {
+       {std::pair{std::string{}, NonAperta("archivio vuoto, senza la tabella AGGIOR")},
+        std::pair{std::string(5000, '\x7f'), NonAperta("file is not a database")},
+        std::pair{PaginaAZero(),
+                  NonAperta("archivio danneggiato (*** in database main *** Page 2")}}) {
     ScriviFile(programma_ / "Tervan.mdb", contenuto);
-    EXPECT_EQ(Fallimento(), motivo);
+    EXPECT_THAT(Fallimento(), ::testing::StartsWith(motivo));
     EXPECT_EQ(LeggiFile(programma_ / "Tervan.mdb"), contenuto);
+  }
+}
+
+// A user's damaged copy of the shipped store is set aside and copied anew.
+TEST_F(BadStoreTest, ADamagedCopyOfTheShippedStoreIsSetAsideAndCopiedAnew) {
+  std::filesystem::copy_file(ORVANE_TERVAN_MDB, programma_ / "Tervan.mdb");
+  ScriviFile(programma_ / platform::kSegnoInstallazioneSistema, "");
+  orvane::test::MacchinaFinta macchina;
+  macchina.Imposta("XDG_STATE_HOME", (macchina.Percorso() / "stato").string());
+  const auto copia = platform::PostoFile(platform::FileSistema::Archivio, programma_.Percorso());
+  ASSERT_NE(copia.parent_path(), programma_.Percorso());
+  for (const std::string& danno : {std::string{}, std::string(5000, '\x7f'), PaginaAZero()}) {
+    std::filesystem::create_directories(copia.parent_path());
+    ScriviFile(copia, danno);
+    envAggior store(programma_.Percorso());
+    EXPECT_EQ(Fallimento(store), "");
+    EXPECT_EQ(LeggiFile(copia.string() + ".danneggiato"), danno);
+    EXPECT_EQ(LeggiFile(copia), LeggiFile(programma_ / "Tervan.mdb"));
   }
 }
 

@@ -28,10 +28,13 @@ class ConnessioneArchivio {
 
   /// Opens the file read-write, without the create flag and never through
   /// a link. A missing or
-  /// unreadable file, or one that is no database, fails with the reason,
-  /// which every later operation repeats after "Connessione all'archivio
-  /// non aperta".
+  /// unreadable file, or one that is no database, has damaged pages or no
+  /// table at all, fails with the reason naming the file, which every later
+  /// operation repeats after "Connessione all'archivio non aperta".
   void Apri(const std::filesystem::path& file);
+  /// Whether the last Apri failed on the file's content (no database,
+  /// damaged, empty) rather than on reaching it or on another process.
+  [[nodiscard]] bool Danneggiato() const noexcept { return danneggiato_; }
   /// Leaves the connection closed for `motivo` (the store could not even be
   /// put in place), which every later operation names as Apri's would be.
   void NonAperta(std::string motivo);
@@ -69,6 +72,7 @@ class ConnessioneArchivio {
   std::unique_ptr<sqlite3, ChiudiDb> db_;
   std::string descrizione_;
   std::string motivo_;  // why the last Apri failed
+  bool danneggiato_ = false;
 };
 
 /// The statement as SQLite runs it: a leading "delete * from" (any case,
