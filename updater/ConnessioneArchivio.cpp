@@ -12,7 +12,7 @@ namespace tervan {
 namespace {
 
 // The number the data-access layer reports for a failure of the database
-// engine (unspecified error), with the engine's own message.
+// engine (unspecified error), with the reason Motivo gives.
 constexpr long kErroreArchivio = -2147467259;
 
 // How long an operation waits for another process that holds the store.
@@ -24,6 +24,43 @@ bool ParolaA(std::string_view testo, std::size_t& pos, std::string_view parola) 
   if (!platform::IniziaSenzaMaiuscoleAscii(testo.substr(pos), parola)) return false;
   pos += parola.size();
   return true;
+}
+
+// Why SQLite failed, as the box and the log give it: the system's own
+// reason when a file operation failed (a full disk, a file that cannot be
+// opened or read), the program's words for what the store is in, and
+// SQLite's own message only for a statement the program got wrong, which
+// only a developer reads.
+std::string Motivo(sqlite3* db, int codice) {
+  const int primario = codice & 0xFF;
+  const int sistema = db != nullptr ? sqlite3_system_errno(db) : 0;
+  if (sistema != 0 &&
+      (primario == SQLITE_CANTOPEN || primario == SQLITE_IOERR || primario == SQLITE_FULL)) {
+    return orvane::DescriviErrore(
+               std::make_exception_ptr(std::system_error(sistema, std::generic_category())))
+        .descrizione;
+  }
+  switch (primario) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return "Archivio in uso da un altro programma";
+    case SQLITE_READONLY:
+      return "Archivio di sola lettura";
+    case SQLITE_IOERR:
+      return "Errore di lettura o scrittura dell'archivio";
+    case SQLITE_CORRUPT:
+      return "Archivio danneggiato";
+    case SQLITE_FULL:
+      return "Disco pieno";
+    case SQLITE_CANTOPEN:
+      return "Impossibile aprire il file dell'archivio";
+    case SQLITE_NOTADB:
+      return "Il file non è un archivio";
+    case SQLITE_NOMEM:
+      return "Memoria esaurita";
+    default:
+      return db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(codice);
+  }
 }
 
 // What makes an opened store unusable whatever is done with it, "" when
@@ -97,15 +134,7 @@ void ConnessioneArchivio::Apri(const std::filesystem::path& file) {
   }
   danneggiato_ = (rc & 0xFF) == SQLITE_NOTADB;
   // The reason stays with the connection: every later operation names it.
-  const int sistema = db != nullptr ? sqlite3_system_errno(db) : 0;
-  if ((rc & 0xFF) == SQLITE_CANTOPEN && sistema != 0) {
-    motivo_ = orvane::DescriviErrore(
-                  std::make_exception_ptr(std::system_error(sistema, std::generic_category())))
-                  .descrizione;
-  } else {
-    motivo_ = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-  }
-  motivo_ = "Impossibile aprire " + file.string() + ": " + motivo_;
+  motivo_ = "Impossibile aprire " + file.string() + ": " + Motivo(db, rc);
   db_.reset();
   throw orvane::Errore(kErroreArchivio, motivo_);
 }
@@ -125,8 +154,7 @@ void ConnessioneArchivio::Chiudi() noexcept {
 }
 
 void ConnessioneArchivio::Fallisci(int codice) const {
-  const std::string messaggio = db_ ? sqlite3_errmsg(db_.get()) : sqlite3_errstr(codice);
-  throw orvane::Errore(kErroreArchivio, messaggio);
+  throw orvane::Errore(kErroreArchivio, Motivo(db_.get(), codice));
 }
 
 Istruzione ConnessioneArchivio::Prepara(std::string_view sql,

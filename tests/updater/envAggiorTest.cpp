@@ -111,12 +111,14 @@ TEST_F(StoreTest, SavingWhatTheRowHoldsWritesNothingAChangeOrAVanishedRowCountsA
   rs().Campo("userid", "CLIENTE1");
   EXPECT_THROW(rs().Update(), orvane::Errore);
 
-  // A store another process holds fails after the wait instead of hanging.
+  // A store another process holds fails after the wait instead of hanging,
+  // and says so in the words of the program.
   ConnessioneArchivio altro;
   altro.Apri(programma_ / "Tervan.mdb");
   altro.Execute("BEGIN IMMEDIATE");
   store_->conAggior().AttesaBlocco(std::chrono::milliseconds(50));
-  EXPECT_THROW(store_->conAggior().Execute(istruzioni::kCancellaTarvik), orvane::Errore);
+  EXPECT_THAT([&] { store_->conAggior().Execute(istruzioni::kCancellaTarvik); },
+              ::testing::ThrowsMessage<orvane::Errore>("Archivio in uso da un altro programma"));
   altro.Execute("ROLLBACK");
   EXPECT_NO_THROW(store_->conAggior().Execute(istruzioni::kCancellaTarvik));
 }
@@ -200,7 +202,7 @@ TEST_F(BadStoreTest, MissingEmptyOrGarbageStoreFailsWithTheReasonAndIsNeitherCre
   EXPECT_FALSE(std::filesystem::exists(programma_ / "Tervan.mdb"));
   for (const auto& [contenuto, motivo] :
        {std::pair{std::string{}, NonAperta("archivio vuoto, senza la tabella AGGIOR")},
-        std::pair{std::string(5000, '\x7f'), NonAperta("file is not a database")},
+        std::pair{std::string(5000, '\x7f'), NonAperta("Il file non è un archivio")},
         std::pair{PaginaAZero(),
                   NonAperta("archivio danneggiato (*** in database main *** Page 2")}}) {
     ScriviFile(programma_ / "Tervan.mdb", contenuto);
