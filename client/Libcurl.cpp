@@ -1,4 +1,8 @@
 #include "ManiglieCurl.h"
+
+#include <algorithm>
+#include <string_view>
+
 #include "common/Errore.h"
 #include "common/LibreriaDiSistema.h"
 
@@ -42,6 +46,26 @@ Funzioni Carica() {
 }
 
 }  // namespace
+
+std::string SenzaCredenziali(std::string testo) {
+  // Words as libcurl quotes addresses: between blanks or quotes.
+  constexpr std::string_view kSeparatori = " \t\r\n'\"<>`";
+  std::size_t inizio = 0;
+  while (inizio < testo.size()) {
+    std::size_t fine = std::min(testo.find_first_of(kSeparatori, inizio), testo.size());
+    const std::string_view parola(testo.data() + inizio, fine - inizio);
+    // The last "@" ends the credentials; a password may hold another.
+    const std::size_t chiocciola = parola.rfind('@');
+    const std::size_t schema = parola.find("://");
+    const std::size_t da = schema != std::string_view::npos && schema < chiocciola ? schema + 3 : 0;
+    if (chiocciola != std::string_view::npos && chiocciola > da) {
+      testo.replace(inizio + da, chiocciola - da, "***");
+      fine = fine - (chiocciola - da) + 3;
+    }
+    inizio = fine + 1;
+  }
+  return testo;
+}
 
 const Funzioni& Libcurl() {
   // A throwing initialiser leaves the static unset, so a later call tries again.

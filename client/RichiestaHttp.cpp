@@ -154,8 +154,8 @@ struct RichiestaHttp::Stato {
     if (troppoGrande) {
       errore = "Risposta del server troppo grande";
     } else {
-      const std::string dettaglio = bufferErrore[0] != '\0' ? std::string(bufferErrore.data())
-                                                            : curl::Libcurl().easy_strerror(esito);
+      const std::string dettaglio = curl::SenzaCredenziali(
+          bufferErrore[0] != '\0' ? bufferErrore.data() : curl::Libcurl().easy_strerror(esito));
       errore = "Errore di comunicazione con il server: " + dettaglio;
     }
   }
