@@ -249,6 +249,13 @@ std::string clsSOAP::InviaRichiestaPOST(const std::vector<std::string>& Parametr
     }
     linea = 80;
     if (http.getResponseHeader("Content-Type").find("text/xml") == std::string::npos) {
+      // An error status without the service's envelope is a page of whatever
+      // stands on the way (a proxy asking for credentials, a gateway): the
+      // caller reads no verdict in it, and the journal says what answered.
+      if (http.status() < 200 || http.status() > 299) {
+        std::fprintf(stderr, "Quomaro: %s %s: il server risponde HTTP %ld\n", funzione.c_str(),
+                     uri_.c_str(), http.status());
+      }
       return http.responseText();
     }
     linea = 90;

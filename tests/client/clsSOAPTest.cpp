@@ -175,6 +175,7 @@ TEST_F(ClsSOAPTest, AnswerIsTheFirstUnprefixedReturnOfAnXmlAnswerOrTheRawBody) {
            {200, "TEXT/XML", html, html},
            {200, "text/html", html, html},
            {500, "text/plain", "errore", "errore"},
+           {407, "text/html", html, html},
            {200, "text/xml", Risposta("<nessuno>S</nessuno>"), ""},
            {200, "text/xml", "questo non è XML", ""},
            {200, "text/xml", "", ""},
@@ -189,7 +190,14 @@ TEST_F(ClsSOAPTest, AnswerIsTheFirstUnprefixedReturnOfAnXmlAnswerOrTheRawBody) {
            {200, "text/xml", Risposta("<return> a  b </return>"), "a  b"},
        }) {
     Rispondi(stato, tipo, corpo);
+    ::testing::internal::CaptureStderr();
     EXPECT_EQ(Connessione(), atteso) << tipo << " " << corpo;
+    // An error status that is not the service's XML is named in the journal.
+    const bool pagina = (stato < 200 || stato > 299) && tipo.find("text/xml") == std::string::npos;
+    EXPECT_EQ(::testing::internal::GetCapturedStderr().find("HTTP " + std::to_string(stato)) !=
+                  std::string::npos,
+              pagina)
+        << stato << " " << tipo;
   }
   EXPECT_EQ(soap_.StatoRichiesta(), "");
   // The seven XML answers without a readable "return" element.
