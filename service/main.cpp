@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "OpzioniServizio.h"
+#include "platform/UscitaStandard.h"
 #include "service/ArchivioServizio.h"
 #include "service/CartellaDati.h"
 #include "service/CatalogoServizio.h"
@@ -26,9 +27,7 @@ extern "C" void SegnaleFermata(int) {
   richiestaFermata = true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Esegui(int argc, char** argv) {
   using namespace orvane::servizio;
   if (argc == 2 && std::string_view(argv[1]) == "--version") {
     std::cout << "orvane-service " ORVANE_VERSIONE "\n";
@@ -81,4 +80,13 @@ int main(int argc, char** argv) {
     std::cerr << "orvane-service: " << e.what() << std::endl;
     return 1;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  platform::RiapriDescrittoriStandard();
+  // Scripts read the port from standard output: an answer that did not
+  // reach it is a failure.
+  return platform::UscitaStandardScritta(Esegui(argc, argv), "orvane-service: ");
 }

@@ -26,6 +26,7 @@
 #include "platform/RigaDiComando.h"
 #include "platform/SegnaliFine.h"
 #include "platform/TestoUtf8.h"
+#include "platform/UscitaStandard.h"
 #include "quomaro/Configurazione.h"
 #include "quomaro/Host.h"
 #include "updater/BusSessione.h"
@@ -90,7 +91,7 @@ int Main(int argc, char** argv) {
   if (const auto esito =
           OpzioneTervan(std::vector<std::string>(argv + std::min(argc, 1), argv + argc), cartella,
                         std::cout, std::cerr))
-    return *esito;
+    return platform::UscitaStandardScritta(*esito, "Tervan: ");
 
   for (const std::string_view componente : kComponenti) {
     (void)RegServer((cartella / componente).string(), true);

@@ -23,6 +23,7 @@
 #include "platform/Messaggi.h"
 #include "platform/TestoSql.h"
 #include "platform/TestoUtf8.h"
+#include "platform/UscitaStandard.h"
 #include "quomaro/Configurazione.h"
 #include "quomaro/FirmaPacchetto.h"
 #include "quomaro/Host.h"
@@ -315,14 +316,18 @@ int Esegui(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::RiapriDescrittoriStandard();
   // A write past the file size limit (ulimit -f) fails with EFBIG and is
   // reported, rather than killing the tool with its temporary file left.
   (void)std::signal(SIGXFSZ, SIG_IGN);
   // The program's one failure boundary: whatever escapes a command is
-  // reported and ends the program with status 1.
+  // reported and ends the program with status 1, and so does a result that
+  // did not reach standard output.
+  int esito = kFallito;
   try {
-    return Esegui(std::vector<std::string>(argv + 1, argv + argc));
+    esito = Esegui(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& e) {
-    return Fallito(e.what());
+    esito = Fallito(e.what());
   }
+  return platform::UscitaStandardScritta(esito, "quomaro: ERRORE: ");
 }

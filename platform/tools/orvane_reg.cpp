@@ -27,6 +27,7 @@
 #include "platform/Registro.h"
 #include "platform/RegistroFormato.h"
 #include "platform/TestoUtf8.h"
+#include "platform/UscitaStandard.h"
 
 namespace {
 
@@ -502,13 +503,7 @@ int Export(const Argomenti& a) {
   return kRiuscito;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  // A write past the file size limit (ulimit -f) fails with EFBIG and is
-  // reported, rather than killing the tool with its temporary file left.
-  (void)std::signal(SIGXFSZ, SIG_IGN);
-  const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+int Esegui(const std::vector<std::string>& args) {
   if (args.empty()) return UsoErrato("manca il comando");
   const std::string comando = platform::MinuscoloAscii(args.front());
   const std::vector<std::string> resto(args.begin() + 1, args.end());
@@ -544,4 +539,17 @@ int main(int argc, char** argv) {
   if (comando == "add") return Add(a);
   if (comando == "delete") return Delete(a);
   return Export(a);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  platform::RiapriDescrittoriStandard();
+  // A write past the file size limit (ulimit -f) fails with EFBIG and is
+  // reported, rather than killing the tool with its temporary file left.
+  (void)std::signal(SIGXFSZ, SIG_IGN);
+  // A result that did not reach standard output is a failure, not a success.
+  return platform::UscitaStandardScritta(
+      Esegui(std::vector<std::string>(argv + std::min(argc, 1), argv + argc)),
+      "orvane-reg: ERRORE: ");
 }

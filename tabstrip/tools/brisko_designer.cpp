@@ -27,6 +27,7 @@
 #include "brisko/ErroreControllo.h"
 #include "brisko/PropertyBagIni.h"
 #include "brisko/xpVantelTab.h"
+#include "platform/UscitaStandard.h"
 
 namespace {
 
@@ -197,14 +198,15 @@ int Progetta(int argc, char** argv, const std::filesystem::path& stato) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::RiapriDescrittoriStandard();
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     std::cout << kUso;
-    return 0;
+    return platform::UscitaStandardScritta(0, "brisko-designer: ");
   }
   if (args.size() == 1 && args[0] == "--version") {
     std::cout << "brisko-designer " ORVANE_VERSIONE "\n";
-    return 0;
+    return platform::UscitaStandardScritta(0, "brisko-designer: ");
   }
   if (args.size() == 1 && !args[0].starts_with("--")) {
     return Progetta(argc, argv, std::filesystem::path(args[0]));

@@ -101,6 +101,15 @@ TEST_F(OrvaneRegTest, BadArgumentsAndFailuresSayWhyAndExitNonZero) {
                           (esportati / "tutto.reg").string()});
   EXPECT_EQ(limite.codice, 1) << limite.err;
   EXPECT_THAT(test::NomiInCartella(esportati.Percorso()), testing::IsEmpty());
+
+  // A result that never reached standard output (a full disk, an output
+  // closed by the caller) is a failure, said on standard error.
+  for (const std::string uscita : {">/dev/full", ">&-"}) {
+    const test::Esito perso =
+        test::Esegui("sh", {"-c", "exec \"$0\" export HKCU " + uscita, ORVANE_REG});
+    EXPECT_EQ(perso.codice, 1) << uscita;
+    EXPECT_THAT(perso.err, HasSubstr("impossibile scrivere sull'uscita standard")) << uscita;
+  }
 }
 
 // Which store and which Wine prefix the tool works on: a broken settings
