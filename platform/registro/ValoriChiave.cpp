@@ -1,5 +1,7 @@
 #include "ValoriChiave.h"
 
+#include <system_error>
+
 #include "CaricamentoRegistro.h"
 #include "RegistroAutostart.h"
 #include "RegistroFile.h"
@@ -82,17 +84,43 @@ class ValoriAutostart final : public ValoriChiave {
     const BloccoCartellaRegistro blocco(CartellaRegistro());
     if (const LSTATUS e = ChiaveEsistente(r, c); e != ERROR_SUCCESS) return e;
     // The command is the text up to the terminating zero.
-    ScriviVoceAutostart(CartellaAutostart(), nome, dati.substr(0, dati.find('\0')));
+    SegnalandoErrore(nome, c, "scrivere", [&] {
+      ScriviVoceAutostart(CartellaAutostart(), nome, dati.substr(0, dati.find('\0')));
+    });
     return ERROR_SUCCESS;
   }
   LSTATUS Cancella(const Riferimento& r, std::string_view nome, Contesto& c) const override {
     const BloccoCartellaRegistro blocco(CartellaRegistro());
     if (const LSTATUS e = ChiaveEsistente(r, c); e != ERROR_SUCCESS) return e;
-    return CancellaVoceAutostart(CartellaAutostart(), nome);
+    LSTATUS esito = ERROR_SUCCESS;
+    SegnalandoErrore(nome, c, "cancellare",
+                     [&] { esito = CancellaVoceAutostart(CartellaAutostart(), nome); });
+    return esito;
   }
   bool ChiaveCancellabile() const override { return false; }
 
  private:
+  // Runs a change of the entry of `nome`. A file system failure (a folder
+  // in the entry's place, a link to a file the user may not replace) is
+  // reported once, naming the entry, and then fails the operation: the
+  // program that asked would otherwise take the log-on start as set.
+  template <class Corpo>
+  static void SegnalandoErrore(std::string_view nome, Contesto& c, std::string_view azione,
+                               Corpo&& corpo) {
+    try {
+      corpo();
+    } catch (const std::system_error& e) {
+      const std::filesystem::path file = CartellaAutostart() / NomeFileAutostart(nome);
+      Segnala(c,
+              "autostart:" + file.string() + ":" + std::string(azione) + ":" +
+                  std::to_string(e.code().value()) + ":" + FirmaFileRegistro(file),
+              {file, 0,
+               "Impossibile " + std::string(azione) + " la voce di avvio automatico \"" +
+                   file.string() + "\": " + e.code().message(),
+               CodiceDaErrno(e.code().value())});
+      throw;
+    }
+  }
   // Whether the root can be read at all and the handle's key is still there.
   static LSTATUS ChiaveEsistente(const Riferimento& r, Contesto& c) {
     ChiaveAperta chiave;

@@ -181,6 +181,21 @@ TEST_F(AutostartTest, CommandIsQuotedForTheExecKeyAndAnEditedExecWins) {
   EXPECT_EQ(Leggi("Prova"), "\"/opt/Altra App/Tervan\" LIVE");
 }
 
+TEST_F(AutostartTest, AnEntryThatCannotBeWrittenFailsTheValueAndIsReportedByName) {
+  std::vector<std::string> segnalazioni;
+  ImpostaSegnalazioneRegistro(
+      [&](const SegnalazioneRegistro& s) { segnalazioni.push_back(s.descrizione); });
+  const auto file = macchina_.Autostart() / "Prova.desktop";
+  std::filesystem::create_directories(file);
+  const std::string dati = std::string("/opt/orvane/Tervan VERIFICA") + '\0';
+  const LSTATUS esito =
+      RegSetValueEx(run_, "Prova", REG_SZ, dati.data(), static_cast<std::uint32_t>(dati.size()));
+  ImpostaSegnalazioneRegistro({});
+  EXPECT_NE(esito, ERROR_SUCCESS);
+  EXPECT_THAT(segnalazioni, ::testing::ElementsAre(HasSubstr("\"" + file.string() + "\"")));
+  EXPECT_TRUE(std::filesystem::is_directory(file));
+}
+
 TEST_F(AutostartTest, OtherProgramsEntriesReadByNameButAreNeverListedNorDeleted) {
   const auto altrui = macchina_.Autostart() / "org.example.Sync.desktop";
   ScriviFile(altrui,
