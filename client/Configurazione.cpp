@@ -6,6 +6,7 @@
 
 #include "common/Errore.h"
 #include "platform/Impostazioni.h"
+#include "platform/TestoUtf8.h"
 
 namespace quomaro {
 namespace {
@@ -57,7 +58,8 @@ ConfigurazioneServizio LeggiConfigurazione() {
   // of every request failing as if the server never answered.
   for (const IndirizzoConfigurato* indirizzo : {&c.server, &c.sito}) {
     if (!platform::IndirizzoValido(indirizzo->valore)) {
-      c.errore = indirizzo->origine + ": indirizzo non valido: \"" + indirizzo->valore +
+      c.errore = indirizzo->origine + ": indirizzo non valido: \"" +
+                 platform::ControlliVisibili(indirizzo->valore) +
                  "\" (atteso schema, host e porta, per esempio " +
                  std::string(platform::kEsempioIndirizzo) + ")";
       c.server = {};

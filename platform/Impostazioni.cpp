@@ -257,6 +257,9 @@ ImpostazioniSito LeggiFileImpostazioni(const fs::path& file) {
     if (uguale == std::string_view::npos) Errore(file, numero, "attesa una riga chiave = valore");
     const std::string chiave = MinuscoloAscii(SenzaBianchiAiLati(testo.substr(0, uguale)));
     const std::string valore(SenzaBianchiAiLati(testo.substr(uguale + 1)));
+    // Messages show what the line holds with its control characters (a
+    // NUL, an escape, a line break) as \xHH: raw, they would cut the
+    // message short or act on the terminal and the log that show it.
     std::optional<ImpostazioneLetta>* posto = nullptr;
     if (chiave == "server") {
       posto = &letto.server;
@@ -266,7 +269,8 @@ ImpostazioniSito LeggiFileImpostazioni(const fs::path& file) {
       posto = &letto.wineprefix;
     } else {
       Errore(file, numero,
-             "chiave sconosciuta \"" + chiave + "\" (ammesse: server, sito, wineprefix)");
+             "chiave sconosciuta \"" + ControlliVisibili(chiave) +
+                 "\" (ammesse: server, sito, wineprefix)");
     }
     if (*posto) {
       Errore(file, numero,
@@ -276,12 +280,12 @@ ImpostazioniSito LeggiFileImpostazioni(const fs::path& file) {
     if (posto == &letto.wineprefix) {
       if (!CartellaValida(valore)) {
         Errore(file, numero,
-               "cartella non valida per \"wineprefix\": \"" + valore +
+               "cartella non valida per \"wineprefix\": \"" + ControlliVisibili(valore) +
                    "\" (attesa una cartella che inizia con / o con ~)");
       }
     } else if (!IndirizzoValido(valore)) {
       Errore(file, numero,
-             "indirizzo non valido per \"" + chiave + "\": \"" + valore +
+             "indirizzo non valido per \"" + chiave + "\": \"" + ControlliVisibili(valore) +
                  "\" (atteso schema, host e porta, per esempio " + std::string(kEsempioIndirizzo) +
                  ")");
     }

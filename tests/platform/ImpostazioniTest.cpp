@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "tests/support/MacchinaFinta.h"
 
@@ -20,8 +21,9 @@ using ::testing::HasSubstr;
 TEST(Impostazioni, AMalformedLineIsOneErrorNamingTheFileAndTheLine) {
   orvane::test::MacchinaFinta macchina;
   const fs::path file = macchina.Percorso() / "tervan.conf";
+  using namespace std::string_view_literals;
   const struct {
-    const char* testo;
+    std::string_view testo;
     const char* errore;
   } casi[] = {
       {"# ok\nserver http://x:1\n", ", riga 2: attesa una riga chiave = valore"},
@@ -35,6 +37,10 @@ TEST(Impostazioni, AMalformedLineIsOneErrorNamingTheFileAndTheLine) {
       {"sito = http://x:1#a\n", ", riga 1: indirizzo non valido"},
       {"wineprefix = wine\n", ", riga 1: cartella non valida per \"wineprefix\""},
       {"wineprefix = ~utente/wine\n", ", riga 1: cartella non valida"},
+      // Shown whole, a NUL or an escape as \xHH.
+      {"server = http://x:1\0y\n"sv,
+       ", riga 1: indirizzo non valido per \"server\": \"http://x:1\\x00y\" (atteso"},
+      {"si\x1bto = http://x:1\n", ", riga 1: chiave sconosciuta \"si\\x1bto\""},
   };
   for (const auto& caso : casi) {
     orvane::test::ScriviFile(file, caso.testo);
