@@ -4,9 +4,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -79,13 +82,32 @@ void ControllaTesto(const std::string& nome, const std::string& testo) {
 
 // --- The request copy -----------------------------------------------------
 
+// Failures of the copy already reported by this process.
+std::mutex g_mutexCopie;
+std::set<std::string> g_copieSegnalate;
+
 // Replaced whole: Tervan and the support tool may write it at once, and a
 // crash never leaves half a copy. It is written at every exchange, so it is
 // what a kill or a power cut most often catches: what such writers left is
-// removed first.
+// removed first. The entry itself is replaced, never written through: a
+// link in its place leaves what it leads to (another file of the user's)
+// as it was. A copy that cannot be written fails each of a check's dozens
+// of exchanges alike, so each failure is reported once, naming the file.
 void ScriviCopia(const std::filesystem::path& file, const std::string& testo) {
-  platform::RimuoviTemporaneiOrfani(file);
-  platform::ScriviFileAtomico(file, testo, 0644);
+  try {
+    const platform::Descrittore cartella = platform::ApriCartella(file.parent_path());
+    const std::string nome = file.filename().string();
+    platform::RimuoviTemporaneiOrfaniInCartella(cartella.Fd(), nome);
+    platform::ScriviFileAtomicoInCartella(cartella.Fd(), nome, testo, 0644);
+  } catch (...) {
+    const orvane::DescrizioneErrore d = orvane::DescriviErrore(std::current_exception());
+    {
+      const std::scoped_lock lock(g_mutexCopie);
+      if (!g_copieSegnalate.insert(file.string() + '\n' + d.descrizione).second) return;
+    }
+    throw orvane::Errore(d.numero, "Impossibile scrivere la copia della richiesta \"" +
+                                       file.string() + "\": " + d.descrizione);
+  }
 }
 
 // Whole clock seconds whose boundary was crossed between two instants.

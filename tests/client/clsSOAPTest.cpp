@@ -153,14 +153,28 @@ TEST_F(ClsSOAPTest, RequestThatCannotBeBuiltOrCopiedIsLoggedAndWhatCanBeBuiltIsP
   EXPECT_THAT(Log(),
               HasSubstr(" Modulo          : clsSOAP\r\n Routine         : CreaRichiestaSOAP\r\n"));
 
-  // A copy that cannot be saved is logged, but the request still goes out.
-  std::filesystem::create_directory(CartellaLibreria() / "SOAP.xml");
+  // A copy that cannot be saved is logged once, naming it, but every
+  // request still goes out.
+  const auto copia = CartellaLibreria() / "SOAP.xml";
+  std::filesystem::create_directory(copia);
   const std::size_t prima = Log().size();
+  EXPECT_EQ(Connessione(), "S");
   EXPECT_EQ(Connessione(), "S");
   EXPECT_THAT(UltimaRicevuta(), HasSubstr("<Utente>ROSSI</Utente>"));
   EXPECT_EQ(RecordNelLog(), 7);
+  EXPECT_THAT(Log().substr(prima), HasSubstr("\"" + copia.string() + "\""));
   EXPECT_THAT(Log().substr(prima),
               HasSubstr(" Routine         : CreaRichiestaSOAP\r\n Linea di codice : 80\r\n"));
+
+  // A link in its place is replaced: the file it led to keeps its bytes.
+  std::filesystem::remove(copia);
+  const auto altro = CartellaLibreria() / "altro.reg";
+  orvane::test::ScriviFile(altro, "dati");
+  std::filesystem::create_symlink(altro, copia);
+  EXPECT_EQ(Connessione(), "S");
+  EXPECT_EQ(orvane::test::LeggiFile(altro), "dati");
+  EXPECT_EQ(orvane::test::LeggiFile(copia), UltimaRicevuta());
+  std::filesystem::remove(altro);
 }
 
 TEST_F(ClsSOAPTest, AnswerIsTheFirstUnprefixedReturnOfAnXmlAnswerOrTheRawBody) {
