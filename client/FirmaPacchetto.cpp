@@ -9,6 +9,7 @@
 #include <string>
 #include <system_error>
 
+#include "common/Errore.h"
 #include "platform/Descrittore.h"
 #include "platform/FileAtomico.h"
 
@@ -30,7 +31,7 @@ std::optional<ChiavePubblica> LeggiFileChiave(const std::filesystem::path& file)
   const auto errore = [&file](const std::string& motivo) {
     return std::runtime_error("chiave pubblica " + file.string() + " inutilizzabile: " + motivo);
   };
-  if (ec) throw errore(ec.message());
+  if (ec) throw errore(orvane::TestoErroreDiSistema(std::system_error(ec)));
   // Opened without waiting (a FIFO would keep the reader for ever), through
   // no other user's link, and judged by what was opened, so that the checks
   // and the read are of one file.
@@ -38,10 +39,11 @@ std::optional<ChiavePubblica> LeggiFileChiave(const std::filesystem::path& file)
   try {
     fd = platform::ApriInLettura(file);
   } catch (const std::system_error& e) {
-    throw errore(e.code().message());
+    throw errore(orvane::TestoErroreDiSistema(std::system_error(e.code())));
   }
   struct stat st {};
-  if (::fstat(fd.Fd(), &st) != 0) throw errore(std::generic_category().message(errno));
+  if (::fstat(fd.Fd(), &st) != 0)
+    throw errore(orvane::TestoErroreDiSistema(std::system_error(errno, std::generic_category())));
   if (!S_ISREG(st.st_mode)) throw errore("non è un file");
   // Whoever may change the key decides what is placed as the maker's: it
   // must be root's or the verifier's own, wherever a link leads, and no

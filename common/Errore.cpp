@@ -3,6 +3,7 @@
 #include <any>
 #include <filesystem>
 #include <new>
+#include <string_view>
 #include <system_error>
 #include <typeinfo>
 #include <variant>
@@ -70,6 +71,18 @@ DescrizioneErrore DescriviErrore(const std::exception_ptr& errore) noexcept {
     // Building the description itself failed (no memory left for the text).
     return {kMemoriaEsaurita, {}};
   }
+}
+
+std::string TestoErroreDiSistema(const std::system_error& errore) {
+  const std::string italiano = DaCodiceDiSistema(errore.code()).descrizione;
+  const std::string_view testo = errore.what();
+  const std::string sistema = errore.code().message();
+  if (testo == sistema) return italiano;
+  // The library's form: the caller's text, ": ", the system's reason.
+  const std::string coda = ": " + sistema;
+  if (testo.size() > coda.size() && testo.ends_with(coda))
+    return std::string(testo.substr(0, testo.size() - coda.size())) + ": " + italiano;
+  return italiano + " (" + std::string(testo) + ")";
 }
 
 }  // namespace orvane

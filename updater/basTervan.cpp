@@ -115,7 +115,7 @@ int Main(int argc, char** argv) {
       return 0;
     }
   } catch (const std::system_error& e) {
-    rifiuto = e.what();
+    rifiuto = orvane::TestoErroreDiSistema(e);
   }
 
   if (!Impostata("QT_QPA_PLATFORM") && !Impostata("DISPLAY") && !Impostata("WAYLAND_DISPLAY")) {

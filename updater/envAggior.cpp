@@ -46,7 +46,7 @@ envAggior::envAggior(const std::filesystem::path& cartellaProgramma)
       copia = file.parent_path() != cartellaProgramma;
       if (copia) platform::CopiaSeAssente(cartellaProgramma / kNomeFile, file);
     } catch (const std::system_error& e) {
-      conAggior_->NonAperta(std::string("Archivio locale non disponibile: ") + e.what());
+      conAggior_->NonAperta("Archivio locale non disponibile: " + orvane::TestoErroreDiSistema(e));
       throw;
     }
     try {

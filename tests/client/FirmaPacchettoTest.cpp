@@ -158,6 +158,10 @@ TEST_F(FirmaPacchettoTest, NoKeyFileIsNoKeyButAnUnusableOneFails) {
     SCOPED_TRACE(nome);
     EXPECT_THROW((void)LeggiFileChiave(cartella / nome), std::runtime_error);
   }
+  // A key that cannot be opened says why in Italian, whatever the locale.
+  EXPECT_THAT([&] { (void)LeggiFileChiave(cartella / "collegamento.pub"); },
+              ::testing::ThrowsMessage<std::runtime_error>(
+                  ::testing::EndsWith("inutilizzabile: Impossibile trovare il file")));
 }
 
 }  // namespace

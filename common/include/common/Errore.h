@@ -3,6 +3,7 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace orvane {
 
@@ -47,5 +48,12 @@ struct DescrizioneErrore {
 /// description where one fits (out of range 9, overflow 6, type mismatch 13,
 /// out of memory 7, file not found 53, path/file access 75, ...).
 [[nodiscard]] DescrizioneErrore DescriviErrore(const std::exception_ptr& errore) noexcept;
+
+/// The text of a system failure as a box or the error log gives it: what was
+/// being done (what `errore` says before the system's reason), then the
+/// reason in the words of DescriviErrore, whatever the locale. The system's
+/// own reason is in the language of the locale when it was thrown, English
+/// without one, and never reaches the user.
+[[nodiscard]] std::string TestoErroreDiSistema(const std::system_error& errore);
 
 }  // namespace orvane
