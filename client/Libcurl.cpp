@@ -45,8 +45,9 @@ Funzioni Carica() {
   return f;
 }
 
-}  // namespace
-
+// The text with the user name and password of any address in it replaced
+// by "***": libcurl quotes a proxy setting it cannot use whole,
+// credentials included.
 std::string SenzaCredenziali(std::string testo) {
   // Words as libcurl quotes addresses: between blanks or quotes.
   constexpr std::string_view kSeparatori = " \t\r\n'\"<>`";
@@ -65,6 +66,12 @@ std::string SenzaCredenziali(std::string testo) {
     inizio = fine + 1;
   }
   return testo;
+}
+
+}  // namespace
+
+std::string MotivoFallimento(const char* buffer, CURLcode codice) {
+  return SenzaCredenziali(buffer[0] != '\0' ? buffer : Libcurl().easy_strerror(codice));
 }
 
 const Funzioni& Libcurl() {

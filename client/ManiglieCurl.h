@@ -56,11 +56,12 @@ inline constexpr std::size_t kIntestazioniMassime = std::size_t{1} << 20;
 /// loaded, lacks a function or fails its set-up; the next call tries again.
 const Funzioni& Libcurl();
 
-/// libcurl's description of a failure with the user name and password of
-/// any address in it replaced by "***": libcurl quotes a proxy setting it
-/// cannot use whole, credentials included, and the description goes to the
-/// error log, the session's journal and the user.
-std::string SenzaCredenziali(std::string testo);
+/// Why a transfer failed: libcurl's error buffer (CURLOPT_ERRORBUFFER),
+/// else the text of `codice`, with the user name and password of any address
+/// in it replaced by "***". libcurl quotes a proxy setting it cannot use
+/// whole, credentials included, and the description goes to the error log,
+/// the session's journal and the user.
+std::string MotivoFallimento(const char* buffer, CURLcode codice);
 
 // The handles below exist only once Libcurl() has succeeded, so their
 // deleters may call through it.

@@ -154,9 +154,8 @@ struct RichiestaHttp::Stato {
     if (troppoGrande) {
       errore = "Risposta del server troppo grande";
     } else {
-      const std::string dettaglio = curl::SenzaCredenziali(
-          bufferErrore[0] != '\0' ? bufferErrore.data() : curl::Libcurl().easy_strerror(esito));
-      errore = "Errore di comunicazione con il server: " + dettaglio;
+      errore = "Errore di comunicazione con il server: " +
+               curl::MotivoFallimento(bufferErrore.data(), esito);
     }
   }
 

@@ -335,8 +335,7 @@ EsitoScaricamento Scaricamento::Esegui(const std::string& url,
   esito.ricevuti = letture.Ricevuti();
   esito.fine = Fine(codice, letture.TroppoGrande(), esito.stato);
   if (codice != CURLE_OK && !letture.TroppoGrande()) {
-    esito.dettaglio = curl::SenzaCredenziali(
-        errore[0] != '\0' ? errore.data() : curl::Libcurl().easy_strerror(codice));
+    esito.dettaglio = curl::MotivoFallimento(errore.data(), codice);
   }
   if (letture.IntestazioniTroppe()) {
     esito.fine = FineScaricamento::Interrotto;

@@ -1,7 +1,6 @@
 #include "updater/ConnessioneArchivio.h"
 
 #include <algorithm>
-#include <exception>
 #include <limits>
 #include <system_error>
 
@@ -36,9 +35,7 @@ std::string Motivo(sqlite3* db, int codice) {
   const int sistema = db != nullptr ? sqlite3_system_errno(db) : 0;
   if (sistema != 0 &&
       (primario == SQLITE_CANTOPEN || primario == SQLITE_IOERR || primario == SQLITE_FULL)) {
-    return orvane::DescriviErrore(
-               std::make_exception_ptr(std::system_error(sistema, std::generic_category())))
-        .descrizione;
+    return orvane::TestoErroreDiSistema(std::system_error(sistema, std::generic_category()));
   }
   switch (primario) {
     case SQLITE_BUSY:
