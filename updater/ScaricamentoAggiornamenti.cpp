@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -11,7 +13,9 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "Libzip.h"
@@ -181,16 +185,36 @@ class FineCorsa {
 constexpr mode_t kScritturaAltrui = S_IWGRP | S_IWOTH;
 
 // The "Aggiornamenti" folder made for a package that was then not placed:
-// removed again when it stayed empty.
-struct CartellaNuova {
-  std::filesystem::path cartella;
+// removed again when it stayed empty. It is removed from the data folder it
+// was made in, and only while that folder still holds it under its name:
+// the data folder's path may lead elsewhere by then (another user's link
+// put in its place), and an entry of that name there is someone else's.
+class CartellaNuova {
+ public:
   CartellaNuova() = default;
   ~CartellaNuova() {
-    std::error_code ec;
-    if (!cartella.empty()) std::filesystem::remove(cartella, ec);
+    struct stat trovata {};
+    if (dati_.Fd() >= 0 &&
+        ::fstatat(dati_.Fd(), nome_.c_str(), &trovata, AT_SYMLINK_NOFOLLOW) == 0 &&
+        trovata.st_dev == fatta_.st_dev && trovata.st_ino == fatta_.st_ino)
+      ::unlinkat(dati_.Fd(), nome_.c_str(), AT_REMOVEDIR);
   }
   CartellaNuova(const CartellaNuova&) = delete;
   CartellaNuova& operator=(const CartellaNuova&) = delete;
+
+  // The folder `nome` in the data folder open on `dati`, open on `fatta`.
+  void Fatta(const platform::Descrittore& dati, std::string nome, int fatta) {
+    if (::fstat(fatta, &fatta_) != 0) return;
+    dati_ = platform::Duplica(dati.Fd());
+    nome_ = std::move(nome);
+  }
+  // The package is placed in it: it stays.
+  void Tieni() { dati_ = {}; }
+
+ private:
+  platform::Descrittore dati_;
+  std::string nome_;
+  struct stat fatta_ {};
 };
 
 }  // namespace
@@ -373,9 +397,12 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int to
     if (stato < 200 || stato > 299) return;
     // The data folder must exist; its "Aggiornamenti" folder is made when missing.
     const platform::Descrittore cartellaDati = platform::ApriCartellaPrivata(dati, false);
-    if (std::error_code ec; !std::filesystem::exists(std::filesystem::symlink_status(cartella, ec)))
-      nuova.cartella = cartella;
+    struct stat esistente {};
+    const bool mancante =
+        ::fstatat(cartellaDati.Fd(), nomeCartella.c_str(), &esistente, AT_SYMLINK_NOFOLLOW) != 0 &&
+        errno == ENOENT;
     aggiornamenti = platform::ApriSottocartella(cartellaDati.Fd(), nomeCartella, true);
+    if (mancante) nuova.Fatta(cartellaDati, nomeCartella, aggiornamenti.Fd());
     file = std::make_unique<platform::FileAtomicoInCartella>(aggiornamenti.Fd(), nomeFile,
                                                              std::nullopt, kScritturaAltrui);
     // A disk without room for the package says so before it arrives.
@@ -436,7 +463,7 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int to
   };
   alSuoPosto();
   file->Consegna();
-  nuova.cartella.clear();
+  nuova.Tieni();
   alSuoPosto();
 
   if (!stato_.ServizioCA)

@@ -369,5 +369,34 @@ TEST_F(ScaricamentoTervanOstile, AFolderMovedAwayWhileAPackageArrivesGetsNothing
   EXPECT_THAT(MacchinaFinta::Log(), HasSubstr("spostata o sostituita durante il download"));
 }
 
+// The data folder moved aside while the first package arrives in an
+// "Aggiornamenti" made for it, a link to another folder put in its place:
+// the folder made goes from where it was made, and the file of that name
+// where the link leads stays.
+TEST_F(ScaricamentoTervanOstile, AFolderMadeForAPackageIsRemovedOnlyWhereItWasMade) {
+  Prepara("TARVIK");
+  fs::remove_all(aggiornamenti_);
+  const fs::path spostata = dati_.string() + ".vecchi";
+  const fs::path altrove = banco_->macchina.Percorso() / "altrove";
+  ScriviFile(altrove / "Aggiornamenti", "file di un altro");
+  const std::string temporaneo = "." + Nome(1) + ".";
+  const QObject contesto;
+  QObject::connect(&banco_->controlli.vbalProg, &QProgressBar::valueChanged, &contesto, [&] {
+    if (fs::exists(spostata) || !fs::is_directory(aggiornamenti_)) return;
+    for (const auto& voce : fs::directory_iterator(aggiornamenti_)) {
+      if (!voce.path().filename().string().starts_with(temporaneo)) continue;
+      fs::rename(dati_, spostata);
+      fs::create_directory_symlink(altrove, dati_);
+      return;
+    }
+  });
+  Servi({});
+  Scarica(Server().Url(""));
+  ASSERT_TRUE(fs::exists(spostata));
+  EXPECT_EQ(LeggiFile(altrove / "Aggiornamenti"), "file di un altro");
+  EXPECT_FALSE(fs::exists(spostata / "Aggiornamenti"));
+  EXPECT_THAT(servizio_->CodiciRegistrati(), ::testing::IsEmpty());
+}
+
 }  // namespace
 }  // namespace orvane::test::ostile
