@@ -297,8 +297,14 @@ FileAtomicoInCartella::FileAtomicoInCartella(int cartella, std::string_view nome
     // user's file must not take it away from the user, and a file root makes
     // in a user's folder is the user's, as the folder is. Others may not
     // give files away, and then the file becomes theirs. A link is nobody's
-    // file to keep.
-    bool daDare = esiste && S_ISREG(dato.st_mode);
+    // file to keep, and neither is another user's file in a folder others
+    // than its owner may write (a shared "Aggiornamenti", /tmp): anyone may
+    // have put it there under the name about to be written, to be handed
+    // what is written and change it afterwards.
+    struct stat sopra {};
+    const bool condivisa =
+        ::fstat(cartella, &sopra) != 0 || (sopra.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    bool daDare = esiste && S_ISREG(dato.st_mode) && (!condivisa || dato.st_uid == ::geteuid());
     if (!daDare && ::geteuid() == 0) daDare = ::fstat(cartella, &dato) == 0 && dato.st_uid != 0;
     if (daDare && (dato.st_uid != ::geteuid() || dato.st_gid != ::getegid()) &&
         ::fchown(fd_.Fd(), dato.st_uid, dato.st_gid) != 0 && errno != EPERM) {

@@ -233,6 +233,14 @@ TEST(FileAtomico, ALinkIsFollowedOnlyWhereItsOwnerCouldHaveWrittenTheFile) {
   std::filesystem::create_hard_link(pubblica / "suo", pubblica / "secondo");
   EXPECT_THROW(ScriviFileAtomico(pubblica / "suo", "nuovo"), std::system_error);
   EXPECT_EQ(LeggiFile(cartella / "di-root.txt"), "di root");
+  // Nor is what root writes there handed to the user who put a file under
+  // its name beforehand.
+  ScriviFile(pubblica / "piantato", "suo");
+  ASSERT_EQ(::chown((pubblica / "piantato").c_str(), kUtenteNessuno, kUtenteNessuno), 0);
+  ScriviFileAtomico(pubblica / "piantato", "di root");
+  struct stat piantato {};
+  ASSERT_EQ(::lstat((pubblica / "piantato").c_str(), &piantato), 0);
+  EXPECT_EQ(piantato.st_uid, 0U);
   // A user may write in a folder they may pass and write but not list.
   const auto cieca = cartella / "cieca";
   std::filesystem::create_directory(cieca);
