@@ -4,7 +4,8 @@
 #include "platform/UscitaStandard.h"
 #include "updater/basTervan.h"
 
-const orvane::Versione orvane::kVersioneModulo{2, 0, 44};
+const orvane::Versione orvane::kVersioneModulo{ORVANE_VERSIONE_MAGGIORE, ORVANE_VERSIONE_MINORE,
+                                               ORVANE_VERSIONE_REVISIONE};
 
 int main(int argc, char** argv) {
   platform::RiapriDescrittoriStandard();

@@ -110,7 +110,7 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
     const auto esito = orvane::test::Esegui(fs::path(ORVANE_PROGRAM_DIR) / programma, {"--version"},
                                             {{"QT_QPA_PLATFORM", "offscreen"}});
     EXPECT_EQ(esito.codice, 0) << programma << esito.err;
-    EXPECT_EQ(esito.out, std::string(programma) + " 2.0.44\n");
+    EXPECT_EQ(esito.out, std::string(programma) + " " ORVANE_VERSIONE "\n");
   }
 }
 
