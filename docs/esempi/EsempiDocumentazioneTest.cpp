@@ -14,6 +14,7 @@
 
 #include "Esempi.h"
 #include "brisko/xpVantelTab.h"
+#include "tests/support/MacchinaFinta.h"
 
 namespace {
 
@@ -117,6 +118,29 @@ TEST(EsempiDocumentazione, LaStrisciaDiSchedeMostraLaPaginaScelta_ESalvaLoStato)
   fs::remove_all(modello);
   EXPECT_NE(testo.find("TabText2=&Note"), std::string::npos) << testo;
   EXPECT_NE(testo.find("SelectedTab=2"), std::string::npos) << testo;
+}
+
+// What architettura.md says of its routine: the result, or 0 with the
+// failure logged at the statement it reached.
+TEST(EsempiDocumentazione, LaRoutineRestituisceIlRisultatoVuotoERegistraIlPassoRaggiunto) {
+  orvane::test::MacchinaFinta macchina;
+  EXPECT_EQ(esempi::MinutiDiControllo("15"), 15);
+  EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
+  const struct {
+    const char* testo;
+    const char* linea;
+  } kCasi[] = {{"quindici", "10"}, {"-5", "20"}};
+  for (const auto& c : kCasi) {
+    SCOPED_TRACE(c.testo);
+    const auto prima = orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log());
+    EXPECT_EQ(esempi::MinutiDiControllo(c.testo), 0);
+    const std::string log = orvane::test::MacchinaFinta::Log();
+    EXPECT_EQ(orvane::test::RecordNelLog(log), prima + 1);
+    const std::string linea = " Linea di codice : ";
+    const auto ultima = log.rfind(linea);
+    ASSERT_NE(ultima, std::string::npos) << log;
+    EXPECT_EQ(log.substr(ultima + linea.size(), 2), c.linea) << log;
+  }
 }
 
 }  // namespace
