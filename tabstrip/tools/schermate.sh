@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Renders the tab strip's sample states with brisko-designer into PNG files,
-# at their size and enlarged four times for a close look:
-#   tervan.png  the updater's strip (one tab "Principale"), focused;
-#   ricca.png   four tabs with pictures, focus on tab 2, pointer on tab 3.
+# at the size of the control:
+#   tervan.png             the updater's strip (one tab "Principale"), focused;
+#   ricca.png              four tabs, two with pictures, tab 2 selected and
+#                          focused, the pointer on tab 3;
+#   ricca-senza-fuoco.png  the same strip without the focus or the pointer.
 # Usage: tabstrip/tools/schermate.sh [build folder] [output folder]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
