@@ -481,6 +481,19 @@ int Import(const std::vector<std::string>& args) {
   return kRiuscito;
 }
 
+// An exported file as a terminal shows it: its lines in UTF-8, each with its
+// control characters as \xHH, as query shows them. The file keeps whatever
+// a program in the Wine prefix wrote into a text, terminal escapes included.
+std::string FilePerTerminale(const std::string& file) {
+  std::string out;
+  std::istringstream righe(platform::TestoUtf8DelFileRegistro(file));
+  for (std::string riga; std::getline(righe, riga);) {
+    if (!riga.empty() && riga.back() == '\r') riga.pop_back();
+    out += platform::ControlliVisibili(riga) + "\n";
+  }
+  return out;
+}
+
 int Export(const Argomenti& a) {
   if (a.posizionali.size() > 2) return UsoErrato("troppi argomenti");
   std::string testo;
@@ -491,7 +504,7 @@ int Export(const Argomenti& a) {
   if (a.posizionali.size() == 1) {
     // The file as the Windows editor writes it (UTF-16), so that it can be
     // redirected to a file or piped on; on a terminal, to be read, in UTF-8.
-    std::cout << (::isatty(STDOUT_FILENO) != 0 ? platform::TestoUtf8DelFileRegistro(testo) : testo);
+    std::cout << (::isatty(STDOUT_FILENO) != 0 ? FilePerTerminale(testo) : testo);
     return kRiuscito;
   }
   // An earlier export stays whole until the new one is.

@@ -64,6 +64,20 @@ TEST_F(OrvaneRegTest, SetsUpTheSettingsThatDiscoveryReadsAndShowsThem) {
   EXPECT_EQ(Esegui({"query", chiave}).codice, 1);
 }
 
+// A text any program in the Wine prefix may write reaches a terminal with its
+// control characters shown, by export as by query, never as escapes the
+// terminal would run.
+TEST_F(OrvaneRegTest, OnATerminalExportShowsControlCharactersAsQueryDoes) {
+  if (!test::NelPath("script")) GTEST_SKIP() << "script (util-linux) is missing";
+  ASSERT_EQ(Esegui({"add", R"(HKCU\Software\X)", "/v", "a\x1b[2J", "/d", "b\x1b]0;c\x07"}).codice,
+            0);
+  const test::Esito t =
+      test::Esegui("script", {"-qec", "'" ORVANE_REG "' export 'HKCU\\Software\\X'", "/dev/null"});
+  EXPECT_EQ(t.codice, 0) << t.err;
+  EXPECT_THAT(t.out, HasSubstr(R"("a\x1b[2J"="b\x1b]0;c\x07")"));
+  EXPECT_EQ(t.out.find('\x1b'), std::string::npos) << t.out;
+}
+
 TEST_F(OrvaneRegTest, BadArgumentsAndFailuresSayWhyAndExitNonZero) {
   const std::vector<std::pair<std::vector<std::string>, int>> casi{
       {{}, 2},
