@@ -10,6 +10,8 @@
 // not a tab strip state, or no screen for the window. What a state names but
 // cannot be loaded (a missing picture file) is reported as a warning.
 #include <QApplication>
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <charconv>
@@ -27,6 +29,7 @@
 #include "brisko/ErroreControllo.h"
 #include "brisko/PropertyBagIni.h"
 #include "brisko/xpVantelTab.h"
+#include "platform/FileAtomico.h"
 #include "platform/UscitaStandard.h"
 
 namespace {
@@ -142,8 +145,19 @@ int Disegna(const Richiesta& r) {
               << e.what() << " (errore " << e.Numero() << ")\n";
     return kFallito;
   }
-  if (!controllo.ImmagineControllo().save(QString::fromStdString(r.uscita.string()), "PNG")) {
+  // The image replaces the file as the state's save does: whole or not at
+  // all, and through no link another user planted in a shared folder.
+  QByteArray png;
+  QBuffer memoria(&png);
+  if (!memoria.open(QIODevice::WriteOnly) || !controllo.ImmagineControllo().save(&memoria, "PNG")) {
     std::cerr << "brisko-designer: impossibile scrivere " << r.uscita.string() << "\n";
+    return kFallito;
+  }
+  try {
+    platform::ScriviFileAtomico(
+        r.uscita, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+  } catch (const std::system_error& e) {
+    std::cerr << "brisko-designer: impossibile scrivere " << e.what() << "\n";
     return kFallito;
   }
   return 0;

@@ -1,5 +1,6 @@
 // brisko-designer's command line: what it renders is what the control shows.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDialogButtonBox>
 #include <QImage>
@@ -14,6 +15,7 @@
 #include "brisko/Tabs.h"
 
 #include "ProvaSchede.h"
+#include "tests/support/AltroUtente.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/Processo.h"
 
@@ -48,8 +50,7 @@ TEST(BriskoDesigner, Exits2OnBadUsageOrAFileThatIsNoState1OnAFailedRenderAnd0For
     std::vector<std::string> messaggio;
   };
   const std::string formato = "Formato di file non valido";
-  for (const auto& [args, codice, messaggio] :
-       std::vector<Caso>{{{}, 2, {}},
+  std::vector<Caso> casi{{{}, 2, {}},
                          {{"--render", stato}, 2, {}},
                          {{"--render", stato, c.png, "--size", "0x5"}, 2, {}},
                          {{"--render", stato, c.png, "--hot"}, 2, {}},
@@ -60,7 +61,19 @@ TEST(BriskoDesigner, Exits2OnBadUsageOrAFileThatIsNoState1OnAFailedRenderAnd0For
                          {{"--render", (c / "x.ini").string(), c.png}, 1, {"x.ini"}},
                          {{"--render", c.Percorso().string(), c.png}, 1, {"errore 75"}},
                          {{"--render", "/dev/zero", c.png}, 1, {"/dev/zero", "errore 75"}},
-                         {{"--render", stato, c.png, "--hot", "3"}, 1, {}}}) {
+                         {{"--render", stato, c.png, "--hot", "3"}, 1, {}}};
+  // An image in a shared folder goes through no link another user planted.
+  const auto condivisa = c / "condivisa";
+  if (::geteuid() == 0) {
+    std::filesystem::create_directory(condivisa);
+    std::filesystem::permissions(condivisa, std::filesystem::perms(0777));
+    std::filesystem::create_symlink(c / "altrove.png", condivisa / "suo.png");
+    ASSERT_EQ(::lchown((condivisa / "suo.png").c_str(), orvane::test::kUtenteNessuno,
+                       orvane::test::kUtenteNessuno),
+              0);
+    casi.push_back({{"--render", stato, (condivisa / "suo.png").string()}, 1, {"suo.png"}});
+  }
+  for (const auto& [args, codice, messaggio] : casi) {
     const auto esito = Esegui(BRISKO_DESIGNER, args);
     EXPECT_EQ(esito.codice, codice) << args.size() << esito.err;
     for (const auto& parte : messaggio) {
@@ -68,6 +81,7 @@ TEST(BriskoDesigner, Exits2OnBadUsageOrAFileThatIsNoState1OnAFailedRenderAnd0For
     }
   }
   EXPECT_FALSE(std::filesystem::exists(c.png));
+  EXPECT_FALSE(std::filesystem::exists(c / "altrove.png"));
   const auto aiuto = Esegui(BRISKO_DESIGNER, {"--help"});
   EXPECT_EQ(aiuto.codice, 0);
   EXPECT_TRUE(aiuto.out.starts_with("Uso:\n"));
