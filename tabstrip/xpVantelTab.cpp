@@ -1,5 +1,6 @@
 #include "brisko/xpVantelTab.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QPaintEvent>
 #include <QPainter>
@@ -10,6 +11,7 @@
 
 #include "Bitmap.h"
 #include "Caratteri.h"
+#include "SchedeAccessibili.h"
 #include "brisko/ErroreControllo.h"
 #include "mXPVantel.h"
 
@@ -42,6 +44,7 @@ xpVantelTab::xpVantelTab(QWidget* parent)
   // takes the focus by click and by the Tab key (arrow keys).
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
+  InstallaSchedeAccessibili();
 }
 
 xpVantelTab::~xpVantelTab() = default;
@@ -160,6 +163,13 @@ void xpVantelTab::SetSelectedTab(std::int32_t valore) {
   Segna("SelectedTab");
   if (!vivo) return;
   DrawTab();
+  if (QAccessible::isActive() && selectedTab_ >= 1 && selectedTab_ <= numberOfTabs_) {
+    // A screen reader says which tab is now selected (the tabs are the
+    // control's first accessible children).
+    QAccessibleEvent scelta(this, QAccessible::Selection);
+    scelta.setChild(selectedTab_ - 1);
+    QAccessible::updateAccessibility(&scelta);
+  }
 }
 
 std::int32_t xpVantelTab::TabWidth(std::int32_t Index) const {

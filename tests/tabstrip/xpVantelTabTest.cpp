@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QFontInfo>
 #include <QSignalSpy>
 
@@ -85,6 +86,30 @@ TEST(SelectedTab, RaisesTabPressedWithThePreviousTabBeforeRepainting) {
   EXPECT_EQ(visti.size(), 4U);
   // Beyond the list: the paint pass reports it.
   EXPECT_EQ(NumeroErrore([&] { tab->SetSelectedTab(7); }), 9);
+}
+
+TEST(Accessibilita, TabsAreNamedPageTabsTheSelectedOneMarkedAheadOfTheWidgetsHeld) {
+  auto tab = test::StrisciaTervan();
+  tab->SetTabCaption(1, "&Principale");
+  tab->AddTab(60, "Note && avvisi");
+  const auto* pagina = new QWidget(tab.get());  // a host's page inside the body
+  tab->SetSelectedTab(2);
+  QAccessibleInterface* striscia = QAccessible::queryAccessibleInterface(tab.get());
+  ASSERT_NE(striscia, nullptr);
+  EXPECT_EQ(striscia->role(), QAccessible::PageTabList);
+  ASSERT_EQ(striscia->childCount(), 3);
+  const std::pair<const char*, bool> attese[] = {{"Principale", false}, {"Note & avvisi", true}};
+  for (int i = 0; i < 2; ++i) {
+    QAccessibleInterface* scheda = striscia->child(i);
+    EXPECT_EQ(scheda->role(), QAccessible::PageTab);
+    EXPECT_EQ(scheda->text(QAccessible::Name), attese[i].first);
+    EXPECT_EQ(scheda->state().selected, attese[i].second);
+    EXPECT_EQ(scheda->parent(), striscia);
+    EXPECT_EQ(striscia->indexOfChild(scheda), i);
+    const QPoint centro = scheda->rect().center();
+    EXPECT_EQ(striscia->childAt(centro.x(), centro.y()), scheda);
+  }
+  EXPECT_EQ(striscia->child(2)->object(), pagina);
 }
 
 TEST(Invoke, ReachesPropertiesAndMethodsByTheirDispatchIdentifiers) {
