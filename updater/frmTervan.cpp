@@ -199,6 +199,10 @@ void frmTervan::ImpostaTesti() {
   nomina(Command_F10_, "Command_F10", "F10-Download");
   nomina(Command_Nas_, "Command_Nas", "Nascondi");
   nomina(Command_Esc_, "Command_Esc", "Esc-Uscita");
+  // The interval list and the date are named by the labels beside them,
+  // which is what a screen reader says of them.
+  Label3_->setBuddy(Combo1_);
+  Label5_->setBuddy(Text1_);
 }
 
 void frmTervan::CreaMenuVassoio() {

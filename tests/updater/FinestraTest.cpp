@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QFont>
@@ -178,6 +179,18 @@ TEST_F(FinestraTest, TheWindowHasItsIconAndWidthAndTheTrayBringsItBackAndStopsTh
   EXPECT_FALSE(finestra_.isMinimized());
   EXPECT_EQ(finestra_.Stato().stato, StatoVassoio::Riaperto);
   EXPECT_FALSE(finestra_.tmrRicerca().isActive());
+}
+
+TEST_F(FinestraTest, AScreenReaderHearsTheFieldsByTheirLabelsAndTheTabStripsTab) {
+  const auto nome = [&](const char* controllo, int figlio = -1) {
+    QAccessibleInterface* i =
+        QAccessible::queryAccessibleInterface(finestra_.findChild<QWidget*>(controllo));
+    if (i != nullptr && figlio >= 0) i = i->child(figlio);
+    return i == nullptr ? QString() : i->text(QAccessible::Name);
+  };
+  EXPECT_EQ(nome("Combo1"), "Aggiorna ogni");
+  EXPECT_EQ(nome("Text1"), "Data ultimo aggiornamento");
+  EXPECT_EQ(nome("xpVantelTab1", 0), "Principale");
 }
 
 TEST(PosizioneRitornoTest, TheWindowComesBackWhereItWasMovedTheLeastToBeOnTheScreen) {
