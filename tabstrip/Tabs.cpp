@@ -95,15 +95,21 @@ Tabs::Tabs(QWidget* parent) : QWidget(parent) {
   cmdDelete_ = new QPushButton("Delete", this);
   cmdDelete_->setObjectName("cmdDelete");
 
+  // Each field is named by its label, which is what a screen reader says of it.
+  const auto etichetta = [this](const char* testo, QWidget* campo) {
+    auto* l = new QLabel(testo, this);
+    l->setBuddy(campo);
+    return l;
+  };
   auto* griglia = new QGridLayout(this);
-  griglia->addWidget(new QLabel("Index :", this), 0, 0);
+  griglia->addWidget(etichetta("Index :", txtIndex_), 0, 0);
   auto* riga = new QHBoxLayout;
   riga->addWidget(txtIndex_);
   riga->addWidget(hsb_, 1);
   griglia->addLayout(riga, 0, 1);
-  griglia->addWidget(new QLabel("Tab Text :", this), 1, 0);
+  griglia->addWidget(etichetta("Tab Text :", txt0_), 1, 0);
   griglia->addWidget(txt0_, 1, 1);
-  griglia->addWidget(new QLabel("Tab Width :", this), 2, 0);
+  griglia->addWidget(etichetta("Tab Width :", txt1_), 2, 0);
   griglia->addWidget(txt1_, 2, 1, Qt::AlignLeft);
   griglia->addWidget(frame1, 3, 0, 1, 2);
   auto* comandi = new QHBoxLayout;

@@ -2,6 +2,7 @@
 // controls as a developer would.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -153,6 +154,16 @@ TEST(Tabs, LoadsPicturesThroughTheDialogAndKeepsThePictureOnABadFile) {
   p.Clic("cmdDel");
   p.pagina.ApplyChanges();
   EXPECT_EQ(p.tab->TabPicture(1), nullptr);
+}
+
+TEST(Tabs, EachFieldIsNamedByItsLabelForAScreenReader) {
+  Pagina p;
+  const std::pair<QWidget*, const char*> campi[] = {
+      {p.pagina.findChild<QLineEdit*>("txtIndex"), "Index :"},
+      {p.testo, "Tab Text :"},
+      {p.larghezza, "Tab Width :"}};
+  for (const auto& [campo, nome] : campi)
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(campo)->text(QAccessible::Name), nome);
 }
 
 TEST(Tabs, WithoutTabsOffersOnlyAddTabWhichThenShowsTheFirstTab) {
