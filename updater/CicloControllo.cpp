@@ -2,11 +2,16 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <chrono>
+#include <optional>
+#include <system_error>
 #include <utility>
 
 #include "common/Errore.h"
 #include "common/Routine.h"
 #include "common/clsGUID.h"
+#include "platform/BloccoCartella.h"
+#include "platform/Collocazione.h"
 #include "platform/Orologio.h"
 #include "platform/PompaMessaggi.h"
 #include "updater/DataOraLocale.h"
@@ -76,6 +81,21 @@ bool CicloControllo::ControlliCadenzati() const {
 void CicloControllo::ControlloAggiornamentiORVANE() {
   // Neither inside another cycle nor while a download run holds the list.
   if (cicloInCorso_ || elenco_.Bloccato()) return;
+  // The unattended cycles of the user's Tervans take turns. A check taken
+  // in the store is marked with the time it was taken, which a clock put
+  // back while it runs (or the hour that repeats when summer time ends)
+  // turns into a last check ahead of now, due at once for the other
+  // session: the two would list and download the same packages side by
+  // side. A cycle that finds another one running leaves this tick to it.
+  std::optional<platform::BloccoCartella> turno;
+  if (ControlliCadenzati()) {
+    try {
+      turno.emplace(platform::CartellaEsecuzioneUtente(), std::chrono::milliseconds(0));
+    } catch (const std::system_error& e) {
+      if (e.code() == std::errc::operation_would_block) return;
+      // Without the folder the store's own claim still keeps the sessions apart.
+    }
+  }
   const Bandiera inCorso(cicloInCorso_);
   orvane::Routine(kModulo, "ControlloAggiornamentiORVANE", [&](int& linea) {
     linea = 10;

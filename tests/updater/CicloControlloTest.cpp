@@ -6,12 +6,15 @@
 #include <QLocale>
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "BancoFinestra.h"
+#include "platform/BloccoCartella.h"
 #include "platform/Cartelle.h"
+#include "platform/Collocazione.h"
 #include "platform/RigaDiComando.h"
 #include "quomaro/Host.h"
 #include "quomaro/Recordset.h"
@@ -149,6 +152,22 @@ TEST_F(CicloTest, ACheckThatAnotherSessionTookWhileThisCycleRanIsLeftToIt) {
   EXPECT_EQ(banco_.Ultima("TARVIK"), MinutiFa(0));
   EXPECT_EQ(banco_.Ultima("SELVOR"), MinutiFa(5));
   EXPECT_THAT(banco_.Elencati(), ElementsAre("7/TARVIK", "42/TARVIK"));
+}
+
+TEST_F(CicloTest, WhileAnotherSessionsCycleRunsACheckTakenAheadOfTheClockIsLeftToIt) {
+  // The other session took TARVIK's check, and then the clock was put back
+  // an hour (or summer time ended): its claim now lies ahead of the clock.
+  banco_.Programma("TARVIK", "ROSSI", "00:00:30", MinutiFa(-60));
+  banco_.stato.stato = StatoVassoio::Nascosto;
+  std::filesystem::create_directory(platform::CartellaEsecuzioneUtente());
+  {
+    const platform::BloccoCartella altraSessione(platform::CartellaEsecuzioneUtente());
+    banco_.ciclo.ControlloAggiornamentiORVANE();
+    EXPECT_EQ(banco_.Ultima("TARVIK"), MinutiFa(-60));
+    EXPECT_THAT(banco_.Elencati(), ::testing::IsEmpty());
+  }
+  banco_.ciclo.ControlloAggiornamentiORVANE();
+  EXPECT_EQ(banco_.Ultima("TARVIK"), MinutiFa(0));
 }
 
 TEST_F(CicloTest, RefusalsAndAnUnreachableServiceAreToldByBoxOnlyWhenTheWindowIsInUse) {
