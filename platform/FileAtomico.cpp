@@ -11,9 +11,12 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -92,6 +95,53 @@ Descrittore CreaTemporaneo(int cartella, std::string_view nome, mode_t modo,
     if (tentativo == kTentativi) Fallisci(cosa);
   }
 }
+
+// The temporary files being written now. A program may end through exit()
+// while one is: a library ends it so (Qt does when the X server goes away,
+// as at a log-out), and no writer's destructor then runs. The exit removes
+// them instead, each only while its name still holds the writer's file.
+class TemporaneiInCorso {
+ public:
+  static TemporaneiInCorso& Tutti() {
+    // Never destroyed: the exit's removal may run after other statics have
+    // gone, and must find it.
+    static TemporaneiInCorso* const tutti = [] {
+      auto* t = new TemporaneiInCorso;
+      (void)std::atexit([] { Tutti().RimuoviTutti(); });
+      return t;
+    }();
+    return *tutti;
+  }
+  void Aggiungi(const void* chi, int cartella, int fd, const std::string& nome) {
+    const std::lock_guard blocco(mutex_);
+    voci_[chi] = {cartella, fd, nome};
+  }
+  void Togli(const void* chi) {
+    const std::lock_guard blocco(mutex_);
+    voci_.erase(chi);
+  }
+
+ private:
+  struct Voce {
+    int cartella;
+    int fd;
+    std::string nome;
+  };
+  void RimuoviTutti() noexcept {
+    const std::lock_guard blocco(mutex_);
+    for (const auto& [chi, v] : voci_) {
+      struct stat nostro {};
+      struct stat trovato {};
+      if (::fstat(v.fd, &nostro) == 0 &&
+          ::fstatat(v.cartella, v.nome.c_str(), &trovato, AT_SYMLINK_NOFOLLOW) == 0 &&
+          nostro.st_dev == trovato.st_dev && nostro.st_ino == trovato.st_ino)
+        (void)::unlinkat(v.cartella, v.nome.c_str(), 0);
+    }
+    voci_.clear();
+  }
+  std::mutex mutex_;
+  std::map<const void*, Voce> voci_;
+};
 
 // Where a path leads, walked one name at a time from the root (or the
 // working folder) with every symbolic link on the way followed by hand, so
@@ -312,6 +362,7 @@ FileAtomicoInCartella::FileAtomicoInCartella(int cartella, std::string_view nome
     }
     // The umask narrowed the permissions at creation; asked ones apply whole.
     if (modo && ::fchmod(fd_.Fd(), *modo & ~vietati) != 0) Fallisci(nome_);
+    TemporaneiInCorso::Tutti().Aggiungi(this, cartella_, fd_.Fd(), temporaneo_);
   } catch (...) {
     ::unlinkat(cartella_, temporaneo_.c_str(), 0);
     throw;
@@ -319,7 +370,9 @@ FileAtomicoInCartella::FileAtomicoInCartella(int cartella, std::string_view nome
 }
 
 FileAtomicoInCartella::~FileAtomicoInCartella() {
-  if (!temporaneo_.empty()) ::unlinkat(cartella_, temporaneo_.c_str(), 0);
+  if (temporaneo_.empty()) return;
+  TemporaneiInCorso::Tutti().Togli(this);
+  ::unlinkat(cartella_, temporaneo_.c_str(), 0);
 }
 
 void FileAtomicoInCartella::Scrivi(std::string_view parte) {
@@ -341,10 +394,14 @@ void FileAtomicoInCartella::Consegna() {
   if (::fstat(fd_.Fd(), &nostro) != 0) Fallisci(nome_);
   if (::fstatat(cartella_, temporaneo_.c_str(), &trovato, AT_SYMLINK_NOFOLLOW) != 0 ||
       trovato.st_dev != nostro.st_dev || trovato.st_ino != nostro.st_ino) {
+    TemporaneiInCorso::Tutti().Togli(this);
     temporaneo_.clear();
     errno = ESTALE;
     Fallisci(nome_);
   }
+  // From here the descriptor closes and the name goes: the exit has
+  // nothing of this writer's left to remove.
+  TemporaneiInCorso::Tutti().Togli(this);
   // The lock goes with the last descriptor: a copy keeps it until the
   // temporary name is gone.
   const Descrittore blocco(::fcntl(fd_.Fd(), F_DUPFD_CLOEXEC, 0));

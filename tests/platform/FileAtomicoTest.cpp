@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -304,6 +306,22 @@ TEST(FileAtomico, APieceByPieceWriteIsPlacedOnlyWholeAndOnlyFromItsOwnTemporary)
   }
   EXPECT_EQ(LeggiFile(cartella / "pacchetto.zip"), "in corso");
   EXPECT_EQ(Voci(cartella.Percorso()).size(), 2U);
+  std::filesystem::remove(cartella / *Voci(cartella.Percorso()).begin());
+
+  // A program a library ends through exit() while it writes (Qt does when
+  // the X server goes away) leaves nothing of the write behind.
+  const pid_t figlio = ::fork();
+  ASSERT_GE(figlio, 0);
+  if (figlio == 0) {
+    FileAtomicoInCartella file(fd.Fd(), "pacchetto.zip");
+    file.Scrivi("mezzo");
+    std::exit(3);  // NOLINT(concurrency-mt-unsafe): the child's only thread
+  }
+  int stato = 0;
+  ASSERT_EQ(::waitpid(figlio, &stato, 0), figlio);
+  EXPECT_TRUE(WIFEXITED(stato) && WEXITSTATUS(stato) == 3) << stato;
+  EXPECT_EQ(Voci(cartella.Percorso()), std::set<std::string>{"pacchetto.zip"});
+  EXPECT_EQ(LeggiFile(cartella / "pacchetto.zip"), "in corso");
 }
 
 }  // namespace
