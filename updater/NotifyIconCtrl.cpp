@@ -90,13 +90,17 @@ bool NotifyIconCtrl::NotificaDesktop(const std::string& Titolo, const std::strin
 
   if (!marcatura_) {
     // A service that reads markup would read it in texts that come from
-    // the network too: those are escaped for it.
+    // the network too: those are escaped for it. One that has not said
+    // what it reads (slow, still starting, or failing the question) may
+    // read markup: the text is escaped, and the service asked again next
+    // time.
     const QDBusMessage risposta =
         bus.call(QDBusMessage::createMethodCall(servizio, percorso, servizio,
                                                 QStringLiteral("GetCapabilities")),
                  QDBus::Block, 500);
-    marcatura_ = risposta.type() == QDBusMessage::ReplyMessage && !risposta.arguments().isEmpty() &&
-                 risposta.arguments().at(0).toStringList().contains(QStringLiteral("body-markup"));
+    if (risposta.type() == QDBusMessage::ReplyMessage && !risposta.arguments().isEmpty())
+      marcatura_ =
+          risposta.arguments().at(0).toStringList().contains(QStringLiteral("body-markup"));
   }
 
   const std::string chiave = Titolo + '\n' + Testo;
@@ -107,7 +111,7 @@ bool NotifyIconCtrl::NotificaDesktop(const std::string& Titolo, const std::strin
     sostituisce = *voce->second;
   }
   QString testo = QString::fromStdString(Testo);
-  if (*marcatura_) testo = testo.toHtmlEscaped();
+  if (marcatura_.value_or(true)) testo = testo.toHtmlEscaped();
   QVariantMap suggerimenti;
   suggerimenti.insert(QStringLiteral("desktop-entry"), QString::fromLatin1(kVoceDesktop));
   QDBusMessage messaggio =

@@ -369,12 +369,16 @@ TEST(NotificaDesktop, BalloonsAreDesktopNotificationsAndARepeatedTextReplacesIts
     return FieldsAre("Tervan", "Aggiornamenti Orvane Software", testo, durata, sostituisce,
                      "orvane-tervan", "orvane-tervan");
   };
+  // A service that has not said it shows plain text may read markup: the
+  // service's text in a balloon stays text.
+  fumetto("<a href=\"x\">y</a>&", 3000);
   // An answer of megabytes is not laid out in a balloon either.
   fumetto(std::string(999, 'r') + std::string(1 << 20, 's'), 3000);
   EXPECT_THAT(
       bus.Ricevute(),
       ElementsAre(notifica("L'aggiornamento verrà installato", 14500, 0), notifica(guasto, 3000, 0),
                   notifica(guasto, 3000, 2), notifica(guasto, 3000, 2),
+                  notifica("&lt;a href=&quot;x&quot;&gt;y&lt;/a&gt;&amp;", 3000, 0),
                   notifica(std::string(999, 'r') + "s... (1049575 byte)", 3000, 0)));
   QDBusConnection::disconnectFromBus(QStringLiteral("tervan-notifiche"));
 }

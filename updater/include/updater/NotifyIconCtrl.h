@@ -69,7 +69,8 @@ class NotifyIconCtrl : public QObject {
   // The desktop notification last sent for each title and text: its id
   // once the service answered; none while the answer is awaited.
   std::map<std::string, std::optional<unsigned>> notifiche_;
-  // Whether the service reads markup in the text, asked once per bus.
+  // Whether the service reads markup in the text, asked once per bus;
+  // none until it answers.
   std::optional<bool> marcatura_;
 
   QSystemTrayIcon icona_;
