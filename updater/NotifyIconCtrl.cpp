@@ -7,12 +7,21 @@
 #include <QDBusPendingReply>
 #include <QStringList>
 #include <QVariantMap>
+#include <chrono>
 #include <cstdio>
 #include <utility>
 
 #include "platform/TestoUtf8.h"
+#include "updater/BusSessione.h"
 
 namespace tervan {
+namespace {
+
+// How long a balloon waits for the session bus or the notification service
+// to answer a question.
+constexpr std::chrono::milliseconds kAttesaServizio{500};
+
+}  // namespace
 
 NotifyIconCtrl::NotifyIconCtrl(const QIcon& icona, QObject* padre) : QObject(padre), icona_(icona) {
   setObjectName("NotifyIconCtrl1");
@@ -78,12 +87,17 @@ bool NotifyIconCtrl::NotificaDesktop(const std::string& Titolo, const std::strin
     // Only a session bus the session announces: never one launched for us.
     const QByteArray indirizzo = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     if (indirizzo.isEmpty() || indirizzo.startsWith("autolaunch:")) return false;
+    // A bus daemon that hung after the start would hold the connection,
+    // and the whole program with it, for ever.
+    if (BusMuto(indirizzo.toStdString(), kAttesaServizio)) return false;
     QDBusConnection::disconnectFromBus(nome);
     bus = QDBusConnection::connectToBus(QString::fromUtf8(indirizzo), nome);
     if (!bus.isConnected()) return false;
     marcatura_.reset();
   }
   QDBusConnectionInterface* guida = bus.interface();
+  // Nor may a bus daemon that hangs once connected hold a balloon long.
+  if (guida != nullptr) guida->setTimeout(static_cast<int>(kAttesaServizio.count()));
   if (guida == nullptr || (!guida->isServiceRegistered(servizio).value() &&
                            !guida->activatableServiceNames().value().contains(servizio)))
     return false;
@@ -97,7 +111,7 @@ bool NotifyIconCtrl::NotificaDesktop(const std::string& Titolo, const std::strin
     const QDBusMessage risposta =
         bus.call(QDBusMessage::createMethodCall(servizio, percorso, servizio,
                                                 QStringLiteral("GetCapabilities")),
-                 QDBus::Block, 500);
+                 QDBus::Block, static_cast<int>(kAttesaServizio.count()));
     if (risposta.type() == QDBusMessage::ReplyMessage && !risposta.arguments().isEmpty())
       marcatura_ =
           risposta.arguments().at(0).toStringList().contains(QStringLiteral("body-markup"));

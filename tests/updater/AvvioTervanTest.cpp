@@ -1,6 +1,7 @@
 // Tervan as a real process: its options, a second start, the components it
 // registers and components that fail as real ones may.
 #include <gmock/gmock.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -438,19 +439,37 @@ TEST(AmbienteGuasto, TheRunAtLogOnLogsTheFailureAndPlacesNothing) {
 // A log-on run where the session gets in the way but need not: the user
 // is at the limit of their processes (ulimit -u), so no thread can start;
 // or the session bus takes connections and never answers (a hung bus
-// daemon). The run places and records the packages, and SIGTERM ends it.
-// Where Tervan's look at the bus is fooled, the bus holds it all the same,
-// as a wait nobody foresaw would: SIGTERM still ends it, by SIGALRM.
+// daemon), from the start or from after it. The run places and records the
+// packages, and SIGTERM ends it. Where Tervan's look at the bus is fooled,
+// the bus holds it all the same, as a wait nobody foresaw would: SIGTERM
+// still ends it, by SIGALRM.
 TEST(AmbienteGuasto, TheRunAtLogOnGoesOnWithoutThreadsOrWithAMuteSessionBus) {
   const orvane::test::CartellaTemporanea cartella;
-  const fs::path presa = cartella / "bus";
-  const platform::Descrittore muto(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_un indirizzo{};
-  indirizzo.sun_family = AF_UNIX;
-  presa.string().copy(indirizzo.sun_path, sizeof indirizzo.sun_path - 1);
-  ASSERT_EQ(::bind(muto.Fd(), reinterpret_cast<const sockaddr*>(&indirizzo), sizeof indirizzo), 0);
-  ASSERT_EQ(::listen(muto.Fd(), 8), 0);  // and never accepts, nor answers
-  const std::string bus = "unix:path=" + presa.string();
+  // A socket that takes connections and never accepts, nor answers, them.
+  const auto presa = [&](const std::string& nome) {
+    platform::Descrittore muto(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un indirizzo{};
+    indirizzo.sun_family = AF_UNIX;
+    (cartella / nome).string().copy(indirizzo.sun_path, sizeof indirizzo.sun_path - 1);
+    EXPECT_EQ(::bind(muto.Fd(), reinterpret_cast<const sockaddr*>(&indirizzo), sizeof indirizzo),
+              0);
+    EXPECT_EQ(::listen(muto.Fd(), 8), 0);
+    return muto;
+  };
+  const platform::Descrittore muto = presa("bus");
+  const std::string bus = "unix:path=" + (cartella / "bus").string();
+  // One whose first connection, the start's look, ends at once: a bus that
+  // answered then, and hung later.
+  const platform::Descrittore poiMuto = presa("bus-poi-muto");
+  const std::jthread primaRisposta([&](const std::stop_token& fine) {
+    pollfd attesa{poiMuto.Fd(), POLLIN, 0};
+    while (!fine.stop_requested()) {
+      if (::poll(&attesa, 1, 100) != 1) continue;
+      ::close(::accept(poiMuto.Fd(), nullptr, nullptr));
+      return;
+    }
+  });
+  const std::string busPoiMuto = "unix:path=" + (cartella / "bus-poi-muto").string();
   struct Caso {
     std::map<std::string, std::string> ambiente;
     int esito;  // the exit code, or minus the signal that ended it
@@ -458,6 +477,7 @@ TEST(AmbienteGuasto, TheRunAtLogOnGoesOnWithoutThreadsOrWithAMuteSessionBus) {
   for (const auto& [ambiente, esito] : std::vector<Caso>{
            {{{"LD_PRELOAD", SENZA_THREAD}}, 0},
            {{{"DBUS_SESSION_BUS_ADDRESS", bus}}, 0},
+           {{{"DBUS_SESSION_BUS_ADDRESS", busPoiMuto}}, 0},
            {{{"DBUS_SESSION_BUS_ADDRESS", bus}, {"LD_PRELOAD", SONDA_CIECA}}, -SIGALRM}}) {
     std::string traccia;
     for (const auto& [variabile, valore] : ambiente)
