@@ -38,7 +38,25 @@ install(CODE "
 install(TARGETS Tervan Quomaro brisko quomaro orvane-reg brisko-designer
   RUNTIME DESTINATION . COMPONENT programma
   LIBRARY DESTINATION . COMPONENT programma)
-install(FILES "${TERVAN_MDB_VUOTO}" DESTINATION . COMPONENT programma)
+# The empty store goes in only where the folder holds none: in a user's own
+# install the store there is the user's, with the programs found, their last
+# checks and the chosen interval, and an install over an earlier one keeps
+# it. It is still listed in the manifest, so the uninstall takes it away.
+install(CODE "
+  set(_orvane_archivio \"\${CMAKE_INSTALL_PREFIX}/Tervan.mdb\")
+  set(_orvane_intestazione \"\")
+  if(EXISTS \"\$ENV{DESTDIR}\${_orvane_archivio}\" AND NOT IS_SYMLINK \"\$ENV{DESTDIR}\${_orvane_archivio}\"
+     AND NOT IS_DIRECTORY \"\$ENV{DESTDIR}\${_orvane_archivio}\")
+    file(READ \"\$ENV{DESTDIR}\${_orvane_archivio}\" _orvane_intestazione LIMIT 16 HEX)
+  endif()
+  # A store that is no database (\"SQLite format 3\" and a NUL) is replaced.
+  if(_orvane_intestazione STREQUAL \"53514c69746520666f726d6174203300\")
+    message(STATUS \"Kept: \$ENV{DESTDIR}\${_orvane_archivio}\")
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\$ENV{DESTDIR}\${_orvane_archivio}\")
+  else()
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}\" TYPE FILE FILES \"${TERVAN_MDB_VUOTO}\")
+  endif()
+" COMPONENT programma)
 # The maker's public key: with it Tervan places only packages signed for their name.
 set(ORVANE_CHIAVE_AGGIORNAMENTI "${PROJECT_SOURCE_DIR}/aggiornamenti.pub" CACHE FILEPATH
     "The maker's minisign public key, installed beside Tervan when the file exists")

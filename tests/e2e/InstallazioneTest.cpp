@@ -1,7 +1,8 @@
 // `cmake --install` into a prefix with a blank in its name: the program
 // folder is complete and runs from there, the menu entry and the icons are
 // where the desktop reads them, the log-on entry Tervan writes starts the
-// installed Tervan, and the uninstall script takes all of it away.
+// installed Tervan, an install over it keeps the store Tervan filled, and
+// the uninstall script takes all of it away.
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
@@ -101,6 +102,14 @@ TEST(Installazione, TheProgramFolderRunsFromAPrefixWithABlankAndUninstallsWhole)
   EXPECT_THAT(LeggiFile(avvio),
               HasSubstr("\nExec=\"" + fs::canonical(prefisso).string() + "/Tervan\" VERIFICA\n"));
   Valida(avvio);
+
+  // An install over this one keeps the store Tervan filled.
+  const std::string archivio = LeggiFile(prefisso / "Tervan.mdb");
+  ASSERT_FALSE(archivio == LeggiFile(fs::path(ORVANE_BINARY_DIR) / "provisioning/Tervan.mdb"));
+  const auto aggiorna =
+      Esegui(ORVANE_CMAKE, {"--install", ORVANE_BINARY_DIR, "--prefix", prefisso.string()});
+  ASSERT_EQ(aggiorna.codice, 0) << aggiorna.out << aggiorna.err;
+  EXPECT_TRUE(LeggiFile(prefisso / "Tervan.mdb") == archivio) << aggiorna.out;
 
   // A file nobody installed keeps the folder, and the uninstall says it is
   // not complete; once it is gone, a second run leaves nothing of the
