@@ -121,6 +121,7 @@ TEST(Installazione, TheProgramFolderRunsFromAPrefixWithABlankAndUninstallsWhole)
   EXPECT_THAT(incompleta.err, HasSubstr("Disinstallazione incompleta"));
   EXPECT_TRUE(fs::exists(prefisso / "appunti.txt"));
   fs::remove(prefisso / "appunti.txt");
+  ScriviFile(prefisso / "Tervan.lock", "");  // left by a Tervan of earlier releases
   const auto completa = Esegui(disinstalla, {manifesto.file.string()});
   EXPECT_EQ(completa.codice, 0) << completa.out << completa.err;
   EXPECT_FALSE(fs::exists(prefisso));
