@@ -419,7 +419,22 @@ void FileAtomicoInCartella::Consegna() {
 
 Descrittore ApriSottocartella(int cartella, std::string_view nome, bool crea) {
   const std::string voce(nome);
-  if (crea && ::mkdirat(cartella, voce.c_str(), 0755) != 0 && errno != EEXIST) Fallisci(voce);
+  const bool fatta = crea && ::mkdirat(cartella, voce.c_str(), 0755) == 0;
+  if (crea && !fatta && errno != EEXIST) Fallisci(voce);
+  if (fatta) {
+    // The folder's own name reaches the disk before anything is placed in
+    // it: flushing the folder after a rename inside it does not keep the
+    // folder, and the next power cut could take away, with it, a file
+    // reported as placed. A folder open through O_PATH cannot be flushed
+    // itself, so it is opened again; one that is not flushed is taken back.
+    const Descrittore sopra(::openat(cartella, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (sopra.Fd() < 0 || (::fsync(sopra.Fd()) != 0 && errno != EINVAL)) {
+      const int errore = errno;
+      ::unlinkat(cartella, voce.c_str(), AT_REMOVEDIR);
+      errno = errore;
+      Fallisci(voce);
+    }
+  }
   Descrittore fd(::openat(cartella, voce.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (fd.Fd() < 0) Fallisci(voce);
   struct stat st {};

@@ -338,6 +338,29 @@ TEST_F(InterruzioniTervan, ATervanKilledDuringItsDownloadsLeavesEveryFileOldOrWh
   EXPECT_TRUE(Completa());
 }
 
+// The "Aggiornamenti" folder a run makes is kept by the disk before a package
+// placed in it is recorded: otherwise the next power cut may take the
+// folder, and the package with it, from a machine the service counts as
+// served. A data folder that cannot be flushed gets nothing placed or recorded.
+TEST_F(InterruzioniTervan, AFolderMadeForThePackagesIsFlushedBeforeAnyPackageIsRecorded) {
+  fs::remove_all(aggiornamenti_);
+  auto tervan = tervan_.Avvia({"VERIFICA"}, {{"ORVANE_UPDATE_SERVER", servizio_.Server()},
+                                             {"ORVANE_WEB_SITE", servizio_.Server()},
+                                             {"TERVAN_INTERVALLO_RICERCA_MS", "100"},
+                                             {"LD_PRELOAD", FSYNC_EIO},
+                                             {"FSYNC_EIO_CARTELLA", dati_.tarvik.string()}});
+  const fs::path log = tervan_.Cartella() / "Tarvik.Log";
+  const auto limite = std::chrono::steady_clock::now() + 60s;
+  while (!fs::exists(log) && servizio_.Registrati().empty() && tervan->InEsecuzione() &&
+         std::chrono::steady_clock::now() < limite)
+    std::this_thread::sleep_for(10ms);
+  tervan->Termina(SIGTERM);
+  EXPECT_THAT(servizio_.Registrati(), IsEmpty());
+  EXPECT_FALSE(fs::exists(aggiornamenti_));
+  ASSERT_TRUE(fs::exists(log)) << tervan_.Errori(1);
+  EXPECT_THAT(LeggiFile(log), HasSubstr("Aggiornamenti"));
+}
+
 // The desktop session ends (or Ctrl+C is pressed) while the server stalls: the service never
 // answers, or a package arrives a few bytes at a time (the rest of the
 // service passing through). Tervan gives the exchange up and ends at once,

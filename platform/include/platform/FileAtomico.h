@@ -93,7 +93,9 @@ class FileAtomicoInCartella {
 /// The sub-folder `nome` of the folder open on `cartella`, opened without
 /// following a link: a link there fails with ELOOP or ENOTDIR. With `crea`
 /// a missing one is made, with mode 0755 less the umask: no one else may
-/// write it. One that anyone may write fails with EPERM, unless it has the
+/// write it; its name is flushed to the disk with `cartella` before it is
+/// opened, and one that cannot be flushed is removed again and fails the
+/// call. One that anyone may write fails with EPERM, unless it has the
 /// sticky bit, which keeps others from replacing what is not theirs. Throws
 /// std::system_error whose text names `nome`.
 [[nodiscard]] Descrittore ApriSottocartella(int cartella, std::string_view nome, bool crea);
