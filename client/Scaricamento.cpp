@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <exception>
 #include <new>
@@ -11,6 +12,7 @@
 #include "FineRichiesta.h"
 #include "ManiglieCurl.h"
 #include "platform/Memoria.h"
+#include "platform/PompaMessaggi.h"
 
 namespace quomaro {
 namespace {
@@ -22,6 +24,8 @@ constexpr std::size_t kBloccoCorpo = std::size_t{16} << 20U;
 // libcurl's own receive buffer: large, so that big bodies need few calls.
 constexpr long kBufferRicezione = 256L * 1024;
 constexpr long kRedirezioniMassime = 10;
+// How often the host's messages run while a download waits for data.
+constexpr auto kIntervalloPompa = std::chrono::milliseconds(200);
 
 // The body as it arrives: one allocation of the declared length, or blocks
 // joined once at the end, each block freed as soon as it is copied.
@@ -127,6 +131,27 @@ class Letture {
     l->byteIntestazioni_ += n;
     return l->byteIntestazioni_ > curl::kIntestazioniMassime ? 0 : n;
   }
+  // Called by libcurl about once a second while no data moves, and more
+  // often while it does. The host's messages run here, at most every
+  // kIntervalloPompa: a link that stalls for up to the time limits (a
+  // minute without data) must not freeze the host's window meanwhile. A
+  // non-zero answer gives the transfer up.
+  static int Avanzamento(void* utente, curl_off_t /*attesi*/, curl_off_t /*ricevuti*/,
+                         curl_off_t /*daInviare*/, curl_off_t /*inviati*/) {
+    auto* l = static_cast<Letture*>(utente);
+    const auto ora = std::chrono::steady_clock::now();
+    if (ora - l->ultimaPompa_ >= kIntervalloPompa) {
+      l->ultimaPompa_ = ora;
+      try {
+        platform::ElaboraMessaggiInAttesa();
+      } catch (...) {
+        l->eccezione_ = std::current_exception();
+        return 1;
+      }
+    }
+    return FineRichiesta() ? 1 : 0;
+  }
+
   [[nodiscard]] bool IntestazioniTroppe() const {
     return byteIntestazioni_ > curl::kIntestazioniMassime;
   }
@@ -194,14 +219,8 @@ class Letture {
   std::size_t inAttesa_ = 0;
   long letti_ = 0;
   std::exception_ptr eccezione_;
+  std::chrono::steady_clock::time_point ultimaPompa_ = std::chrono::steady_clock::now();
 };
-
-// Called by libcurl about once a second, and more often while data moves:
-// a non-zero answer gives the transfer up.
-int Avanzamento(void* /*utente*/, curl_off_t /*attesi*/, curl_off_t /*ricevuti*/,
-                curl_off_t /*daInviare*/, curl_off_t /*inviati*/) {
-  return FineRichiesta() ? 1 : 0;
-}
 
 FineScaricamento Fine(CURLcode codice, bool troppoGrande, long stato) {
   if (troppoGrande) return FineScaricamento::TroppoGrande;
@@ -321,7 +340,8 @@ EsitoScaricamento Scaricamento::Esegui(const std::string& url,
   curl::Imposta(h, CURLOPT_LOW_SPEED_LIMIT, limiti_.velocitaMinima);
   curl::Imposta(h, CURLOPT_LOW_SPEED_TIME, limiti_.secondiSottoVelocita);
   curl::Imposta(h, CURLOPT_NOPROGRESS, 0L);
-  curl::Imposta(h, CURLOPT_XFERINFOFUNCTION, &Avanzamento);
+  curl::Imposta(h, CURLOPT_XFERINFOFUNCTION, &Letture::Avanzamento);
+  curl::Imposta(h, CURLOPT_XFERINFODATA, &letture);
   curl::Imposta(h, CURLOPT_WRITEFUNCTION, &Letture::Ricevuto);
   curl::Imposta(h, CURLOPT_WRITEDATA, &letture);
   curl::Imposta(h, CURLOPT_HEADERFUNCTION, &Letture::Intestazione);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ProvaOstile.h"
+#include "quomaro/Host.h"
 #include "quomaro/Scaricamento.h"
 #include "quomaro/clsCA.h"
 #include "quomaro/clsSOAP.h"
@@ -183,9 +184,15 @@ TEST_P(QuomaroOstileTest, GivesItsDefinedResultWithinTheTimeLimit) {
   if (c.scaricato) {
     const Scaricato& d = *c.scaricato;
     Server().Imposta(c.comportamento(Server()));
+    int pompate = 0;
+    quomaro::ImpostaPompaMessaggi([&pompate] { ++pompate; });
     const auto inizio = std::chrono::steady_clock::now();
     const quomaro::EsitoScaricamento e = quomaro::Scaricamento(nullptr, kLimiti).Scarica(url);
-    EXPECT_LT(std::chrono::steady_clock::now() - inizio, 4s);
+    const auto durata = std::chrono::steady_clock::now() - inizio;
+    quomaro::ImpostaPompaMessaggi({});
+    EXPECT_LT(durata, 4s);
+    // A download that waits for data keeps the host's window running.
+    EXPECT_TRUE(durata < 1s || pompate > 0);
     EXPECT_EQ(e.fine, d.fine) << e.Descrizione();
     EXPECT_EQ(e.stato, d.stato);
     EXPECT_EQ(e.Riuscito(), d.descrizione.empty());

@@ -19,8 +19,8 @@ namespace quomaro {
 QUOMARO_API void ImpostaPortaMessaggi(platform::PortaMessaggi porta);
 
 /// The host's message pump, run while the library waits for the update
-/// service so that the host's window, tray icon and timers keep running; an
-/// empty function removes it.
+/// service (an answer, or a download's data) so that the host's window, tray
+/// icon and timers keep running; an empty function removes it.
 QUOMARO_API void ImpostaPompaMessaggi(std::function<void()> pompa);
 
 /// How the library learns that the program is ending (the desktop session
