@@ -94,6 +94,7 @@ ServizioHttp::ServizioHttp(OperazioniServizio& operazioni, ArchivioServizio& arc
     (void)::setsockopt(presa, SOL_SOCKET, SO_REUSEADDR, &si, sizeof si);
   });
   server_.set_read_timeout(kAttesaLettura);
+  server_.set_write_timeout(kAttesaScrittura);
   server_.set_keep_alive_timeout(kAttesaRichiesta.count());
   server_.set_keep_alive_max_count(kRichiestePerConnessione);
   server_.new_task_queue = [] { return new httplib::ThreadPool(kLavoratori); };

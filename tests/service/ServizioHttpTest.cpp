@@ -1,4 +1,7 @@
+#include <arpa/inet.h>
 #include <gmock/gmock.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -9,6 +12,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -114,6 +118,39 @@ TEST(ServizioHttpTest, PackageFilesAreRealZipsServedByTheirCodeAndNothingElseIsS
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 13) << log;
   EXPECT_THAT(
       log, HasSubstr(" 127.0.0.1 GET /ServizioAggiornamenti/download/Aggiornamento00042.zip 200 "));
+}
+
+// A client behind a slow link takes the package's bytes seconds apart: the
+// answer waits for it rather than being cut short.
+TEST(ServizioHttpTest, APackageReachesAClientThatStopsReadingForSeconds) {
+  ServizioProva servizio;
+  // More than the sockets' buffers hold, so the service's writes must wait.
+  const std::string pacchetto(std::size_t{32} << 20U, 'p');
+  orvane::test::ScriviFile(servizio.FilePacchetto("Aggiornamento00042.zip"), pacchetto);
+  const int presa = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(presa, 0);
+  const int buffer = 4096;
+  ::setsockopt(presa, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+  sockaddr_in indirizzo{};
+  indirizzo.sin_family = AF_INET;
+  indirizzo.sin_port = htons(static_cast<std::uint16_t>(std::stoi(servizio.Server().substr(17))));
+  ::inet_pton(AF_INET, "127.0.0.1", &indirizzo.sin_addr);
+  ASSERT_EQ(::connect(presa, reinterpret_cast<const sockaddr*>(&indirizzo), sizeof indirizzo), 0);
+  const std::string richiesta =
+      "GET /ServizioAggiornamenti/download/Aggiornamento00042.zip HTTP/1.1\r\n"
+      "Host: 127.0.0.1\r\nConnection: close\r\n\r\n";
+  ASSERT_EQ(::send(presa, richiesta.data(), richiesta.size(), 0),
+            static_cast<ssize_t>(richiesta.size()));
+  // A queue of several seconds on the way, as ADSL or 4G holds.
+  std::this_thread::sleep_for(std::chrono::seconds(8));
+  std::string risposta;
+  std::vector<char> blocco(std::size_t{1} << 16U);
+  for (ssize_t n = 0; (n = ::recv(presa, blocco.data(), blocco.size(), 0)) > 0;)
+    risposta.append(blocco.data(), static_cast<std::size_t>(n));
+  ::close(presa);
+  const auto corpo = risposta.find("\r\n\r\n");
+  ASSERT_NE(corpo, std::string::npos);
+  EXPECT_EQ(risposta.size() - corpo - 4, pacchetto.size());
 }
 
 TEST(ServizioHttpTest, TheHistoryPageListsTheSessionsDownloadsWithEveryValueEscaped) {

@@ -37,6 +37,10 @@ class ServizioHttp {
   static constexpr std::size_t kCorpoScartabile = 8 * kCorpoMassimo;
   /// How long one read of a request may wait for its bytes.
   static constexpr std::chrono::seconds kAttesaLettura{3};
+  /// How long one write of an answer may wait for the client to take its
+  /// bytes: as long as a download waits for data before giving up, since a
+  /// slow link (ADSL, 4G) holds seconds of data queued on the way.
+  static constexpr std::chrono::seconds kAttesaScrittura{60};
   /// How long a connection is kept open for its next request, and for how
   /// many requests.
   static constexpr std::chrono::seconds kAttesaRichiesta{2};
