@@ -123,6 +123,8 @@ TEST(Tabs, LoadsPicturesThroughTheDialogAndKeepsThePictureOnABadFile) {
                          35));
   const std::string intero = orvane::test::LeggiFile(file("a.bmp"));
   ScriviFile(file("tronca.bmp"), intero.substr(0, 40));
+  // The header whole, the last rows of pixels missing.
+  ScriviFile(file("corta.bmp"), intero.substr(0, intero.size() - 100));
   ScriviFile(file("testo.gif"), "non un'immagine");
   // A BMP header that claims 60000 by 60000 pixels over a few bytes.
   std::string enorme = intero.substr(0, 54) + std::string(64, '\0');
@@ -142,12 +144,12 @@ TEST(Tabs, LoadsPicturesThroughTheDialogAndKeepsThePictureOnABadFile) {
   }
   const auto tenuta = p.pagina.Figura();
   QSignalSpy errori(&p.pagina, &Tabs::Errore);
-  for (const char* nome : {"tronca.bmp", "testo.gif", "manca.bmp", "enorme.bmp"}) {
+  for (const char* nome : {"tronca.bmp", "corta.bmp", "testo.gif", "manca.bmp", "enorme.bmp"}) {
     p.scelta = QString::fromStdString(file(nome).string());
     p.Clic("cmdOpenDlg");
     EXPECT_EQ(p.pagina.Figura(), tenuta) << nome;
   }
-  ASSERT_EQ(errori.count(), 4);
+  ASSERT_EQ(errori.count(), 5);
   EXPECT_TRUE(errori[0][0].toString().contains("tronca.bmp"));
   p.pagina.ApplyChanges();
   EXPECT_EQ(p.tab->TabPicture(1), tenuta);
