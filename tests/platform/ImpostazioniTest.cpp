@@ -113,14 +113,22 @@ TEST(Impostazioni, OnlyABoundedRegularFileThatNobodyElseMayChangeIsRead) {
       {false, [&] { fs::permissions(cartella, fs::perms(0777)); },
        ": file rifiutato: la cartella " + cartella.string() + " è scrivibile da chiunque"},
       {false, [&] { fs::permissions(cartella, fs::perms(01777)); }, ""},
-      {true, [&] { (void)::chown(file.c_str(), 65534, 0); },
+      {true, [&] { EXPECT_EQ(::chown(file.c_str(), 65534, 0), 0); },
        ": file rifiutato: appartiene all'utente 65534, né a root né a chi legge"},
-      {true, [&] { (void)::chown(cartella.c_str(), 65534, 0); },
+      {true, [&] { EXPECT_EQ(::chown(cartella.c_str(), 65534, 0), 0); },
        ": file rifiutato: la cartella " + cartella.string() + " appartiene all'utente 65534"},
       // Group write only through the owner's own group.
-      {true, [&] { fs::permissions(file, fs::perms(0664)), (void)::chown(file.c_str(), 0, 0); },
+      {true,
+       [&] {
+         fs::permissions(file, fs::perms(0664));
+         EXPECT_EQ(::chown(file.c_str(), 0, 0), 0);
+       },
        ""},
-      {true, [&] { fs::permissions(file, fs::perms(0664)), (void)::chown(file.c_str(), 0, 65534); },
+      {true,
+       [&] {
+         fs::permissions(file, fs::perms(0664));
+         EXPECT_EQ(::chown(file.c_str(), 0, 65534), 0);
+       },
        ": file rifiutato: è scrivibile dal gruppo 65534 (permessi 0664)"},
       // Named entries of an access ACL, which the mode's group bits only mask.
       {true, [&] { acl("u:65534:rw", file); },
