@@ -7,6 +7,7 @@
 
 #include "brisko/ErroreControllo.h"
 #include "brisko/xpVantelTab.h"
+#include "mXPVantel.h"
 
 namespace brisko {
 namespace {
@@ -52,7 +53,7 @@ class SchedaAccessibile : public QAccessibleInterface {
     try {
       const RECT r = schede_->TabRect(numero_);
       return {schede_->mapToGlobal(QPoint(r.left, r.top)),
-              QSize(r.right - r.left + 1, r.bottom - r.top + 1)};
+              QSize(r.right - r.left, r.bottom - r.top)};
     } catch (const ErroreControllo&) {
       return {};  // not laid out by a paint pass yet
     }
@@ -120,10 +121,7 @@ class StrisciaAccessibile : public QAccessibleWidget {
     const QPoint punto = schede->mapFromGlobal(QPoint(x, y));
     for (int i = 1; i <= Schede(); ++i) {
       try {
-        const RECT r = schede->TabRect(i);
-        if (punto.x() >= r.left && punto.x() <= r.right && punto.y() >= r.top &&
-            punto.y() <= r.bottom)
-          return child(i - 1);
+        if (mXPVantel::PtInRect(schede->TabRect(i), punto.x(), punto.y())) return child(i - 1);
       } catch (const ErroreControllo&) {
         break;  // tabs the latest paint pass did not lay out
       }

@@ -177,4 +177,8 @@ void SetRectEmpty(RECT& rect) noexcept {
   rect = {};
 }
 
+bool PtInRect(const RECT& rect, std::int32_t x, std::int32_t y) noexcept {
+  return rect.left <= x && x < rect.right && rect.top <= y && y < rect.bottom;
+}
+
 }  // namespace brisko::mXPVantel

@@ -66,5 +66,8 @@ void CopyRect(RECT& destinazione, const RECT& sorgente) noexcept;
 void OffsetRect(RECT& rect, std::int32_t dx, std::int32_t dy);
 [[nodiscard]] RECT InflateRect(const RECT& rect, std::int32_t dx, std::int32_t dy);
 void SetRectEmpty(RECT& rect) noexcept;
+/// Whether the point lies in the rectangle, whose right and bottom edges
+/// are outside it.
+[[nodiscard]] bool PtInRect(const RECT& rect, std::int32_t x, std::int32_t y) noexcept;
 
 }  // namespace brisko::mXPVantel

@@ -71,10 +71,6 @@ ValoriPuntatore Valori(const QMouseEvent& evento, bool premuti) {
   return v;
 }
 
-bool Dentro(const RECT& r, std::int32_t x, std::int32_t y) noexcept {
-  return r.left <= x && x < r.right && r.top <= y && y < r.bottom;
-}
-
 // A failure of a setter or of the paint pass inside an event handler has
 // no caller to reach: Qt's event dispatch cannot carry exceptions. It is
 // reported on the log and the event ends there.
@@ -99,7 +95,7 @@ void xpVantelTab::mousePressEvent(QMouseEvent* evento) {
     // rectangles do not overlap.
     for (std::int32_t i = 1; vivo && i <= numberOfTabs_; ++i) {
       if (static_cast<std::size_t>(i) <= tabRects_.size() &&
-          Dentro(tabRects_[static_cast<std::size_t>(i) - 1], v.x, v.y)) {
+          mXPVantel::PtInRect(tabRects_[static_cast<std::size_t>(i) - 1], v.x, v.y)) {
         SetSelectedTab(i);
       }
     }
@@ -130,7 +126,7 @@ void xpVantelTab::mouseMoveEvent(QMouseEvent* evento) {
   Gestisci("movimento", [&] {
     emit MouseIn(v.Button, v.Shift, v.X, v.Y);
     if (!vivo) return;
-    if (Dentro(bodyRect_, v.x, v.y)) {
+    if (mXPVantel::PtInRect(bodyRect_, v.x, v.y)) {
       hotTab_ = 0;
       if (!bodyHover_) {
         DrawTab();
@@ -141,7 +137,8 @@ void xpVantelTab::mouseMoveEvent(QMouseEvent* evento) {
     bool cambiata = false;
     for (std::int32_t i = 1; i <= numberOfTabs_; ++i) {
       if (static_cast<std::size_t>(i) <= tabRects_.size() &&
-          Dentro(tabRects_[static_cast<std::size_t>(i) - 1], v.x, v.y) && i != hotTab_) {
+          mXPVantel::PtInRect(tabRects_[static_cast<std::size_t>(i) - 1], v.x, v.y) &&
+          i != hotTab_) {
         bodyHover_ = false;
         hotTab_ = i;
         cambiata = true;
