@@ -13,22 +13,25 @@ namespace quomaro {
 /// several roots and drops text outside the root; answers of that shape are
 /// not one document and are refused here. Entities are never expanded.
 /// Nor is a text with more than kSegniMassimi marks of markup ("<", and
-/// "=" before a quote): each element or attribute costs the parsed tree
-/// tens of bytes however short its text, so that 64 MB of "<a/>" would take
-/// over a gigabyte. Text that the markup escapes ("&lt;") does not count.
+/// "=" before a quote, blanks allowed between them): each element or
+/// attribute costs the parsed tree tens of bytes however short its text, so
+/// that 64 MB of "<a/>" would take over a gigabyte. Text that the markup
+/// escapes ("&lt;") does not count.
 inline constexpr std::size_t kSegniMassimi = 2'000'000;
 
 [[nodiscard]] inline bool CaricaDocumentoUnico(pugi::xml_document& documento,
                                                std::string_view testo,
                                                pugi::xml_encoding codifica = pugi::encoding_auto) {
-  // Counted on the bytes, so in UTF-16 too (the NUL halves are skipped).
+  // Counted on the bytes, so in UTF-16 too (the NUL halves are skipped, as
+  // are the blanks XML allows after "=").
   std::size_t segni = 0;
   for (std::size_t i = 0; i < testo.size(); ++i) {
     if (testo[i] == '<') {
       ++segni;
     } else if (testo[i] == '=') {
       std::size_t j = i + 1;
-      while (j < testo.size() && testo[j] == '\0')
+      while (j < testo.size() && (testo[j] == '\0' || testo[j] == ' ' || testo[j] == '\t' ||
+                                  testo[j] == '\r' || testo[j] == '\n'))
         ++j;
       if (j < testo.size() && (testo[j] == '"' || testo[j] == '\'')) ++segni;
     }
