@@ -1,6 +1,7 @@
 #include "RispostaSOAP.h"
 
 #include <cstring>
+#include <string_view>
 
 #include <pugixml.hpp>
 
@@ -48,7 +49,28 @@ std::string TestoContenuto(const pugi::xml_node elemento) {
   return testo;
 }
 
+// An element's name without its prefix.
+std::string_view NomeLocale(const pugi::xml_node n) {
+  const std::string_view nome = n.name();
+  const auto duePunti = nome.find(':');
+  return duePunti == std::string_view::npos ? nome : nome.substr(duePunti + 1);
+}
+
 }  // namespace
+
+bool ContieneGuasto(std::string_view risposta) {
+  pugi::xml_document documento;
+  if (!CaricaDocumentoUnico(documento, risposta)) return false;
+  const pugi::xml_node busta = documento.document_element();
+  if (NomeLocale(busta) != "Envelope") return false;
+  for (const pugi::xml_node corpo : busta.children()) {
+    if (corpo.type() != pugi::node_element || NomeLocale(corpo) != "Body") continue;
+    for (const pugi::xml_node n : corpo.children()) {
+      if (n.type() == pugi::node_element && NomeLocale(n) == "Fault") return true;
+    }
+  }
+  return false;
+}
 
 std::optional<std::string> TestoRitorno(std::string_view risposta,
                                         const std::function<void()>& rilascia) {

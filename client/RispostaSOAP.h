@@ -7,6 +7,13 @@
 
 namespace quomaro {
 
+/// Whether an XML answer is a SOAP fault: one well-formed XML document whose
+/// root element "Envelope" has a "Body" that holds a "Fault" element, each
+/// name read without its prefix (other stacks spell them "soap:",
+/// "SOAP-ENV:" or with a default namespace). Some stacks send a fault with a
+/// success status.
+[[nodiscard]] bool ContieneGuasto(std::string_view risposta);
+
 /// The text of the first element named exactly "return" (no prefix) of an
 /// XML answer, in document order, with any markup inside it left out and
 /// the white space at its two ends removed; nothing when the answer holds no

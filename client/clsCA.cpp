@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "RispostaSOAP.h"
 #include "common/Errore.h"
 #include "common/Routine.h"
 #include "quomaro/Configurazione.h"
@@ -75,11 +76,13 @@ bool clsCA::InviaComandoSQL(const std::string& Valore) {
     linea = 30;
     // The service answers with a SOAP envelope, whose result is not defined
     // and so not judged. Another answer with a success status, such as a page
-    // of a proxy on the way, never reached the service.
+    // of a proxy on the way, never reached the service; a fault, whatever its
+    // status, refused the statement.
     const std::shared_ptr<RichiestaHttp> http = soap.XmlReq();
     return soap.RichiestaCostruita() && http && http->readyState() == 4 &&
            http->DescrizioneErrore().empty() && http->status() >= 200 && http->status() <= 299 &&
-           http->getResponseHeader("Content-Type").find("text/xml") != std::string::npos;
+           http->getResponseHeader("Content-Type").find("text/xml") != std::string::npos &&
+           !ContieneGuasto(http->responseText());
   });
 }
 

@@ -5,6 +5,9 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "ProvaQuomaro.h"
 
@@ -16,7 +19,8 @@ using ::testing::HasSubstr;
 
 constexpr const char* kPercorso = "/ServizioAggiornamenti/ServizioAggiornamenti.php";
 
-// A service that records every request and answers one fixed return text.
+// A service that records every request and answers one fixed return text,
+// or the whole answer a test sets.
 class ClsCARichiesteTest : public ProvaQuomaro {
  protected:
   void SetUp() override {
@@ -31,7 +35,9 @@ class ClsCARichiesteTest : public ProvaQuomaro {
         r += std::string(p.name()) + "=" + p.text().get() + (p.next_sibling() ? "," : "");
       const std::scoped_lock lock(mutex_);
       ricevute_.push_back(r + ")");
-      res.set_content("<Envelope><Body><R><return>" + ritorno_ + "</return></R></Body></Envelope>",
+      res.set_content(corpo_.empty() ? "<Envelope><Body><R><return>" + ritorno_ +
+                                           "</return></R></Body></Envelope>"
+                                     : corpo_,
                       "text/xml; charset=utf-8");
     });
     server_.Avvia();
@@ -42,6 +48,7 @@ class ClsCARichiesteTest : public ProvaQuomaro {
   std::mutex mutex_;
   std::vector<std::string> ricevute_;
   std::string ritorno_ = "S";
+  std::string corpo_;  // the whole answer, when not the fixed return text
 };
 
 TEST_F(ClsCARichiesteTest, EachOperationSendsItsElementsInOrderAndSpeltExactly) {
@@ -65,6 +72,31 @@ TEST_F(ClsCARichiesteTest, EachOperationSendsItsElementsInOrderAndSpeltExactly) 
                                "values('a & <b>'))"));
   EXPECT_EQ(RecordNelLog(), 1);
   EXPECT_THAT(Log(), HasSubstr(" Modulo          : clsCA\r\n Routine         : SelectSQL_ADO\r\n"));
+}
+
+// Some SOAP stacks send a fault with a success status: the statement was
+// refused all the same, however the envelope's prefixes are spelt.
+TEST_F(ClsCARichiesteTest, AStatementAnsweredWithAFaultIsNotRecordedWhateverTheStatus) {
+  const std::string guasto =
+      "<faultcode>Server</faultcode><faultstring>Database non disponibile</faultstring>";
+  for (const auto& [corpo, registrato] : std::vector<std::pair<std::string, bool>>{
+           {"<E:Envelope xmlns:E=\"http://schemas.xmlsoap.org/soap/envelope/\"><E:Body><E:Fault>" +
+                guasto + "<detail><e>x</e></detail></E:Fault></E:Body></E:Envelope>",
+            false},
+           {"<?xml version=\"1.0\"?>\n<Envelope xmlns=\"urn:e\">\n <Body>\n  <!-- c -->\n  "
+            "<Fault>" +
+                guasto + "</Fault>\n </Body>\n</Envelope>",
+            false},
+           // An answer that merely names a fault in its result was recorded.
+           {"<Envelope><Body><R><return>Fault</return><Fault/></R></Body></Envelope>", true},
+       }) {
+    {
+      const std::scoped_lock lock(mutex_);
+      corpo_ = corpo;
+    }
+    clsCA ca;
+    EXPECT_EQ(ca.InviaComandoSQL("insert into download values('x')"), registrato) << corpo;
+  }
 }
 
 // The endpoint is fixed when the object is created; a failed exchange

@@ -56,8 +56,9 @@ class QUOMARO_API clsCA {
 
   /// Sends the statement as EseguiComandoSQL does and tells whether the
   /// service took it: true only when the request went out whole and the
-  /// service answered it with a success status and a SOAP envelope (a
-  /// page of a proxy on the way is not the service). Not part of the
+  /// service answered it with a success status and a SOAP envelope that is
+  /// no fault (a page of a proxy on the way is not the service; some stacks
+  /// send a fault with a success status). Not part of the
   /// component's contract: for the Orvane programs, which must know whether
   /// a record reached the service.
   [[nodiscard]] bool InviaComandoSQL(const std::string& Valore);
