@@ -56,6 +56,43 @@ std::string_view NomeLocale(const pugi::xml_node n) {
   return duePunti == std::string_view::npos ? nome : nome.substr(duePunti + 1);
 }
 
+// The charset parameter of a Content-Type, without its quotes; empty when
+// there is none.
+std::string_view Charset(std::string_view tipo) {
+  for (auto i = tipo.find(';'); i != std::string_view::npos;) {
+    const auto fine = tipo.find(';', i + 1);
+    const std::string_view parametro =
+        tipo.substr(i + 1, fine == std::string_view::npos ? std::string_view::npos : fine - i - 1);
+    const auto uguale = parametro.find('=');
+    if (uguale != std::string_view::npos &&
+        platform::UgualiSenzaMaiuscoleAscii(
+            platform::SenzaBianchiAiLati(parametro.substr(0, uguale)), "charset")) {
+      std::string_view valore = platform::SenzaBianchiAiLati(parametro.substr(uguale + 1));
+      if (valore.size() >= 2 && valore.front() == '"' && valore.back() == '"')
+        valore = valore.substr(1, valore.size() - 2);
+      return valore;
+    }
+    i = fine;
+  }
+  return {};
+}
+
+pugi::xml_encoding Codifica(std::string_view risposta, std::string_view tipo) {
+  const std::string_view charset = Charset(tipo);
+  if (!platform::UgualiSenzaMaiuscoleAscii(charset, "ISO-8859-1") &&
+      !platform::UgualiSenzaMaiuscoleAscii(charset, "ISO_8859-1") &&
+      !platform::UgualiSenzaMaiuscoleAscii(charset, "latin1")) {
+    return pugi::encoding_auto;
+  }
+  const bool distinta = risposta.starts_with("\xEF\xBB\xBF") || risposta.starts_with("\xFE\xFF") ||
+                        risposta.starts_with("\xFF\xFE");
+  const bool dichiarata =
+      risposta.starts_with("<?xml") &&
+      risposta.substr(0, risposta.find("?>")).find("encoding") != std::string_view::npos;
+  if (distinta || dichiarata || platform::Utf8Valido(risposta)) return pugi::encoding_auto;
+  return pugi::encoding_latin1;
+}
+
 }  // namespace
 
 bool ContieneGuasto(std::string_view risposta) {
@@ -73,12 +110,13 @@ bool ContieneGuasto(std::string_view risposta) {
 }
 
 std::optional<std::string> TestoRitorno(std::string_view risposta,
-                                        const std::function<void()>& rilascia) {
+                                        const std::function<void()>& rilascia,
+                                        std::string_view tipo) {
   pugi::xml_document documento;
   // An answer that does not parse whole is no answer: a body cut short after
   // its verdict must not pass for the verdict.
   // Nor is more than one document, or text after it.
-  if (!CaricaDocumentoUnico(documento, risposta)) return std::nullopt;
+  if (!CaricaDocumentoUnico(documento, risposta, Codifica(risposta, tipo))) return std::nullopt;
   const pugi::xml_node ritorno = PrimoElemento(documento.root(), "return");
   if (ritorno.empty()) return std::nullopt;
   if (rilascia) rilascia();

@@ -27,7 +27,14 @@ namespace quomaro {
 /// `rilascia` is called once the answer is parsed and holds the element,
 /// before its text is copied out: the caller drops the answer's own bytes
 /// there, so that a large answer is never held three times.
+///
+/// `tipo` is the answer's Content-Type. An answer that says nothing of its
+/// own encoding (no byte order mark, no encoding in its declaration) and is
+/// not UTF-8 is read as ISO-8859-1 when `tipo` names that charset; a text in
+/// UTF-8 stays UTF-8 whatever the charset, since web servers add a default
+/// one to whatever they pass on.
 [[nodiscard]] std::optional<std::string> TestoRitorno(std::string_view risposta,
-                                                      const std::function<void()>& rilascia = {});
+                                                      const std::function<void()>& rilascia = {},
+                                                      std::string_view tipo = {});
 
 }  // namespace quomaro

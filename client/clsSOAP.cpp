@@ -270,7 +270,8 @@ std::string clsSOAP::InviaRichiestaPOST(const std::vector<std::string>& Parametr
       return {};
     }
     linea = 80;
-    if (http.getResponseHeader("Content-Type").find("text/xml") == std::string::npos) {
+    const std::string tipo = http.getResponseHeader("Content-Type");
+    if (tipo.find("text/xml") == std::string::npos) {
       // An error status without the service's envelope is a page of whatever
       // stands on the way (a proxy asking for credentials, a gateway): the
       // caller reads no verdict in it, and the journal says what answered.
@@ -283,8 +284,8 @@ std::string clsSOAP::InviaRichiestaPOST(const std::vector<std::string>& Parametr
     linea = 90;
     // Once parsed, the raw answer is let go: a large answer is held at most
     // twice. An answer without a result stays for the host to read.
-    std::optional<std::string> ritorno =
-        TestoRitorno(http.responseText(), [&http] { (void)http.RilasciaRisposta(); });
+    std::optional<std::string> ritorno = TestoRitorno(
+        http.responseText(), [&http] { (void)http.RilasciaRisposta(); }, tipo);
     linea = 100;
     if (!ritorno) {
       throw orvane::Errore(orvane::kOggettoNonImpostato,

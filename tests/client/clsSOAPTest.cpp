@@ -202,6 +202,12 @@ TEST_F(ClsSOAPTest, AnswerIsTheFirstUnprefixedReturnOfAnXmlAnswerOrTheRawBody) {
            // The verdict is the element's text without the white space around it.
            {200, "text/xml", Risposta("<return>\n  S\r\n\t</return>"), "S"},
            {200, "text/xml", Risposta("<return> a  b </return>"), "a  b"},
+           // A charset of the header reads a body silent on its encoding;
+           // a body in UTF-8, or that names its own encoding, keeps it.
+           {200, "text/xml; Charset=\"ISO-8859-1\"", Risposta("<return>Novit\xe0</return>"),
+            "Novit\u00e0"},
+           {200, "text/xml; charset=ISO-8859-1", Risposta("<return>Novit\u00e0</return>"),
+            "Novit\u00e0"},
        }) {
     Rispondi(stato, tipo, corpo);
     ::testing::internal::CaptureStderr();
