@@ -66,6 +66,28 @@ std::int32_t Intero(const std::string& testo) {
   return static_cast<std::int32_t>(valore);
 }
 
+// The size the list gives for the package `pacchetto`: at most what a
+// download may bring (a 32-bit count). A package announced beyond it, or
+// below 0, could never arrive whole: it is refused before anything is
+// fetched, naming the package and the size.
+std::int32_t DimensioneAnnunciata(const std::string& testo, const std::string& pacchetto) {
+  const auto fuori = [&] {
+    return orvane::Errore(orvane::kOverflow,
+                          pacchetto + ": dimensione annunciata di " + testo +
+                              " byte, fuori dai limiti di un pacchetto (da 0 a " +
+                              std::to_string(quomaro::clsDownload::kByteMassimi) + " byte)");
+  };
+  std::int32_t byte = 0;
+  try {
+    byte = Intero(testo);
+  } catch (const orvane::Errore& e) {
+    if (e.Numero() == orvane::kOverflow) throw fuori();
+    throw;
+  }
+  if (byte < 0) throw fuori();
+  return byte;
+}
+
 // The zip archive of a package, opened on the file it was written to.
 class ArchivioZip {
  public:
@@ -337,7 +359,7 @@ void ScaricamentoAggiornamenti::ScaricaPacchetto(int riga, int contatore, int to
   controlli_.finestra.repaint();
 
   const std::int32_t codice = Intero(elenco_.Testo(riga, Colonna::kCodice));
-  dimensioneFile_ = Intero(elenco_.Testo(riga, Colonna::kByte));
+  dimensioneFile_ = DimensioneAnnunciata(elenco_.Testo(riga, Colonna::kByte), NomeDownload(codice));
   controlli_.vbalProg.setMaximum(std::max<std::int32_t>(dimensioneFile_, 1));
   // Every name is checked before anything is fetched.
   const std::string nome =

@@ -102,6 +102,14 @@ const std::vector<CasoTervan> kCasiTervan{
     {.nome = "ZipIntegroPiuPiccoloDelAnnunciato",
      .celle = {{ElencoAggiornamenti::kByte, "99999"}},
      .motivo = "byte invece di"},
+    // Sizes no download can bring: refused before the fetch, named.
+    {.nome = "DimensioneOltreIlLimite",
+     .celle = {{ElencoAggiornamenti::kByte, "4294967296"}},
+     .motivo =
+         "Aggiornamento00002.zip: dimensione annunciata di 4294967296 byte, fuori dai limiti"},
+    {.nome = "DimensioneNegativa",
+     .celle = {{ElencoAggiornamenti::kByte, "-5"}},
+     .motivo = "dimensione annunciata di -5 byte, fuori dai limiti"},
     // Only its end record, 22 bytes as the list says: no entry.
     {.nome = "ZipVuotoDellaDimensioneAnnunciata",
      .guasto = Zip([](auto) { return "PK\x05\x06" + std::string(18, '\0'); }),
