@@ -58,7 +58,16 @@ envAggior::envAggior(const std::filesystem::path& cartellaProgramma)
       // damaged file would stop every check for good. The store in the
       // program folder itself has no copy to come from.
       if (!copia || !conAggior_->Danneggiato()) throw;
-      RifaiCopia(e.what(), cartellaProgramma / kNomeFile, file);
+      try {
+        RifaiCopia(e.what(), cartellaProgramma / kNomeFile, file);
+      } catch (const std::system_error& rifacimento) {
+        // The damaged copy may be set aside already: the reason to report
+        // is why no new one could be made (a full disk, a missing store in
+        // the program folder), not only the damage.
+        conAggior_->NonAperta(std::string(e.what()) + "; " +
+                              orvane::TestoErroreDiSistema(rifacimento));
+        throw;
+      }
       conAggior_->Apri(file);
     }
   });

@@ -33,6 +33,7 @@ using orvane::test::CartellaTemporanea;
 using orvane::test::Impostazione;
 using orvane::test::LeggiFile;
 using orvane::test::ScriviFile;
+using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -227,6 +228,14 @@ TEST_F(BadStoreTest, ADamagedCopyOfTheShippedStoreIsSetAsideAndCopiedAnew) {
     EXPECT_EQ(LeggiFile(copia.string() + ".danneggiato"), danno);
     EXPECT_EQ(LeggiFile(copia), LeggiFile(programma_ / "Tervan.mdb"));
   }
+  // Without the shipped store to copy from, the failure says so, not only
+  // that the copy was damaged.
+  std::filesystem::remove(programma_ / "Tervan.mdb");
+  ScriviFile(copia, std::string(5000, '\x7f'));
+  envAggior store(programma_.Percorso());
+  EXPECT_THAT(Fallimento(store), AllOf(HasSubstr("Il file non è un archivio; "),
+                                       HasSubstr((programma_ / "Tervan.mdb").string() +
+                                                 ": impossibile leggere il file da copiare")));
 }
 
 // A user who may not write the program folder works on a copy of its store
