@@ -3,6 +3,8 @@
 // may use the service, lists the packages a customer sees for a program,
 // runs a query or a statement on the service, and downloads a package.
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -20,6 +22,9 @@
 #include "BarraProgresso.h"
 #include "ScaricaFile.h"
 #include "TabellaRecordset.h"
+#include "platform/Cartelle.h"
+#include "platform/Collocazione.h"
+#include "platform/Descrittore.h"
 #include "platform/Messaggi.h"
 #include "platform/TestoSql.h"
 #include "platform/TestoUtf8.h"
@@ -83,6 +88,26 @@ std::optional<std::string> CampoRecord(const std::string& record, std::string_vi
   return record.substr(da, record.find_first_of("\r\n", da) - da);
 }
 
+// Whether `record` is the last thing in the library's error log (Tarvik.Log
+// beside Quomaro.so). The library shows a record whether or not the log took
+// it: a full disk, or a folder in the log's place, leaves it out.
+bool UltimoNelLog(const std::string& record) {
+  const std::string atteso = record + "\r\n";
+  const auto libreria =
+      platform::PercorsoModulo(reinterpret_cast<const void*>(&quomaro::EndpointServizio));
+  const auto log = platform::PostoFile(platform::FileSistema::LogErrori, libreria.parent_path());
+  const platform::Descrittore fd(
+      ::open(log.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+  struct stat st {};
+  if (fd.Fd() < 0 || ::fstat(fd.Fd(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      st.st_size < static_cast<off_t>(atteso.size()))
+    return false;
+  std::string coda(atteso.size(), '\0');
+  return ::pread(fd.Fd(), coda.data(), coda.size(), st.st_size - static_cast<off_t>(coda.size())) ==
+             static_cast<ssize_t>(coda.size()) &&
+         coda == atteso;
+}
+
 // The library's error records, as one line each on standard error instead of
 // a message box: the tool runs without a desktop.
 int MostraErroreLibreria(const platform::Messaggio& m) {
@@ -92,7 +117,8 @@ int MostraErroreLibreria(const platform::Messaggio& m) {
   const auto linea = CampoRecord(m.testo, " Linea di codice : ");
   if (descrizione && modulo && routine && linea) {
     std::cerr << "quomaro: errore in " << *modulo << "." << *routine << " (passo " << *linea
-              << "): " << PerTerminale(*descrizione) << " [registrato in Tarvik.Log]\n";
+              << "): " << PerTerminale(*descrizione)
+              << (UltimoNelLog(m.testo) ? " [registrato in Tarvik.Log]" : "") << "\n";
   } else {
     std::cerr << "quomaro: " << PerTerminale(m.testo) << "\n";
   }

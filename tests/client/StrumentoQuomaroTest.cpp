@@ -109,6 +109,22 @@ TEST_F(StrumentoQuomaroTest, EachCommandPrintsItsResultOrWhyItFailsAndBadUsageEx
   EXPECT_THAT(strano.err, Not(HasSubstr("\x1b")));
   EXPECT_THAT(strano.err, Not(HasSubstr("\xc2\x9b")));
   EXPECT_LT(strano.err.size(), 4096U);
+
+  // A library failure is said to be in the log only when the log took it.
+  std::filesystem::remove(CartellaLibreria() / "SOAP.xml");
+  std::filesystem::create_directory(CartellaLibreria() / "SOAP.xml");
+  for (const bool logScrivibile : {true, false}) {
+    if (!logScrivibile) {
+      std::filesystem::remove(CartellaLibreria() / "Tarvik.Log");
+      std::filesystem::create_directory(CartellaLibreria() / "Tarvik.Log");
+    }
+    const Esito copiaMancata = Quomaro({"connessione", "ROSSI"});
+    EXPECT_EQ(copiaMancata.codice, 0);
+    EXPECT_THAT(copiaMancata.err, HasSubstr("(passo 80): Impossibile scrivere la copia"));
+    EXPECT_EQ(copiaMancata.err.find("[registrato in Tarvik.Log]") != std::string::npos,
+              logScrivibile)
+        << copiaMancata.err;
+  }
 }
 
 TEST_F(StrumentoQuomaroTest, ElencoPrintsOnlyThatProgramsPackagesAsAnAlignedTable) {
