@@ -6,20 +6,7 @@
 # (cmake/Pacchetto.cmake) takes the same program folder and its own
 # machine-wide files instead of the menu entry written at install time.
 
-# A user install unless told otherwise: the folder beside the user's other
-# application data. A build folder configured before this default existed
-# holds CMake's own /usr/local, which is no program folder: it moves too.
-if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT
-   OR (NOT DEFINED CACHE{ORVANE_PREFISSO_PREDEFINITO} AND CMAKE_INSTALL_PREFIX STREQUAL "/usr/local"))
-  if(NOT "$ENV{HOME}" STREQUAL "")
-    set(_orvane_prefisso "$ENV{HOME}/.local/share/orvane/Tervan")
-  else()
-    set(_orvane_prefisso "/opt/orvane/tervan")
-  endif()
-  set(CMAKE_INSTALL_PREFIX "${_orvane_prefisso}" CACHE PATH
-      "The program folder (Tervan, its libraries, tools and store)" FORCE)
-endif()
-set(ORVANE_PREFISSO_PREDEFINITO ON CACHE INTERNAL "The install prefix's default was applied")
+include(PrefissoInstallazione)
 
 # The folders the install makes are 0755 whatever the umask: a program folder
 # that the group may write is not its owner's alone, and Tervan would keep
