@@ -24,6 +24,14 @@ if(NOT ORVANE_SANITIZE AND NOT ORVANE_BUILD_FUZZERS)
   target_compile_options(orvane_options INTERFACE
     "$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
 endif()
+# The same binaries wherever the sources and the build folder lie: their
+# paths are left out of the debug information, whose content the linker's
+# build id hashes, so that two builds of a release in different folders give
+# the same programs and the same Debian package. Debug builds keep the full
+# paths, for the debugger. For every target, the ones Qt's own functions
+# add (the program icon's resources) included.
+add_compile_options(
+  "$<$<NOT:$<CONFIG:Debug>>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.;-ffile-prefix-map=${PROJECT_BINARY_DIR}=.>")
 if(ORVANE_SANITIZE OR ORVANE_BUILD_FUZZERS)
   set(_orvane_san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_compile_options(orvane_options INTERFACE ${_orvane_san})
