@@ -47,11 +47,14 @@ add_custom_command(OUTPUT "${_avvio_scritto}"
   COMMENT "Writing the machine-wide log-on entry"
   VERBATIM)
 
-# The changelog of a native package, dated by the last commit when there is
-# one (so that the package is the same for the same sources).
+# The changelog of a native package, dated by SOURCE_DATE_EPOCH when the
+# builder sets it (string(TIMESTAMP) reads it), otherwise by the last commit
+# when there is one (so that the package is the same for the same sources).
+# git's answer depends on who builds (it refuses a repository that another
+# user owns), so it never overrides the date the builder gave.
 string(TIMESTAMP _pacchetto_data "%a, %d %b %Y %H:%M:%S +0000" UTC)
 find_package(Git QUIET)
-if(Git_FOUND)
+if(Git_FOUND AND "$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
   execute_process(COMMAND "${GIT_EXECUTABLE}" log -1 --format=%cD
     WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}"
     OUTPUT_VARIABLE _data_commit OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET
