@@ -16,6 +16,10 @@ MacchinaFinta::MacchinaFinta() {
   Imposta("XDG_CONFIG_HOME", Configurazione().string());
   Imposta("XDG_DATA_HOME", Dati().string());
   Imposta("XDG_CONFIG_DIRS", ConfigurazioneSistema().string());
+  // Where the program folder is not the user's alone (a umask that lets the
+  // group write, a folder of another user) the store and the log go to the
+  // user's state folder: never the real one of whoever runs the tests.
+  Imposta("XDG_STATE_HOME", (Percorso() / "stato").string());
   Imposta("ORVANE_DRIVE_C", std::nullopt);
   // No Wine prefix of the user running the tests: one is used only where a
   // test makes it, in Wine().
