@@ -19,6 +19,11 @@ namespace fs = std::filesystem;
 
 TervanFiglio::TervanFiglio(fs::path cartella) : cartella_(std::move(cartella)) {
   fs::create_directories(cartella_);
+  // An installed program folder: the user's own and writable by nobody
+  // else, whatever the umask of whoever runs the tests (one that lets the
+  // group write would send the store and the log to the state folder).
+  fs::permissions(cartella_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
   for (const char* nome : {"Tervan", "Quomaro.so", "brisko.so"})
     fs::copy_file(fs::path(ORVANE_PROGRAM_DIR) / nome, cartella_ / nome);
   fs::copy_file(ORVANE_TERVAN_MDB, cartella_ / "Tervan.mdb");
