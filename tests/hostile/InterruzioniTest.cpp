@@ -134,7 +134,7 @@ TEST(InterruzioniTest, ARegistryWriterKilledOrUnconfirmedLeavesTheOldOrTheNewVal
   EXPECT_EQ(Temporanei(registro.Percorso(), kPrefissoTemporanei), 0U);
   // A write the disk does not confirm fails and keeps the file whole.
   auto guasto = ambiente;
-  guasto["LD_PRELOAD"] = FSYNC_EIO;
+  Precarica(guasto, FSYNC_EIO);
   EXPECT_EQ(Esegui(SCRIVI_OSTILE, {"uno", "nuovo"}, guasto).codice, 1);
   EXPECT_EQ(Contatore(registro.Percorso()), "fine");
   EXPECT_EQ(Temporanei(registro.Percorso(), kPrefissoTemporanei), 0U);
@@ -145,7 +145,7 @@ TEST(InterruzioniTest, ARegistryWriterKilledOrUnconfirmedLeavesTheOldOrTheNewVal
   ScriviFile(bersaglio, "altrui");
   fs::create_symlink(bersaglio, registro.Percorso() / (kPrefissoTemporanei + "AAAAAA"));
   auto prevedibile = ambiente;
-  prevedibile["LD_PRELOAD"] = CASO_ZERO;
+  Precarica(prevedibile, CASO_ZERO);
   EXPECT_EQ(Esegui(SCRIVI_OSTILE, {"uno", "nuovo"}, prevedibile).codice, 1);
   EXPECT_EQ(LeggiFile(bersaglio), "altrui");
   EXPECT_EQ(Contatore(registro.Percorso()), "fine");
@@ -344,11 +344,12 @@ TEST_F(InterruzioniTervan, ATervanKilledDuringItsDownloadsLeavesEveryFileOldOrWh
 // served. A data folder that cannot be flushed gets nothing placed or recorded.
 TEST_F(InterruzioniTervan, AFolderMadeForThePackagesIsFlushedBeforeAnyPackageIsRecorded) {
   fs::remove_all(aggiornamenti_);
-  auto tervan = tervan_.Avvia({"VERIFICA"}, {{"ORVANE_UPDATE_SERVER", servizio_.Server()},
-                                             {"ORVANE_WEB_SITE", servizio_.Server()},
-                                             {"TERVAN_INTERVALLO_RICERCA_MS", "100"},
-                                             {"LD_PRELOAD", FSYNC_EIO},
-                                             {"FSYNC_EIO_CARTELLA", dati_.tarvik.string()}});
+  std::map<std::string, std::string> ambiente{{"ORVANE_UPDATE_SERVER", servizio_.Server()},
+                                              {"ORVANE_WEB_SITE", servizio_.Server()},
+                                              {"TERVAN_INTERVALLO_RICERCA_MS", "100"},
+                                              {"FSYNC_EIO_CARTELLA", dati_.tarvik.string()}};
+  Precarica(ambiente, FSYNC_EIO);
+  auto tervan = tervan_.Avvia({"VERIFICA"}, ambiente);
   const fs::path log = tervan_.Cartella() / "Tarvik.Log";
   const auto limite = std::chrono::steady_clock::now() + 60s;
   while (!fs::exists(log) && servizio_.Registrati().empty() && tervan->InEsecuzione() &&

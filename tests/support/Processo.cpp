@@ -100,6 +100,15 @@ std::string AttendiRiga(Processo& processo, const std::filesystem::path& file,
   return "";
 }
 
+void Precarica(std::map<std::string, std::string>& ambiente,
+               const std::filesystem::path& libreria) {
+  ambiente["LD_PRELOAD"] = libreria.filename().string();
+  std::string cartelle = libreria.parent_path().string();
+  if (const char* altre = std::getenv("LD_LIBRARY_PATH"); altre != nullptr && *altre != '\0')
+    cartelle += std::string(":") + altre;
+  ambiente["LD_LIBRARY_PATH"] = cartelle;
+}
+
 bool NelPath(const std::string& programma) {
   const char* path = std::getenv("PATH");
   std::string_view resto = path == nullptr ? "" : path;

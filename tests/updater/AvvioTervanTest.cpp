@@ -32,6 +32,7 @@
 #include "quomaro/clsSOAP.h"
 #include "tests/support/CartellaTemporanea.h"
 #include "tests/support/MacchinaFinta.h"
+#include "tests/support/Processo.h"
 #include "tests/support/ServizioFiglio.h"
 #include "tests/support/TervanFiglio.h"
 #include "updater/CanaleIstanza.h"
@@ -46,6 +47,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using orvane::test::CartellaTemporanea;
 using orvane::test::MacchinaFinta;
+using orvane::test::Precarica;
 using orvane::test::ScriviFile;
 using ::testing::AllOf;
 using ::testing::HasSubstr;
@@ -474,11 +476,15 @@ TEST(AmbienteGuasto, TheRunAtLogOnGoesOnWithoutThreadsOrWithAMuteSessionBus) {
     std::map<std::string, std::string> ambiente;
     int esito;  // the exit code, or minus the signal that ended it
   };
-  for (const auto& [ambiente, esito] : std::vector<Caso>{
-           {{{"LD_PRELOAD", SENZA_THREAD}}, 0},
-           {{{"DBUS_SESSION_BUS_ADDRESS", bus}}, 0},
-           {{{"DBUS_SESSION_BUS_ADDRESS", busPoiMuto}}, 0},
-           {{{"DBUS_SESSION_BUS_ADDRESS", bus}, {"LD_PRELOAD", SONDA_CIECA}}, -SIGALRM}}) {
+  std::map<std::string, std::string> senzaThread;
+  std::map<std::string, std::string> sondaCieca{{"DBUS_SESSION_BUS_ADDRESS", bus}};
+  Precarica(senzaThread, SENZA_THREAD);
+  Precarica(sondaCieca, SONDA_CIECA);
+  for (const auto& [ambiente, esito] :
+       std::vector<Caso>{{senzaThread, 0},
+                         {{{"DBUS_SESSION_BUS_ADDRESS", bus}}, 0},
+                         {{{"DBUS_SESSION_BUS_ADDRESS", busPoiMuto}}, 0},
+                         {sondaCieca, -SIGALRM}}) {
     std::string traccia;
     for (const auto& [variabile, valore] : ambiente)
       traccia += variabile + "=" + valore + " ";

@@ -51,6 +51,13 @@ struct Esito {
   std::string err;
 };
 
+/// Has a child preload `libreria` (a fault shim): named alone in LD_PRELOAD
+/// and found through its folder, put first in LD_LIBRARY_PATH. ld.so splits
+/// LD_PRELOAD at blanks and colons and only warns of a name it cannot open,
+/// so a library below a folder such as "Progetti Città" would never load,
+/// and a case expecting the same end with it would pass without it.
+void Precarica(std::map<std::string, std::string>& ambiente, const std::filesystem::path& libreria);
+
 /// Whether a program of that name is in one of the folders of $PATH.
 [[nodiscard]] bool NelPath(const std::string& programma);
 
