@@ -276,13 +276,15 @@ TEST_F(StrumentoQuomaroTest, ElencoFiltersAProgramCodeWithAnApostrophe) {
 TEST_F(StrumentoQuomaroTest, ScaricaDrawsAProgressBarOnATerminal) {
   orvane::test::CartellaTemporanea cartella;
   // script(1) runs the tool on a terminal of its own and copies the screen.
+  // Its command is shell text: the paths, which may hold blanks, go to it
+  // through the environment.
   const Esito e = orvane::test::Esegui(
-      "script",
-      {"-qec",
-       std::string(QUOMARO_STRUMENTO) + " scarica " + UrlPacchetto("Aggiornamento00007.zip") + " " +
-           (cartella / "p.zip").string(),
-       "/dev/null"},
-      {{"ORVANE_UPDATE_SERVER", servizio_.Server()}, {"no_proxy", "*"}});
+      "script", {"-qec", R"("$STRUMENTO" scarica "$INDIRIZZO" "$DESTINAZIONE")", "/dev/null"},
+      {{"ORVANE_UPDATE_SERVER", servizio_.Server()},
+       {"no_proxy", "*"},
+       {"STRUMENTO", QUOMARO_STRUMENTO},
+       {"INDIRIZZO", UrlPacchetto("Aggiornamento00007.zip")},
+       {"DESTINAZIONE", (cartella / "p.zip").string()}});
   EXPECT_EQ(e.codice, 0) << e.out << e.err;
   EXPECT_THAT(e.out, HasSubstr("\r[##############################] 100%"));
 }
