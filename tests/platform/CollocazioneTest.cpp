@@ -80,6 +80,7 @@ TEST_F(Collocazione, AStateFolderThatIsALinkOrOpenToOthersIsRefused) {
   const fs::path altrove = macchina_.Percorso() / "altrove";
   fs::create_directories(altrove);
   fs::create_directories(Stato() / "orvane");
+  fs::permissions(Stato() / "orvane", fs::perms::owner_all);
   fs::create_directory_symlink(altrove, Propria());
   const auto motivo = [&] {
     try {

@@ -268,8 +268,14 @@ TEST(ServizioHttpTest, GeneratedEntriesAreStoredWithTheirSizeAndTheSameAtEveryBu
 // write as /tmp, stops the start before anything is written through it.
 TEST(ServizioHttpTest, ADataFolderAnotherUserCouldHavePreparedIsRefusedAtTheStart) {
   using Prepara = std::function<void(const fs::path& dati, const fs::path& vittima)>;
-  const Prepara collega = [](const fs::path& dati, const fs::path& vittima) {
+  // The folder made the service's alone, whatever the umask of whoever runs
+  // the tests: each case spoils only what it names.
+  const auto crea = [](const fs::path& dati) {
     fs::create_directory(dati);
+    fs::permissions(dati, fs::perms::owner_all);
+  };
+  const Prepara collega = [&](const fs::path& dati, const fs::path& vittima) {
+    crea(dati);
     fs::create_directory_symlink(vittima, dati / "download");
   };
   std::vector<std::tuple<std::string, Prepara, std::string>> casi{
@@ -281,8 +287,8 @@ TEST(ServizioHttpTest, ADataFolderAnotherUserCouldHavePreparedIsRefusedAtTheStar
        "è scrivibile da altri utenti"},
       {"download collegato", collega, "download è un collegamento"},
       {"database collegato",
-       [](const fs::path& dati, const fs::path& vittima) {
-         fs::create_directory(dati);
+       [&](const fs::path& dati, const fs::path& vittima) {
+         crea(dati);
          fs::create_symlink(vittima / "servizio.sqlite", dati / "servizio.sqlite");
        },
        "servizio.sqlite è un collegamento"}};

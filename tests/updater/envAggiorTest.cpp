@@ -222,6 +222,8 @@ TEST_F(BadStoreTest, ADamagedCopyOfTheShippedStoreIsSetAsideAndCopiedAnew) {
   ASSERT_NE(copia.parent_path(), programma_.Percorso());
   for (const std::string& danno : {std::string{}, std::string(5000, '\x7f'), PaginaAZero()}) {
     std::filesystem::create_directories(copia.parent_path());
+    for (const auto& cartella : {copia.parent_path(), copia.parent_path().parent_path()})
+      std::filesystem::permissions(cartella, std::filesystem::perms::owner_all);
     ScriviFile(copia, danno);
     envAggior store(programma_.Percorso());
     EXPECT_EQ(Fallimento(store), "");
