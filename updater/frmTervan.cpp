@@ -807,7 +807,10 @@ void frmTervan::tmrRicerca_Timer() {
       if (stato_.SoloClientiMancanti) ciclo_.ControlloAggiornamentiORVANE();
     }
   }
-  if (!stato_.SessioneFinita) tmrRicerca_.start();
+  // The checks go on only while the window is still hidden with them: the
+  // tray icon or a second start may have brought it back during the wait,
+  // and the user's list is not to be rebuilt under them every minute.
+  if (!stato_.SessioneFinita && stato_.stato == StatoVassoio::Nascosto) tmrRicerca_.start();
 }
 
 void frmTervan::ScriviRiga(std::string_view softxx, const std::string& PercXx,

@@ -538,21 +538,28 @@ TEST_F(FinestraScaricamento,
 
 TEST_F(FinestraScaricamento, ARunTakesExactlyTheRowsMarkedWhenItStartedWhateverHappensMeanwhile) {
   test::InstallaTarvik();
-  // A run over the data rows `segnate`, while the first package arrives the
-  // user does `durante`, as the window's pump lets them: what is recorded.
+  // A run over the data rows `segnate` (F10), or unattended over all (the
+  // tick of a start at log-on); while the first package arrives the user
+  // does `durante`, as the window's pump lets them: what is recorded. The
+  // checks go on after it only where the window is left hidden with them.
   const auto esegui = [&](const std::vector<int>& segnate,
-                          const std::function<void(frmTervan&)>& durante) {
+                          const std::function<void(frmTervan&)>& durante, const char* riga = "") {
     orvane::test::ServizioFiglio servizio;
     macchina_.Imposta("ORVANE_UPDATE_SERVER", servizio.Server());
     orvane::test::MessaggiRegistrati messaggi;
     messaggi.Rispondi(platform::vbYes);
+    platform::SostituisciRigaDiComando(riga);
     frmTervan finestra;
     finestra.Form_Load();
-    finestra.Command_F4_Click();
-    EXPECT_EQ(finestra.Elenco().Righe(), 4);
-    finestra.Command_F5_Click();
-    for (const int riga : segnate)
-      finestra.findChild<QTableWidget*>("grdAggior")->item(riga - 1, 0)->setText("Ok");
+    std::function<void()> avvia = [&] { finestra.tmrRicerca_Timer(); };
+    if (std::string_view(riga).empty()) {
+      finestra.Command_F4_Click();
+      EXPECT_EQ(finestra.Elenco().Righe(), 4);
+      finestra.Command_F5_Click();
+      for (const int r : segnate)
+        finestra.findChild<QTableWidget*>("grdAggior")->item(r - 1, 0)->setText("Ok");
+      avvia = [&] { finestra.Command_F10_Click(); };
+    }
     bool fatto = false;
     const auto pompa = [&] {
       if (!fatto && finestra.Scaricamento().InCorso()) {
@@ -561,10 +568,17 @@ TEST_F(FinestraScaricamento, ARunTakesExactlyTheRowsMarkedWhenItStartedWhateverH
       }
       QCoreApplication::processEvents();
     };
-    test::ConPompa(pompa, [&] { finestra.Command_F10_Click(); });
+    test::ConPompa(pompa, avvia);
     EXPECT_TRUE(fatto);
+    EXPECT_EQ(finestra.tmrRicerca().isActive(),
+              finestra.Stato().stato == StatoVassoio::Nascosto && finestra.isHidden());
     return servizio.CodiciRegistrati();
   };
+  EXPECT_THAT(
+      esegui(
+          {}, [](frmTervan& f) { emit f.Tray().Icona().activated(QSystemTrayIcon::Trigger); },
+          "VERIFICA"),
+      ElementsAre("7", "42"));
   EXPECT_THAT(esegui({1},
                      [](frmTervan& f) {
                        Tasto(f.findChild<QTableWidget*>("grdAggior"), Qt::Key_F4);
