@@ -256,6 +256,11 @@ void CicloControllo::FineConnessione() {
   });
 }
 
+void CicloControllo::Occupato(const std::function<void()>& lavoro) {
+  const EscOccupato esc(*this);
+  lavoro();
+}
+
 void CicloControllo::Command_F4_Click() {
   if (cicloInCorso_ || elenco_.Bloccato()) return;
   const EscOccupato esc(*this);

@@ -798,14 +798,18 @@ void frmTervan::tmrRicerca_Timer() {
   // A tick that comes while a search or a download run waits on the
   // service starts nothing: the next one comes a minute later.
   if (!ciclo_.InCorso() && !elenco_.Bloccato()) {
-    if (stato_.VerificaCompleta) {
-      ciclo_.ControlloAggiornamentiORVANE();
-    } else {
-      RipetiVerifica();
-      // A program not yet given its identifier would otherwise keep every
-      // other one from being checked for as long as it stays so, unseen.
-      if (stato_.SoloClientiMancanti) ciclo_.ControlloAggiornamentiORVANE();
-    }
+    // As F4's: the discovery and the cycle use the store after any box
+    // they show, so the close waits for them.
+    ciclo_.Occupato([this] {
+      if (stato_.VerificaCompleta) {
+        ciclo_.ControlloAggiornamentiORVANE();
+      } else {
+        RipetiVerifica();
+        // A program not yet given its identifier would otherwise keep every
+        // other one from being checked for as long as it stays so, unseen.
+        if (stato_.SoloClientiMancanti) ciclo_.ControlloAggiornamentiORVANE();
+      }
+    });
   }
   // The checks go on only while the window is still hidden with them: the
   // tray icon or a second start may have brought it back during the wait,

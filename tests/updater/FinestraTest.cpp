@@ -593,6 +593,31 @@ TEST_F(FinestraScaricamento, ARunTakesExactlyTheRowsMarkedWhenItStartedWhateverH
               ElementsAre("7", "42"));
 }
 
+TEST_F(FinestraScaricamento, EsciChosenFromABoxATickShowsWaitsUntilTheTickHasLetGoOfTheStore) {
+  test::InstallaTarvik();
+  platform::SostituisciRigaDiComando("VERIFICA");
+  frmTervan finestra;
+  finestra.Form_Load();
+  // The tick's discovery pass fails (a folder that cannot be examined) and
+  // shows its record; the user picks "Esci" while the box is open.
+  const fs::path tarvik = platform::PercorsoLocale(R"(C:\ORVANE\TARVIK)");
+  fs::remove_all(tarvik);
+  fs::create_directory_symlink(tarvik, tarvik);
+  finestra.Stato().VerificaCompleta = false;
+  int box = 0;
+  platform::ImpostaPortaMessaggi([&](const platform::Messaggio&) {
+    ++box;
+    finestra.Escixx_Click();
+    return platform::vbOK;
+  });
+  finestra.tmrRicerca_Timer();
+  platform::ImpostaPortaMessaggi({});
+  EXPECT_EQ(box, 1);
+  EXPECT_TRUE(finestra.Stato().Archivio);
+  finestra.Escixx_Click();
+  EXPECT_FALSE(finestra.Stato().Archivio);
+}
+
 TEST_F(FinestraScaricamento, LiveModeSaysWhenNothingIsInstalledElseSearchesDownloadsAndEnds) {
   orvane::test::MessaggiRegistrati messaggi;
   {

@@ -44,6 +44,11 @@ class CicloControllo {
   /// then the cycle.
   void Command_F4_Click();
 
+  /// Runs `lavoro` (a timer tick's work) as a search runs, with Esc
+  /// disabled: a close asked for from a box the work shows ("Esci" in the
+  /// tray menu) is refused until the work has let go of the store.
+  void Occupato(const std::function<void()>& lavoro);
+
   /// The download run that mode 1 starts.
   void ImpostaScaricamento(std::function<void()> scaricaAggiornamenti);
 
