@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <future>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -71,6 +72,38 @@ std::map<std::string, std::string> VociZip(const std::string& byte) {
   return voci;
 }
 
+// A connection of its own to the service (-1 when it fails), with a
+// receive buffer of `buffer` bytes when one is given.
+int Collega(ServizioProva& servizio, int buffer = 0) {
+  const int presa = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (presa < 0) return -1;
+  if (buffer > 0) ::setsockopt(presa, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+  sockaddr_in indirizzo{};
+  indirizzo.sin_family = AF_INET;
+  indirizzo.sin_port = htons(static_cast<std::uint16_t>(std::stoi(servizio.Server().substr(17))));
+  ::inet_pton(AF_INET, "127.0.0.1", &indirizzo.sin_addr);
+  if (::connect(presa, reinterpret_cast<const sockaddr*>(&indirizzo), sizeof indirizzo) != 0) {
+    ::close(presa);
+    return -1;
+  }
+  return presa;
+}
+
+void Invia(int presa, const std::string& testo) {
+  EXPECT_EQ(::send(presa, testo.data(), testo.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(testo.size()));
+}
+
+// What the service sends until it closes the connection, which is closed.
+std::string LeggiFinoAllaChiusura(int presa) {
+  std::string risposta;
+  std::vector<char> blocco(std::size_t{1} << 16U);
+  for (ssize_t n = 0; (n = ::recv(presa, blocco.data(), blocco.size(), 0)) > 0;)
+    risposta.append(blocco.data(), static_cast<std::size_t>(n));
+  ::close(presa);
+  return risposta;
+}
+
 TEST(ServizioHttpTest, PackageFilesAreRealZipsServedByTheirCodeAndNothingElseIsServed) {
   ServizioProva servizio;
   const auto zip = servizio.Leggi("/ServizioAggiornamenti/download/Aggiornamento00042.zip");
@@ -127,30 +160,57 @@ TEST(ServizioHttpTest, APackageReachesAClientThatStopsReadingForSeconds) {
   // More than the sockets' buffers hold, so the service's writes must wait.
   const std::string pacchetto(std::size_t{32} << 20U, 'p');
   orvane::test::ScriviFile(servizio.FilePacchetto("Aggiornamento00042.zip"), pacchetto);
-  const int presa = ::socket(AF_INET, SOCK_STREAM, 0);
+  const int presa = Collega(servizio, 4096);
   ASSERT_GE(presa, 0);
-  const int buffer = 4096;
-  ::setsockopt(presa, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
-  sockaddr_in indirizzo{};
-  indirizzo.sin_family = AF_INET;
-  indirizzo.sin_port = htons(static_cast<std::uint16_t>(std::stoi(servizio.Server().substr(17))));
-  ::inet_pton(AF_INET, "127.0.0.1", &indirizzo.sin_addr);
-  ASSERT_EQ(::connect(presa, reinterpret_cast<const sockaddr*>(&indirizzo), sizeof indirizzo), 0);
-  const std::string richiesta =
-      "GET /ServizioAggiornamenti/download/Aggiornamento00042.zip HTTP/1.1\r\n"
-      "Host: 127.0.0.1\r\nConnection: close\r\n\r\n";
-  ASSERT_EQ(::send(presa, richiesta.data(), richiesta.size(), 0),
-            static_cast<ssize_t>(richiesta.size()));
+  Invia(presa,
+        "GET /ServizioAggiornamenti/download/Aggiornamento00042.zip HTTP/1.1\r\n"
+        "Host: 127.0.0.1\r\nConnection: close\r\n\r\n");
   // A queue of several seconds on the way, as ADSL or 4G holds.
   std::this_thread::sleep_for(std::chrono::seconds(8));
-  std::string risposta;
-  std::vector<char> blocco(std::size_t{1} << 16U);
-  for (ssize_t n = 0; (n = ::recv(presa, blocco.data(), blocco.size(), 0)) > 0;)
-    risposta.append(blocco.data(), static_cast<std::size_t>(n));
-  ::close(presa);
+  const std::string risposta = LeggiFinoAllaChiusura(presa);
   const auto corpo = risposta.find("\r\n\r\n");
   ASSERT_NE(corpo, std::string::npos);
   EXPECT_EQ(risposta.size() - corpo - 4, pacchetto.size());
+}
+
+// Clients that send their requests a byte now and then hold no thread of
+// the service, however many: the others are answered meanwhile. Requests
+// sent one right behind the other on a connection are all answered, in order.
+TEST(ServizioHttpTest, SlowClientsStopNoOneAndRequestsSentTogetherAreAllAnswered) {
+  ServizioProva servizio;
+  std::vector<int> lenti;
+  for (std::size_t i = 0; i < ServizioHttp::kLavoratori + 8; ++i) {
+    lenti.push_back(Collega(servizio));
+    ASSERT_GE(lenti.back(), 0);
+    Invia(lenti.back(), "GET /cronologia.aspx?session=lento HTTP/1.1\r\n");
+  }
+  auto altro = std::async(std::launch::async,
+                          [&servizio] { return servizio.Leggi("/cronologia.aspx?session=altro"); });
+  // A header line every half second, well within the wait for each read,
+  // for a few seconds at most: the other client is answered long before.
+  for (int giro = 0;
+       giro < 16 && altro.wait_for(std::chrono::milliseconds(500)) != std::future_status::ready;
+       ++giro) {
+    for (const int presa : lenti)
+      Invia(presa, "X-Lento: " + std::to_string(giro) + "\r\n");
+  }
+  ASSERT_EQ(altro.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+  const auto risposta = altro.get();
+  ASSERT_TRUE(risposta);
+  EXPECT_EQ(risposta->status, 200);
+  for (const int presa : lenti)
+    ::close(presa);
+
+  const int presa = Collega(servizio);
+  ASSERT_GE(presa, 0);
+  Invia(presa,
+        "GET /cronologia.aspx?session=prima HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"
+        "GET /cronologia.aspx?session=seconda HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+        "Connection: close\r\n\r\n");
+  const std::string risposte = LeggiFinoAllaChiusura(presa);
+  const auto prima = risposte.find("<code>prima</code>");
+  EXPECT_NE(prima, std::string::npos) << risposte;
+  EXPECT_NE(risposte.find("<code>seconda</code>", prima), std::string::npos) << risposte;
 }
 
 TEST(ServizioHttpTest, TheHistoryPageListsTheSessionsDownloadsWithEveryValueEscaped) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -14,6 +15,8 @@
 #include "service/OperazioniServizio.h"
 
 namespace orvane::servizio {
+
+class ServerHttp;
 
 /// The HTTP front of the service:
 ///
@@ -45,8 +48,14 @@ class ServizioHttp {
   /// many requests.
   static constexpr std::chrono::seconds kAttesaRichiesta{2};
   static constexpr std::size_t kRichiestePerConnessione = 20;
-  /// The threads answering connections, each one at a time: slow or idle
-  /// clients take some of them, not all.
+  /// How long the line and headers of a request may take to arrive whole
+  /// once their first byte came. Until then the connection waits on no
+  /// thread: clients that send a byte now and then hold no worker.
+  static constexpr std::chrono::seconds kAttesaTesta{10};
+  /// How long a whole request, body included, may take to arrive.
+  static constexpr std::chrono::seconds kTempoRichiesta{30};
+  /// The threads answering requests whose head has arrived, each one at a
+  /// time.
   static constexpr std::size_t kLavoratori = 32;
   static constexpr const char* kPercorsoSOAP = "/ServizioAggiornamenti/ServizioAggiornamenti.php";
 
@@ -80,7 +89,7 @@ class ServizioHttp {
   std::filesystem::path cartellaDownload_;
   std::ostream& log_;
   std::mutex mutexLog_;
-  httplib::Server server_;
+  std::unique_ptr<ServerHttp> server_;
   std::thread thread_;
   std::atomic<bool> ascoltoFinito_{false};
 };
