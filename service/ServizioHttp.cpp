@@ -220,7 +220,12 @@ class ServerHttp final : public httplib::Server {
   ServerHttp(const ServerHttp&) = delete;
   ServerHttp& operator=(const ServerHttp&) = delete;
 
+  // Once the address is bound: the connections that come at once while the
+  // accept loop is busy wait for it in the system's queue. The server asks
+  // for a queue of 5, past which a connection is dropped and its client
+  // tries again only a second or more later.
   void AvviaConnessioni() {
+    (void)::listen(svr_sock_, SOMAXCONN);
     {
       const std::lock_guard blocco(mutex_);
       fermo_ = false;

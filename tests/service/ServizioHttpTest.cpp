@@ -1,10 +1,12 @@
 #include <arpa/inet.h>
 #include <gmock/gmock.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <zip.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <functional>
@@ -73,16 +75,18 @@ std::map<std::string, std::string> VociZip(const std::string& byte) {
 }
 
 // A connection of its own to the service (-1 when it fails), with a
-// receive buffer of `buffer` bytes when one is given.
-int Collega(ServizioProva& servizio, int buffer = 0) {
-  const int presa = ::socket(AF_INET, SOCK_STREAM, 0);
+// receive buffer of `buffer` bytes when one is given. With SOCK_NONBLOCK in
+// `tipo` it may still be on its way.
+int Collega(ServizioProva& servizio, int buffer = 0, int tipo = 0) {
+  const int presa = ::socket(AF_INET, SOCK_STREAM | tipo, 0);
   if (presa < 0) return -1;
   if (buffer > 0) ::setsockopt(presa, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
   sockaddr_in indirizzo{};
   indirizzo.sin_family = AF_INET;
   indirizzo.sin_port = htons(static_cast<std::uint16_t>(std::stoi(servizio.Server().substr(17))));
   ::inet_pton(AF_INET, "127.0.0.1", &indirizzo.sin_addr);
-  if (::connect(presa, reinterpret_cast<const sockaddr*>(&indirizzo), sizeof indirizzo) != 0) {
+  if (::connect(presa, reinterpret_cast<const sockaddr*>(&indirizzo), sizeof indirizzo) != 0 &&
+      errno != EINPROGRESS) {
     ::close(presa);
     return -1;
   }
@@ -173,11 +177,32 @@ TEST(ServizioHttpTest, APackageReachesAClientThatStopsReadingForSeconds) {
   EXPECT_EQ(risposta.size() - corpo - 4, pacchetto.size());
 }
 
-// Clients that send their requests a byte now and then hold no thread of
-// the service, however many: the others are answered meanwhile. Requests
-// sent one right behind the other on a connection are all answered, in order.
-TEST(ServizioHttpTest, SlowClientsStopNoOneAndRequestsSentTogetherAreAllAnswered) {
+// Connections that come at once while the service is busy all wait to be
+// taken. Clients that send their requests a byte now and then hold no
+// thread of the service, however many: the others are answered meanwhile.
+// Requests sent one right behind the other on a connection are all
+// answered, in order.
+TEST(ServizioHttpTest, BurstsAndSlowClientsStopNoOneAndRequestsSentTogetherAreAllAnswered) {
   ServizioProva servizio;
+  ASSERT_EQ(::kill(servizio.Pid(), SIGSTOP), 0);
+  std::vector<pollfd> raffica;
+  for (int i = 0; i < 64; ++i) {
+    raffica.push_back({Collega(servizio, 0, SOCK_NONBLOCK), POLLOUT, 0});
+    ASSERT_GE(raffica.back().fd, 0);
+  }
+  // The system completes each connection by itself, the service stopped.
+  const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  std::size_t connesse = 0;
+  while (connesse < raffica.size() && std::chrono::steady_clock::now() < limite) {
+    ::poll(raffica.data(), raffica.size(), 500);
+    connesse = static_cast<std::size_t>(std::count_if(
+        raffica.begin(), raffica.end(), [](const pollfd& p) { return p.revents == POLLOUT; }));
+  }
+  ::kill(servizio.Pid(), SIGCONT);
+  EXPECT_EQ(connesse, raffica.size());
+  for (const auto& p : raffica)
+    ::close(p.fd);
+
   std::vector<int> lenti;
   for (std::size_t i = 0; i < ServizioHttp::kLavoratori + 8; ++i) {
     lenti.push_back(Collega(servizio));

@@ -41,6 +41,8 @@ class ServizioFiglio {
   /// output (its log).
   [[nodiscard]] std::string Uscita() const;
   [[nodiscard]] std::string Errori() const;
+  /// The service's process (to stop it for a while with SIGSTOP).
+  [[nodiscard]] pid_t Pid() const { return processo_->Pid(); }
   /// The service's SQLite store.
   [[nodiscard]] std::filesystem::path FileArchivio() const;
 
