@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <optional>
 #include <sstream>
 
@@ -74,6 +75,15 @@ const std::string& RichiestaSOAP::Parametro(std::string_view nome) const {
 
 RichiestaSOAP CodificaSOAP::Leggi(std::string_view corpo) {
   if (corpo.empty()) Malformata("corpo vuoto");
+  // Each element or attribute costs the parsed document and the request
+  // far more than its bytes (a body of "<p/>" over the whole size allowed
+  // took hundreds of megabytes): a request has a few dozen, and one with
+  // thousands is refused before it is parsed.
+  const auto marche =
+      std::count_if(corpo.begin(), corpo.end(), [](char c) { return c == '<' || c == '='; });
+  if (static_cast<std::size_t>(marche) > kMarcheMassime) {
+    Malformata("troppi elementi o attributi");
+  }
   pugi::xml_document documento;
   const auto esito =
       documento.load_buffer(corpo.data(), corpo.size(), pugi::parse_default, pugi::encoding_auto);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ServizioProva.h"
+#include "service/CodificaSOAP.h"
 #include "service/InterrogazioneLettura.h"
 
 namespace orvane::servizio::test {
@@ -21,6 +22,13 @@ std::string FaultString(const httplib::Result& r) {
   const auto p = r->body.find("<faultstring>");
   return p == std::string::npos ? ""
                                 : r->body.substr(p + 13, r->body.find("</faultstring>") - p - 13);
+}
+
+std::string Ripeti(const std::string& testo, std::size_t volte) {
+  std::string r;
+  for (std::size_t i = 0; i < volte; ++i)
+    r += testo;
+  return r;
 }
 
 // "name:type " for each column of a recordset.
@@ -239,6 +247,17 @@ TEST_F(ServizioSOAPTest, MalformedRequestsAndUnknownOperationsGetAnXmlFault) {
       {"<soap:Envelope xmlns:soap='http://www.w3.org/2001/06/soap-envelope'><soap:Body>"
        "<CancellaTutto/></soap:Body></soap:Envelope>",
        "Operazione sconosciuta: CancellaTutto"},
+      // Elements or attributes by the thousand, each costing far more parsed.
+      {"<soap:Envelope xmlns:soap='http://www.w3.org/2001/06/soap-envelope'><soap:Body>"
+       "<RichiestaConnessione><Utente>ROSSI</Utente>" +
+           Ripeti("<p/>", CodificaSOAP::kMarcheMassime) +
+           "</RichiestaConnessione></soap:Body></soap:Envelope>",
+       "troppi elementi o attributi"},
+      {"<soap:Envelope xmlns:soap='http://www.w3.org/2001/06/soap-envelope'><soap:Body>"
+       "<RichiestaConnessione><Utente " +
+           Ripeti("a='' ", CodificaSOAP::kMarcheMassime) +
+           ">ROSSI</Utente></RichiestaConnessione></soap:Body></soap:Envelope>",
+       "troppi elementi o attributi"},
   };
   for (const auto& [corpo, motivo] : casi) {
     const auto r = servizio_.Posta(corpo);

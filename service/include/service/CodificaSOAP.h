@@ -34,8 +34,13 @@ class CodificaSOAP {
   static constexpr std::string_view kBusta12 = "http://www.w3.org/2003/05/soap-envelope";
   static constexpr std::string_view kServizio = "http://www.orvane.it/ServizioAggiornamenti/";
 
+  /// The most elements and attributes (counted as the '<' and '=' in the
+  /// body) a request may have.
+  static constexpr std::size_t kMarcheMassime = 10000;
+
   /// Reads a request body; throws GuastoSOAP (the sender's fault) when it is
-  /// not a SOAP request.
+  /// not a SOAP request or has more than kMarcheMassime elements and
+  /// attributes.
   [[nodiscard]] static RichiestaSOAP Leggi(std::string_view corpo);
 
   /// The answer envelope whose `return` element holds `valore` as text.
