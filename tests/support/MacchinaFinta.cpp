@@ -29,6 +29,9 @@ MacchinaFinta::MacchinaFinta() {
   std::filesystem::create_directory(Esecuzione());
   std::filesystem::permissions(Esecuzione(), std::filesystem::perms::owner_all);
   Imposta("XDG_RUNTIME_DIR", Esecuzione().string());
+  // Nor the session bus of a developer's desktop: a bus is there only where
+  // a test starts one (none, in the runtime folder, otherwise).
+  Imposta("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
   platform::SostituisciRigaDiComando("DEBUG");
   std::filesystem::remove(FileLogErrori());
 }

@@ -10,11 +10,15 @@
 #include <QLocalSocket>
 #include <QTest>
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -458,8 +462,24 @@ TEST(AmbienteGuasto, TheRunAtLogOnGoesOnWithoutThreadsOrWithAMuteSessionBus) {
     EXPECT_EQ(::listen(muto.Fd(), 8), 0);
     return muto;
   };
+  // Its address as D-Bus reads one: bytes other than [A-Za-z0-9/_.-]
+  // escaped, for a temporary folder whose path holds a blank.
+  const auto indirizzo = [&](const std::string& nome) {
+    std::string a = "unix:path=";
+    for (const char c : (cartella / nome).string()) {
+      if (std::isalnum(static_cast<unsigned char>(c)) != 0 ||
+          std::string_view("/-_.").find(c) != std::string_view::npos) {
+        a += c;
+      } else {
+        std::array<char, 4> esc{};
+        (void)std::snprintf(esc.data(), esc.size(), "%%%02X", static_cast<unsigned char>(c));
+        a += esc.data();
+      }
+    }
+    return a;
+  };
   const platform::Descrittore muto = presa("bus");
-  const std::string bus = "unix:path=" + (cartella / "bus").string();
+  const std::string bus = indirizzo("bus");
   // One whose first connection, the start's look, ends at once: a bus that
   // answered then, and hung later.
   const platform::Descrittore poiMuto = presa("bus-poi-muto");
@@ -471,7 +491,7 @@ TEST(AmbienteGuasto, TheRunAtLogOnGoesOnWithoutThreadsOrWithAMuteSessionBus) {
       return;
     }
   });
-  const std::string busPoiMuto = "unix:path=" + (cartella / "bus-poi-muto").string();
+  const std::string busPoiMuto = indirizzo("bus-poi-muto");
   struct Caso {
     std::map<std::string, std::string> ambiente;
     int esito;  // the exit code, or minus the signal that ended it
