@@ -247,8 +247,12 @@ ScaricamentoAggiornamenti::ScaricamentoAggiornamenti(StatoFinestra& stato,
     : stato_(stato), controlli_(controlli), elenco_(elenco), chiaveVista_(ChiaveInstallata()) {}
 
 std::string ScaricamentoAggiornamenti::NomeDownload(std::int32_t codice) {
+  // Five digits whatever the sign: a negative code keeps its minus sign in
+  // front of them ("-00005"), where printf would count the sign as a digit.
+  const long long valore = codice;
   char testo[32];
-  std::snprintf(testo, sizeof testo, "Aggiornamento%05d.zip", static_cast<int>(codice));
+  std::snprintf(testo, sizeof testo, "Aggiornamento%s%05lld.zip", valore < 0 ? "-" : "",
+                valore < 0 ? -valore : valore);
   return testo;
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -320,6 +321,10 @@ TEST(ScaricamentoConnessione, ARunFetchesEveryPackageAndSignatureOverOneConnecti
 TEST(ScaricamentoNomi, LongCodesBadLocalNamesAndTheRecordStatement) {
   // Short codes are the runs' (the service serves 7 and 42 by these names).
   EXPECT_EQ(ScaricamentoAggiornamenti::NomeDownload(123456), "Aggiornamento123456.zip");
+  // The sign stands before the five digits, not in place of one.
+  EXPECT_EQ(ScaricamentoAggiornamenti::NomeDownload(-5), "Aggiornamento-00005.zip");
+  EXPECT_EQ(ScaricamentoAggiornamenti::NomeDownload(std::numeric_limits<std::int32_t>::min()),
+            "Aggiornamento-2147483648.zip");
   EXPECT_THROW((void)ScaricamentoAggiornamenti::NomeLocale("T", "", 7), std::exception);
   EXPECT_THROW((void)ScaricamentoAggiornamenti::NomeLocale("..", "10/01/2008 09:00:00", 7),
                std::exception);
