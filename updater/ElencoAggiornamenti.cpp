@@ -261,11 +261,14 @@ void ElencoAggiornamenti::AggiungiPacchetti(quomaro::Recordset& rs, const std::s
     if (!VerificaFileInElenco(static_cast<std::int32_t>(*codice), progra, tipo)) continue;
     const quomaro::Valore dimens = rs.Campo("dimens");
     const auto byte = dimens.Numero();
+    // The run reads the size as a whole number of bytes: one persisted as a
+    // decimal type ("330.0", "1.5E6") is carried as the number it is.
+    const auto byteInteri = dimens.Intero();
     Pacchetto p{std::to_string(*codice),
                 rs.Campo("Filexx").Testo(),
                 TestoData(rs.Campo("dataxx")),
                 byte ? TestoDimensione(*byte) : std::string(),
-                dimens.Testo(),
+                byteInteri ? std::to_string(*byteInteri) : dimens.Testo(),
                 std::move(tipo),
                 std::move(progra),
                 NoteSuUnaRiga(rs.Campo("notexx").Testo())};

@@ -353,7 +353,7 @@ TEST_F(ElencoTest, DataAndNoteRowsHaveTheTextsColoursAlignmentsAndFontsOfTheCell
     EXPECT_EQ(banco_.grdAggior.isColumnHidden(c - 1), c == 4 || c >= 6) << c;
 }
 
-TEST_F(ElencoTest, SizesReadInKilobytesOfAThousandWithTheLocaleSeparator) {
+TEST_F(ElencoTest, SizesReadInKilobytesOfAThousandWithTheLocaleSeparatorAndReachTheRunWhole) {
   const std::vector<std::pair<double, std::string>> casi{
       {0, "0 Byte"},  {1000, "1.000 Byte"},  {1001, "1 KB"}, {1600, "2 KB"},
       {1499, "1 KB"}, {2500000, "2.500 KB"}, {1e300, "1"}};
@@ -367,6 +367,24 @@ TEST_F(ElencoTest, SizesReadInKilobytesOfAThousandWithTheLocaleSeparator) {
   QLocale::setDefault(c);
   EXPECT_EQ(Elenco::TestoDimensione(2500000), "2500 KB");
   QLocale::setDefault(prima);
+
+  // A size the service persists as a decimal type is a whole number of
+  // bytes all the same: the run reads it as one.
+  quomaro::Recordset rs;
+  rs.Crea({{"dataxx", "dateTime"},
+           {"codice", "int"},
+           {"progra"},
+           {"TipoXx"},
+           {"Filexx"},
+           {"dimens", "r8"},
+           {"notexx"}});
+  rs.AggiungiRiga({"2008-01-01T00:00:00", "5", "TARVIK", "T", "a", "330.0", ""});
+  rs.AggiungiRiga({"2008-01-02T00:00:00", "6", "TARVIK", "T", "b", "1.5E6", ""});
+  banco_.elenco.AggiungiPacchetti(rs, "TARVIK");
+  ASSERT_EQ(banco_.elenco.Righe(), 4);
+  EXPECT_EQ(banco_.elenco.Testo(1, Elenco::kByte), "330");
+  EXPECT_EQ(banco_.elenco.Testo(3, Elenco::kByte), "1500000");
+  EXPECT_EQ(banco_.elenco.Testo(3, Elenco::kDimensione), "1.500 KB");
 }
 
 TEST_F(ElencoTest, BadPackagesNeverBreakThePairsOfRows) {
