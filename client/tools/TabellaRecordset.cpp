@@ -48,10 +48,13 @@ std::string SuUnaRiga(std::string_view testo) {
 std::string TabellaRecordset(Recordset& rs) {
   const std::vector<Colonna> colonne = rs.Colonne();
   std::vector<std::vector<std::string>> righe;
+  // The column names come from the service as the values do.
+  std::vector<std::string> nomi;
   std::vector<std::size_t> larghezze;
   std::vector<bool> numeriche;
   for (const auto& c : colonne) {
-    larghezze.push_back(Larghezza(c.nome));
+    nomi.push_back(SuUnaRiga(c.nome));
+    larghezze.push_back(Larghezza(nomi.back()));
     const TipoCampo famiglia = FamigliaDelTipo(c.tipo);
     numeriche.push_back(famiglia == TipoCampo::Intero || famiglia == TipoCampo::Decimale);
   }
@@ -74,7 +77,7 @@ std::string TabellaRecordset(Recordset& rs) {
   };
   for (std::size_t i = 0; i < colonne.size(); ++i) {
     if (i > 0) out += kSeparatore;
-    Allinea(out, colonne[i].nome, larghezze[i], numeriche[i]);
+    Allinea(out, nomi[i], larghezze[i], numeriche[i]);
   }
   fineRiga();
   for (std::size_t i = 0; i < colonne.size(); ++i) {

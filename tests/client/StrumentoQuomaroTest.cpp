@@ -109,6 +109,22 @@ TEST_F(StrumentoQuomaroTest, EachCommandPrintsItsResultOrWhyItFailsAndBadUsageEx
   EXPECT_THAT(strano.err, Not(HasSubstr("\x1b")));
   EXPECT_THAT(strano.err, Not(HasSubstr("\xc2\x9b")));
   EXPECT_LT(strano.err.size(), 4096U);
+  // Nor do the column names of a recordset it sends.
+  const ServerGrezzo colonne([](int s) {
+    static_cast<void>(ServerGrezzo::LeggiRichiesta(s));
+    const std::string corpo =
+        "<E><B><return>&lt;xml xmlns:s=\"uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882\" "
+        "xmlns:rs=\"urn:schemas-microsoft-com:rowset\" xmlns:z=\"#RowsetSchema\"&gt;&lt;s:Schema "
+        "id=\"RowsetSchema\"&gt;&lt;s:ElementType name=\"row\"&gt;&lt;s:AttributeType name=\"a\" "
+        "rs:name=\"x&amp;#27;]0;PWNED&amp;#7;\"/&gt;&lt;/s:ElementType&gt;&lt;/s:Schema&gt;"
+        "&lt;rs:data&gt;&lt;z:row a=\"v\"/&gt;&lt;/rs:data&gt;&lt;/xml&gt;</return></B></E>";
+    ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
+                                std::to_string(corpo.size()) + "\r\n\r\n" + corpo);
+    return true;
+  });
+  const Esito nomi = Quomaro({"select", "select a from t"}, colonne.Url(""));
+  EXPECT_EQ(nomi.codice, 0);
+  EXPECT_THAT(nomi.out, StartsWith("x ]0;PWNED\n"));
 
   // A library failure is said to be in the log only when the log took it.
   std::filesystem::remove(CartellaLibreria() / "SOAP.xml");
