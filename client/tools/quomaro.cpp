@@ -20,6 +20,7 @@
 #include <pugixml.hpp>
 
 #include "BarraProgresso.h"
+#include "DocumentoXml.h"
 #include "ScaricaFile.h"
 #include "TabellaRecordset.h"
 #include "platform/Cartelle.h"
@@ -141,7 +142,9 @@ std::string NomeLocale(const char* nome) {
 TestoRisposta LeggiRisposta(const std::string& corpo) {
   TestoRisposta r;
   pugi::xml_document documento;
-  if (!documento.load_buffer(corpo.data(), corpo.size())) return r;
+  // With the library's bounds: an answer it refused to parse for its size
+  // must not cost the tool gigabytes either.
+  if (!quomaro::CaricaDocumentoUnico(documento, corpo)) return r;
   for (const pugi::xpath_node& x : documento.select_nodes("//*")) {
     const std::string nome = NomeLocale(x.node().name());
     if (!r.ritorno && nome == "return") r.ritorno = x.node().child_value();
