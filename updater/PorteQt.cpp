@@ -106,12 +106,14 @@ void InstallaPorteQt() {
   // this window too, and its waits keep this window alive.
   quomaro::ImpostaPortaMessaggi(MostraMessaggio);
   quomaro::ImpostaPompaMessaggi(pompa);
-  // Pages open through the desktop's own handler, without blocking the window
-  // (its end is not awaited). Not through Qt's launcher: the browser would
-  // inherit the signal Tervan ignores and every descriptor libraries leave
-  // open on exec, and keep them for as long as it runs.
+  // Pages open through the desktop's own handler. Not through Qt's launcher:
+  // the browser would inherit the signal Tervan ignores and every descriptor
+  // libraries leave open on exec, and keep them for as long as it runs. The
+  // handler is given a moment to say it found no browser, which it does at
+  // once, so that the user is told; one that runs the browser in the
+  // foreground is left to it after that moment, and counts as started.
   platform::ImpostaPortaBrowser([](const std::string& indirizzo) {
-    return platform::ApriConXdgOpen(indirizzo, std::chrono::milliseconds(0));
+    return platform::ApriConXdgOpen(indirizzo, std::chrono::seconds(2));
   });
 }
 

@@ -293,23 +293,30 @@ TEST_F(FinestraTest, TheHistoryPageOpensThroughALauncherThatInheritsNothingOfTer
   InstallaPorteQt();
   const orvane::test::CartellaTemporanea bin;
   macchina_.Imposta("PATH", bin.Percorso().string());
-  orvane::test::ScriviFile(bin / "xdg-open",
-                           "#!/bin/sh\n{ echo \"$1\"; while read k v; do [ \"$k\" = SigIgn: ] && "
-                           "echo $v; done < /proc/$$/status; } > '" +
-                               (bin / "rapporto").string() + "'\n");
-  fs::permissions(bin / "xdg-open", fs::perms::owner_all);
-  ASSERT_EQ(::mkfifo((bin / "rapporto").c_str(), 0600), 0);
+  const fs::path rapporto = bin / "rapporto";
+  // The launcher reports its address and ignored signals, and ends as the
+  // desktop's handler does: 0, or 3 when it finds no browser.
+  const auto lanciatore = [&](int esito) {
+    orvane::test::ScriviFile(bin / "xdg-open",
+                             "#!/bin/sh\n{ echo \"$1\"; while read k v; do [ \"$k\" = SigIgn: ] && "
+                             "echo $v; done < /proc/$$/status; } > '" +
+                                 rapporto.string() + "'\nexit " + std::to_string(esito) + "\n");
+    fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+  };
+  lanciatore(0);
   const auto xfszPrima = std::signal(SIGXFSZ, SIG_IGN);
   const bool aperta = platform::ApriNelBrowser("http://127.0.0.1:9/cronologia.aspx?session=A1");
   std::signal(SIGXFSZ, xfszPrima);
   ASSERT_TRUE(aperta);
-  // The launcher's report, read to its end as it writes it.
-  std::ifstream rapporto(bin / "rapporto");
+  std::ifstream letto(rapporto);
   std::string indirizzo;
   unsigned long long ignorati = 0;
-  rapporto >> indirizzo >> std::hex >> ignorati;
+  letto >> indirizzo >> std::hex >> ignorati;
   EXPECT_EQ(indirizzo, "http://127.0.0.1:9/cronologia.aspx?session=A1");
   EXPECT_EQ(ignorati >> (SIGXFSZ - 1) & 1U, 0U);
+  // A desktop with no browser: not opened, so that the user is told.
+  lanciatore(3);
+  EXPECT_FALSE(platform::ApriNelBrowser("http://127.0.0.1:9/cronologia.aspx?session=A1"));
 }
 
 // At the session's end nobody answers a message box: one a download run (Esc
