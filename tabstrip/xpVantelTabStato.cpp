@@ -159,6 +159,14 @@ Valore xpVantelTab::Invoke(std::int32_t dispid, TipoInvocazione tipo,
   const auto nuovo = [&]() -> Valore& {
     return argomento(argomenti.empty() ? 0 : argomenti.size() - 1);
   };
+  // A property of one tab takes its index first; a put needs the value after
+  // it, so a lone argument is the value and the index is missing.
+  const auto indice = [&]() -> std::int32_t {
+    if (scrivi && argomenti.size() < 2) {
+      throw ErroreControllo(ErroreControllo::kArgomentoObbligatorio);
+    }
+    return Intero(argomento(0));
+  };
   const auto proprieta = [&](auto getter, auto setter) -> Valore {
     if (leggi) {
       return getter();
@@ -187,14 +195,14 @@ Valore xpVantelTab::Invoke(std::int32_t dispid, TipoInvocazione tipo,
       return proprieta([&] { return DaColore(frameColor_); },
                        [&](const Valore& v) { SetFrameColor(Colore(v)); });
     case 0x68030008U:
-      return proprieta([&] { return Valore(TabWidth(Intero(argomento(0)))); },
-                       [&](const Valore& v) { SetTabWidth(Intero(argomento(0)), Intero(v)); });
+      return proprieta([&] { return Valore(TabWidth(indice())); },
+                       [&](const Valore& v) { SetTabWidth(indice(), Intero(v)); });
     case 0x68030007U:
-      return proprieta([&] { return Valore(TabCaption(Intero(argomento(0)))); },
-                       [&](const Valore& v) { SetTabCaption(Intero(argomento(0)), Testo(v)); });
+      return proprieta([&] { return Valore(TabCaption(indice())); },
+                       [&](const Valore& v) { SetTabCaption(indice(), Testo(v)); });
     case 0x68030006U:
-      return proprieta([&] { return Valore(TabPicture(Intero(argomento(0)))); },
-                       [&](const Valore& v) { SetTabPicture(Intero(argomento(0)), Figura(v)); });
+      return proprieta([&] { return Valore(TabPicture(indice())); },
+                       [&](const Valore& v) { SetTabPicture(indice(), Figura(v)); });
     case 0x68030005U:
       return proprieta([&] { return Valore(font()); },
                        [&](const Valore& v) { SetFont(Carattere(v)); });

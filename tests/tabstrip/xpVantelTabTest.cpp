@@ -131,12 +131,14 @@ TEST(Invoke, ReachesPropertiesAndMethodsByTheirDispatchIdentifiers) {
     EXPECT_EQ(tab->TabWidth(2), attesa) << attesa;
   }
   // Overflow, a member that is not there or not writable, a missing
-  // argument, a type mismatch.
+  // argument (a lone value for a tab's property has no index), a type
+  // mismatch.
   for (const auto& [dispid, tipo, argomenti, numero] :
        {std::tuple{0x68030008, ScriviProprieta, std::vector<Valore>{2, 3e9F}, 6L},
         {0x68030003, ScriviProprieta, seleziona, 438L},
         {0x12345, Metodo, nessuno, 438L},
         {0x68030007, LeggiProprieta, nessuno, 449L},
+        {0x68030008, ScriviProprieta, std::vector<Valore>{2}, 449L},
         {0x68030000, ScriviProprieta, std::vector<Valore>{std::string("due")}, 13L}}) {
     auto copia = argomenti;
     // Copied into the capture: clang 14 cannot capture structured bindings.
