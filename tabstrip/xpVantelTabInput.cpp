@@ -1,6 +1,7 @@
 // The tab strip's pointer, keyboard and focus handling: a press selects the
 // tab under it, the arrow keys step through the tabs, Alt with an access
 // character selects its tab, and the tab under the pointer is hot.
+#include <QChildEvent>
 #include <QCursor>
 #include <QFocusEvent>
 #include <QGuiApplication>
@@ -205,6 +206,19 @@ bool xpVantelTab::event(QEvent* evento) {
     }
     return QWidget::event(evento);
   }
+  if (evento->type() == QEvent::ChildAdded || evento->type() == QEvent::ChildRemoved) {
+    // The widgets the control holds (a host's page in its body) are watched
+    // for the pointer entering them: Qt tells the control nothing then.
+    QObject* figlio = static_cast<QChildEvent*>(evento)->child();
+    if (figlio->isWidgetType()) {
+      if (evento->type() == QEvent::ChildAdded) {
+        figlio->installEventFilter(this);
+      } else {
+        figlio->removeEventFilter(this);
+      }
+    }
+    return QWidget::event(evento);
+  }
   if (evento->type() != QEvent::Shortcut) {
     return QWidget::event(evento);
   }
@@ -219,6 +233,22 @@ bool xpVantelTab::event(QEvent* evento) {
     }
   }
   return QWidget::event(evento);
+}
+
+bool xpVantelTab::eventFilter(QObject* oggetto, QEvent* evento) {
+  // A widget the control holds is not the control: the pointer on it has
+  // left the control, as when it leaves the control's window.
+  if (evento->type() == QEvent::Enter && puntatoreDentro_ && oggetto->parent() == this) {
+    const QPointer<xpVantelTab> vivo(this);
+    const QPointF punto = mapFromGlobal(QPointF(QCursor::pos()));
+    PuntatoreUscito(Pulsanti(QGuiApplication::mouseButtons()),
+                    Modificatori(QGuiApplication::keyboardModifiers()),
+                    static_cast<float>(punto.x()), static_cast<float>(punto.y()));
+    // A handler of MouseOut may have deleted the control, and the widget
+    // with it: the event then goes no further.
+    return !vivo;
+  }
+  return QWidget::eventFilter(oggetto, evento);
 }
 
 void xpVantelTab::RegistraTastiDiAccesso() {

@@ -119,6 +119,18 @@ TEST(Puntatore, RepaintsOncePerHotChangeAndLeavesWithOneMouseOut) {
   QApplication::sendEvent(tab.get(), &esce);
   EXPECT_EQ(fuori.count(), 2);
   EXPECT_EQ(tab->HotTab(), 0);
+  // So does the pointer going onto a widget the control holds in its body
+  // (a host's page), which Qt tells only that widget.
+  auto* pagina = new QWidget(tab.get());
+  pagina->setGeometry(3, 25, 290, 70);
+  pagina->show();
+  Invia(*tab, QEvent::MouseMove, Centro(tab->TabRect(2)));
+  ASSERT_EQ(tab->HotTab(), 2);
+  QEnterEvent entra(QPointF(10, 10), QPointF(13, 35), QPointF(tab->mapToGlobal(QPoint(13, 35))));
+  QApplication::sendEvent(pagina, &entra);
+  QApplication::sendEvent(pagina, &entra);
+  EXPECT_EQ(fuori.count(), 3);
+  EXPECT_EQ(tab->HotTab(), 0);
 }
 
 TEST(Puntatore, LeavesAClickRightAfterAJumpToTheWidgetUnderIt) {
@@ -162,6 +174,12 @@ TEST(Ospite, DeletesTheControlFromItsEvents) {
     QEvent uscita(QEvent::Leave);
     QApplication::sendEvent(&t, &uscita);
   };
+  const Azione entraInPagina = [](xpVantelTab& t) {
+    Invia(t, QEvent::MouseMove, Centro(t.TabRect(2)));
+    auto* pagina = new QWidget(&t);
+    QEnterEvent entra(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(pagina, &entra);
+  };
   const auto eliminando = [](auto segnale) {
     return [segnale](xpVantelTab* t) { QObject::connect(t, segnale, [t] { delete t; }); };
   };
@@ -171,6 +189,7 @@ TEST(Ospite, DeletesTheControlFromItsEvents) {
       {"PropertyChanged, clic", eliminando(&xpVantelTab::PropertyChanged), clic},
       {"MouseIn", eliminando(&xpVantelTab::MouseIn), sopra},
       {"MouseOut", eliminando(&xpVantelTab::MouseOut), esce},
+      {"MouseOut, pagina", eliminando(&xpVantelTab::MouseOut), entraInPagina},
   };
   for (const auto& [nome, collega, azione] : casi) {
     QPointer<xpVantelTab> tab = TreSchede().release();

@@ -168,6 +168,8 @@ class BRISKO_API xpVantelTab : public QWidget {
   // Pointer, keyboard and focus: selection, hot tracking and the Mouse
   // events (xpVantelTabInput.cpp).
   bool event(QEvent* evento) override;
+  /// The pointer entering a widget the control holds leaves the control.
+  bool eventFilter(QObject* oggetto, QEvent* evento) override;
   void mousePressEvent(QMouseEvent* evento) override;
   void mouseMoveEvent(QMouseEvent* evento) override;
   void mouseReleaseEvent(QMouseEvent* evento) override;
