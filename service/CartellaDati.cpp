@@ -1,6 +1,7 @@
 #include "service/CartellaDati.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +89,26 @@ fs::path CartellaPropria(const fs::path& cartella, mode_t modo) {
     Rifiuta(percorso, "è scrivibile da altri utenti: il servizio la vuole scrivibile solo da sé");
   }
   return percorso;
+}
+
+platform::Descrittore BloccaCartella(const fs::path& cartella) {
+  platform::Descrittore fd(
+      ::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (fd.Fd() < 0) Rifiuta(cartella, errno, "non si può aprire");
+  // The lock goes with the process, however it ends: nothing is left to
+  // clear after a kill.
+  int esito = 0;
+  do {
+    esito = ::flock(fd.Fd(), LOCK_EX | LOCK_NB);
+  } while (esito != 0 && errno == EINTR);
+  if (esito != 0) {
+    const int errore = errno;
+    if (errore != EWOULDBLOCK) Rifiuta(cartella, errore, "non si può riservare");
+    Rifiuta(cartella,
+            "è già in uso da un altro orvane-service: fermarlo prima di avviarne un "
+            "altro su questa cartella");
+  }
+  return fd;
 }
 
 void RimuoviPubblicazioneInterrotta(const fs::path& cartellaDownload,

@@ -48,6 +48,7 @@ int Esegui(int argc, char** argv) {
   // and ends the program with status 1.
   try {
     const auto dati = CartellaPropria(opzioni.dati, kModoCartellaDati);
+    const auto blocco = BloccaCartella(dati);
     const auto cartellaDownload = CartellaPropria(dati / "download", kModoCartellaDownload);
     ArchivioServizio archivio(dati / "servizio.sqlite");
     RimuoviPubblicazioneInterrotta(cartellaDownload, archivio);

@@ -460,18 +460,34 @@ TEST(ServizioHttpTest, ASeedThatStopsHalfwayLeavesTheFilesTheDatabaseLists) {
   EXPECT_FALSE(fs::exists(dati / "download.nuovo"));
 }
 
-// A second service on a port in use says so and ends; it does not share the
-// port and answer every other request from another data folder.
-TEST(ServizioHttpTest, APortInUseEndsTheStart) {
+// A second service on the port or on the data folder of a running one says
+// so and ends: it does not share the port and answer every other request
+// from another data folder, nor seed and swap the packages under the first.
+TEST(ServizioHttpTest, ASecondServiceOnThePortOrTheDataFolderOfARunningOneEndsItsStart) {
   const ServizioProva primo;
-  const orvane::test::CartellaTemporanea cartella;
   const std::string& server = primo.Server();
-  orvane::test::Processo secondo(
-      ORVANE_SERVICE,
-      {"--data", (cartella / "dati").string(), "--listen", server.substr(server.find("//") + 2)},
-      {}, cartella.Percorso());
-  EXPECT_EQ(secondo.Attendi(std::chrono::seconds(30)), 1);
-  EXPECT_THAT(orvane::test::LeggiFile(cartella / "stderr"), HasSubstr("Impossibile ascoltare"));
+  const auto datiPrimo = primo.FileArchivio().parent_path();
+  const auto pacchetti = orvane::test::NomiInCartella(datiPrimo / "download");
+  for (const auto& [caso, dati, indirizzo, motivo] :
+       std::vector<std::tuple<std::string, fs::path, std::string, std::string>>{
+           {"porta in uso", {}, server.substr(server.find("//") + 2), "Impossibile ascoltare"},
+           {"cartella in uso", datiPrimo, "127.0.0.1:0", "è già in uso da un altro orvane-service"},
+       }) {
+    const orvane::test::CartellaTemporanea cartella;
+    orvane::test::ScriviFile(cartella / "catalogo.json",
+                             R"({ "clienti": [ { "userid": "NERI", "abilitato": "S" } ],
+                                  "pacchetti": [] })");
+    orvane::test::Processo secondo(
+        ORVANE_SERVICE,
+        {"--data", (dati.empty() ? cartella / "dati" : dati).string(), "--listen", indirizzo,
+         "--seed", (cartella / "catalogo.json").string()},
+        {}, cartella.Percorso());
+    EXPECT_EQ(secondo.Attendi(std::chrono::seconds(30)), 1) << caso;
+    EXPECT_THAT(orvane::test::LeggiFile(cartella / "stderr"), HasSubstr(motivo)) << caso;
+  }
+  EXPECT_EQ(orvane::test::NomiInCartella(datiPrimo / "download"), pacchetti);
+  EXPECT_EQ(primo.ContaRighe("pacchetti"), 4);
+  EXPECT_FALSE(fs::exists(datiPrimo / "download.nuovo"));
 }
 
 // A data folder made before packages could be repeated still opens: its

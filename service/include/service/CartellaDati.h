@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/Descrittore.h"
 #include "service/ArchivioServizio.h"
 #include "service/CatalogoServizio.h"
 
@@ -22,6 +23,14 @@ inline constexpr mode_t kModoCartellaDownload = 0755;
 /// std::runtime_error naming the folder and the reason otherwise.
 [[nodiscard]] std::filesystem::path CartellaPropria(const std::filesystem::path& cartella,
                                                     mode_t modo);
+
+/// Takes `cartella` (a data folder CartellaPropria gave) for this process
+/// until the descriptor returned is closed or the process ends: a second
+/// service on the same folder would remove or swap the packages being built
+/// or served and seed the database under the first. Throws
+/// std::runtime_error naming the folder when another process holds it, or
+/// when it cannot be held.
+[[nodiscard]] platform::Descrittore BloccaCartella(const std::filesystem::path& cartella);
 
 /// Removes what a seed that stopped halfway left beside `cartellaDownload`.
 /// Stopped before its swap, that is packages never served; stopped between
