@@ -156,8 +156,18 @@ void PubblicaCatalogo(CatalogoServizio& catalogo, ArchivioServizio& archivio,
 void VerificaPacchetti(const fs::path& cartella, const ArchivioServizio& archivio) {
   for (const auto& [codice, dimens] : archivio.Dimensioni()) {
     const fs::path file = cartella / CatalogoServizio::NomeFile(codice);
+    // Opened as a request opens it: a file the service may not read (one a
+    // move of the folder left to another user) would be listed to every
+    // customer and refused to each of them.
+    const platform::Descrittore fd(
+        ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.Fd() < 0 && errno == EACCES) {
+      throw std::runtime_error("Il pacchetto " + std::to_string(codice) + " non si può leggere: " +
+                               file.string() + ": " + std::strerror(EACCES));
+    }
     struct stat info {};
-    if (::lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != dimens) {
+    if (fd.Fd() < 0 || ::fstat(fd.Fd(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size != dimens) {
       throw std::runtime_error("Il pacchetto " + std::to_string(codice) + " non corrisponde al " +
                                "database: " + file.string() + " manca o non è di " +
                                std::to_string(dimens) + " byte. Ricaricare il catalogo con --seed");

@@ -22,6 +22,7 @@
 
 #include "ServizioProva.h"
 #include "service/ArchivioServizio.h"
+#include "service/CartellaDati.h"
 #include "service/CatalogoServizio.h"
 #include "tests/support/AltroUtente.h"
 #include "tests/support/Processo.h"
@@ -518,24 +519,46 @@ TEST(ServizioHttpTest, AnEarlierDatabaseGainsTheRepeatColumnAndKeepsItsDownloads
   EXPECT_EQ(archivio.DownloadDellaSessione("s").size(), 1U);
 }
 
-// A database the service may only read stops the start, instead of failing
-// every download record after it.
-TEST(ServizioHttpTest, ADatabaseTheServiceCannotWriteIsRefusedAtTheStart) {
-  orvane::test::CartellaTemporanea cartella;
-  const auto file = cartella / "servizio.sqlite";
-  { ArchivioServizio crea(file); }
-  fs::permissions(cartella.Percorso(), fs::perms::others_exec, fs::perm_options::add);
-  fs::permissions(file, fs::perms::owner_read | fs::perms::others_read);
-  const auto apri = [&] {
-    try {
-      ArchivioServizio archivio(file);
-    } catch (const std::runtime_error& e) {
-      return std::string(e.what()).find("sola lettura") != std::string::npos ? 0 : 2;
-    }
-    return 1;
-  };
-  // Root writes through permission bits: the service runs as another user.
-  EXPECT_EQ(::geteuid() == 0 ? orvane::test::ComeAltroUtente(apri) : apri(), 0);
+// What the service may not write or read of its folder (a database it may
+// only read, a package file left to another user when the folder moved)
+// stops the start, instead of failing every download record after it, or
+// listing a package that every request of it gets as missing.
+TEST(ServizioHttpTest, ADatabaseOrPackageTheServiceCannotUseIsRefusedAtTheStart) {
+  using Prova = std::function<void(const fs::path& file, const ArchivioServizio& archivio)>;
+  for (const auto& [caso, prova, motivo] : std::vector<std::tuple<std::string, Prova, std::string>>{
+           {"database in sola lettura",
+            [](const fs::path&file, const ArchivioServizio&) { ArchivioServizio a(file); },
+            "sola lettura"},
+           {"pacchetto illeggibile",
+            [](const fs::path&file, const ArchivioServizio&archivio) {
+              VerificaPacchetti(file.parent_path(), archivio);
+            },
+            "Il pacchetto 7 non si può leggere"},
+       }) {
+    orvane::test::CartellaTemporanea cartella;
+    const auto file = cartella / "servizio.sqlite";
+    ArchivioServizio archivio(file);
+    Pacchetto p;
+    p.codice = 7;
+    p.dimens = 4;
+    archivio.Semina({}, {p});
+    orvane::test::ScriviFile(cartella / CatalogoServizio::NomeFile(7), "dati");
+    fs::permissions(cartella / CatalogoServizio::NomeFile(7),
+                    fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(cartella.Percorso(), fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::others_read);
+    const auto apri = [&, &prova = prova, &motivo = motivo] {
+      try {
+        prova(file, archivio);
+      } catch (const std::runtime_error& e) {
+        return std::string(e.what()).find(motivo) != std::string::npos ? 0 : 2;
+      }
+      return 1;
+    };
+    // Root reads and writes through permission bits: the service runs as
+    // another user.
+    EXPECT_EQ(::geteuid() == 0 ? orvane::test::ComeAltroUtente(apri) : apri(), 0) << caso;
+  }
 }
 
 }  // namespace
