@@ -65,6 +65,9 @@ int Esegui(int argc, char** argv) {
 
     std::signal(SIGINT, SegnaleFermata);
     std::signal(SIGTERM, SegnaleFermata);
+    // A log or database that reaches the file size limit fails its write,
+    // as on a full disk, instead of killing the service amid its requests.
+    std::signal(SIGXFSZ, SIG_IGN);
     const int porta = http.Avvia(opzioni.host, opzioni.porta);
     const bool ipv6 = opzioni.host.find(':') != std::string::npos;
     std::cout << "In ascolto su http://" << (ipv6 ? "[" : "") << opzioni.host << (ipv6 ? "]" : "")

@@ -491,6 +491,31 @@ TEST(ServizioHttpTest, ASecondServiceOnThePortOrTheDataFolderOfARunningOneEndsIt
   EXPECT_FALSE(fs::exists(datiPrimo / "download.nuovo"));
 }
 
+// A log that reaches the file size limit (systemd's LimitFSIZE, ulimit -f)
+// loses its lines; the service goes on answering and stops cleanly.
+TEST(ServizioHttpTest, ALogAtTheFileSizeLimitDoesNotStopTheService) {
+  const orvane::test::CartellaTemporanea cartella;
+  const auto dati = cartella / "dati";
+  orvane::test::ScriviFile(cartella / "catalogo.json", orvane::test::kCatalogoProva);
+  ASSERT_EQ(AvviaEFerma(cartella, dati,
+                        {ORVANE_SERVICE, "--seed", (cartella / "catalogo.json").string()}),
+            0);
+  orvane::test::Processo servizio(
+      "prlimit",
+      {"--fsize=8192", ORVANE_SERVICE, "--data", dati.string(), "--listen", "127.0.0.1:0"}, {},
+      cartella.Percorso());
+  const auto porta = orvane::test::AttendiRiga(servizio, cartella / "stdout",
+                                               "127.0.0.1:", std::chrono::seconds(30));
+  ASSERT_FALSE(porta.empty());
+  httplib::Client client("127.0.0.1", std::stoi(porta));
+  for (int i = 0; i < 1000 && fs::file_size(cartella / "stderr") < 8192; ++i)
+    ASSERT_TRUE(client.Get("/cronologia.aspx?session=" + std::to_string(i))) << i;
+  const auto risposta = client.Get("/cronologia.aspx?session=ultima");
+  ASSERT_TRUE(risposta);
+  EXPECT_EQ(risposta->status, 200);
+  EXPECT_EQ(servizio.Termina(SIGTERM), 0);
+}
+
 // A data folder made before packages could be repeated still opens: its
 // download records stay and count against what is offered.
 TEST(ServizioHttpTest, AnEarlierDatabaseGainsTheRepeatColumnAndKeepsItsDownloads) {
