@@ -90,15 +90,16 @@ bool IntervalliNelFile(httplib::Ranges& intervalli, std::uintmax_t dimensione) {
 
 using Orologio = std::chrono::steady_clock;
 
-// Waits up to `durata` for `evento` on `presa`; false when it did not come.
-bool AttendiPresa(socket_t presa, short evento, Orologio::duration durata) {
+// Waits up to `durata` for `evento` on `presa`; false when it did not come,
+// or when `fermata` became readable (the service stopping) first.
+bool AttendiPresa(socket_t presa, short evento, Orologio::duration durata, int fermata) {
   const auto fine = Orologio::now() + durata;
   for (;;) {
     const auto resto = std::chrono::ceil<std::chrono::milliseconds>(fine - Orologio::now());
     if (resto.count() <= 0) return false;
-    pollfd attesa{presa, evento, 0};
-    const int n = ::poll(&attesa, 1, static_cast<int>(resto.count()));
-    if (n > 0) return true;
+    std::array<pollfd, 2> attese{pollfd{presa, evento, 0}, pollfd{fermata, POLLIN, 0}};
+    const int n = ::poll(attese.data(), attese.size(), static_cast<int>(resto.count()));
+    if (n > 0) return attese[0].revents != 0;
     if (n == 0 || errno != EINTR) return false;
   }
 }
@@ -137,12 +138,19 @@ void ChiudiPresa(socket_t presa) {
 // One request's side of a connection. Its head, already waiting in the
 // socket, is taken in one read; the rest is read as asked and no further,
 // so that a request sent right behind stays in the socket for the next
-// turn. No read waits past the request's deadline.
+// turn. No read waits past the request's deadline, and no read or write
+// waits on the client once the service is stopping (`fermata` readable): a
+// client that stops reading would otherwise hold the stop for the whole
+// write timeout, and one that reads a little at a time for far longer.
 class FlussoRichiesta final : public httplib::Stream {
  public:
   FlussoRichiesta(socket_t presa, std::size_t testa, Orologio::duration lettura,
-                  Orologio::duration scrittura, Orologio::time_point scadenza)
-      : presa_(presa), lettura_(lettura), scrittura_(scrittura), scadenza_(scadenza) {
+                  Orologio::duration scrittura, Orologio::time_point scadenza, int fermata)
+      : presa_(presa),
+        lettura_(lettura),
+        scrittura_(scrittura),
+        scadenza_(scadenza),
+        fermata_(fermata) {
     testa_.resize(testa);
     ssize_t letti = 0;
     do {
@@ -153,9 +161,9 @@ class FlussoRichiesta final : public httplib::Stream {
 
   bool is_readable() const override {
     return letti_ < testa_.size() ||
-           AttendiPresa(presa_, POLLIN, std::min(lettura_, scadenza_ - Orologio::now()));
+           AttendiPresa(presa_, POLLIN, std::min(lettura_, scadenza_ - Orologio::now()), fermata_);
   }
-  bool is_writable() const override { return AttendiPresa(presa_, POLLOUT, scrittura_); }
+  bool is_writable() const override { return AttendiPresa(presa_, POLLOUT, scrittura_, fermata_); }
   ssize_t read(char* dati, std::size_t n) override {
     if (letti_ < testa_.size()) {
       const std::size_t k = std::min(n, testa_.size() - letti_);
@@ -191,6 +199,7 @@ class FlussoRichiesta final : public httplib::Stream {
   Orologio::duration lettura_;
   Orologio::duration scrittura_;
   Orologio::time_point scadenza_;
+  int fermata_;
   std::string testa_;
   std::size_t letti_ = 0;
 };
@@ -231,18 +240,22 @@ class ServerHttp final : public httplib::Server {
       const std::lock_guard blocco(mutex_);
       fermo_ = false;
     }
+    std::uint64_t letto = 0;
+    (void)!::read(fermata_.Fd(), &letto, sizeof letto);
     lavoratori_ = std::make_unique<httplib::ThreadPool>(ServizioHttp::kLavoratori);
     sala_ = std::thread([this] { Sala(); });
   }
 
   // After the accept loop ended: closes the waiting connections and waits
-  // for the requests being answered.
+  // for the requests being answered, which wait on no client from now on.
   void FermaConnessioni() {
     {
       const std::lock_guard blocco(mutex_);
       fermo_ = true;
     }
     Sveglia();
+    const std::uint64_t uno = 1;
+    (void)!::write(fermata_.Fd(), &uno, sizeof uno);
     if (sala_.joinable()) sala_.join();
     if (lavoratori_) lavoratori_->shutdown();
     lavoratori_.reset();
@@ -305,7 +318,7 @@ class ServerHttp final : public httplib::Server {
     (void)::setsockopt(presa, SOL_SOCKET, SO_RCVLOWAT, &uno, sizeof uno);
     FlussoRichiesta flusso(presa, testa, std::chrono::seconds(read_timeout_sec_),
                            std::chrono::seconds(write_timeout_sec_),
-                           arrivo + ServizioHttp::kTempoRichiesta);
+                           arrivo + ServizioHttp::kTempoRichiesta, fermata_.Fd());
     const bool ultima = rimaste <= 1;
     bool chiusa = false;
     statoRisposta = 0;
@@ -389,6 +402,8 @@ class ServerHttp final : public httplib::Server {
   }
 
   platform::Descrittore sveglia_{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
+  // Readable from the stop on: ends every worker's wait on its client.
+  platform::Descrittore fermata_{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
   std::mutex mutex_;
   bool fermo_ = true;
   std::list<InAttesa> nuove_;

@@ -176,6 +176,21 @@ TEST(ServizioHttpTest, APackageReachesAClientThatStopsReadingForSeconds) {
   const auto corpo = risposta.find("\r\n\r\n");
   ASSERT_NE(corpo, std::string::npos);
   EXPECT_EQ(risposta.size() - corpo - 4, pacchetto.size());
+
+  // One that stops reading altogether does not hold the service's stop for
+  // the write timeout: once its first bytes are out, SIGTERM ends the run.
+  const int ferma = Collega(servizio, 4096);
+  ASSERT_GE(ferma, 0);
+  Invia(ferma,
+        "GET /ServizioAggiornamenti/download/Aggiornamento00042.zip HTTP/1.1\r\n"
+        "Host: 127.0.0.1\r\n\r\n");
+  pollfd arrivo{ferma, POLLIN, 0};
+  ASSERT_EQ(::poll(&arrivo, 1, 10000), 1);
+  ASSERT_EQ(::kill(servizio.Pid(), SIGTERM), 0);
+  for (int i = 0; i < 300 && servizio.Uscita().find("Servizio fermato") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_THAT(servizio.Uscita(), HasSubstr("Servizio fermato"));
+  ::close(ferma);
 }
 
 // Connections that come at once while the service is busy all wait to be
