@@ -437,8 +437,11 @@ void frmTervan::Form_Load() {
     stato_.Archivio = std::make_unique<envAggior>(platform::CartellaProgramma());
     stato_.rsAGGIOR = stato_.Archivio->rsAGGIOR();
     // The interval the user chose: the discovery pass writes every row's
-    // first interval, and the list below gives the choice back to them.
-    std::optional<std::string> scelta = IntervalloMemorizzato();
+    // first interval, and the list below gives the choice back to them. A
+    // store that cannot be read is reported by the discovery: the load goes
+    // on to the tray icon, the only way to the window and to "Esci" left.
+    std::optional<std::string> scelta;
+    orvane::Tacitamente([&] { scelta = IntervalloMemorizzato(); });
     if (scelta && std::find(kFrequenze.begin(), kFrequenze.end(), *scelta) == kFrequenze.end())
       scelta.reset();
     linea = 40;

@@ -625,7 +625,8 @@ TEST_F(FinestraScaricamento, EsciChosenFromABoxATickShowsWaitsUntilTheTickHasLet
   EXPECT_FALSE(finestra.Stato().Archivio);
 }
 
-TEST_F(FinestraScaricamento, LiveModeSaysWhenNothingIsInstalledElseSearchesDownloadsAndEnds) {
+TEST_F(FinestraScaricamento,
+       TheLoadEndsWithoutProgramsKeepsTheTrayOnABadStoreAndLiveModeSearchesDownloadsAndEnds) {
   orvane::test::MessaggiRegistrati messaggi;
   {
     frmTervan finestra;  // not live: the load ends silently
@@ -634,6 +635,18 @@ TEST_F(FinestraScaricamento, LiveModeSaysWhenNothingIsInstalledElseSearchesDownl
     EXPECT_FALSE(finestra.isVisible());
   }
   EXPECT_THAT(messaggi.Messaggi(), IsEmpty());
+  {
+    // A store that cannot be opened fails the load, and the program stays:
+    // with the tray icon, its only way to the window and to "Esci".
+    fs::rename(programma_ / "Tervan.mdb", programma_ / "Tervan.sano");
+    orvane::test::ScriviFile(programma_ / "Tervan.mdb", "non è un archivio");
+    frmTervan finestra;
+    finestra.Form_Load();
+    EXPECT_FALSE(finestra.CaricamentoTerminato());
+    EXPECT_FALSE(finestra.isVisible());
+    EXPECT_TRUE(finestra.Tray().Icona().isVisible());
+    fs::rename(programma_ / "Tervan.sano", programma_ / "Tervan.mdb");
+  }
   orvane::test::ScriviFile(programma_ / "Live.txt", "");
   {
     frmTervan finestra;
