@@ -428,6 +428,9 @@ void frmTervan::ImpostaTastiera() {
 }
 
 void frmTervan::Form_Load() {
+  // A second start that comes while a box of the load is open does not
+  // show the window: the load still decides between showing and hiding it.
+  caricamentoInCorso_ = true;
   orvane::Routine("frmTervan", "Form_Load", [&](int& linea) {
     linea = 10;
     stato_.VerificaCompleta = false;
@@ -501,6 +504,7 @@ void frmTervan::Form_Load() {
       Command_F4_Click();
     }
   });
+  caricamentoInCorso_ = false;
 }
 
 bool frmTervan::HaProgrammi() const {
@@ -784,7 +788,8 @@ bool frmTervan::MostraDaAltroAvvio() {
   // With a notification area the icon brings the window back: a second
   // start ends silently, as it always did.
   if (QSystemTrayIcon::isSystemTrayAvailable()) return false;
-  if (!stato_.Archivio || caricamentoTerminato_ || stato_.SessioneFinita || scaricamento_.InCorso())
+  if (!stato_.Archivio || caricamentoInCorso_ || caricamentoTerminato_ || stato_.SessioneFinita ||
+      scaricamento_.InCorso())
     return false;
   NotifyIconCtrl1_MouseDown(1);
   return true;

@@ -28,6 +28,7 @@
 #include "platform/BloccoIstanza.h"
 #include "platform/Cartelle.h"
 #include "platform/Descrittore.h"
+#include "platform/Messaggi.h"
 #include "platform/Percorsi.h"
 #include "platform/RigaDiComando.h"
 #include "quomaro/Registrazione.h"
@@ -163,7 +164,23 @@ TEST_F(CanaleIstanzaTest,
   const QString nome = CanaleIstanza::Nome(tervan_.Cartella());
   platform::SostituisciRigaDiComando("VERIFICA");
   frmTervan finestra;
+  // A start that asks while a box of the load is open (here a discovery
+  // that fails at its last program) leaves the window as the load then
+  // decides: hidden, checking.
+  const fs::path selvor = platform::PercorsoLocale(R"(C:\ORVANE\SELVOR)");
+  fs::rename(selvor, selvor.string() + ".vero");
+  fs::create_directory_symlink(selvor, selvor);
+  int box = 0;
+  platform::ImpostaPortaMessaggi([&](const platform::Messaggio&) {
+    ++box;
+    EXPECT_FALSE(finestra.MostraDaAltroAvvio());
+    return platform::vbOK;
+  });
   finestra.Form_Load();
+  platform::ImpostaPortaMessaggi({});
+  fs::remove(selvor);
+  fs::rename(selvor.string() + ".vero", selvor);
+  EXPECT_EQ(box, 1);
   const CanaleIstanza canale(tervan_.Cartella(), [&] { return finestra.MostraDaAltroAvvio(); });
   ASSERT_TRUE(canale.Attivo());
   ASSERT_FALSE(finestra.isVisible());

@@ -221,6 +221,8 @@ class frmTervan : public QWidget {
   // it a second time when a control lets it through.
   const QEvent* eventoFiltrato_ = nullptr;
   bool caricamentoTerminato_ = false;
+  // The load sequence is running (a box it shows may be open).
+  bool caricamentoInCorso_ = false;
   // The frame of the window when Nascondi hid it: where the tray brings it back.
   std::optional<QRect> corniceNascosta_;
   QPoint bordoNascosta_;  // from the frame's corner to the window's
