@@ -71,6 +71,10 @@ int MostraMessaggio(const platform::Messaggio& m) {
 
   QMessageBox box(Icona(m.stile), QString::fromStdString(m.titolo),
                   QString::fromStdString(m.testo));
+  // A box's text may carry a setting of the machine or what the service
+  // sent: shown as the text it is, never read as markup (bold, pictures,
+  // links that open a browser).
+  box.setTextFormat(Qt::PlainText);
   const int predefinita = platform::RispostaPredefinita(m.stile);
   for (const Pulsante& p : kInsiemi.at(insieme)) {
     if (p.qt == QMessageBox::NoButton) continue;

@@ -255,20 +255,23 @@ TEST_F(FinestraTest, AHalfTypedDateIsCheckedOnlyWhenTheFocusMovesWithinTheWindow
 TEST_F(FinestraTest, MessageBoxesAndQtsOwnTextsSpeakItalianWhateverTheLocale) {
   InstallaPorteQt();
   // The sorted texts of a box's buttons; the last one is pressed.
-  const auto pulsanti = [](int stile) {
+  Qt::TextFormat formato = Qt::AutoText;
+  const auto pulsanti = [&formato](int stile, const std::string& testo =
+                                                  "Effettuare il download degli aggiornamenti "
+                                                  "selezionati?") {
     QStringList testi;
     QTimer attesa;
     QObject::connect(&attesa, &QTimer::timeout, [&] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (box == nullptr) return;
       attesa.stop();
+      formato = box->textFormat();
       for (QAbstractButton* b : box->buttons())
         testi << b->text();
       box->buttons().last()->click();
     });
     attesa.start(10);
-    (void)platform::MsgBox("Effettuare il download degli aggiornamenti selezionati?", stile,
-                           "Avviso");
+    (void)platform::MsgBox(testo, stile, "Avviso");
     testi.sort();
     return testi;
   };
@@ -276,6 +279,11 @@ TEST_F(FinestraTest, MessageBoxesAndQtsOwnTextsSpeakItalianWhateverTheLocale) {
             (QStringList{QStringLiteral("No"), QStringLiteral("Sì")}));
   EXPECT_EQ(pulsanti(platform::vbOKOnly), QStringList{QStringLiteral("OK")});
   EXPECT_EQ(pulsanti(platform::vbOKCancel), (QStringList{QStringLiteral("Annulla"), "OK"}));
+  // A customer code from the registry that looks like markup shows as the
+  // text it is: no bold, no picture, no link to click.
+  (void)pulsanti(platform::vbExclamation,
+                 "Accesso non consentito per l'utente <b>X</b><a href='http://x'>y</a>");
+  EXPECT_EQ(formato, Qt::PlainText);
 
   // Qt's own texts, such as an entry field's context menu.
   ASSERT_TRUE(CaricaTraduzioneQt(*QCoreApplication::instance()));
