@@ -123,7 +123,11 @@ std::string TestoRecordErrore(std::string_view data, std::string_view Numero,
   r.append(kTrattini).append(kFineRiga);
   riga(" Data ", data);
   riga(" Errore numero   : ", Numero);
-  riga(" Descrizione     : ", Descrizione);
+  // A description may quote a registry value or what the service sent: its
+  // control characters are written as \xHH, so a line break in it cannot
+  // forge a line of the record nor an escape sequence reach the terminal
+  // that shows the log.
+  riga(" Descrizione     : ", platform::ControlliVisibili(Descrizione));
   riga(" Progetto        : ", NomeProgetto());
   riga(" Modulo          : ", Modulo);
   riga(" Routine         : ", Routine);

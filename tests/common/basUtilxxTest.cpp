@@ -46,8 +46,11 @@ TEST_F(ErroreLogTest, TwoFailuresInARowAppendTwoExactRecordsEachEndedByAnEmptyLi
   test::OrologioFinto orologio(std::chrono::system_clock::from_time_t(1'700'000'000));
   ScriviErrore("30", "-2147221503", "Connessione al server non disponibile", "clsSOAP",
                "InviaRichiestaPOST");
-  // Description bytes are written unchanged.
-  const std::string descrizione("riga uno\r\nriga due \xE8 perch\xC3\xA9 \0 fine", 35);
+  // Description bytes are written unchanged, but for control characters:
+  // a line break from a registry value or an answer forges no line of the
+  // record, an escape sequence reaches no terminal.
+  const std::string descrizione(
+      "riga uno\r\n Errore numero   : 0\x1b[2J due \xE8 perch\xC3\xA9 \0 \xC2\x9b fine", 58);
   ScriviErrore("0", "53", descrizione, "frmTervan", "Form_Load");
   // A description as long as a hostile answer keeps its first 2000 bytes,
   // never half a character.
@@ -58,7 +61,11 @@ TEST_F(ErroreLogTest, TwoFailuresInARowAppendTwoExactRecordsEachEndedByAnEmptyLi
   EXPECT_EQ(LeggiFile(FileLogErrori()),
             RecordAtteso(data, "-2147221503", "Connessione al server non disponibile", "clsSOAP",
                          "InviaRichiestaPOST", "30") +
-                "\r\n" + RecordAtteso(data, "53", descrizione, "frmTervan", "Form_Load", "0") +
+                "\r\n" +
+                RecordAtteso(data, "53",
+                             "riga uno\\x0d\\x0a Errore numero   : 0\\x1b[2J due \xE8 "
+                             "perch\xC3\xA9 \\x00 \\x9b fine",
+                             "frmTervan", "Form_Load", "0") +
                 "\r\n" +
                 RecordAtteso(data, "5", std::string(1999, 'x') + "... (1002001 byte)", "clsCA",
                              "Elenco", "0") +

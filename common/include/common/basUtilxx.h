@@ -21,7 +21,8 @@ void ScriviErrore(std::string_view Linea, std::string_view Numero, std::string_v
                   std::string_view Modulo, std::string_view Routine) noexcept;
 
 /// The record text that ScriviErrore writes (without the closing CR LF that
-/// the write adds), for the given date text.
+/// the write adds), for the given date text. The description's control
+/// characters are written as \xHH (platform::ControlliVisibili).
 [[nodiscard]] std::string TestoRecordErrore(std::string_view data, std::string_view Numero,
                                             std::string_view Descrizione, std::string_view Modulo,
                                             std::string_view Routine, std::string_view Linea);
