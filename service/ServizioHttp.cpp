@@ -46,12 +46,19 @@ std::string OraUtc() {
   return {testo.data(), static_cast<std::size_t>(n)};
 }
 
-// A value from the outside, made safe for one log line.
+// A value from the outside, made safe for one log line: each control
+// character, C1 ones in UTF-8 too (U+009B opens an escape sequence as ESC [
+// does), becomes '?'.
 std::string PerIlLog(const std::string& testo) {
+  const std::string parte = testo.substr(0, 300);
   std::string r;
-  for (const char c : testo.substr(0, 300)) {
-    const auto u = static_cast<unsigned char>(c);
-    r += u < 0x20 || u == 0x7F ? '?' : c;
+  for (std::size_t i = 0; i < parte.size(); ++i) {
+    const auto u = static_cast<unsigned char>(parte[i]);
+    const bool c1 = u == 0xC2 && i + 1 < parte.size() &&
+                    static_cast<unsigned char>(parte[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(parte[i + 1]) <= 0x9F;
+    if (c1) ++i;
+    r += u < 0x20 || u == 0x7F || c1 ? '?' : parte[i];
   }
   return r;
 }

@@ -148,12 +148,23 @@ TEST(ServizioHttpTest, PackageFilesAreRealZipsServedByTheirCodeAndNothingElseIsS
     EXPECT_EQ(r->status, stato) << intervallo;
     EXPECT_EQ(stato == 416 ? r->get_header_value("Content-Range") : r->body, parte) << intervallo;
   }
+  // A path whose control characters, C0 or C1, would forge a line of the
+  // log or reach the terminal that shows it.
+  const int presa = Collega(servizio);
+  ASSERT_GE(presa, 0);
+  Invia(presa,
+        "GET /x\x1b[2J\xc2\x9b"
+        "2J\xc2\x9d"
+        "0;T\xc2\x9c\xc3\xa9 HTTP/1.1\r\nHost: a\r\n"
+        "Connection: close\r\n\r\n");
+  EXPECT_THAT(LeggiFinoAllaChiusura(presa), ::testing::StartsWith("HTTP/1.1 404"));
   // SIGTERM stops the program cleanly, with one log line per request.
   EXPECT_EQ(servizio.Ferma(), 0);
   EXPECT_THAT(servizio.Uscita(), HasSubstr("Servizio fermato"));
   // The request log is the program's standard error.
   const std::string log = servizio.Errori();
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 13) << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 14) << log;
+  EXPECT_THAT(log, HasSubstr(" 127.0.0.1 GET /x?[2J?2J?0;T?\xc3\xa9 404 "));
   EXPECT_THAT(
       log, HasSubstr(" 127.0.0.1 GET /ServizioAggiornamenti/download/Aggiornamento00042.zip 200 "));
 }
