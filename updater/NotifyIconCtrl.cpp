@@ -107,14 +107,19 @@ bool NotifyIconCtrl::NotificaDesktop(const std::string& Titolo, const std::strin
     // the network too: those are escaped for it. One that has not said
     // what it reads (slow, still starting, or failing the question) may
     // read markup: the text is escaped, and the service asked again next
-    // time.
+    // time. Links and pictures are markup too: a service that shows them
+    // (body-hyperlinks, body-images) reads <a href> and <img> whether or
+    // not it also says body-markup.
     const QDBusMessage risposta =
         bus.call(QDBusMessage::createMethodCall(servizio, percorso, servizio,
                                                 QStringLiteral("GetCapabilities")),
                  QDBus::Block, static_cast<int>(kAttesaServizio.count()));
-    if (risposta.type() == QDBusMessage::ReplyMessage && !risposta.arguments().isEmpty())
-      marcatura_ =
-          risposta.arguments().at(0).toStringList().contains(QStringLiteral("body-markup"));
+    if (risposta.type() == QDBusMessage::ReplyMessage && !risposta.arguments().isEmpty()) {
+      const QStringList capacita = risposta.arguments().at(0).toStringList();
+      marcatura_ = capacita.contains(QStringLiteral("body-markup")) ||
+                   capacita.contains(QStringLiteral("body-hyperlinks")) ||
+                   capacita.contains(QStringLiteral("body-images"));
+    }
   }
 
   const std::string chiave = Titolo + '\n' + Testo;

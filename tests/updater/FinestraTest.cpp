@@ -398,6 +398,30 @@ TEST(NotificaDesktop, BalloonsAreDesktopNotificationsAndARepeatedTextReplacesIts
   QDBusConnection::disconnectFromBus(QStringLiteral("tervan-notifiche"));
 }
 
+// A service that says it shows plain text gets the text as it is; one that
+// shows links or pictures reads markup, and gets the service's text escaped.
+TEST(NotificaDesktop, TheTextIsEscapedForAServiceThatShowsLinksOrPictures) {
+  const std::string testo = "<a href=\"x\">y</a>&";
+  const std::string escapato = "&lt;a href=&quot;x&quot;&gt;y&lt;/a&gt;&amp;";
+  for (const auto& [capacita, atteso] :
+       std::vector<std::pair<QStringList, std::string>>{{{"body"}, testo},
+                                                        {{"body", "body-hyperlinks"}, escapato},
+                                                        {{"body", "body-images"}, escapato}}) {
+    SCOPED_TRACE(capacita.join(' ').toStdString());
+    orvane::test::BusNotifiche bus(capacita);
+    orvane::test::MacchinaFinta macchina;
+    macchina.Imposta("DBUS_SESSION_BUS_ADDRESS", bus.Indirizzo());
+    NotifyIconCtrl tray{QIcon()};
+    tray.Mostra();
+    tray.MostraFumetto(testo, "Aggiornamenti Orvane Software", 3000);
+    for (int i = 0; i < 200 && bus.Ricevute().empty(); ++i)
+      QTest::qWait(10);
+    ASSERT_EQ(bus.Ricevute().size(), 1U);
+    EXPECT_EQ(bus.Ricevute()[0].testo, atteso);
+    QDBusConnection::disconnectFromBus(QStringLiteral("tervan-notifiche"));
+  }
+}
+
 // Without a notification service or area a balloon is one line of standard
 // error, whatever the service's text in it holds.
 TEST(NotificaDesktop, WithoutServiceOrAreaEachBalloonIsOneLineOfStandardError) {

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QStringList>
+#include <QThread>
 #include <QVariantList>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,17 +28,20 @@ struct Notifica {
 /// A private D-Bus session bus (a dbus-daemon of its own) on which the test
 /// process offers org.freedesktop.Notifications, as a desktop does, and
 /// records every Notify, answering each with the next id (1, 2, ...), or
-/// with the id it replaces. The calls arrive through the test's Qt event loop.
+/// with the id it replaces. The calls are answered on a thread of the
+/// stand-in's own, so a caller that blocks on a question still gets its answer.
+/// Given `capacita`, it answers GetCapabilities with them; otherwise it
+/// leaves that question unanswered.
 class BusNotifiche {
  public:
-  BusNotifiche();
+  explicit BusNotifiche(std::optional<QStringList> capacita = std::nullopt);
   ~BusNotifiche();
   BusNotifiche(const BusNotifiche&) = delete;
   BusNotifiche& operator=(const BusNotifiche&) = delete;
 
   /// The bus address, as DBUS_SESSION_BUS_ADDRESS takes it.
   [[nodiscard]] const std::string& Indirizzo() const noexcept { return indirizzo_; }
-  [[nodiscard]] const std::vector<Notifica>& Ricevute() const;
+  [[nodiscard]] std::vector<Notifica> Ricevute() const;
 
  private:
   class Servizio;
@@ -44,6 +50,7 @@ class BusNotifiche {
   std::string indirizzo_;
   QString nomeConnessione_;
   std::unique_ptr<Servizio> servizio_;
+  std::unique_ptr<QThread> filo_;
 };
 
 }  // namespace orvane::test
