@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
@@ -152,10 +153,12 @@ void Tabs::MostraFigura(std::shared_ptr<Immagine> figura) {
   if (!figura_ || figura_->Pixel().isNull()) {
     picTab_->clear();
     if (figura_ && !figura_->Origine().empty()) {
-      // A picture file the state names but that could not be loaded.
+      // A picture file the state names but that could not be loaded. A
+      // tooltip reads a text that looks like markup as markup: the file's
+      // name, which the state file chose, is shown as the text it is.
       picTab_->setText("?");
-      picTab_->setToolTip("Immagine non caricata: " +
-                          QString::fromStdString(figura_->Origine().string()));
+      picTab_->setToolTip(Qt::convertFromPlainText(
+          "Immagine non caricata: " + QString::fromStdString(figura_->Origine().string())));
     }
     return;
   }

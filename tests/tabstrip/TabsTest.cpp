@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTextDocument>
 #include <QToolButton>
 
 #include "ProvaSchede.h"
@@ -156,6 +158,21 @@ TEST(Tabs, LoadsPicturesThroughTheDialogAndKeepsThePictureOnABadFile) {
   p.Clic("cmdDel");
   p.pagina.ApplyChanges();
   EXPECT_EQ(p.tab->TabPicture(1), nullptr);
+
+  // A picture the state names but that could not be loaded: its tooltip
+  // reads the file's name as it is, even one that looks like markup.
+  p.tab->SetTabPicture(1, std::make_shared<Immagine>(QImage(), TipoImmagine::Nessuna,
+                                                     "/stati/<b>x</b><img src=a.png>.bmp"));
+  p.pagina.SelectionChanged(p.tab.get());
+  const QString suggerimento = p.pagina.findChild<QLabel*>("picTab")->toolTip();
+  QTextDocument letto;
+  if (Qt::mightBeRichText(suggerimento)) {
+    letto.setHtml(suggerimento);
+  } else {
+    letto.setPlainText(suggerimento);
+  }
+  EXPECT_EQ(letto.toPlainText().toStdString(),
+            "Immagine non caricata: /stati/<b>x</b><img src=a.png>.bmp");
 }
 
 TEST(Tabs, EachFieldIsNamedByItsLabelForAScreenReader) {
