@@ -32,8 +32,16 @@ namespace {
 constexpr std::string_view kModulo = "clsSOAP";
 constexpr std::string_view kTimeout = "Connessione al server non disponibile";
 constexpr std::string_view kAbbandonata = "Richiesta abbandonata: il programma sta terminando";
-// Longest wait on the sockets between two turns of the host's message pump.
+// Longest wait on the sockets between two turns of the host's message pump:
+// short while an answer may still come at once, so the window stays fluid
+// through an ordinary exchange; then as long as a download waits between
+// two turns, so a server that takes the request and never answers (or a
+// connection attempt that gets no reply) does not wake a laptop on battery
+// fifty times a second for the whole limit. An answer that arrives ends
+// the wait on the sockets at once either way.
 constexpr std::chrono::milliseconds kAttesaTraMessaggi{20};
+constexpr std::chrono::milliseconds kAttesaTraMessaggiLunga{200};
+constexpr std::chrono::seconds kAttesaBreve{1};
 
 // --- XML names and text ---------------------------------------------------
 
@@ -127,8 +135,9 @@ long long SecondiTrascorsi(platform::Istante inizio, platform::Istante adesso) {
 std::string AttendiRisposta(RichiestaHttp& richiesta, platform::Istante inizio,
                             int secondiMassimi) {
   using std::chrono::steady_clock;
+  const auto partenza = steady_clock::now();
   const auto limiteMonotono =
-      steady_clock::now() + std::chrono::seconds(secondiMassimi) + std::chrono::seconds(1);
+      partenza + std::chrono::seconds(secondiMassimi) + std::chrono::seconds(1);
   platform::Istante contato = inizio;
   platform::Istante letto = inizio;
   auto monotono = steady_clock::now();
@@ -148,7 +157,8 @@ std::string AttendiRisposta(RichiestaHttp& richiesta, platform::Istante inizio,
       if (SecondiTrascorsi(inizio, contato) > secondiMassimi || ora > limiteMonotono) {
         return std::string(kTimeout);
       }
-      richiesta.Attendi(kAttesaTraMessaggi);
+      richiesta.Attendi(ora - partenza < kAttesaBreve ? kAttesaTraMessaggi
+                                                      : kAttesaTraMessaggiLunga);
     }
     return richiesta.DescrizioneErrore();
   } catch (...) {
