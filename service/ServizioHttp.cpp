@@ -483,12 +483,17 @@ int ServizioHttp::Avvia(const std::string& host, int porta) {
   thread_ = std::thread([this] {
     server_->listen_after_bind();
     ascoltoFinito_ = true;
+    ascoltoFinito_.notify_all();
   });
   return legata;
 }
 
 bool ServizioHttp::InEsecuzione() const noexcept {
   return thread_.joinable() && !ascoltoFinito_;
+}
+
+void ServizioHttp::AttendiFineAscolto() const {
+  ascoltoFinito_.wait(false);
 }
 
 void ServizioHttp::Ferma() {

@@ -2,11 +2,15 @@
 // demo. See OpzioniServizio.h for the command line and docs/servizio.md for
 // the catalogue format.
 
-#include <atomic>
-#include <chrono>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <iostream>
 #include <string_view>
+#include <system_error>
 #include <thread>
 
 #include "OpzioniServizio.h"
@@ -20,11 +24,19 @@
 
 namespace {
 
-std::atomic<bool> richiestaFermata{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+// Written by a stop signal, and once the server ended on its own: the main
+// thread sleeps on it until then.
+int g_sveglia = -1;
+
+void Sveglia() {
+  const std::uint64_t uno = 1;
+  (void)!::write(g_sveglia, &uno, sizeof uno);
+}
 
 extern "C" void SegnaleFermata(int) {
-  richiestaFermata = true;
+  const int errore = errno;
+  Sveglia();
+  errno = errore;
 }
 
 int Esegui(int argc, char** argv) {
@@ -63,6 +75,8 @@ int Esegui(int argc, char** argv) {
     OperazioniServizio operazioni(archivio, interrogazioni);
     ServizioHttp http(operazioni, archivio, cartellaDownload, std::clog);
 
+    g_sveglia = ::eventfd(0, EFD_CLOEXEC);
+    if (g_sveglia < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
     std::signal(SIGINT, SegnaleFermata);
     std::signal(SIGTERM, SegnaleFermata);
     // A log or database that reaches the file size limit fails its write,
@@ -72,12 +86,18 @@ int Esegui(int argc, char** argv) {
     const bool ipv6 = opzioni.host.find(':') != std::string::npos;
     std::cout << "In ascolto su http://" << (ipv6 ? "[" : "") << opzioni.host << (ipv6 ? "]" : "")
               << ":" << porta << std::endl;
-    // A signal handler may only set a flag; the flag is looked at ten times
-    // a second, which costs nothing and stops the service promptly.
-    while (!richiestaFermata && http.InEsecuzione()) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Nothing wakes the main thread while the service is idle: only a stop
+    // signal, or the end of the server's accept loop (a failure), seen by a
+    // thread that waits for it.
+    std::thread fineAscolto([&http] {
+      http.AttendiFineAscolto();
+      Sveglia();
+    });
+    std::uint64_t letto = 0;
+    while (::read(g_sveglia, &letto, sizeof letto) < 0 && errno == EINTR) {
     }
     http.Ferma();
+    fineAscolto.join();
     std::cout << "Servizio fermato" << std::endl;
     return 0;
   } catch (const std::exception& e) {

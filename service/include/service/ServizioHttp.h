@@ -74,6 +74,11 @@ class ServizioHttp {
   /// Whether the server is still answering (false once stopped or failed).
   [[nodiscard]] bool InEsecuzione() const noexcept;
 
+  /// Blocks until the server has stopped answering (stopped, or its accept
+  /// loop failed); returns at once when it is not answering. Safe to call
+  /// from another thread while Ferma runs.
+  void AttendiFineAscolto() const;
+
   /// Stops answering and waits for the server's thread.
   void Ferma();
 
@@ -91,7 +96,8 @@ class ServizioHttp {
   std::mutex mutexLog_;
   std::unique_ptr<ServerHttp> server_;
   std::thread thread_;
-  std::atomic<bool> ascoltoFinito_{false};
+  // Whether the accept loop is not running: before Avvia, and once it ended.
+  std::atomic<bool> ascoltoFinito_{true};
 };
 
 }  // namespace orvane::servizio
