@@ -10,14 +10,14 @@
 
 namespace tervan::test {
 
-quomaro::Recordset ElencoFileVuoto() {
+quomaro::Recordset ElencoFileVuoto(const char* tipoDimensione) {
   quomaro::Recordset rs;
   rs.Crea({{"dataxx", "dateTime"},
            {"codice", "int"},
            {"progra"},
            {"TipoXx"},
            {"Filexx"},
-           {"dimens", "int"},
+           {"dimens", tipoDimensione},
            {"notexx"}});
   return rs;
 }

@@ -15,8 +15,8 @@
 namespace tervan::test {
 
 /// An open, empty file list with the service's seven columns, for a test to
-/// add its packages to.
-[[nodiscard]] quomaro::Recordset ElencoFileVuoto();
+/// add its packages to; the size column of the given persisted type.
+[[nodiscard]] quomaro::Recordset ElencoFileVuoto(const char* tipoDimensione = "int");
 
 /// The names in a folder, sorted; none when it is not there.
 [[nodiscard]] std::vector<std::string> Contenuto(const std::filesystem::path& cartella);

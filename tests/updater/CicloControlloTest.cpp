@@ -370,14 +370,7 @@ TEST_F(ElencoTest, SizesReadInKilobytesOfAThousandWithTheLocaleSeparatorAndReach
 
   // A size the service persists as a decimal type is a whole number of
   // bytes all the same: the run reads it as one.
-  quomaro::Recordset rs;
-  rs.Crea({{"dataxx", "dateTime"},
-           {"codice", "int"},
-           {"progra"},
-           {"TipoXx"},
-           {"Filexx"},
-           {"dimens", "r8"},
-           {"notexx"}});
+  quomaro::Recordset rs = test::ElencoFileVuoto("r8");
   rs.AggiungiRiga({"2008-01-01T00:00:00", "5", "TARVIK", "T", "a", "330.0", ""});
   rs.AggiungiRiga({"2008-01-02T00:00:00", "6", "TARVIK", "T", "b", "1.5E6", ""});
   banco_.elenco.AggiungiPacchetti(rs, "TARVIK");
