@@ -111,9 +111,10 @@ std::filesystem::path CartellaAutostart() {
   return CartellaConfigurazioneUtente() / "autostart";
 }
 
-void ImpostaSegnalazioneRegistro(PortaSegnalazioniRegistro porta) {
+PortaSegnalazioniRegistro ImpostaSegnalazioneRegistro(PortaSegnalazioniRegistro porta) {
   const std::scoped_lock lock(registro::S().mutex);
-  registro::S().porta = std::move(porta);
+  std::swap(registro::S().porta, porta);
+  return porta;
 }
 
 LSTATUS RegOpenKeyEx(HKEY hKey, std::string_view sottochiave, std::uint32_t /*opzioni*/,

@@ -183,14 +183,14 @@ TEST_F(AutostartTest, CommandIsQuotedForTheExecKeyAndAnEditedExecWins) {
 
 TEST_F(AutostartTest, AnEntryThatCannotBeWrittenFailsTheValueAndIsReportedByName) {
   std::vector<std::string> segnalazioni;
-  ImpostaSegnalazioneRegistro(
+  auto prima = ImpostaSegnalazioneRegistro(
       [&](const SegnalazioneRegistro& s) { segnalazioni.push_back(s.descrizione); });
   const auto file = macchina_.Autostart() / "Prova.desktop";
   std::filesystem::create_directories(file);
   const std::string dati = std::string("/opt/orvane/Tervan VERIFICA") + '\0';
   const LSTATUS esito =
       RegSetValueEx(run_, "Prova", REG_SZ, dati.data(), static_cast<std::uint32_t>(dati.size()));
-  ImpostaSegnalazioneRegistro({});
+  ImpostaSegnalazioneRegistro(std::move(prima));
   EXPECT_NE(esito, ERROR_SUCCESS);
   EXPECT_THAT(segnalazioni, ::testing::ElementsAre(HasSubstr("\"" + file.string() + "\"")));
   EXPECT_TRUE(std::filesystem::is_directory(file));

@@ -185,10 +185,12 @@ class StratoWineTest : public ::testing::Test {
                    "\"PercXx\"=\"D:\\\\Wine\"\n\"Server\"=\"SRV\\\\SQL\"\n"
                    "[Software\\\\VB and VBA Program Settings\\\\Orvane\\\\Kovra] 1\n"
                    "\"DRIVE_ARCH\"=\"C:\\\\Archivi\"\n");
-    ImpostaSegnalazioneRegistro(
+    prima_ = ImpostaSegnalazioneRegistro(
         [this](const SegnalazioneRegistro& s) { segnalazioni_.push_back(s.descrizione); });
   }
-  void TearDown() override { ImpostaSegnalazioneRegistro({}); }
+  // The program's own port (the error log) comes back for the tests after.
+  void TearDown() override { ImpostaSegnalazioneRegistro(std::move(prima_)); }
+  PortaSegnalazioniRegistro prima_;
 
   orvane::test::MacchinaFinta macchina_;
   std::vector<std::string> segnalazioni_;

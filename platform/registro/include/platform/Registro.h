@@ -228,7 +228,8 @@ using PortaSegnalazioniRegistro = std::function<void(const SegnalazioneRegistro&
 /// Installs where this module reports unusable registry files (the error
 /// log, in a program that has one); an empty function restores the default,
 /// which writes to standard error. Called outside every registry lock, so
-/// the port may show a dialog and use the registry itself.
-void ImpostaSegnalazioneRegistro(PortaSegnalazioniRegistro porta);
+/// the port may show a dialog and use the registry itself. Returns the port
+/// it replaces, so that a caller may put it back.
+PortaSegnalazioniRegistro ImpostaSegnalazioneRegistro(PortaSegnalazioniRegistro porta);
 
 }  // namespace platform
