@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <regex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -113,12 +114,17 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
               AllOf(HasSubstr(prefisso),
                     HasSubstr("variabile ORVANE_DRIVE_C: cartella non valida: \"relativo\"")));
 
+  // Every library a program of the folder loads is looked for in absolute
+  // folders only: a relative one is the folder the program started in.
+  const std::regex relativo(R"(trying file=[^/])");
   for (const char* programma :
        {"Tervan", "quomaro", "orvane-reg", "orvane-service", "brisko-designer"}) {
-    const auto esito = orvane::test::Esegui(fs::path(ORVANE_PROGRAM_DIR) / programma, {"--version"},
-                                            {{"QT_QPA_PLATFORM", "offscreen"}});
+    const auto esito =
+        orvane::test::Esegui(fs::path(ORVANE_PROGRAM_DIR) / programma, {"--version"},
+                             {{"QT_QPA_PLATFORM", "offscreen"}, {"LD_DEBUG", "libs"}});
     EXPECT_EQ(esito.codice, 0) << programma << esito.err;
     EXPECT_EQ(esito.out, std::string(programma) + " " ORVANE_VERSIONE "\n");
+    EXPECT_FALSE(std::regex_search(esito.err, relativo)) << programma << esito.err;
   }
 }
 
