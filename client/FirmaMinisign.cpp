@@ -3,6 +3,7 @@
 #include <sodium.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <stdexcept>
 #include <vector>
@@ -212,7 +213,23 @@ VerificaFirma VerificaFirmaMinisign(const ChiavePubblica& chiave, std::string_vi
     crypto_generichash_final(&stato, impronta.data(), impronta.size());
     valida = Verifica(f->firma.data(), impronta.data(), impronta.size(), chiave);
   } else {
-    valida = VerificaAPezzi(f->firma, pacchetto, chiave);
+    std::uint64_t lunghezza = 0;
+    valida = VerificaAPezzi(
+        f->firma,
+        [&](const std::function<void(std::string_view)>& blocco) {
+          pacchetto([&](std::string_view b) {
+            lunghezza += b.size();
+            blocco(b);
+          });
+        },
+        chiave);
+    // A prehashed signature is a legacy one of the package's 64-byte hash
+    // but for its two algorithm bytes, which nothing signs: relabelled, it
+    // verifies those 64 bytes served as the package, whatever its trusted
+    // comment says. No package is 64 bytes (the smallest zip with an entry
+    // is larger, an empty one is refused), so no legacy signature of 64
+    // bytes is taken.
+    if (lunghezza == crypto_generichash_BYTES_MAX) valida = false;
   }
   if (!valida) return {EsitoFirma::NonValida, {}};
 
@@ -221,12 +238,6 @@ VerificaFirma VerificaFirmaMinisign(const ChiavePubblica& chiave, std::string_vi
   if (!Verifica(f->firmaGlobale.data(), Byte(globale), globale.size(), chiave))
     return {EsitoFirma::CommentoAlterato, {}};
 
-  // A prehashed signature is a legacy one over the package's 64-byte hash
-  // but for its two algorithm bytes, which nothing signs. minisign writes
-  // the field "hashed" into the trusted comment of every prehashed one:
-  // one that calls itself legacy with it was relabelled, and signs only
-  // the hash, never this file.
-  if (!f->prehash && HaCampo(f->commentoFidato, "hashed")) return {EsitoFirma::NonValida, {}};
   if (HaCampo(f->commentoFidato, "file:" + std::string(nome))) return {EsitoFirma::Valida, {}};
   return {EsitoFirma::AltroFile, "commento fidato: " + f->commentoFidato};
 }

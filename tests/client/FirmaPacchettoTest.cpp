@@ -47,6 +47,22 @@ TEST_F(FirmaPacchettoTest, OnlyTheMakersSignatureOfThatVeryFileVerifies) {
     const char* descrizione;
   };
   const auto firma = [](const fs::path& file) { return fs::path(file.string() + ".minisig"); };
+  // A prehashed signature relabelled as legacy signs the package's hash,
+  // which is then served as the package; with minisign's default trusted
+  // comment, or with one of the maker's own that names the file alone.
+  const auto spacciata = [&](const std::string& commento) {
+    return [&, commento](const fs::path& f, std::string& corpo) {
+      maker_.Firma(f, false, commento.empty() ? "" : commento + f.filename().string());
+      std::string testo = LeggiFile(firma(f));
+      testo[testo.find('\n') + 2] = 'W';  // "ED" becomes "Ed"
+      ScriviFile(firma(f), testo);
+      std::string impronta(crypto_generichash_BYTES_MAX, '\0');
+      crypto_generichash(reinterpret_cast<unsigned char*>(impronta.data()), impronta.size(),
+                         reinterpret_cast<const unsigned char*>(corpo.data()), corpo.size(),
+                         nullptr, 0);
+      corpo = impronta;
+    };
+  };
   const Caso casi[] = {
       {"prehash", [&](auto& f, auto&) { maker_.Firma(f); }, EsitoFirma::Valida, ""},
       {"legacy", [&](auto& f, auto&) { maker_.Firma(f, true); }, EsitoFirma::Valida, ""},
@@ -62,20 +78,9 @@ TEST_F(FirmaPacchettoTest, OnlyTheMakersSignatureOfThatVeryFileVerifies) {
          corpo.back() ^= 0x01;
        },
        EsitoFirma::NonValida, "non è quello firmato"},
-      {"prehash spacciato per legacy",
-       [&](auto& f, auto& corpo) {
-         // Relabelled, it is a legacy signature of the package's hash, which
-         // is then served as the package.
-         maker_.Firma(f);
-         std::string testo = LeggiFile(firma(f));
-         testo[testo.find('\n') + 2] = 'W';  // "ED" becomes "Ed"
-         ScriviFile(firma(f), testo);
-         std::string impronta(crypto_generichash_BYTES_MAX, '\0');
-         crypto_generichash(reinterpret_cast<unsigned char*>(impronta.data()), impronta.size(),
-                            reinterpret_cast<const unsigned char*>(corpo.data()), corpo.size(),
-                            nullptr, 0);
-         corpo = impronta;
-       },
+      {"prehash spacciato per legacy", spacciata(""), EsitoFirma::NonValida,
+       "non è quello firmato"},
+      {"prehash con commento proprio spacciato per legacy", spacciata("file:"),
        EsitoFirma::NonValida, "non è quello firmato"},
       {"altra chiave", [&](auto& f, auto&) { altro_.Firma(f); }, EsitoFirma::AltraChiave,
        "un'altra chiave"},
