@@ -409,6 +409,15 @@ void FileAtomicoInCartella::Consegna() {
   // A link named `nome` is replaced itself: rename never follows it.
   if (::renameat(cartella_, temporaneo_.c_str(), cartella_, nome_.c_str()) != 0) Fallisci(nome_);
   temporaneo_.clear();
+  // The check above and the rename are two steps: whoever may write the
+  // folder may exchange the temporary file for one of theirs between them.
+  // Only the file written here is placed; what stands under the name now
+  // is theirs, and is left to them.
+  if (::fstatat(cartella_, nome_.c_str(), &trovato, AT_SYMLINK_NOFOLLOW) != 0 ||
+      trovato.st_dev != nostro.st_dev || trovato.st_ino != nostro.st_ino) {
+    errno = ESTALE;
+    Fallisci(nome_);
+  }
   // The rename itself reaches the disk with the folder. A disk that fails
   // to write the folder may lose the new name at the next power cut: that
   // is no write to report done (a package would be recorded as fetched and

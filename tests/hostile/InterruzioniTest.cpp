@@ -362,6 +362,32 @@ TEST_F(InterruzioniTervan, AFolderMadeForThePackagesIsFlushedBeforeAnyPackageIsR
   EXPECT_THAT(LeggiFile(log), HasSubstr("Aggiornamenti"));
 }
 
+// Someone who may write the "Aggiornamenti" folder exchanges a verified
+// package's temporary file for one of theirs while it is renamed into
+// place: their file stands under the package's name, but it is neither
+// recorded nor counted as delivered.
+TEST_F(InterruzioniTervan, AFileExchangedForAPackageAsItIsPlacedIsNotRecorded) {
+  const fs::path altrui = aggiornamenti_ / "altrui.zip";
+  ScriviFile(altrui, "non firmato");
+  std::map<std::string, std::string> ambiente{{"ORVANE_UPDATE_SERVER", servizio_.Server()},
+                                              {"ORVANE_WEB_SITE", servizio_.Server()},
+                                              {"TERVAN_INTERVALLO_RICERCA_MS", "100"},
+                                              {"SCAMBIO_CON", altrui.string()}};
+  Precarica(ambiente, SCAMBIO_RINOMINA);
+  auto tervan = tervan_.Avvia({"VERIFICA"}, ambiente);
+  const fs::path log = tervan_.Cartella() / "Tarvik.Log";
+  const auto limite = std::chrono::steady_clock::now() + 60s;
+  while (!fs::exists(log) && servizio_.Registrati().empty() && tervan->InEsecuzione() &&
+         std::chrono::steady_clock::now() < limite)
+    std::this_thread::sleep_for(10ms);
+  tervan->Termina(SIGTERM);
+  EXPECT_THAT(servizio_.Registrati(), IsEmpty());
+  ASSERT_TRUE(fs::exists(log)) << tervan_.Errori(1);
+  // The exchange took place: the package is under their name.
+  EXPECT_TRUE(
+      std::ranges::any_of(nuovi_, [&](const auto& n) { return n.second == LeggiFile(altrui); }));
+}
+
 // The desktop session ends (or Ctrl+C is pressed) while the server stalls: the service never
 // answers, or a package arrives a few bytes at a time (the rest of the
 // service passing through). Tervan gives the exchange up and ends at once,

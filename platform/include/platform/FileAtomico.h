@@ -75,9 +75,10 @@ class FileAtomicoInCartella {
   [[nodiscard]] const std::string& Temporaneo() const noexcept { return temporaneo_; }
   /// Flushes the new content to disk and renames it over `nome`, then
   /// flushes the folder. A temporary name that no longer holds this file
-  /// (someone with write access to the folder moved it) places nothing. A
-  /// folder the disk fails to flush fails the call with the new file in
-  /// place: it may not survive a power cut.
+  /// (someone with write access to the folder moved it) places nothing; one
+  /// exchanged during the rename fails the call with their file under
+  /// `nome`. A folder the disk fails to flush fails the call with the new
+  /// file in place: it may not survive a power cut.
   void Consegna();
 
  private:
