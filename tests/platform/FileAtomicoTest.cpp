@@ -141,10 +141,12 @@ TEST(FileAtomico, InAFolderOthersWriteNoLinkIsFollowed) {
   EXPECT_THROW((void)ApriSottocartella(radice.Fd(), "Aggiornamenti", false), std::system_error);
   std::filesystem::permissions(dentro, std::filesystem::perms(01777));
   (void)ApriSottocartella(radice.Fd(), "Aggiornamenti", false);
-  // A folder in the file's place fails the rename, and so the write.
+  // A folder in the file's place fails the rename, and so the write, which
+  // leaves no temporary file behind.
   std::filesystem::create_directories(dentro / "cartella.zip" / "dentro");
   EXPECT_THROW(ScriviFileAtomicoInCartella(fd.Fd(), "cartella.zip", "x"), std::system_error);
   EXPECT_TRUE(std::filesystem::is_directory(dentro / "cartella.zip" / "dentro"));
+  EXPECT_EQ(Voci(dentro), (std::set<std::string>{"pacchetto.zip", "cartella.zip"}));
   // Nor is a pipe replaced, named or reached through one's own link (as
   // /dev/null would be through `quomaro scarica URL /dev/null`).
   ASSERT_EQ(::mkfifo((dentro / "tubo").c_str(), 0600), 0);
