@@ -229,10 +229,31 @@ class InterruzioniTervan : public ::testing::Test {
     }
   }
 
+  static std::map<std::string, std::string> Ambiente(const std::string& server) {
+    return {{"ORVANE_UPDATE_SERVER", server},
+            {"ORVANE_WEB_SITE", server},
+            {"TERVAN_INTERVALLO_RICERCA_MS", "100"}};
+  }
   std::unique_ptr<Processo> Avvia(const std::string& server) {
-    return tervan_.Avvia({"VERIFICA"}, {{"ORVANE_UPDATE_SERVER", server},
-                                        {"ORVANE_WEB_SITE", server},
-                                        {"TERVAN_INTERVALLO_RICERCA_MS", "100"}});
+    return tervan_.Avvia({"VERIFICA"}, Ambiente(server));
+  }
+
+  // A run with `libreria` preloaded and `variabile` set to `valore` in its
+  // environment, ended once it has logged a failure or recorded a package
+  // (or ended by itself); the log's path.
+  fs::path FinoAlPrimoEsito(const fs::path& libreria, const std::string& variabile,
+                            const std::string& valore) {
+    std::map<std::string, std::string> ambiente = Ambiente(servizio_.Server());
+    ambiente[variabile] = valore;
+    Precarica(ambiente, libreria);
+    auto tervan = tervan_.Avvia({"VERIFICA"}, ambiente);
+    const fs::path log = tervan_.Cartella() / "Tarvik.Log";
+    const auto limite = std::chrono::steady_clock::now() + 60s;
+    while (!fs::exists(log) && servizio_.Registrati().empty() && tervan->InEsecuzione() &&
+           std::chrono::steady_clock::now() < limite)
+      std::this_thread::sleep_for(10ms);
+    tervan->Termina(SIGTERM);
+    return log;
   }
 
   // A package's file, std::nullopt when there is none.
@@ -344,18 +365,7 @@ TEST_F(InterruzioniTervan, ATervanKilledDuringItsDownloadsLeavesEveryFileOldOrWh
 // served. A data folder that cannot be flushed gets nothing placed or recorded.
 TEST_F(InterruzioniTervan, AFolderMadeForThePackagesIsFlushedBeforeAnyPackageIsRecorded) {
   fs::remove_all(aggiornamenti_);
-  std::map<std::string, std::string> ambiente{{"ORVANE_UPDATE_SERVER", servizio_.Server()},
-                                              {"ORVANE_WEB_SITE", servizio_.Server()},
-                                              {"TERVAN_INTERVALLO_RICERCA_MS", "100"},
-                                              {"FSYNC_EIO_CARTELLA", dati_.tarvik.string()}};
-  Precarica(ambiente, FSYNC_EIO);
-  auto tervan = tervan_.Avvia({"VERIFICA"}, ambiente);
-  const fs::path log = tervan_.Cartella() / "Tarvik.Log";
-  const auto limite = std::chrono::steady_clock::now() + 60s;
-  while (!fs::exists(log) && servizio_.Registrati().empty() && tervan->InEsecuzione() &&
-         std::chrono::steady_clock::now() < limite)
-    std::this_thread::sleep_for(10ms);
-  tervan->Termina(SIGTERM);
+  const fs::path log = FinoAlPrimoEsito(FSYNC_EIO, "FSYNC_EIO_CARTELLA", dati_.tarvik.string());
   EXPECT_THAT(servizio_.Registrati(), IsEmpty());
   EXPECT_FALSE(fs::exists(aggiornamenti_));
   ASSERT_TRUE(fs::exists(log)) << tervan_.Errori(1);
@@ -369,18 +379,7 @@ TEST_F(InterruzioniTervan, AFolderMadeForThePackagesIsFlushedBeforeAnyPackageIsR
 TEST_F(InterruzioniTervan, AFileExchangedForAPackageAsItIsPlacedIsNotRecorded) {
   const fs::path altrui = aggiornamenti_ / "altrui.zip";
   ScriviFile(altrui, "non firmato");
-  std::map<std::string, std::string> ambiente{{"ORVANE_UPDATE_SERVER", servizio_.Server()},
-                                              {"ORVANE_WEB_SITE", servizio_.Server()},
-                                              {"TERVAN_INTERVALLO_RICERCA_MS", "100"},
-                                              {"SCAMBIO_CON", altrui.string()}};
-  Precarica(ambiente, SCAMBIO_RINOMINA);
-  auto tervan = tervan_.Avvia({"VERIFICA"}, ambiente);
-  const fs::path log = tervan_.Cartella() / "Tarvik.Log";
-  const auto limite = std::chrono::steady_clock::now() + 60s;
-  while (!fs::exists(log) && servizio_.Registrati().empty() && tervan->InEsecuzione() &&
-         std::chrono::steady_clock::now() < limite)
-    std::this_thread::sleep_for(10ms);
-  tervan->Termina(SIGTERM);
+  const fs::path log = FinoAlPrimoEsito(SCAMBIO_RINOMINA, "SCAMBIO_CON", altrui.string());
   EXPECT_THAT(servizio_.Registrati(), IsEmpty());
   ASSERT_TRUE(fs::exists(log)) << tervan_.Errori(1);
   // The exchange took place: the package is under their name.
