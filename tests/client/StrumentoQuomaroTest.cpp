@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -38,6 +39,16 @@ class StrumentoQuomaroTest : public ProvaQuomaro {
 
   ServizioFiglio servizio_;
 };
+
+// A peer that answers every request with 200 and `corpo` as `tipo`.
+std::function<bool(int)> Risponde(std::string tipo, std::string corpo) {
+  return [tipo = std::move(tipo), corpo = std::move(corpo)](int s) {
+    static_cast<void>(ServerGrezzo::LeggiRichiesta(s));
+    ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Type: " + tipo + "\r\nContent-Length: " +
+                                std::to_string(corpo.size()) + "\r\n\r\n" + corpo);
+    return true;
+  };
+}
 
 std::vector<std::string> Righe(const std::string& testo) {
   std::vector<std::string> righe;
@@ -97,12 +108,7 @@ TEST_F(StrumentoQuomaroTest, EachCommandPrintsItsResultOrWhyItFailsAndBadUsageEx
   // What the service says reaches the terminal without its escape
   // sequences, and not in megabytes.
   const std::string ostile = "\x1b]0;PWNED\x07\x1b[2J\xc2\x9bK" + std::string(1 << 20, 'x');
-  const ServerGrezzo peer([&ostile](int s) {
-    static_cast<void>(ServerGrezzo::LeggiRichiesta(s));
-    ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-                                std::to_string(ostile.size()) + "\r\n\r\n" + ostile);
-    return true;
-  });
+  const ServerGrezzo peer(Risponde("text/plain", ostile));
   const Esito strano = Quomaro({"connessione", "ROSSI"}, peer.Url(""));
   EXPECT_EQ(strano.codice, 1);
   EXPECT_THAT(strano.err, HasSubstr("]0;PWNED"));
@@ -110,18 +116,13 @@ TEST_F(StrumentoQuomaroTest, EachCommandPrintsItsResultOrWhyItFailsAndBadUsageEx
   EXPECT_THAT(strano.err, Not(HasSubstr("\xc2\x9b")));
   EXPECT_LT(strano.err.size(), 4096U);
   // Nor do the column names of a recordset it sends.
-  const ServerGrezzo colonne([](int s) {
-    static_cast<void>(ServerGrezzo::LeggiRichiesta(s));
-    const std::string corpo =
-        "<E><B><return>&lt;xml xmlns:s=\"uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882\" "
-        "xmlns:rs=\"urn:schemas-microsoft-com:rowset\" xmlns:z=\"#RowsetSchema\"&gt;&lt;s:Schema "
-        "id=\"RowsetSchema\"&gt;&lt;s:ElementType name=\"row\"&gt;&lt;s:AttributeType name=\"a\" "
-        "rs:name=\"x&amp;#27;]0;PWNED&amp;#7;\"/&gt;&lt;/s:ElementType&gt;&lt;/s:Schema&gt;"
-        "&lt;rs:data&gt;&lt;z:row a=\"v\"/&gt;&lt;/rs:data&gt;&lt;/xml&gt;</return></B></E>";
-    ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
-                                std::to_string(corpo.size()) + "\r\n\r\n" + corpo);
-    return true;
-  });
+  const ServerGrezzo colonne(Risponde(
+      "text/xml",
+      "<E><B><return>&lt;xml xmlns:s=\"uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882\" "
+      "xmlns:rs=\"urn:schemas-microsoft-com:rowset\" xmlns:z=\"#RowsetSchema\"&gt;&lt;s:Schema "
+      "id=\"RowsetSchema\"&gt;&lt;s:ElementType name=\"row\"&gt;&lt;s:AttributeType name=\"a\" "
+      "rs:name=\"x&amp;#27;]0;PWNED&amp;#7;\"/&gt;&lt;/s:ElementType&gt;&lt;/s:Schema&gt;"
+      "&lt;rs:data&gt;&lt;z:row a=\"v\"/&gt;&lt;/rs:data&gt;&lt;/xml&gt;</return></B></E>"));
   const Esito nomi = Quomaro({"select", "select a from t"}, colonne.Url(""));
   EXPECT_EQ(nomi.codice, 0);
   EXPECT_THAT(nomi.out, StartsWith("x ]0;PWNED\n"));
@@ -281,16 +282,11 @@ TEST_F(StrumentoQuomaroTest, AnAnswerOfCountlessElementsIsDiagnosedInLittleMemor
 #if defined(ORVANE_SANITIZER)
   GTEST_SKIP() << "the sanitizer's quarantine keeps freed memory";
 #endif
-  const ServerGrezzo peer([](int s) {
-    static_cast<void>(ServerGrezzo::LeggiRichiesta(s));
-    std::string corpo = "<E>";
-    for (int i = 0; i < 4 << 20; ++i)
-      corpo += "<a/>";
-    corpo += "</E>";
-    ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
-                                std::to_string(corpo.size()) + "\r\n\r\n" + corpo);
-    return true;
-  });
+  std::string corpo = "<E>";
+  for (int i = 0; i < 4 << 20; ++i)
+    corpo += "<a/>";
+  corpo += "</E>";
+  const ServerGrezzo peer(Risponde("text/xml", std::move(corpo)));
   const std::optional<std::size_t> picco =
       PiccoDiMemoria({"connessione", "ROSSI"}, peer.Url(""), 1);
   ASSERT_TRUE(picco.has_value());
