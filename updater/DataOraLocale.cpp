@@ -32,6 +32,13 @@ long long GiorniDaEpoca(const DataOraLocale& d) {
 DataOraLocale OraLocale(platform::Istante istante) {
   const std::time_t t = std::chrono::system_clock::to_time_t(istante);
   std::tm tm{};
+  // localtime_r keeps the zone it first read for the program's whole life.
+  // A time zone changed while Tervan runs (the PC's zone set right, a laptop
+  // taken abroad) would have it store last checks in the old zone, which a
+  // session started after the change reads as an hour off: the two sessions
+  // would then find each other's checks due, or ahead of the clock, at every
+  // tick. tzset() reads the zone again when it changed.
+  tzset();
   localtime_r(&t, &tm);
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, 0};
 }

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -160,6 +161,15 @@ TEST(StoreIntervals, MinutesAndLastCheckTextsReadIndependentlyOfTheLocale) {
   EXPECT_EQ(LeggiUltima("06/12/2026 09:05.07"), std::nullopt);
   EXPECT_EQ(MinutiTrascorsi({2026, 12, 6, 9, 59, 59}, {2026, 12, 6, 10, 0, 0}), 1);
   EXPECT_EQ(MinutiTrascorsi({2026, 12, 31, 23, 30, 0}, {2027, 1, 1, 0, 0, 0}), 30);
+
+  // The time of a check follows a time zone changed while the program runs.
+  orvane::test::MacchinaFinta macchina;
+  const platform::Istante istante =
+      std::chrono::sys_days{std::chrono::January / 15 / 2027} + std::chrono::hours{8};
+  macchina.Imposta("TZ", "UTC0");
+  EXPECT_EQ(TestoUltima(OraLocale(istante)), "15/01/2027 08:00:00");
+  macchina.Imposta("TZ", "CET-1");
+  EXPECT_EQ(TestoUltima(OraLocale(istante)), "15/01/2027 09:00:00");
 }
 
 // A store that cannot be used fails the first operation; nothing is created
