@@ -83,6 +83,9 @@ bool AccodaAlFile(const std::filesystem::path& file, const std::string& testo, i
 std::string DataGenerale(std::chrono::system_clock::time_point istante) {
   const std::time_t t = std::chrono::system_clock::to_time_t(istante);
   std::tm locale{};
+  // localtime_r keeps the zone it first read; a zone changed while the
+  // program runs is read again, as for the times of the checks.
+  tzset();
   localtime_r(&t, &locale);
   // Formatted in wide characters and written out in UTF-8: the log and the
   // box that shows a record read UTF-8, whatever character set the user's
