@@ -2,8 +2,8 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -155,13 +155,19 @@ struct ScartaZip {
   void operator()(zip_t* archivio) const noexcept { zip_discard(archivio); }
 };
 
-// Seconds since the epoch of a date read as UTC, for reproducible entries.
-std::time_t Istante(const quomaro::DataOra& d) {
-  using namespace std::chrono;
-  const auto giorno = sys_days(year{d.anno} / month{static_cast<unsigned>(d.mese)} /
-                               day{static_cast<unsigned>(d.giorno)});
-  return static_cast<std::time_t>(
-      (giorno.time_since_epoch() + hours{d.ore} + minutes{d.minuti} + seconds{d.secondi}).count());
+// The MS-DOS date and time of an entry: the catalogue's date as it is
+// written, whatever the time zone of the machine that builds the packages
+// (libzip's zip_file_set_mtime goes through localtime), so that the same
+// catalogue gives the same files everywhere. MS-DOS dates span 1980 to 2107.
+struct DataDos {
+  zip_uint16_t ora;
+  zip_uint16_t data;
+};
+
+DataDos InDos(const quomaro::DataOra& d) {
+  const int anno = std::clamp(d.anno, 1980, 2107);
+  return {static_cast<zip_uint16_t>((d.ore << 11) | (d.minuti << 5) | (d.secondi / 2)),
+          static_cast<zip_uint16_t>(((anno - 1980) << 9) | (d.mese << 5) | d.giorno)};
 }
 
 void ScriviZip(const std::filesystem::path& file, const Pacchetto& p) {
@@ -169,7 +175,7 @@ void ScriviZip(const std::filesystem::path& file, const Pacchetto& p) {
   std::unique_ptr<zip_t, ScartaZip> archivio(
       zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &errore));
   if (!archivio) throw std::runtime_error("Impossibile creare " + file.string());
-  const std::time_t quando = Istante(*quomaro::DataOra::Leggi(p.dataxx));
+  const DataDos quando = InDos(*quomaro::DataOra::Leggi(p.dataxx));
   // The buffers stay alive in `p` and here until the archive is closed below.
   std::list<std::string> generati;
   for (const auto& voce : p.contenuto) {
@@ -190,7 +196,7 @@ void ScriviZip(const std::filesystem::path& file, const Pacchetto& p) {
     const bool comprimi = voce.casuali == 0;
     if (zip_set_file_compression(archivio.get(), i, comprimi ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
                                  comprimi ? 9 : 0) != 0 ||
-        zip_file_set_mtime(archivio.get(), i, quando, 0) != 0) {
+        zip_file_set_dostime(archivio.get(), i, quando.ora, quando.data, 0) != 0) {
       throw std::runtime_error("Impossibile impostare la voce " + nome);
     }
   }

@@ -9,9 +9,12 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <future>
 #include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -342,8 +345,34 @@ TEST(ServizioHttpTest, ABadCatalogueIsRefusedWithTheReason) {
   }
 }
 
+// The time zone of this process, set for the lifetime of the object.
+class FusoOrario {
+ public:
+  explicit FusoOrario(const char* tz) {
+    // NOLINTBEGIN(concurrency-mt-unsafe): the test runs on one thread.
+    if (const char* v = std::getenv("TZ")) prima_ = v;
+    ::setenv("TZ", tz, 1);
+    ::tzset();
+  }
+  ~FusoOrario() {
+    if (prima_) {
+      ::setenv("TZ", prima_->c_str(), 1);
+    } else {
+      ::unsetenv("TZ");
+    }
+    ::tzset();
+    // NOLINTEND(concurrency-mt-unsafe)
+  }
+  FusoOrario(const FusoOrario&) = delete;
+  FusoOrario& operator=(const FusoOrario&) = delete;
+
+ private:
+  std::optional<std::string> prima_;
+};
+
 // A generated entry holds exactly the bytes asked for, stored as they are
-// (they do not compress), different for each name and the same at every build.
+// (they do not compress), different for each name and the same at every build,
+// in any time zone: an entry's date is the catalogue's, as it is written.
 TEST(ServizioHttpTest, GeneratedEntriesAreStoredWithTheirSizeAndTheSameAtEveryBuild) {
   orvane::test::CartellaTemporanea cartella;
   orvane::test::ScriviFile(
@@ -352,7 +381,8 @@ TEST(ServizioHttpTest, GeneratedEntriesAreStoredWithTheirSizeAndTheSameAtEveryBu
       R"("dataxx":"2024-01-01","progra":"TARVIK","TipoXx":"T","Filexx":"F","clienti":["A"],)"
       R"("contenuto":{"LEGGIMI.txt":"testo","a.bin":{"casuali":5001},"b.bin":{"casuali":5001}}}]})");
   std::vector<std::string> file;
-  for (const char* uscita : {"uno", "due"}) {
+  for (const auto& [uscita, fuso] : {std::pair{"uno", "UTC0"}, std::pair{"due", "XYZ-5"}}) {
+    const FusoOrario fusoOrario(fuso);
     fs::create_directory(cartella / uscita);
     auto catalogo = CatalogoServizio::Leggi(cartella / "c.json");
     catalogo.CostruisciPacchetti(cartella / uscita);
@@ -360,6 +390,8 @@ TEST(ServizioHttpTest, GeneratedEntriesAreStoredWithTheirSizeAndTheSameAtEveryBu
     EXPECT_EQ(catalogo.Pacchetti().at(0).dimens, static_cast<long long>(file.back().size()));
   }
   ASSERT_EQ(file[0], file[1]);
+  // The first local header's MS-DOS time and date: 2024-01-01 00:00:00.
+  EXPECT_EQ(file[0].substr(10, 4), std::string("\x00\x00\x21\x58", 4));
   const auto voci = VociZip(file[0]);
   ASSERT_THAT(voci, ElementsAre(Key("LEGGIMI.txt"), Key("a.bin"), Key("b.bin")));
   EXPECT_EQ(voci.at("a.bin").size(), 5001U);
