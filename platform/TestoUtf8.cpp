@@ -13,8 +13,12 @@ char32_t Maiuscola(char32_t c) {
   // Latin-1: à..þ except the division sign; ÿ has its capital in Latin Extended-A.
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
   if (c == 0xFF) return 0x178;
-  // Latin Extended-A: capital and small letters in pairs.
-  if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c & ~char32_t{1};
+  // Latin Extended-A: capital and small letters in pairs, but for the Turkish
+  // İ and ı (U+0130, U+0131), which are no pair: Windows leaves both as they
+  // are (their partners are the ASCII i and I).
+  if ((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) {
+    return c & ~char32_t{1};
+  }
   if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) {
     return (c % 2 == 0) ? c - 1 : c;
   }
