@@ -1,12 +1,15 @@
 #include "updater/basTervan.h"
 
 #include <fontconfig/fontconfig.h>
+#include <langinfo.h>
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
+#include <clocale>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -63,6 +66,19 @@ void SenzaSchermo(QtMsgType tipo, const QMessageLogContext& contesto, const QStr
   }
   std::cerr << kSenzaSchermo << std::flush;
   std::_Exit(1);
+}
+
+// QApplication takes the session's locale. In one whose character set is not
+// UTF-8 (it_IT.ISO-8859-1, de_DE@euro) the system's reasons for a failure
+// ("È una directory") would come in that set, and reach the error log and
+// the message boxes, which read UTF-8, as bytes that are not: the character
+// set is taken from C.UTF-8, the language and every other category stay the
+// session's.
+void CaratteriUtf8() {
+  if (std::strcmp(::nl_langinfo(CODESET), "UTF-8") == 0) return;
+  // The font loader has ended, and nothing else of Tervan's runs yet.
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): as above.
+  (void)std::setlocale(LC_CTYPE, "C.UTF-8");
 }
 
 bool Impostata(const char* variabile) {
@@ -151,6 +167,7 @@ int Main(int argc, char** argv) {
   QApplication applicazione(argc, argv);
   (void)qInstallMessageHandler(g_messaggiQt);
   if (caratteri) caratteri->join();
+  CaratteriUtf8();
   (void)CaricaTraduzioneQt(applicazione);
   InstallaPorteQt();
   // A folder of the user's that is a link or another user's, or a broken

@@ -32,6 +32,7 @@
 #include "platform/Messaggi.h"
 #include "platform/Percorsi.h"
 #include "platform/RigaDiComando.h"
+#include "platform/TestoUtf8.h"
 #include "quomaro/Registrazione.h"
 #include "quomaro/clsCA.h"
 #include "quomaro/clsDownload.h"
@@ -126,6 +127,31 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
     EXPECT_EQ(esito.out, std::string(programma) + " " ORVANE_VERSIONE "\n");
     EXPECT_FALSE(std::regex_search(esito.err, relativo)) << programma << esito.err;
   }
+}
+
+// A session whose locale is not UTF-8 (a machine still set up in Latin-1):
+// a system reason in a record, such as a settings file that is a folder,
+// reaches the error log in the session's language and in UTF-8 as the rest
+// of the record.
+TEST(AvvioTervan, ASystemReasonReachesTheLogInUtf8UnderALocaleThatIsNot) {
+  MacchinaFinta macchina;
+  const fs::path locali = macchina.Percorso() / "locali";
+  fs::create_directory(locali);
+  if (!fs::exists("/usr/share/locale/it/LC_MESSAGES/libc.mo") ||
+      !orvane::test::NelPath("localedef") ||
+      orvane::test::Esegui(
+          "localedef", {"-i", "it_IT", "-f", "ISO-8859-1", (locali / "it_IT.ISO-8859-1").string()})
+              .codice != 0)
+    GTEST_SKIP() << "no Italian system messages (libc-l10n) or no it_IT.ISO-8859-1 locale";
+  orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
+  fs::create_directories(macchina.Configurazione() / "orvane/tervan.conf");
+  EXPECT_EQ(tervan.Avvia({"DEBUG"}, {{"LOCPATH", locali.string()}, {"LC_ALL", "it_IT.ISO-8859-1"}})
+                ->Attendi(kAttesaMassima),
+            1);
+  const std::string log = orvane::test::LeggiFile(tervan.Cartella() / "Tarvik.Log");
+  EXPECT_THAT(log, HasSubstr("Impostazioni non valide: "));
+  EXPECT_THAT(log, HasSubstr("È una directory"));
+  EXPECT_TRUE(platform::Utf8Valido(log)) << log;
 }
 
 std::optional<std::string> Leggi(const std::string& chiave, std::string_view nome = "") {
