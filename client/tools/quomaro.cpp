@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -346,6 +347,11 @@ int Esegui(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   platform::RiapriDescrittoriStandard();
+  // The service's address is UTF-8 as the settings write it, and libcurl
+  // reads a host name outside ASCII (an IDN) in the character set of
+  // LC_CTYPE: in the C locale it refuses it, in a Latin-1 one it would ask
+  // for another host.
+  (void)std::setlocale(LC_CTYPE, "C.UTF-8");
   // A write past the file size limit (ulimit -f) fails with EFBIG and is
   // reported, rather than killing the tool with its temporary file left.
   (void)std::signal(SIGXFSZ, SIG_IGN);

@@ -105,6 +105,14 @@ TEST_F(StrumentoQuomaroTest, EachCommandPrintsItsResultOrWhyItFailsAndBadUsageEx
   EXPECT_THAT(assente.err, HasSubstr("Connessione al server non disponibile"));
   EXPECT_THAT(assente.out, IsEmpty());
 
+  // A service whose host name is outside ASCII (an IDN), written in UTF-8,
+  // is reached in the C locale too (curl takes any *.localhost for 127.0.0.1).
+  std::string idn = servizio_.Server();
+  idn.replace(idn.find("127.0.0.1"), 9, "città.localhost");
+  const Esito internazionale = Quomaro({"connessione", "ROSSI"}, idn);
+  EXPECT_EQ(internazionale.codice, 0) << internazionale.err;
+  EXPECT_THAT(internazionale.out, HasSubstr("S: l'utente ROSSI"));
+
   // What the service says reaches the terminal without its escape
   // sequences, and not in megabytes.
   const std::string ostile = "\x1b]0;PWNED\x07\x1b[2J\xc2\x9bK" + std::string(1 << 20, 'x');
