@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <future>
@@ -28,6 +27,7 @@
 #include "service/CartellaDati.h"
 #include "service/CatalogoServizio.h"
 #include "tests/support/AltroUtente.h"
+#include "tests/support/MacchinaFinta.h"
 #include "tests/support/Processo.h"
 
 namespace orvane::servizio::test {
@@ -345,31 +345,6 @@ TEST(ServizioHttpTest, ABadCatalogueIsRefusedWithTheReason) {
   }
 }
 
-// The time zone of this process, set for the lifetime of the object.
-class FusoOrario {
- public:
-  explicit FusoOrario(const char* tz) {
-    // NOLINTBEGIN(concurrency-mt-unsafe): the test runs on one thread.
-    if (const char* v = std::getenv("TZ")) prima_ = v;
-    ::setenv("TZ", tz, 1);
-    ::tzset();
-  }
-  ~FusoOrario() {
-    if (prima_) {
-      ::setenv("TZ", prima_->c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-    // NOLINTEND(concurrency-mt-unsafe)
-  }
-  FusoOrario(const FusoOrario&) = delete;
-  FusoOrario& operator=(const FusoOrario&) = delete;
-
- private:
-  std::optional<std::string> prima_;
-};
-
 // A generated entry holds exactly the bytes asked for, stored as they are
 // (they do not compress), different for each name and the same at every build,
 // in any time zone: an entry's date is the catalogue's, as it is written.
@@ -381,14 +356,18 @@ TEST(ServizioHttpTest, GeneratedEntriesAreStoredWithTheirSizeAndTheSameAtEveryBu
       R"("dataxx":"2024-01-01","progra":"TARVIK","TipoXx":"T","Filexx":"F","clienti":["A"],)"
       R"("contenuto":{"LEGGIMI.txt":"testo","a.bin":{"casuali":5001},"b.bin":{"casuali":5001}}}]})");
   std::vector<std::string> file;
+  std::optional<orvane::test::MacchinaFinta> macchina(std::in_place);  // the zone of each build
   for (const auto& [uscita, fuso] : {std::pair{"uno", "UTC0"}, std::pair{"due", "XYZ-5"}}) {
-    const FusoOrario fusoOrario(fuso);
+    macchina->Imposta("TZ", fuso);
+    tzset();  // libzip's localtime_r keeps the zone it first read
     fs::create_directory(cartella / uscita);
     auto catalogo = CatalogoServizio::Leggi(cartella / "c.json");
     catalogo.CostruisciPacchetti(cartella / uscita);
     file.push_back(orvane::test::LeggiFile(cartella / uscita / "Aggiornamento00007.zip"));
     EXPECT_EQ(catalogo.Pacchetti().at(0).dimens, static_cast<long long>(file.back().size()));
   }
+  macchina.reset();
+  tzset();
   ASSERT_EQ(file[0], file[1]);
   // The first local header's MS-DOS time and date: 2024-01-01 00:00:00.
   EXPECT_EQ(file[0].substr(10, 4), std::string("\x00\x00\x21\x58", 4));
