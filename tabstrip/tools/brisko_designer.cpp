@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QString>
 #include <charconv>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -213,6 +214,10 @@ int Progetta(int argc, char** argv, const std::filesystem::path& stato) {
 
 int main(int argc, char** argv) {
   platform::RiapriDescrittoriStandard();
+  // A write past the file size limit (ulimit -f) fails with EFBIG and is
+  // reported, rather than killing the designer with its temporary file left
+  // and, in the window, the unsaved edits lost.
+  (void)std::signal(SIGXFSZ, SIG_IGN);
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     std::cout << kUso;

@@ -79,6 +79,13 @@ TEST(BriskoDesigner, Exits2OnBadUsageOrAFileThatIsNoState1OnAFailedRenderAnd0For
       EXPECT_NE(esito.err.find(parte), std::string::npos) << esito.err;
     }
   }
+  // Past the file size limit (ulimit -f) the render fails and leaves no
+  // temporary file (standard error, a file here, is past the limit too).
+  const auto limite = Esegui("sh", {"-c", "ulimit -f 0 && exec \"$0\" --render \"$1\" \"$2\"",
+                                    BRISKO_DESIGNER, stato, c.png});
+  EXPECT_EQ(limite.codice, 1) << limite.err;
+  for (const auto& nome : orvane::test::NomiInCartella(c.Percorso()))
+    EXPECT_FALSE(nome.starts_with(".out.png")) << nome;
   EXPECT_FALSE(std::filesystem::exists(c.png));
   EXPECT_FALSE(std::filesystem::exists(c / "altrove.png"));
   const auto aiuto = Esegui(BRISKO_DESIGNER, {"--help"});
