@@ -12,15 +12,19 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <fstream>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "PaginaCronologia.h"
@@ -219,6 +223,68 @@ class Subito final : public httplib::TaskQueue {
   void shutdown() override {}
 };
 
+// The workers that answer the requests, each task in its turn. A worker
+// that cannot start (the limit of the user's processes reached, no room
+// for its stack) stops and joins those already started, and the start
+// fails with the reason: the library's own pool would wait for ever on
+// them, deaf to the stop signals too.
+class Lavoratori {
+ public:
+  explicit Lavoratori(std::size_t n) {
+    try {
+      while (fili_.size() < n)
+        fili_.emplace_back([this] { Lavora(); });
+    } catch (...) {
+      Ferma();
+      throw;
+    }
+  }
+  ~Lavoratori() { Ferma(); }
+  Lavoratori(const Lavoratori&) = delete;
+  Lavoratori& operator=(const Lavoratori&) = delete;
+
+  void Affida(std::function<void()> compito) {
+    {
+      const std::lock_guard blocco(mutex_);
+      compiti_.push_back(std::move(compito));
+    }
+    attesa_.notify_one();
+  }
+
+  // The tasks already handed over are done first.
+  void Ferma() {
+    {
+      const std::lock_guard blocco(mutex_);
+      fermo_ = true;
+    }
+    attesa_.notify_all();
+    for (auto& filo : fili_)
+      filo.join();
+    fili_.clear();
+  }
+
+ private:
+  void Lavora() {
+    for (;;) {
+      std::function<void()> compito;
+      {
+        std::unique_lock blocco(mutex_);
+        attesa_.wait(blocco, [this] { return fermo_ || !compiti_.empty(); });
+        if (compiti_.empty()) return;
+        compito = std::move(compiti_.front());
+        compiti_.pop_front();
+      }
+      compito();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable attesa_;
+  bool fermo_ = false;
+  std::deque<std::function<void()>> compiti_;
+  std::vector<std::thread> fili_;
+};
+
 }  // namespace
 
 // The server with a waiting room in front of its workers. A connection
@@ -249,7 +315,7 @@ class ServerHttp final : public httplib::Server {
     }
     std::uint64_t letto = 0;
     (void)!::read(fermata_.Fd(), &letto, sizeof letto);
-    lavoratori_ = std::make_unique<httplib::ThreadPool>(ServizioHttp::kLavoratori);
+    lavoratori_ = std::make_unique<Lavoratori>(ServizioHttp::kLavoratori);
     sala_ = std::thread([this] { Sala(); });
   }
 
@@ -264,7 +330,7 @@ class ServerHttp final : public httplib::Server {
     const std::uint64_t uno = 1;
     (void)!::write(fermata_.Fd(), &uno, sizeof uno);
     if (sala_.joinable()) sala_.join();
-    if (lavoratori_) lavoratori_->shutdown();
+    if (lavoratori_) lavoratori_->Ferma();
     lavoratori_.reset();
   }
 
@@ -394,8 +460,8 @@ class ServerHttp final : public httplib::Server {
         }
         if (lunghezza == 0 && !chiudi && adesso >= Scadenza(*a)) chiudi = true;
         if (lunghezza > 0) {
-          lavoratori_->enqueue([this, presa = a->presa, lunghezza, rimaste = a->rimaste,
-                                arrivo = a->arrivo] { Servi(presa, lunghezza, rimaste, arrivo); });
+          lavoratori_->Affida([this, presa = a->presa, lunghezza, rimaste = a->rimaste,
+                               arrivo = a->arrivo] { Servi(presa, lunghezza, rimaste, arrivo); });
         } else if (chiudi) {
           ChiudiPresa(a->presa);
         }
@@ -415,7 +481,7 @@ class ServerHttp final : public httplib::Server {
   bool fermo_ = true;
   std::list<InAttesa> nuove_;
   std::thread sala_;
-  std::unique_ptr<httplib::ThreadPool> lavoratori_;
+  std::unique_ptr<Lavoratori> lavoratori_;
 };
 
 ServizioHttp::ServizioHttp(OperazioniServizio& operazioni, ArchivioServizio& archivio,

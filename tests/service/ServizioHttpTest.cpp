@@ -528,15 +528,26 @@ TEST(ServizioHttpTest, ASecondServiceOnThePortOrTheDataFolderOfARunningOneEndsIt
   EXPECT_FALSE(fs::exists(datiPrimo / "download.nuovo"));
 }
 
-// A log that reaches the file size limit (systemd's LimitFSIZE, ulimit -f)
-// loses its lines; the service goes on answering and stops cleanly.
-TEST(ServizioHttpTest, ALogAtTheFileSizeLimitDoesNotStopTheService) {
+// At the limit of the user's processes (ulimit -u, systemd's TasksMax),
+// with a few workers started and no room for the rest, the start fails
+// with the reason. A log that reaches the file size limit (systemd's
+// LimitFSIZE, ulimit -f) loses its lines; the service goes on answering
+// and stops cleanly.
+TEST(ServizioHttpTest, AtTheLimitsOfItsProcessTheServiceFailsItsStartOrLosesOnlyItsLog) {
   const orvane::test::CartellaTemporanea cartella;
   const auto dati = cartella / "dati";
   orvane::test::ScriviFile(cartella / "catalogo.json", orvane::test::kCatalogoProva);
   ASSERT_EQ(AvviaEFerma(cartella, dati,
                         {ORVANE_SERVICE, "--seed", (cartella / "catalogo.json").string()}),
             0);
+  {
+    orvane::test::Processo pochi(
+        ORVANE_SERVICE, {"--data", dati.string(), "--listen", "127.0.0.1:0"},
+        {{"LD_PRELOAD", SENZA_THREAD}, {"ORVANE_THREAD_CONCESSI", "3"}}, cartella.Percorso());
+    EXPECT_EQ(pochi.Attendi(std::chrono::seconds(30)), 1);
+    EXPECT_THAT(orvane::test::LeggiFile(cartella / "stderr"),
+                HasSubstr("Resource temporarily unavailable"));
+  }
   orvane::test::Processo servizio(
       "prlimit",
       {"--fsize=8192", ORVANE_SERVICE, "--data", dati.string(), "--listen", "127.0.0.1:0"}, {},
