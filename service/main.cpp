@@ -9,6 +9,8 @@
 #include <csignal>
 #include <cstdint>
 #include <iostream>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -27,6 +29,8 @@ namespace {
 // Written by a stop signal, and once the server ended on its own: the main
 // thread sleeps on it until then.
 int g_sveglia = -1;
+// Set by a stop signal: a wake without it is the server's own end.
+volatile std::sig_atomic_t g_fermata = 0;
 
 void Sveglia() {
   const std::uint64_t uno = 1;
@@ -35,6 +39,7 @@ void Sveglia() {
 
 extern "C" void SegnaleFermata(int) {
   const int errore = errno;
+  g_fermata = 1;
   Sveglia();
   errno = errore;
 }
@@ -98,6 +103,13 @@ int Esegui(int argc, char** argv) {
     }
     http.Ferma();
     fineAscolto.join();
+    // The accept loop ends on its own when a connection could not be taken
+    // (the system's file table full, no memory for it): a failure, not a
+    // stop, for whoever watches the service to start it again.
+    if (g_fermata == 0) {
+      throw std::runtime_error("Impossibile ascoltare su " + opzioni.host + ":" +
+                               std::to_string(porta));
+    }
     std::cout << "Servizio fermato" << std::endl;
     return 0;
   } catch (const std::exception& e) {

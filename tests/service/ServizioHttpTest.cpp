@@ -530,9 +530,10 @@ TEST(ServizioHttpTest, ASecondServiceOnThePortOrTheDataFolderOfARunningOneEndsIt
 
 // At the limit of the user's processes (ulimit -u, systemd's TasksMax),
 // with a few workers started and no room for the rest, the start fails
-// with the reason. A log that reaches the file size limit (systemd's
-// LimitFSIZE, ulimit -f) loses its lines; the service goes on answering
-// and stops cleanly.
+// with the reason; a connection the system had no file for ends the
+// service as a failure, not as a stop. A log that reaches the file size
+// limit (systemd's LimitFSIZE, ulimit -f) loses its lines; the service
+// goes on answering and stops cleanly.
 TEST(ServizioHttpTest, AtTheLimitsOfItsProcessTheServiceFailsItsStartOrLosesOnlyItsLog) {
   const orvane::test::CartellaTemporanea cartella;
   const auto dati = cartella / "dati";
@@ -547,6 +548,21 @@ TEST(ServizioHttpTest, AtTheLimitsOfItsProcessTheServiceFailsItsStartOrLosesOnly
     EXPECT_EQ(pochi.Attendi(std::chrono::seconds(30)), 1);
     EXPECT_THAT(orvane::test::LeggiFile(cartella / "stderr"),
                 HasSubstr("Resource temporarily unavailable"));
+  }
+  {
+    orvane::test::Processo senzaFile(ORVANE_SERVICE,
+                                     {"--data", dati.string(), "--listen", "127.0.0.1:0"},
+                                     {{"LD_PRELOAD", ACCEPT_FALLITO}}, cartella.Percorso());
+    const auto porta = orvane::test::AttendiRiga(senzaFile, cartella / "stdout",
+                                                 "127.0.0.1:", std::chrono::seconds(30));
+    // The server may not even wait for a connection to try its first.
+    if (!porta.empty()) {
+      httplib::Client client("127.0.0.1", std::stoi(porta));
+      client.set_connection_timeout(2);
+      (void)client.Get("/cronologia.aspx");
+    }
+    EXPECT_EQ(senzaFile.Attendi(std::chrono::seconds(30)), 1);
+    EXPECT_THAT(orvane::test::LeggiFile(cartella / "stderr"), HasSubstr("Impossibile ascoltare"));
   }
   orvane::test::Processo servizio(
       "prlimit",
