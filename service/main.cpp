@@ -2,6 +2,7 @@
 // demo. See OpzioniServizio.h for the command line and docs/servizio.md for
 // the catalogue format.
 
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <iostream>
 #include <stdexcept>
+#include <streambuf>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -43,6 +45,38 @@ extern "C" void SegnaleFermata(int) {
   Sveglia();
   errno = errore;
 }
+
+// The request log, on standard error. A line goes out only when the
+// descriptor takes it at once: a reader that stopped reading (a script that
+// took the port from a pipe and went on) must not hold the requests that log,
+// nor the stop that waits for them. A line it does not take is lost, as on a
+// full disk. A line is shorter than PIPE_BUF, so a pipe takes it whole.
+class LogSenzaAttesa : public std::streambuf {
+ protected:
+  int_type overflow(int_type c) override {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) riga_ += traits_type::to_char_type(c);
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* testo, std::streamsize n) override {
+    riga_.append(testo, static_cast<std::size_t>(n));
+    return n;
+  }
+  int sync() override {
+    std::string_view resto(riga_);
+    pollfd p{STDERR_FILENO, POLLOUT, 0};
+    while (!resto.empty() && ::poll(&p, 1, 0) == 1 && (p.revents & POLLOUT) != 0) {
+      const ssize_t n = ::write(STDERR_FILENO, resto.data(), resto.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      resto.remove_prefix(static_cast<std::size_t>(n));
+    }
+    riga_.clear();
+    return 0;
+  }
+
+ private:
+  std::string riga_;
+};
 
 int Esegui(int argc, char** argv) {
   using namespace orvane::servizio;
@@ -78,7 +112,9 @@ int Esegui(int argc, char** argv) {
     VerificaPacchetti(cartellaDownload, archivio);
     InterrogazioneLettura interrogazioni(archivio.File());
     OperazioniServizio operazioni(archivio, interrogazioni);
-    ServizioHttp http(operazioni, archivio, cartellaDownload, std::clog);
+    LogSenzaAttesa uscitaLog;
+    std::ostream log(&uscitaLog);
+    ServizioHttp http(operazioni, archivio, cartellaDownload, log);
 
     g_sveglia = ::eventfd(0, EFD_CLOEXEC);
     if (g_sveglia < 0) throw std::system_error(errno, std::generic_category(), "eventfd");

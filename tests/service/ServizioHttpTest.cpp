@@ -532,8 +532,8 @@ TEST(ServizioHttpTest, ASecondServiceOnThePortOrTheDataFolderOfARunningOneEndsIt
 // with a few workers started and no room for the rest, the start fails
 // with the reason; a connection the system had no file for ends the
 // service as a failure, not as a stop. A log that reaches the file size
-// limit (systemd's LimitFSIZE, ulimit -f) loses its lines; the service
-// goes on answering and stops cleanly.
+// limit (systemd's LimitFSIZE, ulimit -f), or that nobody reads, loses its
+// lines; the service goes on answering and stops cleanly.
 TEST(ServizioHttpTest, AtTheLimitsOfItsProcessTheServiceFailsItsStartOrLosesOnlyItsLog) {
   const orvane::test::CartellaTemporanea cartella;
   const auto dati = cartella / "dati";
@@ -578,6 +578,21 @@ TEST(ServizioHttpTest, AtTheLimitsOfItsProcessTheServiceFailsItsStartOrLosesOnly
   ASSERT_TRUE(risposta);
   EXPECT_EQ(risposta->status, 200);
   EXPECT_EQ(servizio.Termina(SIGTERM), 0);
+
+  // So does a log on a pipe that nobody reads any more (a script that took
+  // the port and went on): its held end here is the service's own fd 3.
+  orvane::test::Processo senzaLettore(
+      "sh",
+      {"-c", "mkfifo \"$1\" && exec 3<>\"$1\" 2>\"$1\" \"$0\" --data \"$2\" --listen 127.0.0.1:0",
+       ORVANE_SERVICE, (cartella / "tubo").string(), dati.string()},
+      {}, cartella.Percorso());
+  const auto portaTubo = orvane::test::AttendiRiga(senzaLettore, cartella / "stdout",
+                                                   "127.0.0.1:", std::chrono::seconds(30));
+  ASSERT_FALSE(portaTubo.empty());
+  httplib::Client clientTubo("127.0.0.1", std::stoi(portaTubo));
+  for (int i = 0; i < 3000; ++i)
+    ASSERT_TRUE(clientTubo.Get("/cronologia.aspx?session=" + std::to_string(i))) << i;
+  EXPECT_EQ(senzaLettore.Termina(SIGTERM), 0);
 }
 
 // A data folder made before packages could be repeated still opens: its
