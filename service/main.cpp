@@ -46,11 +46,19 @@ extern "C" void SegnaleFermata(int) {
   errno = errore;
 }
 
-// The request log, on standard error. A line goes out only when the
-// descriptor takes it at once: a reader that stopped reading (a script that
-// took the port from a pipe and went on) must not hold the requests that log,
-// nor the stop that waits for them. A line it does not take is lost, as on a
-// full disk. A line is shorter than PIPE_BUF, so a pipe takes it whole.
+// Whether `fd` takes a short write at once: a pipe that nobody reads any
+// more (a script that took the port line and went on) holds a write to it
+// for ever once full.
+bool PrendeSubito(int fd) {
+  pollfd p{fd, POLLOUT, 0};
+  return ::poll(&p, 1, 0) == 1 && (p.revents & POLLOUT) != 0;
+}
+
+// The request log, on standard error. A line goes out only when standard
+// error takes it at once, so that a reader that stopped reading holds
+// neither the requests that log nor the stop that waits for them; a line it
+// does not take is lost, as on a full disk. A line is shorter than PIPE_BUF:
+// a pipe takes it whole.
 class LogSenzaAttesa : public std::streambuf {
  protected:
   int_type overflow(int_type c) override {
@@ -63,8 +71,7 @@ class LogSenzaAttesa : public std::streambuf {
   }
   int sync() override {
     std::string_view resto(riga_);
-    pollfd p{STDERR_FILENO, POLLOUT, 0};
-    while (!resto.empty() && ::poll(&p, 1, 0) == 1 && (p.revents & POLLOUT) != 0) {
+    while (!resto.empty() && PrendeSubito(STDERR_FILENO)) {
       const ssize_t n = ::write(STDERR_FILENO, resto.data(), resto.size());
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
@@ -146,6 +153,10 @@ int Esegui(int argc, char** argv) {
       throw std::runtime_error("Impossibile ascoltare su " + opzioni.host + ":" +
                                std::to_string(porta));
     }
+    // The stop is not held either: an output that does not take the line
+    // lost it, and the status says so (a message would not get out either
+    // when standard error is the same pipe).
+    if (!PrendeSubito(STDOUT_FILENO)) return 1;
     std::cout << "Servizio fermato" << std::endl;
     return 0;
   } catch (const std::exception& e) {

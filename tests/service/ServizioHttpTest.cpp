@@ -1,8 +1,10 @@
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "ServizioProva.h"
+#include "platform/Descrittore.h"
 #include "service/ArchivioServizio.h"
 #include "service/CartellaDati.h"
 #include "service/CatalogoServizio.h"
@@ -580,19 +583,38 @@ TEST(ServizioHttpTest, AtTheLimitsOfItsProcessTheServiceFailsItsStartOrLosesOnly
   EXPECT_EQ(servizio.Termina(SIGTERM), 0);
 
   // So does a log on a pipe that nobody reads any more (a script that took
-  // the port and went on): its held end here is the service's own fd 3.
+  // the port line and went on), here with the output: a full pipe holds
+  // neither the answers nor the stop, whose line is lost (status 1).
+  const auto tubo = cartella / "tubo";
+  ASSERT_EQ(::mkfifo(tubo.c_str(), 0600), 0);
+  const ::platform::Descrittore capo(::open(tubo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+  ASSERT_GE(capo.Fd(), 0);
   orvane::test::Processo senzaLettore(
       "sh",
-      {"-c", "mkfifo \"$1\" && exec 3<>\"$1\" 2>\"$1\" \"$0\" --data \"$2\" --listen 127.0.0.1:0",
-       ORVANE_SERVICE, (cartella / "tubo").string(), dati.string()},
+      {"-c", "exec \"$0\" --data \"$2\" --listen 127.0.0.1:0 >\"$1\" 2>&1", ORVANE_SERVICE,
+       tubo.string(), dati.string()},
       {}, cartella.Percorso());
-  const auto portaTubo = orvane::test::AttendiRiga(senzaLettore, cartella / "stdout",
-                                                   "127.0.0.1:", std::chrono::seconds(30));
-  ASSERT_FALSE(portaTubo.empty());
-  httplib::Client clientTubo("127.0.0.1", std::stoi(portaTubo));
-  for (int i = 0; i < 3000; ++i)
+  std::string uscita;
+  for (const auto fine = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+       uscita.find('\n') == std::string::npos && std::chrono::steady_clock::now() < fine;) {
+    pollfd p{capo.Fd(), POLLIN, 0};
+    char blocco[256];
+    const ssize_t n = ::poll(&p, 1, 100) == 1 ? ::read(capo.Fd(), blocco, sizeof blocco) : 0;
+    if (n > 0) uscita.append(blocco, static_cast<std::size_t>(n));
+  }
+  const auto due = uscita.find("127.0.0.1:");
+  ASSERT_NE(due, std::string::npos) << uscita;
+  const std::string pieno(4096, 'x');
+  while (::write(capo.Fd(), pieno.data(), pieno.size()) > 0) {
+  }
+  while (::write(capo.Fd(), "x", 1) > 0) {
+  }
+  httplib::Client clientTubo("127.0.0.1", std::stoi(uscita.substr(due + 10)));
+  clientTubo.set_keep_alive(true);  // the next request waits on the same worker
+  for (int i = 0; i < 5; ++i)
     ASSERT_TRUE(clientTubo.Get("/cronologia.aspx?session=" + std::to_string(i))) << i;
-  EXPECT_EQ(senzaLettore.Termina(SIGTERM), 0);
+  ::kill(senzaLettore.Pid(), SIGTERM);
+  EXPECT_EQ(senzaLettore.Attendi(std::chrono::seconds(10)), 1);
 }
 
 // A data folder made before packages could be repeated still opens: its
