@@ -46,12 +46,15 @@ extern "C" void SegnaleFermata(int) {
   errno = errore;
 }
 
-// Whether `fd` takes a short write at once: a pipe that nobody reads any
-// more (a script that took the port line and went on) holds a write to it
-// for ever once full.
-bool PrendeSubito(int fd) {
+// Whether `fd` takes a short write within `attesaMs` milliseconds: a pipe
+// that nobody reads any more (a script that took the port line and went on)
+// holds a write to it for ever once full.
+bool PrendeEntro(int fd, int attesaMs) {
   pollfd p{fd, POLLOUT, 0};
-  return ::poll(&p, 1, 0) == 1 && (p.revents & POLLOUT) != 0;
+  int pronti = 0;
+  while ((pronti = ::poll(&p, 1, attesaMs)) < 0 && errno == EINTR) {
+  }
+  return pronti == 1 && (p.revents & POLLOUT) != 0;
 }
 
 // The request log, on standard error. A line goes out only when standard
@@ -71,7 +74,7 @@ class LogSenzaAttesa : public std::streambuf {
   }
   int sync() override {
     std::string_view resto(riga_);
-    while (!resto.empty() && PrendeSubito(STDERR_FILENO)) {
+    while (!resto.empty() && PrendeEntro(STDERR_FILENO, 0)) {
       const ssize_t n = ::write(STDERR_FILENO, resto.data(), resto.size());
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
@@ -153,10 +156,10 @@ int Esegui(int argc, char** argv) {
       throw std::runtime_error("Impossibile ascoltare su " + opzioni.host + ":" +
                                std::to_string(porta));
     }
-    // The stop is not held either: an output that does not take the line
-    // lost it, and the status says so (a message would not get out either
-    // when standard error is the same pipe).
-    if (!PrendeSubito(STDOUT_FILENO)) return 1;
+    // Nor is the stop held: a slow reader has a second to make room for the
+    // line; otherwise it is lost, and the status says so (a message would not
+    // get out either when standard error is the same pipe).
+    if (!PrendeEntro(STDOUT_FILENO, 1000)) return 1;
     std::cout << "Servizio fermato" << std::endl;
     return 0;
   } catch (const std::exception& e) {
