@@ -1,5 +1,7 @@
 #include "quomaro/Scaricamento.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -276,6 +278,20 @@ std::string EsitoScaricamento::Descrizione() const {
 
 struct ConnessioneScaricamento::Maniglia {
   curl::Easy easy = curl::NuovaEasy();
+  // The socket of the connection the latest download left open.
+  curl_socket_t socket = CURL_SOCKET_BAD;
+
+  // The handle for the next download. A connection left open must be
+  // silent until that download asks: bytes that came after the latest
+  // answer's end (a server or a box on the way that sends more than it
+  // declared, or a second answer) would be read as the next answer, and
+  // libcurl reuses such a connection. A new handle closes it, and the next
+  // download opens a connection of its own.
+  CURL* PerIlProssimo() {
+    pollfd p{.fd = std::exchange(socket, CURL_SOCKET_BAD), .events = POLLIN, .revents = 0};
+    if (p.fd != CURL_SOCKET_BAD && ::poll(&p, 1, 0) != 0) easy = curl::NuovaEasy();
+    return easy.get();
+  }
 };
 
 ConnessioneScaricamento::ConnessioneScaricamento() : maniglia_(std::make_unique<Maniglia>()) {}
@@ -300,7 +316,7 @@ EsitoScaricamento Scaricamento::Esegui(const std::string& url,
   curl::Easy propria;
   CURL* h = nullptr;
   if (connessione_ != nullptr) {
-    h = connessione_->maniglia_->easy.get();
+    h = connessione_->maniglia_->PerIlProssimo();
   } else {
     propria = curl::NuovaEasy();
     h = propria.get();
@@ -347,6 +363,11 @@ EsitoScaricamento Scaricamento::Esegui(const std::string& url,
   curl::Imposta(h, CURLOPT_HEADERFUNCTION, &Letture::Intestazione);
   curl::Imposta(h, CURLOPT_HEADERDATA, &letture);
   const CURLcode codice = curl::Libcurl().easy_perform(h);
+  if (connessione_ != nullptr) {
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (curl::Libcurl().easy_getinfo(h, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK)
+      connessione_->maniglia_->socket = socket;
+  }
   letture.RilanciaSeFallito();
 
   EsitoScaricamento esito;

@@ -82,6 +82,28 @@ TEST_F(ScaricamentoTest, ReportsStatusLengthsAndWhyTheTransferStopped) {
   }
   ServerGrezzo intero = Peer("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n", "nome");
   EXPECT_EQ(tramite.Scarica(intero.Url("/p.zip")).corpo, "nome");
+
+  // What a server sends after an answer's end, once that download is over
+  // (a whole answer included), is no answer to the next download over the
+  // kept connection.
+  std::atomic<int> passo = 0;  // 1: the first download is over; 2: more was sent
+  ServerGrezzo oltre([&passo](int s) {
+    for (std::string r; !(r = ServerGrezzo::LeggiRichiesta(s)).empty();) {
+      if (!r.starts_with("GET /uno"))
+        return ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ndue");
+      ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nuno");
+      passo.wait(0);
+      ServerGrezzo::Scrivi(s, "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nNO!");
+      passo = 2;
+      passo.notify_all();
+    }
+    return true;
+  });
+  EXPECT_EQ(tramite.Scarica(oltre.Url("/uno")).corpo, "uno");
+  passo = 1;
+  passo.notify_all();
+  passo.wait(1);
+  EXPECT_EQ(tramite.Scarica(oltre.Url("/due")).corpo, "due");
 }
 
 // A proxy setting libcurl cannot use is quoted in its failure; what reaches
