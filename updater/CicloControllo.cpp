@@ -130,12 +130,14 @@ void CicloControllo::ControlloAggiornamentiORVANE() {
       if (ControlliCadenzati()) {
         const int intervallo = IntervalloInMinuti(rs.Campo("FreQue"));
         const auto ultima = LeggiUltima(rs.Campo("ultima"));
-        if (!ultima)
-          throw orvane::Errore(orvane::kTipoNonCorrispondente, "Tipo non corrispondente");
         linea = 80;
         // A last check later than now (the clock was put back, or once ran
         // ahead) is due at once, not after the clock has caught up with it.
-        const long long trascorsi = MinutiTrascorsi(*ultima, OraLocale(platform::Adesso()));
+        // So is one the store holds in another form (written by hand or by
+        // another version): only a check writes it again, and stopping the
+        // cycle at it would leave every program unchecked for good.
+        const long long trascorsi =
+            ultima ? MinutiTrascorsi(*ultima, OraLocale(platform::Adesso())) : -1;
         if (trascorsi >= intervallo || trascorsi < 0) {
           // Every session of the user runs a Tervan on this store: the check
           // is taken in the store first, so that two sessions never list and

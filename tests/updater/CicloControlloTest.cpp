@@ -72,6 +72,8 @@ TEST_F(CicloTest, HiddenInTheTrayEachProgramIsCheckedWhenItsOwnIntervalHasPassed
       {"GIORNO", "01:00:00", MinutiFa(1439), false},
       {"GIORNO2", "01:00:00", MinutiFa(1440), true},
       {"FUTURO", "00:00:30", MinutiFa(-525600), true},
+      {"ILLEGGIBILE", "00:00:30", "2026-12-06 09:59:00", true},
+      {"DOPO", "00:00:30", MinutiFa(31), true},
   };
   for (const Caso& c : casi)
     banco_.Programma(c.softxx, "ROSSI", c.FreQue, c.ultima);
