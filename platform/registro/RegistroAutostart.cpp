@@ -453,8 +453,10 @@ void ScriviVoceAutostart(const std::filesystem::path& cartella, std::string_view
   // the arguments given there, or its being switched off, stand against
   // what the program writes at each start, as on Windows a user may not
   // write the machine's Run key. The user's own entry then goes, whatever
-  // it said, so that the machine-wide one applies.
-  if (sistema && sistema->propria && StessoProgramma(sistema->comando, comando)) {
+  // it said, so that the machine-wide one applies. An entry that starts
+  // this very program is its own also when written by hand, without the
+  // key that carries the command.
+  if (sistema && StessoProgramma(sistema->comando, comando)) {
     if (esistente) std::filesystem::remove(esistente->file);
     return;
   }

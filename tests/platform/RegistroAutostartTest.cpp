@@ -128,7 +128,10 @@ TEST_F(AutostartTest, AMachineWideEntryIsHiddenPerUserAndShownAgainByTheSameComm
   // arguments for the same program, stands at the program's next start.
   std::string conArgomento = testoSistema;
   conArgomento.insert(conArgomento.find('\n', conArgomento.find("Exec=")), " DEBUG");
-  for (const std::string& modificato : {testoSistema + "Hidden=true\n", conArgomento}) {
+  const std::string scrittoAMano =
+      "[Desktop Entry]\nType=Application\nExec=" + sistema + "\nHidden=true\n";
+  for (const std::string& modificato :
+       {testoSistema + "Hidden=true\n", scrittoAMano, conArgomento}) {
     ScriviFile(macchina_.AutostartSistema() / nomeFile, modificato);
     Scrivi(nome, sistema);
     EXPECT_FALSE(std::filesystem::exists(utente)) << modificato;
