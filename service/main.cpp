@@ -6,6 +6,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -31,8 +32,10 @@ namespace {
 // Written by a stop signal, and once the server ended on its own: the main
 // thread sleeps on it until then.
 int g_sveglia = -1;
-// Set by a stop signal: a wake without it is the server's own end.
-volatile std::sig_atomic_t g_fermata = 0;
+// Set by a stop signal: a wake without it is the server's own end. The
+// handler runs on whichever thread the signal reaches: a lock-free atomic.
+std::atomic<bool> g_fermata = false;
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void Sveglia() {
   const std::uint64_t uno = 1;
@@ -41,7 +44,7 @@ void Sveglia() {
 
 extern "C" void SegnaleFermata(int) {
   const int errore = errno;
-  g_fermata = 1;
+  g_fermata = true;
   Sveglia();
   errno = errore;
 }
@@ -152,7 +155,7 @@ int Esegui(int argc, char** argv) {
     // The accept loop ends on its own when a connection could not be taken
     // (the system's file table full, no memory for it): a failure, not a
     // stop, for whoever watches the service to start it again.
-    if (g_fermata == 0) {
+    if (!g_fermata) {
       throw std::runtime_error("Impossibile ascoltare su " + opzioni.host + ":" +
                                std::to_string(porta));
     }
