@@ -15,7 +15,6 @@
 #include <functional>
 #include <future>
 #include <map>
-#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -359,18 +358,19 @@ TEST(ServizioHttpTest, GeneratedEntriesAreStoredWithTheirSizeAndTheSameAtEveryBu
       R"("dataxx":"2024-01-01","progra":"TARVIK","TipoXx":"T","Filexx":"F","clienti":["A"],)"
       R"("contenuto":{"LEGGIMI.txt":"testo","a.bin":{"casuali":5001},"b.bin":{"casuali":5001}}}]})");
   std::vector<std::string> file;
-  std::optional<orvane::test::MacchinaFinta> macchina(std::in_place);  // the zone of each build
-  for (const auto& [uscita, fuso] : {std::pair{"uno", "UTC0"}, std::pair{"due", "XYZ-5"}}) {
-    macchina->Imposta("TZ", fuso);
-    tzset();  // libzip's localtime_r keeps the zone it first read
-    fs::create_directory(cartella / uscita);
-    auto catalogo = CatalogoServizio::Leggi(cartella / "c.json");
-    catalogo.CostruisciPacchetti(cartella / uscita);
-    file.push_back(orvane::test::LeggiFile(cartella / uscita / "Aggiornamento00007.zip"));
-    EXPECT_EQ(catalogo.Pacchetti().at(0).dimens, static_cast<long long>(file.back().size()));
+  {
+    orvane::test::MacchinaFinta macchina;  // the zone of each build
+    for (const auto& [uscita, fuso] : {std::pair{"uno", "UTC0"}, std::pair{"due", "XYZ-5"}}) {
+      macchina.Imposta("TZ", fuso);
+      tzset();  // libzip's localtime_r keeps the zone it first read
+      fs::create_directory(cartella / uscita);
+      auto catalogo = CatalogoServizio::Leggi(cartella / "c.json");
+      catalogo.CostruisciPacchetti(cartella / uscita);
+      file.push_back(orvane::test::LeggiFile(cartella / uscita / "Aggiornamento00007.zip"));
+      EXPECT_EQ(catalogo.Pacchetti().at(0).dimens, static_cast<long long>(file.back().size()));
+    }
   }
-  macchina.reset();
-  tzset();
+  tzset();  // back to the zone the machine's end gave back
   ASSERT_EQ(file[0], file[1]);
   // The first local header's MS-DOS time and date: 2024-01-01 00:00:00.
   EXPECT_EQ(file[0].substr(10, 4), std::string("\x00\x00\x21\x58", 4));
