@@ -127,14 +127,11 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
     EXPECT_EQ(esito.out, std::string(programma) + " " ORVANE_VERSIONE "\n");
     EXPECT_FALSE(std::regex_search(esito.err, relativo)) << programma << esito.err;
   }
-}
 
-// A session whose locale is not UTF-8 (a machine still set up in Latin-1):
-// a system reason in a record, such as a settings file that is a folder,
-// reaches the error log in the session's language and in UTF-8 as the rest
-// of the record.
-TEST(AvvioTervan, ASystemReasonReachesTheLogInUtf8UnderALocaleThatIsNot) {
-  MacchinaFinta macchina;
+  // Under a locale whose character set is not UTF-8 (a machine still set up
+  // in Latin-1), a system reason in a record, such as a settings file that
+  // is a folder, reaches the log in the session's language and in UTF-8 as
+  // the rest of the record.
   const fs::path locali = macchina.Percorso() / "locali";
   fs::create_directory(locali);
   if (!fs::exists("/usr/share/locale/it/LC_MESSAGES/libc.mo") ||
@@ -143,14 +140,13 @@ TEST(AvvioTervan, ASystemReasonReachesTheLogInUtf8UnderALocaleThatIsNot) {
           "localedef", {"-i", "it_IT", "-f", "ISO-8859-1", (locali / "it_IT.ISO-8859-1").string()})
               .codice != 0)
     GTEST_SKIP() << "no Italian system messages (libc-l10n) or no it_IT.ISO-8859-1 locale";
-  orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
-  fs::create_directories(macchina.Configurazione() / "orvane/tervan.conf");
+  fs::create_directories(settings);
   EXPECT_EQ(tervan.Avvia({"DEBUG"}, {{"LOCPATH", locali.string()}, {"LC_ALL", "it_IT.ISO-8859-1"}})
                 ->Attendi(kAttesaMassima),
             1);
   const std::string log = orvane::test::LeggiFile(tervan.Cartella() / "Tarvik.Log");
-  EXPECT_THAT(log, HasSubstr("Impostazioni non valide: "));
-  EXPECT_THAT(log, HasSubstr("È una directory"));
+  EXPECT_THAT(log, HasSubstr("Impostazioni non valide: " + settings.string() +
+                             ": impossibile leggere il file: È una directory"));
   EXPECT_TRUE(platform::Utf8Valido(log)) << log;
 }
 
@@ -428,77 +424,18 @@ TEST(ModalitaLive, MarkerFileOrExactlyLiveOnTheCommandLine) {
   platform::ImpostaCartellaProgramma(std::nullopt);
 }
 
-// A fake machine with the three programs installed for ROSSI, the reference
-// service serving `catalogo`, and Tervan in the machine's program folder.
-struct MacchinaConServizio {
-  explicit MacchinaConServizio(const std::string& catalogo) : servizio(catalogo) {
-    macchina.Imposta("ORVANE_UPDATE_SERVER", servizio.Server());
-    macchina.Imposta("ORVANE_WEB_SITE", "http://127.0.0.1:9");
-    dati = orvane::test::InstallaProgrammi("ROSSI");
-  }
-  MacchinaFinta macchina;
-  orvane::test::ServizioFiglio servizio;
-  orvane::test::CartelleDati dati;
-  orvane::test::TervanFiglio tervan{macchina.Percorso() / "programma"};
-};
-
-// A log-on run where the machine gets in the way: libcurl or libzip cannot
-// be loaded (a file that is no library stands first on the library path),
-// or the package outgrows the file size limit (ulimit -f). The run logs
-// the failure, places and records nothing, and Tervan keeps running.
-TEST(AmbienteGuasto, TheRunAtLogOnLogsTheFailureAndPlacesNothing) {
-  const std::string grande = R"({
-    "clienti": [ { "userid": "ROSSI", "abilitato": "S" } ],
-    "pacchetti": [ { "codice": 42, "dataxx": "2008-03-05", "progra": "TARVIK", "TipoXx": "TARVIK",
-      "Filexx": "Archivi", "contenuto": { "dati.bin": { "casuali": 300000 } },
-      "clienti": ["ROSSI"] } ] })";
-  struct Caso {
-    std::string libreria;  // made unloadable when not empty
-    std::string catalogo;
-    rlim_t limiteFile;
-    std::string atteso;
-  };
-  const std::vector<Caso> casi{
-      {ORVANE_LIBCURL, orvane::test::kCatalogoProva, RLIM_INFINITY,
-       std::string("Impossibile caricare ") + ORVANE_LIBCURL + ": "},
-      {ORVANE_LIBZIP, orvane::test::kCatalogoProva, RLIM_INFINITY,
-       std::string("Impossibile caricare ") + ORVANE_LIBZIP + ": "},
-      {"", grande, 100000, "CopiaAggiornamentiInServer"},
-  };
-  for (const Caso& caso : casi) {
-    SCOPED_TRACE(caso.atteso);
-    MacchinaConServizio m(caso.catalogo);
-    const fs::path guaste = m.macchina.Percorso() / "librerie";
-    if (!caso.libreria.empty()) ScriviFile(guaste / caso.libreria, "non è una libreria");
-
-    // The limit is inherited by the child alone.
-    rlimit prima{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &prima), 0);
-    rlimit limite = prima;
-    limite.rlim_cur = std::min(caso.limiteFile, prima.rlim_max);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limite), 0);
-    auto avvio = m.tervan.Avvia({"VERIFICA"}, {{"LD_LIBRARY_PATH", guaste.string()},
-                                               {"TERVAN_INTERVALLO_RICERCA_MS", "200"}});
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &prima), 0);
-    const fs::path log = m.tervan.Cartella() / "Tarvik.Log";
-    (void)orvane::test::AttendiRiga(*avvio, log, caso.atteso, kAttesaMassima);
-    EXPECT_THAT(orvane::test::LeggiFile(log), ::testing::HasSubstr(caso.atteso))
-        << m.tervan.Errori(1);
-    EXPECT_EQ(avvio->Termina(SIGTERM), 0) << m.tervan.Errori(1);
-    for (const fs::path& cartella : {m.dati.tarvik, m.dati.morlen, m.dati.selvor})
-      EXPECT_THAT(orvane::test::NomiInCartella(cartella / "Aggiornamenti"), ::testing::IsEmpty());
-    EXPECT_THAT(m.servizio.Registrati(), ::testing::IsEmpty());
-  }
-}
-
-// A log-on run where the session gets in the way but need not: the user
-// is at the limit of their processes (ulimit -u), so no thread can start;
-// or the session bus takes connections and never answers (a hung bus
-// daemon), from the start or from after it. The run places and records the
-// packages, and SIGTERM ends it. Where Tervan's look at the bus is fooled,
-// the bus holds it all the same, as a wait nobody foresaw would: SIGTERM
-// still ends it, by SIGALRM.
-TEST(AmbienteGuasto, TheRunAtLogOnGoesOnWithoutThreadsOrWithAMuteSessionBus) {
+// A log-on run where the machine or the session gets in the way. The machine
+// stops the run: libcurl or libzip cannot be loaded (a file that is no
+// library stands first on the library path), or the package outgrows the
+// file size limit (ulimit -f); the run logs the failure, places and records
+// nothing, and Tervan keeps running. The session need not: the user is at
+// the limit of their processes (ulimit -u), so no thread can start; or the
+// session bus takes connections and never answers (a hung bus daemon), from
+// the start or from after it; the run places and records the packages.
+// SIGTERM ends it. Where Tervan's look at the bus is fooled, the bus holds
+// it all the same, as a wait nobody foresaw would: SIGTERM still ends it, by
+// SIGALRM.
+TEST(AmbienteGuasto, TheRunAtLogOnStopsOnlyForTheMachinesFaultsAndSigtermEndsIt) {
   const orvane::test::CartellaTemporanea cartella;
   // A socket that takes connections and never accepts, nor answers, them.
   const auto presa = [&](const std::string& nome) {
@@ -541,39 +478,80 @@ TEST(AmbienteGuasto, TheRunAtLogOnGoesOnWithoutThreadsOrWithAMuteSessionBus) {
     }
   });
   const std::string busPoiMuto = indirizzo("bus-poi-muto");
-  struct Caso {
-    std::map<std::string, std::string> ambiente;
-    int esito;  // the exit code, or minus the signal that ended it
+  // A library path whose first library, named as Tervan loads it, is none.
+  const auto guasta = [&](const std::string& libreria) {
+    ScriviFile(cartella / libreria / libreria, "non è una libreria");
+    return std::map<std::string, std::string>{{"LD_LIBRARY_PATH", (cartella / libreria).string()}};
   };
   std::map<std::string, std::string> senzaThread;
   std::map<std::string, std::string> sondaCieca{{"DBUS_SESSION_BUS_ADDRESS", bus}};
   Precarica(senzaThread, SENZA_THREAD);
   Precarica(sondaCieca, SONDA_CIECA);
-  for (const auto& [ambiente, esito] :
-       std::vector<Caso>{{senzaThread, 0},
-                         {{{"DBUS_SESSION_BUS_ADDRESS", bus}}, 0},
-                         {{{"DBUS_SESSION_BUS_ADDRESS", busPoiMuto}}, 0},
-                         {sondaCieca, -SIGALRM}}) {
-    std::string traccia;
-    for (const auto& [variabile, valore] : ambiente)
-      traccia += variabile + "=" + valore + " ";
+  const std::string grande = R"({
+    "clienti": [ { "userid": "ROSSI", "abilitato": "S" } ],
+    "pacchetti": [ { "codice": 42, "dataxx": "2008-03-05", "progra": "TARVIK", "TipoXx": "TARVIK",
+      "Filexx": "Archivi", "contenuto": { "dati.bin": { "casuali": 300000 } },
+      "clienti": ["ROSSI"] } ] })";
+  const std::string fatto = "Download aggiornamento eseguito";
+  struct Caso {
+    std::map<std::string, std::string> ambiente;
+    // A stopped run's failure, in the log; else the run's balloon, on
+    // standard error before it goes to the bus.
+    std::string atteso;
+    bool posati;
+    int esito;  // the exit code, or minus the signal that ended it
+    rlim_t limiteFile = RLIM_INFINITY;
+    std::string catalogo = orvane::test::kCatalogoProva;
+  };
+  const std::vector<Caso> casi{
+      {guasta(ORVANE_LIBCURL), std::string("Impossibile caricare ") + ORVANE_LIBCURL + ": ", false,
+       0},
+      {guasta(ORVANE_LIBZIP), std::string("Impossibile caricare ") + ORVANE_LIBZIP + ": ", false,
+       0},
+      {{}, "CopiaAggiornamentiInServer", false, 0, 100000, grande},
+      {senzaThread, fatto, true, 0},
+      {{{"DBUS_SESSION_BUS_ADDRESS", bus}}, fatto, true, 0},
+      {{{"DBUS_SESSION_BUS_ADDRESS", busPoiMuto}}, fatto, true, 0},
+      {sondaCieca, fatto, true, -SIGALRM}};
+  for (const Caso& caso : casi) {
+    std::string traccia = caso.atteso;
+    for (const auto& [variabile, valore] : caso.ambiente)
+      traccia += " " + variabile + "=" + valore;
     SCOPED_TRACE(traccia);
-    MacchinaConServizio m(orvane::test::kCatalogoProva);
-    auto variabili = ambiente;
+    MacchinaFinta macchina;
+    orvane::test::ServizioFiglio servizio(caso.catalogo);
+    macchina.Imposta("ORVANE_UPDATE_SERVER", servizio.Server());
+    macchina.Imposta("ORVANE_WEB_SITE", "http://127.0.0.1:9");
+    const orvane::test::CartelleDati dati = orvane::test::InstallaProgrammi("ROSSI");
+    orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
+
+    // The limit is inherited by the child alone.
+    rlimit prima{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &prima), 0);
+    rlimit limite = prima;
+    limite.rlim_cur = std::min(caso.limiteFile, prima.rlim_max);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limite), 0);
+    auto variabili = caso.ambiente;
     variabili["TERVAN_INTERVALLO_RICERCA_MS"] = "200";
-    auto avvio = m.tervan.Avvia({"VERIFICA"}, variabili);
-    // The run's balloon, on standard error before it goes to the bus.
-    const std::string fatto = "Download aggiornamento eseguito";
+    auto avvio = tervan.Avvia({"VERIFICA"}, variabili);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &prima), 0);
+    const fs::path log = tervan.Cartella() / "Tarvik.Log";
+    const auto detto = [&] {
+      if (caso.posati) return tervan.Errori(1);
+      return fs::exists(log) ? orvane::test::LeggiFile(log) : std::string();
+    };
     for (auto fine = std::chrono::steady_clock::now() + kAttesaMassima;
-         m.tervan.Errori(1).find(fatto) == std::string::npos && avvio->InEsecuzione() &&
+         detto().find(caso.atteso) == std::string::npos && avvio->InEsecuzione() &&
          std::chrono::steady_clock::now() < fine;)
       std::this_thread::sleep_for(50ms);
-    EXPECT_THAT(m.tervan.Errori(1), HasSubstr(fatto));
-    EXPECT_THAT(m.servizio.Registrati(), ::testing::Not(::testing::IsEmpty()));
+    EXPECT_THAT(detto(), HasSubstr(caso.atteso)) << tervan.Errori(1);
     ASSERT_EQ(::kill(avvio->Pid(), SIGTERM), 0);
-    EXPECT_EQ(avvio->Attendi(kAttesaMassima), esito) << m.tervan.Errori(1);
-    EXPECT_THAT(orvane::test::NomiInCartella(m.dati.tarvik / "Aggiornamenti"),
-                ::testing::Not(::testing::IsEmpty()));
+    EXPECT_EQ(avvio->Attendi(kAttesaMassima), caso.esito) << tervan.Errori(1);
+    EXPECT_EQ(servizio.Registrati().empty(), !caso.posati);
+    std::size_t posati = 0;
+    for (const fs::path& programma : {dati.tarvik, dati.morlen, dati.selvor})
+      posati += orvane::test::NomiInCartella(programma / "Aggiornamenti").size();
+    EXPECT_EQ(posati == 0, !caso.posati);
   }
 }
 
