@@ -353,7 +353,7 @@ TEST_F(FinestraTest, TheHistoryPageOpensThroughALauncherThatInheritsNothingOfTer
 
 // Balloons on a desktop without a notification area go to the desktop's
 // notification service: a stand-in on a private session bus receives them.
-TEST(NotificaDesktop, BalloonsAreDesktopNotificationsAndARepeatedTextReplacesItsOwn) {
+TEST(NotificaDesktop, BalloonsAreNotificationsAndLinesOfStandardErrorARepeatedTextReplacesItsOwn) {
   ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());  // offscreen: no tray
   orvane::test::BusNotifiche bus;
   orvane::test::MacchinaFinta macchina;  // puts the session bus's address back
@@ -381,11 +381,21 @@ TEST(NotificaDesktop, BalloonsAreDesktopNotificationsAndARepeatedTextReplacesIts
   };
   // An answer of megabytes is not laid out in a balloon.
   fumetto(std::string(999, 'r') + std::string(1 << 20, 's'), 3000);
+  // Without a notification area each balloon is also one line of standard
+  // error, whatever the service's text in it holds.
+  const std::string righe =
+      "Connessione col server chiusa inaspettatamente\nNo\r\nTervan: [Falso] \x1b[2Jfalso\r";
+  ::testing::internal::CaptureStderr();
+  fumetto(righe, 3000);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "Tervan: [Aggiornamenti Orvane Software] Connessione col server chiusa "
+            "inaspettatamente No Tervan: [Falso] \\x1b[2Jfalso \n");
   EXPECT_THAT(
       bus.Ricevute(),
       ElementsAre(notifica("L'aggiornamento verrà installato", 14500, 0), notifica(guasto, 3000, 0),
                   notifica(guasto, 3000, 2), notifica(guasto, 3000, 2),
-                  notifica(std::string(999, 'r') + "s... (1049575 byte)", 3000, 0)));
+                  notifica(std::string(999, 'r') + "s... (1049575 byte)", 3000, 0),
+                  notifica(righe, 3000, 0)));
   QDBusConnection::disconnectFromBus(QStringLiteral("tervan-notifiche"));
 }
 
@@ -414,22 +424,6 @@ TEST(NotificaDesktop, TheTextIsEscapedForAServiceThatShowsLinksOrPicturesOrHasNo
     EXPECT_EQ(bus.Ricevute()[0].testo, atteso);
     QDBusConnection::disconnectFromBus(QStringLiteral("tervan-notifiche"));
   }
-}
-
-// Without a notification service or area a balloon is one line of standard
-// error, whatever the service's text in it holds.
-TEST(NotificaDesktop, WithoutServiceOrAreaEachBalloonIsOneLineOfStandardError) {
-  orvane::test::MacchinaFinta macchina;
-  macchina.Imposta("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
-  NotifyIconCtrl tray{QIcon()};
-  tray.Mostra();
-  ::testing::internal::CaptureStderr();
-  tray.MostraFumetto(
-      "Connessione col server chiusa inaspettatamente\nNo\r\nTervan: [Falso] \x1b[2Jfalso\r",
-      "Aggiornamenti Orvane Software", 3000);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "Tervan: [Aggiornamenti Orvane Software] Connessione col server chiusa "
-            "inaspettatamente No Tervan: [Falso] \\x1b[2Jfalso \n");
 }
 
 // On a real X server a plain start shows the window; F4 typed into it fills the list, and
