@@ -66,12 +66,15 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
   orvane::test::TervanFiglio tervan(macchina.Percorso() / "programma");
   const auto settings = macchina.Configurazione() / "orvane/tervan.conf";
   ScriviFile(settings, "server = http://dal-file:8081\n");
-  const auto esegui = [&](const std::string& opzione) {
-    return tervan.Avvia({opzione}, {{"ORVANE_WEB_SITE", "http://sito:9"}})->Attendi(kAttesaMassima);
+  // Runs Tervan to its end: its exit code.
+  const auto esegui = [&](const std::vector<std::string>& argomenti,
+                          const std::map<std::string, std::string>& ambiente = {}) {
+    return tervan.Avvia(argomenti, ambiente)->Attendi(kAttesaMassima);
   };
-  EXPECT_EQ(esegui("--help"), 0);
+  const auto log = [&] { return orvane::test::LeggiFile(tervan.Cartella() / "Tarvik.Log"); };
+  EXPECT_EQ(esegui({"--help"}), 0);
   EXPECT_THAT(tervan.Uscita(1), HasSubstr("Uso: Tervan [VERIFICA | LIVE | DEBUG]"));
-  EXPECT_EQ(esegui("--configurazione"), 0);
+  EXPECT_EQ(esegui({"--configurazione"}, {{"ORVANE_WEB_SITE", "http://sito:9"}}), 0);
   EXPECT_THAT(tervan.Uscita(2),
               HasSubstr("server = http://dal-file:8081  (" + settings.string() + ", riga 1)\n"));
   EXPECT_THAT(tervan.Uscita(2), HasSubstr("sito = http://sito:9  (variabile ORVANE_WEB_SITE)\n"));
@@ -83,35 +86,28 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
   // start (under DEBUG: logged, no message box), which then ends instead of
   // using another server.
   ScriviFile(settings, "server = http://dal-file:8081\nserver http://altro\n");
-  EXPECT_EQ(esegui("--configurazione"), 1);
+  EXPECT_EQ(esegui({"--configurazione"}), 1);
   const std::string errore = settings.string() + ", riga 2: attesa una riga chiave = valore";
   EXPECT_THAT(tervan.Errori(3), HasSubstr(errore));
-  EXPECT_EQ(tervan.Avvia({"DEBUG"})->Attendi(kAttesaMassima), 1);
-  EXPECT_THAT(orvane::test::LeggiFile(tervan.Cartella() / "Tarvik.Log"),
-              HasSubstr("Impostazioni non valide: " + errore));
+  EXPECT_EQ(esegui({"DEBUG"}), 1);
+  EXPECT_THAT(log(), HasSubstr("Impostazioni non valide: " + errore));
   EXPECT_FALSE(fs::exists(macchina.Autostart()));
 
   // No screen to reach at a start: said, not aborted on.
-  EXPECT_EQ(tervan.Avvia({"VERIFICA"}, {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ""}})
-                ->Attendi(kAttesaMassima),
-            1);
+  EXPECT_EQ(esegui({"VERIFICA"}, {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ""}}), 1);
   EXPECT_THAT(tervan.Errori(5), HasSubstr("nessuno schermo raggiungibile"));
 
   // A Wine prefix named but unusable is said by the option and logged by a
   // start; a relative folder variable then ends the start.
   fs::remove(settings);
-  EXPECT_EQ(tervan.Avvia({"--configurazione"}, {{"ORVANE_WINEPREFIX", "relativo"}})
-                ->Attendi(kAttesaMassima),
-            0);
+  EXPECT_EQ(esegui({"--configurazione"}, {{"ORVANE_WINEPREFIX", "relativo"}}), 0);
   const std::string prefisso =
       "variabile ORVANE_WINEPREFIX: prefisso Wine \"relativo\" non utilizzabile: non è un "
       "percorso assoluto";
   EXPECT_THAT(tervan.Uscita(6), HasSubstr("\nprefisso Wine = nessuno  (" + prefisso + ")\n"));
-  EXPECT_EQ(
-      tervan.Avvia({"DEBUG"}, {{"ORVANE_WINEPREFIX", "relativo"}, {"ORVANE_DRIVE_C", "relativo"}})
-          ->Attendi(kAttesaMassima),
-      1);
-  EXPECT_THAT(orvane::test::LeggiFile(tervan.Cartella() / "Tarvik.Log"),
+  EXPECT_EQ(esegui({"DEBUG"}, {{"ORVANE_WINEPREFIX", "relativo"}, {"ORVANE_DRIVE_C", "relativo"}}),
+            1);
+  EXPECT_THAT(log(),
               AllOf(HasSubstr(prefisso),
                     HasSubstr("variabile ORVANE_DRIVE_C: cartella non valida: \"relativo\"")));
 
@@ -141,13 +137,10 @@ TEST(AvvioTervan, OwnOptionsAnswerWithoutAWindowARegistrationOrALogOnEntry) {
               .codice != 0)
     GTEST_SKIP() << "no Italian system messages (libc-l10n) or no it_IT.ISO-8859-1 locale";
   fs::create_directories(settings);
-  EXPECT_EQ(tervan.Avvia({"DEBUG"}, {{"LOCPATH", locali.string()}, {"LC_ALL", "it_IT.ISO-8859-1"}})
-                ->Attendi(kAttesaMassima),
-            1);
-  const std::string log = orvane::test::LeggiFile(tervan.Cartella() / "Tarvik.Log");
-  EXPECT_THAT(log, HasSubstr("Impostazioni non valide: " + settings.string() +
-                             ": impossibile leggere il file: È una directory"));
-  EXPECT_TRUE(platform::Utf8Valido(log)) << log;
+  EXPECT_EQ(esegui({"DEBUG"}, {{"LOCPATH", locali.string()}, {"LC_ALL", "it_IT.ISO-8859-1"}}), 1);
+  EXPECT_THAT(log(), HasSubstr("Impostazioni non valide: " + settings.string() +
+                               ": impossibile leggere il file: È una directory"));
+  EXPECT_TRUE(platform::Utf8Valido(log())) << log();
 }
 
 std::optional<std::string> Leggi(const std::string& chiave, std::string_view nome = "") {
