@@ -431,7 +431,6 @@ TEST(NotificaDesktop, TheTextIsEscapedForAServiceThatShowsLinksOrPicturesOrHasNo
 TEST(FinestraXvfb, StartedPlainlyTheWindowShowsAndAfterF4TheBalloonIsANotification) {
   orvane::test::ServerX server("1024x768x24");
   if (!server.Avviato()) GTEST_SKIP() << "Xvfb non disponibile";
-  ASSERT_FALSE(server.Display().empty());
   orvane::test::MacchinaFinta macchina;
   orvane::test::ServizioFiglio servizio;
   test::InstallaTarvik();
