@@ -500,66 +500,96 @@ class FinestraScaricamento : public ::testing::Test {
 };
 
 TEST_F(FinestraScaricamento,
-       TheKeysGoToTheListWhereF4ListsEnterTogglesAndF10YesDownloadsTheMarked) {
+       TheKeysGoToTheListWhereF4ListsEnterTogglesF10YesDownloadsAndTheSettingsAreWritten) {
   test::InstallaTarvik();
-  orvane::test::MessaggiRegistrati messaggi;
-  messaggi.Rispondi(platform::vbYes);
+  const std::string comando =
+      platform::RigaWindows({platform::PercorsoEseguibile().string(), "VERIFICA"});
+  {
+    orvane::test::MessaggiRegistrati messaggi;
+    messaggi.Rispondi(platform::vbYes);
+    frmTervan finestra;
+    finestra.Form_Load();
+    ASSERT_TRUE(finestra.isVisible());
+    auto* griglia = finestra.findChild<QTableWidget*>("grdAggior");
+    auto* check = finestra.findChild<QCheckBox*>("Check1");
+    auto* combo = finestra.findChild<QComboBox*>("Combo1");
+    ASSERT_EQ(finestra.focusWidget(), griglia);
+    // The load ticks the autostart box, writing the log-on entry, and shows the
+    // discovery's interval; Space where the focus is does not untick the box.
+    EXPECT_EQ(Avvio(), comando);
+    EXPECT_EQ(combo->currentText(), QStringLiteral("30 minuti"));
+    Tasto(finestra.focusWidget(), Qt::Key_Space);
+    EXPECT_TRUE(check->isChecked());
+
+    // F4 pressed with the focus on the box: the focus ends on the first
+    // package, which Enter unmarks.
+    check->setFocus();
+    Tasto(check, Qt::Key_F4);
+    ASSERT_EQ(finestra.Elenco().Righe(), 4);
+    EXPECT_EQ(finestra.focusWidget(), griglia);
+    EXPECT_EQ(griglia->currentRow(), 0);
+    Tasto(griglia, Qt::Key_Return);
+    EXPECT_EQ(finestra.Elenco().Testo(1, ElencoAggiornamenti::kEsegui), "");
+    EXPECT_EQ(finestra.Elenco().Testo(3, ElencoAggiornamenti::kEsegui), "Ok");
+    EXPECT_TRUE(check->isChecked());
+
+    // Tab goes through the buttons and comes back round to the list.
+    std::vector<QString> giro;
+    for (int i = 0; i < 20 && (giro.empty() || finestra.focusWidget() != griglia); ++i) {
+      Tasto(finestra.focusWidget(), Qt::Key_Tab);
+      giro.push_back(finestra.focusWidget()->objectName());
+    }
+    EXPECT_EQ(giro.front(), QStringLiteral("Command_F1"));
+    EXPECT_EQ(giro.back(), QStringLiteral("grdAggior"));
+    EXPECT_THAT(giro, ::testing::Contains(QStringLiteral("Check1")));
+
+    // F10 and Yes take the marked package (what lands is the download run's tests').
+    const std::string sessione = finestra.Stato().IdSessione;
+    Tasto(griglia, Qt::Key_F10);
+    EXPECT_THAT(servizio_.Registrati(), ElementsAre("ROSSI|42|Stampe & <fatture>|" + sessione));
+    const auto box = messaggi.Messaggi();
+    ASSERT_GE(box.size(), 1U);
+    EXPECT_THAT(box[0], FieldsAre("Effettuare il download degli aggiornamenti selezionati?",
+                                  platform::vbYesNo | platform::vbQuestion, "Avviso"));
+    // Outside live mode the list is built again, without the package just
+    // taken, and the window stays.
+    EXPECT_TRUE(finestra.isVisible());
+    EXPECT_EQ(finestra.Elenco().Righe(), 2);
+    EXPECT_EQ(finestra.Elenco().Testo(1, ElencoAggiornamenti::kCodice), "7");
+    EXPECT_THAT(aperti_, IsEmpty());
+
+    // Answering No downloads nothing; nor does F10 while an exchange runs.
+    messaggi.Rispondi(platform::vbNo);
+    Tasto(griglia, Qt::Key_F10);
+    finestra.findChild<QPushButton*>("Command_Esc")->setEnabled(false);
+    messaggi.Rispondi(platform::vbYes);
+    Tasto(griglia, Qt::Key_F10);
+    finestra.findChild<QPushButton*>("Command_Esc")->setEnabled(true);
+    EXPECT_EQ(servizio_.Registrati().size(), 1U);
+    EXPECT_EQ(messaggi.Messaggi().size(), box.size() + 1);
+
+    // Unticked, the box takes the entry away; each interval chosen is written.
+    check->click();
+    EXPECT_EQ(Avvio(), std::nullopt);
+    for (const auto& [voce, testo] : std::vector<std::pair<int, std::string>>{
+             {0, "00:00:15"}, {1, "00:00:30"}, {2, "00:01:00"}}) {
+      combo->setCurrentIndex(voce);
+      emit combo->activated(voce);
+      EXPECT_THAT(Frequenze(programma_), ElementsAre(testo)) << voce;
+    }
+  }
+  // The next start ticks the box again and writes the entry again, and
+  // keeps the interval chosen, though its discovery pass wrote the first;
+  // so does the pass a tick repeats while a program lacks its customer.
+  fs::create_directories(platform::PercorsoLocale(R"(C:\ORVANE\SELVOR)"));
   frmTervan finestra;
   finestra.Form_Load();
-  ASSERT_TRUE(finestra.isVisible());
-  auto* griglia = finestra.findChild<QTableWidget*>("grdAggior");
-  auto* check = finestra.findChild<QCheckBox*>("Check1");
-  ASSERT_EQ(finestra.focusWidget(), griglia);
-  // Space where the focus is does not untick the autostart box.
-  Tasto(finestra.focusWidget(), Qt::Key_Space);
-  EXPECT_TRUE(check->isChecked());
-
-  // F4 pressed with the focus on the box: the focus ends on the first
-  // package, which Enter unmarks.
-  check->setFocus();
-  Tasto(check, Qt::Key_F4);
-  ASSERT_EQ(finestra.Elenco().Righe(), 4);
-  EXPECT_EQ(finestra.focusWidget(), griglia);
-  EXPECT_EQ(griglia->currentRow(), 0);
-  Tasto(griglia, Qt::Key_Return);
-  EXPECT_EQ(finestra.Elenco().Testo(1, ElencoAggiornamenti::kEsegui), "");
-  EXPECT_EQ(finestra.Elenco().Testo(3, ElencoAggiornamenti::kEsegui), "Ok");
-  EXPECT_TRUE(check->isChecked());
-
-  // Tab goes through the buttons and comes back round to the list.
-  std::vector<QString> giro;
-  for (int i = 0; i < 20 && (giro.empty() || finestra.focusWidget() != griglia); ++i) {
-    Tasto(finestra.focusWidget(), Qt::Key_Tab);
-    giro.push_back(finestra.focusWidget()->objectName());
-  }
-  EXPECT_EQ(giro.front(), QStringLiteral("Command_F1"));
-  EXPECT_EQ(giro.back(), QStringLiteral("grdAggior"));
-  EXPECT_THAT(giro, ::testing::Contains(QStringLiteral("Check1")));
-
-  // F10 and Yes take the marked package (what lands is the download run's tests').
-  const std::string sessione = finestra.Stato().IdSessione;
-  Tasto(griglia, Qt::Key_F10);
-  EXPECT_THAT(servizio_.Registrati(), ElementsAre("ROSSI|42|Stampe & <fatture>|" + sessione));
-  const auto box = messaggi.Messaggi();
-  ASSERT_GE(box.size(), 1U);
-  EXPECT_THAT(box[0], FieldsAre("Effettuare il download degli aggiornamenti selezionati?",
-                                platform::vbYesNo | platform::vbQuestion, "Avviso"));
-  // Outside live mode the list is built again, without the package just
-  // taken, and the window stays.
-  EXPECT_TRUE(finestra.isVisible());
-  EXPECT_EQ(finestra.Elenco().Righe(), 2);
-  EXPECT_EQ(finestra.Elenco().Testo(1, ElencoAggiornamenti::kCodice), "7");
-  EXPECT_THAT(aperti_, IsEmpty());
-
-  // Answering No downloads nothing; nor does F10 while an exchange runs.
-  messaggi.Rispondi(platform::vbNo);
-  Tasto(griglia, Qt::Key_F10);
-  finestra.findChild<QPushButton*>("Command_Esc")->setEnabled(false);
-  messaggi.Rispondi(platform::vbYes);
-  Tasto(griglia, Qt::Key_F10);
-  finestra.findChild<QPushButton*>("Command_Esc")->setEnabled(true);
-  EXPECT_EQ(servizio_.Registrati().size(), 1U);
-  EXPECT_EQ(messaggi.Messaggi().size(), box.size() + 1);
+  EXPECT_EQ(Avvio(), comando);
+  EXPECT_EQ(finestra.findChild<QComboBox*>("Combo1")->currentText(), QStringLiteral("1 ora"));
+  EXPECT_THAT(Frequenze(programma_), ElementsAre("00:01:00"));
+  finestra.tmrRicerca_Timer();
+  EXPECT_FALSE(finestra.Stato().VerificaCompleta);
+  EXPECT_THAT(Frequenze(programma_), ElementsAre("00:01:00"));
 }
 
 TEST_F(FinestraScaricamento, ARunTakesExactlyTheRowsMarkedWhenItStartedWhateverHappensMeanwhile) {
@@ -689,40 +719,6 @@ TEST_F(FinestraScaricamento,
                                    finestra.Stato().IdSessione));
   EXPECT_FALSE(finestra.isVisible());
   EXPECT_FALSE(finestra.Stato().Archivio);
-}
-
-TEST_F(FinestraScaricamento, TheAutostartBoxAndTheIntervalListWriteTheirSettings) {
-  test::InstallaTarvik();
-  const std::string comando =
-      platform::RigaWindows({platform::PercorsoEseguibile().string(), "VERIFICA"});
-  {
-    frmTervan finestra;
-    finestra.Form_Load();
-    auto* check = finestra.findChild<QCheckBox*>("Check1");
-    auto* combo = finestra.findChild<QComboBox*>("Combo1");
-    EXPECT_EQ(Avvio(), comando);
-    EXPECT_EQ(combo->currentText(), QStringLiteral("30 minuti"));  // the discovery's interval
-    check->click();
-    EXPECT_EQ(Avvio(), std::nullopt);
-    for (const auto& [voce, testo] : std::vector<std::pair<int, std::string>>{
-             {0, "00:00:15"}, {1, "00:00:30"}, {2, "00:01:00"}}) {
-      combo->setCurrentIndex(voce);
-      emit combo->activated(voce);
-      EXPECT_THAT(Frequenze(programma_), ElementsAre(testo)) << voce;
-    }
-  }
-  // The next start ticks the box again and writes the entry again, and
-  // keeps the interval chosen, though its discovery pass wrote the first;
-  // so does the pass a tick repeats while a program lacks its customer.
-  fs::create_directories(platform::PercorsoLocale(R"(C:\ORVANE\SELVOR)"));
-  frmTervan finestra;
-  finestra.Form_Load();
-  EXPECT_EQ(Avvio(), comando);
-  EXPECT_EQ(finestra.findChild<QComboBox*>("Combo1")->currentText(), QStringLiteral("1 ora"));
-  EXPECT_THAT(Frequenze(programma_), ElementsAre("00:01:00"));
-  finestra.tmrRicerca_Timer();
-  EXPECT_FALSE(finestra.Stato().VerificaCompleta);
-  EXPECT_THAT(Frequenze(programma_), ElementsAre("00:01:00"));
 }
 
 // Only VERIFICA, blanks around it allowed, starts hidden, and a shown window fits
