@@ -366,27 +366,6 @@ TEST_F(DiscoveryTest, MorlenUnderProgrammiAloneWritesItsFiveModuleRowsInOrder) {
   EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
 }
 
-TEST_F(DiscoveryTest, RemovedProgramsLoseTheirRowsWhileTheOthersAreRefreshed) {
-  InstallaTutto();
-  Passo();
-  EXPECT_THAT(Righe(),
-              ElementsAre(R"(TARVIK|C:\ORVANE\TARVIK\DATI|SRV\SQL|00:00:30|Farsel.exe|TRK0001)",
-                          R"(SELVOR|C:\SELVOR\DATI|SRV2|00:00:30|Ploduk.exe|SLV0001)"));
-  EXPECT_EQ(finestra_.Stato().DatiUtente.DesAzi, "Rossi && Figli");
-
-  Disinstalla(R"(C:\ORVANE\TARVIK)");
-  Passo();
-  EXPECT_THAT(Righe(), ElementsAre(::testing::StartsWith("SELVOR|")));
-  EXPECT_TRUE(finestra_.Stato().VerificaCompleta);
-
-  Disinstalla(R"(C:\ORVANE\SELVOR)");
-  Passo();
-  EXPECT_TRUE(Righe().empty());
-  EXPECT_TRUE(finestra_.Stato().rsAGGIOR->Eof());
-  EXPECT_EQ(finestra_.Stato().rsAGGIOR->Filter(), "");
-  EXPECT_TRUE(finestra_.Stato().VerificaCompleta);
-}
-
 TEST_F(DiscoveryTest, ASecondPassChangesOnlyTheIntervalAndAProgramWithoutIdentifierKeepsItsRow) {
   InstallaTutto();
   Passo();
@@ -423,9 +402,14 @@ TEST_F(DiscoveryTest, ASecondPassChangesOnlyTheIntervalAndAProgramWithoutIdentif
   EXPECT_NE(archivio.rsAGGIOR()->Campo("ultima"), "06/12/2026 10:00:00");
 }
 
-TEST_F(DiscoveryTest, AnUnusableStoreOrARefusedRowFailsThePassWithOneRecordNotTheNext) {
+TEST_F(DiscoveryTest, RemovedProgramsLoseTheirRowsAndAFailedPassIsOneRecordNotTheNext) {
   InstallaTutto();
   Passo();
+  EXPECT_THAT(Righe(),
+              ElementsAre(R"(TARVIK|C:\ORVANE\TARVIK\DATI|SRV\SQL|00:00:30|Farsel.exe|TRK0001)",
+                          R"(SELVOR|C:\SELVOR\DATI|SRV2|00:00:30|Ploduk.exe|SLV0001)"));
+  EXPECT_EQ(finestra_.Stato().DatiUtente.DesAzi, "Rossi && Figli");
+
   // A row holding what the pass writes is left alone: give it something to save.
   finestra_.Stato().Archivio->conAggior().Execute(
       "UPDATE AGGIOR SET FreQue = '00:01:00' WHERE softxx = 'SELVOR'");
@@ -437,10 +421,17 @@ TEST_F(DiscoveryTest, AnUnusableStoreOrARefusedRowFailsThePassWithOneRecordNotTh
   EXPECT_EQ(orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log()), 1U);
 
   // The refused change is not tried again: the next pass runs to its end.
+  // Each program removed loses its row alone.
   Disinstalla(R"(C:\ORVANE\SELVOR)");
   Passo();
   EXPECT_TRUE(finestra_.Stato().VerificaCompleta);
   EXPECT_THAT(Righe(), ElementsAre(::testing::StartsWith("TARVIK|")));
+  Disinstalla(R"(C:\ORVANE\TARVIK)");
+  Passo();
+  EXPECT_TRUE(Righe().empty());
+  EXPECT_TRUE(finestra_.Stato().rsAGGIOR->Eof());
+  EXPECT_EQ(finestra_.Stato().rsAGGIOR->Filter(), "");
+  EXPECT_TRUE(finestra_.Stato().VerificaCompleta);
 
   // A store that is gone is logged, and not made anew.
   finestra_.Stato().Archivio.reset();
