@@ -272,7 +272,10 @@ class ElencoTest : public ::testing::Test {
   test::BancoFinestra banco_;
 };
 
-TEST_F(ElencoTest, EachPackageIsListedOnceUnlessUnrelatedProgramsShareItAndARefusalMarksAll) {
+TEST_F(ElencoTest, EachPackageIsListedOnceInTheCellsOfTheTableUnlessUnrelatedProgramsShareIt) {
+  // The store's current row gives the data folder of the rows listed.
+  banco_.Programma("TARVIK", "ROSSI", "00:00:30", "", R"(C:\ORVANE\TARVIK\DATI)");
+  banco_.stato.rsAGGIOR->Filter("softxx='TARVIK'");
   for (const char* softxx : {"TARVIK", "SELVOR", "PANELAA", "PANELAC", "MAIINSTALLATO"})
     Riempi(softxx);
   // TARVIK oldest first; the ORVANE package not again for SELVOR; the
@@ -285,6 +288,33 @@ TEST_F(ElencoTest, EachPackageIsListedOnceUnlessUnrelatedProgramsShareItAndARefu
   }
   EXPECT_EQ(banco_.Label2.text().toStdString(), Elenco::kPronto);
   EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
+
+  const int r = 7;  // package 42
+  const std::vector<std::string> attesi{
+      "Ok", "Fatture", "05/03/2008 14:30:00",      "42",     "",
+      "",   "TARVIK",  R"(C:\ORVANE\TARVIK\DATI)", "TARVIK", "ROSSI"};
+  for (int c = 1; c <= 10; ++c) {
+    if (c == Elenco::kDimensione || c == Elenco::kByte) continue;
+    EXPECT_EQ(banco_.elenco.Testo(r, c), attesi.at(static_cast<std::size_t>(c - 1))) << c;
+  }
+  EXPECT_THAT(banco_.elenco.Testo(r, Elenco::kDimensione), ::testing::EndsWith(" Byte"));
+  EXPECT_EQ(banco_.elenco.Testo(r + 1, Elenco::kContenuto), "Prima riga seconda riga");
+
+  // A note row is set apart from its package's row; the service's colours
+  // are blue-green-red, the grid's red-green-blue.
+  const auto cella = [&](int riga, int colonna) {
+    return banco_.grdAggior.item(riga - 1, colonna - 1);
+  };
+  EXPECT_EQ(cella(r, 2)->background().color(), QColor(255, 238, 192));
+  EXPECT_EQ(cella(r, 2)->foreground().color(), QColor(0, 0, 64));
+  EXPECT_DOUBLE_EQ(cella(r, 2)->font().pointSizeF(), 10);
+  EXPECT_DOUBLE_EQ(cella(r + 1, 2)->font().pointSizeF(), 7);
+  EXPECT_EQ(cella(r + 1, 1)->data(Elenco::kRuoloAllineamento).toInt(), 0x40020);
+  EXPECT_TRUE(banco_.grdAggior.updatesEnabled());
+  // The package code and what the run reads (bytes, type, folder, program,
+  // user) stay out of sight.
+  for (int c = 1; c <= 10; ++c)
+    EXPECT_EQ(banco_.grdAggior.isColumnHidden(c - 1), c == 4 || c >= 6) << c;
 
   // The check itself, against what is listed now: not again for the same
   // program (in any case), for another Morlen module, or when it is an
@@ -317,39 +347,6 @@ TEST_F(ElencoTest, EachPackageIsListedOnceUnlessUnrelatedProgramsShareItAndARefu
       banco_.tray.UltimiFumetti().back(),
       (Fumetto{"Connessione col server chiusa inaspettatamente\nUtente non abilitato al servizio",
                "Aggiornamenti Orvane Software", 3000}));
-}
-
-TEST_F(ElencoTest, DataAndNoteRowsHaveTheTextsColoursAlignmentsAndFontsOfTheCellTable) {
-  banco_.Programma("TARVIK", "ROSSI", "00:00:30", "", R"(C:\ORVANE\TARVIK\DATI)");
-  banco_.stato.rsAGGIOR->Filter("softxx='TARVIK'");
-  Riempi("TARVIK");
-  ASSERT_EQ(banco_.elenco.Righe(), 8);
-  const int r = 7;  // package 42
-  const std::vector<std::string> attesi{
-      "Ok", "Fatture", "05/03/2008 14:30:00",      "42",     "",
-      "",   "TARVIK",  R"(C:\ORVANE\TARVIK\DATI)", "TARVIK", "ROSSI"};
-  for (int c = 1; c <= 10; ++c) {
-    if (c == Elenco::kDimensione || c == Elenco::kByte) continue;
-    EXPECT_EQ(banco_.elenco.Testo(r, c), attesi.at(static_cast<std::size_t>(c - 1))) << c;
-  }
-  EXPECT_THAT(banco_.elenco.Testo(r, Elenco::kDimensione), ::testing::EndsWith(" Byte"));
-  EXPECT_EQ(banco_.elenco.Testo(r + 1, Elenco::kContenuto), "Prima riga seconda riga");
-
-  // A note row is set apart from its package's row; the service's colours
-  // are blue-green-red, the grid's red-green-blue.
-  const auto cella = [&](int riga, int colonna) {
-    return banco_.grdAggior.item(riga - 1, colonna - 1);
-  };
-  EXPECT_EQ(cella(r, 2)->background().color(), QColor(255, 238, 192));
-  EXPECT_EQ(cella(r, 2)->foreground().color(), QColor(0, 0, 64));
-  EXPECT_DOUBLE_EQ(cella(r, 2)->font().pointSizeF(), 10);
-  EXPECT_DOUBLE_EQ(cella(r + 1, 2)->font().pointSizeF(), 7);
-  EXPECT_EQ(cella(r + 1, 1)->data(Elenco::kRuoloAllineamento).toInt(), 0x40020);
-  EXPECT_TRUE(banco_.grdAggior.updatesEnabled());
-  // The package code and what the run reads (bytes, type, folder, program,
-  // user) stay out of sight.
-  for (int c = 1; c <= 10; ++c)
-    EXPECT_EQ(banco_.grdAggior.isColumnHidden(c - 1), c == 4 || c >= 6) << c;
 }
 
 TEST_F(ElencoTest, SizesReadInKilobytesOfAThousandWithTheLocaleSeparator) {
