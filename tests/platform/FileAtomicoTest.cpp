@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -16,7 +15,6 @@
 #include <string_view>
 #include <system_error>
 
-#include "platform/BloccoCartella.h"
 #include "tests/support/AltroUtente.h"
 #include "tests/support/MacchinaFinta.h"
 
@@ -107,13 +105,6 @@ TEST(FileAtomico, PermissionsAreExactWhateverTheUmask) {
   EXPECT_EQ(Permessi(soap), 0644U);
   EXPECT_EQ(LeggiFile(soap), "<b/>");
   EXPECT_EQ(Permessi(macchina.Percorso() / "libero.txt"), 0600U);
-}
-
-TEST(FileAtomico, AFolderLockKeptByAnotherHolderFailsAfterTheWaitInsteadOfHanging) {
-  CartellaTemporanea cartella;
-  const BloccoCartella tenuto(cartella.Percorso());
-  EXPECT_THROW(BloccoCartella(cartella.Percorso(), std::chrono::milliseconds(20)),
-               std::system_error);
 }
 
 TEST(FileAtomico, InAFolderOthersWriteNoLinkIsFollowed) {
