@@ -53,7 +53,7 @@ class AutostartTest : public ::testing::Test {
   HKEY run_ = 0;
 };
 
-TEST_F(AutostartTest, RunValueIsAnXdgAutostartEntryThatReadsBackAndDeletesWithTheValue) {
+TEST_F(AutostartTest, RunValueIsAQuotedXdgAutostartEntryThatReadsBackAndDeletesWithTheValue) {
   const std::string nome = "Orvane Software - Aggiornamenti automatici";
   Scrivi(nome, "/opt/orvane/Tervan VERIFICA");
   const auto file = macchina_.Autostart() / (nome + ".desktop");
@@ -76,13 +76,23 @@ TEST_F(AutostartTest, RunValueIsAnXdgAutostartEntryThatReadsBackAndDeletesWithTh
   const auto prima = inode();
   Scrivi(nome, "/opt/orvane/Tervan VERIFICA");
   EXPECT_EQ(inode(), prima);
-  Scrivi(nome, "/opt/orvane/programma/Tervan VERIFICA");
+  // Quoted for the Exec key.
+  const std::string comando = R"("/opt/Le Mie App/Tervan" VERIFICA 100% $HOME a\b)";
+  Scrivi(nome, comando);
   EXPECT_NE(inode(), prima);
-  EXPECT_THAT(LeggiFile(file), HasSubstr("Exec=/opt/orvane/programma/Tervan VERIFICA\n"));
+  const std::string testo = LeggiFile(file);
+  EXPECT_THAT(testo, HasSubstr("\nExec=\"/opt/Le Mie App/Tervan\" VERIFICA 100%% \"\\\\$HOME\" "
+                               "\"a\\\\\\\\b\"\n"))
+      << testo;
   // Not in the registry file: the Run key exists without it.
   EXPECT_FALSE(std::filesystem::exists(macchina_.FileRadice("HKEY_LOCAL_MACHINE")));
-  EXPECT_EQ(Leggi("orvane software - aggiornamenti automatici"),
-            "/opt/orvane/programma/Tervan VERIFICA");
+  EXPECT_EQ(Leggi("orvane software - aggiornamenti automatici"), comando);
+
+  // The user changed the command in the desktop's settings: that is the value now.
+  const std::size_t inizio = testo.find("Exec=");
+  ScriviFile(file, testo.substr(0, inizio) + "Exec=\"/opt/Altra App/Tervan\" LIVE" +
+                       testo.substr(testo.find('\n', inizio)));
+  EXPECT_EQ(Leggi(nome), "\"/opt/Altra App/Tervan\" LIVE");
 
   ASSERT_EQ(RegDeleteValue(run_, nome), ERROR_SUCCESS);
   EXPECT_FALSE(std::filesystem::exists(file));
@@ -164,24 +174,6 @@ TEST_F(AutostartTest, UnsafeValueNamesNeverLeaveTheAutostartFolder) {
             std::set<std::string>(nomi.begin(), nomi.end()));
   for (const auto& n : nomi)
     EXPECT_EQ(Leggi(n), "/bin/true " + n);
-}
-
-TEST_F(AutostartTest, CommandIsQuotedForTheExecKeyAndAnEditedExecWins) {
-  const std::string comando = R"("/opt/Le Mie App/Tervan" VERIFICA 100% $HOME a\b)";
-  Scrivi("Prova", comando);
-  const auto file = macchina_.Autostart() / "Prova.desktop";
-  const std::string testo = LeggiFile(file);
-  EXPECT_THAT(testo, HasSubstr("\nExec=\"/opt/Le Mie App/Tervan\" VERIFICA 100%% \"\\\\$HOME\" "
-                               "\"a\\\\\\\\b\"\n"))
-      << testo;
-  EXPECT_EQ(Leggi("Prova"), comando);
-
-  // The user changed the command in the desktop's settings: that is the value now.
-  const std::size_t inizio = testo.find("Exec=");
-  const std::size_t fine = testo.find('\n', inizio);
-  ScriviFile(file,
-             testo.substr(0, inizio) + "Exec=\"/opt/Altra App/Tervan\" LIVE" + testo.substr(fine));
-  EXPECT_EQ(Leggi("Prova"), "\"/opt/Altra App/Tervan\" LIVE");
 }
 
 TEST_F(AutostartTest, AnEntryThatCannotBeWrittenFailsTheValueAndIsReportedByName) {
