@@ -357,7 +357,7 @@ TEST_F(RegistroTest, RewrittenFileKeepsItsOwnerAndALinkToItStaysALink) {
   EXPECT_EQ(Leggi(h, "prima").second, Sz("1"));
 }
 
-TEST_F(RegistroTest, ExportedTextImportsBackIntoTheSameTree) {
+TEST_F(RegistroTest, ExportedTextImportsBackIntoTheSameTreeAndABadLineStopsAWholeImport) {
   const HKEY h = Crea(HKEY_CURRENT_USER, "Software\\Orvane\\Kovra");
   ASSERT_EQ(Scrivi(h, "DRIVE_ARCH", REG_SZ, Sz("D:\\Archivi")), ERROR_SUCCESS);
   ASSERT_EQ(Scrivi(h, "Soglia", REG_DWORD, std::string("\x10\0\0\0", 4)), ERROR_SUCCESS);
@@ -385,25 +385,23 @@ TEST_F(RegistroTest, ExportedTextImportsBackIntoTheSameTree) {
                             problemi),
             ERROR_SUCCESS);
   EXPECT_EQ(EsportaReg(HKEY_CURRENT_USER, "Software\\Orvane"), kovra + "\r\n");
-}
 
-TEST_F(RegistroTest, ImportWithAnyBadLineAppliesNothingAndNamesEveryBadLine) {
-  const std::string testo =
+  // With any bad line nothing is applied, and every bad line is named.
+  const std::string conErrori =
       "Windows Registry Editor Version 5.00\n\n"
-      "[HKEY_CURRENT_USER\\Software\\Nuova]\n"
+      "[HKEY_CURRENT_USER\\Software\\Orvane\\Kovra]\n"
       "\"ok\"=\"sì\"\n"
       "\"rotto\"=hex:1,2,xyz\n"
       "[HKLM_SBAGLIATA\\Software]\n"
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]"
       "\n"
       "\"numero\"=dword:00000001\n";
-  std::vector<ProblemaRegistro> problemi;
-  EXPECT_EQ(ImportaRegistro(testo, problemi), ERROR_BADDB);
+  EXPECT_EQ(ImportaRegistro(conErrori, problemi), ERROR_BADDB);
   std::vector<std::size_t> righe;
   for (const auto& p : problemi)
     righe.push_back(p.riga);
   EXPECT_EQ(righe, (std::vector<std::size_t>{5, 6, 7}));
-  EXPECT_FALSE(std::filesystem::exists(macchina_.Registro() / "HKEY_CURRENT_USER.reg"));
+  EXPECT_EQ(EsportaReg(HKEY_CURRENT_USER, "Software\\Orvane"), kovra + "\r\n");
 }
 
 }  // namespace
