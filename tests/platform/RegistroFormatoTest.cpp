@@ -13,10 +13,6 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string Sz(std::string_view testo) {
-  return std::string(testo) + '\0';
-}
-
 // UTF-8 text as UTF-16LE, converted by the C library rather than by the
 // code under test.
 std::string Utf16(std::string_view utf8) {
@@ -48,10 +44,10 @@ TEST(RegistroFormato, VersionFiveFilesAreWrittenInUtf16WithByteOrderMarkAndCrLf)
   const std::vector<SezioneFileRegistro> sezioni{
       {"HKEY_CURRENT_USER\\Software\\perché",
        false,
-       {{"nome è", REG_SZ, Sz("perché €"), false},
-        {"esp", REG_EXPAND_SZ, Sz("%X%"), false},
+       {{"nome è", REG_SZ, "perché €\0"s, false},
+        {"esp", REG_EXPAND_SZ, "%X%\0"s, false},
         {"multi", REG_MULTI_SZ, "a\0b\0\0"s, false},
-        {"emoji", REG_SZ, Sz("\xF0\x9F\x98\x80"), false}}}};
+        {"emoji", REG_SZ, "\xF0\x9F\x98\x80\0"s, false}}}};
   const std::string scritto = TestoFileRegistro(sezioni);
   EXPECT_EQ(scritto, "\xFF\xFE" + Utf16("Windows Registry Editor Version 5.00\r\n\r\n"
                                         "[HKEY_CURRENT_USER\\Software\\perché]\r\n"
@@ -72,8 +68,8 @@ TEST(RegistroFormato, Regedit4FilesAreReadInWindowsCodePage1252) {
   ASSERT_EQ(f.sezioni.size(), 1U);
   EXPECT_EQ(f.sezioni[0].chiave, "HKEY_CURRENT_USER\\Software\\perché");
   EXPECT_EQ(f.sezioni[0].valori,
-            (std::vector<ValoreFileRegistro>{{"nè", REG_SZ, Sz("€ \xC2\x81 café"), false},
-                                             {"esp", REG_EXPAND_SZ, Sz("%é%"), false},
+            (std::vector<ValoreFileRegistro>{{"nè", REG_SZ, "€ \xC2\x81 café\0"s, false},
+                                             {"esp", REG_EXPAND_SZ, "%é%\0"s, false},
                                              {"multi", REG_MULTI_SZ, "a\0è\0\0"s, false}}));
 }
 
@@ -92,7 +88,7 @@ TEST(RegistroFormato, AcceptsCommentsAfterEntriesAndBlankOrCommentLinesInsideWra
       "\"c\"=hex:05, ; il \\ di un commento non continua\r\n"
       "\"x\"=- ; cancellato\r\n";
   const std::vector<ValoreFileRegistro> attesi{
-      {"s", REG_SZ, Sz("a;b"), false},        {"t", REG_SZ, Sz("c"), false},
+      {"s", REG_SZ, "a;b\0"s, false},         {"t", REG_SZ, "c\0"s, false},
       {"d", REG_DWORD, "\x2a\0\0\0"s, false}, {"h", REG_BINARY, "\x01\x02\x03\x04", false},
       {"c", REG_BINARY, "\x05", false},       {"x", REG_NONE, "", true}};
   EXPECT_EQ(Valori(righe), attesi);
