@@ -25,10 +25,6 @@ using orvane::test::Esito;
 using orvane::test::LeggiFile;
 using orvane::test::MacchinaFinta;
 
-std::string Sz(std::string_view testo) {
-  return std::string(testo) + '\0';
-}
-
 // Every value of a key and of the keys below it: key path -> value name ->
 // type and bytes.
 using Valori = std::map<std::string, std::map<std::string, std::pair<std::uint32_t, std::string>>>;
@@ -124,10 +120,10 @@ TEST_F(RegistroWineTest, ValuesGoThroughWinesEditorBothWaysUnchanged) {
   for (int i = 0; i < 300; ++i)
     lungo += static_cast<char>(i * 13);
   const std::vector<std::pair<std::string, std::pair<std::uint32_t, std::string>>> valori{
-      {"nome è", {REG_SZ, Sz("perché € 😀")}},
-      {"", {REG_SZ, Sz("predefinito")}},
-      {"a \"b\" \\ c", {REG_SZ, Sz(R"(C:\dati "x")")}},
-      {"espandi", {REG_EXPAND_SZ, Sz(R"(%X%\è)")}},
+      {"nome è", {REG_SZ, "perché € 😀\0"s}},
+      {"", {REG_SZ, "predefinito\0"s}},
+      {"a \"b\" \\ c", {REG_SZ, "C:\\dati \"x\"\0"s}},
+      {"espandi", {REG_EXPAND_SZ, "%X%\\è\0"s}},
       {"multi", {REG_MULTI_SZ, "uno\0due è\0\0"s}},
       {"numero", {REG_DWORD, "\x2a\0\0\x80"s}},
       {"grande", {REG_QWORD, "\x08\x07\x06\x05\x04\x03\x02\x01"}},
