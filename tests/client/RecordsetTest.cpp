@@ -53,7 +53,7 @@ V Colonna(Recordset& rs, const std::string& nome) {
   return testi;
 }
 
-TEST(RecordsetTest, ReadsThePersistedFileListWithTypedFieldsByNameWithoutRegardToCase) {
+TEST(RecordsetTest, ReadsThePersistedFileListWithFieldsByNameWhateverTheCaseOrPrefixes) {
   Recordset rs;
   ASSERT_TRUE(rs.Apri(kElenco));
   EXPECT_EQ(rs.RecordCount(), 2);
@@ -76,9 +76,8 @@ TEST(RecordsetTest, ReadsThePersistedFileListWithTypedFieldsByNameWithoutRegardT
   EXPECT_TRUE(rs.State() == Recordset::adStateOpen && rs.BOF() && rs.EOF_());
   rs.Filter("progra='TARVIK'");
   EXPECT_TRUE(rs.EOF_());
-}
 
-TEST(RecordsetTest, NamespacesAreRecognisedByUriWhateverTheirPrefix) {
+  // Namespaces are recognised by their URI, whatever their prefix.
   std::string altriPrefissi = kElenco;
   for (const auto& [da, a] :
        std::vector<std::pair<std::string, std::string>>{{"xmlns:s=", "xmlns:sc="},
@@ -89,7 +88,6 @@ TEST(RecordsetTest, NamespacesAreRecognisedByUriWhateverTheirPrefix) {
                                                         {"dt:", "tipi:"},
                                                         {"xmlns:dt=", "xmlns:tipi="}})
     altriPrefissi = SostituisciTutti(altriPrefissi, da, a);
-  Recordset rs;
   ASSERT_TRUE(rs.Apri(altriPrefissi)) << altriPrefissi;
   EXPECT_EQ(rs.Campo("codice").Intero(), 42);
 
@@ -258,7 +256,9 @@ Recordset Pacchetti() {
   return letto;
 }
 
-TEST(RecordsetOrdineTest, SortComparesDatesNumbersAndTextsByTypeStablyWithNullFirst) {
+// A sort compares dates, numbers and texts by their type, stably, with null
+// first.
+TEST(RecordsetOrdineTest, SortAndFilterByTypedCriteriaAndRefuseBadOnes) {
   Recordset rs = Pacchetti();
   for (const auto& [criterio, attesi] : std::vector<std::pair<std::string, V>>{
            {"dataxx ASC", {"9", "11", "10", "100", "12"}},
@@ -270,10 +270,8 @@ TEST(RecordsetOrdineTest, SortComparesDatesNumbersAndTextsByTypeStablyWithNullFi
     rs.Sort(criterio);
     EXPECT_EQ(Colonna(rs, "codice"), attesi) << criterio;
   }
-}
 
-TEST(RecordsetOrdineTest, FilterCombinesTypedClausesWithAndOrAndParentheses) {
-  Recordset rs = Pacchetti();
+  // A filter combines typed clauses with AND, OR and parentheses.
   rs.Sort("dataxx ASC");
   for (const auto& [criterio, attesi] : std::vector<std::pair<std::string, V>>{
            {"progra='TARVIK'", {"10", "100", "12"}},
@@ -293,10 +291,8 @@ TEST(RecordsetOrdineTest, FilterCombinesTypedClausesWithAndOrAndParentheses) {
     EXPECT_EQ(rs.RecordCount(), static_cast<long>(attesi.size())) << criterio;
     EXPECT_EQ(Colonna(rs, "codice"), attesi) << criterio;
   }
-}
 
-TEST(RecordsetOrdineTest, ABadSortOrFilterIsRefusedAndKeepsTheOneInForce) {
-  Recordset rs = Pacchetti();
+  // A bad sort or filter is refused and keeps the one in force.
   rs.Sort("codice DESC");
   for (const char* criterio : {"sconosciuta", "codice,"})
     EXPECT_THROW(rs.Sort(criterio), std::invalid_argument) << criterio;
