@@ -83,6 +83,9 @@ TEST_F(ClsDownloadTest, GivesACompleteBodyErrorPageIncludedAndReportsEveryRead) 
       {server.Url("/pezzi"), Binario(77700), Letture(77700)},
       {server.Url("/mancante"), "<h1>Non trovato</h1>", Letture(20)},
       {server.Url("/intestazioni"), intestazioni, Letture(32)},
+      // A broken transfer is no content, though the reads before the break
+      // were reported.
+      {server.Url("/interrotto"), "", Letture(5000)},
       // Nothing to read: one event with zero.
       {server.Url("/vuoto"), "", {0}},
       {UrlChiuso("/x.zip"), "", {0}},
@@ -97,15 +100,6 @@ TEST_F(ClsDownloadTest, GivesACompleteBodyErrorPageIncludedAndReportsEveryRead) 
     EXPECT_TRUE(download.OpenURL(c.url) == c.corpo);
     EXPECT_EQ(registro.totali, c.totali);
   }
-  // A broken transfer is no content, though the reads before the break
-  // were reported.
-  Registro registro;
-  clsDownload download;
-  download.ImpostaEventi(&registro);
-  EXPECT_EQ(download.OpenURL(server.Url("/interrotto")), "");
-  ASSERT_FALSE(registro.totali.empty());
-  EXPECT_EQ(registro.totali.front(), 2048);
-  EXPECT_EQ(registro.totali.back(), 5000);
   EXPECT_EQ(RecordNelLog(), 0);
 }
 
