@@ -66,6 +66,10 @@ TEST_F(ScaricamentoTest, ReportsStatusLengthsAndWhyTheTransferStopped) {
     EXPECT_EQ(e.corpo.size(),
               e.fine == FineScaricamento::Completo ? static_cast<std::size_t>(c.ricevuti) : 0U);
   }
+  const EsitoScaricamento assente = Scaricamento().Scarica(UrlChiuso("/p.zip"));
+  EXPECT_EQ(assente.fine, FineScaricamento::Irraggiungibile);
+  EXPECT_EQ(assente.stato, 0);
+  EXPECT_THAT(assente.Descrizione(), HasSubstr("server non raggiungibile"));
 
   // Downloads that fail before reaching a server leave a kept connection
   // fit for the next one.
