@@ -26,10 +26,6 @@ using ::testing::HasSubstr;
 
 class FirmaPacchettoTest : public ProvaQuomaro {
  protected:
-  std::string Url(const std::string& nome) const {
-    return servizio_.Server() + "/ServizioAggiornamenti/download/" + nome;
-  }
-
   ServizioFiglio servizio_;
   ChiaviMinisign maker_;
   ChiaviMinisign altro_;
@@ -124,7 +120,8 @@ TEST_F(FirmaPacchettoTest, OnlyTheMakersSignatureOfThatVeryFileVerifies) {
     std::string corpo = "PK\3\4 pacchetto " + nome + std::string(4000, 'z');
     ScriviFile(file, corpo);
     c.prepara(file, corpo);
-    const VerificaFirma v = VerificaPacchettoScaricato(*chiave, Url(nome), corpo);
+    const VerificaFirma v = VerificaPacchettoScaricato(
+        *chiave, servizio_.Server() + "/ServizioAggiornamenti/download/" + nome, corpo);
     EXPECT_EQ(v.esito, c.esito) << v.Descrizione();
     EXPECT_THAT(v.Descrizione(), HasSubstr(c.descrizione));
   }
