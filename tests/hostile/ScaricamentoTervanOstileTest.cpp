@@ -87,8 +87,6 @@ const std::vector<CasoTervan> kCasiTervan{
            return Testa(200, "application/zip", static_cast<long long>(p.size())) + "\r\n" +
                   p.substr(0, p.size() / 2);
          }},
-    {.nome = "Errore404",
-     .guasto = [](auto&) { return Risposta(404, "text/html", "<h1>Non trovato</h1>"); }},
     // The status alone tells a failure that brings the package's very bytes.
     {.nome = "Errore500ColPacchetto",
      .guasto = [](auto& p) { return Risposta(500, "application/zip", p); },
@@ -243,6 +241,27 @@ class ScaricamentoTervanOstile : public ProvaOstile {
     return true;
   }
 
+  // Once a temporary file of package `codice` is in "Aggiornamenti", moves
+  // `cartella` aside (to its name and ".vecchi") and puts a link to
+  // `altrove` in its place, for as long as the object returned lives.
+  std::unique_ptr<QObject> SpostaDuranteIlDownload(int codice, const fs::path& cartella,
+                                                   const fs::path& altrove) {
+    auto contesto = std::make_unique<QObject>();
+    const fs::path spostata = cartella.string() + ".vecchi";
+    const std::string temporaneo = "." + Nome(codice) + ".";
+    QObject::connect(&banco_->controlli.vbalProg, &QProgressBar::valueChanged, contesto.get(),
+                     [=, this] {
+                       if (fs::exists(spostata) || !fs::is_directory(aggiornamenti_)) return;
+                       for (const auto& voce : fs::directory_iterator(aggiornamenti_)) {
+                         if (!voce.path().filename().string().starts_with(temporaneo)) continue;
+                         fs::rename(cartella, spostata);
+                         fs::create_directory_symlink(altrove, cartella);
+                         return;
+                       }
+                     });
+    return contesto;
+  }
+
   std::unique_ptr<ServizioFiglio> servizio_;
   std::unique_ptr<tervan::test::BancoFinestra> banco_;
   std::unique_ptr<ScaricamentoAggiornamenti> scarica_;
@@ -355,17 +374,7 @@ TEST_F(ScaricamentoTervanOstile, AFolderMovedAwayWhileAPackageArrivesGetsNothing
   const fs::path spostata = dati_ / "Aggiornamenti.vecchi";
   const fs::path altrove = banco_->macchina.Percorso() / "altrove";
   fs::create_directory(altrove);
-  const std::string temporaneo = "." + Nome(kVittima) + ".";
-  const QObject contesto;
-  QObject::connect(&banco_->controlli.vbalProg, &QProgressBar::valueChanged, &contesto, [&] {
-    if (fs::exists(spostata)) return;
-    for (const auto& voce : fs::directory_iterator(aggiornamenti_)) {
-      if (!voce.path().filename().string().starts_with(temporaneo)) continue;
-      fs::rename(aggiornamenti_, spostata);
-      fs::create_directory_symlink(altrove, aggiornamenti_);
-      return;
-    }
-  });
+  const auto sposta = SpostaDuranteIlDownload(kVittima, aggiornamenti_, altrove);
   const std::size_t log = orvane::test::RecordNelLog(MacchinaFinta::Log());
   Servi({});
   Scarica(Server().Url(""));
@@ -387,17 +396,7 @@ TEST_F(ScaricamentoTervanOstile, AFolderMadeForAPackageIsRemovedOnlyWhereItWasMa
   const fs::path spostata = dati_.string() + ".vecchi";
   const fs::path altrove = banco_->macchina.Percorso() / "altrove";
   ScriviFile(altrove / "Aggiornamenti", "file di un altro");
-  const std::string temporaneo = "." + Nome(1) + ".";
-  const QObject contesto;
-  QObject::connect(&banco_->controlli.vbalProg, &QProgressBar::valueChanged, &contesto, [&] {
-    if (fs::exists(spostata) || !fs::is_directory(aggiornamenti_)) return;
-    for (const auto& voce : fs::directory_iterator(aggiornamenti_)) {
-      if (!voce.path().filename().string().starts_with(temporaneo)) continue;
-      fs::rename(dati_, spostata);
-      fs::create_directory_symlink(altrove, dati_);
-      return;
-    }
-  });
+  const auto sposta = SpostaDuranteIlDownload(1, dati_, altrove);
   Servi({});
   Scarica(Server().Url(""));
   ASSERT_TRUE(fs::exists(spostata));
