@@ -1,8 +1,7 @@
 // Loaded ahead of a program under test (LD_PRELOAD): every fsync of a
 // regular file fails with EIO, as a failing disk reports a write it lost;
-// with FSYNC_EIO_CARTELLE in the environment, every fsync of a folder
-// instead (a rename the disk did not keep); with FSYNC_EIO_CARTELLA, only
-// every fsync of the folder it names.
+// with FSYNC_EIO_CARTELLA in the environment, only every fsync of the folder
+// it names instead (a rename or a folder the disk did not keep).
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -18,8 +17,7 @@ extern "C" __attribute__((visibility("default"))) int fsync(int fd) {
     errno = EIO;
     return -1;
   }
-  const bool cartelle = std::getenv("FSYNC_EIO_CARTELLE") != nullptr;
-  if (cartelle ? S_ISDIR(s.st_mode) : S_ISREG(s.st_mode)) {
+  if (S_ISREG(s.st_mode)) {
     errno = EIO;
     return -1;
   }

@@ -151,48 +151,42 @@ TEST(InterruzioniTest, ARegistryWriterKilledOrUnconfirmedLeavesTheOldOrTheNewVal
   EXPECT_EQ(Contatore(registro.Percorso()), "fine");
   // Nor is one whose rename the disk does not keep with the folder: the
   // next power cut may take it back.
-  guasto["FSYNC_EIO_CARTELLE"] = "1";
+  guasto["FSYNC_EIO_CARTELLA"] = registro.Percorso();
   EXPECT_EQ(Esegui(SCRIVI_OSTILE, {"uno", "incerto"}, guasto).codice, 1);
   EXPECT_THAT(Contatore(registro.Percorso()),
               ::testing::Optional(::testing::AnyOf("fine", "incerto")));
 }
 
-// A small file system of its own that the test fills up.
-class DiscoPienoTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!disco_.Motivo().empty()) GTEST_SKIP() << disco_.Motivo();
-  }
-  CartellaTemporanea cartella_;
-  const fs::path& radice_ = cartella_.Percorso();
-  DiscoPieno disco_{radice_};
-};
-
-TEST_F(DiscoPienoTest, ARegistryOrLogWriteFailsWholeAndKeepsTheOldFile) {
-  const std::map<std::string, std::string> ambiente{{"ORVANE_REGISTRY", radice_},
-                                                    {"XDG_CONFIG_HOME", radice_}};
+TEST(DiscoPienoTest, ARegistryOrLogWriteFailsWholeAndKeepsTheOldFile) {
+  // A small file system of its own that the test fills up.
+  const CartellaTemporanea cartella;
+  const fs::path& radice = cartella.Percorso();
+  const DiscoPieno disco(radice);
+  if (!disco.Motivo().empty()) GTEST_SKIP() << disco.Motivo();
+  const std::map<std::string, std::string> ambiente{{"ORVANE_REGISTRY", radice},
+                                                    {"XDG_CONFIG_HOME", radice}};
   ASSERT_EQ(Esegui(SCRIVI_OSTILE, {"uno", "vecchio"}, ambiente).codice, 0);
-  const std::string prima = LeggiFile(radice_ / kFileRadice);
-  const auto programma = radice_ / "scrivi_ostile";
+  const std::string prima = LeggiFile(radice / kFileRadice);
+  const auto programma = radice / "scrivi_ostile";
   fs::copy_file(SCRIVI_OSTILE, programma);
   // A folder of the program's own user alone, so the log is kept beside it
   // (a new tmpfs is open to everyone).
-  fs::permissions(radice_, fs::perms(0755));
+  fs::permissions(radice, fs::perms(0755));
   // An earlier log whose last page has room for less than one record.
   const std::string precedente(4096 - 100, 'p');
-  { std::ofstream(radice_ / "Tarvik.Log", std::ios::binary) << precedente; }
-  disco_.Riempi();
+  { std::ofstream(radice / "Tarvik.Log", std::ios::binary) << precedente; }
+  disco.Riempi();
 
   EXPECT_EQ(Esegui(SCRIVI_OSTILE, {"uno", std::string(64 * 1024, 'n')}, ambiente).codice, 1);
-  EXPECT_EQ(LeggiFile(radice_ / kFileRadice), prima);
-  EXPECT_EQ(Temporanei(radice_, kPrefissoTemporanei), 0U);
+  EXPECT_EQ(LeggiFile(radice / kFileRadice), prima);
+  EXPECT_EQ(Temporanei(radice, kPrefissoTemporanei), 0U);
 
   const Esito e = Esegui(programma, {"DEBUG"});
   EXPECT_EQ(e.codice, 0);
   EXPECT_THAT(e.err, AllOf(HasSubstr("impossibile scrivere"), HasSubstr(std::strerror(ENOSPC)),
                            HasSubstr(" Descrizione     : Disco pieno\r\n")));
   // Nothing of the record reached the log.
-  EXPECT_EQ(LeggiFile(radice_ / "Tarvik.Log"), precedente);
+  EXPECT_EQ(LeggiFile(radice / "Tarvik.Log"), precedente);
 }
 
 constexpr int kPacchetti = 3;
