@@ -7,8 +7,12 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "common/Errore.h"
+#include "common/Routine.h"
 #include "platform/Cartelle.h"
 #include "platform/RigaDiComando.h"
 #include "platform/TestoUtf8.h"
@@ -141,32 +145,13 @@ TEST_F(ErroreLogTest, UnwritableLogStillShowsTheRecordOrUnderDebugSendsItToStand
   std::filesystem::remove(FileLogErrori());
 }
 
-TEST(ErroreLogFolder, ProgramLogsBesideItselfAndLibraryBesideTheLibrary) {
+// Two processes of a program append at once, beside the program; a library
+// logs beside the library.
+TEST(ErroreLogFolder, ProgramLogsBesideItselfNeverInterleavingRecordsAndLibraryBesideTheLibrary) {
   CartellaTemporanea programma;
   CartellaTemporanea libreria;
   std::filesystem::copy_file(ORVANE_SCRIVI_ERRORI, programma / "Tervan");
   std::filesystem::copy_file(ORVANE_SONDA_LOG, libreria / "Quomaro.so");
-
-  ASSERT_EQ(test::Esegui(programma / "Tervan", {"1", "dal programma"}).codice, 0);
-  const std::string logProgramma = LeggiFile(programma / "Tarvik.Log");
-  EXPECT_THAT(logProgramma, HasSubstr(" Progetto        : Tervan\r\n"));
-  EXPECT_THAT(logProgramma, HasSubstr(" Versione        : 2.0.44" + kTrattini));
-
-  void* handle = dlopen((libreria / "Quomaro.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(handle, nullptr) << dlerror();
-  auto* sonda = reinterpret_cast<void (*)(const char*)>(dlsym(handle, "SondaScriviErrore"));
-  ASSERT_NE(sonda, nullptr);
-  sonda("dalla libreria");
-  dlclose(handle);
-  const std::string logLibreria = LeggiFile(libreria / "Tarvik.Log");
-  EXPECT_THAT(logLibreria, HasSubstr(" Progetto        : Quomaro\r\n"));
-  EXPECT_THAT(logLibreria, HasSubstr(" Versione        : 2.0.6" + kTrattini));
-  EXPECT_THAT(logLibreria, HasSubstr("dalla libreria"));
-}
-
-TEST(ErroreLogFolder, TwoProcessesAppendingAtOnceNeverInterleaveRecords) {
-  CartellaTemporanea programma;
-  std::filesystem::copy_file(ORVANE_SCRIVI_ERRORI, programma / "Tervan");
   const std::string exe = (programma / "Tervan").string();
   constexpr int kPerProcesso = 300;
 
@@ -174,9 +159,11 @@ TEST(ErroreLogFolder, TwoProcessesAppendingAtOnceNeverInterleaveRecords) {
   test::Processo b(exe, {std::to_string(kPerProcesso), std::string(44, 'B')});
   ASSERT_EQ(a.Attendi(std::chrono::minutes(1)), 0);
   ASSERT_EQ(b.Attendi(std::chrono::minutes(1)), 0);
+  const std::string log = LeggiFile(programma / "Tarvik.Log");
+  EXPECT_THAT(log, HasSubstr(" Progetto        : Tervan\r\n"));
+  EXPECT_THAT(log, HasSubstr(" Versione        : 2.0.44" + kTrattini));
 
   // Every record is intact: split on the opening hyphen line.
-  const std::string log = LeggiFile(programma / "Tarvik.Log");
   const std::string apertura = kTrattini + "\r\n Data ";
   std::map<char, int> contati;
   ASSERT_EQ(log.find(apertura), 0U);
@@ -190,6 +177,49 @@ TEST(ErroreLogFolder, TwoProcessesAppendingAtOnceNeverInterleaveRecords) {
     pos = prossimo;
   }
   EXPECT_EQ(contati, (std::map<char, int>{{'A', kPerProcesso}, {'B', kPerProcesso}}));
+
+  void* handle = dlopen((libreria / "Quomaro.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(handle, nullptr) << dlerror();
+  auto* sonda = reinterpret_cast<void (*)(const char*)>(dlsym(handle, "SondaScriviErrore"));
+  ASSERT_NE(sonda, nullptr);
+  sonda("dalla libreria");
+  dlclose(handle);
+  const std::string logLibreria = LeggiFile(libreria / "Tarvik.Log");
+  EXPECT_THAT(logLibreria, HasSubstr(" Progetto        : Quomaro\r\n"));
+  EXPECT_THAT(logLibreria, HasSubstr(" Versione        : 2.0.6" + kTrattini));
+  EXPECT_THAT(logLibreria, HasSubstr("dalla libreria"));
+}
+
+// The module, routine and step reached are pinned through the client's
+// routines (clsSOAP); here, what each kind of failure is logged as.
+TEST(RoutineTest, FailuresGiveTheEmptyResultAndAreLoggedWithThePlatformsRunTimeErrorNumbers) {
+  test::MacchinaFinta macchina;
+  EXPECT_EQ(Routine("m", "r", [](int&) { return 42; }), 42);
+  EXPECT_TRUE(Tacitamente([] {}));
+  EXPECT_FALSE(Tacitamente([] { throw std::runtime_error("ignorato"); }));
+  EXPECT_FALSE(std::filesystem::exists(FileLogErrori()));
+
+  const auto numeroDi = [](auto&& lancia) {
+    std::filesystem::remove(FileLogErrori());
+    EXPECT_EQ(Routine("m", "r",
+                      [&](int&) {
+                        lancia();
+                        return std::string("risultato");
+                      }),
+              "");
+    const std::string log = test::MacchinaFinta::Log();
+    const auto inizio = log.find("numero   : ") + 11;
+    return std::stol(log.substr(inizio, log.find('\r', inizio) - inizio));
+  };
+  EXPECT_EQ(numeroDi([] { (void)std::vector<int>().at(3); }), 9);
+  EXPECT_THAT(test::MacchinaFinta::Log(),
+              HasSubstr(" Descrizione     : Indice non incluso nell'intervallo\r\n"));
+  EXPECT_EQ(numeroDi([] { throw std::overflow_error("x"); }), 6);
+  EXPECT_EQ(numeroDi([] { throw std::bad_alloc(); }), 7);
+  EXPECT_EQ(numeroDi([] { throw std::invalid_argument("x"); }), 13);
+  EXPECT_EQ(numeroDi([] { (void)std::filesystem::file_size("/nessun/file/qui"); }), 53);
+  EXPECT_EQ(numeroDi([] { throw Errore(1, "Connessione al server non disponibile"); }), 1);
+  EXPECT_EQ(numeroDi([] { throw 42; }), 5);
 }
 
 }  // namespace
