@@ -66,11 +66,24 @@ TEST(GetAccessChar, TakesTheCharacterAfterTheFirstSingleAmpersand) {
   }
 }
 
-TEST(DrawTabTop, RaisesTheSelectedTabStripedWhenFocusedAndFillsTheOthersWithAGradient) {
+// Whether some pixel of the box has the tint `c` (0 red, 1 green, 2 blue) at
+// full strength: that channel above 150, the other two below 100.
+bool HaTinta(const QImage& img, const RECT& r, int c) {
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) {
+      const QColor p = img.pixelColor(x, y);
+      const int v[] = {p.red(), p.green(), p.blue()};
+      if (v[c] > 150 && v[(c + 1) % 3] < 100 && v[(c + 2) % 3] < 100) return true;
+    }
+  }
+  return false;
+}
+
+TEST(DrawTabTop,
+     RaisesTheSelectedTabStripedWhenFocusedAndDrawsTheHotStripeAndEachCaptionInItsColour) {
   auto tab = test::StrisciaTervan();
   tab->AddTab(60, "Due");
   tab->ImpostaFocusFlag(true);
-  const QImage img = tab->ImmagineControllo();
   EXPECT_EQ(tab->TabRect(1), (RECT{0, 0, 79, 24}));
   EXPECT_EQ(tab->TabRect(2), (RECT{79, 2, 139, 22}));
   EXPECT_EQ(tab->BodyRect(), (RECT{0, 22, 300, 100}));
@@ -85,46 +98,11 @@ TEST(DrawTabTop, RaisesTheSelectedTabStripedWhenFocusedAndFillsTheOthersWithAGra
       {1, 2, 78, 2, kGiallo2},    {1, 22, 78, 23, kSfondo},  {80, 22, 299, 22, kCornice},
       {80, 3, 80, 3, kCornice},   {81, 2, 137, 2, kCornice}, {139, 4, 139, 21, kCornice},
       {137, 20, 137, 21, kScuro}, {137, 4, 137, 4, kChiaro}, {137, 3, 137, 3, kSfondo}};
-  ControllaZone(img, zone);
-}
+  ControllaZone(tab->ImmagineControllo(), zone);
 
-TEST(DrawTabTop, WithoutTabsOrLayoutPaintsOnlyBackgroundAndBodyFrame) {
-  xpVantelTab tab;
-  tab.SetBackColor(kSfondo);
-  tab.SetFrameColor(kCornice);
-  tab.SetTabHeight(22);
-  tab.resize(50, 40);
-  tab.DrawTab();
-  const Zona zone[] = {{0, 0, 49, 21, kSfondo},   {1, 23, 48, 38, kSfondo},
-                       {0, 22, 49, 22, kCornice}, {0, 39, 49, 39, kCornice},
-                       {0, 22, 0, 39, kCornice},  {49, 22, 49, 39, kCornice}};
-  ControllaZone(tab.ImmagineControllo(), zone);
-  // The alignments without a layout show the background at full size.
-  for (const auto allineamento : {tRight, tBottom}) {
-    tab.SetAlignment(allineamento);
-    SCOPED_TRACE(allineamento);
-    ControllaZone(tab.ImmagineControllo(), {{0, 0, 49, 39, kSfondo}});
-  }
-}
-
-// Whether some pixel of the box has the tint `c` (0 red, 1 green, 2 blue) at
-// full strength: that channel above 150, the other two below 100.
-bool HaTinta(const QImage& img, const RECT& r, int c) {
-  for (int y = r.top; y < r.bottom; ++y) {
-    for (int x = r.left; x < r.right; ++x) {
-      const QColor p = img.pixelColor(x, y);
-      const int v[] = {p.red(), p.green(), p.blue()};
-      if (v[c] > 150 && v[(c + 1) % 3] < 100 && v[(c + 2) % 3] < 100) return true;
-    }
-  }
-  return false;
-}
-
-TEST(DrawTabTop, DrawsTheHotStripeOnlyOnAnUnselectedTabAndEachCaptionInItsColour) {
-  auto tab = test::StrisciaTervan();
-  tab->AddTab(60, "Due");
-  tab->ImpostaHotTab(2);
   // No focus: no stripe on the selected tab; the hot one keeps its gradient.
+  tab->ImpostaFocusFlag(false);
+  tab->ImpostaHotTab(2);
   const Zona calda[] = {{40, 0, 40, 0, kCornice}, {81, 2, 137, 2, kArancio},
                         {81, 3, 137, 3, kGiallo}, {80, 4, 138, 4, kGiallo2},
                         {80, 3, 80, 3, kCornice}, {137, 21, 137, 21, kScuro}};
@@ -146,6 +124,25 @@ TEST(DrawTabTop, DrawsTheHotStripeOnlyOnAnUnselectedTabAndEachCaptionInItsColour
   const QImage img = tab->ImmagineControllo();
   for (const int scheda : {1, 2, 3}) {
     EXPECT_TRUE(HaTinta(img, tab->TabRect(scheda), scheda - 1)) << scheda;
+  }
+}
+
+TEST(DrawTabTop, WithoutTabsOrLayoutPaintsOnlyBackgroundAndBodyFrame) {
+  xpVantelTab tab;
+  tab.SetBackColor(kSfondo);
+  tab.SetFrameColor(kCornice);
+  tab.SetTabHeight(22);
+  tab.resize(50, 40);
+  tab.DrawTab();
+  const Zona zone[] = {{0, 0, 49, 21, kSfondo},   {1, 23, 48, 38, kSfondo},
+                       {0, 22, 49, 22, kCornice}, {0, 39, 49, 39, kCornice},
+                       {0, 22, 0, 39, kCornice},  {49, 22, 49, 39, kCornice}};
+  ControllaZone(tab.ImmagineControllo(), zone);
+  // The alignments without a layout show the background at full size.
+  for (const auto allineamento : {tRight, tBottom}) {
+    tab.SetAlignment(allineamento);
+    SCOPED_TRACE(allineamento);
+    ControllaZone(tab.ImmagineControllo(), {{0, 0, 49, 39, kSfondo}});
   }
 }
 
