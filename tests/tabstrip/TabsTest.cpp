@@ -138,6 +138,8 @@ TEST(Tabs, LoadsPicturesThroughTheDialogAndKeepsThePictureOnABadFile) {
   EXPECT_EQ(p.richieste,
             QStringList({"Load Picture", "All Picture Files (*.bmp *.ico *.gif)", ""}));
   EXPECT_FALSE(p.pagina.Changed());
+  EXPECT_EQ(mCommonDialog::FiltroQt("Immagini|*.bmp; *.ico|Tutti|*.*"),
+            "Immagini (*.bmp *.ico);;Tutti (*.*)");
   for (const char* nome : {"a.bmp", "a.ico", "a.gif"}) {
     p.scelta = QString::fromStdString(file(nome).string());
     p.Clic("cmdOpenDlg");
@@ -175,17 +177,7 @@ TEST(Tabs, LoadsPicturesThroughTheDialogAndKeepsThePictureOnABadFile) {
             "Immagine non caricata: /stati/<b>x</b><img src=a.png>.bmp");
 }
 
-TEST(Tabs, EachFieldIsNamedByItsLabelForAScreenReader) {
-  Pagina p;
-  const std::pair<QWidget*, const char*> campi[] = {
-      {p.pagina.findChild<QLineEdit*>("txtIndex"), "Index :"},
-      {p.testo, "Tab Text :"},
-      {p.larghezza, "Tab Width :"}};
-  for (const auto& [campo, nome] : campi)
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(campo)->text(QAccessible::Name), nome);
-}
-
-TEST(Tabs, WithoutTabsOffersOnlyAddTabWhichThenShowsTheFirstTab) {
+TEST(Tabs, WithoutTabsOffersOnlyAddTabWhichThenShowsTheFirstTabInFieldsNamedByTheirLabels) {
   Pagina p;
   p.pagina.SelectionChanged(nullptr);
   auto* aggiungi = p.pagina.findChild<QPushButton*>("cmdAddTab");
@@ -204,8 +196,14 @@ TEST(Tabs, WithoutTabsOffersOnlyAddTabWhichThenShowsTheFirstTab) {
   p.Scrivi(p.testo, "Principale");
   p.pagina.ApplyChanges();
   EXPECT_EQ(vuoto.TabCaption(1), "Principale");
-  EXPECT_EQ(mCommonDialog::FiltroQt("Immagini|*.bmp; *.ico|Tutti|*.*"),
-            "Immagini (*.bmp *.ico);;Tutti (*.*)");
+
+  // Each field is named by its label for a screen reader.
+  const std::pair<QWidget*, const char*> campi[] = {
+      {p.pagina.findChild<QLineEdit*>("txtIndex"), "Index :"},
+      {p.testo, "Tab Text :"},
+      {p.larghezza, "Tab Width :"}};
+  for (const auto& [campo, nome] : campi)
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(campo)->text(QAccessible::Name), nome);
 }
 
 }  // namespace
