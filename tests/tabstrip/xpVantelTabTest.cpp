@@ -147,7 +147,7 @@ TEST(Invoke, ReachesPropertiesAndMethodsByTheirDispatchIdentifiers) {
   }
 }
 
-TEST(WriteProperties, StoresEveryKeyInOrderAndReadsItBack) {
+TEST(WriteProperties, StoresEveryKeyInOrderReadsItBackAndReportsAFileItCannotReadOrWrite) {
   CartellaTemporanea cartella;
   const auto figura = test::Figura(4, 4, qRgb(1, 2, 3), qRgb(255, 0, 255));
   ASSERT_TRUE(figura->Pixel().save(QString::fromStdString((cartella / "a.bmp").string()), "BMP"));
@@ -174,6 +174,11 @@ TEST(WriteProperties, StoresEveryKeyInOrderAndReadsItBack) {
   bag.Salva();
   EXPECT_EQ(std::filesystem::status(cartella / "stato.ini").permissions(),
             std::filesystem::perms(0600));
+  // A missing state, and a state saved into a folder that is not there.
+  EXPECT_EQ(NumeroErrore([&] { (void)PropertyBagIni::Carica(cartella / "manca.ini"); }), 53);
+  PropertyBagIni altrove(cartella / "no" / "stato.ini");
+  altrove.WriteProperty("TabHeight", 22);
+  EXPECT_NE(NumeroErrore([&] { altrove.Salva(); }), 0);
 
   xpVantelTab letto;
   auto stato = PropertyBagIni::Carica(cartella / "stato.ini");
@@ -209,14 +214,6 @@ TEST(ReadProperties, TakesTheDefaultOfEveryMissingOrUnreadableKey) {
   EXPECT_NE(sporco.Avvisi()[0].find("TabPicture2: manca.bmp"), std::string::npos);
   EXPECT_EQ(letto.AccessKeys(), "uu");
   EXPECT_EQ(letto.SelectedTab(), 3);  // a stored selection beyond the tabs
-}
-
-TEST(PropertyBagIni, ReportsAMissingFileAndAnUnwritableOne) {
-  CartellaTemporanea cartella;
-  EXPECT_EQ(NumeroErrore([&] { (void)PropertyBagIni::Carica(cartella / "manca.ini"); }), 53);
-  PropertyBagIni bag(cartella / "no" / "stato.ini");
-  bag.WriteProperty("TabHeight", 22);
-  EXPECT_NE(NumeroErrore([&] { bag.Salva(); }), 0);
 }
 
 TEST(PropertyBagIni, SavesEveryCaptionAndFontSoThatTheFileReadsThemBack) {
