@@ -9,7 +9,6 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTextDocument>
-#include <QToolButton>
 
 #include "ProvaSchede.h"
 #include "brisko/Tabs.h"
