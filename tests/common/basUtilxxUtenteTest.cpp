@@ -51,7 +51,7 @@ class basFunzioniRegistroTest : public ::testing::Test {
   MacchinaFinta macchina_;
 };
 
-TEST_F(basFunzioniRegistroTest, TrovaBaseSplitsOffAnyKnownRootWhateverItsCase) {
+TEST_F(basFunzioniRegistroTest, TrovaBaseSplitsOffAnyKnownRootAndOnlyAMissingBackslashIsLogged) {
   std::uint32_t i = 0;
   for (const std::string radice :
        {"HKEY_CLASSES_ROOT", "hkey_current_user", "Hkey_Local_Machine", "HKEY_USERS",
@@ -61,12 +61,9 @@ TEST_F(basFunzioniRegistroTest, TrovaBaseSplitsOffAnyKnownRootWhateverItsCase) {
     EXPECT_EQ(chiave, "Software\\Orvane\\");
     ++i;
   }
-  EXPECT_EQ(MacchinaFinta::Log(), "");
-}
 
-// An abbreviated root fails without a record; a path without a backslash is
-// logged once, by TrovaBase, not again by each caller.
-TEST_F(basFunzioniRegistroTest, BadKeyPathsFailAndOnlyAMissingBackslashIsLogged) {
+  // An abbreviated root fails without a record; a path without a backslash
+  // is logged once, by TrovaBase, not again by each caller.
   platform::HKEY h = 1;
   EXPECT_FALSE(ApriChiave("HKCU\\Software", h, platform::KEY_QUERY_VALUE));
   EXPECT_EQ(h, 1U);
@@ -120,7 +117,8 @@ TEST_F(basFunzioniRegistroTest, ReadsPlainStringsAndWritesOrDeletesInAnExistingK
   EXPECT_EQ(MacchinaFinta::Log(), "");
 }
 
-TEST(GetUtenteTest, ReadsTheTenSettingsAndDoublesEveryAmpersandOfDesAziOrLogsAnUnreadableStore) {
+TEST(GetUtenteTest,
+     ReadsTheUsersAndTheDiscoverysSettingsDoublesEveryAmpersandOfDesAziOrLogsAnUnreadableStore) {
   const MacchinaFinta macchina;
   EXPECT_EQ(GetUtente(), DatiUtente{});
   test::ImportaReg(
@@ -132,6 +130,17 @@ TEST(GetUtenteTest, ReadsTheTenSettingsAndDoublesEveryAmpersandOfDesAziOrLogsAnU
   EXPECT_EQ(GetUtente(),
             (DatiUtente{"SRV\\SQL2019", "sa", "segreta", "S", "001", "Rossi && Figli && C.",
                         "C:\\ORVANE\\TARVIK", "N", "D:\\Dati", "\\\\server\\dati"}));
+
+  // The settings discovery reads, with their defaults.
+  test::ImportaReg(
+      "[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Vuldra\\Vestrum]\n"
+      "\"datixx\"=\"C:\\\\ORVANE\\\\SELVOR\\\\DATI\"\n\"Server\"=\"SELVOR-SRV\"\n"
+      "\"nomexx\"=dword:00000005\n");
+  EXPECT_EQ(GetSetting("Vuldra", "Vestrum", "datixx"), "C:\\ORVANE\\SELVOR\\DATI");
+  EXPECT_EQ(GetSetting("VULDRA", "vestrum", "SERVER", "x"), "SELVOR-SRV");
+  EXPECT_EQ(GetSetting("Vuldra", "Vestrum", "nomexx", "def"), "def");
+  EXPECT_EQ(GetSetting("Vuldra", "Vestrum", "mancante", "def"), "def");
+  EXPECT_THROW((void)GetSetting("", "Vestrum", "datixx"), Errore);
   EXPECT_EQ(MacchinaFinta::Log(), "");
 
   // An unreadable store is logged and leaves the fields empty.
@@ -142,19 +151,6 @@ TEST(GetUtenteTest, ReadsTheTenSettingsAndDoublesEveryAmpersandOfDesAziOrLogsAnU
   EXPECT_THAT(log, HasSubstr(" Modulo          : basUtilxx\r\n Routine         : GetUtente\r\n"
                              " Linea di codice : 10\r\n"));
   EXPECT_THAT(log, HasSubstr("HKEY_CURRENT_USER.reg"));
-}
-
-TEST(GetSettingTest, ReadsTheSettingsDiscoveryUsesWithTheirDefaults) {
-  const MacchinaFinta macchina;
-  test::ImportaReg(
-      "[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Vuldra\\Vestrum]\n"
-      "\"datixx\"=\"C:\\\\ORVANE\\\\SELVOR\\\\DATI\"\n\"Server\"=\"SELVOR-SRV\"\n"
-      "\"nomexx\"=dword:00000005\n");
-  EXPECT_EQ(GetSetting("Vuldra", "Vestrum", "datixx"), "C:\\ORVANE\\SELVOR\\DATI");
-  EXPECT_EQ(GetSetting("VULDRA", "vestrum", "SERVER", "x"), "SELVOR-SRV");
-  EXPECT_EQ(GetSetting("Vuldra", "Vestrum", "nomexx", "def"), "def");
-  EXPECT_EQ(GetSetting("Vuldra", "Vestrum", "mancante", "def"), "def");
-  EXPECT_THROW((void)GetSetting("", "Vestrum", "datixx"), Errore);
 }
 
 // The address goes to a launcher on PATH, which records its arguments, as
