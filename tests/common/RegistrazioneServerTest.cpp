@@ -48,7 +48,8 @@ std::string Esporta() {
   return test::EsportaReg(platform::HKEY_CLASSES_ROOT);
 }
 
-TEST(RegistrazioneServer, UnregisteringTakesBackOnlyWhatItWroteAndLeavesNewerRegistrations) {
+TEST(RegistrazioneServer,
+     UnregisteringTakesBackOnlyWhatItWroteAndAFailedRegistrationLeavesNothing) {
   MacchinaFinta macchina;
   // Other servers' entries under the same roots, another version of the
   // same type library, and a value of someone else inside a class key.
@@ -69,14 +70,9 @@ TEST(RegistrazioneServer, UnregisteringTakesBackOnlyWhatItWroteAndLeavesNewerReg
   EXPECT_EQ(Esporta(), prima);
   EXPECT_EQ(CancellaRegistrazioneServer(kServer, "/nuova/Prova.so"), S_OK);
   EXPECT_EQ(Esporta(), prima);
-}
 
-// A store that cannot be written, or a class's program identifier longer
-// than a key name may be: the registration fails and leaves nothing behind.
-TEST(RegistrazioneServer, ARegistrationThatCannotBeWrittenWholeLeavesNothingBehind) {
-  MacchinaFinta macchina;
-  Scrivi("CLSID\\{00000000-0000-0000-0000-0000000000AA}\\InprocServer32", "/altro.so");
-  const std::string prima = Esporta();
+  // A class's program identifier longer than a key name may be, or a store
+  // that cannot be written: the registration fails and leaves nothing behind.
   const std::string lungo(300, 'P');
   const std::array<ClasseServer, 2> classi{{
       kClassi[0],
@@ -118,7 +114,7 @@ bool Caricata(const char* file) {
   return h != nullptr;
 }
 
-TEST(CreaOggetto, KeepsTheLibraryLoadedExactlyWhileItsObjectsLive) {
+TEST(CreaOggetto, KeepsTheLibraryLoadedExactlyWhileItsObjectsLiveAndEveryMissingLinkGivesError429) {
   MacchinaFinta macchina;
   Scrivi("Prova.Oggetto\\CLSID", COMPONENTE_OGGETTI_CLSID);
   Scrivi("CLSID\\" COMPONENTE_OGGETTI_CLSID "\\InprocServer32", COMPONENTE_OGGETTI);
@@ -138,10 +134,8 @@ TEST(CreaOggetto, KeepsTheLibraryLoadedExactlyWhileItsObjectsLive) {
   // The last object goes first, its library after it.
   copia.reset();
   EXPECT_FALSE(Caricata(COMPONENTE_OGGETTI));
-}
 
-TEST(CreaOggetto, EveryMissingLinkGivesError429) {
-  MacchinaFinta macchina;
+  // Every missing link gives error 429.
   const std::string mancante = (macchina.Percorso() / "Mancante.dll").string();
   Scrivi("Prova.Mancante\\CLSID", "{00000000-0000-0000-0000-0000000000D1}");
   Scrivi("CLSID\\{00000000-0000-0000-0000-0000000000D1}\\InprocServer32", mancante);
