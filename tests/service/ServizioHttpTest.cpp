@@ -136,9 +136,7 @@ TEST(ServizioHttpTest, PackageFilesAreRealZipsServedByTheirCodeAndNothingElseIsS
   // range that starts past it cannot be served. Ranges asking for more than
   // the file get the file once.
   const auto n = zip->body.size();
-  std::string ripetuti = "bytes=0-";
-  for (int i = 0; i < 1000; ++i)
-    ripetuti += ",0-";
+  const std::string ripetuti = "bytes=0-" + Ripeti(",0-", 1000);
   const auto da = [&](std::size_t inizio) { return "bytes=" + std::to_string(inizio) + "-"; };
   for (const auto& [intervallo, stato, parte] :
        std::vector<std::tuple<std::string, int, std::string>>{

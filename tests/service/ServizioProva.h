@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <optional>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,14 +89,20 @@ class ServizioProva : public orvane::test::ServizioFiglio {
 
   /// Rows of a table, read straight from the database file.
   [[nodiscard]] long long ContaRighe(const std::string& tabella) const {
-    ConnessioneSqlite db(FileArchivio(), ConnessioneSqlite::Modo::SolaLettura);
-    const auto istruzione = db.Prepara("SELECT count(*) FROM " + tabella);
-    if (sqlite3_step(istruzione.get()) != SQLITE_ROW) throw std::runtime_error("conteggio fallito");
-    return sqlite3_column_int64(istruzione.get(), 0);
+    return std::stoll(
+        orvane::test::RigheSql(FileArchivio(), "SELECT count(*) FROM " + tabella).at(0));
   }
 
  private:
   httplib::Client client_{Server()};
 };
+
+/// `testo` `volte` times over.
+inline std::string Ripeti(const std::string& testo, std::size_t volte) {
+  std::string r;
+  for (std::size_t i = 0; i < volte; ++i)
+    r += testo;
+  return r;
+}
 
 }  // namespace orvane::servizio::test

@@ -24,13 +24,6 @@ std::string FaultString(const httplib::Result& r) {
                                 : r->body.substr(p + 13, r->body.find("</faultstring>") - p - 13);
 }
 
-std::string Ripeti(const std::string& testo, std::size_t volte) {
-  std::string r;
-  for (std::size_t i = 0; i < volte; ++i)
-    r += testo;
-  return r;
-}
-
 // "name:type " for each column of a recordset.
 std::string Tipi(const quomaro::Recordset& rs) {
   std::string colonne;
@@ -148,10 +141,7 @@ TEST_F(ServizioSOAPTest, SelectSQLADORunsOneReadOnlySelectAndAnswersARecordset) 
   EXPECT_EQ(
       Tipi(interrogazioni.Esegui("select 1 as a, 2 as A, 3 as a_1, '' as a, 4 as \"\", 5 as \"\"")),
       "a:int A_1:int a_1_1:int a_2:string colonna_1:int colonna_2:int ");
-  std::string tutte = "select 1";
-  for (int i = 1; i < 2000; ++i)
-    tutte += ", 1";
-  const auto colonne = interrogazioni.Esegui(tutte).Colonne();
+  const auto colonne = interrogazioni.Esegui("select 1" + Ripeti(", 1", 1999)).Colonne();
   ASSERT_EQ(colonne.size(), 2000U);
   EXPECT_EQ(colonne.back().nome, "1_1999");
 }
