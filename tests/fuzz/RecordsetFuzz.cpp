@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 

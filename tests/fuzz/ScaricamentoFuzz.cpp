@@ -15,7 +15,6 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
 
 #include "quomaro/Scaricamento.h"
 
