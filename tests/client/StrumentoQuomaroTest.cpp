@@ -260,7 +260,7 @@ TEST_F(StrumentoQuomaroTest, ScaricaWritesThePackageClearsKilledRunsAndDrawsProg
   EXPECT_THAT(terminale.out, HasSubstr("\r[##############################] 100%"));
 }
 
-TEST_F(StrumentoQuomaroTest, ScaricaHoldsAtMostTheBodyAndSixtyFourMegabytesADiagnosisLittle) {
+TEST_F(StrumentoQuomaroTest, MemoryStaysBoundedForAHugePackageAndForAnAnswerOfCountlessElements) {
 #if defined(ORVANE_SANITIZER)
   GTEST_SKIP() << "the sanitizer's quarantine keeps freed memory";
 #endif
