@@ -27,6 +27,7 @@ namespace fs = std::filesystem;
 using namespace std::string_literals;
 using orvane::test::LeggiFile;
 using orvane::test::LeggiTesto;
+using orvane::test::Ripeti;
 using orvane::test::ScriviFile;
 using orvane::test::ScriviTesto;
 using ::testing::AllOf;
@@ -44,13 +45,6 @@ constexpr std::string_view kIntestazione =
     "#arch=win64\n"
     "\n";
 const std::string kUtente = R"(Software\VB and VBA Program Settings\TARVIKX\Utente)";
-
-std::string Ripeti(std::string_view testo, int volte) {
-  std::string r;
-  for (int i = 0; i < volte; ++i)
-    r += testo;
-  return r;
-}
 
 TEST(RegistroWineFormatoTest, ReadsEveryFormWineWrites) {
   const std::string testo = std::string(kIntestazione) +

@@ -19,6 +19,8 @@
 
 namespace orvane::servizio::test {
 
+using orvane::test::Ripeti;
+
 /// The reference service as the program runs (seeded with the test
 /// catalogue unless told otherwise), with a client that speaks to it.
 class ServizioProva : public orvane::test::ServizioFiglio {
@@ -96,13 +98,5 @@ class ServizioProva : public orvane::test::ServizioFiglio {
  private:
   httplib::Client client_{Server()};
 };
-
-/// `testo` `volte` times over.
-inline std::string Ripeti(const std::string& testo, std::size_t volte) {
-  std::string r;
-  for (std::size_t i = 0; i < volte; ++i)
-    r += testo;
-  return r;
-}
 
 }  // namespace orvane::servizio::test

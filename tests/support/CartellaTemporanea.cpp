@@ -32,6 +32,14 @@ std::string LeggiFile(const std::filesystem::path& file) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::string Ripeti(std::string_view testo, std::size_t volte) {
+  std::string r;
+  r.reserve(testo.size() * volte);
+  for (std::size_t i = 0; i < volte; ++i)
+    r += testo;
+  return r;
+}
+
 std::vector<std::string> NomiInCartella(const std::filesystem::path& cartella) {
   std::vector<std::string> nomi;
   std::error_code ec;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -30,6 +31,9 @@ class CartellaTemporanea {
 
 /// Writes `contenuto` to `file`, creating the folders above it.
 void ScriviFile(const std::filesystem::path& file, std::string_view contenuto);
+
+/// `testo` written `volte` times over.
+[[nodiscard]] std::string Ripeti(std::string_view testo, std::size_t volte);
 
 /// The names in a folder, in the order the folder lists them (none when it
 /// cannot be read).
