@@ -226,6 +226,11 @@ TEST_F(BadStoreTest, MissingEmptyOrGarbageStoreFailsWithTheReasonAndIsNeitherCre
     EXPECT_THAT(Fallimento(), ::testing::StartsWith(motivo));
     EXPECT_EQ(LeggiFile(programma_ / "Tervan.mdb"), contenuto);
   }
+  // Never through a link, even to a sound store.
+  std::filesystem::remove(programma_ / "Tervan.mdb");
+  std::filesystem::copy_file(ORVANE_TERVAN_MDB, programma_ / "altrove.mdb");
+  std::filesystem::create_symlink("altrove.mdb", programma_ / "Tervan.mdb");
+  EXPECT_THAT(Fallimento(), ::testing::StartsWith(NonAperta("")));
 }
 
 // A user's damaged copy of the shipped store is set aside and copied anew.
