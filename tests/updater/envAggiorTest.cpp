@@ -426,6 +426,9 @@ TEST_F(DiscoveryTest, ASecondPassChangesOnlyTheIntervalAndAProgramWithoutIdentif
   envAggior archivio(programma());
   archivio.rsAGGIOR()->Filter("softxx='TARVIK'");
   EXPECT_NE(archivio.rsAGGIOR()->Campo("ultima"), "06/12/2026 10:00:00");
+  // That cycle closed the view: the next pass opens it again.
+  Passo();
+  EXPECT_EQ(orvane::test::MacchinaFinta::Log(), "");
 }
 
 TEST_F(DiscoveryTest, RemovedProgramsLoseTheirRowsAndAFailedPassIsOneRecordNotTheNext) {
