@@ -122,6 +122,11 @@ TEST(ServizioHttpTest, PackageFilesAreRealZipsServedByTheirCodeAndNothingElseIsS
   EXPECT_THAT(VociZip(zip->body), ElementsAre(Key("LEGGIMI.txt"), Key("dati/tabella.sql")));
   EXPECT_EQ(zip->body.size(),
             std::filesystem::file_size(servizio.FilePacchetto("Aggiornamento00042.zip")));
+  // A code may have more than five digits.
+  fs::copy_file(servizio.FilePacchetto("Aggiornamento00042.zip"),
+                servizio.FilePacchetto("Aggiornamento100042.zip"));
+  EXPECT_EQ(servizio.Leggi("/ServizioAggiornamenti/download/Aggiornamento100042.zip")->body,
+            zip->body);
 
   // Another code or spelling, a way out of the folder, names longer than
   // the file system allows.
@@ -165,7 +170,7 @@ TEST(ServizioHttpTest, PackageFilesAreRealZipsServedByTheirCodeAndNothingElseIsS
   EXPECT_EQ(servizio.Ferma(), 0);
   // The request log is the program's standard error.
   const std::string log = servizio.Errori();
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 14) << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 15) << log;
   EXPECT_THAT(log, HasSubstr(" 127.0.0.1 GET /x?[2J?2J?0;T?\xc3\xa9 404 "));
   EXPECT_THAT(
       log, HasSubstr(" 127.0.0.1 GET /ServizioAggiornamenti/download/Aggiornamento00042.zip 200 "));
