@@ -61,13 +61,16 @@ TEST_F(ServizioSOAPTest, RichiestaConnessioneAnswersSForEnabledAndNForRefusedOrU
 
 // The file list's columns keep their types: Tervan checks the size each row
 // gives against the file. The program is asked for, though the client
-// filters by it itself.
-TEST_F(ServizioSOAPTest, GetFILEXXAnswersTypedColumnsAndNeedsTheProgram) {
+// filters by it itself. A customer the service does not know gets no list.
+TEST_F(ServizioSOAPTest, GetFILEXXAnswersTypedColumnsToKnownCustomersAndNeedsTheProgram) {
   EXPECT_EQ(Tipi(ServizioProva::RecordsetDi(
                 servizio_.Soap("getFILEXX", {{"utente", "ROSSI"}, {"progra", "TARVIK"}}))),
             "dataxx:dateTime codice:int progra:string TipoXx:string Filexx:string dimens:int "
             "notexx:string ");
   EXPECT_EQ(servizio_.Soap("getFILEXX", {{"utente", "ROSSI"}})->status, 500);
+  EXPECT_EQ(ServizioProva::Ritorno(
+                servizio_.Soap("getFILEXX", {{"utente", "NESSUNO"}, {"progra", "TARVIK"}})->body),
+            "Utente non abilitato al servizio");
 }
 
 // The plain record as Tervan writes it is stored by the client's tests
