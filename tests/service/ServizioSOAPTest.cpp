@@ -192,6 +192,11 @@ TEST_F(ServizioSOAPTest, EveryOtherStatementOrUnsafeQueryIsRefusedWithItsReasonA
        "too big"},
       {kQuery, "select length(zeroblob(100000000))", "too big"},
       {kQuery, "select length(replace(hex(zeroblob(1000000)), '0', 'xyzxyz'))", "too big"},
+      // One row more than a query may give, each row small.
+      {kQuery,
+       "with recursive r(n) as (select 1 union all select n + 1 from r where n <= " +
+           std::to_string(InterrogazioneLettura::kRigheMassime) + ") select n from r",
+       "più di " + std::to_string(InterrogazioneLettura::kRigheMassime) + " righe"},
       // Rows of values each within bounds, adding up past the answer's.
       {kQuery,
        "with recursive r(n) as (select 1 union all select n + 1 from r where n < " +
