@@ -409,7 +409,13 @@ TEST(ServizioHttpTest, ADataFolderAnotherUserCouldHavePreparedIsRefusedAtTheStar
       {"scrivibile da altri",
        [&](const fs::path& dati, const fs::path& vittima) {
          collega(dati, vittima);
-         fs::permissions(dati, fs::perms::all);
+         fs::permissions(dati, fs::perms::others_write, fs::perm_options::add);
+       },
+       "è scrivibile da altri utenti"},
+      {"scrivibile dal gruppo",
+       [&](const fs::path& dati, const fs::path& vittima) {
+         collega(dati, vittima);
+         fs::permissions(dati, fs::perms::group_write, fs::perm_options::add);
        },
        "è scrivibile da altri utenti"},
       {"download collegato", collega, "download è un collegamento"},
