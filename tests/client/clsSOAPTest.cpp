@@ -95,7 +95,8 @@ TEST_F(ClsSOAPTest, PostsTheExactDocumentHeadersAndParametersAndKeepsACopyBeside
   // What a writer of the copy killed before its rename left goes with it.
   orvane::test::ScriviFile(CartellaLibreria() / ".SOAP.xml.Ab12Cd", "<mezza");
 
-  EXPECT_EQ(Invia({"utente;ROSSI", "progra;02", ""}, "getFILEXX"), "S");
+  // A value ends at its own ";": what follows is not sent.
+  EXPECT_EQ(Invia({"utente;ROSSI", "progra;02;TARVIK;x", ""}, "getFILEXX"), "S");
   EXPECT_FALSE(std::filesystem::exists(CartellaLibreria() / ".SOAP.xml.Ab12Cd"));
 
   const std::string fine = "</soap:Body></soap:Envelope>";
