@@ -158,6 +158,16 @@ TEST_F(ScaricamentoTest, WithTheKeyAnUnsignedPackageStopsTheRunAndNoneGoesUnveri
     EXPECT_THAT(servizio_.Registrati(), IsEmpty());
   }
   EXPECT_EQ(orvane::test::RecordNelLog(orvane::test::MacchinaFinta::Log()), 3U);
+
+  // A key file others may write judges nothing: a run that never had a key
+  // places nothing either.
+  fs::copy_file(maker.Pubblica(), chiave);
+  fs::permissions(chiave, fs::perms(0664));
+  ScaricamentoAggiornamenti senzaChiave{banco_.stato, banco_.controlli, banco_.elenco};
+  banco_.ciclo.ImpostaScaricamento([&] { senzaChiave.ConnessioneAggiornamenti(); });
+  banco_.ciclo.ConnessioneAggiornamenti("", ModoConnessione::Scaricamento);
+  EXPECT_THAT(Contenuto(aggiornamenti_), IsEmpty());
+  EXPECT_THAT(orvane::test::MacchinaFinta::Log(), HasSubstr("è scrivibile da altri utenti"));
 }
 
 // Every entry below `cartella`, with the content of each file.
