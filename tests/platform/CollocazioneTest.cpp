@@ -117,6 +117,10 @@ TEST_F(Collocazione, TheLockAndSocketAreEachUsersAndSessionsOwn) {
   EXPECT_EQ(Modo(esecuzione / "orvane"), 0700U);
   // Even where the user may write the program folder, nothing goes there.
   EXPECT_EQ(PostoFile(FileSistema::BloccoIstanza, Programma() / "."), blocco);
+  // A link in the lock's place is never followed, even to a file yet to be made.
+  fs::create_symlink(esecuzione / "altrove", blocco);
+  EXPECT_THROW((void)BloccoIstanza::Acquisisci(blocco), std::system_error);
+  EXPECT_FALSE(fs::exists(esecuzione / "altrove"));
 
   macchina_.Imposta("DISPLAY", ":2");
   EXPECT_NE(PostoFile(FileSistema::BloccoIstanza, Programma()), blocco);
