@@ -127,8 +127,13 @@ TEST_F(Collocazione, TheLockAndSocketAreEachUsersAndSessionsOwn) {
   EXPECT_NE(PostoFile(FileSistema::BloccoIstanza, macchina_.Percorso() / "altro"),
             PostoFile(FileSistema::BloccoIstanza, Programma()));
 
-  // A runtime folder others may enter is not the session's: the user's
-  // state folder takes its place.
+  // A runtime folder another user owns or others may enter is not the
+  // session's: the user's state folder takes its place.
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(esecuzione.c_str(), kUtenteNessuno, kUtenteNessuno), 0);
+    EXPECT_EQ(PreparaPostoFile(FileSistema::BloccoIstanza, Programma()).parent_path(), Propria());
+    ASSERT_EQ(::chown(esecuzione.c_str(), ::geteuid(), ::getegid()), 0);
+  }
   ASSERT_EQ(::chmod(esecuzione.c_str(), 0755), 0);
   EXPECT_EQ(PreparaPostoFile(FileSistema::BloccoIstanza, Programma()).parent_path(), Propria());
 }
