@@ -68,8 +68,9 @@ TEST(Impostazioni, EachKeyComesFromTheFirstFileThatSetsItAndNoBrokenFileIsSkippe
                            "\xEF\xBB\xBF# impostazioni del sito\r\n\n"
                            "\t# server = http://commentato.example\n"
                            "  SITO =  https://sito.example:8081/  \r\n");
+  orvane::test::ScriviFile(sistema / "uno/orvane/tervan.conf", "server = http://primo:1\n");
   ImpostazioniSito letto = LeggiImpostazioniSito();
-  EXPECT_EQ(letto.server->valore, "http://sistema:1");
+  EXPECT_EQ(letto.server->valore, "http://primo:1");
   EXPECT_EQ(letto.server->riga, 1);
   EXPECT_EQ(letto.sito->valore, "https://sito.example:8081/");
   EXPECT_EQ(letto.sito->riga, 4);
