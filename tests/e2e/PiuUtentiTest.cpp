@@ -163,6 +163,9 @@ TEST(PiuUtenti, TwoUsersRunTheirOwnTervanAtOnceFromARootOwnedFolderAndKeepTheirS
   EXPECT_EQ(configurazione(), 1);
   EXPECT_THAT(rossi.Errori(), HasSubstr("scrivibile dal gruppo"));
   (void)Esegui("userdel", {"orvane-prova3"});
+  ASSERT_EQ(Esegui("gpasswd", {"-a", "orvane-prova2", "orvane-prova1"}).codice, 0);
+  EXPECT_EQ(configurazione(), 1);
+  (void)Esegui("gpasswd", {"-d", "orvane-prova2", "orvane-prova1"});
 }
 
 }  // namespace
