@@ -184,6 +184,7 @@ TEST(clsEditxxTest, ValidateNormalisesAndChecksEachType) {
       {"SI", "A", "SI|NO|", "N", "X", "", "", "SI", "SI"},
       {"si", "A", "SI|NO|", "S", "X", "", "", "SI", "si"},
       {"si", "A", "SI|NO|", "N", "X", "", "", "X", "si"},
+      {"no", "A", "SI|NO|", "S", "X", "", "", "NO", "no"},
       {"FORSE", "A", "SI|NO|", "S", "X", "", "", "X", "FORSE"},
       {"NO", "A", "SI|NO", "S", "X", "", "", "X", "NO"},
       {"", "A", "", "", "X", "", "", "X", ""},
