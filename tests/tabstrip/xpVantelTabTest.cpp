@@ -225,10 +225,12 @@ TEST(PropertyBagIni, SavesEveryCaptionAndFontSoThatTheFileReadsThemBack) {
     return PropertyBagIni::Carica(cartella / "stato.ini");
   };
   // Bytes that are not UTF-8 (a caption from a Latin-1 source) would make
-  // the whole file unreadable; UTF-8 is kept as it is.
+  // the whole file unreadable; UTF-8 is kept as it is. A blank at the end
+  // is quoted, as the reading trims the line.
   for (const auto& [testo, riga] :
        {std::pair<std::string, std::string>{"Caff\xE8", "\"Caff\\xe8\""},
         {"Caff\xC3\xA8", "Caff\xC3\xA8"},
+        {"Dati ", "\"Dati \""},
         {"\xC3\xA8\xF0\x9F\x98 \xC0\xAF", "\"\xC3\xA8\\xf0\\x9f\\x98 \\xc0\\xaf\""}}) {
     auto letto = salvato("TabText1", testo);
     EXPECT_EQ(letto.Testo(), "[xpVantelTab]\nTabText1=" + riga + "\n");
