@@ -92,12 +92,15 @@ TEST(Tabs, AddTabAppliesTheShownValuesToTheNewTabAndDeleteDropsEditsOfTheTabThat
   Pagina p;
   p.tab->SetTabPicture(1, test::Figura(16, 16, qRgb(1, 2, 3), qRgb(4, 5, 6)));
   p.pagina.SelectionChanged(p.tab.get());
+  // A pending edit goes first to the tab shown.
+  p.Scrivi(p.larghezza, "70");
   p.Clic("cmdAddTab");
+  EXPECT_EQ(p.tab->TabWidth(1), 70);
   EXPECT_EQ(p.hsb->maximum(), 4);
   EXPECT_EQ(p.hsb->value(), 1);
   p.pagina.ApplyChanges();
   EXPECT_EQ(p.tab->TabCaption(4), "Principale");
-  EXPECT_EQ(p.tab->TabWidth(4), 75);
+  EXPECT_EQ(p.tab->TabWidth(4), 70);
   EXPECT_EQ(p.tab->TabPicture(4), nullptr);
   EXPECT_NE(p.tab->TabPicture(1), nullptr);
 
