@@ -65,6 +65,7 @@ TEST(Pressione, SelectsTheTabUnderItAndRaisesMouseDownAfterwards) {
   QTest::mouseClick(tab.get(), Qt::RightButton, {}, Centro(tab->TabRect(3)));
   EXPECT_EQ(selezioneAlMouseDown, 3);
   EXPECT_EQ(giu[1][0].value<std::int16_t>(), 2);
+  EXPECT_EQ(su[1][0].value<std::int16_t>(), 2);  // the button released
 
   // The two body rows under the selected tab belong to its enlarged
   // rectangle; the row below them and the gap between two tabs select
