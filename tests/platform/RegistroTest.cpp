@@ -275,6 +275,12 @@ TEST_F(RegistroTest, DamagedFileServesItsGoodLinesIsNeverRewrittenAndIsLoggedOnc
               HasSubstr(file.string() + "\" ha righe non valide (riga 5: stringa non terminata"))
       << log;
   EXPECT_THAT(log, HasSubstr(" Errore numero   : 1009\r\n"));
+  // A section of another root alone is a line a rewrite would drop too: an
+  // import is refused as a write is.
+  ScriviFile(file, "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Altra radice]\n");
+  std::vector<ProblemaRegistro> problemi;
+  EXPECT_EQ(ImportaRegistro("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\n", problemi),
+            ERROR_BADDB);
   // Other roots are not affected.
   Crea(HKEY_CURRENT_USER, "Software\\Orvane");
 }
