@@ -297,6 +297,8 @@ TEST_F(RegistroTest, FileThatIsNotARegistryFileFailsEveryOperationOnItsRoot) {
     EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "", 0, KEY_READ, h), ERROR_BADDB);
     EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\X", 0, KEY_ALL_ACCESS, h), ERROR_BADDB);
     EXPECT_EQ(Scrivi(HKEY_CURRENT_USER, "a", REG_SZ, Sz("c")), ERROR_BADDB);
+    std::vector<ProblemaRegistro> problemi;
+    EXPECT_EQ(ImportaRegistro("REGEDIT4\n\n[HKEY_CURRENT_USER\\X]\n", problemi), ERROR_BADDB);
     EXPECT_EQ(LeggiFile(file), contenuto);
     const std::string log = MacchinaFinta::Log();
     EXPECT_EQ(RecordNelLog(log), 1U);
