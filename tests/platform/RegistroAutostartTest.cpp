@@ -84,6 +84,11 @@ TEST_F(AutostartTest, RunValueIsAQuotedXdgAutostartEntryThatReadsBackAndDeletesW
   EXPECT_THAT(testo, HasSubstr("\nExec=\"/opt/Le Mie App/Tervan\" VERIFICA 100%% \"\\\\$HOME\" "
                                "\"a\\\\\\\\b\"\n"))
       << testo;
+  // The same command rewrites an entry that others may write, as its owner's only.
+  std::filesystem::permissions(file, std::filesystem::perms::others_write,
+                               std::filesystem::perm_options::add);
+  Scrivi(nome, comando);
+  EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0644));
   // Not in the registry file: the Run key exists without it.
   EXPECT_FALSE(std::filesystem::exists(macchina_.FileRadice("HKEY_LOCAL_MACHINE")));
   EXPECT_EQ(Leggi("orvane software - aggiornamenti automatici"), comando);
