@@ -461,6 +461,10 @@ TEST_F(StratoWineTest, ThePrefixIsTheNamedOneElseWinesOwnWhenItHoldsASystemReg) 
   EXPECT_THAT(ScegliPrefissoWine().rifiuto,
               HasSubstr("non utilizzabile: appartiene all'utente 65534"));
   EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), std::nullopt);
+  // Nor Wine's default one.
+  ASSERT_EQ(::chown((macchina_.Percorso() / ".wine").c_str(), 65534, 65534), 0);
+  macchina_.Imposta("ORVANE_WINEPREFIX", std::nullopt);
+  EXPECT_EQ(PrefissoWine(), std::nullopt);
 }
 
 }  // namespace
