@@ -53,7 +53,7 @@ TEST(RegistroWineFormatoTest, ReadsEveryFormWineWrites) {
                             "#time=1dd860b863a5af6\n"
                             "@=\"predefinito\"\n"
                             "\"PercXx\"=\"D:\\\\Dati\\\\Contabilit\\xe0\"\n"
-                            "\"Segni\"=\"a\\tb\\\"c\\033\\x20ac\\x00e9x\\xd83d\\xde00\"\n"
+                            "\"Segni\"=\"a\\tb\\\"c\\033\\x20ac\\x00e9a\\xd83d\\xde00\"\n"
                             "\"Nom\\xe8\"=str(2):\"%HOME%\\\\x\"\n"
                             "\"Multi\"=str(7):\"uno\\0due\\0\"\n"
                             "\"Numero\"=dword:0000002a\n"
@@ -79,7 +79,7 @@ TEST(RegistroWineFormatoTest, ReadsEveryFormWineWrites) {
   EXPECT_THAT(f.sezioni[0].valori,
               ElementsAre(ValoreFileRegistro{"", REG_SZ, "predefinito\0"s},
                           ValoreFileRegistro{"PercXx", REG_SZ, "D:\\Dati\\Contabilità\0"s},
-                          ValoreFileRegistro{"Segni", REG_SZ, "a\tb\"c\x1b€éx😀\0"s},
+                          ValoreFileRegistro{"Segni", REG_SZ, "a\tb\"c\x1b€éa😀\0"s},
                           ValoreFileRegistro{"Nomè", REG_EXPAND_SZ, "%HOME%\\x\0"s},
                           ValoreFileRegistro{"Multi", REG_MULTI_SZ, "uno\0due\0\0"s},
                           ValoreFileRegistro{"Numero", REG_DWORD, "\x2a\0\0\0"s},
