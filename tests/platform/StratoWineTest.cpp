@@ -17,6 +17,7 @@
 #include "platform/Registro.h"
 #include "platform/RegistroFormato.h"
 #include "platform/RegistroWineFormato.h"
+#include "tests/support/AltroUtente.h"
 #include "tests/support/MacchinaFinta.h"
 #include "tests/support/Processo.h"
 
@@ -25,6 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
+using orvane::test::kUtenteNessuno;
 using orvane::test::LeggiFile;
 using orvane::test::LeggiTesto;
 using orvane::test::Ripeti;
@@ -456,13 +458,13 @@ TEST_F(StratoWineTest, ThePrefixIsTheNamedOneElseWinesOwnWhenItHoldsASystemReg) 
   // Wine runs in no prefix of another user, and neither does Tervan.
   macchina_.Imposta("ORVANE_WINEPREFIX", macchina_.Wine().string());
   if (::getuid() != 0) GTEST_SKIP() << "only root can give the prefix to another user";
-  ASSERT_EQ(::chown(macchina_.Wine().c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chown(macchina_.Wine().c_str(), kUtenteNessuno, kUtenteNessuno), 0);
   EXPECT_EQ(PrefissoWine(), std::nullopt);
   EXPECT_THAT(ScegliPrefissoWine().rifiuto,
               HasSubstr("non utilizzabile: appartiene all'utente 65534"));
   EXPECT_EQ(LeggiTesto(HKEY_CURRENT_USER, kUtente, "Server"), std::nullopt);
   // Nor Wine's default one.
-  ASSERT_EQ(::chown((macchina_.Percorso() / ".wine").c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chown((macchina_.Percorso() / ".wine").c_str(), kUtenteNessuno, kUtenteNessuno), 0);
   macchina_.Imposta("ORVANE_WINEPREFIX", std::nullopt);
   EXPECT_EQ(PrefissoWine(), std::nullopt);
 }
